@@ -1,4 +1,4 @@
-#include "atomicfile.h"
+#include "wholefile.h"
 
 #include <QFile>
 
@@ -44,6 +44,40 @@ bool WriteAll(int fd, const QByteArray &data)
 QString SystemErrorText(const QString &path, int error)
 {
     return path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));
+}
+
+bool ReadWholeFile(const QString &path, QByteArray *data, QString *error, bool *missing)
+{
+    data->clear();
+    if (missing)
+        *missing = false;
+    const int fd = open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (missing)
+            *missing = errno == ENOENT;
+        if (error)
+            *error = SystemErrorText(path, errno);
+        return false;
+    }
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int failure = errno;
+            close(fd);
+            data->clear();
+            if (error)
+                *error = SystemErrorText(path, failure);
+            return false;
+        }
+        data->append(buffer, n);
+    }
+    close(fd);
+    return true;
 }
 
 bool WriteFileAtomically(const QString &path, const QByteArray &data, QString *error)
