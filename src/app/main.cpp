@@ -1,13 +1,17 @@
 // Tavrel: turns the clips of an AVCHD camcorder into AVCHD discs on DVD.
+// No command-line arguments are taken.
+#include "app/form1.h"
+
 #include <QApplication>
-#include <QMainWindow>
+#include <QIcon>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Tavrel 1.0.3 fr de Morvek"));
-    window.resize(684, 498);
-    window.show();
+    // Desktops without a theme of their own still get freedesktop icons.
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QStringLiteral("hicolor"))
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
+    TForm1 form;
+    form.show();
     return app.exec();
 }
