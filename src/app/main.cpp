@@ -5,8 +5,12 @@
 #include <QApplication>
 #include <QIcon>
 
+#include <gst/gst.h>
+
 int main(int argc, char *argv[])
 {
+    // Once per process, before any clip is probed or played.
+    gst_init(&argc, &argv);
     QApplication app(argc, argv);
     // Desktops without a theme of their own still get freedesktop icons.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QStringLiteral("hicolor"))
