@@ -2,6 +2,7 @@
 
 #include "app/listeframe.h"
 #include "app/toolscheck.h"
+#include "authoring/abort.h"
 #include "platform/pathdelim.h"
 #include "platform/shell.h"
 #include "widgets/actionlist.h"
@@ -435,7 +436,7 @@ void TForm1::closeEvent(QCloseEvent *event)
 bool TForm1::CloseQuery()
 {
     saListe->Execute();
-    //ABORT
+    AbortRequested = true;
     // Until the save-preferences question exists, "Ne pas enregistrer en
     // quittant" saves nothing and asks nothing.
     if (Settings.PrefsMode == pmNone)

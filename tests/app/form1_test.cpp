@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "app/listeframe.h"
+#include "authoring/abort.h"
 #include "widgets/actionlist.h"
 #include "widgets/superaction.h"
 
@@ -294,7 +295,9 @@ TEST_F(Form1Test, CloseSavesBoundsAndSortKey)
         TForm1 form(where);
         form.show();
         form.move(200, 150);
+        AbortRequested = false;
         EXPECT_TRUE(form.close());
+        EXPECT_TRUE(AbortRequested);
     }
     const TSettings saved = Reload();
     EXPECT_EQ(saved.mainleft, 200);
