@@ -1,10 +1,14 @@
 #include "app/form1.h"
 
 #include "app/listeframe.h"
+#include "app/parentfolder.h"
 #include "app/toolscheck.h"
 #include "authoring/abort.h"
+#include "clips/fichierlistbox.h"
+#include "clips/mimefiles.h"
 #include "platform/pathdelim.h"
 #include "platform/shell.h"
+#include "platform/shellopen.h"
 #include "widgets/actionlist.h"
 #include "widgets/imagelist.h"
 #include "widgets/superaction.h"
@@ -12,6 +16,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -164,7 +171,7 @@ QSize TForm1::ClientSizeFor(int width, int height)
     return QSize(width, height) - FrameExtra;
 }
 
-TForm1::TForm1(const TPrefsLocation &where, QWidget *parent)
+TForm1::TForm1(const TPrefsLocation &where, const TDeviceFactory &makeDevice, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       where_(where)
@@ -176,7 +183,7 @@ TForm1::TForm1(const TPrefsLocation &where, QWidget *parent)
     setFont(font);
     setFixedSize(687, 523);
 
-    CreatePages();
+    CreatePages(makeDevice);
     StatusBar1 = new QLabel(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setAlignment(Qt::AlignCenter);
@@ -196,6 +203,7 @@ TForm1::TForm1(const TPrefsLocation &where, QWidget *parent)
     CreateImages();
     CreateActions();
     BindButtons();
+    ListenToList();
 
     Localiser = [] { return AllToolsPresent(Settings); };
     // Until the missing-tools dialog exists the program goes on.
@@ -204,9 +212,9 @@ TForm1::TForm1(const TPrefsLocation &where, QWidget *parent)
 
 TForm1::~TForm1() = default;
 
-void TForm1::CreatePages()
+void TForm1::CreatePages(const TDeviceFactory &makeDevice)
 {
-    ListeFrame = new TListeFrame(this);
+    ListeFrame = new TListeFrame(this, makeDevice);
     ListeFrame->move(0, 0);
     Disquesframe = NewEmptyPage(this, "Disquesframe");
     OptionsFrame = NewEmptyPage(this, "OptionsFrame");
@@ -259,6 +267,23 @@ void TForm1::CreateActions()
 
     saOpenFiles->Onprepare = [this](TCustomSuperAction *) { saOpenFilesprepare(); };
     saOpenFolder->Onprepare = [this](TCustomSuperAction *) { saOpenFolderprepare(); };
+    TFichierListBox *lb = ListeFrame->lb;
+    saOpenFiles->SetOnexecute([lb](TCustomSuperAction *) { lb->OpenFiles(ActionParams); });
+    saOpenFolder->SetOnexecute([lb](TCustomSuperAction *) { lb->OpenFolder(ActionParams.value(0)); });
+    saVider->SetOnexecute([lb](TCustomSuperAction *) { lb->ClearFiles(); });
+    saPaste->SetOnexecute([lb](TCustomSuperAction *) { lb->PasteFiles(); });
+    saParentFichiersM2ts->SetOnexecute([lb](TCustomSuperAction *) {
+        ShowInFolder(lb->count() > 0 ? lb->Record(0)->FullPath() : QString());
+    });
+    saParentAVCHD->SetOnexecute([](TCustomSuperAction *) {
+        const QString folder = ParentAVCHDFolder(Settings.DossierAVCHD, QString(), QString(), false);
+        if (!folder.isEmpty())
+            ShowInFolder(folder);
+    });
+    saAbort->SetOnexecute([lb](TCustomSuperAction *) {
+        AbortRequested = true;
+        lb->StopOpening();
+    });
     saQuitter->SetOnexecute([this](TCustomSuperAction *) { close(); });
     saListe->SetOnexecute([this](TCustomSuperAction *) {
         ShowPage(ListeFrame);
@@ -284,6 +309,23 @@ void TForm1::BindButtons()
     ListeFrame->AproposBtn->setDefaultAction(taApropos);
     ListeFrame->QuitterBtn->setDefaultAction(saQuitter);
     ListeFrame->DisquesBtn->setDefaultAction(saDisques);
+}
+
+// The list's openings show in the status bar; no disc split while they run.
+void TForm1::ListenToList()
+{
+    TFichierListBox *lb = ListeFrame->lb;
+    lb->OnOpenStart = [this] {
+        ShowStatus(QStringLiteral("En train d'ouvrir des fichiers"), skOpening);
+        ListeFrame->DisquesBtn->setEnabled(false);
+    };
+    lb->OnOpenFolderFound = [this](const QString &folder) {
+        ShowStatus(QStringLiteral("En train d'explorer ") + folder, skOpening);
+    };
+    lb->OnOpenEnd = [this](int) {
+        ShowStatus(QStringLiteral("Prêt"), skNormal);
+        ListeFrame->DisquesBtn->setEnabled(true);
+    };
 }
 
 void TForm1::ShowStatus(const QString &text, int kind)
@@ -386,6 +428,12 @@ void TForm1::ApplySettings()
     move(Settings.mainleft, Settings.maintop);
     setFixedSize(ClientSizeFor(Settings.mainWidth, Settings.mainHeight));
     StatusBar1->setGeometry(0, height() - 19, width(), 19);
+    // Only three of the orders can be chosen; anything else is "alpha".
+    const TSortIndex *order = &SortAlpha;
+    for (const TSortIndex *known : {&SortModify, &SortTaille})
+        if (Settings.SortIndex == known->Key)
+            order = known;
+    ListeFrame->lb->SortBy(*order);
 }
 
 void TForm1::showEvent(QShowEvent *event)
@@ -445,6 +493,7 @@ bool TForm1::CloseQuery()
     Settings.maintop = y();
     Settings.mainWidth = width() + FrameExtra.width();
     Settings.mainHeight = height() + FrameExtra.height();
+    Settings.SortIndex = ListeFrame->lb->SortIndex().Key;
     Settings.PortablePath = where_.ExeFolder();
     QString error;
     if (!SaveSettings(Settings, &error, where_)) {
@@ -452,4 +501,20 @@ bool TForm1::CloseQuery()
         return false;
     }
     return true;
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!MimeDataFiles(*event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+// Files dropped anywhere on the window open in the clip list.
+void TForm1::dropEvent(QDropEvent *event)
+{
+    const QStringList files = MimeDataFiles(*event->mimeData());
+    if (files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    ListeFrame->lb->DropFiles(files);
 }

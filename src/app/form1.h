@@ -4,6 +4,7 @@
 // It also runs the start-up (first showing and painting) and the close.
 #pragma once
 
+#include "clips/listfichier.h"
 #include "prefs/settings.h"
 
 #include <QWidget>
@@ -28,8 +29,10 @@ class TForm1 : public QWidget
     Q_OBJECT
 public:
     // where: the executable and hive the settings are read from and
-    // written to.
-    explicit TForm1(const TPrefsLocation &where = TPrefsLocation::Current(), QWidget *parent = nullptr);
+    // written to; makeDevice: how each clip's media device is made
+    // (probing the file when none is given).
+    explicit TForm1(const TPrefsLocation &where = TPrefsLocation::Current(),
+                    const TDeviceFactory &makeDevice = {}, QWidget *parent = nullptr);
     ~TForm1() override;
 
     // Sets the status bar's text and, for the five kinds, its colour.
@@ -72,9 +75,12 @@ protected:
     void showEvent(QShowEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
-    void CreatePages();
+    void CreatePages(const TDeviceFactory &makeDevice);
+    void ListenToList();
     void CreateImages();
     void CreateActions();
     void BindButtons();

@@ -2,21 +2,25 @@
 // counts line, and the place of the preview on the right.
 #pragma once
 
-#include <QFrame>
+#include "clips/listfichier.h"
 
-#include <cstdint>
+#include <QFrame>
 
 class QLabel;
 class QToolButton;
+class TFichierListBox;
 
 class TListeFrame : public QFrame
 {
     Q_OBJECT
 public:
-    explicit TListeFrame(QWidget *parent = nullptr);
+    // makeDevice: how each clip's media device is made (probing the file
+    // when none is given).
+    explicit TListeFrame(QWidget *parent = nullptr, const TDeviceFactory &makeDevice = {});
 
     QFrame *Bevel1;
     QToolButton *FichiersBtn, *DossierBtn, *ViderBtn, *OptionsBtn, *AproposBtn, *QuitterBtn;
+    TFichierListBox *lb;
     QLabel *labCount;
     QToolButton *DisquesBtn;
 
@@ -26,6 +30,8 @@ public:
     // The counts line for count clips whose total duration reads
     // durationText ("" under one second).
     static QString CountsLine(int count, const QString &durationText);
+    // Shows the number of clips and their total duration under the list.
+    void lbCountsChange(int iselcount, int icount);
 };
 
 // An image button of the page rows: 108 × 36, picture beside the caption.
