@@ -2,8 +2,24 @@
 
 #include <QPainter>
 #include <QPixmap>
+#include <QStandardPaths>
 
 TImageList::TImageList(int width, int height) : width_(width), height_(height) {}
+
+void TImageList::ChooseIconTheme()
+{
+    // Platforms without a desktop theme (offscreen, bare X servers) look
+    // for icons nowhere but in the resources.
+    QStringList paths = QIcon::themeSearchPaths();
+    for (const QString &data : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
+        const QString icons = data + QStringLiteral("/icons");
+        if (!paths.contains(icons))
+            paths.append(icons);
+    }
+    QIcon::setThemeSearchPaths(paths);
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QStringLiteral("hicolor"))
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
+}
 
 void TImageList::Add(const Entry &entry)
 {

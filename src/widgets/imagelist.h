@@ -20,6 +20,11 @@ public:
 
     TImageList(int width, int height);
 
+    // Makes the freedesktop names find pictures everywhere: the system's
+    // icon folders are searched, and desktops that name no theme of their
+    // own (or only the bare "hicolor") get Adwaita.
+    static void ChooseIconTheme();
+
     // Registers the picture of one index.
     void Add(const Entry &entry);
     // The picture at index; a null icon for an index without one.

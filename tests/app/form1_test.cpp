@@ -1,6 +1,8 @@
 #include "app/form1.h"
 #include "app/listeframe.h"
 #include "authoring/abort.h"
+#include "clips/fichierlistbox.h"
+#include "preview/mediadevice.h"
 #include "widgets/actionlist.h"
 #include "widgets/superaction.h"
 
@@ -9,6 +11,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -370,6 +373,212 @@ TEST_F(Form1Test, ToolsPresentAskNothing)
     QApplication::processEvents();
     EXPECT_EQ(asked, 0);
     EXPECT_TRUE(form.isVisible());
+}
+
+// Sort keys at start: the three that can be chosen are kept, any other
+// name opens the list sorted "alpha".
+class StoredSortKey : public Form1Test, public testing::WithParamInterface<std::pair<const char *, const char *>>
+{
+};
+
+TEST_P(StoredSortKey, AppliedAtStartAndSavedAtClose)
+{
+    const auto [stored, applied] = GetParam();
+    StorePortable(10, 20, 696, 556, QString::fromLatin1(stored));
+    {
+        TForm1 form(where);
+        form.show();
+        EXPECT_EQ(form.ListeFrame->lb->SortIndex().Key, QString::fromLatin1(applied));
+        EXPECT_TRUE(form.close());
+    }
+    EXPECT_EQ(Reload().SortIndex, QString::fromLatin1(applied));
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, StoredSortKey,
+                         testing::Values(std::pair{"taille", "taille"}, std::pair{"modify", "modify"},
+                                         std::pair{"alpha", "alpha"}, std::pair{"path", "alpha"},
+                                         std::pair{"nimportequoi", "alpha"}));
+
+// Clips of chosen durations, by file name, without probing any file.
+TDeviceFactory KnownDurations(QMap<QString, std::int64_t> seconds)
+{
+    return [seconds](const QString &path) {
+        const std::int64_t s = seconds.value(QFileInfo(path).fileName(), 0);
+        return std::make_unique<Tm2tsFileDevice>(path, TKnownClip{s * 10'000'000, 1, 1});
+    };
+}
+
+// What the status bar showed at each step of an opening.
+struct StatusStep
+{
+    QString text;
+    QColor colour;
+    bool disquesEnabled;
+};
+
+class ListFlowTest : public Form1Test
+{
+protected:
+    void SetUp() override
+    {
+        Form1Test::SetUp();
+        clips = tmp.filePath(QStringLiteral("clips"));
+        QDir().mkpath(clips + QStringLiteral("/sub"));
+        for (const char *name : {"c.m2ts", "a.M2TS", "sub/b.m2ts", "notes.txt", "d.mts"})
+            QFile(clips + u'/' + QString::fromLatin1(name)).open(QIODevice::WriteOnly);
+        form = std::make_unique<TForm1>(where, KnownDurations({{QStringLiteral("a.M2TS"), 1},
+                                                               {QStringLiteral("b.m2ts"), 2},
+                                                               {QStringLiteral("c.m2ts"), 3723}}));
+        form->show();
+        lb = form->ListeFrame->lb;
+        Record(lb->OnOpenStart, [] {});
+        auto found = lb->OnOpenFolderFound;
+        lb->OnOpenFolderFound = [this, found](const QString &folder) {
+            found(folder);
+            Snap();
+        };
+        auto end = lb->OnOpenEnd;
+        lb->OnOpenEnd = [this, end](int nb) {
+            end(nb);
+            Snap();
+            ++ended;
+        };
+    }
+
+    void Record(TFichierListBox::TOpenStartEvent &event, std::function<void()>)
+    {
+        auto original = event;
+        event = [this, original] {
+            original();
+            Snap();
+        };
+    }
+
+    void Snap() { steps.append({form->StatusBar1->text(), form->StatusColour(), form->ListeFrame->DisquesBtn->isEnabled()}); }
+
+    void WaitForOpenings(int count)
+    {
+        for (int i = 0; i < 500 && (ended < count || lb->Busy()); ++i)
+            QTest::qWait(10);
+        ASSERT_EQ(ended, count);
+    }
+
+    QStringList Names() const
+    {
+        QStringList names;
+        for (int i = 0; i < lb->count(); ++i)
+            names << lb->item(i)->text();
+        return names;
+    }
+
+    QString clips;
+    std::unique_ptr<TForm1> form;
+    TFichierListBox *lb = nullptr;
+    QVector<StatusStep> steps;
+    int ended = 0;
+};
+
+TEST_F(ListFlowTest, OpenFolderShowsStatusSortsAndCounts)
+{
+    form->saOpenFolder->Onprepare = [this](TCustomSuperAction *) { ActionParams << clips; };
+    form->saOpenFolder->Execute();
+    WaitForOpenings(1);
+
+    const QColor sky(166, 202, 240);
+    ASSERT_GE(steps.size(), 4);
+    EXPECT_EQ(steps[0].text, QStringLiteral("En train d'ouvrir des fichiers"));
+    EXPECT_EQ(steps[0].colour, sky);
+    EXPECT_FALSE(steps[0].disquesEnabled);
+    EXPECT_EQ(steps[1].text, QStringLiteral("En train d'explorer ") + clips + u'/');
+    EXPECT_EQ(steps[1].colour, sky);
+    EXPECT_TRUE(steps[2].text.startsWith(QStringLiteral("En train d'explorer ")));
+    EXPECT_EQ(steps.last().text, QStringLiteral("Prêt"));
+    EXPECT_EQ(steps.last().colour, QApplication::palette().color(QPalette::Button));
+    EXPECT_TRUE(steps.last().disquesEnabled);
+
+    EXPECT_EQ(Names(), (QStringList{QStringLiteral("a.M2TS"), QStringLiteral("b.m2ts"), QStringLiteral("c.m2ts")}));
+    EXPECT_EQ(form->ListeFrame->labCount->text(), QStringLiteral("3 fichiers : 1h 02mn 06s"));
+
+    // Selecting changes nothing: the line counts every item.
+    lb->SetActive(2);
+    EXPECT_EQ(form->ListeFrame->labCount->text(), QStringLiteral("3 fichiers : 1h 02mn 06s"));
+
+    form->saVider->Execute();
+    EXPECT_EQ(lb->count(), 0);
+    EXPECT_EQ(form->ListeFrame->labCount->text(), QStringLiteral("Aucun fichier"));
+}
+
+TEST_F(ListFlowTest, OneClipAndDeleteKey)
+{
+    EXPECT_TRUE(form->ListeFrame->labCount->text().isEmpty());  // nothing reported yet
+    lb->OpenFiles({clips + QStringLiteral("/c.m2ts"), clips + QStringLiteral("/a.M2TS")});
+    WaitForOpenings(1);
+    EXPECT_EQ(form->ListeFrame->labCount->text(), QStringLiteral("2 fichiers : 1h 02mn 04s"));
+    lb->setFocus();
+    lb->clearSelection();
+    lb->SetActive(0);  // a.M2TS
+    QTest::keyClick(lb, Qt::Key_Delete);
+    EXPECT_EQ(Names(), QStringList{QStringLiteral("c.m2ts")});
+    EXPECT_EQ(form->ListeFrame->labCount->text(), QStringLiteral("Un fichier : 1h 02mn 03s"));
+}
+
+TEST_F(ListFlowTest, CancelledFolderChooserOpensNothing)
+{
+    Settings.DossierOuvrir = clips;
+    QTimer::singleShot(0, [] {
+        if (auto *d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget()))
+            d->reject();
+    });
+    form->saOpenFolder->Execute();
+    QTest::qWait(50);
+    EXPECT_EQ(ended, 0);
+    EXPECT_TRUE(steps.isEmpty());
+    EXPECT_EQ(Settings.DossierOuvrir, clips);
+}
+
+TEST_F(ListFlowTest, ChooserEmptiesVanishedFolderAndStoresChosenOne)
+{
+    Settings.DossierOuvrir = tmp.filePath(QStringLiteral("gone"));
+    QTimer::singleShot(0, [this] {
+        auto *d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d->windowTitle(), QStringLiteral("Sélectionnez le Dossier contenant les images à ouvrir"));
+        d->setDirectory(clips + QStringLiteral("/sub"));
+        static_cast<QDialog *>(d)->accept();
+    });
+    form->saOpenFolder->Execute();
+    WaitForOpenings(1);
+    EXPECT_EQ(QDir(Settings.DossierOuvrir).canonicalPath(), QDir(clips + QStringLiteral("/sub")).canonicalPath());
+    EXPECT_EQ(Names(), QStringList{QStringLiteral("b.m2ts")});
+}
+
+TEST_F(ListFlowTest, CancelledFilesDialogOpensNothing)
+{
+    Settings.DossierOuvrir = clips;
+    QTimer::singleShot(0, [this] {
+        EXPECT_EQ(QApplication::activeModalWidget(), form->od);
+        EXPECT_EQ(form->od->directory().canonicalPath(), QDir(clips).canonicalPath());
+        form->od->reject();
+    });
+    form->saOpenFiles->Execute();
+    QTest::qWait(50);
+    EXPECT_EQ(ended, 0);
+    EXPECT_EQ(lb->count(), 0);
+}
+
+TEST_F(ListFlowTest, DroppedFilesOpenInTheList)
+{
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(clips + QStringLiteral("/c.m2ts"))});
+    // A drop is delivered where the drag entered.
+    QDragEnterEvent enter(QPoint(400, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(400, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form.get(), &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    WaitForOpenings(1);
+    EXPECT_EQ(Names(), QStringList{QStringLiteral("c.m2ts")});
 }
 
 TEST(ListeFrame, ExtensionTest)
