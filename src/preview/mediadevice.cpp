@@ -12,8 +12,6 @@
 namespace {
 
 constexpr std::int64_t NanosecondsPerUnit = 100;
-// Posted on the bus by a splitter once it has announced all its pads.
-constexpr char NoMorePadsMessage[] = "tavrel-no-more-pads";
 
 TPinKind PinKindOfCaps(const GstCaps *caps)
 {
@@ -75,7 +73,7 @@ bool WaitForPads(GstElement *graph)
             break;
         const GstMessageType type = GST_MESSAGE_TYPE(message);
         announced = type == GST_MESSAGE_APPLICATION
-                    && gst_structure_has_name(gst_message_get_structure(message), NoMorePadsMessage);
+                    && gst_structure_has_name(gst_message_get_structure(message), SplitterPadsMessage);
         gst_message_unref(message);
         if (announced || type != GST_MESSAGE_APPLICATION)
             break;
@@ -90,7 +88,7 @@ constexpr char AnnouncedKey[] = "tavrel-pads-announced";
 // parsebin exposes all the pads of a stream group at once before any data
 // leaves it, and says nothing when done; so the first data on any pad
 // means every pad is there. The splitter then signals "no-more-pads" and
-// posts NoMorePadsMessage.
+// posts SplitterPadsMessage.
 GstPadProbeReturn AnnounceOnFirstData(GstPad *, GstPadProbeInfo *, gpointer splitter)
 {
     auto *announced = static_cast<std::atomic<bool> *>(g_object_get_data(G_OBJECT(splitter), AnnouncedKey));
@@ -98,7 +96,7 @@ GstPadProbeReturn AnnounceOnFirstData(GstPad *, GstPadProbeInfo *, gpointer spli
         GstElement *bin = GST_ELEMENT(splitter);
         gst_element_no_more_pads(bin);
         gst_element_post_message(
-            bin, gst_message_new_application(GST_OBJECT(bin), gst_structure_new_empty(NoMorePadsMessage)));
+            bin, gst_message_new_application(GST_OBJECT(bin), gst_structure_new_empty(SplitterPadsMessage)));
     }
     return GST_PAD_PROBE_REMOVE;
 }
