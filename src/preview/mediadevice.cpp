@@ -314,13 +314,16 @@ bool Tm2tsFileDevice::AddToGraph(GstElement *graph)
         return false;
     if (FCurrentGraph)
         RemoveFromGraph();
-    FCurrentGraph = graph;
     FSplitter = MakeSplitter(FullPath());
     if (!FSplitter)
         return false;
     gst_object_ref_sink(FSplitter);
-    if (!gst_bin_add(GST_BIN(graph), FSplitter))
+    if (!gst_bin_add(GST_BIN(graph), FSplitter)) {
+        gst_object_unref(FSplitter);
+        FSplitter = nullptr;
         return false;
+    }
+    FCurrentGraph = graph;
     FOutputFilter = FSplitter;
     // A pipeline of the caller's is measured again from the clip's time
     // stamps; the private probe measures once its pads are known.
