@@ -7,6 +7,8 @@
 
 #include <gst/gst.h>
 
+#include <sys/stat.h>
+
 #include <atomic>
 
 namespace {
@@ -110,6 +112,14 @@ void OnParserPadAdded(GstElement *, GstPad *pad, gpointer splitter)
     gst_pad_add_probe(ghost, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
                       AnnounceOnFirstData, splitter, nullptr);
     gst_element_add_pad(GST_ELEMENT(splitter), ghost);
+}
+
+// Only regular files are opened: a named pipe or a device would block the
+// probe or never end.
+bool IsRegularFile(const QString &path)
+{
+    struct stat st{};
+    return stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // "filesrc ! parsebin" in a bin; null when an element is missing.
@@ -314,6 +324,8 @@ bool Tm2tsFileDevice::AddToGraph(GstElement *graph)
         return false;
     if (FCurrentGraph)
         RemoveFromGraph();
+    if (!IsRegularFile(FullPath()))
+        return false;
     FSplitter = MakeSplitter(FullPath());
     if (!FSplitter)
         return false;

@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <optional>
 #include <vector>
@@ -416,8 +418,10 @@ TClipTimes ClipTimesOf(const QByteArray &head, const QByteArray &tail)
 
 TClipTimes ReadClipTimes(const QString &path)
 {
+    // Only regular files: opening a named pipe would block.
+    struct stat st{};
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode) || !file.open(QIODevice::ReadOnly))
         return {};
     const qint64 size = file.size();
     // A window at each end, each doubled until it holds enough time stamps

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/fsuid.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -162,6 +163,21 @@ TEST(Tm2tsFileDevice, UnreadableClipGivesNothing)
     if (asRoot)
         setfsuid(0);
     ExpectNothingFound(device);
+}
+
+TEST(Tm2tsFileDevice, NamedPipeOrFolderIsNotOpened)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString pipe = dir.filePath(QStringLiteral("pipe.m2ts"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
+    ASSERT_TRUE(QDir().mkdir(dir.filePath(QStringLiteral("folder.m2ts"))));
+    for (const QString &path : {pipe, dir.filePath(QStringLiteral("folder.m2ts"))}) {
+        const auto start = std::chrono::steady_clock::now();
+        const Tm2tsFileDevice device(path);  // a pipe without writer would block an open
+        ExpectNothingFound(device);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    }
 }
 
 TEST(Tm2tsFileDevice, PathsWithAwkwardCharactersWork)
