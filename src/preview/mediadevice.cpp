@@ -88,11 +88,14 @@ bool WaitForPads(GstElement *graph)
 constexpr char AnnouncedKey[] = "tavrel-pads-announced";
 
 // parsebin exposes all the pads of a stream group at once before any data
-// leaves it, and says nothing when done; so the first data on any pad
-// means every pad is there. The splitter then signals "no-more-pads" and
-// posts SplitterPadsMessage.
-GstPadProbeReturn AnnounceOnFirstData(GstPad *, GstPadProbeInfo *, gpointer splitter)
+// leaves it, and says nothing when done; so the first data (or the end of
+// the stream) on any pad means every pad is there. The splitter then
+// signals "no-more-pads" and posts SplitterPadsMessage.
+GstPadProbeReturn AnnounceOnFirstData(GstPad *, GstPadProbeInfo *info, gpointer splitter)
 {
+    if ((GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM)
+        && GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) != GST_EVENT_EOS)
+        return GST_PAD_PROBE_OK;
     auto *announced = static_cast<std::atomic<bool> *>(g_object_get_data(G_OBJECT(splitter), AnnouncedKey));
     if (!announced->exchange(true)) {
         GstElement *bin = GST_ELEMENT(splitter);
@@ -109,7 +112,9 @@ void OnParserPadAdded(GstElement *, GstPad *pad, gpointer splitter)
 {
     GstPad *ghost = gst_ghost_pad_new(GST_PAD_NAME(pad), pad);
     gst_pad_set_active(ghost, TRUE);
-    gst_pad_add_probe(ghost, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+    gst_pad_add_probe(ghost,
+                      GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST
+                                      | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
                       AnnounceOnFirstData, splitter, nullptr);
     gst_element_add_pad(GST_ELEMENT(splitter), ghost);
 }
