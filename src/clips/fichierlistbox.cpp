@@ -22,7 +22,14 @@ public:
         : QListWidgetItem(record->FileName(), nullptr, QListWidgetItem::UserType), Record(std::move(record))
     {
     }
+    // Ordered by Rank when the list is sorted again.
+    bool operator<(const QListWidgetItem &other) const override
+    {
+        return Rank < static_cast<const TItem &>(other).Rank;
+    }
+
     std::unique_ptr<TAbstractListFichier> Record;
+    int Rank = 0;
 };
 
 TFichierListBox::TFichierListBox(QWidget *parent) : QListWidget(parent), FSortIndex(SortAlpha)
@@ -232,28 +239,26 @@ void TFichierListBox::SortBy(const TSortIndex &sortIndex)
 void TFichierListBox::Resort()
 {
     const TAbstractListFichier *current = currentRow() >= 0 ? Record(currentRow()) : nullptr;
-    SetCurrentRow(-1);
-    clearSelection();
-    std::vector<std::unique_ptr<TItem>> items(static_cast<std::size_t>(count()));
-    for (int i = count() - 1; i >= 0; --i)
-        items[std::size_t(i)].reset(static_cast<TItem *>(takeItem(i)));
-
     QStringList keys;
-    keys.reserve(qsizetype(items.size()));
-    for (const auto &it : items)
-        keys.append(it->Record->GetSortKey(FSortIndex));
-    int currentRowNow = -1;
-    for (int index : FKeys.Assign(keys)) {
-        if (items[std::size_t(index)]->Record.get() == current)
-            currentRowNow = count();
-        addItem(items[std::size_t(index)].release());
-    }
-    // Records whose key a later record took (not kept above) go as in AddFile.
-    for (auto &it : items) {
-        if (it)
+    keys.reserve(count());
+    for (int i = 0; i < count(); ++i)
+        keys.append(Record(i)->GetSortKey(FSortIndex));
+    const std::vector<int> kept = FKeys.Assign(keys);
+    for (int i = 0; i < count(); ++i)
+        ItemAt(i)->Rank = -1;
+    for (std::size_t rank = 0; rank < kept.size(); ++rank)
+        ItemAt(kept[rank])->Rank = int(rank);
+    // A record whose key a later record took goes as in AddFile.
+    for (int i = count() - 1; i >= 0; --i) {
+        if (ItemAt(i)->Rank < 0) {
+            std::unique_ptr<TItem> it(static_cast<TItem *>(takeItem(i)));
             Retire(std::move(it->Record));
+        }
     }
-    SetActive(currentRowNow);
+    // One move of every item to its rank; the current and selected items
+    // follow their records.
+    sortItems(Qt::AscendingOrder);
+    SetActive(current ? currentRow() : -1);
 }
 
 void TFichierListBox::DeleteSelected()
