@@ -48,7 +48,7 @@ TFichierListBox::~TFichierListBox()
     // so waiting for the workers here cannot lock against them.
     FCalls.Close();
     for (const auto &worker : FWorkers)
-        worker->wait();
+        worker->Wait();
 }
 
 TFichierListBox::TItem *TFichierListBox::ItemAt(int index) const
@@ -299,24 +299,20 @@ void TFichierListBox::DropFiles(const QStringList &paths)
 
 void TFichierListBox::StartOpening(TOpenKind kind, const QStringList &paths)
 {
-    auto worker = std::make_unique<TThreadOpen>(kind, static_cast<TOpenList &>(*this), paths);
-    TThreadOpen *started = worker.get();
-    connect(started, &QThread::finished, this, [this, started] { WorkerFinished(started); });
-    FWorkers.push_back(std::move(worker));
-    FOpening = started;
-    started->start();
+    FWorkers.push_back(std::make_unique<TThreadOpen>(kind, static_cast<TOpenList &>(*this), paths));
+    FOpening = FWorkers.back().get();
+    FOpening->Start();
 }
 
-void TFichierListBox::WorkerFinished(TThreadOpen *worker)
+void TFichierListBox::ReleaseWorker(std::thread::id thread)
 {
-    if (FOpening == worker)
-        FOpening = nullptr;
     const auto it = std::find_if(FWorkers.begin(), FWorkers.end(),
-                                 [worker](const auto &w) { return w.get() == worker; });
+                                 [thread](const auto &w) { return w->ThreadId() == thread; });
     if (it == FWorkers.end())
         return;
-    (*it)->wait();
-    FWorkers.erase(it);
+    if (FOpening == it->get())
+        FOpening = nullptr;
+    FWorkers.erase(it);  // waits for the thread, which is ending
 }
 
 void TFichierListBox::StopOpening()
@@ -374,7 +370,11 @@ void TFichierListBox::SyncFileFound(const QString &folder, std::unique_ptr<TSRFi
 
 void TFichierListBox::SyncOpenEnd(int nb)
 {
-    FCalls.Call([this, nb] {
+    const std::thread::id thread = std::this_thread::get_id();
+    FCalls.Call([this, nb, thread] {
+        // The worker ends once this call returns: it is released from the
+        // event loop after that.
+        QMetaObject::invokeMethod(this, [this, thread] { ReleaseWorker(thread); }, Qt::QueuedConnection);
         if (OnOpenEnd)
             OnOpenEnd(nb);
     });
