@@ -62,6 +62,13 @@ TAbstractListFichier *TFichierListBox::Record(int index) const
     return it ? it->Record.get() : nullptr;
 }
 
+void TFichierListBox::SetAcceptFiles(bool accept)
+{
+    // Drops arrive at the viewport, which hands them on to the list.
+    setAcceptDrops(accept);
+    viewport()->setAcceptDrops(accept);
+}
+
 TlfCLass TFichierListBox::RecordClass() const
 {
     std::lock_guard lock(FRecordClassMutex);

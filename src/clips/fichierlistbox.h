@@ -65,7 +65,7 @@ public:
 
     // Files dropped from other programs onto the list open as dropped files.
     bool AcceptFiles() const { return acceptDrops(); }
-    void SetAcceptFiles(bool accept) { setAcceptDrops(accept); }
+    void SetAcceptFiles(bool accept);
 
     const TSortIndex &SortIndex() const { return FSortIndex; }
     const TSortedKeys &Keys() const { return FKeys; }

@@ -541,6 +541,46 @@ TEST_F(ListBoxOpenTest, DroppedListFileIsRead)
     EXPECT_EQ(Names(), (QStringList{"b.m2ts"}));
 }
 
+TEST_F(ListBoxOpenTest, FilesDroppedOnAnAcceptingListAreOpened)
+{
+    Touch("a.m2ts");
+    Touch("dir/b.m2ts");
+    lb->SetAcceptFiles(true);
+    QMimeData text;
+    text.setText(Root + "a.m2ts");
+    QDragEnterEvent textEnter(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(lb->viewport(), &textEnter);
+    EXPECT_FALSE(textEnter.isAccepted());
+
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(Root + "a.m2ts"), QUrl::fromLocalFile(Root + "dir")});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(lb->viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(lb->viewport(), &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    ASSERT_TRUE(WaitFor([&] { return Ends == 1; }));
+    EXPECT_EQ(Names(), (QStringList{"a.m2ts", "b.m2ts"}));
+}
+
+TEST_F(ListBoxOpenTest, ClassChosenForAnExtensionBecomesTheRecordClass)
+{
+    Touch("a.M2TS");
+    lb->SetRecordClass({});
+    QStringList extensions;  // written on the worker, read after its end
+    lb->OnCreateFichier = [&](const QString &ext) {
+        extensions.append(ext);
+        return TlfCLass::SRFichier();
+    };
+    lb->OpenFiles({Root + "a.M2TS"});
+    ASSERT_TRUE(WaitFor([&] { return Ends == 1; }));
+    EXPECT_EQ(extensions, (QStringList{".M2TS"}));
+    EXPECT_EQ(lb->RecordClass().ClassName(), "TSRFichier");
+    ASSERT_EQ(lb->count(), 1);
+    EXPECT_NE(dynamic_cast<TSRFichier *>(lb->Record(0)), nullptr);
+}
+
 TEST_F(ListBoxOpenTest, StoppingKeepsWhatWasFound)
 {
     for (int i = 0; i < 40; ++i)
