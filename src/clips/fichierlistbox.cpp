@@ -22,7 +22,14 @@ public:
         : QListWidgetItem(record->FileName(), nullptr, QListWidgetItem::UserType), Record(std::move(record))
     {
     }
+    // Ordered by Rank when the list is sorted again.
+    bool operator<(const QListWidgetItem &other) const override
+    {
+        return Rank < static_cast<const TItem &>(other).Rank;
+    }
+
     std::unique_ptr<TAbstractListFichier> Record;
+    int Rank = 0;
 };
 
 TFichierListBox::TFichierListBox(QWidget *parent) : QListWidget(parent), FSortIndex(SortAlpha)
@@ -41,7 +48,7 @@ TFichierListBox::~TFichierListBox()
     // so waiting for the workers here cannot lock against them.
     FCalls.Close();
     for (const auto &worker : FWorkers)
-        worker->wait();
+        worker->Wait();
 }
 
 TFichierListBox::TItem *TFichierListBox::ItemAt(int index) const
@@ -53,6 +60,13 @@ TAbstractListFichier *TFichierListBox::Record(int index) const
 {
     const TItem *it = ItemAt(index);
     return it ? it->Record.get() : nullptr;
+}
+
+void TFichierListBox::SetAcceptFiles(bool accept)
+{
+    // Drops arrive at the viewport, which hands them on to the list.
+    setAcceptDrops(accept);
+    viewport()->setAcceptDrops(accept);
 }
 
 TlfCLass TFichierListBox::RecordClass() const
@@ -232,28 +246,26 @@ void TFichierListBox::SortBy(const TSortIndex &sortIndex)
 void TFichierListBox::Resort()
 {
     const TAbstractListFichier *current = currentRow() >= 0 ? Record(currentRow()) : nullptr;
-    SetCurrentRow(-1);
-    clearSelection();
-    std::vector<std::unique_ptr<TItem>> items(static_cast<std::size_t>(count()));
-    for (int i = count() - 1; i >= 0; --i)
-        items[std::size_t(i)].reset(static_cast<TItem *>(takeItem(i)));
-
     QStringList keys;
-    keys.reserve(qsizetype(items.size()));
-    for (const auto &it : items)
-        keys.append(it->Record->GetSortKey(FSortIndex));
-    int currentRowNow = -1;
-    for (int index : FKeys.Assign(keys)) {
-        if (items[std::size_t(index)]->Record.get() == current)
-            currentRowNow = count();
-        addItem(items[std::size_t(index)].release());
-    }
-    // Records whose key a later record took (not kept above) go as in AddFile.
-    for (auto &it : items) {
-        if (it)
+    keys.reserve(count());
+    for (int i = 0; i < count(); ++i)
+        keys.append(Record(i)->GetSortKey(FSortIndex));
+    const std::vector<int> kept = FKeys.Assign(keys);
+    for (int i = 0; i < count(); ++i)
+        ItemAt(i)->Rank = -1;
+    for (std::size_t rank = 0; rank < kept.size(); ++rank)
+        ItemAt(kept[rank])->Rank = int(rank);
+    // A record whose key a later record took goes as in AddFile.
+    for (int i = count() - 1; i >= 0; --i) {
+        if (ItemAt(i)->Rank < 0) {
+            std::unique_ptr<TItem> it(static_cast<TItem *>(takeItem(i)));
             Retire(std::move(it->Record));
+        }
     }
-    SetActive(currentRowNow);
+    // One move of every item to its rank; the current and selected items
+    // follow their records.
+    sortItems(Qt::AscendingOrder);
+    SetActive(current ? currentRow() : -1);
 }
 
 void TFichierListBox::DeleteSelected()
@@ -294,24 +306,20 @@ void TFichierListBox::DropFiles(const QStringList &paths)
 
 void TFichierListBox::StartOpening(TOpenKind kind, const QStringList &paths)
 {
-    auto worker = std::make_unique<TThreadOpen>(kind, static_cast<TOpenList &>(*this), paths);
-    TThreadOpen *started = worker.get();
-    connect(started, &QThread::finished, this, [this, started] { WorkerFinished(started); });
-    FWorkers.push_back(std::move(worker));
-    FOpening = started;
-    started->start();
+    FWorkers.push_back(std::make_unique<TThreadOpen>(kind, static_cast<TOpenList &>(*this), paths));
+    FOpening = FWorkers.back().get();
+    FOpening->Start();
 }
 
-void TFichierListBox::WorkerFinished(TThreadOpen *worker)
+void TFichierListBox::ReleaseWorker(std::thread::id thread)
 {
-    if (FOpening == worker)
-        FOpening = nullptr;
     const auto it = std::find_if(FWorkers.begin(), FWorkers.end(),
-                                 [worker](const auto &w) { return w.get() == worker; });
+                                 [thread](const auto &w) { return w->ThreadId() == thread; });
     if (it == FWorkers.end())
         return;
-    (*it)->wait();
-    FWorkers.erase(it);
+    if (FOpening == it->get())
+        FOpening = nullptr;
+    FWorkers.erase(it);  // waits for the thread, which is ending
 }
 
 void TFichierListBox::StopOpening()
@@ -369,7 +377,11 @@ void TFichierListBox::SyncFileFound(const QString &folder, std::unique_ptr<TSRFi
 
 void TFichierListBox::SyncOpenEnd(int nb)
 {
-    FCalls.Call([this, nb] {
+    const std::thread::id thread = std::this_thread::get_id();
+    FCalls.Call([this, nb, thread] {
+        // The worker ends once this call returns: it is released from the
+        // event loop after that.
+        QMetaObject::invokeMethod(this, [this, thread] { ReleaseWorker(thread); }, Qt::QueuedConnection);
         if (OnOpenEnd)
             OnOpenEnd(nb);
     });

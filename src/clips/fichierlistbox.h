@@ -65,7 +65,7 @@ public:
 
     // Files dropped from other programs onto the list open as dropped files.
     bool AcceptFiles() const { return acceptDrops(); }
-    void SetAcceptFiles(bool accept) { setAcceptDrops(accept); }
+    void SetAcceptFiles(bool accept);
 
     const TSortIndex &SortIndex() const { return FSortIndex; }
     const TSortedKeys &Keys() const { return FKeys; }
@@ -130,7 +130,9 @@ private:
     // Lists record like AddFile; gives it back when BeforeLister refuses it.
     std::unique_ptr<TAbstractListFichier> ListRecord(std::unique_ptr<TAbstractListFichier> record, bool select);
     void StartOpening(TOpenKind kind, const QStringList &paths);
-    void WorkerFinished(TThreadOpen *worker);
+    // Waits for the worker of that thread, which has made its end call,
+    // and releases it.
+    void ReleaseWorker(std::thread::id thread);
     void Resort();
     void SetCurrentRow(int row);
     // Destroys record now, or once the next OnActiveChange has moved its
@@ -161,7 +163,7 @@ private:
     std::vector<std::unique_ptr<TAbstractListFichier>> FRetired;
 
     TSyncCalls FCalls;
-    // Workers not yet finished, and the last one started while it runs.
+    // Workers not yet released, and the last one started until it is.
     std::vector<std::unique_ptr<TThreadOpen>> FWorkers;
     TThreadOpen *FOpening = nullptr;
 };

@@ -21,7 +21,7 @@ bool TSortedKeys::Find(const QString &text, int &index) const
     int low = 0, high = Count() - 1;
     while (low <= high) {
         const int middle = low + (high - low) / 2;
-        const int c = Compare(FTexts[std::size_t(middle)], text);
+        const int c = Compare(FTexts[middle], text);
         if (c < 0) {
             low = middle + 1;
         } else if (c > 0) {
@@ -40,7 +40,7 @@ int TSortedKeys::Add(const QString &text, bool *added)
     int index = 0;
     const bool found = Find(text, index);
     if (!found)
-        FTexts.insert(FTexts.begin() + index, text);
+        FTexts.insert(index, text);
     if (added)
         *added = !found;
     return index;
@@ -48,7 +48,7 @@ int TSortedKeys::Add(const QString &text, bool *added)
 
 void TSortedKeys::Delete(int index)
 {
-    FTexts.erase(FTexts.begin() + index);
+    FTexts.removeAt(index);
 }
 
 void TSortedKeys::Clear()
@@ -71,7 +71,7 @@ std::vector<int> TSortedKeys::Assign(const QStringList &texts)
             kept.push_back(order[i]);
     }
     FTexts.clear();
-    FTexts.reserve(kept.size());
+    FTexts.reserve(qsizetype(kept.size()));
     for (int i : kept)
         FTexts.push_back(texts[i]);
     return kept;

@@ -29,7 +29,7 @@ public:
     std::vector<int> Assign(const QStringList &texts);
 
     int Count() const { return int(FTexts.size()); }
-    const QString &operator[](int index) const { return FTexts[std::size_t(index)]; }
+    const QString &operator[](int index) const { return FTexts[index]; }
 
     // < 0, 0 or > 0. Texts equal for the collation but different once
     // their case is folded (another Unicode normal form, characters the
@@ -39,5 +39,7 @@ public:
 
 private:
     QCollator FCollator;
-    std::vector<QString> FTexts;
+    // A QList moves its texts as plain memory when one is inserted, which
+    // keeps insertion into long lists cheap.
+    QStringList FTexts;
 };

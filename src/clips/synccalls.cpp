@@ -21,8 +21,10 @@ bool TSyncCalls::Call(std::function<void()> call)
     if (FClosed)
         return false;
     FQueue.push_back(&request);
+    // Made under the mutex that event() takes before reading it.
+    auto *wake = new QEvent(CallsWaitingEvent);
     lock.unlock();
-    QCoreApplication::postEvent(this, new QEvent(CallsWaitingEvent));
+    QCoreApplication::postEvent(this, wake);
     lock.lock();
     FDone.wait(lock, [&] { return request.Done; });
     return request.Ran;
@@ -59,6 +61,9 @@ void TSyncCalls::Close()
 
 bool TSyncCalls::event(QEvent *e)
 {
+    // The event queue hands the event over under Qt's own locks, which race
+    // checkers do not see; this mutex orders its creation before this read.
+    { std::lock_guard lock(FMutex); }
     if (e->type() != CallsWaitingEvent)
         return QObject::event(e);
     RunPending();

@@ -20,7 +20,23 @@ TThreadOpen::TThreadOpen(TOpenKind kind, TOpenList &list, const QStringList &pat
 {
 }
 
-void TThreadOpen::run()
+TThreadOpen::~TThreadOpen()
+{
+    Wait();
+}
+
+void TThreadOpen::Start()
+{
+    FThread = std::thread([this] { Run(); });
+}
+
+void TThreadOpen::Wait()
+{
+    if (FThread.joinable())
+        FThread.join();
+}
+
+void TThreadOpen::Run()
 {
     FList.SetBusy(true);
     FFilesFound = 0;

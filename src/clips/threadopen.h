@@ -10,10 +10,10 @@
 
 #include <QString>
 #include <QStringList>
-#include <QThread>
 
 #include <atomic>
 #include <memory>
+#include <thread>
 
 enum TOpenKind {
     okFiles,         // chosen files, folders not descended
@@ -45,26 +45,32 @@ public:
     virtual void SyncOpenEnd(int nb) = 0;
 };
 
-class TThreadOpen : public QThread {
-    Q_OBJECT
+class TThreadOpen {
 public:
     // Longest path taken from a pasted or dropped file list.
     static constexpr int MaxListedPath = 65530;
 
     // paths: the chosen files (okFiles), the folder (okFolder), or the file
     // list of the clipboard or of the drop; the worker keeps its own copy.
-    // Started by start(); the creator deletes it once it has finished.
     TThreadOpen(TOpenKind kind, TOpenList &list, const QStringList &paths);
+    // Waits for the run to end.
+    ~TThreadOpen();
+    TThreadOpen(const TThreadOpen &) = delete;
+    TThreadOpen &operator=(const TThreadOpen &) = delete;
+
+    // Starts the run on a thread of its own.
+    void Start();
+    // Waits until the run has ended (at once when it was never started).
+    void Wait();
+    std::thread::id ThreadId() const { return FThread.get_id(); }
 
     // Asks the run to stop at its next check; safe from any thread.
     void RequestStop() { FStopRequested = true; }
     bool StopRequested() const { return FStopRequested; }
     TOpenKind Kind() const { return FKind; }
 
-protected:
-    void run() override;
-
 private:
+    void Run();
     void OpenInputs();
     // Files accepted by searching mask (a path, or a folder and a pattern
     // with wildcards); recursive descends into folders.
@@ -86,4 +92,5 @@ private:
     // the current one, by their real paths: a link to one of them is not
     // followed, so a link loop cannot make the search endless.
     QStringList FSearchChain;
+    std::thread FThread;
 };

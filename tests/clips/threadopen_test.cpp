@@ -95,8 +95,8 @@ protected:
     {
         TThreadOpen worker(kind, List, paths);
         List.Worker = &worker;
-        worker.start();
-        ASSERT_TRUE(worker.wait(30000));
+        worker.Start();
+        worker.Wait();
         EXPECT_FALSE(worker.StopRequested());
         List.Worker = nullptr;
     }
