@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -37,6 +38,19 @@ bool WriteAll(int fd, const QByteArray &data)
         left -= n;
     }
     return true;
+}
+
+// The file a path names: the target of a symbolic link (so that the link
+// survives the replacement), else the path itself.
+QByteArray ResolvedTarget(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    char *resolved = realpath(name.constData(), nullptr);
+    if (!resolved)
+        return name;
+    const QByteArray target(resolved);
+    free(resolved);
+    return target;
 }
 
 } // namespace
@@ -82,9 +96,10 @@ bool ReadWholeFile(const QString &path, QByteArray *data, QString *error, bool *
 
 bool WriteFileAtomically(const QString &path, const QByteArray &data, QString *error)
 {
-    const QByteArray target = QFile::encodeName(path);
+    const QByteArray target = ResolvedTarget(path);
     // A read-only file stays as it is, as it would if it were opened for writing.
-    if (access(target.constData(), F_OK) == 0 && access(target.constData(), W_OK) != 0) {
+    if (access(target.constData(), F_OK) == 0
+        && faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0) {
         if (error)
             *error = SystemErrorText(path, errno);
         return false;
