@@ -179,8 +179,13 @@ TEST(WriteFileAtomically, CreatesAndReplacesKeepingTheMode)
     QTemporaryDir dir;
     const QString path = dir.filePath("settings.txt");
     QString error;
+    const mode_t mask = umask(022);
     ASSERT_TRUE(WriteFileAtomically(path, "first", &error)) << error.toStdString();
+    umask(mask);
     EXPECT_EQ(ReadBytes(path), "first");
+    struct stat created {};
+    ASSERT_EQ(stat(QFile::encodeName(path).constData(), &created), 0);
+    EXPECT_EQ(created.st_mode & 07777, 0644u) << "a new file follows the umask";
     ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0640), 0);
     ASSERT_TRUE(WriteFileAtomically(path, "second, longer", &error)) << error.toStdString();
     EXPECT_EQ(ReadBytes(path), "second, longer");
