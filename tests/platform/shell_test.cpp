@@ -66,6 +66,7 @@ TEST(FileSize64, MissingEmptyAndFilledFiles)
     EXPECT_EQ(FileSize64(QString()), -1);
     EXPECT_EQ(FileSize64(empty), 0);
     EXPECT_EQ(FileSize64(filled), 12345);
+    EXPECT_EQ(FileSize64(dir.path()), 0);
 }
 
 TEST(FileSize64, SizesBeyondFourGigabytes)
@@ -79,7 +80,8 @@ TEST(FileSize64, SizesBeyondFourGigabytes)
 
 TEST(FileDate, LastWriteTimeInLocalTimeWithMilliseconds)
 {
-    TimeZoneScope zone("Europe/Paris");
+    // A POSIX rule, so that no time-zone database is needed.
+    TimeZoneScope zone("CET-1CEST,M3.5.0,M10.5.0/3");
     QTemporaryDir dir;
     const QString path = dir.filePath("clip.m2ts");
     WriteBytes(path, "x");
@@ -159,13 +161,31 @@ TEST(ProgramFilesFolder, IsTheParentOfTheProgramsFolder)
     EXPECT_EQ(ExecutablePath(), QFileInfo("/proc/self/exe").canonicalFilePath());
 }
 
+TEST(WriteFileAtomically, ReplacesTheTargetOfASymbolicLink)
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath("real.ini");
+    const QString link = dir.filePath("Tavrel.ini");
+    WriteBytes(target, "old");
+    ASSERT_TRUE(QFile::link(target, link));
+    QString error;
+    ASSERT_TRUE(WriteFileAtomically(link, "new", &error)) << error.toStdString();
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(ReadBytes(target), "new");
+}
+
 TEST(WriteFileAtomically, CreatesAndReplacesKeepingTheMode)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("settings.txt");
     QString error;
+    const mode_t mask = umask(022);
     ASSERT_TRUE(WriteFileAtomically(path, "first", &error)) << error.toStdString();
+    umask(mask);
     EXPECT_EQ(ReadBytes(path), "first");
+    struct stat created {};
+    ASSERT_EQ(stat(QFile::encodeName(path).constData(), &created), 0);
+    EXPECT_EQ(created.st_mode & 07777, 0644u) << "a new file follows the umask";
     ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0640), 0);
     ASSERT_TRUE(WriteFileAtomically(path, "second, longer", &error)) << error.toStdString();
     EXPECT_EQ(ReadBytes(path), "second, longer");
