@@ -139,7 +139,10 @@ TEST_F(RunToolTest, ProgramThatCannotStartGivesFalseAtOnce)
 {
     const QString notExecutable = dir.filePath("plain file");
     QFile(notExecutable).open(QIODevice::WriteOnly);
-    for (const QString &program : {dir.filePath("missing tool"), notExecutable, QString()}) {
+    // The name up to the quote is a program that does run.
+    const QString cut = dir.filePath("tool");
+    ASSERT_TRUE(QFile::copy(FakeToolPath(), cut));
+    for (const QString &program : {dir.filePath("missing tool"), notExecutable, QString(), cut + "\"x"}) {
         int calls = 0;
         const auto start = Clock::now();
         EXPECT_FALSE(RunTool(program, "-demux", [&](const QByteArray &, const QByteArray &, bool &) {
