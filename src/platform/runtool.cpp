@@ -19,8 +19,7 @@ extern char **environ;
 
 namespace {
 
-// Handler calls are paced at this interval; output is read as soon as it
-// arrives in between, so a chatty program never waits on a full pipe.
+// Handler calls are paced at this interval.
 constexpr int64_t HandlerIntervalNs = 1'000'000;
 // Bytes read from one pipe before the handler gets its turn again.
 constexpr size_t MaxReadPerRound = size_t(1) << 20;
@@ -166,8 +165,14 @@ void Supervise(pid_t pid, int outFd, int errFd, const ToolOutputHandler &handler
                     fds[i].fd = -1;
             }
         }
-        if (MonotonicNs() < nextCall)
-            continue;
+        // Once output has been read, the rest of the interval is slept
+        // through: a program writing small pieces without pause would
+        // otherwise wake this loop for every one of them. The pipes hold
+        // what it writes meanwhile.
+        const timespec due{time_t(nextCall / 1'000'000'000), long(nextCall % 1'000'000'000)};
+        while (MonotonicNs() < nextCall
+               && clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr) == EINTR) {
+        }
         nextCall = MonotonicNs() + HandlerIntervalNs;
 
         int status = 0;
@@ -196,6 +201,9 @@ void Supervise(pid_t pid, int outFd, int errFd, const ToolOutputHandler &handler
 
 bool RunTool(const QString &program, const QString &arguments, const ToolOutputHandler &handler)
 {
+    // A quote would end the program name early and start another program.
+    if (program.contains(u'"'))
+        return false;
     const QStringList args = CommandLineToArgv(u'"' + program + QStringLiteral("\" ") + arguments);
     std::vector<QByteArray> encoded;
     encoded.reserve(args.size());
