@@ -30,8 +30,11 @@ TEST_F(ListBoxMediaTest, FolderOfClipsIsProbedAndUnreadableClipsStayListed)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    for (const char *clip : {"cam1080i.m2ts", "small1s.m2ts", "bad.m2ts", "empty.m2ts"})
-        ASSERT_TRUE(QFile::link(QString(TAVREL_FIXTURE_DIR "/") + clip, dir.path() + "/" + clip));
+    for (const char *clip : {"cam1080i.m2ts", "small1s.m2ts", "bad.m2ts", "empty.m2ts"}) {
+        const QString fixture = QString(TAVREL_FIXTURE_DIR "/") + clip;
+        ASSERT_TRUE(QFile::exists(fixture)) << "missing fixture " << qPrintable(fixture);
+        ASSERT_TRUE(QFile::link(fixture, dir.path() + "/" + clip));
+    }
 
     TFichierListBox lb;
     lb.SetRecordClass(TlfCLass::M2tsFichier());
