@@ -62,24 +62,35 @@ bool TClipSource::Fail(const std::string& text) {
   return false;
 }
 
-bool TClipSource::Open(const std::string& path) {
-  Close();
-  FError.clear();
+bool TClipSource::CheckFile(const std::string& path) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) return Fail(std::string("cannot open: ") + std::strerror(errno));
-  FFileSize = static_cast<uint64_t>(st.st_size);
-  if (FFileSize == 0) return Fail("the file is empty");
-
+  FFacts.FileSize = static_cast<uint64_t>(st.st_size);
+  if (FFacts.FileSize == 0) return Fail("the file is empty");
   std::vector<uint8_t> head(192 * kSyncCheckPackets);
   std::ifstream file(path, std::ios::binary);
   if (!file) return Fail(std::string("cannot open: ") + std::strerror(errno));
   file.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-  FPacketSize = DetectTsPacketSize(head.data(), static_cast<size_t>(file.gcount()));
-  if (FPacketSize == 0) return Fail("not an MPEG transport stream (no sync bytes at the packet starts)");
+  FFacts.PacketSize = DetectTsPacketSize(head.data(), static_cast<size_t>(file.gcount()));
+  if (FFacts.PacketSize == 0) return Fail("not an MPEG transport stream (no sync bytes at the packet starts)");
+  return true;
+}
 
+bool TClipSource::OpenTs(const std::string& path, int flags) {
+  FContext = avformat_alloc_context();
+  if (!FContext) return Fail("out of memory");
+  FContext->flags |= flags;
   int status = avformat_open_input(&FContext, path.c_str(), av_find_input_format("mpegts"), nullptr);
   if (status < 0) return Fail("cannot read the transport stream: " + AvError(status));
-  status = avformat_find_stream_info(FContext, nullptr);
+  return true;
+}
+
+bool TClipSource::Probe(const std::string& path) {
+  Close();
+  FError.clear();
+  FFacts = TClipFacts();
+  if (!CheckFile(path) || !OpenTs(path, 0)) return false;
+  int status = avformat_find_stream_info(FContext, nullptr);
   if (status < 0) return Fail("cannot read the streams: " + AvError(status));
   return FindStreams();
 }
@@ -105,23 +116,50 @@ bool TClipSource::FindStreams() {
     return Fail(std::string("the audio is ") +
                 avcodec_get_name(FContext->streams[otherAudio]->codecpar->codec_id) +
                 ", not AC-3; such clips are not supported");
+  const AVStream* video = Video();
+  FFacts.VideoPid = video->id;
+  for (AVRational rate : {video->r_frame_rate, video->avg_frame_rate})
+    if (rate.num > 0 && rate.den > 0 && FFacts.PictureTicks == 0)
+      FFacts.PictureTicks = av_rescale_q(1, av_inv_q(rate), AVRational{1, 90000});
+  if (video->codecpar->extradata_size > 0)
+    FFacts.ParameterSets.assign(video->codecpar->extradata,
+                                video->codecpar->extradata + video->codecpar->extradata_size);
+  if (FAudioIndex >= 0) {
+    const AVCodecParameters* par = Audio()->codecpar;
+    FFacts.AudioPid = Audio()->id;
+    FFacts.Audio.SampleRate = par->sample_rate;
+    FFacts.Audio.Layout = PlainLayout(par->ch_layout);
+    FFacts.Audio.BitRate = par->bit_rate;
+  }
+  DiscardOtherStreams();
+  return true;
+}
+
+bool TClipSource::Stream(const std::string& path, const TClipFacts& facts) {
+  Close();
+  FError.clear();
+  FFacts = facts;
+  // Whole PES packets are all the joining needs; FFmpeg's parsers would
+  // only cut them up again, at a cost.
+  if (!OpenTs(path, AVFMT_FLAG_NOPARSE | AVFMT_FLAG_NOFILLIN)) return false;
+  for (unsigned i = 0; i < FContext->nb_streams; ++i) {
+    if (FContext->streams[i]->id == facts.VideoPid && FVideoIndex < 0) FVideoIndex = static_cast<int>(i);
+    if (FContext->streams[i]->id == facts.AudioPid && FAudioIndex < 0) FAudioIndex = static_cast<int>(i);
+  }
+  if (FVideoIndex < 0) return Fail("the video stream is no longer found (was the file changed?)");
+  if (facts.HasAudio() && FAudioIndex < 0) return Fail("the audio stream is no longer found (was the file changed?)");
+  DiscardOtherStreams();
+  return true;
+}
+
+void TClipSource::DiscardOtherStreams() {
   for (unsigned i = 0; i < FContext->nb_streams; ++i)
     if (static_cast<int>(i) != FVideoIndex && static_cast<int>(i) != FAudioIndex)
       FContext->streams[i]->discard = AVDISCARD_ALL;
-  if (FAudioIndex >= 0) {
-    const AVCodecParameters* par = Audio()->codecpar;
-    FAudioFormat.SampleRate = par->sample_rate;
-    FAudioFormat.Layout = PlainLayout(par->ch_layout);
-    FAudioFormat.BitRate = par->bit_rate;
-  }
-  return true;
 }
 
 AVStream* TClipSource::Video() const { return FVideoIndex >= 0 ? FContext->streams[FVideoIndex] : nullptr; }
 AVStream* TClipSource::Audio() const { return FAudioIndex >= 0 ? FContext->streams[FAudioIndex] : nullptr; }
-
-const uint8_t* TClipSource::VideoExtradata() const { return Video()->codecpar->extradata; }
-int TClipSource::VideoExtradataSize() const { return Video()->codecpar->extradata_size; }
 
 int TClipSource::Read(AVPacket* packet) { return av_read_frame(FContext, packet); }
 

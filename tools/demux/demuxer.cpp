@@ -1,5 +1,6 @@
 #include "demuxer.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <memory>
@@ -12,7 +13,6 @@ extern "C" {
 
 #include "annexb.h"
 #include "audiofitter.h"
-#include "clipsource.h"
 #include "cliplist.h"
 #include "outputfile.h"
 
@@ -21,7 +21,6 @@ namespace demux {
 namespace {
 
 constexpr AVRational kTicks{1, static_cast<int>(kTicksPerSecond)};
-constexpr int64_t kNoPts = INT64_MIN;
 
 struct TPacketFree {
   void operator()(AVPacket* p) const { av_packet_free(&p); }
@@ -39,11 +38,18 @@ std::string Seconds(int64_t ticks) {
   return text;
 }
 
-// The time one picture lasts: the stream's time stamp grid, as probed.
-int64_t PictureTicks(const AVStream* video) {
-  for (AVRational rate : {video->r_frame_rate, video->avg_frame_rate})
-    if (rate.num > 0 && rate.den > 0) return av_rescale_q(1, av_inv_q(rate), kTicks);
-  return 0;
+// How long the pictures of a clip last, from the first shown to the end of
+// the last: one step of their time stamps past the last one. The step is
+// the smallest gap between time stamps (a picture, or a field where the
+// fields are carried apart), else the probed picture time.
+int64_t VideoDuration(std::vector<int64_t>& pts, int64_t probedPictureTicks) {
+  if (pts.empty()) return 0;
+  std::sort(pts.begin(), pts.end());
+  int64_t step = 0;
+  for (size_t i = 1; i < pts.size(); ++i)
+    if (int64_t gap = pts[i] - pts[i - 1]; gap > 0 && (step == 0 || gap < step)) step = gap;
+  if (step == 0) step = probedPictureTicks;
+  return pts.back() - pts.front() + step;
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
@@ -81,8 +87,8 @@ TExitStatus TDemuxer::Run(const std::vector<std::string>& clips, const std::stri
   }
   TAudioFitter fitter(FDiscAudio.SampleRate);
   FConsole.Progress(0);
-  for (const std::string& clip : clips)
-    if (!DemuxClip(clip, video, audio, fitter)) return esError;
+  for (size_t i = 0; i < clips.size(); ++i)
+    if (!DemuxClip(clips[i], FFacts[i], video, audio, fitter)) return esError;
 
   if (!video.Commit()) {
     FConsole.Error(video.Path(), video.Error());
@@ -110,62 +116,66 @@ TExitStatus TDemuxer::Run(const std::vector<std::string>& clips, const std::stri
 bool TDemuxer::CheckClips(const std::vector<std::string>& clips) {
   bool ok = true;
   std::string audioSource;
+  FFacts.clear();
   for (const std::string& clip : clips) {
     TClipSource source;
-    if (!source.Open(clip)) {
+    if (!source.Probe(clip)) {
       FConsole.Error(clip, source.Error());
       ok = false;
       continue;
     }
-    FTotalBytes += source.FileSize();
-    if (!source.HasAudio()) continue;
+    const TClipFacts& facts = source.Facts();
+    FFacts.push_back(facts);
+    FTotalBytes += facts.FileSize;
+    if (!facts.HasAudio()) continue;
     if (audioSource.empty()) {
-      FDiscAudio = source.AudioFormat();
+      FDiscAudio = facts.Audio;
       audioSource = clip;
-    } else if (!source.AudioFormat().SameShape(FDiscAudio)) {
-      FConsole.Error(clip, "its audio (" + source.AudioFormat().Describe() + ") differs from that of " +
-                               audioSource + " (" + FDiscAudio.Describe() +
-                               "); the clips of one disc must share one audio format");
+    } else if (!facts.Audio.SameShape(FDiscAudio)) {
+      FConsole.Error(clip, "its audio (" + facts.Audio.Describe() + ") differs from that of " + audioSource +
+                               " (" + FDiscAudio.Describe() + "); the clips of one disc must share one audio format");
       ok = false;
     }
   }
   return ok;
 }
 
-bool TDemuxer::DemuxClip(const std::string& path, TOutputFile& video, TOutputFile& audio,
+bool TDemuxer::DemuxClip(const std::string& path, const TClipFacts& facts, TOutputFile& video, TOutputFile& audio,
                          TAudioFitter& fitter) {
   TClipSource source;
-  if (!source.Open(path)) {
+  if (!source.Stream(path, facts)) {
     FConsole.Error(path, source.Error());
     return false;
   }
   TClipResult result;
   result.Path = path;
-  std::vector<TAudioFrame> audioFrames;
-  int64_t firstPts = kNoPts, lastPts = kNoPts;
-  if (!ReadPackets(source, video, result, audioFrames, firstPts, lastPts)) return false;
+  FClipAudio.Clear();
+  FClipPts.clear();
+  if (!ReadPackets(source, video, result)) return false;
 
-  if (result.Pictures == 0 || firstPts == kNoPts)
+  const int64_t firstPts = FClipPts.empty() ? 0 : *std::min_element(FClipPts.begin(), FClipPts.end());
+  result.VideoDuration = VideoDuration(FClipPts, facts.PictureTicks);
+  if (result.VideoDuration == 0)
     FConsole.Warning(path, "no picture with a time stamp could be read; the clip adds no time");
-  else
-    result.VideoDuration = lastPts - firstPts + PictureTicks(source.Video());
-  if (source.EndsInsidePacket())
+  if (facts.EndsInsidePacket())
     FConsole.Warning(path, "the clip is cut short (it ends inside a transport packet); its readable part is used");
 
-  fitter.BeginClip(firstPts == kNoPts ? 0 : firstPts, result.VideoDuration);
-  if (!WriteAudio(audioFrames, audio, fitter, result)) return false;
-  if (!source.HasAudio() && result.VideoDuration > 0)
+  fitter.BeginClip(firstPts, result.VideoDuration);
+  if (!WriteAudio(audio, fitter, result)) return false;
+  if (FClipAudio.SkippedBytes() > 0)
+    FConsole.Warning(path, std::to_string(FClipAudio.SkippedBytes()) + " bytes of damaged audio were left out");
+  if (!facts.HasAudio() && result.VideoDuration > 0)
     FConsole.Note(path + ": no audio, " + Seconds(result.VideoDuration) + " of silence written");
-  FDoneBytes += source.FileSize();
+  FDoneBytes += facts.FileSize;
   FResults.push_back(result);
   return true;
 }
 
-bool TDemuxer::ReadPackets(TClipSource& source, TOutputFile& video, TClipResult& result,
-                           std::vector<TAudioFrame>& audioFrames, int64_t& firstPts, int64_t& lastPts) {
+bool TDemuxer::ReadPackets(TClipSource& source, TOutputFile& video, TClipResult& result) {
   std::unique_ptr<AVPacket, TPacketFree> packet(av_packet_alloc());
   const AVRational videoBase = source.Video()->time_base;
-  const AVRational audioBase = source.HasAudio() ? source.Audio()->time_base : kTicks;
+  const AVRational audioBase = source.Facts().HasAudio() ? source.Audio()->time_base : kTicks;
+  const std::vector<uint8_t>& parameterSets = source.Facts().ParameterSets;
   int damaged = 0;
   for (;;) {
     int status = source.Read(packet.get());
@@ -179,21 +189,18 @@ bool TDemuxer::ReadPackets(TClipSource& source, TOutputFile& video, TClipResult&
       // Every clip must start with its parameter sets so that the decoder
       // can switch to it at the join.
       if (result.Pictures == 0 && !HasParameterSetsBeforeFirstPicture(packet->data, packet->size) &&
-          StartsWithStartCode(source.VideoExtradata(), source.VideoExtradataSize()))
-        video.Write(source.VideoExtradata(), source.VideoExtradataSize());
+          StartsWithStartCode(parameterSets.data(), parameterSets.size()))
+        video.Write(parameterSets.data(), parameterSets.size());
       if (!video.Write(packet->data, packet->size)) {
         FConsole.Error(video.Path(), video.Error());
         return false;
       }
       ++result.Pictures;
-      if (packet->pts != AV_NOPTS_VALUE) {
-        int64_t pts = av_rescale_q(packet->pts, videoBase, kTicks);
-        if (firstPts == kNoPts || pts < firstPts) firstPts = pts;
-        if (lastPts == kNoPts || pts > lastPts) lastPts = pts;
-      }
-    } else if (packet->stream_index == source.AudioIndex() && packet->size > 0) {
-      int64_t pts = packet->pts == AV_NOPTS_VALUE ? kNoPts : av_rescale_q(packet->pts, audioBase, kTicks);
-      audioFrames.push_back({pts, std::vector<uint8_t>(packet->data, packet->data + packet->size)});
+      if (packet->pts != AV_NOPTS_VALUE) FClipPts.push_back(av_rescale_q(packet->pts, videoBase, kTicks));
+    } else if (packet->stream_index == source.AudioIndex()) {
+      std::optional<int64_t> pts;
+      if (packet->pts != AV_NOPTS_VALUE) pts = av_rescale_q(packet->pts, audioBase, kTicks);
+      FClipAudio.AddPes(packet->data, packet->size, pts);
     }
     av_packet_unref(packet.get());
     ShowProgress(source.Position());
@@ -203,18 +210,16 @@ bool TDemuxer::ReadPackets(TClipSource& source, TOutputFile& video, TClipResult&
   return true;
 }
 
-bool TDemuxer::WriteAudio(const std::vector<TAudioFrame>& frames, TOutputFile& audio, TAudioFitter& fitter,
-                          TClipResult& result) {
-  for (const TAudioFrame& frame : frames) {
-    TAudioFitter::TPlacement placement =
-        fitter.Place(frame.Pts == kNoPts ? std::nullopt : std::optional<int64_t>(frame.Pts));
+bool TDemuxer::WriteAudio(TOutputFile& audio, TAudioFitter& fitter, TClipResult& result) {
+  for (const TAc3Stream::TFrame& frame : FClipAudio.Frames(FDiscAudio.SampleRate)) {
+    TAudioFitter::TPlacement placement = fitter.Place(frame.Pts);
     if (!WriteSilence(placement.SilentBefore, audio)) return false;
     result.SilentFrames += placement.SilentBefore;
     if (!placement.Keep) {
       ++result.DroppedFrames;
       continue;
     }
-    if (!audio.Write(frame.Data.data(), frame.Data.size())) {
+    if (!audio.Write(FClipAudio.Data() + frame.Offset, frame.Size)) {
       FConsole.Error(audio.Path(), audio.Error());
       return false;
     }

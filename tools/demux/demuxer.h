@@ -6,12 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "ac3stream.h"
+#include "clipsource.h"
 #include "console.h"
 #include "silentframe.h"
 
 namespace demux {
 
-class TClipSource;
 class TAudioFitter;
 class TOutputFile;
 
@@ -36,24 +37,22 @@ public:
   const std::vector<TClipResult>& Results() const { return FResults; }
 
 private:
-  struct TAudioFrame {
-    int64_t Pts;  // INT64_MIN when the packet had none
-    std::vector<uint8_t> Data;
-  };
-
   bool CheckClips(const std::vector<std::string>& clips);
-  bool DemuxClip(const std::string& path, TOutputFile& video, TOutputFile& audio, TAudioFitter& fitter);
-  bool ReadPackets(TClipSource& source, TOutputFile& video, TClipResult& result,
-                   std::vector<TAudioFrame>& audioFrames, int64_t& firstPts, int64_t& lastPts);
-  bool WriteAudio(const std::vector<TAudioFrame>& frames, TOutputFile& audio, TAudioFitter& fitter,
-                  TClipResult& result);
+  bool DemuxClip(const std::string& path, const TClipFacts& facts, TOutputFile& video, TOutputFile& audio,
+                 TAudioFitter& fitter);
+  bool ReadPackets(TClipSource& source, TOutputFile& video, TClipResult& result);
+  bool WriteAudio(TOutputFile& audio, TAudioFitter& fitter, TClipResult& result);
   bool WriteSilence(int count, TOutputFile& audio);
   void ShowProgress(uint64_t clipPosition);
 
   TConsole& FConsole;
   TAudioFormat FDiscAudio;
   std::vector<uint8_t> FSilentFrame;
+  std::vector<TClipFacts> FFacts;  // of each clip, from the probe
   std::vector<TClipResult> FResults;
+  // The clip being demuxed: its audio, and its picture time stamps.
+  TAc3Stream FClipAudio;
+  std::vector<int64_t> FClipPts;
   uint64_t FTotalBytes = 0;
   uint64_t FDoneBytes = 0;  // bytes of the clips already demuxed
 };

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "ac3stream.h"
 #include "annexb.h"
 #include "audiofitter.h"
 #include "clipsource.h"
@@ -307,4 +308,81 @@ TEST(OutputFile, MissingFolderIsReported) {
   const uint8_t data[] = {1};
   EXPECT_FALSE(file.Write(data, 1));
   EXPECT_FALSE(file.Commit());
+}
+
+// --- AC-3 frames ------------------------------------------------------------
+
+namespace {
+
+// A fake AC-3 frame: a valid header (48 kHz, 192 kbit/s: 768 bytes) and
+// its position in the body so that frames can be told apart.
+std::vector<uint8_t> Ac3Frame(uint8_t tag) {
+  std::vector<uint8_t> frame(768, tag);
+  frame[0] = 0x0b;
+  frame[1] = 0x77;
+  frame[4] = (0 << 6) | 20;  // fscod 48 kHz, frmsizecod 192 kbit/s
+  frame[5] = 8 << 3;         // bsid 8
+  return frame;
+}
+
+}  // namespace
+
+struct TFrameSizeCase {
+  int Fscod, Frmsizecod, Bsid;
+  size_t Bytes;
+};
+
+class Ac3Header : public testing::TestWithParam<TFrameSizeCase> {};
+
+TEST_P(Ac3Header, GivesTheSyncFrameSize) {
+  uint8_t header[6] = {0x0b, 0x77, 0, 0, 0, 0};
+  header[4] = static_cast<uint8_t>(GetParam().Fscod << 6 | GetParam().Frmsizecod);
+  header[5] = static_cast<uint8_t>(GetParam().Bsid << 3);
+  EXPECT_EQ(Ac3FrameSize(header, sizeof header), GetParam().Bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Ac3Header,
+                         testing::Values(TFrameSizeCase{0, 20, 8, 768},    // 48 kHz 192k
+                                         TFrameSizeCase{0, 30, 6, 1792},   // 48 kHz 448k
+                                         TFrameSizeCase{0, 37, 8, 2560},   // 48 kHz 640k
+                                         TFrameSizeCase{1, 0, 8, 138},     // 44.1 kHz 32k
+                                         TFrameSizeCase{1, 21, 8, 836},    // 44.1 kHz 192k, padded
+                                         TFrameSizeCase{2, 20, 8, 1152},   // 32 kHz 192k
+                                         TFrameSizeCase{3, 20, 8, 0},      // reserved rate
+                                         TFrameSizeCase{0, 38, 8, 0},      // no such size code
+                                         TFrameSizeCase{0, 20, 16, 0}));   // E-AC-3
+
+TEST(Ac3Stream, TimeStampsFollowThePesThatFramesStartIn) {
+  TAc3Stream stream;
+  std::vector<uint8_t> bytes;
+  for (uint8_t tag = 1; tag <= 4; ++tag) {
+    auto f = Ac3Frame(tag);
+    bytes.insert(bytes.end(), f.begin(), f.end());
+  }
+  // PES 1: frame 1 and half of frame 2; PES 2 (stamp 9000): the rest.
+  stream.AddPes(bytes.data(), 768 + 384, 1000);
+  stream.AddPes(bytes.data() + 768 + 384, bytes.size() - 768 - 384, 9000);
+  auto frames = stream.Frames(48000);
+  ASSERT_EQ(frames.size(), 4u);
+  EXPECT_EQ(frames[0].Pts, 1000);
+  EXPECT_EQ(frames[1].Pts, 1000 + 2880);  // started in PES 1
+  EXPECT_EQ(frames[2].Pts, 9000);         // first frame starting in PES 2
+  EXPECT_EQ(frames[3].Pts, 9000 + 2880);
+  EXPECT_EQ(stream.Data()[frames[2].Offset + 10], 3);
+  EXPECT_EQ(stream.SkippedBytes(), 0u);
+}
+
+TEST(Ac3Stream, SkipsDamageAndAnUnfinishedLastFrame) {
+  TAc3Stream stream;
+  auto one = Ac3Frame(1), two = Ac3Frame(2);
+  std::vector<uint8_t> bytes(one);
+  bytes.insert(bytes.end(), {0x12, 0x34, 0x56});  // garbage between frames
+  bytes.insert(bytes.end(), two.begin(), two.end());
+  bytes.insert(bytes.end(), one.begin(), one.begin() + 100);  // cut short
+  stream.AddPes(bytes.data(), bytes.size(), std::nullopt);
+  auto frames = stream.Frames(48000);
+  ASSERT_EQ(frames.size(), 2u);
+  EXPECT_FALSE(frames[0].Pts.has_value());
+  EXPECT_EQ(frames[1].Offset, 768u + 3);
+  EXPECT_EQ(stream.SkippedBytes(), 3u + 100);
 }
