@@ -164,7 +164,9 @@ bool TDemuxer::DemuxClip(const std::string& path, const TClipFacts& facts, TOutp
   if (!WriteAudio(audio, fitter, result)) return false;
   if (FClipAudio.SkippedBytes() > 0)
     FConsole.Warning(path, std::to_string(FClipAudio.SkippedBytes()) + " bytes of damaged audio were left out");
-  if (!facts.HasAudio() && result.VideoDuration > 0)
+  if (facts.AudioUnreadable)
+    FConsole.Warning(path, "no frame of its AC-3 audio could be read at the start of the clip; silence is written instead");
+  else if (!facts.HasAudio() && result.VideoDuration > 0)
     FConsole.Note(path + ": no audio, " + Seconds(result.VideoDuration) + " of silence written");
   FDoneBytes += facts.FileSize;
   FResults.push_back(result);
