@@ -4,7 +4,6 @@
 #include <climits>
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -90,13 +89,16 @@ TExitStatus TDemuxer::Run(const std::vector<std::string>& clips, const std::stri
   for (size_t i = 0; i < clips.size(); ++i)
     if (!DemuxClip(clips[i], FFacts[i], video, audio, fitter)) return esError;
 
-  if (!video.Commit()) {
-    FConsole.Error(video.Path(), video.Error());
-    return esError;
-  }
-  if (!audio.Commit()) {
-    FConsole.Error(audio.Path(), audio.Error());
-    unlink(video.Path().c_str());  // never leave one stream without the other
+  // Both streams are complete on disc before either takes its name, so a
+  // failure leaves the streams of an earlier run as they were.
+  for (TOutputFile* file : {&video, &audio})
+    if (!file->Finish()) {
+      FConsole.Error(file->Path(), file->Error());
+      return esError;
+    }
+  if (!video.Publish() || !audio.Publish()) {
+    const TOutputFile& failed = video.Error().empty() ? audio : video;
+    FConsole.Error(failed.Path(), failed.Error());
     return esError;
   }
   FConsole.Progress(100);
