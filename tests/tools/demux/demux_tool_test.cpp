@@ -311,6 +311,18 @@ TEST_F(DemuxTool, FullDiskLeavesEarlierStreamsUntouched) {
   EXPECT_EQ(text, "earlier video");
 }
 
+// Interrupting a disc kills the demultiplexer: no stream file may stay,
+// hidden or not, whatever moment the kill comes.
+TEST_F(DemuxTool, KilledRunLeavesNothing) {
+  std::vector<std::string> many(40, "cam1080i");
+  TRunOptions options;
+  options.Folder = FOut.string();
+  options.KillWhenOutputHas = " 5%";
+  TRunResult r = RunProgram({kTool, "-demux", Joined(many)}, options);
+  ASSERT_TRUE(r.KilledOnOutput) << r.Out << r.Err;
+  EXPECT_TRUE(Entries(FOut).empty());
+}
+
 TEST_F(DemuxTool, TruncatedClipIsUsedWithAWarning) {
   TRunResult r = Demux({"-demux", Joined({"small1s", "truncated"})});
   EXPECT_EQ(r.ExitStatus, 1);
