@@ -1,7 +1,6 @@
 #include "demuxer.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdio>
 #include <memory>
 
@@ -89,30 +88,40 @@ TExitStatus TDemuxer::Run(const std::vector<std::string>& clips, const std::stri
   for (size_t i = 0; i < clips.size(); ++i)
     if (!DemuxClip(clips[i], FFacts[i], video, audio, fitter)) return esError;
 
+  if (!PublishStreams(video, audio)) return esError;
+  FConsole.Progress(100);
+  ReportWritten(video, audio, fitter.VideoEndTicks());
+  return FConsole.Status();
+}
+
+bool TDemuxer::PublishStreams(TOutputFile& video, TOutputFile& audio) {
   // Both streams are complete on disc before either takes its name, so a
   // failure leaves the streams of an earlier run as they were.
   for (TOutputFile* file : {&video, &audio})
     if (!file->Finish()) {
       FConsole.Error(file->Path(), file->Error());
-      return esError;
+      return false;
     }
   if (!video.Publish() || !audio.Publish()) {
     const TOutputFile& failed = video.Error().empty() ? audio : video;
     FConsole.Error(failed.Path(), failed.Error());
-    return esError;
+    return false;
   }
-  FConsole.Progress(100);
+  return true;
+}
 
-  int64_t pictures = 0, audioFrames = 0, silent = 0;
+void TDemuxer::ReportWritten(const TOutputFile& video, const TOutputFile& audio, int64_t duration) {
+  TClipResult all;
   for (const TClipResult& r : FResults) {
-    pictures += r.Pictures;
-    audioFrames += r.AudioFrames + r.SilentFrames;
-    silent += r.SilentFrames;
+    all.Pictures += r.Pictures;
+    all.AudioFrames += r.AudioFrames;
+    all.SilentFrames += r.SilentFrames;
+    all.DroppedFrames += r.DroppedFrames;
   }
-  FConsole.Note("Wrote " + video.Path() + " (" + std::to_string(pictures) + " pictures, " +
-                Seconds(fitter.VideoEndTicks()) + ") and " + audio.Path() + " (" +
-                std::to_string(audioFrames) + " AC-3 frames, " + std::to_string(silent) + " of them silent).");
-  return FConsole.Status();
+  FConsole.Note("Wrote " + video.Path() + " (" + std::to_string(all.Pictures) + " pictures, " + Seconds(duration) +
+                ") and " + audio.Path() + " (" + std::to_string(all.AudioFrames + all.SilentFrames) +
+                " AC-3 frames, " + std::to_string(all.SilentFrames) + " of them silent; " +
+                std::to_string(all.DroppedFrames) + " frames outside the pictures left out).");
 }
 
 bool TDemuxer::CheckClips(const std::vector<std::string>& clips) {
