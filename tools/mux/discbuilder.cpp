@@ -170,7 +170,7 @@ int TDiscBuilder::run(const std::string& metaPath, const std::string& outputArgu
       if (stopRequested) throw TStopped();
       out_ << "\rMuxing: " << int(fraction * 100) << '%' << std::flush;
     });
-    out_ << "\rMuxing: 100%\n";
+    out_ << '\n';
 
     if (result.peakStreamBitRate > kDvdPlayerLimit) {
       char text[200];

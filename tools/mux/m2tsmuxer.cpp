@@ -20,6 +20,22 @@ std::vector<uint8_t> registration(const char* id) {
   return {0x05, 0x04, uint8_t(id[0]), uint8_t(id[1]), uint8_t(id[2]), uint8_t(id[3])};
 }
 
+// Highest rate over any second, or over the whole stream when shorter.
+double peakBitRate(const std::map<uint64_t, uint64_t>& bytesPerTenth) {
+  if (bytesPerTenth.empty()) return 0;
+  uint64_t first = bytesPerTenth.begin()->first, last = bytesPerTenth.rbegin()->first;
+  std::vector<uint64_t> tenths(last - first + 1, 0);
+  for (const auto& [tenth, bytes] : bytesPerTenth) tenths[tenth - first] = bytes;
+  size_t window = std::min<size_t>(10, tenths.size());
+  uint64_t sum = 0, best = 0;
+  for (size_t i = 0; i < tenths.size(); ++i) {
+    sum += tenths[i];
+    if (i >= window) sum -= tenths[i - window];
+    best = std::max(best, sum);
+  }
+  return double(best) * 8 * 10 / double(window);
+}
+
 }  // namespace
 
 // One run: the packet clock, the output and the statistics.
@@ -120,7 +136,7 @@ TMuxResult TM2tsMuxer::run(const std::string& path, const std::function<void(dou
   const uint64_t audioLead = std::min(vbv, kAudioLeadMax);
   const uint64_t totalBytes =
       std::max<uint64_t>(1, video_.fileSize() + (audio_ ? audio_->fileSize() : 0));
-  std::map<uint64_t, uint64_t> bytesPerSecond;
+  std::map<uint64_t, uint64_t> bytesPerTenth;  // stream bytes by tenth of a second
 
   TVideoFrame frame;
   bool haveFrame = video_.next(frame);
@@ -133,21 +149,21 @@ TMuxResult TM2tsMuxer::run(const std::string& path, const std::function<void(dou
     uint64_t videoEarliest = haveFrame ? (frame.dts27 > vbv ? frame.dts27 - vbv : 0) : UINT64_MAX;
     uint64_t audioEarliest = haveAudio ? audioPts - std::min(audioPts, audioLead) : UINT64_MAX;
     if (haveFrame && videoEarliest <= audioEarliest) {
-      std::optional<uint64_t> dts;
-      if (frame.dts27 != frame.pts27) dts = frame.dts27 / 300;
-      std::vector<uint8_t> header = makePesHeader(kVideoStreamId, frame.pts27 / 300, dts, frame.size());
+      // Every video PES carries its decoding time so no reader has to guess it.
+      std::vector<uint8_t> header =
+          makePesHeader(kVideoStreamId, frame.pts27 / 300, frame.dts27 / 300, frame.size());
       auto [spn, lastTime] = session.writePes(kVideoPid, header, frame.data(), frame.size(),
                                               videoEarliest, frame.intra);
       if (frame.intra) result.entryPoints.push_back({frame.pts27 / 300, spn, uint32_t(frame.size())});
       if (lastTime > frame.dts27) ++result.lateFrames;
-      bytesPerSecond[frame.dts27 / kClock] += frame.size();
+      bytesPerTenth[frame.dts27 / (kClock / 10)] += frame.size();
       ++result.videoFrames;
       haveFrame = video_.next(frame);
     } else {
       std::vector<uint8_t> header = makePesHeader(kPrivateStream1, audioPts / 300, std::nullopt,
                                                   audioFrame.size());
       session.writePes(kAudioPid, header, audioFrame.data(), audioFrame.size(), audioEarliest, false);
-      bytesPerSecond[audioPts / kClock] += audioFrame.size();
+      bytesPerTenth[audioPts / (kClock / 10)] += audioFrame.size();
       audioPts += audio_->frameDuration27();
       ++result.audioFrames;
       haveAudio = audio_->next(audioFrame);
@@ -162,7 +178,6 @@ TMuxResult TM2tsMuxer::run(const std::string& path, const std::function<void(dou
   out.close();
   result.sourcePackets = session.packets();
   result.endPts27 = video_.endPts27();
-  for (const auto& [second, bytes] : bytesPerSecond)
-    result.peakStreamBitRate = std::max(result.peakStreamBitRate, double(bytes) * 8);
+  result.peakStreamBitRate = peakBitRate(bytesPerTenth);
   return result;
 }

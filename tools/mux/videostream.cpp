@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numeric>
 #include <stdexcept>
 
 namespace {
@@ -45,13 +46,9 @@ TFrameRate parseFrameRate(const std::string& text) {
   double ntsc = std::round(fps * 1.001);
   if (std::fabs(fps - ntsc / 1.001) < 0.002 && std::fabs(fps - std::round(fps)) > 0.002)
     return TFrameRate{uint32_t(ntsc) * 1000, 1001};
-  double scaled = std::round(fps * 1000);
-  uint32_t num = uint32_t(scaled), den = 1000;
-  while (num % 10 == 0 && den > 1) {
-    num /= 10;
-    den /= 10;
-  }
-  return TFrameRate{num, den};
+  uint32_t num = uint32_t(std::round(fps * 1000));
+  uint32_t divisor = std::gcd(num, 1000u);
+  return TFrameRate{num / divisor, 1000 / divisor};
 }
 
 TVideoStream::TVideoStream(const std::string& path, TFrameRate rate, bool repeatParamSets,
