@@ -7,7 +7,9 @@
 
 namespace {
 
-constexpr size_t kSliceHeaderBytes = 4096;
+// Slice headers are short; a longer prefix is unescaped only when the
+// first one runs out (long weight tables).
+constexpr size_t kSliceHeaderBytes = 96;
 
 void skipScalingList(TBitReader& r, int size) {
   int32_t last = 8, next = 8;
@@ -245,7 +247,19 @@ const TH264Pps* TH264ParamSets::pps(uint32_t id) const {
 }
 
 TH264SliceHeader TH264ParamSets::parseSlice(const uint8_t* nal, size_t size) const {
-  std::vector<uint8_t> rbsp = unescapeNal(nal + 1, size > 0 ? size - 1 : 0, kSliceHeaderBytes);
+  size_t payload = size > 0 ? size - 1 : 0;
+  if (payload > kSliceHeaderBytes) {
+    try {
+      return parseSliceHeader(nal, unescapeNal(nal + 1, payload, kSliceHeaderBytes));
+    } catch (const std::runtime_error&) {
+      // Retried below with the whole NAL unit.
+    }
+  }
+  return parseSliceHeader(nal, unescapeNal(nal + 1, payload));
+}
+
+TH264SliceHeader TH264ParamSets::parseSliceHeader(const uint8_t* nal,
+                                                  const std::vector<uint8_t>& rbsp) const {
   TBitReader r(rbsp.data(), rbsp.size());
   TH264SliceHeader h;
   h.nalType = nal[0] & 0x1F;

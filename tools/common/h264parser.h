@@ -97,6 +97,8 @@ public:
   TH264SliceHeader parseSlice(const uint8_t* nal, size_t size) const;
 
 private:
+  TH264SliceHeader parseSliceHeader(const uint8_t* nal, const std::vector<uint8_t>& rbsp) const;
+
   std::array<std::optional<TH264Sps>, 32> sps_;
   std::array<std::optional<TH264Pps>, 256> pps_;
 };
