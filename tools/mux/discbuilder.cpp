@@ -1,6 +1,5 @@
 #include "mux/discbuilder.h"
 
-#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cmath>

@@ -42,7 +42,7 @@ double peakBitRate(const std::map<uint64_t, uint64_t>& bytesPerTenth) {
 class TM2tsMuxer::TSession {
 public:
   TSession(TOutputFile& out, const TMuxSettings& settings, bool withAudio)
-      : writer_(out), settings_(settings),
+      : writer_(out),
         interval_(kTsPacketSize * 8 * kClock / settings.muxRate),
         pcrPid_(settings.pcrOnOwnPid ? kPcrPid : kVideoPid) {
     std::vector<TPmtStream> streams = {{kStreamTypeH264, kVideoPid, {}}};
@@ -105,7 +105,6 @@ public:
 
 private:
   TTsPacketWriter writer_;
-  TMuxSettings settings_;
   uint64_t interval_;
   uint16_t pcrPid_;
   std::vector<uint8_t> pat_, pmt_;

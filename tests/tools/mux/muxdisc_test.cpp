@@ -85,7 +85,8 @@ TTitle readTitle(const fs::path& disc) {
   return t;
 }
 
-// Parameter sets in front of each IDR picture of an Annex B stream.
+// The sequence parameter set sent since the previous IDR picture in front
+// of each IDR picture of an Annex B stream (empty when there is none).
 std::vector<std::string> spsBeforeEachIdr(const std::string& stream) {
   std::vector<std::string> result;
   std::string lastSps;
@@ -98,9 +99,28 @@ std::vector<std::string> spsBeforeEachIdr(const std::string& stream) {
     while (!nal.empty() && nal.back() == 0) nal.pop_back();
     int type = nal[0] & 0x1F;
     if (type == 7) lastSps = nal;
-    if (type == 5 && (uint8_t(nal[1]) & 0x80)) result.push_back(lastSps);  // first slice
+    if (type == 5 && (uint8_t(nal[1]) & 0x80)) {  // first slice of the picture
+      result.push_back(lastSps);
+      lastSps.clear();
+    }
   }
   return result;
+}
+
+// The stream with its parameter sets only in front of its first picture.
+std::string withParamSetsOnce(const std::string& stream) {
+  std::string out;
+  bool sliceSeen = false;
+  size_t pos = stream.find(std::string("\0\0\1", 3));
+  while (pos != std::string::npos) {
+    size_t next = stream.find(std::string("\0\0\1", 3), pos + 3);
+    std::string nal = stream.substr(pos, next == std::string::npos ? std::string::npos : next - pos);
+    int type = nal[3] & 0x1F;
+    if (type == 1 || type == 5) sliceSeen = true;
+    if (!(sliceSeen && (type == 7 || type == 8))) out += nal;
+    pos = next;
+  }
+  return out;
 }
 
 class MuxDisc : public testing::Test {
@@ -187,8 +207,8 @@ TEST_F(MuxDisc, EveryIntraPictureHasAnEntryPointAtItsFirstPacket) {
   const CLPI_EP_MAP_ENTRY& map = cl->cpi.entry[0];
   EXPECT_EQ(map.num_ep_fine, intra);
   std::string m2ts = readFile(out / "BDMV/STREAM/00000.m2ts");
-  for (uint32_t c = 0; c < map.num_ep_coarse; ++c) {
-    uint32_t end = c + 1 < map.num_ep_coarse ? map.coarse[c + 1].ref_ep_fine_id : map.num_ep_fine;
+  for (uint32_t c = 0; c < uint32_t(map.num_ep_coarse); ++c) {
+    uint32_t end = c + 1 < uint32_t(map.num_ep_coarse) ? map.coarse[c + 1].ref_ep_fine_id : map.num_ep_fine;
     for (uint32_t f = map.coarse[c].ref_ep_fine_id; f < end; ++f) {
       uint32_t spn = (map.coarse[c].spn_ep & ~0x1FFFFu) + map.fine[f].spn_ep;
       ASSERT_LT(size_t(spn) * 192 + 192, m2ts.size() + 1);
@@ -265,6 +285,27 @@ TEST_F(MuxDisc, MixedCamerasKeepTheirOwnParameterSetsAndDecodeCleanly) {
   std::vector<std::string> expected = p;
   expected.insert(expected.end(), b.begin(), b.end());
   expected.insert(expected.end(), p.begin(), p.end());
+  EXPECT_EQ(got, expected);
+}
+
+TEST_F(MuxDisc, ContSpsRepeatsEachClipsOwnParameterSets) {
+  std::string p = withParamSetsOnce(readFile(work_ / "p.h264"));
+  std::string b = withParamSetsOnce(readFile(work_ / "b.h264"));
+  writeFile(work_ / "sparse.h264", p + b + p);
+  fs::path out = work_ / "sparse";
+  ASSERT_EQ(mux(metaText("00:00:00.000", work_ / "sparse.h264", work_ / "mixed.ac3"), out).exitCode, 0);
+  fs::path m2ts = out / "BDMV/STREAM/00000.m2ts";
+  TProcessResult decode = runProcess({"ffmpeg", "-nostdin", "-v", "error", "-i", m2ts.string(), "-f", "null", "-"});
+  EXPECT_EQ(decode.err, "");
+  fs::path back = work_ / "sparse-back.h264";
+  ffmpeg({"-i", m2ts.string(), "-map", "0:v", "-c", "copy", "-f", "h264", back.string()});
+  std::vector<std::string> got = spsBeforeEachIdr(readFile(back));
+  std::vector<std::string> ownP = spsBeforeEachIdr(readFile(work_ / "p.h264"));
+  std::vector<std::string> ownB = spsBeforeEachIdr(readFile(work_ / "b.h264"));
+  ASSERT_EQ(spsBeforeEachIdr(p + b + p).size(), got.size());
+  std::vector<std::string> expected = ownP;
+  expected.insert(expected.end(), ownB.begin(), ownB.end());
+  expected.insert(expected.end(), ownP.begin(), ownP.end());
   EXPECT_EQ(got, expected);
 }
 
@@ -363,7 +404,9 @@ TEST_P(MuxDiscBadInput, FailsClearlyAndLeavesNothing) {
   EXPECT_NE(r.err.find(GetParam().expected), std::string::npos) << r.err;
   EXPECT_FALSE(fs::exists(out));
   std::error_code ignored;
-  if (fs::is_directory(out.parent_path(), ignored)) EXPECT_FALSE(tempLeftBeside(out));
+  if (fs::is_directory(out.parent_path(), ignored)) {
+    EXPECT_FALSE(tempLeftBeside(out));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, MuxDiscBadInput, testing::Values(

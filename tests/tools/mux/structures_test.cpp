@@ -64,8 +64,8 @@ TEST_F(Structures, ClipInfoEpMapRoundTrips) {
   EXPECT_EQ(map.pid, kVideoPid);
   ASSERT_EQ(map.num_ep_fine, clip_.entryPoints.size());
   // Rebuild every entry from its coarse and fine parts.
-  for (uint32_t c = 0; c < map.num_ep_coarse; ++c) {
-    uint32_t end = c + 1 < map.num_ep_coarse ? map.coarse[c + 1].ref_ep_fine_id : map.num_ep_fine;
+  for (uint32_t c = 0; c < uint32_t(map.num_ep_coarse); ++c) {
+    uint32_t end = c + 1 < uint32_t(map.num_ep_coarse) ? map.coarse[c + 1].ref_ep_fine_id : map.num_ep_fine;
     for (uint32_t f = map.coarse[c].ref_ep_fine_id; f < end; ++f) {
       uint64_t pts45 = (uint64_t(map.coarse[c].pts_ep & ~1u) << 18) + (uint64_t(map.fine[f].pts_ep) << 8);
       uint32_t spn = (map.coarse[c].spn_ep & ~0x1FFFFu) + map.fine[f].spn_ep;
