@@ -87,7 +87,9 @@ void TVideoStream::appendNal(TPicture& picture, const uint8_t* data, size_t size
 // Reads one primary coded picture (a frame or a field) and the non-VCL NAL
 // units before it. Returns false at the end of the stream.
 bool TVideoStream::readPicture(TPicture& picture) {
-  picture.buffer.assign(kHeadroom, 0);
+  picture.buffer.clear();
+  picture.buffer.reserve(kHeadroom + largestPicture_);  // avoids regrowing for each NAL unit
+  picture.buffer.resize(kHeadroom);
   picture.sliceTypes = 0;
   picture.hasAud = picture.hasSps = picture.hasPps = false;
   bool seenSlice = false;
@@ -107,6 +109,7 @@ bool TVideoStream::readPicture(TPicture& picture) {
       haveNal_ = true;
       nalData_ = data;
       nalSize_ = size;
+      largestPicture_ = std::max(largestPicture_, picture.buffer.size());
       return true;
     }
     try {
@@ -133,6 +136,7 @@ bool TVideoStream::readPicture(TPicture& picture) {
     }
     appendNal(picture, data, size);
   }
+  largestPicture_ = std::max(largestPicture_, picture.buffer.size());
   return seenSlice;
 }
 

@@ -99,6 +99,7 @@ private:
   bool havePicture_ = false;
   TPicture nextPicture_;
   bool endOfStream_ = false;
+  size_t largestPicture_ = 0;
 
   // Frames read but not yet timed, and the order counts of recent ones.
   std::deque<TPending> window_;
