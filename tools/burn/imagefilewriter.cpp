@@ -44,6 +44,10 @@ bool WriteAll(int fd, const uint8_t* data, size_t size) {
   return true;
 }
 
+bool AllZero(const uint8_t* data, size_t size) {
+  return size == 0 || (data[0] == 0 && std::memcmp(data, data + 1, size - 1) == 0);
+}
+
 bool HasRoom(const std::string& path, uint64_t bytes, std::ostream& err) {
   std::string folder = path.find('/') == std::string::npos ? "." : path.substr(0, path.rfind('/') + 1);
   struct statvfs fs {};
@@ -69,7 +73,9 @@ bool CopyImage(const udf::TUdfImage& image, int fd, const std::string& path, std
       return false;
     }
     if (got == 0) break;
-    if (!WriteAll(fd, buffer.data(), static_cast<size_t>(got))) {
+    // Runs of zeros (gaps, sparse sources) are skipped, leaving holes.
+    bool skipped = AllZero(buffer.data(), static_cast<size_t>(got)) && lseek(fd, got, SEEK_CUR) >= 0;
+    if (!skipped && !WriteAll(fd, buffer.data(), static_cast<size_t>(got))) {
       progress.End();
       err << "Writing \"" << path << "\" failed: " << std::strerror(errno) << ".\n";
       return false;
@@ -77,6 +83,10 @@ bool CopyImage(const udf::TUdfImage& image, int fd, const std::string& path, std
     progress.Show(reader.Position());
   }
   progress.End();
+  if (ftruncate(fd, static_cast<off_t>(image.Size())) != 0) {
+    err << "Writing \"" << path << "\" failed: " << std::strerror(errno) << ".\n";
+    return false;
+  }
   return true;
 }
 

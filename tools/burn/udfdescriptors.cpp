@@ -224,6 +224,11 @@ std::vector<uint8_t> ExtendedFileEntry(const TFileEntry& entry) {
   return d.Data();
 }
 
+uint64_t MaxFileSize() {
+  constexpr uint64_t entryHeader = 216, longAd = 16;
+  return (BlockSize - entryHeader) / longAd * MaxExtent;
+}
+
 std::vector<uint8_t> ContiguousAds(uint64_t length, uint32_t block, bool longAds,
                                    uint16_t partition) {
   std::vector<uint8_t> ads;

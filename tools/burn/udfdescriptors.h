@@ -75,6 +75,10 @@ struct TFileEntry {
 };
 std::vector<uint8_t> ExtendedFileEntry(const TFileEntry& entry);
 
+// The largest file whose long allocation descriptors all fit in its
+// extended file entry (114 extents of almost 1 GiB).
+uint64_t MaxFileSize();
+
 // The extents (block, length in bytes) of `length` bytes stored from
 // `block` on, split so that no extent exceeds what an allocation
 // descriptor can hold.

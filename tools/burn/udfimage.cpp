@@ -55,6 +55,15 @@ uint16_t LinkCount(const TUdfNode& node) {
   return links;
 }
 
+const TUdfNode* LargestFile(const TUdfNode& node) {
+  const TUdfNode* largest = node.isDirectory ? nullptr : &node;
+  for (const auto& child : node.children) {
+    const TUdfNode* candidate = LargestFile(*child);
+    if (candidate && (!largest || candidate->size > largest->size)) largest = candidate;
+  }
+  return largest;
+}
+
 }  // namespace
 
 bool TUdfImage::Build(const std::vector<std::string>& sources, const TUcs2& label,
@@ -63,6 +72,11 @@ bool TUdfImage::Build(const std::vector<std::string>& sources, const TUcs2& labe
   // Block numbers are 32-bit; keep well clear of the limit.
   if (BlocksFor(counts_.bytes) + 2 * counts_.files + 2 * counts_.directories > 0xF0000000u) {
     error = "The sources are too large for one UDF volume.";
+    return false;
+  }
+  if (const TUdfNode* big = LargestFile(root_); big && big->size > MaxFileSize()) {
+    error = "\"" + big->sourcePath + "\" is too large: a file can hold at most " + std::to_string(MaxFileSize()) +
+            " bytes here.";
     return false;
   }
   Place(label);
