@@ -256,6 +256,14 @@ ssize_t TUdfImageReader::ReadFile(const TUdfImage::TPiece& piece, uint64_t offse
     posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
   }
   size_t want = static_cast<size_t>(std::min<uint64_t>(size, file.size - offset));
+  // Holes of a sparse source are zeros: filling them here saves reading
+  // them page by page.
+  off_t data = lseek(fd_, static_cast<off_t>(offset), SEEK_DATA);
+  if ((data < 0 && errno == ENXIO) || (data >= 0 && static_cast<uint64_t>(data) > offset)) {
+    size_t zeros = data < 0 ? want : static_cast<size_t>(std::min<uint64_t>(want, data - offset));
+    std::memset(buffer, 0, zeros);
+    return static_cast<ssize_t>(zeros);
+  }
   ssize_t got = pread(fd_, buffer, want, static_cast<off_t>(offset));
   if (got < 0 && errno == EINTR) return 0;
   if (got <= 0) {

@@ -56,7 +56,7 @@ void TDescriptor::U64(size_t at, uint64_t v) {
 
 void TDescriptor::Bytes(size_t at, const std::vector<uint8_t>& v) {
   assert(at + v.size() <= bytes_.size());
-  std::memcpy(bytes_.data() + at, v.data(), v.size());
+  if (!v.empty()) std::memcpy(bytes_.data() + at, v.data(), v.size());
 }
 
 void TDescriptor::Text(size_t at, const char* ascii) {
