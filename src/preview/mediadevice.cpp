@@ -1,0 +1,343 @@
+#include "preview/mediadevice.h"
+
+#include "platform/pathdelim.h"
+#include "preview/tstimes.h"
+
+#include <QFile>
+
+#include <gst/gst.h>
+
+namespace {
+
+constexpr std::int64_t NanosecondsPerUnit = 100;
+// Posted on the bus by a splitter once it has announced all its pads.
+constexpr char NoMorePadsMessage[] = "tavrel-no-more-pads";
+
+TPinKind PinKindOfCaps(const GstCaps *caps)
+{
+    if (!caps || gst_caps_is_empty(caps) || gst_caps_is_any(caps))
+        return TPinKind::Other;
+    const GstStructure *s = gst_caps_get_structure(caps, 0);
+    const char *name = gst_structure_get_name(s);
+    gboolean system = FALSE;
+    const bool systemStream = gst_structure_get_boolean(s, "systemstream", &system) && system;
+    if (g_str_equal(name, "video/x-dv") && systemStream)
+        return TPinKind::Interleaved;
+    if (systemStream || g_str_equal(name, "application/octet-stream"))
+        return TPinKind::ByteStream;
+    if (g_str_has_prefix(name, "video/"))
+        return TPinKind::Video;
+    if (g_str_has_prefix(name, "audio/"))
+        return TPinKind::Audio;
+    return TPinKind::Other;
+}
+
+// Calls visit for every source pad of element.
+template <class F>
+void ForEachSrcPad(GstElement *element, F visit)
+{
+    GstIterator *pads = gst_element_iterate_src_pads(element);
+    GValue item = G_VALUE_INIT;
+    bool done = false;
+    while (!done) {
+        switch (gst_iterator_next(pads, &item)) {
+        case GST_ITERATOR_OK:
+            visit(GST_PAD(g_value_get_object(&item)));
+            g_value_reset(&item);
+            break;
+        case GST_ITERATOR_RESYNC:
+            gst_iterator_resync(pads);
+            break;
+        default:
+            done = true;
+        }
+    }
+    g_value_unset(&item);
+    gst_iterator_free(pads);
+}
+
+// Waits on graph's bus until the splitter has announced its pads; false on
+// an error, the end of the stream or the deadline.
+bool WaitForPads(GstElement *graph)
+{
+    GstBus *bus = gst_element_get_bus(graph);
+    const GstClockTime deadline = gst_util_get_timestamp() + TMediaDevice::ProbeTimeout * NanosecondsPerUnit;
+    bool announced = false;
+    for (;;) {
+        const GstClockTime now = gst_util_get_timestamp();
+        if (now >= deadline)
+            break;
+        GstMessage *message = gst_bus_timed_pop_filtered(
+            bus, deadline - now, GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_EOS | GST_MESSAGE_APPLICATION));
+        if (!message)
+            break;
+        const GstMessageType type = GST_MESSAGE_TYPE(message);
+        announced = type == GST_MESSAGE_APPLICATION
+                    && gst_structure_has_name(gst_message_get_structure(message), NoMorePadsMessage);
+        gst_message_unref(message);
+        if (announced || type != GST_MESSAGE_APPLICATION)
+            break;
+    }
+    gst_object_unref(bus);
+    return announced;
+}
+
+// parsebin's pads become ghost pads of the splitter bin, so the splitter
+// is one element with one output pad per elementary stream.
+void OnParserPadAdded(GstElement *, GstPad *pad, gpointer splitter)
+{
+    GstPad *ghost = gst_ghost_pad_new(GST_PAD_NAME(pad), pad);
+    gst_pad_set_active(ghost, TRUE);
+    gst_element_add_pad(GST_ELEMENT(splitter), ghost);
+}
+
+void OnParserNoMorePads(GstElement *, gpointer splitter)
+{
+    GstElement *bin = GST_ELEMENT(splitter);
+    gst_element_no_more_pads(bin);
+    gst_element_post_message(
+        bin, gst_message_new_application(GST_OBJECT(bin), gst_structure_new_empty(NoMorePadsMessage)));
+}
+
+// "filesrc ! parsebin" in a bin; null when an element is missing.
+GstElement *MakeSplitter(const QString &path)
+{
+    GstElement *source = gst_element_factory_make("filesrc", nullptr);
+    GstElement *parser = gst_element_factory_make("parsebin", nullptr);
+    if (!source || !parser) {
+        if (source)
+            gst_object_unref(source);
+        if (parser)
+            gst_object_unref(parser);
+        return nullptr;
+    }
+    g_object_set(source, "location", QFile::encodeName(path).constData(), nullptr);
+    GstElement *splitter = gst_bin_new(nullptr);
+    gst_bin_add_many(GST_BIN(splitter), source, parser, nullptr);
+    gst_element_link(source, parser);
+    g_signal_connect(parser, "pad-added", G_CALLBACK(OnParserPadAdded), splitter);
+    g_signal_connect(parser, "no-more-pads", G_CALLBACK(OnParserNoMorePads), splitter);
+    return splitter;
+}
+
+} // namespace
+
+TPinKind PinKindOf(GstPad *pad)
+{
+    GstCaps *caps = gst_pad_get_current_caps(pad);
+    if (!caps)
+        caps = gst_pad_query_caps(pad, nullptr);
+    const TPinKind kind = PinKindOfCaps(caps);
+    if (caps)
+        gst_caps_unref(caps);
+    return kind;
+}
+
+// --- TMediaDevice
+
+TMediaDevice::TMediaDevice(const QString &deviceName, int number, TMediaDevice *parent)
+    : FNumber(number),
+      FDisplayName(number >= 2 ? deviceName + QStringLiteral(" #") + QString::number(number) : deviceName),
+      FDeviceName(deviceName),
+      FParent(parent)
+{
+}
+
+TMediaDevice::~TMediaDevice()
+{
+    FAllVideoSources.Clear();
+    FAllAudioSources.Clear();
+    FAudioSources.Clear();
+    FVideoSources.Clear();
+    FStreamDevices.Clear();
+    FDvDevices.Clear();
+}
+
+bool TMediaDevice::IsUnused() const
+{
+    if (!FOutputFilter)
+        return true;
+    bool used = false;
+    ForEachSrcPad(FOutputFilter, [&used](GstPad *pad) {
+        used = used || (gst_pad_is_linked(pad) && PinKindOf(pad) != TPinKind::Other);
+    });
+    return !used;
+}
+
+void TMediaDevice::Probe()
+{
+    FValid = false;
+    GstElement *graph = gst_pipeline_new(nullptr);
+    if (!graph)
+        return;
+    gst_object_ref_sink(graph);
+    FProbeGraph = graph;
+    int counts[5] = {};
+    bool usable = false;
+    if (AddToGraph(graph) && FOutputFilter) {
+        if (gst_element_set_state(graph, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE && WaitForPads(graph)) {
+            ForEachSrcPad(FOutputFilter, [&counts](GstPad *pad) {
+                if (!gst_pad_is_linked(pad))
+                    ++counts[int(PinKindOf(pad))];
+            });
+            usable = Probing(graph);
+        }
+        gst_element_set_state(graph, GST_STATE_NULL);
+        RemoveFromGraph();
+    }
+    gst_object_unref(graph);
+    FProbeGraph = nullptr;
+    if (usable)
+        SetPinCounts(counts[int(TPinKind::Video)], counts[int(TPinKind::Audio)],
+                     counts[int(TPinKind::Interleaved)], counts[int(TPinKind::ByteStream)]);
+}
+
+bool TMediaDevice::Probing(GstElement *)
+{
+    return true;
+}
+
+void TMediaDevice::SetPinCounts(int video, int audio, int interleaved, int byteStream)
+{
+    // Interleaved and byte-stream pads are counted; the sub-devices that
+    // split them are not built here, so their kinds hide plain sources.
+    FInterleavedCount = interleaved;
+    FStreamCount = byteStream;
+    if (interleaved == 0 && byteStream == 0) {
+        FVideoCount = video;
+        FAudioCount = audio;
+        for (int n = 1; n <= video; ++n)
+            FVideoSources.Add(new TVideoSource(this, n));
+        for (int n = 1; n <= audio; ++n)
+            FAudioSources.Add(new TAudioSource(this, n));
+    }
+    FAllVideoSources.Clear();
+    FAllAudioSources.Clear();
+    for (TVideoSource *source : FVideoSources)
+        FAllVideoSources.Add(source);
+    for (TAudioSource *source : FAudioSources)
+        FAllAudioSources.Add(source);
+    for (const TMediaDevicesList *subDevices : {&FDvDevices, &FStreamDevices})
+        for (TMediaDevice *device : *subDevices) {
+            for (TVideoSource *source : device->AllVideoSources())
+                FAllVideoSources.Add(source);
+            for (TAudioSource *source : device->AllAudioSources())
+                FAllAudioSources.Add(source);
+        }
+    FValid = true;
+}
+
+// --- TAbstractFileDevice
+
+TAbstractFileDevice::TAbstractFileDevice(const QString &fullPath, const QString &deviceName, int number)
+    : TMediaDevice(deviceName, number), FFullPath(fullPath)
+{
+}
+
+void TAbstractFileDevice::SetPosition(std::int64_t position)
+{
+    if (FCurrentGraph)
+        gst_element_seek(FCurrentGraph, 1.0, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                         GST_SEEK_TYPE_SET, position * NanosecondsPerUnit, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
+}
+
+std::int64_t TAbstractFileDevice::GetPosition()
+{
+    gint64 position = 0;
+    if (FCurrentGraph && gst_element_query_position(FCurrentGraph, GST_FORMAT_TIME, &position))
+        return position / NanosecondsPerUnit;
+    return 0;
+}
+
+std::int64_t TAbstractFileDevice::GetDuration()
+{
+    gint64 duration = 0;
+    if (FCurrentGraph && gst_element_query_duration(FCurrentGraph, GST_FORMAT_TIME, &duration) && duration > 0)
+        return duration / NanosecondsPerUnit;
+    return 0;
+}
+
+// --- Tm2tsFileDevice
+
+Tm2tsFileDevice::Tm2tsFileDevice(const QString &fullPath)
+    : TAbstractFileDevice(fullPath, ExtractFileName(fullPath), 1)
+{
+    Probe();
+}
+
+Tm2tsFileDevice::Tm2tsFileDevice(const QString &fullPath, const TKnownClip &known)
+    : TAbstractFileDevice(fullPath, ExtractFileName(fullPath), 1), FDuration(known.Duration)
+{
+    if (known.VideoCount > 0 || known.AudioCount > 0)
+        SetPinCounts(known.VideoCount, known.AudioCount, 0, 0);
+}
+
+Tm2tsFileDevice::~Tm2tsFileDevice()
+{
+    if (FCurrentGraph)
+        RemoveFromGraph();
+}
+
+bool Tm2tsFileDevice::AddToGraph(GstElement *graph)
+{
+    if (graph && graph == FCurrentGraph)
+        return true;
+    if (!graph)
+        return false;
+    if (FCurrentGraph)
+        RemoveFromGraph();
+    FCurrentGraph = graph;
+    FSplitter = MakeSplitter(FullPath());
+    if (!FSplitter)
+        return false;
+    gst_object_ref_sink(FSplitter);
+    if (!gst_bin_add(GST_BIN(graph), FSplitter))
+        return false;
+    FOutputFilter = FSplitter;
+    // A pipeline of the caller's is measured again from the clip's time
+    // stamps; the private probe measures once its pads are known.
+    if (graph != FProbeGraph) {
+        if (const std::int64_t measured = MeasureDuration(nullptr))
+            FDuration = measured;
+    }
+    return true;
+}
+
+void Tm2tsFileDevice::RemoveFromGraph()
+{
+    FOutputPin = nullptr;
+    FOutputFilter = nullptr;
+    if (FSplitter) {
+        if (FCurrentGraph && GST_OBJECT_PARENT(FSplitter) == GST_OBJECT(FCurrentGraph)) {
+            gst_element_set_state(FSplitter, GST_STATE_NULL);
+            gst_bin_remove(GST_BIN(FCurrentGraph), FSplitter);
+        }
+        gst_object_unref(FSplitter);
+        FSplitter = nullptr;
+    }
+    FCurrentGraph = nullptr;
+}
+
+bool Tm2tsFileDevice::Probing(GstElement *probeGraph)
+{
+    FDuration = MeasureDuration(probeGraph);
+    return FDuration > 0;
+}
+
+std::int64_t Tm2tsFileDevice::MeasureDuration(GstElement *graph) const
+{
+    const TClipTimes times = ReadClipTimes(FullPath());
+    if (times.Duration() > 0)
+        return times.Duration();
+    if (!graph || !FOutputFilter)
+        return 0;
+    // No time stamps to go by: GStreamer's estimate, asked of a pad
+    // (the pipeline itself would ask its sinks, and a probe has none).
+    gint64 estimate = 0;
+    ForEachSrcPad(FOutputFilter, [&estimate](GstPad *pad) {
+        gint64 duration = 0;
+        if (estimate <= 0 && gst_pad_query_duration(pad, GST_FORMAT_TIME, &duration))
+            estimate = duration;
+    });
+    return estimate > 0 ? estimate / NanosecondsPerUnit : 0;
+}

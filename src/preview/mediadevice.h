@@ -1,0 +1,167 @@
+// Media devices: things that produce media streams (here .m2ts clip files).
+// A device puts its splitter into a GStreamer pipeline and takes it out
+// again, seeks, and offers its streams as video and audio sources. When it
+// is created it probes itself once in a private pipeline on the calling
+// thread; for a clip file the probe also measures the clip's duration.
+//
+// Times are int64_t counts of 100 ns. gst_init must have been called once
+// in the process before any device is created.
+#pragma once
+
+#include "preview/avsource.h"
+
+#include <QString>
+
+#include <cstdint>
+
+typedef struct _GstElement GstElement;
+typedef struct _GstPad GstPad;
+
+// What a splitter's output pad carries, from the major type of its caps.
+enum class TPinKind { Other, Video, Audio, Interleaved, ByteStream };
+
+// The kind of a pad, from its current caps (Other when it has none yet).
+TPinKind PinKindOf(GstPad *pad);
+
+class TMediaDevice {
+public:
+    TMediaDevice(const TMediaDevice &) = delete;
+    TMediaDevice &operator=(const TMediaDevice &) = delete;
+    virtual ~TMediaDevice();
+
+    // Puts the device's splitter into graph (a pipeline the caller owns);
+    // adding it again to the graph it is in succeeds at once. The splitter
+    // announces its output pads through its "pad-added" and "no-more-pads"
+    // signals once the pipeline leaves the NULL state.
+    virtual bool AddToGraph(GstElement *graph) = 0;
+    // Takes the splitter out of the graph it is in (the caller has set the
+    // splitter's pads free and the graph to NULL, or unlinked them).
+    virtual void RemoveFromGraph() = 0;
+    virtual void SetPosition(std::int64_t position) = 0;
+    virtual std::int64_t GetPosition() = 0;
+    virtual std::int64_t GetDuration() = 0;
+
+    // True when none of OutputFilter's output pads is linked with a video,
+    // audio, interleaved or byte-stream type (true without OutputFilter).
+    bool IsUnused() const;
+
+    const TMediaDevicesList &DvDevices() const { return FDvDevices; }
+    const TMediaDevicesList &StreamDevices() const { return FStreamDevices; }
+    const TVideoSourcesList &VideoSources() const { return FVideoSources; }
+    const TAudioSourcesList &AudioSources() const { return FAudioSources; }
+    // Own sources, then those of the DV devices, then those of the stream
+    // devices, recursively. Items belong to their devices.
+    const TVideoSourcesList &AllVideoSources() const { return FAllVideoSources; }
+    const TAudioSourcesList &AllAudioSources() const { return FAllAudioSources; }
+
+    int Number() const { return FNumber; }
+    const QString &DisplayName() const { return FDisplayName; }
+    const QString &DeviceName() const { return FDeviceName; }
+    TMediaDevice *Parent() const { return FParent; }
+    GstElement *CurrentGraph() const { return FCurrentGraph; }
+    GstElement *OutputFilter() const { return FOutputFilter; }
+    GstPad *OutputPin() const { return FOutputPin; }
+
+    int VideoCount() const { return FVideoCount; }
+    int AudioCount() const { return FAudioCount; }
+    int StreamCount() const { return FStreamCount; }
+    int InterleavedCount() const { return FInterleavedCount; }
+    bool Valid() const { return FValid; }
+
+    // Longest a probe waits for the splitter to announce its pads.
+    static constexpr std::int64_t ProbeTimeout = 100'000'000;  // 10 s
+
+protected:
+    TMediaDevice(const QString &deviceName, int number, TMediaDevice *parent = nullptr);
+
+    // The probe; called at the end of the most derived constructor. Errors
+    // are swallowed and leave the device with what was found so far.
+    void Probe();
+    // Called by the probe while the private pipeline is paused and every
+    // pad is announced, for measurements only that pipeline can give;
+    // false when the source proves unusable (the probe then finds nothing).
+    virtual bool Probing(GstElement *probeGraph);
+    // Creates the sources for the pads counted (video and audio sources
+    // only when no interleaved and no byte-stream pad was found), collects
+    // the lists and marks the device valid.
+    void SetPinCounts(int video, int audio, int interleaved, int byteStream);
+
+    GstElement *FProbeGraph = nullptr;    // during the probe only
+    GstElement *FCurrentGraph = nullptr;  // not owned
+    GstElement *FOutputFilter = nullptr;  // while in a graph
+    GstPad *FOutputPin = nullptr;
+
+private:
+    TMediaDevicesList FDvDevices;
+    TMediaDevicesList FStreamDevices;
+    TVideoSourcesList FVideoSources;
+    TAudioSourcesList FAudioSources;
+    int FNumber;
+    QString FDisplayName;
+    QString FDeviceName;
+    TVideoSourcesList FAllVideoSources{false};
+    TAudioSourcesList FAllAudioSources{false};
+    TMediaDevice *FParent;
+    int FVideoCount = 0, FAudioCount = 0, FStreamCount = 0, FInterleavedCount = 0;
+    bool FValid = false;
+};
+
+// A device reading a file by path. Seeks through the graph it is in.
+class TAbstractFileDevice : public TMediaDevice {
+public:
+    const QString &FullPath() const { return FFullPath; }
+
+    // Sets the current position, leaving the stop position as it is.
+    void SetPosition(std::int64_t position) override;
+    std::int64_t GetPosition() override;
+    // The duration the graph reports (0 when it cannot tell).
+    std::int64_t GetDuration() override;
+
+protected:
+    TAbstractFileDevice(const QString &fullPath, const QString &deviceName, int number);
+
+private:
+    QString FFullPath;
+};
+
+// Facts about a clip given instead of measured: a device made with them
+// never opens its file until it is put into a graph. Meant for code that
+// needs clip records of a chosen duration without clip files (the disc
+// split, the chapters and the clip list are tested and benchmarked so).
+struct TKnownClip {
+    std::int64_t Duration = 0;
+    int VideoCount = 1;
+    int AudioCount = 1;
+};
+
+// The device of one .m2ts clip: its splitter is "filesrc ! parsebin" in a
+// bin, which exposes one pad per elementary stream.
+class Tm2tsFileDevice : public TAbstractFileDevice {
+public:
+    // Probes the clip: its pads and its duration. A file that cannot be
+    // read or split gives no source, Duration 0 and Valid false.
+    explicit Tm2tsFileDevice(const QString &fullPath);
+    // Takes the facts given; the file is not opened.
+    Tm2tsFileDevice(const QString &fullPath, const TKnownClip &known);
+    ~Tm2tsFileDevice() override;
+
+    bool AddToGraph(GstElement *graph) override;
+    void RemoveFromGraph() override;
+
+    GstElement *Splitter() const { return FSplitter; }
+    // How long the clip plays once joined to others: its number of video
+    // pictures times the picture duration (for a clip without video, its
+    // audio duration). 0 until measured, and when the clip cannot be read.
+    std::int64_t Duration() const { return FDuration; }
+
+protected:
+    bool Probing(GstElement *probeGraph) override;
+
+private:
+    // The clip's duration from its time stamps, else GStreamer's estimate
+    // from graph (a pipeline holding the splitter); 0 when neither is known.
+    std::int64_t MeasureDuration(GstElement *graph) const;
+
+    GstElement *FSplitter = nullptr;
+    std::int64_t FDuration = 0;
+};
