@@ -90,17 +90,23 @@ TDiscWriter::~TDiscWriter() {
   if (initialized_) burn_finish();
 }
 
-bool TDiscWriter::PrepareStdioFile(const std::string& path) {
+bool TDiscWriter::CheckStdioFile(const std::string& path) {
   struct stat st {};
-  bool exists = stat(path.c_str(), &st) == 0;
-  if (exists && !S_ISREG(st.st_mode)) return true;  // a device is written in place
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return true;  // a device is written in place
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) {
     err_ << "The destination \"" << path << "\" cannot be opened: " << std::strerror(errno) << ".\n";
     return false;
   }
   close(fd);
+  stdioFile_ = path;
   return true;
+}
+
+bool TDiscWriter::EmptyStdioFile() {
+  if (stdioFile_.empty() || truncate(stdioFile_.c_str(), 0) == 0) return true;
+  err_ << "The destination \"" << stdioFile_ << "\" cannot be emptied: " << std::strerror(errno) << ".\n";
+  return false;
 }
 
 bool TDiscWriter::Grab(const std::string& address) {
@@ -125,7 +131,7 @@ bool TDiscWriter::Open(const std::string& address) {
   burn_msgs_set_severities(const_cast<char*>("NEVER"), const_cast<char*>("SORRY"),
                            const_cast<char*>("imgburn: "));
   if (address.rfind(StdioPrefix, 0) == 0) {
-    if (!PrepareStdioFile(address.substr(std::strlen(StdioPrefix)))) return false;
+    if (!CheckStdioFile(address.substr(std::strlen(StdioPrefix)))) return false;
     return Grab(address);
   }
   if (!address.empty()) return Grab(address);
@@ -180,6 +186,7 @@ bool TDiscWriter::CheckRoom(uint64_t bytes) {
 }
 
 bool TDiscWriter::Write(const udf::TUdfImage& image) {
+  if (!EmptyStdioFile()) return false;
   auto error = std::make_shared<std::string>();
   std::mutex lock;
   burn_source* source = NewImageSource(new TSourceState(image, error, &lock));

@@ -21,14 +21,15 @@ class TDiscWriter {
   TDiscWriter& operator=(const TDiscWriter&) = delete;
 
   // Grabs the drive at `address` ("stdio:/path", "/dev/sr0"), or the first
-  // optical drive when it is empty. A stdio file is created or emptied
-  // first, since libburn never shortens a longer file.
+  // optical drive when it is empty. A stdio file is created when missing.
   bool Open(const std::string& address);
   // Checks for a blank writable medium; with `wait`, keeps looking until
   // one is inserted, saying what it waits for.
   bool WaitForBlank(bool wait);
   // Refuses before writing when the medium cannot hold `bytes`.
   bool CheckRoom(uint64_t bytes);
+  // Writes the image; a stdio file is emptied first, since libburn never
+  // shortens a longer file.
   bool Write(const udf::TUdfImage& image);
   // Reads the written image back and compares it with the sources.
   bool Verify(const udf::TUdfImage& image);
@@ -38,7 +39,8 @@ class TDiscWriter {
   const std::string& Address() const { return address_; }
 
  private:
-  bool PrepareStdioFile(const std::string& path);
+  bool CheckStdioFile(const std::string& path);
+  bool EmptyStdioFile();
   bool Grab(const std::string& address);
 
   std::ostream& out_;
@@ -47,4 +49,5 @@ class TDiscWriter {
   burn::burn_drive_info* infos_ = nullptr;
   burn::burn_drive* drive_ = nullptr;
   std::string address_;
+  std::string stdioFile_;  // the regular file behind a stdio: address
 };

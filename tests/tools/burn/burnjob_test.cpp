@@ -179,15 +179,18 @@ TEST_F(BurnJobTest, RefusesAFileLargerThanTheMediumBeforeWriting) {
   }
   if (truncate((dir_ / "disc/BDMV/STREAM/huge.m2ts").c_str(), static_cast<off_t>(size)) != 0)
     GTEST_SKIP() << "the file system cannot hold a sparse file of 100 GiB";
+  // What the destination held before stays as it was.
   std::string image = dir_ / "out.img";
+  MakeFile(image, 1000, 5);
   TRun run = RunProgram(CoreLine("Disque", "stdio:" + image));
   EXPECT_EQ(run.exitCode, BurnFailed);
   EXPECT_NE(run.err.find("nothing was written"), std::string::npos) << run.err;
-  EXPECT_EQ(std::filesystem::file_size(image), 0u);
+  EXPECT_EQ(std::filesystem::file_size(image), 1000u);
 
   TRun imageRun = RunProgram({ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC", sources_[0], "/DEST", image});
   EXPECT_EQ(imageRun.exitCode, BurnFailed);
   EXPECT_NE(imageRun.err.find("nothing was written"), std::string::npos) << imageRun.err;
+  EXPECT_EQ(std::filesystem::file_size(image), 1000u);
 }
 
 }  // namespace
