@@ -28,22 +28,27 @@ const char StdioPrefix[] = "stdio:";
 constexpr int FifoChunks = 16384;
 constexpr int VerifyChunk = 1 << 20;
 
-// State shared with libburn's reading thread.
+// Why reading the sources failed, set on libburn's reading thread.
+struct TSourceError {
+  std::mutex lock;
+  std::string text;
+};
+
+// The source's own data, freed by libburn with the source.
 struct TSourceState {
   udf::TUdfImageReader reader;
   off_t size;
-  std::shared_ptr<std::string> error;
-  std::mutex* lock;
-  TSourceState(const udf::TUdfImage& image, std::shared_ptr<std::string> e, std::mutex* l)
-      : reader(image), size(static_cast<off_t>(image.Size())), error(std::move(e)), lock(l) {}
+  std::shared_ptr<TSourceError> error;
+  TSourceState(const udf::TUdfImage& image, std::shared_ptr<TSourceError> e)
+      : reader(image), size(static_cast<off_t>(image.Size())), error(std::move(e)) {}
 };
 
 int SourceRead(burn_source* source, unsigned char* buffer, int size) {
   auto* state = static_cast<TSourceState*>(source->data);
   ssize_t got = state->reader.Read(buffer, static_cast<size_t>(size));
   if (got < 0) {
-    std::lock_guard<std::mutex> guard(*state->lock);
-    *state->error = state->reader.Error();
+    std::lock_guard<std::mutex> guard(state->error->lock);
+    state->error->text = state->reader.Error();
     return -1;
   }
   return static_cast<int>(got);
@@ -187,9 +192,8 @@ bool TDiscWriter::CheckRoom(uint64_t bytes) {
 
 bool TDiscWriter::Write(const udf::TUdfImage& image) {
   if (!EmptyStdioFile()) return false;
-  auto error = std::make_shared<std::string>();
-  std::mutex lock;
-  burn_source* source = NewImageSource(new TSourceState(image, error, &lock));
+  auto error = std::make_shared<TSourceError>();
+  burn_source* source = NewImageSource(new TSourceState(image, error));
   burn_source* fifo = burn_fifo_source_new(source, 2048, FifoChunks, 1);
   burn_source_free(source);
 
@@ -227,9 +231,8 @@ bool TDiscWriter::Write(const udf::TUdfImage& image) {
     }
     ok = burn_drive_wrote_well(drive_);
     out_ << (ok ? "\rWriting: 100%\n" : "\n") << std::flush;
-    std::lock_guard<std::mutex> guard(lock);
-    if (!error->empty())
-      err_ << *error << "\n";
+    std::lock_guard<std::mutex> guard(error->lock);
+    if (!error->text.empty()) err_ << error->text << "\n";
     if (!ok) err_ << "Writing to " << address_ << " failed.\n";
   }
   burn_write_opts_free(opts);

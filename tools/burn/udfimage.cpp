@@ -2,6 +2,7 @@
 #include "udfimage.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -259,7 +260,13 @@ ssize_t TUdfImageReader::ReadFile(const TUdfImage::TPiece& piece, uint64_t offse
   // Holes of a sparse source are zeros: filling them here saves reading
   // them page by page.
   off_t data = lseek(fd_, static_cast<off_t>(offset), SEEK_DATA);
-  if ((data < 0 && errno == ENXIO) || (data >= 0 && static_cast<uint64_t>(data) > offset)) {
+  struct stat now {};
+  bool noMoreData = data < 0 && errno == ENXIO;
+  if (noMoreData && (fstat(fd_, &now) != 0 || static_cast<uint64_t>(now.st_size) < file.size)) {
+    error_ = "\"" + file.sourcePath + "\" became shorter while the image was written.";
+    return -1;
+  }
+  if (noMoreData || (data >= 0 && static_cast<uint64_t>(data) > offset)) {
     size_t zeros = data < 0 ? want : static_cast<size_t>(std::min<uint64_t>(want, data - offset));
     std::memset(buffer, 0, zeros);
     return static_cast<ssize_t>(zeros);

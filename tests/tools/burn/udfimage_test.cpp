@@ -9,6 +9,7 @@
 #include <fstream>
 #include <memory>
 
+#include "burn/udfimage.h"
 #include "burntesthelpers.h"
 
 namespace {
@@ -140,6 +141,50 @@ TEST_F(UdfImageTest, OutputTellsWhatWasBuilt) {
   EXPECT_NE(run_.out.find("311 files, 14 folders"), std::string::npos) << run_.out;
   EXPECT_NE(run_.out.find("Verifying: 100%"), std::string::npos) << run_.out;
   EXPECT_FALSE(std::filesystem::exists(image_ + ".part"));
+}
+
+}  // namespace
+
+namespace {
+
+std::string ReadImage(const udf::TUdfImage& image, size_t chunk, std::string& error) {
+  udf::TUdfImageReader reader(image);
+  std::string bytes;
+  std::vector<uint8_t> buffer(chunk);
+  for (;;) {
+    ssize_t got = reader.Read(buffer.data(), chunk);
+    if (got < 0) error = reader.Error();
+    if (got <= 0) return bytes;
+    bytes.append(reinterpret_cast<const char*>(buffer.data()), static_cast<size_t>(got));
+  }
+}
+
+// libburn asks for pieces of whatever size its buffer has room for; the
+// image must come out the same however it is cut.
+TEST(UdfImageReaderTest, SameBytesWhateverThePieceSize) {
+  TTempDir dir;
+  MakeFile(dir / "BDMV/a.bin", 70001, 1);
+  MakeFile(dir / "BDMV/b/c.bin", 4096, 2);
+  udf::TUdfImage image;
+  std::string error;
+  ASSERT_TRUE(image.Build({dir / "BDMV"}, u"Label", error)) << error;
+  EXPECT_EQ(image.Sectors() % 16, 0u);
+  std::string whole = ReadImage(image, 4 << 20, error);
+  EXPECT_EQ(whole.size(), image.Size());
+  EXPECT_EQ(ReadImage(image, 777, error), whole);
+  EXPECT_EQ(ReadImage(image, 2048, error), whole);
+  EXPECT_TRUE(error.empty()) << error;
+}
+
+TEST(UdfImageReaderTest, SourceThatShrankIsAnError) {
+  TTempDir dir;
+  MakeFile(dir / "BDMV/a.bin", 100000, 1);
+  udf::TUdfImage image;
+  std::string error;
+  ASSERT_TRUE(image.Build({dir / "BDMV"}, u"Label", error)) << error;
+  ASSERT_EQ(truncate((dir / "BDMV/a.bin").c_str(), 10), 0);
+  ReadImage(image, 1 << 20, error);
+  EXPECT_NE(error.find("a.bin\" became shorter"), std::string::npos) << error;
 }
 
 }  // namespace
