@@ -23,7 +23,6 @@ public:
     // Opens a key, creating it and its missing parents.
     bool OpenKey(const QString &path);
     void CloseKey();
-    bool HasCurrentKey() const { return current != nullptr; }
 
     // Values of the open key; without an open key nothing exists and
     // nothing is written.

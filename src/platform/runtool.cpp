@@ -201,6 +201,9 @@ void Supervise(pid_t pid, int outFd, int errFd, const ToolOutputHandler &handler
 
 bool RunTool(const QString &program, const QString &arguments, const ToolOutputHandler &handler)
 {
+    // A quote would end the program name early and start another program.
+    if (program.contains(u'"'))
+        return false;
     const QStringList args = CommandLineToArgv(u'"' + program + QStringLiteral("\" ") + arguments);
     std::vector<QByteArray> encoded;
     encoded.reserve(args.size());

@@ -42,7 +42,8 @@ int64_t FileSize64(const QString &path)
     struct stat st {};
     if (!StatPath(path, &st))
         return -1;
-    return int64_t(st.st_size);
+    // A folder entry has no size of its own, as in a directory listing.
+    return S_ISDIR(st.st_mode) ? 0 : int64_t(st.st_size);
 }
 
 QString GetCurrentFolder()

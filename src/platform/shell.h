@@ -14,7 +14,7 @@
 // millisecond; -1.0 when the path does not exist.
 TDateTime FileDate(const QString &path);
 
-// Size in bytes of a file or folder entry; -1 when the path does not exist.
+// Size in bytes of a file (0 for a folder); -1 when the path does not exist.
 int64_t FileSize64(const QString &path);
 
 // The process's current folder, without a trailing delimiter (except "/").

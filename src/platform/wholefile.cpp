@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,16 +11,29 @@
 
 namespace {
 
-// The mode a newly created file gets: what the old file had, else the
-// usual 0666 less the umask.
-mode_t ModeFor(const QByteArray &path)
+// Creates a new temporary file beside target, named after it. Made with
+// mode 0666 less the umask, as any new file of the program.
+int CreateTemporary(const QByteArray &target, QByteArray *temp)
+{
+    const int slash = target.lastIndexOf('/');
+    const QByteArray stem = target.left(slash + 1) + '.' + target.mid(slash + 1) + '.'
+                            + QByteArray::number(getpid()) + '.';
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        *temp = stem + QByteArray::number(attempt);
+        const int fd = open(temp->constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+// A replaced file keeps the permissions it had.
+bool KeepMode(int fd, const QByteArray &target)
 {
     struct stat old {};
-    if (stat(path.constData(), &old) == 0)
-        return old.st_mode & 07777;
-    const mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
+    if (stat(target.constData(), &old) != 0)
+        return true;
+    return fchmod(fd, old.st_mode & 07777) == 0;
 }
 
 bool WriteAll(int fd, const QByteArray &data)
@@ -37,6 +51,31 @@ bool WriteAll(int fd, const QByteArray &data)
         left -= n;
     }
     return true;
+}
+
+// The file a path names: the target of a symbolic link (so that the link
+// survives the replacement), else the path itself.
+QByteArray ResolvedTarget(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    char *resolved = realpath(name.constData(), nullptr);
+    if (!resolved)
+        return name;
+    const QByteArray target(resolved);
+    free(resolved);
+    return target;
+}
+
+// Makes a rename in the folder survive a power loss.
+void SyncFolder(const QByteArray &file)
+{
+    const int slash = file.lastIndexOf('/');
+    const QByteArray folder = slash > 0 ? file.left(slash) : QByteArray(slash == 0 ? "/" : ".");
+    const int fd = open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
 }
 
 } // namespace
@@ -82,23 +121,22 @@ bool ReadWholeFile(const QString &path, QByteArray *data, QString *error, bool *
 
 bool WriteFileAtomically(const QString &path, const QByteArray &data, QString *error)
 {
-    const QByteArray target = QFile::encodeName(path);
+    const QByteArray target = ResolvedTarget(path);
     // A read-only file stays as it is, as it would if it were opened for writing.
-    if (access(target.constData(), F_OK) == 0 && access(target.constData(), W_OK) != 0) {
+    if (access(target.constData(), F_OK) == 0
+        && faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0) {
         if (error)
             *error = SystemErrorText(path, errno);
         return false;
     }
-    const int slash = target.lastIndexOf('/');
-    QByteArray temp = target.left(slash + 1) + '.' + target.mid(slash + 1) + ".XXXXXX";
-    const mode_t mode = ModeFor(target);
-    const int fd = mkstemp(temp.data());
+    QByteArray temp;
+    const int fd = CreateTemporary(target, &temp);
     if (fd < 0) {
         if (error)
             *error = SystemErrorText(path, errno);
         return false;
     }
-    bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, data) && fsync(fd) == 0;
+    bool ok = KeepMode(fd, target) && WriteAll(fd, data) && fsync(fd) == 0;
     int failure = errno;
     if (close(fd) != 0 && ok) {
         ok = false;
@@ -112,6 +150,8 @@ bool WriteFileAtomically(const QString &path, const QByteArray &data, QString *e
         unlink(temp.constData());
         if (error)
             *error = SystemErrorText(path, failure);
+        return false;
     }
-    return ok;
+    SyncFolder(target);
+    return true;
 }

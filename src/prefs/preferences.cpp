@@ -149,17 +149,12 @@ TWritePreferences::~TWritePreferences()
     Close();
 }
 
-void TWritePreferences::iniWrite(const QString &key, const QString &value)
-{
-    WriteIniKey(lines, header, key, value);
-}
-
 void TWritePreferences::WriteBool(const QString &key, bool value)
 {
     if (mode == pmNormal)
         registry->WriteInteger(key, value ? 1 : 0);
     else if (mode == pmPortable)
-        iniWrite(key, BoolText(value));
+        WriteIniKey(lines, header, key, BoolText(value));
 }
 
 void TWritePreferences::WriteInteger(const QString &key, int32_t value)
@@ -167,7 +162,7 @@ void TWritePreferences::WriteInteger(const QString &key, int32_t value)
     if (mode == pmNormal)
         registry->WriteInteger(key, value);
     else if (mode == pmPortable)
-        iniWrite(key, QString::number(value));
+        WriteIniKey(lines, header, key, QString::number(value));
 }
 
 void TWritePreferences::WriteString(const QString &key, const QString &value)
@@ -175,7 +170,7 @@ void TWritePreferences::WriteString(const QString &key, const QString &value)
     if (mode == pmNormal)
         registry->WriteString(key, Marked(value));
     else if (mode == pmPortable)
-        iniWrite(key, Marked(value));
+        WriteIniKey(lines, header, key, Marked(value));
 }
 
 bool TWritePreferences::Close(QString *error)

@@ -94,8 +94,6 @@ public:
     bool Close(QString *error = nullptr);
 
 private:
-    void iniWrite(const QString &key, const QString &value);
-
     QString header;
     TPrefsMode mode;
     TPrefsLocation where;

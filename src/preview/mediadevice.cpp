@@ -7,11 +7,13 @@
 
 #include <gst/gst.h>
 
+#include <sys/stat.h>
+
+#include <atomic>
+
 namespace {
 
 constexpr std::int64_t NanosecondsPerUnit = 100;
-// Posted on the bus by a splitter once it has announced all its pads.
-constexpr char NoMorePadsMessage[] = "tavrel-no-more-pads";
 
 TPinKind PinKindOfCaps(const GstCaps *caps)
 {
@@ -73,7 +75,7 @@ bool WaitForPads(GstElement *graph)
             break;
         const GstMessageType type = GST_MESSAGE_TYPE(message);
         announced = type == GST_MESSAGE_APPLICATION
-                    && gst_structure_has_name(gst_message_get_structure(message), NoMorePadsMessage);
+                    && gst_structure_has_name(gst_message_get_structure(message), SplitterPadsMessage);
         gst_message_unref(message);
         if (announced || type != GST_MESSAGE_APPLICATION)
             break;
@@ -82,21 +84,47 @@ bool WaitForPads(GstElement *graph)
     return announced;
 }
 
+// Set on a splitter once it has announced all its pads.
+constexpr char AnnouncedKey[] = "tavrel-pads-announced";
+
+// parsebin exposes all the pads of a stream group at once before any data
+// leaves it, and says nothing when done; so the first data (or the end of
+// the stream) on any pad means every pad is there. The splitter then
+// signals "no-more-pads" and posts SplitterPadsMessage.
+GstPadProbeReturn AnnounceOnFirstData(GstPad *, GstPadProbeInfo *info, gpointer splitter)
+{
+    if ((GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM)
+        && GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) != GST_EVENT_EOS)
+        return GST_PAD_PROBE_OK;
+    auto *announced = static_cast<std::atomic<bool> *>(g_object_get_data(G_OBJECT(splitter), AnnouncedKey));
+    if (!announced->exchange(true)) {
+        GstElement *bin = GST_ELEMENT(splitter);
+        gst_element_no_more_pads(bin);
+        gst_element_post_message(
+            bin, gst_message_new_application(GST_OBJECT(bin), gst_structure_new_empty(SplitterPadsMessage)));
+    }
+    return GST_PAD_PROBE_REMOVE;
+}
+
 // parsebin's pads become ghost pads of the splitter bin, so the splitter
 // is one element with one output pad per elementary stream.
 void OnParserPadAdded(GstElement *, GstPad *pad, gpointer splitter)
 {
     GstPad *ghost = gst_ghost_pad_new(GST_PAD_NAME(pad), pad);
     gst_pad_set_active(ghost, TRUE);
+    gst_pad_add_probe(ghost,
+                      GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST
+                                      | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                      AnnounceOnFirstData, splitter, nullptr);
     gst_element_add_pad(GST_ELEMENT(splitter), ghost);
 }
 
-void OnParserNoMorePads(GstElement *, gpointer splitter)
+// Only regular files are opened: a named pipe or a device would block the
+// probe or never end.
+bool IsRegularFile(const QString &path)
 {
-    GstElement *bin = GST_ELEMENT(splitter);
-    gst_element_no_more_pads(bin);
-    gst_element_post_message(
-        bin, gst_message_new_application(GST_OBJECT(bin), gst_structure_new_empty(NoMorePadsMessage)));
+    struct stat st{};
+    return stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // "filesrc ! parsebin" in a bin; null when an element is missing.
@@ -116,8 +144,22 @@ GstElement *MakeSplitter(const QString &path)
     gst_bin_add_many(GST_BIN(splitter), source, parser, nullptr);
     gst_element_link(source, parser);
     g_signal_connect(parser, "pad-added", G_CALLBACK(OnParserPadAdded), splitter);
-    g_signal_connect(parser, "no-more-pads", G_CALLBACK(OnParserNoMorePads), splitter);
+    g_object_set_data_full(G_OBJECT(splitter), AnnouncedKey, new std::atomic<bool>(false),
+                           [](gpointer flag) { delete static_cast<std::atomic<bool> *>(flag); });
     return splitter;
+}
+
+// The probe only looks at the pads: their data is dropped, so that a pad
+// left unlinked does not stop the stream with an error.
+GstPadProbeReturn DropData(GstPad *, GstPadProbeInfo *, gpointer)
+{
+    return GST_PAD_PROBE_DROP;
+}
+
+void OnProbedPadAdded(GstElement *, GstPad *pad, gpointer)
+{
+    gst_pad_add_probe(pad, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST), DropData,
+                      nullptr, nullptr);
 }
 
 } // namespace
@@ -175,6 +217,7 @@ void TMediaDevice::Probe()
     int counts[5] = {};
     bool usable = false;
     if (AddToGraph(graph) && FOutputFilter) {
+        g_signal_connect(FOutputFilter, "pad-added", G_CALLBACK(OnProbedPadAdded), nullptr);
         if (gst_element_set_state(graph, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE && WaitForPads(graph)) {
             ForEachSrcPad(FOutputFilter, [&counts](GstPad *pad) {
                 if (!gst_pad_is_linked(pad))
@@ -286,13 +329,18 @@ bool Tm2tsFileDevice::AddToGraph(GstElement *graph)
         return false;
     if (FCurrentGraph)
         RemoveFromGraph();
-    FCurrentGraph = graph;
+    if (!IsRegularFile(FullPath()))
+        return false;
     FSplitter = MakeSplitter(FullPath());
     if (!FSplitter)
         return false;
     gst_object_ref_sink(FSplitter);
-    if (!gst_bin_add(GST_BIN(graph), FSplitter))
+    if (!gst_bin_add(GST_BIN(graph), FSplitter)) {
+        gst_object_unref(FSplitter);
+        FSplitter = nullptr;
         return false;
+    }
+    FCurrentGraph = graph;
     FOutputFilter = FSplitter;
     // A pipeline of the caller's is measured again from the clip's time
     // stamps; the private probe measures once its pads are known.

@@ -1,4 +1,5 @@
 #include "authoring/disque.h"
+#include "authoring/listdisque.h"
 
 #include "testclips.h"
 
@@ -114,6 +115,18 @@ TEST(DiscFolder, AddsTheDelimiterOnlyWhenMissing)
     disc.Project.clear();
     EXPECT_EQ(DiscListText(disc), " : Disque 01");
     EXPECT_EQ(disc.DiscFolder("/data/AVCHD/"), "/data/AVCHD//Disque 01/");
+}
+
+TEST(ListDisque, ShowsAndSortsByProjectAndDiscName)
+{
+    auto disc = std::make_shared<TdecoupeDisque>(DiscCapacity);
+    disc->Number = 2;
+    disc->Project = QStringLiteral("Vacances");
+    const TlistDisque entry(disc);
+    EXPECT_EQ(entry.DisplayText, "Vacances : Disque 02");
+    EXPECT_EQ(entry.GetSortKey(SortAlpha), "Vacances : Disque 02");
+    EXPECT_EQ(entry.GetSortKey(SortTaille), "");
+    EXPECT_EQ(entry.Disc, disc);
 }
 
 } // namespace

@@ -49,7 +49,11 @@ void Record(int argc, char **argv)
         }
         closedir(dir);
     }
-    std::ofstream(path, std::ios::binary) << text;
+    // Written whole under another name first: a test that sees the file
+    // may kill the tool at once and still read everything.
+    const std::string part = std::string(path) + ".part";
+    std::ofstream(part, std::ios::binary) << text;
+    std::rename(part.c_str(), path);
 }
 
 void Write(FILE *stream, const std::string &text)

@@ -107,11 +107,14 @@ bool TClipSource::FindStreams() {
       // An AC-3 stream whose first frame was never read carries no format.
       if (par->codec_id == AV_CODEC_ID_AC3 && par->sample_rate > 0)
         FAudioIndex = static_cast<int>(i);
+      else if (par->codec_id == AV_CODEC_ID_AC3)
+        FFacts.AudioUnreadable = true;
       else if (par->codec_id != AV_CODEC_ID_AC3 && otherAudio < 0)
         otherAudio = static_cast<int>(i);
     }
   }
   if (FVideoIndex < 0) return Fail("the clip has no video stream");
+  if (FAudioIndex >= 0) FFacts.AudioUnreadable = false;
   if (FAudioIndex < 0 && otherAudio >= 0)
     return Fail(std::string("the audio is ") +
                 avcodec_get_name(FContext->streams[otherAudio]->codecpar->codec_id) +

@@ -27,6 +27,7 @@ struct TClipFacts {
   int PacketSize = 0;
   int VideoPid = -1;
   int AudioPid = -1;  // -1: no usable AC-3 audio
+  bool AudioUnreadable = false;  // an AC-3 stream whose format the probe never saw
   TAudioFormat Audio;
   int64_t PictureTicks = 0;              // one picture as probed, 0 if unknown
   std::vector<uint8_t> ParameterSets;    // Annex B, may be empty

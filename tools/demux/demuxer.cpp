@@ -1,10 +1,8 @@
 #include "demuxer.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -90,27 +88,40 @@ TExitStatus TDemuxer::Run(const std::vector<std::string>& clips, const std::stri
   for (size_t i = 0; i < clips.size(); ++i)
     if (!DemuxClip(clips[i], FFacts[i], video, audio, fitter)) return esError;
 
-  if (!video.Commit()) {
-    FConsole.Error(video.Path(), video.Error());
-    return esError;
-  }
-  if (!audio.Commit()) {
-    FConsole.Error(audio.Path(), audio.Error());
-    unlink(video.Path().c_str());  // never leave one stream without the other
-    return esError;
-  }
+  if (!PublishStreams(video, audio)) return esError;
   FConsole.Progress(100);
-
-  int64_t pictures = 0, audioFrames = 0, silent = 0;
-  for (const TClipResult& r : FResults) {
-    pictures += r.Pictures;
-    audioFrames += r.AudioFrames + r.SilentFrames;
-    silent += r.SilentFrames;
-  }
-  FConsole.Note("Wrote " + video.Path() + " (" + std::to_string(pictures) + " pictures, " +
-                Seconds(fitter.VideoEndTicks()) + ") and " + audio.Path() + " (" +
-                std::to_string(audioFrames) + " AC-3 frames, " + std::to_string(silent) + " of them silent).");
+  ReportWritten(video, audio, fitter.VideoEndTicks());
   return FConsole.Status();
+}
+
+bool TDemuxer::PublishStreams(TOutputFile& video, TOutputFile& audio) {
+  // Both streams are complete on disc before either takes its name, so a
+  // failure leaves the streams of an earlier run as they were.
+  for (TOutputFile* file : {&video, &audio})
+    if (!file->Finish()) {
+      FConsole.Error(file->Path(), file->Error());
+      return false;
+    }
+  if (!video.Publish() || !audio.Publish()) {
+    const TOutputFile& failed = video.Error().empty() ? audio : video;
+    FConsole.Error(failed.Path(), failed.Error());
+    return false;
+  }
+  return true;
+}
+
+void TDemuxer::ReportWritten(const TOutputFile& video, const TOutputFile& audio, int64_t duration) {
+  TClipResult all;
+  for (const TClipResult& r : FResults) {
+    all.Pictures += r.Pictures;
+    all.AudioFrames += r.AudioFrames;
+    all.SilentFrames += r.SilentFrames;
+    all.DroppedFrames += r.DroppedFrames;
+  }
+  FConsole.Note("Wrote " + video.Path() + " (" + std::to_string(all.Pictures) + " pictures, " + Seconds(duration) +
+                ") and " + audio.Path() + " (" + std::to_string(all.AudioFrames + all.SilentFrames) +
+                " AC-3 frames, " + std::to_string(all.SilentFrames) + " of them silent; " +
+                std::to_string(all.DroppedFrames) + " frames outside the pictures left out).");
 }
 
 bool TDemuxer::CheckClips(const std::vector<std::string>& clips) {
@@ -164,7 +175,9 @@ bool TDemuxer::DemuxClip(const std::string& path, const TClipFacts& facts, TOutp
   if (!WriteAudio(audio, fitter, result)) return false;
   if (FClipAudio.SkippedBytes() > 0)
     FConsole.Warning(path, std::to_string(FClipAudio.SkippedBytes()) + " bytes of damaged audio were left out");
-  if (!facts.HasAudio() && result.VideoDuration > 0)
+  if (facts.AudioUnreadable)
+    FConsole.Warning(path, "no frame of its AC-3 audio could be read at the start of the clip; silence is written instead");
+  else if (!facts.HasAudio() && result.VideoDuration > 0)
     FConsole.Note(path + ": no audio, " + Seconds(result.VideoDuration) + " of silence written");
   FDoneBytes += facts.FileSize;
   FResults.push_back(result);

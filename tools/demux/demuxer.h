@@ -34,8 +34,6 @@ public:
   // Nothing is left under those names when the run fails.
   TExitStatus Run(const std::vector<std::string>& clips, const std::string& folder);
 
-  const std::vector<TClipResult>& Results() const { return FResults; }
-
 private:
   bool CheckClips(const std::vector<std::string>& clips);
   bool DemuxClip(const std::string& path, const TClipFacts& facts, TOutputFile& video, TOutputFile& audio,
@@ -43,6 +41,8 @@ private:
   bool ReadPackets(TClipSource& source, TOutputFile& video, TClipResult& result);
   bool WriteAudio(TOutputFile& audio, TAudioFitter& fitter, TClipResult& result);
   bool WriteSilence(int count, TOutputFile& audio);
+  bool PublishStreams(TOutputFile& video, TOutputFile& audio);
+  void ReportWritten(const TOutputFile& video, const TOutputFile& audio, int64_t duration);
   void ShowProgress(uint64_t clipPosition);
 
   TConsole& FConsole;

@@ -90,7 +90,7 @@ bool TOutputFile::Flush() {
   return ok;
 }
 
-bool TOutputFile::Commit() {
+bool TOutputFile::Finish() {
   if (FFd < 0 || !Flush()) return false;
   if (FTempPath.empty()) {
     // An unnamed file gets a hidden name first: linkat cannot replace an
@@ -112,6 +112,11 @@ bool TOutputFile::Commit() {
     return Fail("cannot write " + FPath, err);
   }
   FFd = -1;
+  return true;
+}
+
+bool TOutputFile::Publish() {
+  if (FFd >= 0 || FTempPath.empty()) return false;  // not finished
   if (rename(FTempPath.c_str(), FPath.c_str()) != 0) {
     int err = errno;
     return Fail("cannot name " + FPath, err);

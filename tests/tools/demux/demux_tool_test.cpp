@@ -211,6 +211,21 @@ TEST_F(DemuxTool, PathsHoldingPlusAndSpaces) {
   EXPECT_EQ(video["nb_read_frames"], std::to_string(VideoOf("small1s").Frames + VideoOf("small3s").Frames));
 }
 
+// Plain 188-byte transport streams (as cut by some tools) join with
+// camcorder clips.
+TEST_F(DemuxTool, PlainTransportStreamJoins) {
+  const std::string plain = (FRoot / "plain.ts.m2ts").string();
+  TRunResult made = RunProgram({"ffmpeg", "-v", "error", "-i", Clip("small1s"), "-c", "copy", "-f", "mpegts", plain});
+  ASSERT_EQ(made.ExitStatus, 0) << made.Err;
+  TRunResult r = Demux({"-demux", plain + "+" + Clip("small3s")});
+  ASSERT_EQ(r.ExitStatus, 0) << r.Err;
+  auto video = ProbeStream((FOut / "plain.ts.h264").string(), "v:0");
+  EXPECT_EQ(video["nb_read_frames"], std::to_string(VideoOf("small1s").Frames + VideoOf("small3s").Frames));
+  auto audio = ProbeStream((FOut / "plain.ts.ac3").string(), "a:0");
+  EXPECT_NEAR(std::stol(audio["nb_read_frames"]) * kAc3Frame,
+              VideoOf("small1s").Seconds + VideoOf("small3s").Seconds, kAc3Frame / 2 + 1e-6);
+}
+
 // --- bad input -------------------------------------------------------------
 
 struct TBadCase {
@@ -294,6 +309,18 @@ TEST_F(DemuxTool, FullDiskLeavesEarlierStreamsUntouched) {
   std::ifstream video(FOut / "cam1080i.h264");
   std::string text((std::istreambuf_iterator<char>(video)), {});
   EXPECT_EQ(text, "earlier video");
+}
+
+// Interrupting a disc kills the demultiplexer: no stream file may stay,
+// hidden or not, whatever moment the kill comes.
+TEST_F(DemuxTool, KilledRunLeavesNothing) {
+  std::vector<std::string> many(40, "cam1080i");
+  TRunOptions options;
+  options.Folder = FOut.string();
+  options.KillWhenOutputHas = " 5%";
+  TRunResult r = RunProgram({kTool, "-demux", Joined(many)}, options);
+  ASSERT_TRUE(r.KilledOnOutput) << r.Out << r.Err;
+  EXPECT_TRUE(Entries(FOut).empty());
 }
 
 TEST_F(DemuxTool, TruncatedClipIsUsedWithAWarning) {

@@ -258,7 +258,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- output file --------------------------------------------------------
 
-TEST(OutputFile, NothingVisibleUntilCommit) {
+TEST(OutputFile, NothingVisibleUntilPublished) {
   TTempFolder folder;
   const std::string path = (folder.Path() / "s.h264").string();
   {
@@ -268,7 +268,9 @@ TEST(OutputFile, NothingVisibleUntilCommit) {
     ASSERT_TRUE(file.Write(big.data(), 10));
     ASSERT_TRUE(file.Write(big.data(), big.size()));
     EXPECT_TRUE(folder.Entries().empty());
-    ASSERT_TRUE(file.Commit()) << file.Error();
+    ASSERT_TRUE(file.Finish()) << file.Error();
+    EXPECT_TRUE(folder.Entries().size() <= 1);  // at most a hidden name
+    ASSERT_TRUE(file.Publish()) << file.Error();
     EXPECT_EQ(file.BytesWritten(), big.size() + 10);
   }
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{"s.h264"});
@@ -283,19 +285,22 @@ TEST(OutputFile, DiscardKeepsTheOlderFile) {
     ASSERT_TRUE(file.Open(path));
     const uint8_t data[] = {1, 2, 3};
     ASSERT_TRUE(file.Write(data, sizeof data));
-  }  // dropped without Commit
+    ASSERT_TRUE(file.Finish());
+  }  // dropped without Publish
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{"s.ac3"});
   EXPECT_EQ(ReadAll(path), "older");
 }
 
-TEST(OutputFile, CommitReplacesTheOlderFile) {
+TEST(OutputFile, PublishReplacesTheOlderFile) {
   TTempFolder folder;
   const std::string path = folder.Touch("s.ac3", "older");
   TOutputFile file;
   ASSERT_TRUE(file.Open(path));
   const uint8_t data[] = {'n', 'e', 'w'};
   ASSERT_TRUE(file.Write(data, sizeof data));
-  ASSERT_TRUE(file.Commit());
+  ASSERT_TRUE(file.Finish());
+  EXPECT_EQ(ReadAll(path), "older");
+  ASSERT_TRUE(file.Publish());
   EXPECT_EQ(ReadAll(path), "new");
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{"s.ac3"});
 }
@@ -307,7 +312,8 @@ TEST(OutputFile, MissingFolderIsReported) {
   EXPECT_NE(file.Error().find("nope"), std::string::npos) << file.Error();
   const uint8_t data[] = {1};
   EXPECT_FALSE(file.Write(data, 1));
-  EXPECT_FALSE(file.Commit());
+  EXPECT_FALSE(file.Finish());
+  EXPECT_FALSE(file.Publish());
 }
 
 // --- AC-3 frames ------------------------------------------------------------

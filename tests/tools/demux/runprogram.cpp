@@ -56,6 +56,11 @@ TRunResult RunProgram(const std::vector<std::string>& argv, const TRunOptions& o
       ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
       if (n > 0) {
         sinks[i]->append(buffer, static_cast<size_t>(n));
+        if (i == 0 && !killed && !options.KillWhenOutputHas.empty() &&
+            result.Out.find(options.KillWhenOutputHas) != std::string::npos) {
+          kill(pid, SIGKILL);
+          killed = result.KilledOnOutput = true;
+        }
       } else {
         close(fds[i].fd);
         fds[i].fd = -1;

@@ -10,10 +10,12 @@ struct TRunOptions {
   bool RemoveFolderFirst = false;   // enter Folder, then delete it
   long FileSizeLimit = 0;           // bytes; writes past it fail (EFBIG)
   int TimeoutSeconds = 60;          // killed after that: a hang
+  std::string KillWhenOutputHas;    // killed (SIGKILL) once stdout holds this
 };
 
 struct TRunResult {
   int ExitStatus = -1;  // -1 when it did not end by itself
+  bool KilledOnOutput = false;
   std::string Out;
   std::string Err;
 };
