@@ -19,6 +19,7 @@ public:
 
   // Position in bytes; the writer must be byte aligned.
   size_t bytePos() const;
+  size_t bitCount() const { return data_.size() * 8 - size_t(bitFill_ ? 8 - bitFill_ : 0); }
 
   // Reserves a length field of `bits` (8, 16 or 32) and returns a marker;
   // endLength writes into it the byte count written after the field.
