@@ -7,13 +7,13 @@
 
 #include <gst/gst.h>
 
+#include <sys/stat.h>
+
 #include <atomic>
 
 namespace {
 
 constexpr std::int64_t NanosecondsPerUnit = 100;
-// Posted on the bus by a splitter once it has announced all its pads.
-constexpr char NoMorePadsMessage[] = "tavrel-no-more-pads";
 
 TPinKind PinKindOfCaps(const GstCaps *caps)
 {
@@ -75,7 +75,7 @@ bool WaitForPads(GstElement *graph)
             break;
         const GstMessageType type = GST_MESSAGE_TYPE(message);
         announced = type == GST_MESSAGE_APPLICATION
-                    && gst_structure_has_name(gst_message_get_structure(message), NoMorePadsMessage);
+                    && gst_structure_has_name(gst_message_get_structure(message), SplitterPadsMessage);
         gst_message_unref(message);
         if (announced || type != GST_MESSAGE_APPLICATION)
             break;
@@ -88,17 +88,20 @@ bool WaitForPads(GstElement *graph)
 constexpr char AnnouncedKey[] = "tavrel-pads-announced";
 
 // parsebin exposes all the pads of a stream group at once before any data
-// leaves it, and says nothing when done; so the first data on any pad
-// means every pad is there. The splitter then signals "no-more-pads" and
-// posts NoMorePadsMessage.
-GstPadProbeReturn AnnounceOnFirstData(GstPad *, GstPadProbeInfo *, gpointer splitter)
+// leaves it, and says nothing when done; so the first data (or the end of
+// the stream) on any pad means every pad is there. The splitter then
+// signals "no-more-pads" and posts SplitterPadsMessage.
+GstPadProbeReturn AnnounceOnFirstData(GstPad *, GstPadProbeInfo *info, gpointer splitter)
 {
+    if ((GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM)
+        && GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) != GST_EVENT_EOS)
+        return GST_PAD_PROBE_OK;
     auto *announced = static_cast<std::atomic<bool> *>(g_object_get_data(G_OBJECT(splitter), AnnouncedKey));
     if (!announced->exchange(true)) {
         GstElement *bin = GST_ELEMENT(splitter);
         gst_element_no_more_pads(bin);
         gst_element_post_message(
-            bin, gst_message_new_application(GST_OBJECT(bin), gst_structure_new_empty(NoMorePadsMessage)));
+            bin, gst_message_new_application(GST_OBJECT(bin), gst_structure_new_empty(SplitterPadsMessage)));
     }
     return GST_PAD_PROBE_REMOVE;
 }
@@ -109,9 +112,19 @@ void OnParserPadAdded(GstElement *, GstPad *pad, gpointer splitter)
 {
     GstPad *ghost = gst_ghost_pad_new(GST_PAD_NAME(pad), pad);
     gst_pad_set_active(ghost, TRUE);
-    gst_pad_add_probe(ghost, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+    gst_pad_add_probe(ghost,
+                      GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST
+                                      | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
                       AnnounceOnFirstData, splitter, nullptr);
     gst_element_add_pad(GST_ELEMENT(splitter), ghost);
+}
+
+// Only regular files are opened: a named pipe or a device would block the
+// probe or never end.
+bool IsRegularFile(const QString &path)
+{
+    struct stat st{};
+    return stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // "filesrc ! parsebin" in a bin; null when an element is missing.
@@ -316,13 +329,18 @@ bool Tm2tsFileDevice::AddToGraph(GstElement *graph)
         return false;
     if (FCurrentGraph)
         RemoveFromGraph();
-    FCurrentGraph = graph;
+    if (!IsRegularFile(FullPath()))
+        return false;
     FSplitter = MakeSplitter(FullPath());
     if (!FSplitter)
         return false;
     gst_object_ref_sink(FSplitter);
-    if (!gst_bin_add(GST_BIN(graph), FSplitter))
+    if (!gst_bin_add(GST_BIN(graph), FSplitter)) {
+        gst_object_unref(FSplitter);
+        FSplitter = nullptr;
         return false;
+    }
+    FCurrentGraph = graph;
     FOutputFilter = FSplitter;
     // A pipeline of the caller's is measured again from the clip's time
     // stamps; the private probe measures once its pads are known.

@@ -17,6 +17,10 @@
 typedef struct _GstElement GstElement;
 typedef struct _GstPad GstPad;
 
+// Name of the application message a splitter posts on its pipeline's bus
+// once it has added all its pads (when it also emits "no-more-pads").
+inline constexpr char SplitterPadsMessage[] = "tavrel-splitter-pads";
+
 // What a splitter's output pad carries, from the major type of its caps.
 enum class TPinKind { Other, Video, Audio, Interleaved, ByteStream };
 
@@ -34,8 +38,10 @@ public:
     // announces its output pads through its "pad-added" and "no-more-pads"
     // signals once the pipeline leaves the NULL state.
     virtual bool AddToGraph(GstElement *graph) = 0;
-    // Takes the splitter out of the graph it is in (the caller has set the
-    // splitter's pads free and the graph to NULL, or unlinked them).
+    // Takes the splitter out of the graph it is in. Stop the graph first
+    // (state NULL): a splitter cannot leave while the sinks it feeds hold
+    // its streaming thread waiting for preroll. Destroying a device that is
+    // in a graph removes it the same way.
     virtual void RemoveFromGraph() = 0;
     virtual void SetPosition(std::int64_t position) = 0;
     virtual std::int64_t GetPosition() = 0;

@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <optional>
 #include <vector>
@@ -12,7 +14,7 @@ constexpr std::int64_t PtsWrap = std::int64_t(1) << 33;  // 33-bit 90 kHz clock
 constexpr std::int64_t UnitsPer90kTicks = 1000;           // x 1000 / 9: 90 kHz to 100 ns
 constexpr std::int64_t TicksDivisor = 9;
 constexpr qint64 FirstWindow = 512 * 1024;
-constexpr qint64 LastWindow = 16 * 1024 * 1024;
+constexpr qint64 LastWindow = 16 * 1024 * 1024;  // largest window at either end
 // Time stamps wanted in the window at the end of the file, so that the
 // latest picture in display order (a few pictures before the last one
 // stored when B-pictures are used) is among them.
@@ -201,7 +203,9 @@ std::int64_t PtsOf(const std::uint8_t *pes, int size, int &headerEnd)
            | (std::int64_t(pes[12]) << 7) | (pes[13] >> 1);
 }
 
-TStreamPes CollectPes(const QByteArray &data, int packetSize, int pid)
+// keepPayload: gather the payload of the last PES (for counting audio
+// frames in it).
+TStreamPes CollectPes(const QByteArray &data, int packetSize, int pid, bool keepPayload = false)
 {
     TStreamPes stream;
     TPacketReader reader(data, packetSize);
@@ -215,10 +219,11 @@ TStreamPes CollectPes(const QByteArray &data, int packetSize, int pid)
                 stream.Pes.back().Complete = true;
             int headerEnd = 0;
             stream.Pes.push_back({PtsOf(packet.Payload, packet.PayloadSize, headerEnd), false});
-            stream.LastPayload = QByteArray(reinterpret_cast<const char *>(packet.Payload) + headerEnd,
-                                            packet.PayloadSize - headerEnd);
+            if (keepPayload)
+                stream.LastPayload = QByteArray(reinterpret_cast<const char *>(packet.Payload) + headerEnd,
+                                                packet.PayloadSize - headerEnd);
             started = true;
-        } else if (started) {
+        } else if (started && keepPayload) {
             stream.LastPayload.append(reinterpret_cast<const char *>(packet.Payload), packet.PayloadSize);
         }
     }
@@ -358,7 +363,10 @@ std::int64_t AudioDurationOf(const TStreamPes &head, const TStreamPes &tail, std
 
 struct TAnalysis {
     TClipTimes Times;
-    bool Enough = false;  // a larger window would not change the result
+    // A larger window at the start, or at the end, would not change the
+    // result.
+    bool HeadEnough = false;
+    bool TailEnough = false;
 };
 
 TAnalysis Analyse(const QByteArray &head, const QByteArray &tail)
@@ -366,11 +374,12 @@ TAnalysis Analyse(const QByteArray &head, const QByteArray &tail)
     TAnalysis result;
     const int packetSize = PacketSizeOf(head);
     if (packetSize == 0)
-        return {TClipTimes{}, true};
+        return {TClipTimes{}, true, true};
     const std::optional<TStreams> streams = ReadStreams(head, packetSize);
     if (!streams)
-        return result;
-    result.Enough = true;
+        return {TClipTimes{}, false, true};
+    result.HeadEnough = true;
+    result.TailEnough = true;
     TClipTimes &times = result.Times;
     times.HasVideo = streams->VideoPid >= 0;
     times.HasAudio = streams->AudioPid >= 0;
@@ -380,13 +389,15 @@ TAnalysis Analyse(const QByteArray &head, const QByteArray &tail)
         std::int64_t pictureTicks = 0;
         times.VideoDuration = VideoDurationOf(first, last, pictureTicks);
         times.PictureDuration = UnitsOfTicks(pictureTicks);
-        result.Enough = pictureTicks > 0 && int(last.Pes.size()) >= WantedVideoPesAtEnd;
+        result.HeadEnough = pictureTicks > 0;
+        result.TailEnough = int(last.Pes.size()) >= WantedVideoPesAtEnd;
     }
     if (times.HasAudio) {
         const TStreamPes first = CollectPes(head, packetSize, streams->AudioPid);
-        const TStreamPes last = CollectPes(tail, packetSize, streams->AudioPid);
+        const TStreamPes last = CollectPes(tail, packetSize, streams->AudioPid, true);
         times.AudioDuration = AudioDurationOf(first, last, streams->AudioType);
-        result.Enough = result.Enough && FirstPts(first) >= 0 && int(last.Pes.size()) >= WantedAudioPesAtEnd;
+        result.HeadEnough = result.HeadEnough && FirstPts(first) >= 0;
+        result.TailEnough = result.TailEnough && int(last.Pes.size()) >= WantedAudioPesAtEnd;
     }
     return result;
 }
@@ -407,18 +418,30 @@ TClipTimes ClipTimesOf(const QByteArray &head, const QByteArray &tail)
 
 TClipTimes ReadClipTimes(const QString &path)
 {
+    // Only regular files: opening a named pipe would block.
+    struct stat st{};
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode) || !file.open(QIODevice::ReadOnly))
         return {};
     const qint64 size = file.size();
-    // Windows at both ends, doubled until they hold enough time stamps or
-    // cover the file.
-    for (qint64 window = FirstWindow;; window *= 2) {
-        const qint64 length = std::min(window, size);
-        const QByteArray head = ReadAt(file, 0, length);
-        const QByteArray tail = length == size ? head : ReadAt(file, size - length, length);
+    // A window at each end, each doubled until it holds enough time stamps
+    // or covers the file.
+    qint64 headLength = std::min(FirstWindow, size), tailLength = headLength;
+    QByteArray head = ReadAt(file, 0, headLength);
+    QByteArray tail = tailLength == size ? head : ReadAt(file, size - tailLength, tailLength);
+    for (;;) {
         const TAnalysis analysis = Analyse(head, tail);
-        if (analysis.Enough || length == size || window >= LastWindow)
+        const bool growHead = !analysis.HeadEnough && headLength < size && headLength < LastWindow;
+        const bool growTail = !analysis.TailEnough && tailLength < size && tailLength < LastWindow;
+        if (!growHead && !growTail)
             return analysis.Times;
+        if (growHead) {
+            headLength = std::min(2 * headLength, size);
+            head = ReadAt(file, 0, headLength);
+        }
+        if (growTail) {
+            tailLength = std::min(2 * tailLength, size);
+            tail = ReadAt(file, size - tailLength, tailLength);
+        }
     }
 }

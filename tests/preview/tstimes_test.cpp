@@ -1,0 +1,178 @@
+// Clip times from transport streams built here packet by packet, so that
+// each case shows one rule: picture counting with B-pictures, the 33-bit
+// clock wrapping, 188- and 192-byte packets, audio frames in the last
+// packet, and streams too short to measure.
+#include "preview/tstimes.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+constexpr int VideoPid = 0x1011, AudioPid = 0x1100, PmtPid = 0x100;
+constexpr std::int64_t Frame25 = 3600;  // 40 ms in 90 kHz ticks
+constexpr std::int64_t Units25 = 400'000;
+
+class TsWriter {
+public:
+    explicit TsWriter(int packetSize) : FPacketSize(packetSize) {}
+
+    void Tables(bool withVideo, bool withAudio)
+    {
+        Section(0, {0x00, 0xB0, 0x0D, 0x00, 0x01, 0xC1, 0x00, 0x00, 0x00, 0x01, 0xE1, 0x00, 0, 0, 0, 0});
+        std::vector<std::uint8_t> pmt{0x02, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00, 0xF0, 0x01, 0xF0, 0x00};
+        if (withVideo)
+            pmt.insert(pmt.end(), {0x1B, 0xF0, 0x11, 0xF0, 0x00});
+        if (withAudio)
+            pmt.insert(pmt.end(), {0x81, 0xF1, 0x00, 0xF0, 0x00});
+        pmt.insert(pmt.end(), {0, 0, 0, 0});
+        pmt[2] = std::uint8_t(pmt.size() - 3);
+        Section(PmtPid, pmt);
+    }
+
+    // One PES with time stamp pts whose payload spans `packets` packets.
+    void Pes(int pid, std::int64_t pts, int packets, const std::vector<std::uint8_t> &payload = {})
+    {
+        std::vector<std::uint8_t> data{0, 0, 1, std::uint8_t(pid == VideoPid ? 0xE0 : 0xBD), 0, 0, 0x80, 0x80, 5};
+        data.push_back(std::uint8_t(0x21 | ((pts >> 29) & 0x0E)));
+        data.push_back(std::uint8_t(pts >> 22));
+        data.push_back(std::uint8_t(0x01 | ((pts >> 14) & 0xFE)));
+        data.push_back(std::uint8_t(pts >> 7));
+        data.push_back(std::uint8_t(0x01 | ((pts << 1) & 0xFE)));
+        data.insert(data.end(), payload.begin(), payload.end());
+        data.resize(std::max<std::size_t>(data.size(), std::size_t(packets) * 184), 0xFF);
+        for (std::size_t at = 0; at < data.size(); at += 184)
+            Packet(pid, at == 0, std::vector<std::uint8_t>(data.begin() + at, data.begin() + std::min(at + 184, data.size())));
+    }
+
+    QByteArray Data() const { return FData; }
+
+private:
+    void Section(int pid, std::vector<std::uint8_t> section)
+    {
+        section.insert(section.begin(), 0);  // pointer field
+        Packet(pid, true, section);
+    }
+
+    void Packet(int pid, bool start, std::vector<std::uint8_t> payload)
+    {
+        if (FPacketSize == 192)
+            FData.append(4, '\0');
+        payload.resize(184, 0xFF);
+        FData.append(char(0x47));
+        FData.append(char((start ? 0x40 : 0) | (pid >> 8)));
+        FData.append(char(pid & 0xFF));
+        FData.append(char(0x10 | (FCounter++ & 0x0F)));
+        FData.append(reinterpret_cast<const char *>(payload.data()), 184);
+    }
+
+    int FPacketSize;
+    int FCounter = 0;
+    QByteArray FData;
+};
+
+// Pictures in stored order I P B B P B B ... with presentation times of a
+// 25 fps stream starting at first.
+void WriteVideo(TsWriter &ts, std::int64_t first, int pictures)
+{
+    std::vector<int> order{0};
+    for (int p = 3; p < pictures + 2; p += 3) {
+        const int anchor = std::min(p, pictures - 1);
+        order.push_back(anchor);
+        for (int b = p - 2; b < anchor; ++b)
+            order.push_back(b);
+    }
+    ASSERT_EQ(int(order.size()), pictures);
+    for (int n : order)
+        ts.Pes(VideoPid, (first + n * Frame25) % (std::int64_t(1) << 33), 2);
+}
+
+// An AC-3 frame of 48 kHz, 192 kb/s (768 bytes).
+std::vector<std::uint8_t> Ac3Frame()
+{
+    std::vector<std::uint8_t> frame(768, 0);
+    frame[0] = 0x0B;
+    frame[1] = 0x77;
+    frame[4] = 0x14;       // 48 kHz, frame size code 20 (192 kb/s)
+    frame[5] = 8 << 3;     // bsid 8
+    return frame;
+}
+
+class VideoTimes : public testing::TestWithParam<std::tuple<int, std::int64_t>> {};
+
+TEST_P(VideoTimes, CountsEveryPictureOnce)
+{
+    const auto [packetSize, firstPts] = GetParam();
+    TsWriter ts(packetSize);
+    ts.Tables(true, false);
+    WriteVideo(ts, firstPts, 50);
+    const TClipTimes times = ClipTimesOf(ts.Data(), ts.Data());
+    EXPECT_TRUE(times.HasVideo);
+    EXPECT_FALSE(times.HasAudio);
+    EXPECT_EQ(times.PictureDuration, Units25);
+    EXPECT_EQ(times.VideoDuration, 50 * Units25);
+    EXPECT_EQ(times.Duration(), 50 * Units25);
+}
+
+INSTANTIATE_TEST_SUITE_P(PacketsAndClock, VideoTimes, testing::Values(
+    std::make_tuple(192, std::int64_t(126'000)),
+    std::make_tuple(188, std::int64_t(126'000)),
+    // The 33-bit clock wraps in the middle of the clip.
+    std::make_tuple(192, (std::int64_t(1) << 33) - 20 * Frame25)));
+
+TEST(ClipTimes, ReadsTheLastTimesFromTheTailOnly)
+{
+    TsWriter ts(192);
+    ts.Tables(true, false);
+    WriteVideo(ts, 90'000, 250);
+    const QByteArray all = ts.Data();
+    const QByteArray tail = all.right(all.size() / 3 + 100);  // starts inside a packet
+    EXPECT_EQ(ClipTimesOf(all.left(all.size() / 3), tail).VideoDuration, 250 * Units25);
+}
+
+TEST(ClipTimes, AudioOnlyClipLastsUntilItsLastFrameEnds)
+{
+    TsWriter ts(192);
+    ts.Tables(false, true);
+    const std::vector<std::uint8_t> frame = Ac3Frame();
+    std::vector<std::uint8_t> three;
+    for (int i = 0; i < 3; ++i)
+        three.insert(three.end(), frame.begin(), frame.end());
+    // 20 packets of three 32 ms frames, then one of a single frame.
+    for (int i = 0; i < 20; ++i)
+        ts.Pes(AudioPid, 90'000 + i * 3 * 2880, 1, three);
+    ts.Pes(AudioPid, 90'000 + 60 * 2880, 1, frame);
+    const TClipTimes times = ClipTimesOf(ts.Data(), ts.Data());
+    EXPECT_FALSE(times.HasVideo);
+    EXPECT_TRUE(times.HasAudio);
+    EXPECT_EQ(times.AudioDuration, 61 * 320'000);
+    EXPECT_EQ(times.Duration(), 61 * 320'000);
+}
+
+TEST(ClipTimes, OnePictureIsNotEnoughToMeasure)
+{
+    TsWriter ts(192);
+    ts.Tables(true, true);
+    ts.Pes(VideoPid, 126'000, 40);
+    ts.Pes(AudioPid, 125'000, 1, Ac3Frame());
+    ts.Pes(VideoPid, 126'000 + 3 * Frame25, 2);  // cut short: the file ends here
+    const TClipTimes times = ClipTimesOf(ts.Data(), ts.Data());
+    EXPECT_TRUE(times.HasVideo);
+    EXPECT_EQ(times.VideoDuration, 0);
+    // The audio of a clip with video does not stand in for its duration.
+    EXPECT_EQ(times.Duration(), 0);
+}
+
+TEST(ClipTimes, NotATransportStreamGivesNothing)
+{
+    for (const QByteArray &data : {QByteArray(), QByteArray("Ceci est un fichier texte, pas un clip.\n"),
+                                   QByteArray(100'000, char(0x47))}) {
+        const TClipTimes times = ClipTimesOf(data, data);
+        EXPECT_FALSE(times.HasVideo);
+        EXPECT_FALSE(times.HasAudio);
+        EXPECT_EQ(times.Duration(), 0);
+    }
+}
+
+} // namespace
