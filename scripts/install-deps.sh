@@ -22,6 +22,8 @@ packages=(
   libbluray-bin libbluray-dev libudfread-dev udftools p7zip-full
   # screenshots and UI runs without a display
   xvfb xauth
+  # freedesktop icons for the action buttons
+  adwaita-icon-theme
   # fixed layouts use metric-compatible fonts
   fonts-liberation2
   # fuzzers (libFuzzer ships with clang's runtime)

@@ -1,6 +1,9 @@
 // Tavrel: turns the clips of an AVCHD camcorder into AVCHD discs on DVD.
+// No command-line arguments are taken.
+#include "app/form1.h"
+#include "widgets/imagelist.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 #include <gst/gst.h>
 
@@ -9,9 +12,8 @@ int main(int argc, char *argv[])
     // Once per process, before any clip is probed or played.
     gst_init(&argc, &argv);
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Tavrel 1.0.3 fr de Morvek"));
-    window.resize(684, 498);
-    window.show();
+    TImageList::ChooseIconTheme();
+    TForm1 form;
+    form.show();
     return app.exec();
 }

@@ -1,0 +1,520 @@
+#include "app/form1.h"
+
+#include "app/listeframe.h"
+#include "app/parentfolder.h"
+#include "app/toolscheck.h"
+#include "authoring/abort.h"
+#include "clips/fichierlistbox.h"
+#include "clips/mimefiles.h"
+#include "platform/pathdelim.h"
+#include "platform/shell.h"
+#include "platform/shellopen.h"
+#include "widgets/actionlist.h"
+#include "widgets/imagelist.h"
+#include "widgets/superaction.h"
+#include "widgets/widedialogedit.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+
+const QString FormTitle = QStringLiteral("Tavrel 1.0.3 fr de Morvek");
+
+// Image indexes of il.
+enum : int {
+    imgPaste = 0, imgOpen = 5, imgQuit = 7, imgEmpty = 8, imgFolder = 11, imgListPage = 23,
+    imgOptions = 26, imgDiscs = 62, imgAbort = 64, imgAllDiscs = 65, imgAbout = 66,
+};
+
+struct ActionSpec
+{
+    TSuperAction *TForm1::*member;
+    const char *name;
+    const char *category;
+    const char *caption;
+    const char *shortcut;
+    int image;
+    const char *hint;
+};
+
+// The super actions in list order; the two toggles are placed among them.
+const ActionSpec SuperActions[] = {
+    {&TForm1::saOpenFiles, "saOpenFiles", "open", "Fichiers", "Ctrl+O", imgOpen,
+     "Ouvrez des fichiers m2ts issus d'un camescope AVCHD"},
+    {&TForm1::saOpenFolder, "saOpenFolder", "open", "Dossier", "Ctrl+D", imgOpen,
+     "Ouvrez tous les fichiers m2ts contenus dans un dossier.\r\n"
+     "Ils seront classés par ordre alphabétique, ce qui est en général l'ordre chronologique."},
+    {&TForm1::saVider, "saVider", "open", "Vider", "Ctrl+X", imgEmpty, "Vider la liste des fichiers"},
+    {&TForm1::saQuitter, "saQuitter", "general", "Quitter", "Alt+F4", imgQuit, "Quitter le programme"},
+    {&TForm1::saPaste, "saPaste", "open", "Coller", "Ctrl+V", imgPaste, ""},
+    {&TForm1::saParentFichiersM2ts, "saParentFichiersM2ts", "general", "Fichiers m2ts", "F3", imgFolder,
+     "Ouvrir le dossier contenant le fichier m2ts actif"},
+    {&TForm1::saParentAVCHD, "saParentAVCHD", "general", "Dossier AVCHD", "F4", imgFolder,
+     "Ouvrir le dossier où seront créées les structures AVCHD à copier sur des DVD.\r\n"
+     "On peut graver manuellement une structure en intégrant les dossiers BDMV et CERTIFICATE "
+     "(et leurs sous-dossiers)\r\n"
+     "et en prenant le File System UDF 2.50"},
+    {&TForm1::saDisqueActuel, "saDisqueActuel", "executer", "Disque Actuel", "Ctrl+D", imgDiscs,
+     "Traiter le disque sélectionné.\r\n"
+     "Le traitement passe d'abord par eac3to pour créer des flux démuxés groupant tous les fichiers m2ts\r\n"
+     "puis par tsmuxer qui crée une structure AVCHD\r\n"
+     "puis par imgBurn qui peut graver un DVD."},
+    {&TForm1::saAbort, "saAbort", "general", "Interrompre", "Escape", imgAbort,
+     "Interrompre le traitement en  cours"},
+    {&TForm1::saDisques, "saDisques", "Morvek", "Disques", "F6", imgDiscs,
+     "Ouvrir la page des Disques pour les transformer en disques AVCHD.\r\n"
+     "Les fichiers retenus seront regroupés en disques de taille adpatée."},
+    {&TForm1::saListe, "saListe", "Morvek", "Liste", "F7", imgListPage,
+     "Afficher la liste des fichiers (avec le lecteur vidéo)"},
+    {&TForm1::saGraver, "saGraver", "executer", "Graver", "", imgDiscs,
+     "Graver les disques prêts à être gravés qui ne l'ont pas encore été.\r\n"
+     "On peut modifier les coches pour modifier leur liste."},
+    {&TForm1::saTousDisques, "saTousDisques", "executer", "Tous Disques", "", imgAllDiscs,
+     "Traiter tous les disques.\r\n"
+     "La gravure est sur un thread spécifique qui peut donc être réalisée au fur et à mesure\r\n"
+     "qu'on remet des disques vierges. On peut donc laisser tourner le traitement toute la nuit\r\n"
+     "et graver le résultat le lendemain."},
+};
+
+const ActionSpec MesOptions = {&TForm1::saMesOptions, "saMesOptions", "Morvek", "Mes Options",
+                               "Ctrl+Alt+F10", -1, ""};
+
+QString Text(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+TSuperAction *NewSuperAction(QObject *parent, const ActionSpec &spec)
+{
+    auto *action = new TSuperAction(parent);
+    action->setObjectName(QString::fromLatin1(spec.name));
+    action->SetCategory(Text(spec.category));
+    action->SetCaption(Text(spec.caption));
+    action->SetShortCut(QKeySequence(Text(spec.shortcut)));
+    action->SetHint(Text(spec.hint));
+    action->Setimageindex(spec.image);
+    return action;
+}
+
+struct ToggleSpec
+{
+    const char *name;
+    const char *caption;
+    const char *shortcut;
+    const char *falseHint;
+    const char *trueCaption;
+    const char *trueHint;
+    int image;
+};
+
+TtoggleAction *NewToggleAction(QObject *parent, const ToggleSpec &spec)
+{
+    auto *toggle = new TtoggleAction(parent);
+    toggle->setObjectName(QString::fromLatin1(spec.name));
+    toggle->SetCategory(QStringLiteral("general"));
+    toggle->SetCaption(Text(spec.caption));
+    toggle->SetShortCut(QKeySequence(Text(spec.shortcut)));
+    toggle->SetHint(Text(spec.falseHint));
+    toggle->SetAutoCheck(true);
+    toggle->TrueCaption = Text(spec.trueCaption);
+    toggle->FalseCaption = Text(spec.caption);
+    toggle->TrueHint = Text(spec.trueHint);
+    toggle->FalseHint = Text(spec.falseHint);
+    toggle->TrueImageIndex = spec.image;
+    toggle->FalseImageIndex = spec.image;
+    toggle->Setimageindex(spec.image);
+    return toggle;
+}
+
+const ToggleSpec OptionsToggle = {"taOptions", "Options", "F10", "Ouvrir la page des Options pour les gérer.",
+                                  "Sortir", "Quitter la page des Options", imgOptions};
+const ToggleSpec AproposToggle = {
+    "taApropos", "A propos", "F1",
+    "Ouvrir la page \"A Propos\" pour avoir des informations sur ce programme.", "Retour",
+    "Fermer le panneau \"A propos\"", imgAbout};
+
+// A page not built yet: an empty frame of the pages' size.
+QWidget *NewEmptyPage(QWidget *parent, const char *name)
+{
+    auto *page = new QFrame(parent);
+    page->setObjectName(QString::fromLatin1(name));
+    page->setGeometry(-800, 0, 684, 498);
+    page->setAutoFillBackground(true);
+    return page;
+}
+
+}  // namespace
+
+// What a fixed single border adds around the client area of a 696 × 556
+// window whose client is 687 × 523; stored bounds are outer bounds.
+const QSize TForm1::FrameExtra(9, 33);
+
+QSize TForm1::ClientSizeFor(int width, int height)
+{
+    // A stored size too small to hold the pages (a damaged setting) would
+    // leave an unusable window; the default outer size stands in for it.
+    if (width < 100 || height < 100) {
+        width = 696;
+        height = 556;
+    }
+    return QSize(width, height) - FrameExtra;
+}
+
+TForm1::TForm1(const TPrefsLocation &where, const TDeviceFactory &makeDevice, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      where_(where)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Tavrel"));
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(11);
+    setFont(font);
+    setFixedSize(687, 523);
+
+    CreatePages(makeDevice);
+    StatusBar1 = new QLabel(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setAlignment(Qt::AlignCenter);
+    StatusBar1->setAutoFillBackground(true);
+    StatusBar1->setFrameShape(QFrame::Panel);
+    StatusBar1->setFrameShadow(QFrame::Sunken);
+    StatusBar1->setGeometry(0, height() - 19, width(), 19);
+
+    od = new QFileDialog(this, QStringLiteral("Ouvrez des fichiers m2ts logés dans un même dossier"));
+    od->setObjectName(QStringLiteral("od"));
+    od->setNameFilter(QStringLiteral("Fichiers m2ts (*.m2ts)"));
+    od->setDefaultSuffix(QStringLiteral("m2ts"));
+    od->setFileMode(QFileDialog::ExistingFiles);
+    od->setOption(QFileDialog::DontUseNativeDialog);
+    od->setSizeGripEnabled(true);
+
+    CreateImages();
+    CreateActions();
+    BindButtons();
+    ListenToList();
+
+    Localiser = [] { return AllToolsPresent(Settings); };
+    // Until the missing-tools dialog exists the program goes on.
+    ConfirmMissing = [] { return true; };
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::CreatePages(const TDeviceFactory &makeDevice)
+{
+    ListeFrame = new TListeFrame(this, makeDevice);
+    ListeFrame->move(0, 0);
+    Disquesframe = NewEmptyPage(this, "Disquesframe");
+    OptionsFrame = NewEmptyPage(this, "OptionsFrame");
+    aproposFrame = NewEmptyPage(this, "aproposFrame");
+    OptionsFrame->hide();
+    aproposFrame->hide();
+    ListeFrame->raise();
+}
+
+void TForm1::CreateImages()
+{
+    il = std::make_unique<TImageList>(25, 25);
+    const TImageList::Entry entries[] = {
+        {imgPaste, QStringLiteral("edit-paste"), u'C', QColor(90, 120, 160)},
+        {imgOpen, QStringLiteral("document-open"), u'O', QColor(60, 130, 200)},
+        {imgQuit, QStringLiteral("application-exit"), u'Q', QColor(180, 60, 60)},
+        {imgEmpty, QStringLiteral("edit-clear"), u'V', QColor(150, 110, 60)},
+        {imgFolder, QStringLiteral("folder-open"), u'D', QColor(200, 160, 40)},
+        {imgListPage, QStringLiteral("view-list"), u'L', QColor(70, 140, 90)},
+        {imgOptions, QStringLiteral("preferences-system"), u'P', QColor(110, 110, 110)},
+        {imgDiscs, QStringLiteral("media-optical"), u'D', QColor(60, 90, 170)},
+        {imgAbort, QStringLiteral("process-stop"), u'X', QColor(200, 40, 40)},
+        {imgAllDiscs, QStringLiteral("media-record"), u'T', QColor(130, 60, 150)},
+        {imgAbout, QStringLiteral("help-about"), u'?', QColor(40, 120, 160)},
+    };
+    for (const TImageList::Entry &entry : entries)
+        il->Add(entry);
+}
+
+void TForm1::CreateActions()
+{
+    TntActionList1 = new TActionList(this);
+    TntActionList1->setObjectName(QStringLiteral("TntActionList1"));
+    TntActionList1->SetImages(il.get());
+    for (const ActionSpec &spec : SuperActions) {
+        this->*spec.member = NewSuperAction(this, spec);
+        TntActionList1->Add(this->*spec.member);
+    }
+    taOptions = NewToggleAction(this, OptionsToggle);
+    TntActionList1->Add(taOptions);
+    saMesOptions = NewSuperAction(this, MesOptions);
+    TntActionList1->Add(saMesOptions);
+    taApropos = NewToggleAction(this, AproposToggle);
+    TntActionList1->Add(taApropos);
+    // Shortcuts work whichever page is in front.
+    for (TCustomSuperAction *action : TntActionList1->Actions()) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+    }
+
+    saOpenFiles->Onprepare = [this](TCustomSuperAction *) { saOpenFilesprepare(); };
+    saOpenFolder->Onprepare = [this](TCustomSuperAction *) { saOpenFolderprepare(); };
+    TFichierListBox *lb = ListeFrame->lb;
+    saOpenFiles->SetOnexecute([lb](TCustomSuperAction *) { lb->OpenFiles(ActionParams); });
+    saOpenFolder->SetOnexecute([lb](TCustomSuperAction *) { lb->OpenFolder(ActionParams.value(0)); });
+    saVider->SetOnexecute([lb](TCustomSuperAction *) { lb->ClearFiles(); });
+    saPaste->SetOnexecute([lb](TCustomSuperAction *) { lb->PasteFiles(); });
+    saParentFichiersM2ts->SetOnexecute([lb](TCustomSuperAction *) {
+        ShowInFolder(lb->count() > 0 ? lb->Record(0)->FullPath() : QString());
+    });
+    saParentAVCHD->SetOnexecute([](TCustomSuperAction *) {
+        const QString folder = ParentAVCHDFolder(Settings.DossierAVCHD, QString(), QString(), false);
+        if (!folder.isEmpty())
+            ShowInFolder(folder);
+    });
+    saAbort->SetOnexecute([lb](TCustomSuperAction *) {
+        AbortRequested = true;
+        lb->StopOpening();
+    });
+    saQuitter->SetOnexecute([this](TCustomSuperAction *) { close(); });
+    saListe->SetOnexecute([this](TCustomSuperAction *) {
+        ShowPage(ListeFrame);
+        BasePageIsDiscs = false;
+    });
+    saDisques->SetOnexecute([this](TCustomSuperAction *) {
+        ShowPage(Disquesframe);
+        BasePageIsDiscs = true;
+    });
+    taOptions->OnfalseExecute = [this](TCustomSuperAction *) { ToggleOpen(taOptions, taApropos, OptionsFrame); };
+    taOptions->OnTrueExecute = [this](TCustomSuperAction *) { ToggleClose(taOptions, OptionsFrame, imgOptions); };
+    taApropos->OnfalseExecute = [this](TCustomSuperAction *) { ToggleOpen(taApropos, taOptions, aproposFrame); };
+    taApropos->OnTrueExecute = [this](TCustomSuperAction *) { ToggleClose(taApropos, aproposFrame, imgAbout); };
+    saMesOptions->SetOnexecute([this](TCustomSuperAction *) { saMesOptionsexecute(); });
+}
+
+void TForm1::BindButtons()
+{
+    ListeFrame->FichiersBtn->setDefaultAction(saOpenFiles);
+    ListeFrame->DossierBtn->setDefaultAction(saOpenFolder);
+    ListeFrame->ViderBtn->setDefaultAction(saVider);
+    ListeFrame->OptionsBtn->setDefaultAction(taOptions);
+    ListeFrame->AproposBtn->setDefaultAction(taApropos);
+    ListeFrame->QuitterBtn->setDefaultAction(saQuitter);
+    ListeFrame->DisquesBtn->setDefaultAction(saDisques);
+}
+
+// The list's openings show in the status bar; no disc split while they run.
+void TForm1::ListenToList()
+{
+    TFichierListBox *lb = ListeFrame->lb;
+    lb->OnOpenStart = [this] {
+        ShowStatus(QStringLiteral("En train d'ouvrir des fichiers"), skOpening);
+        ListeFrame->DisquesBtn->setEnabled(false);
+    };
+    lb->OnOpenFolderFound = [this](const QString &folder) {
+        ShowStatus(QStringLiteral("En train d'explorer ") + folder, skOpening);
+    };
+    lb->OnOpenEnd = [this](int) {
+        ShowStatus(QStringLiteral("Prêt"), skNormal);
+        ListeFrame->DisquesBtn->setEnabled(true);
+    };
+}
+
+void TForm1::ShowStatus(const QString &text, int kind)
+{
+    StatusBar1->setText(text);
+    QColor colour;
+    switch (kind) {
+    case skNormal: colour = QApplication::palette().color(QPalette::Button); break;
+    case skInterrupted: colour = QColor(255, 255, 0); break;
+    case skOpening: colour = QColor(166, 202, 240); break;
+    case skToolRunning: colour = QColor(192, 220, 192); break;
+    case skError: colour = QColor(255, 0, 0); break;
+    default: return;
+    }
+    QPalette palette = StatusBar1->palette();
+    palette.setColor(QPalette::Window, colour);
+    palette.setColor(QPalette::WindowText, Qt::black);
+    StatusBar1->setPalette(palette);
+}
+
+QColor TForm1::StatusColour() const
+{
+    return StatusBar1->palette().color(QPalette::Window);
+}
+
+void TForm1::ShowPage(QWidget *page)
+{
+    page->move(0, 0);
+    page->setVisible(true);
+    page->raise();
+    StatusBar1->raise();
+}
+
+// Opening the options or about page closes the other one first; the
+// button then shows the picture of the base page it returns to.
+void TForm1::ToggleOpen(TtoggleAction *toggle, TtoggleAction *other, QWidget *page)
+{
+    if (other->Checked())
+        other->Execute();
+    ShowPage(page);
+    toggle->SetChecked(true);
+    toggle->Setimageindex(BasePageIsDiscs ? imgDiscs : imgListPage);
+}
+
+void TForm1::ToggleClose(TtoggleAction *toggle, QWidget *page, int image)
+{
+    page->hide();
+    toggle->SetChecked(false);
+    toggle->Setimageindex(image);
+}
+
+void TForm1::saOpenFilesprepare()
+{
+    od->setDirectory(Settings.DossierOuvrir);
+    ActionProceed = od->exec() == QDialog::Accepted;
+    if (ActionProceed)
+        ActionParams = od->selectedFiles();
+}
+
+void TForm1::saOpenFolderprepare()
+{
+    ActionProceed = false;
+    // The chooser reads and writes the setting itself: a folder that no
+    // longer exists is emptied even when the user cancels.
+    if (ChooseFolder(QStringLiteral("Sélectionnez le Dossier contenant les images à ouvrir"), QString(),
+                     Settings.DossierOuvrir, false, this)) {
+        ActionParams.append(Settings.DossierOuvrir);
+        ActionProceed = true;
+    }
+}
+
+// The developer's own machine: registry mode, a centred 696 × 556 window,
+// alphabetical order, and the tools installed beside the program.
+void TForm1::saMesOptionsexecute()
+{
+    Settings.PrefsMode = pmNormal;
+    const QSize screen = QGuiApplication::primaryScreen()->size();
+    Settings.mainWidth = 696;
+    Settings.mainHeight = 556;
+    Settings.maintop = (screen.height() - Settings.mainHeight) / 2;
+    Settings.mainleft = (screen.width() - Settings.mainWidth) / 2;
+    Settings.SortIndex = QStringLiteral("alpha");
+    Settings.DossierOuvrir = IncludeTrailingPathDelimiter(VideosFolder()) + QStringLiteral("VideosHD/2010/");
+    const QString work = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)
+                         + QStringLiteral("/AVCHD/");
+    Settings.DossierAVCHD = work;
+    Settings.Dossiermeta = work;
+    Settings.DossierFlux = work;
+    const QString tools = ProgramFilesFolder() + QStringLiteral("bin/");
+    Settings.eac3tofile = tools + QStringLiteral("eac3to");
+    Settings.tsMuxerFile = tools + QStringLiteral("tsmuxer");
+    Settings.ImgBurnFile = tools + QStringLiteral("imgburn");
+    Settings.DeleteMeta = true;
+    Settings.DeleteFlux = true;
+    ApplySettings();
+}
+
+void TForm1::ApplySettings()
+{
+    move(Settings.mainleft, Settings.maintop);
+    setFixedSize(ClientSizeFor(Settings.mainWidth, Settings.mainHeight));
+    StatusBar1->setGeometry(0, height() - 19, width(), 19);
+    // Only three of the orders can be chosen; anything else is "alpha".
+    const TSortIndex *order = &SortAlpha;
+    for (const TSortIndex *known : {&SortModify, &SortTaille})
+        if (Settings.SortIndex == known->Key)
+            order = known;
+    ListeFrame->lb->SortBy(*order);
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        FirstShow();
+    }
+}
+
+void TForm1::FirstShow()
+{
+    setWindowTitle(FormTitle);
+    saListe->Execute();
+    QString error;
+    if (!LoadSettings(Settings, QGuiApplication::primaryScreen()->size(), &error, where_))
+        QMessageBox::critical(this, FormTitle, error);
+    ApplySettings();
+    ShowStatus(QStringLiteral("Ouvrez des fichiers m2ts ou un dossier contenant des fichiers m2ts"), skNormal);
+    setAcceptDrops(true);
+}
+
+void TForm1::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    if (!painted_) {
+        painted_ = true;
+        // After this paint has ended: the check may open dialogs.
+        QTimer::singleShot(0, this, &TForm1::FirstPaint);
+    }
+}
+
+void TForm1::FirstPaint()
+{
+    if (!Localiser() && !ConfirmMissing())
+        close();
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    if (CloseQuery())
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool TForm1::CloseQuery()
+{
+    saListe->Execute();
+    AbortRequested = true;
+    // Until the save-preferences question exists, "Ne pas enregistrer en
+    // quittant" saves nothing and asks nothing.
+    if (Settings.PrefsMode == pmNone)
+        return true;
+    Settings.mainleft = x();
+    Settings.maintop = y();
+    Settings.mainWidth = width() + FrameExtra.width();
+    Settings.mainHeight = height() + FrameExtra.height();
+    Settings.SortIndex = ListeFrame->lb->SortIndex().Key;
+    Settings.PortablePath = where_.ExeFolder();
+    QString error;
+    if (!SaveSettings(Settings, &error, where_)) {
+        QMessageBox::critical(this, FormTitle, error);
+        return false;
+    }
+    return true;
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!MimeDataFiles(*event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+// Files dropped anywhere on the window open in the clip list.
+void TForm1::dropEvent(QDropEvent *event)
+{
+    const QStringList files = MimeDataFiles(*event->mimeData());
+    if (files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    ListeFrame->lb->DropFiles(files);
+}

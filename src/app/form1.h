@@ -1,0 +1,102 @@
+// The main window: four pages stacked in one place (clip list, discs,
+// options, about), a one-panel status bar, the open-files dialog, the image
+// list and the action list whose actions the page buttons are bound to.
+// It also runs the start-up (first showing and painting) and the close.
+#pragma once
+
+#include "clips/listfichier.h"
+#include "prefs/settings.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QFileDialog;
+class QLabel;
+class TActionList;
+class TCustomSuperAction;
+class TImageList;
+class TListeFrame;
+class TSuperAction;
+class TtoggleAction;
+
+// Status kinds of ShowStatus.
+enum TStatusKind { skNormal = 0, skInterrupted = 1, skOpening = 2, skToolRunning = 3, skError = 4 };
+
+class TForm1 : public QWidget
+{
+    Q_OBJECT
+public:
+    // where: the executable and hive the settings are read from and
+    // written to; makeDevice: how each clip's media device is made
+    // (probing the file when none is given).
+    explicit TForm1(const TPrefsLocation &where = TPrefsLocation::Current(),
+                    const TDeviceFactory &makeDevice = {}, QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // Sets the status bar's text and, for the five kinds, its colour.
+    void ShowStatus(const QString &text, int kind);
+    QColor StatusColour() const;
+    // Copies Settings into the window and its pages.
+    void ApplySettings();
+
+    TListeFrame *ListeFrame;
+    QWidget *Disquesframe;
+    QWidget *OptionsFrame;
+    QWidget *aproposFrame;
+    QLabel *StatusBar1;
+    QFileDialog *od;
+    std::unique_ptr<TImageList> il;
+    TActionList *TntActionList1;
+
+    TSuperAction *saOpenFiles, *saOpenFolder, *saVider, *saQuitter, *saPaste, *saParentFichiersM2ts,
+        *saParentAVCHD, *saDisqueActuel, *saAbort, *saDisques, *saListe, *saGraver, *saTousDisques;
+    TtoggleAction *taOptions;
+    TSuperAction *saMesOptions;
+    TtoggleAction *taApropos;
+
+    // True when the disc page was shown last; chooses the image of the
+    // "Sortir" and "Retour" buttons.
+    bool BasePageIsDiscs = false;
+
+    // The tools check of the first painting. Localiser: true when the three
+    // tools are there (or were located); ConfirmMissing: true when the user
+    // goes on without them, false to end the program.
+    std::function<bool()> Localiser;
+    std::function<bool()> ConfirmMissing;
+
+    // The client size the stored outer size stands for: the stored window
+    // bounds are outer bounds, as the settings have always held them.
+    static QSize ClientSizeFor(int width, int height);
+    static const QSize FrameExtra;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    void CreatePages(const TDeviceFactory &makeDevice);
+    void ListenToList();
+    void CreateImages();
+    void CreateActions();
+    void BindButtons();
+    void FirstShow();
+    void FirstPaint();
+    bool CloseQuery();
+
+    void ShowPage(QWidget *page);
+    void ToggleOpen(TtoggleAction *toggle, TtoggleAction *other, QWidget *page);
+    void ToggleClose(TtoggleAction *toggle, QWidget *page, int image);
+
+    void saOpenFilesprepare();
+    void saOpenFolderprepare();
+    void saMesOptionsexecute();
+
+    TPrefsLocation where_;
+    bool shown_ = false;
+    bool painted_ = false;
+};

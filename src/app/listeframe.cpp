@@ -1,0 +1,103 @@
+#include "app/listeframe.h"
+
+#include "clips/fichierlistbox.h"
+#include "preview/timeformats.h"
+
+#include <QLabel>
+#include <QStyledItemDelegate>
+#include <QToolButton>
+
+namespace {
+
+// Rows of a fixed height, as the list was designed.
+class TFixedRowDelegate : public QStyledItemDelegate
+{
+public:
+    TFixedRowDelegate(int height, QObject *parent) : QStyledItemDelegate(parent), height_(height) {}
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        return QSize(QStyledItemDelegate::sizeHint(option, index).width(), height_);
+    }
+
+private:
+    int height_;
+};
+
+}  // namespace
+
+QToolButton *NewPageButton(QWidget *parent, const char *name, int x, int y)
+{
+    auto *button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(x, y, 108, 36);
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setIconSize(QSize(25, 25));
+    button->setAutoRaise(false);
+    return button;
+}
+
+TListeFrame::TListeFrame(QWidget *parent, const TDeviceFactory &makeDevice) : QFrame(parent)
+{
+    setObjectName(QStringLiteral("ListeFrame"));
+    resize(684, 498);
+
+    // The top band's bottom line, under the button row.
+    Bevel1 = new QFrame(this);
+    Bevel1->setObjectName(QStringLiteral("Bevel1"));
+    Bevel1->setFrameShape(QFrame::HLine);
+    Bevel1->setFrameShadow(QFrame::Sunken);
+    Bevel1->setGeometry(0, 62, 684, 2);
+
+    FichiersBtn = NewPageButton(this, "FichiersBtn", 8, 8);
+    DossierBtn = NewPageButton(this, "DossierBtn", 128, 8);
+    ViderBtn = NewPageButton(this, "ViderBtn", 240, 8);
+    OptionsBtn = NewPageButton(this, "OptionsBtn", 352, 8);
+    AproposBtn = NewPageButton(this, "AproposBtn", 464, 8);
+    QuitterBtn = NewPageButton(this, "QuitterBtn", 576, 8);
+
+    lb = new TFichierListBox(this);
+    lb->setObjectName(QStringLiteral("lb"));
+    lb->setGeometry(16, 80, 273, 354);
+    lb->setItemDelegate(new TFixedRowDelegate(14, lb));
+    lb->setUniformItemSizes(true);
+    lb->KeyDelete = true;
+    lb->SelectionnerOuverts = false;
+    lb->SetAcceptFiles(false);
+    lb->ShowHint = false;
+    lb->SetRecordClass(TlfCLass::M2tsFichier(makeDevice));
+    lb->OnOpenTestExtension = &TListeFrame::lbOpenTestExtension;
+    lb->OnCountsChange = [this](int iselcount, int icount) { lbCountsChange(iselcount, icount); };
+
+    labCount = new QLabel(this);
+    labCount->setObjectName(QStringLiteral("labCount"));
+    labCount->setAlignment(Qt::AlignCenter);
+    labCount->setGeometry(16, 460, 273, 14);
+
+    DisquesBtn = NewPageButton(this, "DisquesBtn", 528, 448);
+}
+
+bool TListeFrame::lbOpenTestExtension(const QString &wfilename)
+{
+    const int dot = wfilename.lastIndexOf(u'.');
+    return dot >= 0 && wfilename.mid(dot).toLower() == QStringLiteral(".m2ts");
+}
+
+QString TListeFrame::CountsLine(int count, const QString &durationText)
+{
+    if (count == 0)
+        return QStringLiteral("Aucun fichier");
+    if (count == 1)
+        return QStringLiteral("Un fichier : ") + durationText;
+    return QString::number(count) + QStringLiteral(" fichiers : ") + durationText;
+}
+
+// The counts are read from the list; the total is that of every item, not
+// of the selection.
+void TListeFrame::lbCountsChange(int, int)
+{
+    std::int64_t total = 0;
+    for (int i = 0; i < lb->count(); ++i)
+        if (auto *clip = dynamic_cast<Tm2tsFichier *>(lb->Record(i)))
+            total += clip->Device()->Duration();
+    labCount->setText(CountsLine(lb->count(), QString::fromLatin1(FormatDuration(total))));
+}

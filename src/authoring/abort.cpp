@@ -1,0 +1,3 @@
+#include "authoring/abort.h"
+
+std::atomic<bool> AbortRequested{false};

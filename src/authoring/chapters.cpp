@@ -1,0 +1,6 @@
+#include "authoring/chapters.h"
+
+QByteArray TChapters::getmetastring() const
+{
+    return join(';');
+}

@@ -1,0 +1,50 @@
+#include "authoring/disque.h"
+
+#include "clips/listfichier.h"
+#include "platform/pathdelim.h"
+#include "platform/shell.h"
+
+TDisque::TDisque(int64_t capacity) : Capacity(capacity) {}
+
+uint8_t TDisque::AddClip(const Tm2tsFichier *clip)
+{
+    for (const TDiscClip &c : Clips)
+        if (c.Record == clip)
+            return acAlreadyOnDisc;
+    const int64_t size = FileSize64(clip->FullPath());
+    if (size < 0)
+        return acFileMissing;
+    if (size > Capacity)
+        return acLargerThanDisc;
+    if (TotalSize + size > Capacity)
+        return acNoRoomLeft;
+    const int64_t duration = clip->Device()->Duration();
+    Clips.append({clip->FullPath(), clip, duration});
+    ++ClipCount;
+    TotalSize += size;
+    TotalDuration += duration;
+    return acAdded;
+}
+
+QString TDisque::DiscName() const
+{
+    return QStringLiteral("Disque ") + (QStringLiteral("00") + QString::number(Number)).right(2);
+}
+
+QString TDisque::DiscFolder(const QString &dossierAVCHD) const
+{
+    QString folder = dossierAVCHD;
+    if (!folder.endsWith(PathDelim))
+        folder += PathDelim;
+    return folder + Project + PathDelim + DiscName() + PathDelim;
+}
+
+QString TDisque::VolumeLabel() const
+{
+    return Project + QStringLiteral(" - ") + DiscName();
+}
+
+QString DiscListText(const TDisque &disc)
+{
+    return disc.Project + QStringLiteral(" : ") + disc.DiscName();
+}

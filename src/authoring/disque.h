@@ -1,0 +1,96 @@
+// A disc: consecutive clips of the clip list that fit on one DVD, the
+// streams demultiplexed from them, their chapters, and the marks of the
+// three steps that turn them into a burnt AVCHD disc.
+#pragma once
+
+#include "authoring/chapters.h"
+#include "platform/datetime.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <cstdint>
+
+class Tm2tsFichier;
+
+// Room of one disc, in bytes.
+inline constexpr int64_t DiscCapacity = 4'600'000'000;
+
+// Results of TDisque::AddClip.
+enum TAddClipResult : uint8_t {
+    acAdded = 0,
+    acAlreadyOnDisc = 7,
+    acLargerThanDisc = 8,
+    acNoRoomLeft = 9,
+    acFileMissing = 10, // the clip's file cannot be found any more
+};
+
+// Demuxed stream files of a disc, full paths in the order they were found,
+// with the chapter option text for the meta file.
+class TStreams : public QStringList
+{
+public:
+    QByteArray MetaString;
+};
+
+// One clip of a disc. The record belongs to the clip list, which may be
+// emptied while the disc is still being worked on: the disc steps use only
+// the path and the duration taken when the clip was added.
+struct TDiscClip {
+    QString Path;
+    const Tm2tsFichier *Record = nullptr;
+    int64_t Duration = 0; // 100 ns
+};
+
+class TDisque
+{
+public:
+    explicit TDisque(int64_t capacity);
+    TDisque(const TDisque &) = delete;
+    TDisque &operator=(const TDisque &) = delete;
+    virtual ~TDisque() = default;
+
+    // Appends the clip when its file fits into the room left; see
+    // TAddClipResult. The file size is read from the file system now.
+    uint8_t AddClip(const Tm2tsFichier *clip);
+
+    // "Disque " and the last two digits of Number: Disque 01 … Disque 99,
+    // then Disque 00.
+    QString DiscName() const;
+    // dossierAVCHD/Project/DiscName/ (always ending with the delimiter).
+    QString DiscFolder(const QString &dossierAVCHD) const;
+    // Project - DiscName
+    QString VolumeLabel() const;
+
+    QList<TDiscClip> Clips;
+    TChapters Chapters;
+    int32_t ClipCount = 0;
+    int64_t TotalSize = 0;
+    TDateTime DemuxStart = 0;
+    QString StreamBase;
+    int64_t TotalDuration = 0;
+    // The marks are read by the burn thread while the main thread sets them.
+    std::atomic<bool> ReadyForBurn{false};
+    std::atomic<bool> ReadyForMux{false};
+    std::atomic<bool> Burnt{false};
+    TStreams Streams;
+    int64_t Capacity = 0;
+    QString Project;
+    int32_t Number = 0;
+};
+
+// A disc made by the split: it also knows which clips of the list it holds.
+class TdecoupeDisque : public TDisque
+{
+public:
+    using TDisque::TDisque;
+
+    int32_t FirstClip = 0;
+    int32_t LastClip = 0;
+};
+
+// Text of a disc in the disc list: Project " : " DiscName.
+QString DiscListText(const TDisque &disc);

@@ -1,0 +1,61 @@
+#include "authoring/split.h"
+
+#include "clips/listfichier.h"
+#include "platform/pathdelim.h"
+
+namespace {
+
+QString StopMessage(uint8_t code, const QString &path)
+{
+    if (code == acLargerThanDisc)
+        return QStringLiteral("Erreur: la taille de ") + path + QStringLiteral(" dépasse ")
+               + QString::number(DiscCapacity);
+    return QStringLiteral("Erreur: le fichier ") + path + QStringLiteral(" est introuvable");
+}
+
+} // namespace
+
+QString ProjectOfClip(const QString &clipPath)
+{
+    QString folder = ExtractFilePath(clipPath);
+    if (folder.endsWith(PathDelim))
+        folder.chop(1);
+    return ExtractFileName(folder);
+}
+
+TSplitResult SplitClipsIntoDiscs(const QList<const Tm2tsFichier *> &clips)
+{
+    TSplitResult result;
+    TDiscPtr filling;
+    for (qsizetype i = 0; i < clips.size(); ++i) {
+        const Tm2tsFichier *clip = clips[i];
+        uint8_t code = acNoRoomLeft;
+        if (filling) {
+            code = filling->AddClip(clip);
+            if (code == acNoRoomLeft) {
+                filling->LastClip = int32_t(i - 1);
+                result.Discs.push_back(filling);
+            }
+        }
+        if (code == acNoRoomLeft) {
+            filling = std::make_shared<TdecoupeDisque>(DiscCapacity);
+            filling->FirstClip = int32_t(i);
+            code = filling->AddClip(clip);
+            filling->Number = int32_t(result.Discs.size() + 1);
+            filling->Project = ProjectOfClip(clip->FullPath());
+        }
+        // The list never holds a record twice; should it, the clip is
+        // already on this disc.
+        if (code == acAlreadyOnDisc)
+            continue;
+        if (code != acAdded) {
+            result.Message = StopMessage(code, clip->FullPath());
+            return result;
+        }
+    }
+    if (filling) {
+        filling->LastClip = int32_t(clips.size() - 1);
+        result.Discs.push_back(filling);
+    }
+    return result;
+}

@@ -1,0 +1,28 @@
+// Grouping the clips of the clip list, in list order, into discs.
+#pragma once
+
+#include "authoring/disque.h"
+
+#include <QList>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+// Discs are shared: the disc list holds them, and a processing step or the
+// burn thread keeps the one it works on alive when the list is rebuilt or
+// emptied meanwhile.
+using TDiscPtr = std::shared_ptr<TdecoupeDisque>;
+
+struct TSplitResult {
+    std::vector<TDiscPtr> Discs; // numbered 1, 2, 3 … in clip order
+    QString Message;             // set when the split stopped at a clip
+};
+
+// Fills discs of DiscCapacity bytes with consecutive clips. A clip larger
+// than a disc, or whose file is gone, stops the split with a message; the
+// discs completed before it are kept, the one being filled is dropped.
+TSplitResult SplitClipsIntoDiscs(const QList<const Tm2tsFichier *> &clips);
+
+// Name of the folder that holds the file: "" for a file in the root.
+QString ProjectOfClip(const QString &clipPath);

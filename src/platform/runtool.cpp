@@ -1,0 +1,236 @@
+#include "platform/runtool.h"
+
+#include "platform/commandline.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+// Handler calls are paced at this interval.
+constexpr int64_t HandlerIntervalNs = 1'000'000;
+// Bytes read from one pipe before the handler gets its turn again.
+constexpr size_t MaxReadPerRound = size_t(1) << 20;
+// Upper bound for the last read after the program ended, in case something
+// it left behind keeps writing into the pipe.
+constexpr size_t MaxFinalRead = size_t(64) << 20;
+
+class Fd
+{
+public:
+    Fd() = default;
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    ~Fd() { reset(); }
+    int get() const { return fd_; }
+    void reset(int fd = -1)
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+struct Pipe {
+    Fd read, write;
+};
+
+// A close-on-exec descriptor of at least 3, so that placing the child's
+// ends on 0, 1 and 2 can never overwrite another of them.
+int AboveStandardFds(int fd)
+{
+    if (fd >= 3)
+        return fd;
+    const int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    ::close(fd);
+    return moved;
+}
+
+bool MakePipe(Pipe &p)
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return false;
+    p.read.reset(AboveStandardFds(fds[0]));
+    p.write.reset(AboveStandardFds(fds[1]));
+    return p.read.get() >= 0 && p.write.get() >= 0;
+}
+
+int64_t MonotonicNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+// Reads what waits in a non-blocking pipe, up to limit bytes, into text.
+// Returns false once the pipe has reached its end (or failed).
+bool ReadAvailable(int fd, QByteArray &text, size_t limit)
+{
+    char buffer[65536];
+    size_t total = 0;
+    while (total < limit) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got > 0) {
+            text.append(buffer, got);
+            total += size_t(got);
+        } else if (got < 0 && errno == EINTR) {
+            continue;
+        } else {
+            return got < 0 && errno == EAGAIN;
+        }
+    }
+    return true;
+}
+
+class SpawnSetup
+{
+public:
+    SpawnSetup(int in, int out, int err)
+    {
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in, 0);
+        posix_spawn_file_actions_adddup2(&actions, out, 1);
+        posix_spawn_file_actions_adddup2(&actions, err, 2);
+        // Whatever another part of the program opened without close-on-exec
+        // stays ours.
+        posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+
+        posix_spawnattr_init(&attributes);
+        sigset_t none, all;
+        sigemptyset(&none);
+        sigfillset(&all);
+        sigdelset(&all, SIGKILL);
+        sigdelset(&all, SIGSTOP);
+        posix_spawnattr_setsigmask(&attributes, &none);
+        posix_spawnattr_setsigdefault(&attributes, &all);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    }
+    ~SpawnSetup()
+    {
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+};
+
+void CallHandler(const ToolOutputHandler &handler, const QByteArray &output,
+                 const QByteArray &errorOutput, bool &abort)
+{
+    if (!handler)
+        return;
+    try {
+        handler(output, errorOutput, abort);
+    } catch (...) {
+        // A failing handler must not leave the program running unwatched.
+    }
+}
+
+// Watches the started program until it ends, reading both output pipes.
+void Supervise(pid_t pid, int outFd, int errFd, const ToolOutputHandler &handler)
+{
+    fcntl(outFd, F_SETFL, fcntl(outFd, F_GETFL) | O_NONBLOCK);
+    fcntl(errFd, F_SETFL, fcntl(errFd, F_GETFL) | O_NONBLOCK);
+    pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+    QByteArray texts[2];
+    bool abort = false;
+    bool killed = false;
+    int64_t nextCall = MonotonicNs() + HandlerIntervalNs;
+
+    for (;;) {
+        const int64_t wait = std::max<int64_t>(0, nextCall - MonotonicNs());
+        const timespec timeout{time_t(wait / 1'000'000'000), long(wait % 1'000'000'000)};
+        if (ppoll(fds, 2, &timeout, nullptr) > 0) {
+            for (int i = 0; i < 2; ++i) {
+                // A closed pipe is left out of the poll, or it would wake
+                // it at once for ever.
+                if (fds[i].fd >= 0 && fds[i].revents != 0
+                    && !ReadAvailable(fds[i].fd, texts[i], MaxReadPerRound))
+                    fds[i].fd = -1;
+            }
+        }
+        // Once output has been read, the rest of the interval is slept
+        // through: a program writing small pieces without pause would
+        // otherwise wake this loop for every one of them. The pipes hold
+        // what it writes meanwhile.
+        const timespec due{time_t(nextCall / 1'000'000'000), long(nextCall % 1'000'000'000)};
+        while (MonotonicNs() < nextCall
+               && clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr) == EINTR) {
+        }
+        nextCall = MonotonicNs() + HandlerIntervalNs;
+
+        int status = 0;
+        const pid_t waited = waitpid(pid, &status, WNOHANG);
+        if (waited < 0 && errno != EINTR)
+            return;
+        const bool ended = waited == pid;
+        if (ended) {
+            for (int i = 0; i < 2; ++i)
+                if (fds[i].fd >= 0)
+                    ReadAvailable(fds[i].fd, texts[i], MaxFinalRead);
+        }
+        CallHandler(handler, texts[0], texts[1], abort);
+        texts[0].clear();
+        texts[1].clear();
+        if (ended)
+            return;
+        if (abort && !killed) {
+            kill(pid, SIGKILL);
+            killed = true;
+        }
+    }
+}
+
+} // namespace
+
+bool RunTool(const QString &program, const QString &arguments, const ToolOutputHandler &handler)
+{
+    // A quote would end the program name early and start another program.
+    if (program.contains(u'"'))
+        return false;
+    const QStringList args = CommandLineToArgv(u'"' + program + QStringLiteral("\" ") + arguments);
+    std::vector<QByteArray> encoded;
+    encoded.reserve(args.size());
+    for (const QString &arg : args)
+        encoded.push_back(QFile::encodeName(arg));
+    std::vector<char *> argv;
+    for (QByteArray &arg : encoded)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    Pipe in, out, err;
+    if (!MakePipe(in) || !MakePipe(out) || !MakePipe(err))
+        return false;
+
+    pid_t pid = -1;
+    {
+        SpawnSetup setup(in.read.get(), out.write.get(), err.write.get());
+        if (posix_spawn(&pid, argv[0], &setup.actions, &setup.attributes, argv.data(), environ) != 0)
+            return false;
+    }
+    // Only the child writes to these now; their end is seen once it ends.
+    // The write end of its input stays open until it has ended, so a
+    // program reading its input waits instead of meeting an end of file.
+    in.read.reset();
+    out.write.reset();
+    err.write.reset();
+
+    Supervise(pid, out.read.get(), err.read.get(), handler);
+    return true;
+}

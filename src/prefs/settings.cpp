@@ -1,0 +1,151 @@
+#include "settings.h"
+
+#include "platform/datetime.h"
+#include "platform/pathdelim.h"
+#include "platform/registry.h"
+#include "platform/shell.h"
+
+#include <QFileInfo>
+
+TSettings Settings;
+
+namespace {
+
+// Tavrel.ini beside the executable wins; otherwise the registry, but only
+// when it was written by this very executable.
+TPrefsMode DecideMode(const TPrefsLocation &where)
+{
+    if (QFileInfo::exists(where.IniFile()))
+        return pmPortable;
+    TRegistry registry(where.HiveFile);
+    QString savedBy;
+    if (registry.OpenKeyReadOnly(SettingsSection))
+        savedBy = registry.ReadString(QStringLiteral("Exename")).value_or(QString());
+    if (!savedBy.isEmpty() && savedBy.toLower() == where.ExeName.toLower())
+        return pmNormal;
+    return pmNone;
+}
+
+void ReadFields(TSettings &s, const TReadPreferences &prefs, QSize screen)
+{
+    const QString documents = DocumentsFolder();
+    s.PortablePath = prefs.ReadString(QStringLiteral("Portable Path"), QString());
+    s.DossierOuvrir = prefs.ReadString(QStringLiteral("DossierOuvrir"), VideosFolder());
+    s.DossierAVCHD = prefs.ReadString(QStringLiteral("DossierAVCHD"), documents);
+    s.mainWidth = prefs.ReadInteger(QStringLiteral("mainWidth"), 696);
+    s.mainHeight = prefs.ReadInteger(QStringLiteral("mainHeight"), 556);
+    // C++ division rounds toward zero, as the centring wants.
+    s.maintop = prefs.ReadInteger(QStringLiteral("maintop"), (screen.height() - s.mainHeight) / 2);
+    s.mainleft = prefs.ReadInteger(QStringLiteral("mainleft"), (screen.width() - s.mainWidth) / 2);
+    s.SortIndex = prefs.ReadString(QStringLiteral("SortIndex"), QStringLiteral("alpha"));
+    s.DeleteMeta = prefs.ReadBool(QStringLiteral("DeleteMeta"), true);
+    s.DeleteFlux = prefs.ReadBool(QStringLiteral("DeleteFlux"), true);
+    s.eac3tofile = prefs.ReadString(QStringLiteral("eac3tofile"), QString());
+    s.Dossiermeta = prefs.ReadString(QStringLiteral("Dossiermeta"), documents);
+    s.tsMuxerFile = prefs.ReadString(QStringLiteral("tsMuxerFile"), QString());
+    s.DossierFlux = prefs.ReadString(QStringLiteral("DossierFlux"), documents);
+    s.ImgBurnFile = prefs.ReadString(QStringLiteral("ImgBurnFile"), QString());
+}
+
+// A folder setting that must end with the delimiter; empty becomes "/".
+QString WithTrailingDelimiter(const QString &folder)
+{
+    return folder.endsWith(PathDelim) ? folder : folder + PathDelim;
+}
+
+// A portable copy may have moved (another mount point): paths under the
+// folder it was saved from follow it to where it runs now.
+void RebasePortablePaths(TSettings &s, const QString &exeFolder)
+{
+    for (QString *path : {&s.DossierOuvrir, &s.DossierAVCHD, &s.eac3tofile, &s.Dossiermeta,
+                          &s.tsMuxerFile, &s.DossierFlux, &s.ImgBurnFile})
+        *path = RebasePath(*path, s.PortablePath, exeFolder);
+}
+
+// "dd/mm/yyyy hh:mm:ss" of a local date-time.
+QString SaveStamp(TDateTime now)
+{
+    const TDateTimeFields f = DecodeDateTime(now);
+    return QString::asprintf("%02d/%02d/%04d %02d:%02d:%02d", f.day, f.month, f.year, f.hour, f.minute,
+                             f.second);
+}
+
+void WriteFields(const TSettings &s, TWritePreferences &prefs, const QString &exeName)
+{
+    prefs.WriteString(QStringLiteral("version"), SettingsVersion);
+    prefs.WriteString(QStringLiteral("Dernière Sauvegarde"), SaveStamp(Now()));
+    prefs.WriteString(QStringLiteral("Exename"), exeName);
+    prefs.WriteInteger(QStringLiteral("maintop"), s.maintop);
+    prefs.WriteInteger(QStringLiteral("mainleft"), s.mainleft);
+    prefs.WriteInteger(QStringLiteral("mainWidth"), s.mainWidth);
+    prefs.WriteInteger(QStringLiteral("mainHeight"), s.mainHeight);
+    prefs.WriteString(QStringLiteral("SortIndex"), s.SortIndex);
+    prefs.WriteString(QStringLiteral("DossierOuvrir"), s.DossierOuvrir);
+    prefs.WriteString(QStringLiteral("DossierAVCHD"), s.DossierAVCHD);
+    prefs.WriteString(QStringLiteral("eac3tofile"), s.eac3tofile);
+    prefs.WriteString(QStringLiteral("Dossiermeta"), s.Dossiermeta);
+    prefs.WriteString(QStringLiteral("tsMuxerFile"), s.tsMuxerFile);
+    prefs.WriteBool(QStringLiteral("DeleteMeta"), s.DeleteMeta);
+    prefs.WriteBool(QStringLiteral("DeleteFlux"), s.DeleteFlux);
+    prefs.WriteString(QStringLiteral("DossierFlux"), s.DossierFlux);
+    prefs.WriteString(QStringLiteral("ImgBurnFile"), s.ImgBurnFile);
+    prefs.WriteString(QStringLiteral("Portable Path"), s.PortablePath);
+}
+
+} // namespace
+
+QString RebasePath(const QString &path, const QString &oldFolder, const QString &newFolder)
+{
+    if (path.isEmpty() || oldFolder.isEmpty() || newFolder.isEmpty())
+        return path;
+    if (path.left(oldFolder.size()).toLower() != oldFolder.toLower())
+        return path;
+    return newFolder + path.mid(oldFolder.size());
+}
+
+bool LoadSettings(TSettings &settings, QSize screen, QString *error, const TPrefsLocation &where)
+{
+    settings.PrefsMode = DecideMode(where);
+    {
+        TReadPreferences prefs(SettingsSection, settings.PrefsMode, where);
+        if (!prefs.OpenError().isEmpty()) {
+            if (error)
+                *error = prefs.OpenError();
+            return false;
+        }
+        ReadFields(settings, prefs, screen);
+    }
+    settings.Dossiermeta = WithTrailingDelimiter(settings.Dossiermeta);
+    settings.DossierFlux = WithTrailingDelimiter(settings.DossierFlux);
+    if (settings.PrefsMode == pmPortable)
+        RebasePortablePaths(settings, where.ExeFolder());
+    return true;
+}
+
+bool SaveSettings(const TSettings &settings, QString *error, const TPrefsLocation &where)
+{
+    TWritePreferences prefs(SettingsSection, settings.PrefsMode, where);
+    if (!prefs.OpenError().isEmpty()) {
+        if (error)
+            *error = prefs.OpenError();
+        return false;
+    }
+    WriteFields(settings, prefs, where.ExeName);
+    return prefs.Close(error);
+}
+
+void DeleteRegistrySettings(const TPrefsLocation &where)
+{
+    TRegistry registry(where.HiveFile);
+    if (!registry.OpenKeyReadOnly(QStringLiteral("\\Software\\Morvek\\")))
+        return;
+    registry.DeleteKey(QStringLiteral("Tavrel"));
+    if (!registry.HasSubKeys() && registry.OpenKeyReadOnly(QStringLiteral("\\Software")))
+        registry.DeleteKey(QStringLiteral("Morvek"));
+    registry.Flush();
+}
+
+void DeleteIniSettings(const TPrefsLocation &where)
+{
+    DeleteFileForced(where.IniFile());
+}

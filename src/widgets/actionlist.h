@@ -1,0 +1,35 @@
+// An ordered list of super actions sharing one image list.
+//
+// Several actions may carry the same shortcut; a key press goes to the
+// first of them in list order, so only that one is given the key in Qt
+// (Qt would otherwise call the shortcut ambiguous and run none).
+#pragma once
+
+#include <QObject>
+#include <QVector>
+
+class TCustomSuperAction;
+class TImageList;
+
+class TActionList : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TActionList(QObject *parent = nullptr) : QObject(parent) {}
+
+    // Appends the action, which keeps its own parent.
+    void Add(TCustomSuperAction *action);
+    int Count() const { return actions_.size(); }
+    TCustomSuperAction *Action(int index) const { return actions_.at(index); }
+    const QVector<TCustomSuperAction *> &Actions() const { return actions_; }
+
+    TImageList *Images() const { return images_; }
+    void SetImages(TImageList *images);
+
+    // Gives every shortcut to the first action in list order that has it.
+    void AssignShortcuts();
+
+private:
+    QVector<TCustomSuperAction *> actions_;
+    TImageList *images_ = nullptr;
+};

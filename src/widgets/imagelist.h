@@ -1,0 +1,45 @@
+// The image list of the main window's actions: pictures looked up by
+// index, taken from the desktop's icon theme by freedesktop name, with a
+// picture drawn here when the theme has none.
+#pragma once
+
+#include <QIcon>
+#include <QString>
+#include <QVector>
+
+class TImageList
+{
+public:
+    struct Entry
+    {
+        int index;
+        QString themeName;  // freedesktop icon name
+        QChar glyph;        // drawn when the theme has no such icon
+        QColor colour;
+    };
+
+    TImageList(int width, int height);
+
+    // Makes the freedesktop names find pictures everywhere: the system's
+    // icon folders are searched, and desktops that name no theme of their
+    // own (or only the bare "hicolor") get Adwaita.
+    static void ChooseIconTheme();
+
+    // Registers the picture of one index.
+    void Add(const Entry &entry);
+    // The picture at index; a null icon for an index without one.
+    QIcon Icon(int index) const;
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    // True when the picture at index came from the icon theme.
+    bool FromTheme(int index) const;
+
+private:
+    QIcon DrawFallback(const Entry &entry) const;
+
+    int width_;
+    int height_;
+    QVector<Entry> entries_;
+    QVector<QIcon> icons_;
+    QVector<bool> themed_;
+};

@@ -1,0 +1,107 @@
+// Actions with a prepare step and two-state toggles, on top of QAction.
+//
+// A super action runs its prepare step (a dialog, a folder choice) before its
+// handler; the step leaves what it gathered in ActionParams and may cancel
+// the execution by clearing ActionProceed. A toggle action follows its
+// checked state with its caption, hint, image and handler.
+#pragma once
+
+#include <QAction>
+#include <QStringList>
+
+#include <functional>
+
+class TActionList;
+class TImageList;
+
+// Shared by every super action; reset at each execution, which holds
+// because executions never overlap (all run on the UI thread).
+extern QStringList ActionParams;
+extern bool ActionProceed;
+
+class TCustomSuperAction : public QAction
+{
+    Q_OBJECT
+public:
+    using TNotifyEvent = std::function<void(TCustomSuperAction *sender)>;
+    using TImageChangedEvent = std::function<void(TImageList *imglist, int imageindex)>;
+
+    explicit TCustomSuperAction(QObject *parent = nullptr);
+
+    // Runs the action as a bound button, menu entry or shortcut does.
+    // Returns whether the execution was handled (false when disabled).
+    virtual bool Execute();
+
+    QString Caption() const { return text(); }
+    void SetCaption(const QString &caption) { setText(caption); }
+    // The hint exactly as given (line breaks CR LF); tooltips show it with
+    // plain line feeds.
+    QString Hint() const { return hint_; }
+    void SetHint(const QString &hint);
+    // The category the action is filed under in its action list.
+    QString Category() const { return category_; }
+    void SetCategory(const QString &category) { category_ = category; }
+    // The action's own shortcut, whether or not an earlier action of the
+    // same list claims the key (see TActionList).
+    QKeySequence ShortCut() const { return shortcut_; }
+    void SetShortCut(const QKeySequence &shortcut);
+
+    bool AutoCheck() const { return autoCheck_; }
+    void SetAutoCheck(bool autoCheck) { autoCheck_ = autoCheck; }
+    bool Checked() const { return checked_; }
+    virtual void SetChecked(bool checked);
+
+    int imageindex() const { return imageIndex_; }
+    void Setimageindex(int index);
+
+    TNotifyEvent Onprepare;
+    TImageChangedEvent OnImageChanged;
+
+    TActionList *ActionList() const { return list_; }
+
+signals:
+    void checkedChanged(bool checked);
+
+protected:
+    // The handler called by Execute once the prepare step let it proceed.
+    TNotifyEvent handler_;
+
+private:
+    friend class TActionList;
+    void SetCheckedFlag(bool checked);
+    void ApplyIcon();
+
+    QString hint_;
+    QString category_;
+    QKeySequence shortcut_;
+    bool autoCheck_ = false;
+    bool checked_ = false;
+    int imageIndex_ = -1;
+    TActionList *list_ = nullptr;
+};
+
+class TSuperAction : public TCustomSuperAction
+{
+    Q_OBJECT
+public:
+    explicit TSuperAction(QObject *parent = nullptr) : TCustomSuperAction(parent) {}
+
+    void SetOnexecute(TNotifyEvent onexecute) { handler_ = std::move(onexecute); }
+};
+
+class TtoggleAction : public TCustomSuperAction
+{
+    Q_OBJECT
+public:
+    explicit TtoggleAction(QObject *parent = nullptr) : TCustomSuperAction(parent) {}
+
+    // Lines the caption, hint, image and handler up with checked, then
+    // sets the flag.
+    void SetChecked(bool checked) override;
+    bool Execute() override;
+
+    QString TrueCaption, FalseCaption;
+    QString TrueHint, FalseHint;
+    int TrueImageIndex = -1, FalseImageIndex = -1;
+    TNotifyEvent OnTrueExecute, OnfalseExecute;
+};

@@ -1,0 +1,106 @@
+// Path boxes the user changes only through their browse button: a
+// read-only edit with a button at its right edge, which opens a file dialog
+// (TWideFileEdit) or the folder chooser (TWideDirectoryEdit).
+#pragma once
+
+#include <QFileDialog>
+#include <QFrame>
+
+#include <functional>
+
+class QLineEdit;
+class QPushButton;
+
+// The folder chooser. A folder that does not exist is emptied first (and
+// stays empty when the user cancels); an existing one is preselected. With
+// a root, the chooser starts there. newStyle lets the user make folders.
+// True when the user chose a folder, which is then in folder, without a
+// trailing delimiter.
+bool ChooseFolder(const QString &title, const QString &root, QString &folder, bool newStyle,
+                  QWidget *owner = nullptr);
+
+class TWideDialogEdit : public QFrame
+{
+    Q_OBJECT
+public:
+    using TWideExecOpenDialogEvent = std::function<void(TWideDialogEdit *sender, const QString &FileName)>;
+
+    explicit TWideDialogEdit(QWidget *parent = nullptr);
+
+    QString DialogTitle;
+    TWideExecOpenDialogEvent OnAfterDialog;
+    TWideExecOpenDialogEvent OnAbortDialog;
+
+    QString ButtonHint() const;
+    void SetButtonHint(const QString &hint);
+    int ButtonWidth() const { return buttonWidth_; }
+    void SetButtonWidth(int width);
+    bool HideSelection() const { return hideSelection_; }
+    void SetHideSelection(bool hide) { hideSelection_ = hide; }
+
+    QLineEdit *Edit() const { return edit_; }
+    QPushButton *Button() const { return button_; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    bool event(QEvent *event) override;
+    // What the button does; each kind opens its own dialog.
+    virtual void ButtonClick() = 0;
+    void ShowPath(const QString &path);
+
+private:
+    void LayOut();
+
+    QLineEdit *edit_;
+    QPushButton *button_;
+    int buttonWidth_ = 21;
+    bool hideSelection_ = true;
+};
+
+class TWideFileEdit : public TWideDialogEdit
+{
+    Q_OBJECT
+public:
+    explicit TWideFileEdit(QWidget *parent = nullptr);
+
+    QString FileName() const { return fileName_; }
+    void SetFileName(const QString &fileName);
+
+    // Pairs of a description and a pattern, all separated by "|"; several
+    // patterns of one entry are separated by ";".
+    QString Filter;
+    int FilterIndex = 1;
+    QString DefaultExt;
+    QFileDialog::Options DialogOptions;
+    QString InitialDir;
+
+    QFileDialog *Dialog() const { return dialog_; }
+    // The filter written as Qt name filters, one per entry.
+    static QStringList NameFilters(const QString &filter);
+
+protected:
+    void ButtonClick() override;
+
+private:
+    QFileDialog *dialog_;
+    QString fileName_;
+};
+
+class TWideDirectoryEdit : public TWideDialogEdit
+{
+    Q_OBJECT
+public:
+    explicit TWideDirectoryEdit(QWidget *parent = nullptr) : TWideDialogEdit(parent) {}
+
+    QString Folder() const { return folder_; }
+    void SetFolder(const QString &folder);
+
+    QString Root;
+    bool CanCreateNew = false;
+
+protected:
+    void ButtonClick() override;
+
+private:
+    QString folder_;
+};

@@ -1,0 +1,600 @@
+#include "app/form1.h"
+#include "app/listeframe.h"
+#include "authoring/abort.h"
+#include "clips/fichierlistbox.h"
+#include "preview/mediadevice.h"
+#include "widgets/actionlist.h"
+#include "widgets/superaction.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A private installation: the executable's folder (where Tavrel.ini goes)
+// and the hive, so that no test touches the user's settings.
+class Form1Test : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(tmp.isValid());
+        QDir().mkpath(tmp.filePath(QStringLiteral("bin")));
+        where.ExeName = tmp.filePath(QStringLiteral("bin/tavrel"));
+        where.HiveFile = tmp.filePath(QStringLiteral("registry.reg"));
+        Settings = TSettings();
+    }
+
+    // Writes a portable ini with these bounds and sort key.
+    void StorePortable(int left, int top, int width, int height, const QString &sortKey)
+    {
+        TSettings stored;
+        stored.PrefsMode = pmPortable;
+        stored.mainleft = left;
+        stored.maintop = top;
+        stored.mainWidth = width;
+        stored.mainHeight = height;
+        stored.SortIndex = sortKey;
+        QString error;
+        ASSERT_TRUE(SaveSettings(stored, &error, where)) << error.toStdString();
+    }
+
+    TSettings Reload()
+    {
+        TSettings loaded;
+        EXPECT_TRUE(LoadSettings(loaded, QSize(1920, 1080), nullptr, where));
+        return loaded;
+    }
+
+    QTemporaryDir tmp;
+    TPrefsLocation where;
+};
+
+struct ActionRow
+{
+    const char *name, *category, *caption, *shortcut;
+    int image;
+    const char *hint;
+};
+
+// The action table as the user must find it, in list order.
+const ActionRow ExpectedActions[] = {
+    {"saOpenFiles", "open", "Fichiers", "Ctrl+O", 5, "Ouvrez des fichiers m2ts issus d'un camescope AVCHD"},
+    {"saOpenFolder", "open", "Dossier", "Ctrl+D", 5,
+     "Ouvrez tous les fichiers m2ts contenus dans un dossier.\r\nIls seront classés par ordre alphabétique, "
+     "ce qui est en général l'ordre chronologique."},
+    {"saVider", "open", "Vider", "Ctrl+X", 8, "Vider la liste des fichiers"},
+    {"saQuitter", "general", "Quitter", "Alt+F4", 7, "Quitter le programme"},
+    {"saPaste", "open", "Coller", "Ctrl+V", 0, ""},
+    {"saParentFichiersM2ts", "general", "Fichiers m2ts", "F3", 11,
+     "Ouvrir le dossier contenant le fichier m2ts actif"},
+    {"saParentAVCHD", "general", "Dossier AVCHD", "F4", 11,
+     "Ouvrir le dossier où seront créées les structures AVCHD à copier sur des DVD.\r\nOn peut graver "
+     "manuellement une structure en intégrant les dossiers BDMV et CERTIFICATE (et leurs sous-dossiers)\r\n"
+     "et en prenant le File System UDF 2.50"},
+    {"saDisqueActuel", "executer", "Disque Actuel", "Ctrl+D", 62,
+     "Traiter le disque sélectionné.\r\nLe traitement passe d'abord par eac3to pour créer des flux démuxés "
+     "groupant tous les fichiers m2ts\r\npuis par tsmuxer qui crée une structure AVCHD\r\npuis par imgBurn "
+     "qui peut graver un DVD."},
+    {"saAbort", "general", "Interrompre", "Esc", 64, "Interrompre le traitement en  cours"},
+    {"saDisques", "Morvek", "Disques", "F6", 62,
+     "Ouvrir la page des Disques pour les transformer en disques AVCHD.\r\nLes fichiers retenus seront "
+     "regroupés en disques de taille adpatée."},
+    {"saListe", "Morvek", "Liste", "F7", 23, "Afficher la liste des fichiers (avec le lecteur vidéo)"},
+    {"saGraver", "executer", "Graver", "", 62,
+     "Graver les disques prêts à être gravés qui ne l'ont pas encore été.\r\nOn peut modifier les coches "
+     "pour modifier leur liste."},
+    {"saTousDisques", "executer", "Tous Disques", "", 65,
+     "Traiter tous les disques.\r\nLa gravure est sur un thread spécifique qui peut donc être réalisée au "
+     "fur et à mesure\r\nqu'on remet des disques vierges. On peut donc laisser tourner le traitement toute "
+     "la nuit\r\net graver le résultat le lendemain."},
+    {"taOptions", "general", "Options", "F10", 26, "Ouvrir la page des Options pour les gérer."},
+    {"saMesOptions", "Morvek", "Mes Options", "Ctrl+Alt+F10", -1, ""},
+    {"taApropos", "general", "A propos", "F1", 66,
+     "Ouvrir la page \"A Propos\" pour avoir des informations sur ce programme."},
+};
+
+TEST_F(Form1Test, ActionTableInOrder)
+{
+    TForm1 form(where);
+    ASSERT_EQ(form.TntActionList1->Count(), 16);
+    for (int i = 0; i < 16; ++i) {
+        const ActionRow &row = ExpectedActions[i];
+        const TCustomSuperAction *action = form.TntActionList1->Action(i);
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(action->objectName(), QString::fromUtf8(row.name));
+        EXPECT_EQ(action->Category(), QString::fromUtf8(row.category));
+        EXPECT_EQ(action->Caption(), QString::fromUtf8(row.caption));
+        EXPECT_EQ(action->ShortCut(), QKeySequence(QString::fromUtf8(row.shortcut)));
+        EXPECT_EQ(action->imageindex(), row.image);
+        EXPECT_EQ(action->Hint(), QString::fromUtf8(row.hint));
+        if (row.image >= 0)
+            EXPECT_FALSE(action->icon().isNull());
+    }
+}
+
+TEST_F(Form1Test, TogglesHaveTheirCheckedTexts)
+{
+    TForm1 form(where);
+    EXPECT_EQ(form.taOptions->TrueCaption, QStringLiteral("Sortir"));
+    EXPECT_EQ(form.taOptions->TrueHint, QStringLiteral("Quitter la page des Options"));
+    EXPECT_EQ(form.taApropos->TrueCaption, QStringLiteral("Retour"));
+    EXPECT_EQ(form.taApropos->TrueHint, QStringLiteral("Fermer le panneau \"A propos\""));
+    EXPECT_TRUE(form.taOptions->AutoCheck());
+    EXPECT_TRUE(form.taApropos->AutoCheck());
+}
+
+TEST_F(Form1Test, ListPageButtonsAreBoundAndShowHints)
+{
+    TForm1 form(where);
+    const TListeFrame *page = form.ListeFrame;
+    const QPair<QToolButton *, TCustomSuperAction *> bound[] = {
+        {page->FichiersBtn, form.saOpenFiles}, {page->DossierBtn, form.saOpenFolder},
+        {page->ViderBtn, form.saVider},         {page->OptionsBtn, form.taOptions},
+        {page->AproposBtn, form.taApropos},     {page->QuitterBtn, form.saQuitter},
+        {page->DisquesBtn, form.saDisques},
+    };
+    for (const auto &[button, action] : bound) {
+        SCOPED_TRACE(action->objectName().toStdString());
+        EXPECT_EQ(button->defaultAction(), action);
+        EXPECT_EQ(button->text(), action->Caption());
+        EXPECT_EQ(button->toolTip(), QString(action->Hint()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        EXPECT_EQ(button->size(), QSize(108, 36));
+    }
+}
+
+TEST_F(Form1Test, CtrlDRunsDossierOnEveryPage)
+{
+    TForm1 form(where);
+    form.show();
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    int folder = 0, disc = 0;
+    form.saOpenFolder->Onprepare = [&](TCustomSuperAction *) {
+        ++folder;
+        ActionProceed = false;
+    };
+    form.saDisqueActuel->Onprepare = [&](TCustomSuperAction *) {
+        ++disc;
+        ActionProceed = false;
+    };
+    QTest::keyClick(&form, Qt::Key_D, Qt::ControlModifier);
+    form.saDisques->Execute();
+    QTest::keyClick(&form, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(folder, 2);
+    EXPECT_EQ(disc, 0);
+}
+
+TEST_F(Form1Test, PagesStackAndSwitch)
+{
+    TForm1 form(where);
+    for (QWidget *page : {static_cast<QWidget *>(form.ListeFrame), form.Disquesframe, form.OptionsFrame,
+                          form.aproposFrame})
+        EXPECT_EQ(page->size(), QSize(684, 498)) << page->objectName().toStdString();
+    EXPECT_EQ(form.ListeFrame->pos(), QPoint(0, 0));
+    EXPECT_EQ(form.Disquesframe->x(), -800);
+    form.saDisques->Execute();
+    EXPECT_TRUE(form.BasePageIsDiscs);
+    EXPECT_EQ(form.Disquesframe->pos(), QPoint(0, 0));
+    EXPECT_EQ(form.childAt(300, 300)->window(), &form);
+    form.saListe->Execute();
+    EXPECT_FALSE(form.BasePageIsDiscs);
+    EXPECT_TRUE(form.Disquesframe->isVisibleTo(&form));  // base pages are never hidden
+}
+
+TEST_F(Form1Test, OptionsToggleTwiceOpensThenCloses)
+{
+    TForm1 form(where);
+    form.taOptions->Execute();
+    EXPECT_TRUE(form.taOptions->Checked());
+    EXPECT_TRUE(form.OptionsFrame->isVisibleTo(&form));
+    EXPECT_EQ(form.OptionsFrame->pos(), QPoint(0, 0));
+    EXPECT_EQ(form.taOptions->Caption(), QStringLiteral("Sortir"));
+    EXPECT_EQ(form.taOptions->Hint(), QStringLiteral("Quitter la page des Options"));
+    EXPECT_EQ(form.ListeFrame->OptionsBtn->text(), QStringLiteral("Sortir"));
+    EXPECT_EQ(form.taOptions->imageindex(), 23);
+
+    form.taOptions->Execute();
+    EXPECT_FALSE(form.taOptions->Checked());
+    EXPECT_FALSE(form.OptionsFrame->isVisibleTo(&form));
+    EXPECT_EQ(form.taOptions->Caption(), QStringLiteral("Options"));
+    EXPECT_EQ(form.taOptions->Hint(), QStringLiteral("Ouvrir la page des Options pour les gérer."));
+    EXPECT_EQ(form.taOptions->imageindex(), 26);
+}
+
+TEST_F(Form1Test, ToggleImageFollowsBasePage)
+{
+    TForm1 form(where);
+    form.saDisques->Execute();
+    form.taApropos->Execute();
+    EXPECT_EQ(form.taApropos->imageindex(), 62);
+    EXPECT_EQ(form.taApropos->Caption(), QStringLiteral("Retour"));
+    form.taApropos->Execute();
+    EXPECT_EQ(form.taApropos->imageindex(), 66);
+    form.saListe->Execute();
+    form.taOptions->Execute();
+    EXPECT_EQ(form.taOptions->imageindex(), 23);
+}
+
+TEST_F(Form1Test, OptionsAndAboutCloseEachOther)
+{
+    TForm1 form(where);
+    form.taOptions->Execute();
+    form.taApropos->Execute();
+    EXPECT_FALSE(form.taOptions->Checked());
+    EXPECT_EQ(form.taOptions->Caption(), QStringLiteral("Options"));
+    EXPECT_FALSE(form.OptionsFrame->isVisibleTo(&form));
+    EXPECT_TRUE(form.taApropos->Checked());
+    EXPECT_TRUE(form.aproposFrame->isVisibleTo(&form));
+
+    form.taOptions->Execute();
+    EXPECT_FALSE(form.taApropos->Checked());
+    EXPECT_EQ(form.taApropos->Caption(), QStringLiteral("A propos"));
+    EXPECT_FALSE(form.aproposFrame->isVisibleTo(&form));
+    EXPECT_TRUE(form.OptionsFrame->isVisibleTo(&form));
+}
+
+struct StatusCase
+{
+    int kind;
+    QColor colour;  // invalid: the button-face colour
+};
+
+TEST_F(Form1Test, StatusColoursByKind)
+{
+    TForm1 form(where);
+    const StatusCase cases[] = {{1, QColor(255, 255, 0)},   {2, QColor(166, 202, 240)},
+                                {3, QColor(192, 220, 192)}, {4, QColor(255, 0, 0)},
+                                {0, QColor()}};
+    for (const StatusCase &c : cases) {
+        form.ShowStatus(QStringLiteral("kind %1").arg(c.kind), c.kind);
+        EXPECT_EQ(form.StatusBar1->text(), QStringLiteral("kind %1").arg(c.kind));
+        const QColor expected = c.colour.isValid() ? c.colour : QApplication::palette().color(QPalette::Button);
+        EXPECT_EQ(form.StatusColour(), expected) << c.kind;
+    }
+    form.ShowStatus(QStringLiteral("Interrompu"), 1);
+    form.ShowStatus(QStringLiteral("autre"), 7);  // other kinds keep the colour
+    EXPECT_EQ(form.StatusBar1->text(), QStringLiteral("autre"));
+    EXPECT_EQ(form.StatusColour(), QColor(255, 255, 0));
+}
+
+TEST_F(Form1Test, FirstShowingAppliesStoredSettings)
+{
+    StorePortable(120, 80, 705, 566, QStringLiteral("taille"));
+    TForm1 form(where);
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Tavrel"));
+    form.show();
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Tavrel 1.0.3 fr de Morvek"));
+    EXPECT_EQ(Settings.PrefsMode, pmPortable);
+    EXPECT_EQ(form.pos(), QPoint(120, 80));
+    EXPECT_EQ(form.size(), TForm1::ClientSizeFor(705, 566));
+    EXPECT_EQ(form.StatusBar1->text(),
+              QStringLiteral("Ouvrez des fichiers m2ts ou un dossier contenant des fichiers m2ts"));
+    EXPECT_EQ(form.StatusColour(), QApplication::palette().color(QPalette::Button));
+    EXPECT_TRUE(form.acceptDrops());
+    EXPECT_EQ(form.StatusBar1->geometry().bottom(), form.height() - 1);
+}
+
+TEST_F(Form1Test, DefaultWindowHasTheDesignedClientArea)
+{
+    EXPECT_EQ(TForm1::ClientSizeFor(696, 556), QSize(687, 523));
+    EXPECT_EQ(TForm1::ClientSizeFor(0, 0), QSize(687, 523));  // damaged setting
+}
+
+TEST_F(Form1Test, CloseSavesBoundsAndSortKey)
+{
+    StorePortable(120, 80, 696, 556, QStringLiteral("alpha"));
+    {
+        TForm1 form(where);
+        form.show();
+        form.move(200, 150);
+        AbortRequested = false;
+        EXPECT_TRUE(form.close());
+        EXPECT_TRUE(AbortRequested);
+    }
+    const TSettings saved = Reload();
+    EXPECT_EQ(saved.mainleft, 200);
+    EXPECT_EQ(saved.maintop, 150);
+    EXPECT_EQ(saved.mainWidth, 696);
+    EXPECT_EQ(saved.mainHeight, 556);
+    EXPECT_EQ(saved.SortIndex, QStringLiteral("alpha"));
+    EXPECT_EQ(saved.PortablePath, where.ExeFolder());
+}
+
+TEST_F(Form1Test, NoModeMeansNothingSavedAtClose)
+{
+    TForm1 form(where);
+    form.show();
+    EXPECT_EQ(Settings.PrefsMode, pmNone);
+    EXPECT_TRUE(form.close());
+    EXPECT_FALSE(QFileInfo::exists(where.IniFile()));
+    EXPECT_FALSE(QFileInfo::exists(where.HiveFile));
+}
+
+TEST_F(Form1Test, SaveFailureKeepsWindowOpen)
+{
+    StorePortable(120, 80, 696, 556, QStringLiteral("alpha"));
+    TForm1 form(where);
+    form.show();
+    // The ini file can no longer be read back: the save must fail.
+    ASSERT_TRUE(QFile::remove(where.IniFile()));
+    ASSERT_TRUE(QDir().mkdir(where.IniFile()));
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->reject();
+        }
+    });
+    EXPECT_FALSE(form.close());
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(shown.isEmpty());
+    form.saListe->Execute();
+    QDir().rmdir(where.IniFile());
+}
+
+TEST_F(Form1Test, MissingToolsEndProgramUnlessUserGoesOn)
+{
+    TForm1 form(where);
+    int asked = 0;
+    form.Localiser = [] { return false; };
+    form.ConfirmMissing = [&] {
+        ++asked;
+        return false;
+    };
+    form.show();
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(Form1Test, ToolsPresentAskNothing)
+{
+    TForm1 form(where);
+    int asked = 0;
+    form.Localiser = [] { return true; };
+    form.ConfirmMissing = [&] {
+        ++asked;
+        return false;
+    };
+    form.show();
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(asked, 0);
+    EXPECT_TRUE(form.isVisible());
+}
+
+// Sort keys at start: the three that can be chosen are kept, any other
+// name opens the list sorted "alpha".
+class StoredSortKey : public Form1Test, public testing::WithParamInterface<std::pair<const char *, const char *>>
+{
+};
+
+TEST_P(StoredSortKey, AppliedAtStartAndSavedAtClose)
+{
+    const auto [stored, applied] = GetParam();
+    StorePortable(10, 20, 696, 556, QString::fromLatin1(stored));
+    {
+        TForm1 form(where);
+        form.show();
+        EXPECT_EQ(form.ListeFrame->lb->SortIndex().Key, QString::fromLatin1(applied));
+        EXPECT_TRUE(form.close());
+    }
+    EXPECT_EQ(Reload().SortIndex, QString::fromLatin1(applied));
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, StoredSortKey,
+                         testing::Values(std::pair{"taille", "taille"}, std::pair{"modify", "modify"},
+                                         std::pair{"alpha", "alpha"}, std::pair{"path", "alpha"},
+                                         std::pair{"nimportequoi", "alpha"}));
+
+// Clips of chosen durations, by file name, without probing any file.
+TDeviceFactory KnownDurations(QMap<QString, std::int64_t> seconds)
+{
+    return [seconds](const QString &path) {
+        const std::int64_t s = seconds.value(QFileInfo(path).fileName(), 0);
+        return std::make_unique<Tm2tsFileDevice>(path, TKnownClip{s * 10'000'000, 1, 1});
+    };
+}
+
+// What the status bar showed at each step of an opening.
+struct StatusStep
+{
+    QString text;
+    QColor colour;
+    bool disquesEnabled;
+};
+
+class ListFlowTest : public Form1Test
+{
+protected:
+    void SetUp() override
+    {
+        Form1Test::SetUp();
+        clips = tmp.filePath(QStringLiteral("clips"));
+        QDir().mkpath(clips + QStringLiteral("/sub"));
+        for (const char *name : {"c.m2ts", "a.M2TS", "sub/b.m2ts", "notes.txt", "d.mts"})
+            QFile(clips + u'/' + QString::fromLatin1(name)).open(QIODevice::WriteOnly);
+        form = std::make_unique<TForm1>(where, KnownDurations({{QStringLiteral("a.M2TS"), 1},
+                                                               {QStringLiteral("b.m2ts"), 2},
+                                                               {QStringLiteral("c.m2ts"), 3723}}));
+        form->show();
+        lb = form->ListeFrame->lb;
+        Record(lb->OnOpenStart, [] {});
+        auto found = lb->OnOpenFolderFound;
+        lb->OnOpenFolderFound = [this, found](const QString &folder) {
+            found(folder);
+            Snap();
+        };
+        auto end = lb->OnOpenEnd;
+        lb->OnOpenEnd = [this, end](int nb) {
+            end(nb);
+            Snap();
+            ++ended;
+        };
+    }
+
+    void Record(TFichierListBox::TOpenStartEvent &event, std::function<void()>)
+    {
+        auto original = event;
+        event = [this, original] {
+            original();
+            Snap();
+        };
+    }
+
+    void Snap() { steps.append({form->StatusBar1->text(), form->StatusColour(), form->ListeFrame->DisquesBtn->isEnabled()}); }
+
+    void WaitForOpenings(int count)
+    {
+        for (int i = 0; i < 500 && (ended < count || lb->Busy()); ++i)
+            QTest::qWait(10);
+        ASSERT_EQ(ended, count);
+    }
+
+    QStringList Names() const
+    {
+        QStringList names;
+        for (int i = 0; i < lb->count(); ++i)
+            names << lb->item(i)->text();
+        return names;
+    }
+
+    QString clips;
+    std::unique_ptr<TForm1> form;
+    TFichierListBox *lb = nullptr;
+    QVector<StatusStep> steps;
+    int ended = 0;
+};
+
+TEST_F(ListFlowTest, OpenFolderShowsStatusSortsAndCounts)
+{
+    form->saOpenFolder->Onprepare = [this](TCustomSuperAction *) { ActionParams << clips; };
+    form->saOpenFolder->Execute();
+    WaitForOpenings(1);
+
+    const QColor sky(166, 202, 240);
+    ASSERT_GE(steps.size(), 4);
+    EXPECT_EQ(steps[0].text, QStringLiteral("En train d'ouvrir des fichiers"));
+    EXPECT_EQ(steps[0].colour, sky);
+    EXPECT_FALSE(steps[0].disquesEnabled);
+    EXPECT_EQ(steps[1].text, QStringLiteral("En train d'explorer ") + clips + u'/');
+    EXPECT_EQ(steps[1].colour, sky);
+    EXPECT_TRUE(steps[2].text.startsWith(QStringLiteral("En train d'explorer ")));
+    EXPECT_EQ(steps.last().text, QStringLiteral("Prêt"));
+    EXPECT_EQ(steps.last().colour, QApplication::palette().color(QPalette::Button));
+    EXPECT_TRUE(steps.last().disquesEnabled);
+
+    EXPECT_EQ(Names(), (QStringList{QStringLiteral("a.M2TS"), QStringLiteral("b.m2ts"), QStringLiteral("c.m2ts")}));
+    EXPECT_EQ(form->ListeFrame->labCount->text(), QStringLiteral("3 fichiers : 1h 02mn 06s"));
+
+    // Selecting changes nothing: the line counts every item.
+    lb->SetActive(2);
+    EXPECT_EQ(form->ListeFrame->labCount->text(), QStringLiteral("3 fichiers : 1h 02mn 06s"));
+
+    form->saVider->Execute();
+    EXPECT_EQ(lb->count(), 0);
+    EXPECT_EQ(form->ListeFrame->labCount->text(), QStringLiteral("Aucun fichier"));
+}
+
+TEST_F(ListFlowTest, OneClipAndDeleteKey)
+{
+    EXPECT_TRUE(form->ListeFrame->labCount->text().isEmpty());  // nothing reported yet
+    lb->OpenFiles({clips + QStringLiteral("/c.m2ts"), clips + QStringLiteral("/a.M2TS")});
+    WaitForOpenings(1);
+    EXPECT_EQ(form->ListeFrame->labCount->text(), QStringLiteral("2 fichiers : 1h 02mn 04s"));
+    lb->setFocus();
+    lb->clearSelection();
+    lb->SetActive(0);  // a.M2TS
+    QTest::keyClick(lb, Qt::Key_Delete);
+    EXPECT_EQ(Names(), QStringList{QStringLiteral("c.m2ts")});
+    EXPECT_EQ(form->ListeFrame->labCount->text(), QStringLiteral("Un fichier : 1h 02mn 03s"));
+}
+
+TEST_F(ListFlowTest, CancelledFolderChooserOpensNothing)
+{
+    Settings.DossierOuvrir = clips;
+    QTimer::singleShot(0, [] {
+        if (auto *d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget()))
+            d->reject();
+    });
+    form->saOpenFolder->Execute();
+    QTest::qWait(50);
+    EXPECT_EQ(ended, 0);
+    EXPECT_TRUE(steps.isEmpty());
+    EXPECT_EQ(Settings.DossierOuvrir, clips);
+}
+
+TEST_F(ListFlowTest, ChooserEmptiesVanishedFolderAndStoresChosenOne)
+{
+    Settings.DossierOuvrir = tmp.filePath(QStringLiteral("gone"));
+    QTimer::singleShot(0, [this] {
+        auto *d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d->windowTitle(), QStringLiteral("Sélectionnez le Dossier contenant les images à ouvrir"));
+        d->setDirectory(clips + QStringLiteral("/sub"));
+        static_cast<QDialog *>(d)->accept();
+    });
+    form->saOpenFolder->Execute();
+    WaitForOpenings(1);
+    EXPECT_EQ(QDir(Settings.DossierOuvrir).canonicalPath(), QDir(clips + QStringLiteral("/sub")).canonicalPath());
+    EXPECT_EQ(Names(), QStringList{QStringLiteral("b.m2ts")});
+}
+
+TEST_F(ListFlowTest, CancelledFilesDialogOpensNothing)
+{
+    Settings.DossierOuvrir = clips;
+    QTimer::singleShot(0, [this] {
+        EXPECT_EQ(QApplication::activeModalWidget(), form->od);
+        EXPECT_EQ(form->od->directory().canonicalPath(), QDir(clips).canonicalPath());
+        form->od->reject();
+    });
+    form->saOpenFiles->Execute();
+    QTest::qWait(50);
+    EXPECT_EQ(ended, 0);
+    EXPECT_EQ(lb->count(), 0);
+}
+
+TEST_F(ListFlowTest, DroppedFilesOpenInTheList)
+{
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(clips + QStringLiteral("/c.m2ts"))});
+    // A drop is delivered where the drag entered.
+    QDragEnterEvent enter(QPoint(400, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(400, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form.get(), &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    WaitForOpenings(1);
+    EXPECT_EQ(Names(), QStringList{QStringLiteral("c.m2ts")});
+}
+
+TEST(ListeFrame, ExtensionTest)
+{
+    for (const char *name : {"clip.m2ts", "clip.M2TS", "a.b.M2Ts"})
+        EXPECT_TRUE(TListeFrame::lbOpenTestExtension(QString::fromLatin1(name))) << name;
+    for (const char *name : {"clip.m2t", "clip.mts", "clip", "clip.m2ts.txt", "m2ts"})
+        EXPECT_FALSE(TListeFrame::lbOpenTestExtension(QString::fromLatin1(name))) << name;
+}
+
+TEST(ListeFrame, CountsLineTexts)
+{
+    EXPECT_EQ(TListeFrame::CountsLine(0, QString()), QStringLiteral("Aucun fichier"));
+    EXPECT_EQ(TListeFrame::CountsLine(1, QStringLiteral("1h 02mn 03s")), QStringLiteral("Un fichier : 1h 02mn 03s"));
+    EXPECT_EQ(TListeFrame::CountsLine(3, QString()), QStringLiteral("3 fichiers : "));
+    EXPECT_EQ(TListeFrame::CountsLine(12, QStringLiteral("4mn 05s")), QStringLiteral("12 fichiers : 4mn 05s"));
+}
+
+}  // namespace

@@ -1,0 +1,278 @@
+#include "authoring/toolsteps.h"
+
+#include "authoring/abort.h"
+#include "authoring/metafile.h"
+#include "faketoolrecord.h"
+#include "platform/shell.h"
+#include "testclips.h"
+
+#include <QDateTime>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace {
+
+// A handler as the processing driver gives one: it copies the program-wide
+// flag into the runner's.
+void CopyAbort(const QByteArray &, const QByteArray &, bool &abort)
+{
+    abort = AbortRequested;
+}
+
+QStringList Sorted(QStringList list)
+{
+    list.sort();
+    return list;
+}
+
+void MakeOld(const QString &path)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                 QFileDevice::FileModificationTime));
+}
+
+class ToolSteps : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        AbortRequested = false;
+        const QString root = dir.path() + QStringLiteral("/travail é+1/");
+        for (const char *sub : {"clips+été", "flux", "meta", "avchd"})
+            ASSERT_TRUE(QDir().mkpath(root + sub));
+        clipFolder = root + QStringLiteral("clips+été/");
+        settings.DossierFlux = root + QStringLiteral("flux/");
+        settings.Dossiermeta = root + QStringLiteral("meta/");
+        settings.DossierAVCHD = root + QStringLiteral("avchd");
+        settings.eac3tofile = settings.tsMuxerFile = settings.ImgBurnFile = FakeToolPath();
+        record = dir.filePath("record");
+    }
+    void TearDown() override { AbortRequested = false; }
+
+    // A disc of the named clips of clipFolder, each 10 s long.
+    std::unique_ptr<TDisque> MakeDisc(const QStringList &names)
+    {
+        auto disc = std::make_unique<TDisque>(DiscCapacity);
+        disc->Number = 1;
+        disc->Project = QStringLiteral("clips+été");
+        for (const QString &name : names)
+            EXPECT_EQ(disc->AddClip(clips.Add(clipFolder + name, 100, 10 * Second)), acAdded);
+        return disc;
+    }
+
+    QTemporaryDir dir;
+    TestClipList clips;
+    TSettings settings;
+    QString clipFolder, record;
+};
+
+TEST(StepArguments, AreTheExactWindowsTexts)
+{
+    TDisque one(DiscCapacity);
+    one.Clips.append({"/data/a.m2ts", nullptr, 0});
+    EXPECT_EQ(DemuxArguments(one), R"(-demux  "/data/a.m2ts")");
+    one.Clips.append({"/d/a b.m2ts", nullptr, 0});
+    one.Clips.append({"/d/c+d/é.m2ts", nullptr, 0});
+    EXPECT_EQ(DemuxArguments(one), R"(-demux  "/data/a.m2ts"+"/d/a b.m2ts"+"/d/c+d/é.m2ts")");
+    EXPECT_EQ(MuxArguments("/m/V.meta", "/a/V/Disque 01/"), R"("/m/V.meta" "/a/V/Disque 01/")");
+    EXPECT_EQ(BurnArguments("/a/V/Disque 01/", "V - Disque 01"),
+              R"(/MODE BUILD /BUILDOUTPUTMODE DEVICE /SRC "/a/V/Disque 01/BDMV"|"/a/V/Disque 01/CERTIFICATE")"
+              R"( /FILESYSTEM "UDF" /UDFREVISION "2.50" /VERIFY NO /VOLUMELABEL "V - Disque 01")"
+              R"(   /EJECT /CLOSESUCCESS /NOIMAGEDETAILS /WAITFORMEDIA /START)");
+}
+
+TEST_F(ToolSteps, DemuxRunsInTheStreamFolderAndCollectsTheNewStreams)
+{
+    auto disc = MakeDisc({"00001 a.m2ts", "b+c.m2ts", "ç.m2ts"});
+    FakeToolEnv env("progress,streams", record);
+    const QString before = GetCurrentFolder();
+    QByteArray output;
+    const uint8_t code = DemuxDisc(*disc, settings, [&](const QByteArray &out, const QByteArray &, bool &abort) {
+        output += out;
+        abort = AbortRequested;
+    });
+    EXPECT_EQ(code, srDone);
+    EXPECT_EQ(GetCurrentFolder(), before);
+
+    const FakeToolRecord r = ReadFakeToolRecord(record);
+    EXPECT_EQ(r.args, QStringList({FakeToolPath(), "-demux",
+        clipFolder + "00001 a.m2ts+" + clipFolder + "b+c.m2ts+" + clipFolder + "ç.m2ts"}));
+    EXPECT_EQ(r.cwd + '/', QDir(settings.DossierFlux).canonicalPath() + '/');
+    EXPECT_TRUE(output.endsWith("done\n"));
+
+    EXPECT_EQ(disc->StreamBase, "00001 a");
+    const QString flux = settings.DossierFlux;
+    EXPECT_EQ(Sorted(disc->Streams),
+              QStringList({flux + "00001 a.ac3", flux + "00001 a.h264", flux + "00001 a.txt"}));
+    EXPECT_EQ(disc->Chapters.getmetastring(), "00:00:00.000;00:00:10.000;00:00:20.000");
+    EXPECT_EQ(disc->Streams.MetaString, disc->Chapters.getmetastring());
+}
+
+TEST_F(ToolSteps, DemuxTakesOnlyFilesWrittenSinceItStarted)
+{
+    auto disc = MakeDisc({"clip.m2ts"});
+    const QString flux = settings.DossierFlux;
+    for (const char *name : {"clip.h264", "clip.old", "other.h264"}) {
+        QFile(flux + name).open(QIODevice::WriteOnly);
+        MakeOld(flux + name);
+    }
+    // An earlier run's streams are replaced, not added to.
+    disc->Streams << flux + "clip.h264";
+    bool wroteOther = false;
+    FakeToolEnv env("streams,sleep:0.05");
+    EXPECT_EQ(DemuxDisc(*disc, settings, [&](const QByteArray &, const QByteArray &, bool &) {
+        // Another disc whose first clip has the same name, demuxed meanwhile.
+        if (!wroteOther)
+            wroteOther = QFile(flux + "clip-autre.ac3").open(QIODevice::WriteOnly);
+    }), srDone);
+    EXPECT_EQ(Sorted(disc->Streams), QStringList({flux + "clip-autre.ac3", flux + "clip.ac3",
+                                                  flux + "clip.h264", flux + "clip.txt"}));
+}
+
+TEST_F(ToolSteps, DemuxInterruptedGivesSixAndCollectsNothing)
+{
+    auto disc = MakeDisc({"clip.m2ts"});
+    FakeToolEnv env("sleep");
+    int calls = 0;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(DemuxDisc(*disc, settings, [&](const QByteArray &, const QByteArray &, bool &abort) {
+        if (++calls == 20)
+            AbortRequested = true;
+        abort = AbortRequested;
+    }), srInterrupted);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_TRUE(disc->Streams.isEmpty());
+    EXPECT_TRUE(disc->Chapters.isEmpty());
+}
+
+TEST_F(ToolSteps, AbortAlreadySetStartsThenStopsEachStep)
+{
+    AbortRequested = true;
+    FakeToolEnv env("sleep");
+    auto disc = MakeDisc({"clip.m2ts"});
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(DemuxDisc(*disc, settings, CopyAbort), srInterrupted);
+    EXPECT_EQ(MuxDisc(*disc, settings, CopyAbort), srInterrupted);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+TEST_F(ToolSteps, DemuxStartsNothingForPathsTheCommandLineCannotCarry)
+{
+    FakeToolEnv env("", record);
+    TDisque empty(DiscCapacity);
+    EXPECT_EQ(DemuxDisc(empty, settings, CopyAbort), srNoClip);
+
+    auto quoted = MakeDisc({"ok.m2ts", "dit \"bonjour\".m2ts"});
+    EXPECT_EQ(DemuxDisc(*quoted, settings, CopyAbort), srNoClip);
+
+    auto disc = MakeDisc({"clip.m2ts"});
+    settings.DossierFlux = dir.filePath("missing/");
+    EXPECT_EQ(DemuxDisc(*disc, settings, CopyAbort), srNoClip);
+
+    EXPECT_FALSE(QFile::exists(record));
+}
+
+TEST_F(ToolSteps, DemuxWithAMissingProgramFindsNoStream)
+{
+    auto disc = MakeDisc({"clip.m2ts"});
+    settings.eac3tofile = dir.filePath("no eac3to");
+    EXPECT_EQ(DemuxDisc(*disc, settings, CopyAbort), srDone);
+    EXPECT_TRUE(disc->Streams.isEmpty());
+}
+
+struct MuxCase {
+    bool deleteMeta, deleteFlux, interrupt;
+    uint8_t code;
+    bool metaStays, streamsStay;
+};
+
+class MuxDeletion : public ToolSteps, public testing::WithParamInterface<MuxCase> {};
+
+TEST_P(MuxDeletion, FollowsTheSettingsAndTheInterruption)
+{
+    const MuxCase &c = GetParam();
+    settings.DeleteMeta = c.deleteMeta;
+    settings.DeleteFlux = c.deleteFlux;
+    auto disc = MakeDisc({"clip.m2ts"});
+    for (const char *name : {"clip.h264", "clip.ac3"}) {
+        disc->Streams << settings.DossierFlux + name;
+        QFile(disc->Streams.last()).open(QIODevice::WriteOnly);
+    }
+    disc->Streams.MetaString = "00:00:00.000";
+    FakeToolEnv env(c.interrupt ? "sleep" : "progress", record);
+    const uint8_t code = MuxDisc(*disc, settings, [&](const QByteArray &, const QByteArray &, bool &abort) {
+        // Interrupted once the muxer has surely started.
+        if (c.interrupt && QFile::exists(record))
+            AbortRequested = true;
+        abort = AbortRequested;
+    });
+    EXPECT_EQ(code, c.code);
+
+    const QString meta = settings.Dossiermeta + "clips+été.meta";
+    const QString folder = settings.DossierAVCHD + "/clips+été/Disque 01/";
+    const FakeToolRecord r = ReadFakeToolRecord(record);
+    ASSERT_TRUE(r.found);
+    EXPECT_EQ(r.args, QStringList({FakeToolPath(), meta, folder}));
+    EXPECT_EQ(QFile::exists(meta), c.metaStays);
+    if (c.metaStays) {
+        QFile file(meta);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), MetaFileText(*disc));
+    }
+    for (const QString &stream : disc->Streams)
+        EXPECT_EQ(QFile::exists(stream), c.streamsStay) << stream.toStdString();
+    EXPECT_EQ(disc->Streams.size(), 2); // the list keeps its entries
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, MuxDeletion, testing::Values(
+    MuxCase{true, true, false, srDone, false, false},
+    MuxCase{false, false, false, srDone, true, true},
+    MuxCase{false, true, false, srDone, true, false},
+    MuxCase{true, true, true, srInterrupted, false, true},
+    MuxCase{false, true, true, srInterrupted, true, true}));
+
+TEST_F(ToolSteps, MuxWithoutMetaFileStartsNothing)
+{
+    FakeToolEnv env("", record);
+    auto disc = MakeDisc({"clip.m2ts"});
+    settings.Dossiermeta = dir.filePath("missing/");
+    EXPECT_EQ(MuxDisc(*disc, settings, CopyAbort), srMetaNotWritten);
+
+    settings.Dossiermeta = dir.path() + '/';
+    disc->Project = QStringLiteral("dit \"bonjour\"");
+    EXPECT_EQ(MuxDisc(*disc, settings, CopyAbort), srMetaNotWritten);
+    EXPECT_FALSE(QFile::exists(dir.filePath("dit \"bonjour\".meta")));
+    EXPECT_FALSE(QFile::exists(record));
+}
+
+TEST_F(ToolSteps, BurnPassesTheFoldersAndTheLabel)
+{
+    FakeToolEnv env("", record);
+    auto disc = MakeDisc({"clip.m2ts"});
+    EXPECT_EQ(BurnDisc(*disc, settings), srDone);
+    const QString f = settings.DossierAVCHD + "/clips+été/Disque 01/";
+    const FakeToolRecord r = ReadFakeToolRecord(record);
+    EXPECT_EQ(r.args, QStringList({FakeToolPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "DEVICE", "/SRC",
+                                   f + "BDMV|" + f + "CERTIFICATE", "/FILESYSTEM", "UDF", "/UDFREVISION",
+                                   "2.50", "/VERIFY", "NO", "/VOLUMELABEL", "clips+été - Disque 01",
+                                   "/EJECT", "/CLOSESUCCESS", "/NOIMAGEDETAILS", "/WAITFORMEDIA",
+                                   "/START"}));
+}
+
+TEST_F(ToolSteps, BurnStartsNothingForAFolderItCannotPass)
+{
+    FakeToolEnv env("", record);
+    auto disc = MakeDisc({"clip.m2ts"});
+    for (const char *project : {"dit \"bonjour\"", "a|b"}) {
+        disc->Project = QString::fromUtf8(project);
+        EXPECT_EQ(BurnDisc(*disc, settings), srBurnNotStarted) << project;
+    }
+    EXPECT_FALSE(QFile::exists(record));
+}
+
+} // namespace

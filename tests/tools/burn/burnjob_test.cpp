@@ -1,0 +1,196 @@
+// Whole runs of the burner: writing to stdio: pseudo-drives, the settings
+// file's destination, and bad input refused with a clear message.
+#include "burn/burnjob.h"
+
+#include <gtest/gtest.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "burntesthelpers.h"
+
+namespace {
+
+using namespace burntest;
+
+class BurnJobTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    MakeFile(dir_ / "disc/BDMV/STREAM/00000.m2ts", 300000, 1);
+    MakeFile(dir_ / "disc/BDMV/index.bdmv", 100, 2);
+    MakeFile(dir_ / "disc/CERTIFICATE/id.bdmv", 0, 0);
+    sources_ = {dir_ / "disc/BDMV", dir_ / "disc/CERTIFICATE"};
+  }
+
+  // The authoring core's line, with a destination.
+  std::vector<std::string> CoreLine(const std::string& label, const std::string& dest) const {
+    return {ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "DEVICE", "/SRC", sources_[0] + "|" + sources_[1],
+            "/FILESYSTEM", "UDF", "/UDFREVISION", "2.50", "/VERIFY", "NO", "/VOLUMELABEL", label, "/EJECT",
+            "/CLOSESUCCESS", "/NOIMAGEDETAILS", "/WAITFORMEDIA", "/START", "/DEST", dest};
+  }
+
+  void ExpectReadable(const std::string& image) {
+    std::string error;
+    TListing listing = ListImage(image, error);
+    ASSERT_TRUE(error.empty()) << error;
+    EXPECT_EQ(listing, ListSources(sources_));
+    EXPECT_EQ(CompareImageFiles(image, listing, sources_), "");
+  }
+
+  TTempDir dir_;
+  std::vector<std::string> sources_;
+};
+
+TEST_F(BurnJobTest, WritesTheCoreLineToAStdioDrive) {
+  std::string image = dir_ / "out.img";
+  TRun run = RunProgram(CoreLine("Projet - Disque 1", "stdio:" + image));
+  ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("Writing: 100%"), std::string::npos) << run.out;
+  ExpectReadable(image);
+  EXPECT_EQ(ImageVolumeId(image), "Projet - Disque 1");
+}
+
+// libburn writes over a stdio file without shortening it; a longer file
+// left from an earlier run must not trail behind the new image.
+TEST_F(BurnJobTest, ShortensALongerExistingStdioFile) {
+  std::string image = dir_ / "out.img";
+  MakeFile(image, 8 << 20, 3);
+  TRun run = RunProgram(CoreLine("Disque", "stdio:" + image));
+  ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+  EXPECT_LT(std::filesystem::file_size(image), uint64_t(8) << 20);
+  EXPECT_EQ(std::filesystem::file_size(image) % (16 * 2048), 0u);
+  ExpectReadable(image);
+}
+
+TEST_F(BurnJobTest, VerifiesWhatWasWrittenToTheDrive) {
+  std::string image = dir_ / "out.img";
+  std::vector<std::string> line = CoreLine("Disque", "stdio:" + image);
+  line[12] = "YES";
+  TRun run = RunProgram(line);
+  ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("Verifying: 100%"), std::string::npos) << run.out;
+}
+
+TEST_F(BurnJobTest, TakesTheDestinationOfTheSettingsFile) {
+  std::string image = dir_ / "from settings.img";
+  std::ofstream(dir_ / "imgburn.ini") << "; written by hand\n[imgburn]\ndestination = stdio:" << image << "\n";
+  std::ostringstream out, err;
+  std::vector<std::string> args = CoreLine("Disque", "");
+  args.erase(args.end() - 2, args.end());  // no /DEST
+  args.erase(args.begin());                 // no program name
+  EXPECT_EQ(RunBurn(args, dir_ / "imgburn.ini", out, err), BurnDone) << err.str();
+  ExpectReadable(image);
+}
+
+TEST_F(BurnJobTest, CutsALabelTooLongAndSaysSo) {
+  std::string image = dir_ / "out.img";
+  std::string label(140, 'L');
+  TRun run = RunProgram(CoreLine(label, "stdio:" + image));
+  EXPECT_EQ(run.exitCode, BurnDoneWithNotes) << run.err;
+  EXPECT_NE(run.out.find("too long for UDF"), std::string::npos) << run.out;
+  TRun info = RunProgram({"udfinfo", image});
+  EXPECT_NE(info.out.find("\nlabel=" + std::string(126, 'L') + "\n"), std::string::npos) << info.out;
+}
+
+TEST_F(BurnJobTest, ReplacesCharactersUdfCannotHoldAndSaysSo) {
+  std::string image = dir_ / "out.img";
+  TRun run = RunProgram(CoreLine("Plage \xF0\x9F\x8C\xB4 été", "stdio:" + image));
+  EXPECT_EQ(run.exitCode, BurnDoneWithNotes) << run.err;
+  EXPECT_NE(run.out.find("cannot store"), std::string::npos) << run.out;
+  EXPECT_EQ(ImageVolumeId(image), "Plage _ été");
+}
+
+TEST_F(BurnJobTest, WithoutDestinationLooksForTheFirstOpticalDrive) {
+  std::ostringstream out, err;
+  std::vector<std::string> args = CoreLine("Disque", "");
+  args.erase(args.end() - 2, args.end());
+  args.erase(args.begin());
+  int code = RunBurn(args, dir_ / "no settings.ini", out, err);
+  if (err.str().find("No optical drive found.") == std::string::npos)
+    GTEST_SKIP() << "this machine has an optical drive: " << err.str();
+  EXPECT_EQ(code, BurnFailed);
+}
+
+TEST_F(BurnJobTest, RefusesAFileTooLargeForOneFileEntry) {
+  std::string huge = dir_ / "disc/BDMV/STREAM/huge.m2ts";
+  std::ofstream{huge};
+  if (truncate(huge.c_str(), static_cast<off_t>(uint64_t(200) << 30)) != 0)
+    GTEST_SKIP() << "the file system cannot hold a sparse file of 200 GiB";
+  TRun run = RunProgram({ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC", sources_[0],
+                         "/DEST", dir_ / "out.img"});
+  EXPECT_EQ(run.exitCode, BurnFailed);
+  EXPECT_NE(run.err.find("huge.m2ts\" is too large"), std::string::npos) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "out.img"));
+}
+
+struct TBadCase {
+  const char* title;
+  std::vector<std::string> args;  // after the program path; {dir} is the temporary folder
+  const char* message;
+};
+
+class BurnBadInputTest : public testing::TestWithParam<TBadCase> {};
+
+TEST_P(BurnBadInputTest, RefusesWithAClearMessage) {
+  TTempDir dir;
+  MakeFile(dir / "BDMV/index.bdmv", 10, 1);
+  std::vector<std::string> argv = {ImgBurnPath()};
+  for (std::string arg : GetParam().args) {
+    size_t at = arg.find("{dir}");
+    if (at != std::string::npos) arg.replace(at, 5, dir.Path());
+    argv.push_back(arg);
+  }
+  TRun run = RunProgram(argv);
+  EXPECT_EQ(run.exitCode, BurnFailed);
+  EXPECT_NE(run.err.find(GetParam().message), std::string::npos) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.img"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BurnBadInputTest,
+    testing::Values(
+        TBadCase{"missing_source", {"/MODE", "BUILD", "/SRC", "{dir}/BDMV|{dir}/CERTIFICATE", "/DEST", "stdio:{dir}/out.img"},
+                 "The source folder \""},
+        TBadCase{"unknown_switch", {"/MODE", "BUILD", "/SRC", "{dir}/BDMV", "/SPEED", "4x"}, "Unknown switch /SPEED."},
+        TBadCase{"image_without_dest", {"/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC", "{dir}/BDMV"},
+                 "needs the image file path in /DEST"},
+        TBadCase{"stdio_folder_missing", {"/MODE", "BUILD", "/SRC", "{dir}/BDMV", "/DEST", "stdio:{dir}/no/out.img"},
+                 "cannot be opened"},
+        TBadCase{"image_folder_missing",
+                 {"/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC", "{dir}/BDMV", "/DEST", "{dir}/no/out.img"},
+                 "cannot be opened"},
+        TBadCase{"no_such_drive", {"/MODE", "BUILD", "/SRC", "{dir}/BDMV", "/DEST", "/dev/tavrel-no-drive"},
+                 "cannot be opened as a drive"}),
+    [](const testing::TestParamInfo<TBadCase>& info) { return std::string(info.param.title); });
+
+// A file larger than the medium is refused before anything is written. The
+// medium of a stdio: drive is its file system, so the source is a sparse
+// file larger than the free space.
+TEST_F(BurnJobTest, RefusesAFileLargerThanTheMediumBeforeWriting) {
+  const uint64_t size = uint64_t(100) << 30;  // 100 GiB, within what one file entry holds
+  struct statvfs fs {};
+  ASSERT_EQ(statvfs(dir_.Path().c_str(), &fs), 0);
+  if (uint64_t(fs.f_bavail) * fs.f_frsize > size) GTEST_SKIP() << "more free space than the test file";
+  {
+    std::ofstream make(dir_ / "disc/BDMV/STREAM/huge.m2ts");
+  }
+  if (truncate((dir_ / "disc/BDMV/STREAM/huge.m2ts").c_str(), static_cast<off_t>(size)) != 0)
+    GTEST_SKIP() << "the file system cannot hold a sparse file of 100 GiB";
+  // What the destination held before stays as it was.
+  std::string image = dir_ / "out.img";
+  MakeFile(image, 1000, 5);
+  TRun run = RunProgram(CoreLine("Disque", "stdio:" + image));
+  EXPECT_EQ(run.exitCode, BurnFailed);
+  EXPECT_NE(run.err.find("nothing was written"), std::string::npos) << run.err;
+  EXPECT_EQ(std::filesystem::file_size(image), 1000u);
+
+  TRun imageRun = RunProgram({ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC", sources_[0], "/DEST", image});
+  EXPECT_EQ(imageRun.exitCode, BurnFailed);
+  EXPECT_NE(imageRun.err.find("nothing was written"), std::string::npos) << imageRun.err;
+  EXPECT_EQ(std::filesystem::file_size(image), 1000u);
+}
+
+}  // namespace

@@ -1,0 +1,190 @@
+// Images written by the burner, judged by readers we did not write:
+// libudfread (the reader of libbluray) for the tree and every byte,
+// udfinfo for the revision and label, 7-Zip for the listing.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "burn/udfimage.h"
+#include "burntesthelpers.h"
+
+namespace {
+
+using namespace burntest;
+
+// One disc folder with what a real one holds and the cases that matter to
+// the layout: nested folders, an empty folder, empty files, files on and
+// across block boundaries, a folder whose identifiers span many blocks,
+// names needing 8-bit and 16-bit compressed unicode.
+class UdfImageTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TTempDir;
+    std::string disc = *dir_ / "disc";
+    MakeFile(disc + "/BDMV/index.bdmv", 120, 1);
+    MakeFile(disc + "/BDMV/MovieObject.bdmv", 2048, 2);
+    MakeFile(disc + "/BDMV/PLAYLIST/00000.mpls", 2049, 3);
+    MakeFile(disc + "/BDMV/STREAM/00000.m2ts", 3 * 1024 * 1024 + 192, 4);
+    MakeFile(disc + "/BDMV/BACKUP/PLAYLIST/00000.mpls", 2049, 3);
+    MakeFile(disc + "/BDMV/a/b/c/d/e/deep.txt", 10, 5);
+    MakeFile(disc + "/BDMV/empty.bin", 0, 0);
+    std::filesystem::create_directories(disc + "/BDMV/AUXDATA");
+    MakeFile(disc + "/BDMV/déjà vu.txt", 33, 6);
+    MakeFile(disc + "/BDMV/日本語のファイル.txt", 44, 7);
+    for (int i = 0; i < 300; ++i) MakeFile(disc + "/BDMV/MANY/file " + std::to_string(i) + ".dat", i, 100 + i);
+    MakeFile(disc + "/CERTIFICATE/id.bdmv", 0, 0);
+    MakeFile(disc + "/CERTIFICATE/BACKUP/id.bdmv", 0, 0);
+    sources_ = {disc + "/BDMV", disc + "/CERTIFICATE"};
+    image_ = *dir_ / "disc.img";
+    run_ = RunProgram({ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC",
+                sources_[0] + "|" + sources_[1], "/FILESYSTEM", "UDF", "/UDFREVISION", "2.50", "/VERIFY", "YES",
+                "/VOLUMELABEL", "Projet - Disque 1", "/DEST", image_});
+  }
+  static void TearDownTestSuite() { delete dir_; }
+
+  void SetUp() override { ASSERT_EQ(run_.exitCode, 0) << run_.out << run_.err; }
+
+  static TTempDir* dir_;
+  static std::vector<std::string> sources_;
+  static std::string image_;
+  static TRun run_;
+};
+
+TTempDir* UdfImageTest::dir_ = nullptr;
+std::vector<std::string> UdfImageTest::sources_;
+std::string UdfImageTest::image_;
+TRun UdfImageTest::run_;
+
+TEST_F(UdfImageTest, LibudfreadListsTheWholeTree) {
+  std::string error;
+  TListing image = ListImage(image_, error);
+  ASSERT_TRUE(error.empty()) << error;
+  TListing expected = ListSources(sources_);
+  EXPECT_EQ(expected.size(), 325u);
+  EXPECT_EQ(image, expected);
+}
+
+TEST_F(UdfImageTest, LibudfreadReadsEveryFileAsItsSource) {
+  EXPECT_EQ(CompareImageFiles(image_, ListSources(sources_), sources_), "");
+}
+
+TEST_F(UdfImageTest, LibudfreadReportsTheLabel) {
+  EXPECT_EQ(ImageVolumeId(image_), "Projet - Disque 1");
+}
+
+TEST_F(UdfImageTest, UdfinfoReportsRevisionLabelAndCounts) {
+  TRun info = RunProgram({"udfinfo", image_});
+  ASSERT_EQ(info.exitCode, 0) << info.err;
+  EXPECT_NE(info.out.find("\nudfrev=2.50\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("\nlabel=Projet - Disque 1\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("\nnumfiles=311\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("\nnumdirs=15\n"), std::string::npos) << info.out;  // the root too
+  EXPECT_NE(info.out.find("\nintegrity=closed\n"), std::string::npos) << info.out;
+}
+
+TEST_F(UdfImageTest, SevenZipListsEveryEntryWithoutComplaint) {
+  TRun list = RunProgram({"7z", "l", "-slt", image_});
+  ASSERT_EQ(list.exitCode, 0) << list.out << list.err;
+  EXPECT_EQ(list.out.find("ERRORS"), std::string::npos) << list.out;
+  EXPECT_EQ(list.out.find("WARNINGS"), std::string::npos) << list.out;
+  TListing seen;
+  std::istringstream lines(list.out);
+  std::string line;
+  while (std::getline(lines, line))
+    if (line.rfind("Path = ", 0) == 0 && line != "Path = " + image_) seen[line.substr(7)] = 0;
+  TListing expected = ListSources(sources_);
+  for (auto& [path, size] : expected) size = 0;
+  EXPECT_EQ(seen, expected);
+}
+
+uint32_t Le32(const std::string& bytes, size_t at) {
+  return static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8 |
+         static_cast<uint8_t>(bytes[at + 2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24;
+}
+
+// Sector and length of the metadata partition, found the way a reader
+// finds it: anchor, partition descriptor, metadata map, metadata file.
+std::pair<uint32_t, uint32_t> MetadataExtent(const std::string& image) {
+  const size_t sector = 2048;
+  uint32_t vds = Le32(image, 256 * sector + 20);
+  uint32_t partitionStart = 0, metadataFile = 0;
+  for (uint32_t s = vds; s < vds + 16; ++s) {
+    uint32_t tag = static_cast<uint8_t>(image[s * sector]);
+    if (tag == 5) partitionStart = Le32(image, s * sector + 188);
+    if (tag == 6) metadataFile = Le32(image, s * sector + 440 + 6 + 40);
+  }
+  size_t entry = (size_t(partitionStart) + metadataFile) * sector;
+  return {partitionStart + Le32(image, entry + 216 + 4), Le32(image, entry + 216) / sector};
+}
+
+TEST_F(UdfImageTest, MirrorStandsInForDamagedMetadata) {
+  std::string bytes = ReadWhole(image_);
+  auto [start, blocks] = MetadataExtent(bytes);
+  ASSERT_GT(blocks, 4u);
+  // The file set descriptor, its terminator, the root's entry and
+  // identifiers: a reader finds bad tags and turns to the mirror.
+  std::fill(bytes.begin() + start * 2048, bytes.begin() + (start + 4) * 2048, '\x5A');
+  std::string damaged = *dir_ / "damaged.img";
+  std::ofstream(damaged, std::ios::binary) << bytes;
+  std::string error;
+  TListing listing = ListImage(damaged, error);
+  ASSERT_TRUE(error.empty()) << error;
+  EXPECT_EQ(listing, ListSources(sources_));
+  EXPECT_EQ(CompareImageFiles(damaged, listing, sources_), "");
+}
+
+TEST_F(UdfImageTest, OutputTellsWhatWasBuilt) {
+  EXPECT_NE(run_.out.find("311 files, 14 folders"), std::string::npos) << run_.out;
+  EXPECT_NE(run_.out.find("Verifying: 100%"), std::string::npos) << run_.out;
+  EXPECT_FALSE(std::filesystem::exists(image_ + ".part"));
+}
+
+}  // namespace
+
+namespace {
+
+std::string ReadImage(const udf::TUdfImage& image, size_t chunk, std::string& error) {
+  udf::TUdfImageReader reader(image);
+  std::string bytes;
+  std::vector<uint8_t> buffer(chunk);
+  for (;;) {
+    ssize_t got = reader.Read(buffer.data(), chunk);
+    if (got < 0) error = reader.Error();
+    if (got <= 0) return bytes;
+    bytes.append(reinterpret_cast<const char*>(buffer.data()), static_cast<size_t>(got));
+  }
+}
+
+// libburn asks for pieces of whatever size its buffer has room for; the
+// image must come out the same however it is cut.
+TEST(UdfImageReaderTest, SameBytesWhateverThePieceSize) {
+  TTempDir dir;
+  MakeFile(dir / "BDMV/a.bin", 70001, 1);
+  MakeFile(dir / "BDMV/b/c.bin", 4096, 2);
+  udf::TUdfImage image;
+  std::string error;
+  ASSERT_TRUE(image.Build({dir / "BDMV"}, u"Label", error)) << error;
+  EXPECT_EQ(image.Sectors() % 16, 0u);
+  std::string whole = ReadImage(image, 4 << 20, error);
+  EXPECT_EQ(whole.size(), image.Size());
+  EXPECT_EQ(ReadImage(image, 777, error), whole);
+  EXPECT_EQ(ReadImage(image, 2048, error), whole);
+  EXPECT_TRUE(error.empty()) << error;
+}
+
+TEST(UdfImageReaderTest, SourceThatShrankIsAnError) {
+  TTempDir dir;
+  MakeFile(dir / "BDMV/a.bin", 100000, 1);
+  udf::TUdfImage image;
+  std::string error;
+  ASSERT_TRUE(image.Build({dir / "BDMV"}, u"Label", error)) << error;
+  ASSERT_EQ(truncate((dir / "BDMV/a.bin").c_str(), 10), 0);
+  ReadImage(image, 1 << 20, error);
+  EXPECT_NE(error.find("a.bin\" became shorter"), std::string::npos) << error;
+}
+
+}  // namespace

@@ -1,0 +1,394 @@
+// Pure pieces of the demultiplexer: the clip list split, the audio
+// placement at joins, the stream checks and the all-or-nothing file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "ac3stream.h"
+#include "annexb.h"
+#include "audiofitter.h"
+#include "clipsource.h"
+#include "cliplist.h"
+#include "outputfile.h"
+
+namespace fs = std::filesystem;
+using namespace demux;
+
+namespace {
+
+class TTempFolder {
+public:
+  TTempFolder() {
+    std::string pattern = (fs::temp_directory_path() / "demux-unit-XXXXXX").string();
+    FPath = mkdtemp(pattern.data());
+  }
+  ~TTempFolder() { fs::remove_all(FPath); }
+  std::string Touch(const std::string& name, const std::string& text = "x") const {
+    std::ofstream(FPath / name) << text;
+    return (FPath / name).string();
+  }
+  const fs::path& Path() const { return FPath; }
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(FPath)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+private:
+  fs::path FPath;
+};
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+}  // namespace
+
+// --- clip list ---------------------------------------------------------
+
+struct TSplitCase {
+  std::vector<std::string> Existing;  // files made in the folder
+  std::vector<std::string> Given;     // parts joined by "+" (folder prefixed)
+  std::vector<std::string> Expected;  // resolved parts; empty: unresolved
+  std::string Unresolved;             // expected unresolved name
+};
+
+class ClipListSplit : public testing::TestWithParam<TSplitCase> {};
+
+TEST_P(ClipListSplit, ResolvesAgainstExistingFiles) {
+  TTempFolder folder;
+  for (const std::string& name : GetParam().Existing) folder.Touch(name);
+  std::string joined;
+  for (const std::string& part : GetParam().Given)
+    joined += (joined.empty() ? "" : "+") + (folder.Path() / part).string();
+  TClipList list = ResolveClipList(joined);
+  std::vector<std::string> expected;
+  for (const std::string& part : GetParam().Expected) expected.push_back((folder.Path() / part).string());
+  EXPECT_EQ(list.Paths, expected);
+  if (GetParam().Expected.empty()) {
+    EXPECT_FALSE(list.Ok());
+    EXPECT_EQ(list.Unresolved, (folder.Path() / GetParam().Unresolved).string());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ClipListSplit,
+    testing::Values(
+        TSplitCase{{"a.m2ts"}, {"a.m2ts"}, {"a.m2ts"}, ""},
+        TSplitCase{{"a.m2ts", "b.m2ts", "c.m2ts"}, {"a.m2ts", "b.m2ts", "c.m2ts"}, {"a.m2ts", "b.m2ts", "c.m2ts"}, ""},
+        // A "+" inside a file name is not a separator when no file ends there.
+        TSplitCase{{"x+y.m2ts", "b.m2ts"}, {"x+y.m2ts", "b.m2ts"}, {"x+y.m2ts", "b.m2ts"}, ""},
+        // "p" exists but "q+r.m2ts" does not: the split must back off.
+        TSplitCase{{"p", "p+q.m2ts", "r.m2ts"}, {"p+q.m2ts", "r.m2ts"}, {"p+q.m2ts", "r.m2ts"}, ""},
+        TSplitCase{{"a b.m2ts", "c d.m2ts"}, {"a b.m2ts", "c d.m2ts"}, {"a b.m2ts", "c d.m2ts"}, ""},
+        TSplitCase{{"a.m2ts", "c.m2ts"}, {"a.m2ts", "gone.m2ts", "c.m2ts"}, {}, "gone.m2ts"},
+        TSplitCase{{"a.m2ts"}, {"none.m2ts"}, {}, "none.m2ts"}));
+
+TEST(ClipList, FolderIsNoClip) {
+  TTempFolder folder;
+  fs::create_directory(folder.Path() / "d.m2ts");
+  EXPECT_FALSE(ResolveClipList((folder.Path() / "d.m2ts").string()).Ok());
+}
+
+TEST(ClipList, TrailingPlusNamesNothing) {
+  TTempFolder folder;
+  std::string a = folder.Touch("a.m2ts");
+  EXPECT_FALSE(ResolveClipList(a + "+").Ok());
+  EXPECT_FALSE(ResolveClipList("").Ok());
+}
+
+TEST(ClipList, StreamBaseDropsFiveCharacters) {
+  EXPECT_EQ(StreamBaseOf("/data/clips/00012.m2ts"), "00012");
+  EXPECT_EQ(StreamBaseOf("/data/my clip+2.MTS.m2ts"), "my clip+2.MTS");
+  EXPECT_EQ(StreamBaseOf("00001.mts"), "0000");  // five characters, whatever they are
+  EXPECT_EQ(StreamBaseOf("/x/a.ts"), "");
+}
+
+// --- audio placement ------------------------------------------------------
+
+constexpr int64_t kFrameTicks = 2880;  // 1536 samples at 48 kHz
+
+struct TClipAudio {
+  int64_t VideoStart;
+  int64_t VideoDuration;
+  std::vector<int64_t> AudioPts;  // time stamps of the clip's frames
+};
+
+// Samples written after each clip, checked against the joined video end.
+std::vector<int64_t> PlaceClips(const std::vector<TClipAudio>& clips, int64_t* silent = nullptr,
+                                int64_t* dropped = nullptr) {
+  TAudioFitter fitter(48000);
+  std::vector<int64_t> ends;
+  for (const TClipAudio& clip : clips) {
+    fitter.BeginClip(clip.VideoStart, clip.VideoDuration);
+    for (int64_t pts : clip.AudioPts) {
+      TAudioFitter::TPlacement p = fitter.Place(pts);
+      if (silent) *silent += p.SilentBefore;
+      if (dropped && !p.Keep) ++*dropped;
+    }
+    int tail = fitter.FinishClip();
+    if (silent) *silent += tail;
+    ends.push_back(fitter.WrittenSamples());
+  }
+  return ends;
+}
+
+std::vector<int64_t> Frames(int64_t first, int count, int64_t step = kFrameTicks) {
+  std::vector<int64_t> pts;
+  for (int i = 0; i < count; ++i) pts.push_back(first + i * step);
+  return pts;
+}
+
+struct TFitCase {
+  const char* Name;
+  std::vector<TClipAudio> Clips;
+  std::optional<int64_t> Silent;   // silent frames expected in all
+  std::optional<int64_t> Dropped;  // frames expected dropped in all
+};
+
+class AudioFitter : public testing::TestWithParam<TFitCase> {};
+
+TEST_P(AudioFitter, KeepsEveryJoinWithinHalfAFrame) {
+  int64_t silent = 0, dropped = 0;
+  std::vector<int64_t> ends = PlaceClips(GetParam().Clips, &silent, &dropped);
+  int64_t videoEnd = 0;
+  for (size_t i = 0; i < ends.size(); ++i) {
+    videoEnd += GetParam().Clips[i].VideoDuration;
+    double videoSamples = videoEnd * 48000.0 / 90000;
+    EXPECT_LE(std::abs(ends[i] - videoSamples), kAc3FrameSamples / 2.0) << "clip " << i;
+  }
+  if (GetParam().Silent) {
+    EXPECT_EQ(silent, *GetParam().Silent);
+  }
+  if (GetParam().Dropped) {
+    EXPECT_EQ(dropped, *GetParam().Dropped);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AudioFitter,
+    testing::Values(
+        // 2 s of video, audio exactly along it: 62.5 frames -> 63 written.
+        TFitCase{"aligned", {{1000, 180000, Frames(1000, 63)}}, 0, 0},
+        TFitCase{"no audio", {{0, 180000, {}}, {0, 90000, {}}}, 63 + 31, 0},
+        // Audio starts 0.5 s late: 16 silent frames first (0.512 s).
+        TFitCase{"late start", {{0, 180000, Frames(45000, 47)}}, 16, 0},
+        // A 10-frame hole in the middle is filled.
+        TFitCase{"gap", {{0, 180000, [] {
+                            auto a = Frames(0, 20);
+                            auto b = Frames(30 * kFrameTicks, 33);
+                            a.insert(a.end(), b.begin(), b.end());
+                            return a;
+                          }()}},
+                 10, 0},
+        // Audio runs 1 s past the video end: the surplus is dropped.
+        TFitCase{"past the end", {{0, 90000, Frames(0, 63)}}, 0, 63 - 31},
+        // Audio starting 0.2 s before the first picture is cut there.
+        TFitCase{"early start", {{18000, 90000, Frames(0, 38)}}, 0, 38 - 31},
+        // Three clips of odd lengths: the error never piles up.
+        TFitCase{"odd lengths",
+                 {{0, 3600 * 7, Frames(0, 3)}, {500, 3600 * 13, Frames(500, 6)}, {0, 3600 * 11, Frames(0, 5)}},
+                 std::nullopt, std::nullopt}),
+    [](const testing::TestParamInfo<TFitCase>& info) {
+      std::string name = info.param.Name;
+      std::replace(name.begin(), name.end(), ' ', '_');
+      return name;
+    });
+
+TEST(AudioFitterJoins, ManyShortClipsDoNotDrift) {
+  // 200 clips of 0.28 s (7 pictures) each, with their own 9 frames of audio
+  // (0.288 s): a per-clip rounding would drift by seconds.
+  std::vector<TClipAudio> clips(200, TClipAudio{0, 3600 * 7, Frames(0, 9)});
+  std::vector<int64_t> ends = PlaceClips(clips);
+  double video = 200 * 3600 * 7 * 48000.0 / 90000;
+  EXPECT_LE(std::abs(ends.back() - video), kAc3FrameSamples / 2.0);
+}
+
+TEST(AudioFitterJoins, FramesWithoutTimeStampFollowTheAudio) {
+  TAudioFitter fitter(48000);
+  fitter.BeginClip(0, 90000);
+  EXPECT_TRUE(fitter.Place(0).Keep);
+  TAudioFitter::TPlacement p = fitter.Place(std::nullopt);
+  EXPECT_TRUE(p.Keep);
+  EXPECT_EQ(p.SilentBefore, 0);
+  EXPECT_EQ(fitter.WrittenSamples(), 2 * kAc3FrameSamples);
+}
+
+// --- stream checks ------------------------------------------------------
+
+TEST(TsPacketSize, RecognisesBothPacketForms) {
+  std::vector<uint8_t> m2ts(192 * 8, 0), ts(188 * 8, 0), text(400, 'x');
+  for (size_t at = 4; at < m2ts.size(); at += 192) m2ts[at] = 0x47;
+  for (size_t at = 0; at < ts.size(); at += 188) ts[at] = 0x47;
+  EXPECT_EQ(DetectTsPacketSize(m2ts.data(), m2ts.size()), 192);
+  EXPECT_EQ(DetectTsPacketSize(ts.data(), ts.size()), 188);
+  EXPECT_EQ(DetectTsPacketSize(text.data(), text.size()), 0);
+  m2ts[4 + 192 * 5] = 0;  // one lost sync byte: not a stream we trust
+  EXPECT_EQ(DetectTsPacketSize(m2ts.data(), m2ts.size()), 0);
+  EXPECT_EQ(DetectTsPacketSize(m2ts.data(), 0), 0);
+}
+
+struct TNalCase {
+  std::vector<uint8_t> Bytes;
+  bool HasSets;
+};
+
+class ParameterSets : public testing::TestWithParam<TNalCase> {};
+
+TEST_P(ParameterSets, FoundOnlyBeforeTheFirstSlice) {
+  EXPECT_EQ(HasParameterSetsBeforeFirstPicture(GetParam().Bytes.data(), GetParam().Bytes.size()),
+            GetParam().HasSets);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ParameterSets,
+    testing::Values(
+        // AUD, SPS, PPS, IDR slice
+        TNalCase{{0, 0, 0, 1, 0x09, 0xf0, 0, 0, 0, 1, 0x67, 0x64, 0, 0, 1, 0x68, 0xee, 0, 0, 1, 0x65, 0x88}, true},
+        // SPS only, then a slice
+        TNalCase{{0, 0, 1, 0x67, 0x64, 0, 0, 1, 0x65, 0x88}, false},
+        // parameter sets after the slice do not count
+        TNalCase{{0, 0, 1, 0x41, 0x9a, 0, 0, 1, 0x67, 0x64, 0, 0, 1, 0x68, 0xee}, false},
+        // SEI, SPS, PPS, non-IDR slice
+        TNalCase{{0, 0, 1, 0x06, 0x05, 0, 0, 1, 0x27, 0x4d, 0, 0, 1, 0x28, 0xee, 0, 0, 1, 0x21, 0x9a}, true},
+        TNalCase{{}, false}));
+
+// --- output file --------------------------------------------------------
+
+TEST(OutputFile, NothingVisibleUntilPublished) {
+  TTempFolder folder;
+  const std::string path = (folder.Path() / "s.h264").string();
+  {
+    TOutputFile file;
+    ASSERT_TRUE(file.Open(path)) << file.Error();
+    std::vector<uint8_t> big(6 << 20, 0xab);  // larger than the buffer
+    ASSERT_TRUE(file.Write(big.data(), 10));
+    ASSERT_TRUE(file.Write(big.data(), big.size()));
+    EXPECT_TRUE(folder.Entries().empty());
+    ASSERT_TRUE(file.Finish()) << file.Error();
+    EXPECT_TRUE(folder.Entries().size() <= 1);  // at most a hidden name
+    ASSERT_TRUE(file.Publish()) << file.Error();
+    EXPECT_EQ(file.BytesWritten(), big.size() + 10);
+  }
+  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"s.h264"});
+  EXPECT_EQ(fs::file_size(path), (6u << 20) + 10);
+}
+
+TEST(OutputFile, DiscardKeepsTheOlderFile) {
+  TTempFolder folder;
+  const std::string path = folder.Touch("s.ac3", "older");
+  {
+    TOutputFile file;
+    ASSERT_TRUE(file.Open(path));
+    const uint8_t data[] = {1, 2, 3};
+    ASSERT_TRUE(file.Write(data, sizeof data));
+    ASSERT_TRUE(file.Finish());
+  }  // dropped without Publish
+  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"s.ac3"});
+  EXPECT_EQ(ReadAll(path), "older");
+}
+
+TEST(OutputFile, PublishReplacesTheOlderFile) {
+  TTempFolder folder;
+  const std::string path = folder.Touch("s.ac3", "older");
+  TOutputFile file;
+  ASSERT_TRUE(file.Open(path));
+  const uint8_t data[] = {'n', 'e', 'w'};
+  ASSERT_TRUE(file.Write(data, sizeof data));
+  ASSERT_TRUE(file.Finish());
+  EXPECT_EQ(ReadAll(path), "older");
+  ASSERT_TRUE(file.Publish());
+  EXPECT_EQ(ReadAll(path), "new");
+  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"s.ac3"});
+}
+
+TEST(OutputFile, MissingFolderIsReported) {
+  TTempFolder folder;
+  TOutputFile file;
+  EXPECT_FALSE(file.Open((folder.Path() / "nope" / "s.h264").string()));
+  EXPECT_NE(file.Error().find("nope"), std::string::npos) << file.Error();
+  const uint8_t data[] = {1};
+  EXPECT_FALSE(file.Write(data, 1));
+  EXPECT_FALSE(file.Finish());
+  EXPECT_FALSE(file.Publish());
+}
+
+// --- AC-3 frames ------------------------------------------------------------
+
+namespace {
+
+// A fake AC-3 frame: a valid header (48 kHz, 192 kbit/s: 768 bytes) and
+// its position in the body so that frames can be told apart.
+std::vector<uint8_t> Ac3Frame(uint8_t tag) {
+  std::vector<uint8_t> frame(768, tag);
+  frame[0] = 0x0b;
+  frame[1] = 0x77;
+  frame[4] = (0 << 6) | 20;  // fscod 48 kHz, frmsizecod 192 kbit/s
+  frame[5] = 8 << 3;         // bsid 8
+  return frame;
+}
+
+}  // namespace
+
+struct TFrameSizeCase {
+  int Fscod, Frmsizecod, Bsid;
+  size_t Bytes;
+};
+
+class Ac3Header : public testing::TestWithParam<TFrameSizeCase> {};
+
+TEST_P(Ac3Header, GivesTheSyncFrameSize) {
+  uint8_t header[6] = {0x0b, 0x77, 0, 0, 0, 0};
+  header[4] = static_cast<uint8_t>(GetParam().Fscod << 6 | GetParam().Frmsizecod);
+  header[5] = static_cast<uint8_t>(GetParam().Bsid << 3);
+  EXPECT_EQ(Ac3FrameSize(header, sizeof header), GetParam().Bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Ac3Header,
+                         testing::Values(TFrameSizeCase{0, 20, 8, 768},    // 48 kHz 192k
+                                         TFrameSizeCase{0, 30, 6, 1792},   // 48 kHz 448k
+                                         TFrameSizeCase{0, 37, 8, 2560},   // 48 kHz 640k
+                                         TFrameSizeCase{1, 0, 8, 138},     // 44.1 kHz 32k
+                                         TFrameSizeCase{1, 21, 8, 836},    // 44.1 kHz 192k, padded
+                                         TFrameSizeCase{2, 20, 8, 1152},   // 32 kHz 192k
+                                         TFrameSizeCase{3, 20, 8, 0},      // reserved rate
+                                         TFrameSizeCase{0, 38, 8, 0},      // no such size code
+                                         TFrameSizeCase{0, 20, 16, 0}));   // E-AC-3
+
+TEST(Ac3Stream, TimeStampsFollowThePesThatFramesStartIn) {
+  TAc3Stream stream;
+  std::vector<uint8_t> bytes;
+  for (uint8_t tag = 1; tag <= 4; ++tag) {
+    auto f = Ac3Frame(tag);
+    bytes.insert(bytes.end(), f.begin(), f.end());
+  }
+  // PES 1: frame 1 and half of frame 2; PES 2 (stamp 9000): the rest.
+  stream.AddPes(bytes.data(), 768 + 384, 1000);
+  stream.AddPes(bytes.data() + 768 + 384, bytes.size() - 768 - 384, 9000);
+  auto frames = stream.Frames(48000);
+  ASSERT_EQ(frames.size(), 4u);
+  EXPECT_EQ(frames[0].Pts, 1000);
+  EXPECT_EQ(frames[1].Pts, 1000 + 2880);  // started in PES 1
+  EXPECT_EQ(frames[2].Pts, 9000);         // first frame starting in PES 2
+  EXPECT_EQ(frames[3].Pts, 9000 + 2880);
+  EXPECT_EQ(stream.Data()[frames[2].Offset + 10], 3);
+  EXPECT_EQ(stream.SkippedBytes(), 0u);
+}
+
+TEST(Ac3Stream, SkipsDamageAndAnUnfinishedLastFrame) {
+  TAc3Stream stream;
+  auto one = Ac3Frame(1), two = Ac3Frame(2);
+  std::vector<uint8_t> bytes(one);
+  bytes.insert(bytes.end(), {0x12, 0x34, 0x56});  // garbage between frames
+  bytes.insert(bytes.end(), two.begin(), two.end());
+  bytes.insert(bytes.end(), one.begin(), one.begin() + 100);  // cut short
+  stream.AddPes(bytes.data(), bytes.size(), std::nullopt);
+  auto frames = stream.Frames(48000);
+  ASSERT_EQ(frames.size(), 2u);
+  EXPECT_FALSE(frames[0].Pts.has_value());
+  EXPECT_EQ(frames[1].Offset, 768u + 3);
+  EXPECT_EQ(stream.SkippedBytes(), 3u + 100);
+}

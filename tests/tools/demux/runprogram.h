@@ -1,0 +1,23 @@
+// Starts a program directly (no shell) and collects its output, for the
+// tests that drive the built tools and the ffmpeg command line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct TRunOptions {
+  std::string Folder;               // current folder of the program
+  bool RemoveFolderFirst = false;   // enter Folder, then delete it
+  long FileSizeLimit = 0;           // bytes; writes past it fail (EFBIG)
+  int TimeoutSeconds = 60;          // killed after that: a hang
+  std::string KillWhenOutputHas;    // killed (SIGKILL) once stdout holds this
+};
+
+struct TRunResult {
+  int ExitStatus = -1;  // -1 when it did not end by itself
+  bool KilledOnOutput = false;
+  std::string Out;
+  std::string Err;
+};
+
+TRunResult RunProgram(const std::vector<std::string>& argv, const TRunOptions& options = {});

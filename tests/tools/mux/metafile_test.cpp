@@ -1,0 +1,116 @@
+// The meta file the application writes, read back option by option.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "mux/discbuilder.h"
+#include "mux/metafile.h"
+#include "mux/videostream.h"
+
+namespace {
+
+TEST(MetaFile, ReadsTheApplicationsThreeLines) {
+  TMetaFile meta = parseMetaFile(
+      "MUXOPT --no-pcr-on-video-pid --new-audio-pes --avchd --vbr  "
+      "--custom-chapters=00:00:00.000;00:01:10.120;01:02:03.004 --vbv-len=500\r\n"
+      "V_MPEG4/ISO/AVC, \"/flux/a, b.h264\", fps=25, insertSEI, contSPS\r\n"
+      "A_AC3, \"/flux/a, b.ac3\"\r\n");
+  const TMuxOptions& o = meta.options;
+  EXPECT_TRUE(o.avchd);
+  EXPECT_TRUE(o.pcrOnOwnPid);
+  EXPECT_TRUE(o.newAudioPes);
+  EXPECT_TRUE(o.vbr);
+  EXPECT_EQ(o.vbvLenMs, 500u);
+  EXPECT_EQ(o.chaptersMs, (std::vector<uint64_t>{0, 70120, 3723004}));
+  ASSERT_EQ(meta.tracks.size(), 2u);
+  EXPECT_EQ(meta.tracks[0].kind, ETrackKind::Video);
+  EXPECT_EQ(meta.tracks[0].path, "/flux/a, b.h264");
+  EXPECT_EQ(meta.tracks[0].fps, "25");
+  EXPECT_TRUE(meta.tracks[0].insertSei);
+  EXPECT_TRUE(meta.tracks[0].contSps);
+  EXPECT_EQ(meta.tracks[1].kind, ETrackKind::Audio);
+  EXPECT_EQ(meta.tracks[1].path, "/flux/a, b.ac3");
+  EXPECT_TRUE(meta.notes.empty());
+}
+
+TEST(MetaFile, OptionsLineAloneWithEmptyChapters) {
+  TMetaFile meta = parseMetaFile("MUXOPT --avchd --custom-chapters= --vbv-len=500\r\n");
+  EXPECT_TRUE(meta.tracks.empty());
+  EXPECT_TRUE(meta.options.chaptersMs.empty());
+  EXPECT_FALSE(meta.options.pcrOnOwnPid);
+}
+
+TEST(MetaFile, UnknownOptionsAreReportedAndIgnored) {
+  TMetaFile meta = parseMetaFile("MUXOPT --avchd --blu-ray-v3 --mplsOffset=2\n"
+                                 "V_MPEG4/ISO/AVC, \"v.h264\", fps=25, level=4.1\n");
+  ASSERT_EQ(meta.notes.size(), 3u);
+  EXPECT_NE(meta.notes[0].find("--blu-ray-v3"), std::string::npos);
+  EXPECT_NE(meta.notes[2].find("level=4.1"), std::string::npos);
+  EXPECT_TRUE(meta.options.avchd);
+}
+
+class MetaFileRejects : public testing::TestWithParam<std::pair<const char*, const char*>> {};
+
+TEST_P(MetaFileRejects, NamingLineAndCause) {
+  try {
+    parseMetaFile(GetParam().first);
+    FAIL() << "accepted";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find(GetParam().second), std::string::npos) << e.what();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MetaFileRejects, testing::Values(
+    std::make_pair("MUXOPT --avchd\nA_DTS, \"x.dts\"\n", "line 2: track type A_DTS is not supported"),
+    std::make_pair("S_HDMV/PGS, \"x.sup\"\n", "not supported"),
+    std::make_pair("V_MPEG4/ISO/AVC, \"x.h264\n", "unbalanced double quote"),
+    std::make_pair("A_AC3\n", "track without a file"),
+    std::make_pair("MUXOPT --vbv-len=abc\n", "--vbv-len"),
+    std::make_pair("MUXOPT --custom-chapters=00:00:00.000;00:61:xx.000\n", "invalid chapter time")));
+
+struct TChapterCase {
+  const char* text;
+  uint64_t ms;
+};
+
+class ChapterTime : public testing::TestWithParam<TChapterCase> {};
+
+TEST_P(ChapterTime, ConvertsToMilliseconds) {
+  EXPECT_EQ(parseChapterTime(GetParam().text), GetParam().ms);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ChapterTime, testing::Values(
+    TChapterCase{"00:00:00.000", 0}, TChapterCase{"00:00:12.465", 12465},
+    TChapterCase{"00:02:20.240", 140240}, TChapterCase{"27:00:00.001", 97200001},
+    TChapterCase{"10.5", 10500}, TChapterCase{"01:30", 90000}));
+
+struct TRateCase {
+  const char* text;
+  uint32_t num, den;
+};
+
+class FrameRate : public testing::TestWithParam<TRateCase> {};
+
+TEST_P(FrameRate, IsExactForNtscRates) {
+  TFrameRate rate = parseFrameRate(GetParam().text);
+  EXPECT_EQ(rate.num, GetParam().num);
+  EXPECT_EQ(rate.den, GetParam().den);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FrameRate, testing::Values(
+    TRateCase{"25", 25, 1}, TRateCase{"29.97", 30000, 1001}, TRateCase{"23.976", 24000, 1001},
+    TRateCase{"59.94", 60000, 1001}, TRateCase{"50", 50, 1}, TRateCase{"12.5", 25, 2}));
+
+TEST(FrameRate, RejectsNonsense) {
+  EXPECT_THROW(parseFrameRate("fast"), std::runtime_error);
+  EXPECT_THROW(parseFrameRate("0"), std::runtime_error);
+  EXPECT_THROW(parseFrameRate("25fps"), std::runtime_error);
+}
+
+TEST(OutputFolder, TrailingDelimitersAreDropped) {
+  EXPECT_EQ(normaliseOutputFolder("/discs/Projet 1/"), "/discs/Projet 1");
+  EXPECT_EQ(normaliseOutputFolder("/discs/d\\\""), "/discs/d");
+  EXPECT_EQ(normaliseOutputFolder("/"), "/");
+}
+
+}  // namespace

@@ -1,0 +1,121 @@
+// The disc structure files, read back by libbluray.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <libbluray/bluray.h>
+#include <libbluray/clpi_data.h>
+#include <unistd.h>
+
+#include "common/outputfile.h"
+#include "mux/clipsummary.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Structures : public testing::Test {
+protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() / ("tavrel-structures-" + std::to_string(::getpid()));
+    fs::remove_all(root_);
+    for (const char* sub : {"BDMV/PLAYLIST", "BDMV/CLIPINF", "BDMV/STREAM"})
+      fs::create_directories(root_ / sub);
+    clip_.version = "0100";
+    clip_.inTime45 = 45000;
+    clip_.outTime45 = 45000 + 45 * 600000;  // ten minutes
+    clip_.sourcePackets = 400000;
+    clip_.recordingRate = 6000000;
+    clip_.video = {4, 3, 3};
+    clip_.audio = TAudioAttributes{};
+    // Entry points every half second, with packet numbers crossing several
+    // 2^17 boundaries and times crossing coarse time steps.
+    for (uint32_t i = 0; i < 1200; ++i)
+      clip_.entryPoints.push_back({90000 + uint64_t(i) * 45000, i * 333, 100000 + i});
+    clip_.chapterTimes45 = {45000, 45000 + 45 * 70120, 45000 + 45 * 140240};
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  void writeAll() {
+    writeWholeFile((root_ / "BDMV/index.bdmv").string(), buildIndexFile(clip_));
+    writeWholeFile((root_ / "BDMV/MovieObject.bdmv").string(), buildMovieObjectFile(clip_));
+    writeWholeFile((root_ / "BDMV/PLAYLIST/00000.mpls").string(), buildPlaylistFile(clip_));
+    writeWholeFile((root_ / "BDMV/CLIPINF/00000.clpi").string(), buildClipInfoFile(clip_));
+  }
+
+  fs::path root_;
+  TClipSummary clip_;
+};
+
+TEST_F(Structures, ClipInfoEpMapRoundTrips) {
+  writeAll();
+  CLPI_CL* cl = bd_read_clpi((root_ / "BDMV/CLIPINF/00000.clpi").c_str());
+  ASSERT_NE(cl, nullptr);
+  EXPECT_EQ(cl->clip.num_source_packets, 400000u);
+  ASSERT_EQ(cl->sequence.num_atc_seq, 1);
+  EXPECT_EQ(cl->sequence.atc_seq[0].stc_seq[0].presentation_start_time, 45000u);
+  EXPECT_EQ(cl->sequence.atc_seq[0].stc_seq[0].pcr_pid, kPcrPid);
+  ASSERT_EQ(cl->program.num_prog, 1);
+  ASSERT_EQ(cl->program.progs[0].num_streams, 2);
+  EXPECT_EQ(cl->program.progs[0].streams[0].pid, kVideoPid);
+  EXPECT_EQ(cl->program.progs[0].streams[0].coding_type, kStreamTypeH264);
+  EXPECT_EQ(cl->program.progs[0].streams[1].coding_type, kStreamTypeAc3);
+  ASSERT_EQ(cl->cpi.num_stream_pid, 1);
+  const CLPI_EP_MAP_ENTRY& map = cl->cpi.entry[0];
+  EXPECT_EQ(map.pid, kVideoPid);
+  ASSERT_EQ(map.num_ep_fine, clip_.entryPoints.size());
+  // Rebuild every entry from its coarse and fine parts.
+  for (uint32_t c = 0; c < uint32_t(map.num_ep_coarse); ++c) {
+    uint32_t end = c + 1 < uint32_t(map.num_ep_coarse) ? map.coarse[c + 1].ref_ep_fine_id : map.num_ep_fine;
+    for (uint32_t f = map.coarse[c].ref_ep_fine_id; f < end; ++f) {
+      uint64_t pts45 = (uint64_t(map.coarse[c].pts_ep & ~1u) << 18) + (uint64_t(map.fine[f].pts_ep) << 8);
+      uint32_t spn = (map.coarse[c].spn_ep & ~0x1FFFFu) + map.fine[f].spn_ep;
+      EXPECT_EQ(spn, clip_.entryPoints[f].spn) << f;
+      EXPECT_EQ(pts45, (clip_.entryPoints[f].pts90 / 2) & ~uint64_t(0xFF)) << f;
+      EXPECT_EQ(map.fine[f].i_end_position_offset, 1);
+    }
+  }
+  bd_free_clpi(cl);
+}
+
+TEST_F(Structures, LibblurayOpensOneTitleWithTheChapters) {
+  writeAll();
+  BLURAY* bd = bd_open(root_.c_str(), nullptr);
+  ASSERT_NE(bd, nullptr);
+  const BLURAY_DISC_INFO* info = bd_get_disc_info(bd);
+  EXPECT_TRUE(info->bluray_detected);
+  EXPECT_EQ(info->num_hdmv_titles, 1u);
+  EXPECT_TRUE(info->first_play_supported);
+  ASSERT_EQ(bd_get_titles(bd, TITLES_ALL, 0), 1u);
+  BLURAY_TITLE_INFO* title = bd_get_title_info(bd, 0, 0);
+  ASSERT_NE(title, nullptr);
+  EXPECT_EQ(title->duration, 90000ull * 600);
+  ASSERT_EQ(title->chapter_count, 3u);
+  EXPECT_EQ(title->chapters[1].start, 2ull * 45 * 70120);
+  EXPECT_EQ(title->chapters[2].start, 2ull * 45 * 140240);
+  ASSERT_EQ(title->clip_count, 1u);
+  EXPECT_EQ(title->clips[0].video_stream_count, 1);
+  EXPECT_EQ(title->clips[0].audio_stream_count, 1);
+  EXPECT_EQ(title->clips[0].video_streams[0].pid, kVideoPid);
+  EXPECT_EQ(title->clips[0].audio_streams[0].pid, kAudioPid);
+  bd_free_title_info(title);
+  bd_close(bd);
+}
+
+TEST_F(Structures, HeadersCarryTheVersion) {
+  for (const char* version : {"0100", "0200"}) {
+    clip_.version = version;
+    for (const auto& file : {buildIndexFile(clip_), buildMovieObjectFile(clip_),
+                             buildPlaylistFile(clip_), buildClipInfoFile(clip_)})
+      EXPECT_EQ(std::string(file.begin() + 4, file.begin() + 8), version);
+  }
+}
+
+TEST_F(Structures, MovieObjectPlaysPlaylistZero) {
+  std::vector<uint8_t> mobj = buildMovieObjectFile(clip_);
+  ASSERT_EQ(mobj.size(), 40u + 4 + 4 + 2 + 4 + 12);
+  // PLAY_PL with immediate operand 0.
+  EXPECT_EQ(std::vector<uint8_t>(mobj.begin() + 54, mobj.begin() + 58),
+            (std::vector<uint8_t>{0x22, 0x80, 0x00, 0x00}));
+}
+
+}  // namespace

@@ -1,0 +1,219 @@
+#include "widgets/actionlist.h"
+#include "widgets/imagelist.h"
+#include "widgets/superaction.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Calls
+{
+    int prepare = 0;
+    int execute = 0;
+    QStringList paramsSeen;
+};
+
+TEST(SuperAction, PrepareFillsParamsForTheHandler)
+{
+    TSuperAction action;
+    Calls calls;
+    action.Onprepare = [&](TCustomSuperAction *) {
+        ++calls.prepare;
+        ActionParams.append(QStringLiteral("/data/AVCHD"));
+    };
+    action.SetOnexecute([&](TCustomSuperAction *) {
+        ++calls.execute;
+        calls.paramsSeen = ActionParams;
+    });
+    EXPECT_TRUE(action.Execute());
+    EXPECT_EQ(calls.prepare, 1);
+    EXPECT_EQ(calls.execute, 1);
+    EXPECT_EQ(calls.paramsSeen, QStringList{QStringLiteral("/data/AVCHD")});
+}
+
+TEST(SuperAction, ClearedProceedCancelsHandlerAndAutoCheck)
+{
+    TSuperAction action;
+    action.SetAutoCheck(true);
+    int executed = 0;
+    action.Onprepare = [](TCustomSuperAction *) { ActionProceed = false; };
+    action.SetOnexecute([&](TCustomSuperAction *) { ++executed; });
+    EXPECT_TRUE(action.Execute());  // handled, though nothing ran
+    EXPECT_EQ(executed, 0);
+    EXPECT_FALSE(action.Checked());
+}
+
+TEST(SuperAction, WithoutPrepareHandlerSeesEmptyParams)
+{
+    TSuperAction action;
+    ActionParams = QStringList{QStringLiteral("left over")};
+    ActionProceed = false;
+    QStringList seen{QStringLiteral("unset")};
+    action.SetOnexecute([&](TCustomSuperAction *) { seen = ActionParams; });
+    action.Execute();
+    EXPECT_TRUE(seen.isEmpty());
+    EXPECT_TRUE(ActionProceed);
+}
+
+TEST(SuperAction, AutoCheckFlipsBeforeHandler)
+{
+    TSuperAction action;
+    action.SetAutoCheck(true);
+    bool seen = false;
+    action.SetOnexecute([&](TCustomSuperAction *a) { seen = a->Checked(); });
+    action.Execute();
+    EXPECT_TRUE(seen);
+    action.Execute();
+    EXPECT_FALSE(action.Checked());
+}
+
+TEST(SuperAction, DisabledRunsNeitherPrepareNorHandler)
+{
+    TSuperAction action;
+    action.setEnabled(false);
+    Calls calls;
+    action.Onprepare = [&](TCustomSuperAction *) { ++calls.prepare; };
+    action.SetOnexecute([&](TCustomSuperAction *) { ++calls.execute; });
+    EXPECT_FALSE(action.Execute());
+    action.trigger();
+    EXPECT_EQ(calls.prepare, 0);
+    EXPECT_EQ(calls.execute, 0);
+}
+
+TEST(SuperAction, QtTriggerRunsPrepareThenHandler)
+{
+    TSuperAction action;
+    QStringList order;
+    action.Onprepare = [&](TCustomSuperAction *) { order << QStringLiteral("prepare"); };
+    action.SetOnexecute([&](TCustomSuperAction *) { order << QStringLiteral("execute"); });
+    action.trigger();  // what a bound button or a shortcut does
+    EXPECT_EQ(order, (QStringList{QStringLiteral("prepare"), QStringLiteral("execute")}));
+}
+
+TEST(SuperAction, SetimageindexTellsOnlyChanges)
+{
+    TActionList list;
+    TImageList images(25, 25);
+    images.Add({5, QStringLiteral("document-open"), u'O', Qt::blue});
+    list.SetImages(&images);
+    TSuperAction action;
+    list.Add(&action);
+    QVector<QPair<TImageList *, int>> told;
+    action.OnImageChanged = [&](TImageList *il, int index) { told.append({il, index}); };
+    action.Setimageindex(5);
+    action.Setimageindex(5);
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_EQ(told[0].first, &images);
+    EXPECT_EQ(told[0].second, 5);
+    EXPECT_FALSE(action.icon().isNull());
+    action.Setimageindex(-1);
+    EXPECT_EQ(told.size(), 2);
+    EXPECT_TRUE(action.icon().isNull());
+}
+
+// The options toggle as the main window sets it up: its handlers set the
+// new state themselves.
+class ToggleTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        toggle.SetCaption(QStringLiteral("Options"));
+        toggle.SetHint(QStringLiteral("Ouvrir la page des Options pour les gérer."));
+        toggle.SetAutoCheck(true);
+        toggle.TrueCaption = QStringLiteral("Sortir");
+        toggle.FalseCaption = QStringLiteral("Options");
+        toggle.TrueHint = QStringLiteral("Quitter la page des Options");
+        toggle.FalseHint = QStringLiteral("Ouvrir la page des Options pour les gérer.");
+        toggle.TrueImageIndex = 26;
+        toggle.FalseImageIndex = 26;
+        toggle.OnTrueExecute = [this](TCustomSuperAction *) {
+            calls << QStringLiteral("true");
+            toggle.SetChecked(false);
+        };
+        toggle.OnfalseExecute = [this](TCustomSuperAction *) {
+            calls << QStringLiteral("false");
+            toggle.SetChecked(true);
+        };
+    }
+
+    TtoggleAction toggle;
+    QStringList calls;
+};
+
+TEST_F(ToggleTest, TwoExecutionsOpenThenClose)
+{
+    toggle.Execute();
+    EXPECT_EQ(calls, QStringList{QStringLiteral("false")});
+    EXPECT_TRUE(toggle.Checked());
+    EXPECT_EQ(toggle.Caption(), QStringLiteral("Sortir"));
+    EXPECT_EQ(toggle.Hint(), QStringLiteral("Quitter la page des Options"));
+    EXPECT_EQ(toggle.toolTip(), QStringLiteral("Quitter la page des Options"));
+
+    toggle.Execute();
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("false"), QStringLiteral("true")}));
+    EXPECT_FALSE(toggle.Checked());
+    EXPECT_EQ(toggle.Caption(), QStringLiteral("Options"));
+    EXPECT_EQ(toggle.Hint(), QStringLiteral("Ouvrir la page des Options pour les gérer."));
+}
+
+TEST_F(ToggleTest, AutoCheckFlipsFlagButNotCaptionOrHandler)
+{
+    // Handlers that leave the state alone show what AutoCheck does itself.
+    toggle.OnfalseExecute = [this](TCustomSuperAction *) { calls << QStringLiteral("false"); };
+    toggle.Execute();
+    EXPECT_TRUE(toggle.Checked());
+    EXPECT_EQ(toggle.Caption(), QStringLiteral("Options"));
+    // The next execution first lines everything up with the flag.
+    toggle.Execute();
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("false"), QStringLiteral("true")}));
+    EXPECT_EQ(toggle.Caption(), QStringLiteral("Options"));  // true handler unchecked it
+}
+
+TEST_F(ToggleTest, SetCheckedSwitchesWholeStateWithoutRunningHandler)
+{
+    toggle.TrueImageIndex = 62;
+    toggle.SetChecked(true);
+    EXPECT_TRUE(calls.isEmpty());
+    EXPECT_EQ(toggle.Caption(), QStringLiteral("Sortir"));
+    EXPECT_EQ(toggle.imageindex(), 62);
+    toggle.SetChecked(false);
+    EXPECT_EQ(toggle.imageindex(), 26);
+    EXPECT_EQ(toggle.Hint(), QStringLiteral("Ouvrir la page des Options pour les gérer."));
+}
+
+TEST_F(ToggleTest, CancelledPrepareLeavesToggleUnchanged)
+{
+    toggle.Onprepare = [](TCustomSuperAction *) { ActionProceed = false; };
+    toggle.Execute();
+    EXPECT_TRUE(calls.isEmpty());
+    EXPECT_FALSE(toggle.Checked());
+}
+
+TEST(ActionList, SharedShortcutGoesToFirstActionOnly)
+{
+    TActionList list;
+    TSuperAction folder, disc, files;
+    folder.SetShortCut(QKeySequence(QStringLiteral("Ctrl+D")));
+    disc.SetShortCut(QKeySequence(QStringLiteral("Ctrl+D")));
+    files.SetShortCut(QKeySequence(QStringLiteral("Ctrl+O")));
+    list.Add(&folder);
+    list.Add(&disc);
+    list.Add(&files);
+    EXPECT_EQ(folder.shortcut(), QKeySequence(QStringLiteral("Ctrl+D")));
+    EXPECT_TRUE(disc.shortcut().isEmpty());
+    EXPECT_EQ(disc.ShortCut(), QKeySequence(QStringLiteral("Ctrl+D")));
+    EXPECT_EQ(files.shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+}
+
+TEST(ImageList, FallbackPictureWhenThemeHasNone)
+{
+    TImageList images(25, 25);
+    images.Add({3, QStringLiteral("no-such-icon-anywhere"), u'X', Qt::red});
+    EXPECT_FALSE(images.FromTheme(3));
+    EXPECT_FALSE(images.Icon(3).pixmap(25, 25).isNull());
+    EXPECT_TRUE(images.Icon(2).isNull());
+    EXPECT_TRUE(images.Icon(99).isNull());
+}
+
+}  // namespace

@@ -1,0 +1,16 @@
+// One run of the burner: parse the switches, build the UDF 2.50 image of
+// the sources, write it to the drive or image file, verify and eject.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+// Exit codes: done; done, but something was changed on the way (the
+// volume label); failed.
+enum TBurnExit { BurnDone = 0, BurnDoneWithNotes = 1, BurnFailed = 2 };
+
+// `settingsPath` is the burner's settings file (see burnsettings.h).
+// Progress goes to `out`, errors to `err`.
+int RunBurn(const std::vector<std::string>& args, const std::string& settingsPath, std::ostream& out,
+            std::ostream& err);

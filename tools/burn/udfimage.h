@@ -1,0 +1,94 @@
+// A UDF 2.50 image of a set of source folders: the layout is computed and
+// the metadata built in memory, file contents are read from the sources
+// only while the image is streamed out, so images of many gigabytes need
+// no more memory than their metadata.
+//
+// Layout (2048-byte sectors): system area, volume recognition sequence at
+// 16, main and reserve volume descriptor sequences at 32 and 48, integrity
+// sequence at 64, anchors at 256 and on the last sector, the physical
+// partition from 272 holding the metadata file entry and its mirror's
+// entry, the metadata partition's content, its mirror copy, then the file
+// contents.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "udfprimitives.h"
+#include "udftree.h"
+
+namespace udf {
+
+class TUdfImage {
+ public:
+  TUdfImage() = default;
+  // The pieces point into the image's own buffers.
+  TUdfImage(const TUdfImage&) = delete;
+  TUdfImage& operator=(const TUdfImage&) = delete;
+
+  // Scans the sources and lays the image out. False with a message when a
+  // source cannot be read or stored.
+  bool Build(const std::vector<std::string>& sources, const TUcs2& label, std::string& error);
+
+  uint64_t Size() const { return uint64_t(sectors_) * BlockSize; }
+  uint32_t Sectors() const { return sectors_; }
+  const TTreeCounts& Counts() const { return counts_; }
+
+  // A piece of the image: bytes held in memory or the content of a file,
+  // starting on a sector; the sectors between pieces are zeros.
+  struct TPiece {
+    uint64_t sector = 0;
+    uint64_t length = 0;  // bytes, a whole number of sectors
+    const std::vector<uint8_t>* bytes = nullptr;
+    const TUdfNode* file = nullptr;
+  };
+  const std::vector<TPiece>& Pieces() const { return pieces_; }
+
+ private:
+  void Place(const TUcs2& label);
+  uint32_t PlaceMetadata(TUdfNode& node, uint32_t next, uint64_t& uniqueId);
+  uint32_t PlaceContents(TUdfNode& node, uint32_t next);
+  void WriteMetadata(const TUdfNode& node, const TUdfNode& parent);
+  void WriteHead(const TUcs2& label);
+
+  TUdfNode root_;
+  TTreeCounts counts_;
+  uint64_t nextUniqueId_ = 0;
+  uint32_t metadataBlocks_ = 0;
+  uint32_t mirrorStart_ = 0;
+  uint32_t partitionLength_ = 0;
+  uint32_t sectors_ = 0;
+  std::vector<uint8_t> head_, metadata_, tail_;
+  std::vector<TPiece> pieces_;
+};
+
+// Reads an image from its first byte to its last, in order.
+class TUdfImageReader {
+ public:
+  explicit TUdfImageReader(const TUdfImage& image) : image_(image) {}
+  ~TUdfImageReader();
+  TUdfImageReader(const TUdfImageReader&) = delete;
+  TUdfImageReader& operator=(const TUdfImageReader&) = delete;
+
+  // Fills `buffer` with the next bytes of the image; returns how many (less
+  // than `size` only at the end, 0 after it), or -1 when a source file
+  // cannot be read or changed size, with the reason in Error().
+  ssize_t Read(uint8_t* buffer, size_t size);
+  uint64_t Position() const { return position_; }
+  const std::string& Error() const { return error_; }
+
+ private:
+  ssize_t ReadFile(const TUdfImage::TPiece& piece, uint64_t offset, uint8_t* buffer, size_t size);
+
+  const TUdfImage& image_;
+  uint64_t position_ = 0;
+  size_t piece_ = 0;
+  int fd_ = -1;
+  std::string error_;
+};
+
+}  // namespace udf

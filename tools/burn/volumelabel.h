@@ -1,0 +1,17 @@
+// The volume label as UDF can store it, with a note for each change made.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "udfprimitives.h"
+
+struct TVolumeLabel {
+  udf::TUcs2 text;                 // what goes on the disc
+  std::vector<std::string> notes;  // what was changed, for the output
+};
+
+// The logical volume identifier holds 126 characters of 8 bits, or 63 when
+// a character needs 16; characters outside the Basic Multilingual Plane,
+// control characters and malformed UTF-8 cannot be stored and become "_".
+TVolumeLabel MakeVolumeLabel(const std::string& utf8);

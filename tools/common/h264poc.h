@@ -1,0 +1,35 @@
+// Picture order counts of H.264 pictures in decoding order (all three
+// picture order count types), for presentation times computed from the
+// stream itself. IDR pictures and pictures with memory management
+// operation 5 begin a new order count sequence.
+#pragma once
+
+#include <cstdint>
+
+#include "common/h264parser.h"
+
+struct TPictureOrder {
+  int32_t top = 0;
+  int32_t bottom = 0;
+  int32_t poc = 0;          // of the frame, or of the field for field pictures
+  bool newSequence = false;  // counts restart here
+};
+
+class TH264PocCalculator {
+public:
+  // Call for the first slice of each picture, in decoding order.
+  TPictureOrder next(const TH264SliceHeader& slice, const TH264Sps& sps);
+
+private:
+  TPictureOrder type0(const TH264SliceHeader& slice, const TH264Sps& sps);
+  TPictureOrder type1or2(const TH264SliceHeader& slice, const TH264Sps& sps);
+  int32_t frameNumOffset(const TH264SliceHeader& slice, const TH264Sps& sps) const;
+
+  // Type 0: from the previous reference picture.
+  int32_t prevPocMsb_ = 0;
+  int32_t prevPocLsb_ = 0;
+  // Types 1 and 2: from the previous picture.
+  int32_t prevFrameNumOffset_ = 0;
+  uint32_t prevFrameNum_ = 0;
+  bool prevMmco5_ = false;
+};

@@ -1,0 +1,260 @@
+#include "demuxer.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include "annexb.h"
+#include "audiofitter.h"
+#include "cliplist.h"
+#include "outputfile.h"
+
+namespace demux {
+
+namespace {
+
+constexpr AVRational kTicks{1, static_cast<int>(kTicksPerSecond)};
+
+struct TPacketFree {
+  void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+
+std::string AvError(int code) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(code, text, sizeof text);
+  return text;
+}
+
+std::string Seconds(int64_t ticks) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f s", static_cast<double>(ticks) / kTicksPerSecond);
+  return text;
+}
+
+// How long the pictures of a clip last, from the first shown to the end of
+// the last: one step of their time stamps past the last one. The step is
+// the smallest gap between time stamps (a picture, or a field where the
+// fields are carried apart), else the probed picture time.
+int64_t VideoDuration(std::vector<int64_t>& pts, int64_t probedPictureTicks) {
+  if (pts.empty()) return 0;
+  std::sort(pts.begin(), pts.end());
+  int64_t step = 0;
+  for (size_t i = 1; i < pts.size(); ++i)
+    if (int64_t gap = pts[i] - pts[i - 1]; gap > 0 && (step == 0 || gap < step)) step = gap;
+  if (step == 0) step = probedPictureTicks;
+  return pts.back() - pts.front() + step;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (folder.empty() || folder == ".") return name;
+  return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+}  // namespace
+
+TExitStatus TDemuxer::Run(const std::vector<std::string>& clips, const std::string& folder) {
+  FResults.clear();
+  FDoneBytes = FTotalBytes = 0;
+  if (clips.empty()) {
+    FConsole.Error("", "no clip to demux");
+    return esError;
+  }
+  const std::string base = StreamBaseOf(clips.front());
+  if (base.empty()) {
+    FConsole.Error(clips.front(), "the file name is too short to name the streams after it");
+    return esError;
+  }
+  if (!CheckClips(clips)) return esError;
+  std::string error;
+  FSilentFrame = MakeSilentAc3Frame(FDiscAudio, error);
+  if (FSilentFrame.empty()) {
+    FConsole.Error("", error);
+    return esError;
+  }
+
+  TOutputFile video, audio;
+  if (!video.Open(JoinPath(folder, base + ".h264")) || !audio.Open(JoinPath(folder, base + ".ac3"))) {
+    FConsole.Error(video.Error().empty() ? audio.Path() : video.Path(),
+                   video.Error().empty() ? audio.Error() : video.Error());
+    return esError;
+  }
+  TAudioFitter fitter(FDiscAudio.SampleRate);
+  FConsole.Progress(0);
+  for (size_t i = 0; i < clips.size(); ++i)
+    if (!DemuxClip(clips[i], FFacts[i], video, audio, fitter)) return esError;
+
+  if (!PublishStreams(video, audio)) return esError;
+  FConsole.Progress(100);
+  ReportWritten(video, audio, fitter.VideoEndTicks());
+  return FConsole.Status();
+}
+
+bool TDemuxer::PublishStreams(TOutputFile& video, TOutputFile& audio) {
+  // Both streams are complete on disc before either takes its name, so a
+  // failure leaves the streams of an earlier run as they were.
+  for (TOutputFile* file : {&video, &audio})
+    if (!file->Finish()) {
+      FConsole.Error(file->Path(), file->Error());
+      return false;
+    }
+  if (!video.Publish() || !audio.Publish()) {
+    const TOutputFile& failed = video.Error().empty() ? audio : video;
+    FConsole.Error(failed.Path(), failed.Error());
+    return false;
+  }
+  return true;
+}
+
+void TDemuxer::ReportWritten(const TOutputFile& video, const TOutputFile& audio, int64_t duration) {
+  TClipResult all;
+  for (const TClipResult& r : FResults) {
+    all.Pictures += r.Pictures;
+    all.AudioFrames += r.AudioFrames;
+    all.SilentFrames += r.SilentFrames;
+    all.DroppedFrames += r.DroppedFrames;
+  }
+  FConsole.Note("Wrote " + video.Path() + " (" + std::to_string(all.Pictures) + " pictures, " + Seconds(duration) +
+                ") and " + audio.Path() + " (" + std::to_string(all.AudioFrames + all.SilentFrames) +
+                " AC-3 frames, " + std::to_string(all.SilentFrames) + " of them silent; " +
+                std::to_string(all.DroppedFrames) + " frames outside the pictures left out).");
+}
+
+bool TDemuxer::CheckClips(const std::vector<std::string>& clips) {
+  bool ok = true;
+  std::string audioSource;
+  FFacts.clear();
+  for (const std::string& clip : clips) {
+    TClipSource source;
+    if (!source.Probe(clip)) {
+      FConsole.Error(clip, source.Error());
+      ok = false;
+      continue;
+    }
+    const TClipFacts& facts = source.Facts();
+    FFacts.push_back(facts);
+    FTotalBytes += facts.FileSize;
+    if (!facts.HasAudio()) continue;
+    if (audioSource.empty()) {
+      FDiscAudio = facts.Audio;
+      audioSource = clip;
+    } else if (!facts.Audio.SameShape(FDiscAudio)) {
+      FConsole.Error(clip, "its audio (" + facts.Audio.Describe() + ") differs from that of " + audioSource +
+                               " (" + FDiscAudio.Describe() + "); the clips of one disc must share one audio format");
+      ok = false;
+    }
+  }
+  return ok;
+}
+
+bool TDemuxer::DemuxClip(const std::string& path, const TClipFacts& facts, TOutputFile& video, TOutputFile& audio,
+                         TAudioFitter& fitter) {
+  TClipSource source;
+  if (!source.Stream(path, facts)) {
+    FConsole.Error(path, source.Error());
+    return false;
+  }
+  TClipResult result;
+  result.Path = path;
+  FClipAudio.Clear();
+  FClipPts.clear();
+  if (!ReadPackets(source, video, result)) return false;
+
+  const int64_t firstPts = FClipPts.empty() ? 0 : *std::min_element(FClipPts.begin(), FClipPts.end());
+  result.VideoDuration = VideoDuration(FClipPts, facts.PictureTicks);
+  if (result.VideoDuration == 0)
+    FConsole.Warning(path, "no picture with a time stamp could be read; the clip adds no time");
+  if (facts.EndsInsidePacket())
+    FConsole.Warning(path, "the clip is cut short (it ends inside a transport packet); its readable part is used");
+
+  fitter.BeginClip(firstPts, result.VideoDuration);
+  if (!WriteAudio(audio, fitter, result)) return false;
+  if (FClipAudio.SkippedBytes() > 0)
+    FConsole.Warning(path, std::to_string(FClipAudio.SkippedBytes()) + " bytes of damaged audio were left out");
+  if (facts.AudioUnreadable)
+    FConsole.Warning(path, "no frame of its AC-3 audio could be read at the start of the clip; silence is written instead");
+  else if (!facts.HasAudio() && result.VideoDuration > 0)
+    FConsole.Note(path + ": no audio, " + Seconds(result.VideoDuration) + " of silence written");
+  FDoneBytes += facts.FileSize;
+  FResults.push_back(result);
+  return true;
+}
+
+bool TDemuxer::ReadPackets(TClipSource& source, TOutputFile& video, TClipResult& result) {
+  std::unique_ptr<AVPacket, TPacketFree> packet(av_packet_alloc());
+  const AVRational videoBase = source.Video()->time_base;
+  const AVRational audioBase = source.Facts().HasAudio() ? source.Audio()->time_base : kTicks;
+  const std::vector<uint8_t>& parameterSets = source.Facts().ParameterSets;
+  int damaged = 0;
+  for (;;) {
+    int status = source.Read(packet.get());
+    if (status == AVERROR_EOF) break;
+    if (status < 0) {
+      FConsole.Warning(result.Path, "read error, the rest of the clip is skipped: " + AvError(status));
+      break;
+    }
+    if (packet->flags & AV_PKT_FLAG_CORRUPT) ++damaged;
+    if (packet->stream_index == source.VideoIndex()) {
+      // Every clip must start with its parameter sets so that the decoder
+      // can switch to it at the join.
+      if (result.Pictures == 0 && !HasParameterSetsBeforeFirstPicture(packet->data, packet->size) &&
+          StartsWithStartCode(parameterSets.data(), parameterSets.size()))
+        video.Write(parameterSets.data(), parameterSets.size());
+      if (!video.Write(packet->data, packet->size)) {
+        FConsole.Error(video.Path(), video.Error());
+        return false;
+      }
+      ++result.Pictures;
+      if (packet->pts != AV_NOPTS_VALUE) FClipPts.push_back(av_rescale_q(packet->pts, videoBase, kTicks));
+    } else if (packet->stream_index == source.AudioIndex()) {
+      std::optional<int64_t> pts;
+      if (packet->pts != AV_NOPTS_VALUE) pts = av_rescale_q(packet->pts, audioBase, kTicks);
+      FClipAudio.AddPes(packet->data, packet->size, pts);
+    }
+    av_packet_unref(packet.get());
+    ShowProgress(source.Position());
+  }
+  if (damaged > 0)
+    FConsole.Warning(result.Path, std::to_string(damaged) + " damaged packet(s) were written as they are");
+  return true;
+}
+
+bool TDemuxer::WriteAudio(TOutputFile& audio, TAudioFitter& fitter, TClipResult& result) {
+  for (const TAc3Stream::TFrame& frame : FClipAudio.Frames(FDiscAudio.SampleRate)) {
+    TAudioFitter::TPlacement placement = fitter.Place(frame.Pts);
+    if (!WriteSilence(placement.SilentBefore, audio)) return false;
+    result.SilentFrames += placement.SilentBefore;
+    if (!placement.Keep) {
+      ++result.DroppedFrames;
+      continue;
+    }
+    if (!audio.Write(FClipAudio.Data() + frame.Offset, frame.Size)) {
+      FConsole.Error(audio.Path(), audio.Error());
+      return false;
+    }
+    ++result.AudioFrames;
+  }
+  int tail = fitter.FinishClip();
+  result.SilentFrames += tail;
+  return WriteSilence(tail, audio);
+}
+
+bool TDemuxer::WriteSilence(int count, TOutputFile& audio) {
+  for (int i = 0; i < count; ++i)
+    if (!audio.Write(FSilentFrame.data(), FSilentFrame.size())) {
+      FConsole.Error(audio.Path(), audio.Error());
+      return false;
+    }
+  return true;
+}
+
+void TDemuxer::ShowProgress(uint64_t clipPosition) {
+  if (FTotalBytes == 0) return;
+  FConsole.Progress(static_cast<int>((FDoneBytes + clipPosition) * 100 / FTotalBytes));
+}
+
+}  // namespace demux

@@ -1,0 +1,51 @@
+// Interleaves one H.264 stream and an optional AC-3 stream into an M2TS
+// file of 192-byte source packets. Packets are sent as early as the
+// buffering window (--vbv-len) allows but no faster than the mux rate;
+// their arrival time stamps run on the same 27 MHz clock as the PCR.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "mux/audiostream.h"
+#include "mux/clipsummary.h"
+#include "mux/videostream.h"
+
+struct TMuxSettings {
+  bool pcrOnOwnPid = true;  // otherwise the PCR rides on the video PID
+  uint32_t vbvLenMs = 500;
+  uint64_t muxRate = 48000000;  // bit/s
+};
+
+struct TMuxResult {
+  uint32_t sourcePackets = 0;
+  uint16_t pcrPid = kPcrPid;
+  std::vector<TEpEntry> entryPoints;
+  uint64_t firstPts27 = 0;
+  uint64_t endPts27 = 0;
+  uint32_t lateFrames = 0;          // arrived after their decoding time
+  double peakStreamBitRate = 0;     // bit/s over one second of decoding time
+  uint64_t videoFrames = 0;
+  uint64_t audioFrames = 0;
+};
+
+class TM2tsMuxer {
+public:
+  TM2tsMuxer(TVideoStream& video, TAc3Stream* audio, const TMuxSettings& settings);
+
+  // Writes the file; `progress` gets the fraction of input read. Throws
+  // std::runtime_error on read or write failures.
+  TMuxResult run(const std::string& path, const std::function<void(double)>& progress);
+
+  // The presentation time the video must start at so that every packet
+  // time stays positive.
+  static uint64_t firstPresentationTime27(const TMuxSettings& settings, const TFrameRate& rate);
+
+private:
+  class TSession;
+  TVideoStream& video_;
+  TAc3Stream* audio_;
+  TMuxSettings settings_;
+};

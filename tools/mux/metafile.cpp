@@ -1,0 +1,172 @@
+#include "mux/metafile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace {
+
+std::string trim(const std::string& s) {
+  size_t b = s.find_first_not_of(" \t\r\n");
+  if (b == std::string::npos) return {};
+  size_t e = s.find_last_not_of(" \t\r\n");
+  return s.substr(b, e - b + 1);
+}
+
+bool startsWith(const std::string& s, const std::string& prefix) {
+  return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+uint64_t parseNumber(const std::string& text, const std::string& what) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
+      text.size() > 12)
+    throw std::runtime_error("invalid " + what + " \"" + text + "\"");
+  return std::stoull(text);
+}
+
+void parseOptions(const std::string& line, TMetaFile& meta) {
+  std::istringstream words(line.substr(6));
+  std::string word;
+  TMuxOptions& o = meta.options;
+  while (words >> word) {
+    if (word == "--avchd") {
+      o.avchd = true;
+    } else if (word == "--no-pcr-on-video-pid") {
+      o.pcrOnOwnPid = true;
+    } else if (word == "--new-audio-pes") {
+      o.newAudioPes = true;
+    } else if (word == "--vbr") {
+      o.vbr = true;
+    } else if (startsWith(word, "--vbv-len=")) {
+      uint64_t ms = parseNumber(word.substr(10), "--vbv-len value");
+      if (ms < 10 || ms > 10000) throw std::runtime_error("--vbv-len must be 10 to 10000 ms");
+      o.vbvLenMs = uint32_t(ms);
+    } else if (startsWith(word, "--custom-chapters=")) {
+      std::string list = word.substr(18);
+      o.chaptersMs.clear();
+      size_t start = 0;
+      while (start <= list.size() && !list.empty()) {
+        size_t semi = list.find(';', start);
+        std::string item = list.substr(start, semi == std::string::npos ? std::string::npos
+                                                                        : semi - start);
+        if (!item.empty()) o.chaptersMs.push_back(parseChapterTime(item));
+        if (semi == std::string::npos) break;
+        start = semi + 1;
+      }
+    } else {
+      meta.notes.push_back("option " + word + " is not supported and was ignored");
+    }
+  }
+}
+
+// Splits a track line at the commas outside double quotes.
+std::vector<std::string> splitFields(const std::string& line) {
+  std::vector<std::string> fields(1);
+  bool quoted = false;
+  for (char c : line) {
+    if (c == '"') quoted = !quoted;
+    if (c == ',' && !quoted)
+      fields.emplace_back();
+    else
+      fields.back() += c;
+  }
+  if (quoted) throw std::runtime_error("unbalanced double quote");
+  for (std::string& f : fields) f = trim(f);
+  return fields;
+}
+
+TTrack parseTrack(const std::string& line, TMetaFile& meta) {
+  std::vector<std::string> fields = splitFields(line);
+  TTrack track;
+  if (fields[0] == "V_MPEG4/ISO/AVC") {
+    track.kind = ETrackKind::Video;
+  } else if (fields[0] == "A_AC3") {
+    track.kind = ETrackKind::Audio;
+  } else {
+    throw std::runtime_error("track type " + fields[0] +
+                             " is not supported (only V_MPEG4/ISO/AVC and A_AC3)");
+  }
+  if (fields.size() < 2 || fields[1].empty()) throw std::runtime_error("track without a file");
+  track.path = fields[1];
+  if (track.path.size() >= 2 && track.path.front() == '"' && track.path.back() == '"')
+    track.path = track.path.substr(1, track.path.size() - 2);
+  for (size_t i = 2; i < fields.size(); ++i) {
+    const std::string& f = fields[i];
+    if (f.empty()) continue;
+    if (track.kind == ETrackKind::Video && startsWith(f, "fps="))
+      track.fps = f.substr(4);
+    else if (track.kind == ETrackKind::Video && f == "insertSEI")
+      track.insertSei = true;
+    else if (track.kind == ETrackKind::Video && f == "contSPS")
+      track.contSps = true;
+    else
+      meta.notes.push_back("track option " + f + " is not supported and was ignored");
+  }
+  return track;
+}
+
+}  // namespace
+
+uint64_t parseChapterTime(const std::string& text) {
+  std::vector<std::string> parts;
+  std::string part;
+  std::istringstream in(text);
+  while (std::getline(in, part, ':')) parts.push_back(part);
+  if (parts.empty() || parts.size() > 3) throw std::runtime_error("invalid chapter time \"" + text + "\"");
+  std::string secondsText = parts.back();
+  uint64_t ms = 0;
+  size_t dot = secondsText.find('.');
+  if (dot != std::string::npos) {
+    std::string fraction = secondsText.substr(dot + 1);
+    if (fraction.empty() || fraction.size() > 3)
+      throw std::runtime_error("invalid chapter time \"" + text + "\"");
+    fraction.resize(3, '0');
+    ms = parseNumber(fraction, "chapter time");
+    secondsText = secondsText.substr(0, dot);
+  }
+  try {
+    ms += parseNumber(secondsText, "chapter time") * 1000;
+    uint64_t scale = 60000;
+    for (size_t i = parts.size() - 1; i-- > 0; scale *= 60)
+      ms += parseNumber(parts[i], "chapter time") * scale;
+  } catch (const std::runtime_error&) {
+    throw std::runtime_error("invalid chapter time \"" + text + "\"");
+  }
+  return ms;
+}
+
+TMetaFile parseMetaFile(const std::string& text) {
+  TMetaFile meta;
+  std::istringstream lines(text);
+  std::string line;
+  int number = 0;
+  while (std::getline(lines, line)) {
+    ++number;
+    line = trim(line);
+    if (line.empty() || line[0] == '#') continue;
+    try {
+      if (startsWith(line, "MUXOPT"))
+        parseOptions(line, meta);
+      else
+        meta.tracks.push_back(parseTrack(line, meta));
+    } catch (const std::runtime_error& e) {
+      throw std::runtime_error("meta file line " + std::to_string(number) + ": " + e.what());
+    }
+  }
+  return meta;
+}
+
+TMetaFile readMetaFile(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error))
+    throw std::runtime_error("the meta file \"" + path + "\" does not exist or is not a file");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read the meta file \"" + path + "\": " + std::strerror(errno));
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) throw std::runtime_error("cannot read the meta file \"" + path + "\"");
+  return parseMetaFile(text.str());
+}
