@@ -1,7 +1,8 @@
 // Opening a folder of clips through the clip list, against probing the
 // same clips one after the other on the UI thread (an opening without a
 // worker). Prints the longest stall of the UI event loop during each and
-// the clips opened per second.
+// the clips opened per second, and the longest stall of the idle event
+// loop as the machine's noise floor.
 //
 // usage: tavrel_bench_openfolder CLIP [COUNT]   (COUNT links to CLIP, 200 by default)
 #include "clips/fichierlistbox.h"
@@ -70,6 +71,13 @@ int main(int argc, char *argv[])
     }
     TStallMeter meter;
 
+    // Noise floor: the longest stall of an idle event loop on this machine
+    // as it is loaded now, over two seconds.
+    meter.Start();
+    QTimer::singleShot(2000, [&] { app.exit(); });
+    app.exec();
+    const qint64 idleStall = meter.Stop();
+
     // Reference: every clip probed on the UI thread, one timer turn each.
     std::vector<std::unique_ptr<Tm2tsFichier>> probed;
     const std::vector<TFindData> entries = FindFiles(dir.path() + "/*.m2ts");
@@ -91,6 +99,17 @@ int main(int argc, char *argv[])
     lb.show();
     lb.SetRecordClass(TlfCLass::M2tsFichier());
     lb.OnOpenTestExtension = [](const QString &wfilename) { return wfilename.endsWith(".m2ts"); };
+    // The UI thread's own share of each hand-over: from the start of the
+    // insertion (BeforeLister) to the end of its announcement.
+    QElapsedTimer insertion;
+    qint64 longestInsertion = 0;
+    lb.BeforeLister = [&](TAbstractListFichier *) {
+        insertion.start();
+        return true;
+    };
+    lb.OnOpenFileFound = [&](const QString &, TAbstractListFichier *) {
+        longestInsertion = std::max(longestInsertion, insertion.nsecsElapsed());
+    };
     int opened = -1;
     lb.OnOpenEnd = [&](int nb) {
         opened = nb;
@@ -104,10 +123,12 @@ int main(int argc, char *argv[])
     const qint64 listStall = meter.Stop();
 
     std::printf("clips: %d opened of %d\n", opened, count);
+    std::printf("idle event loop:                      longest stall %lld ms\n", static_cast<long long>(idleStall));
     std::printf("reference (probing on the UI thread): %.2f s, %.1f clips/s, longest stall %lld ms\n",
                 referenceSeconds, count / referenceSeconds, static_cast<long long>(referenceStall));
     std::printf("clip list (probing on a worker):      %.2f s, %.1f clips/s, longest stall %lld ms (aim < 50 ms)\n",
                 listSeconds, opened / listSeconds, static_cast<long long>(listStall));
+    std::printf("longest insertion of one clip on the UI thread: %.3f ms\n", longestInsertion / 1e6);
     std::printf("ratio clips/s list/reference: %.2f; longest stall list/reference: %.3f\n",
                 (opened / listSeconds) / (count / referenceSeconds), double(listStall) / double(referenceStall));
     return opened == count ? 0 : 1;
