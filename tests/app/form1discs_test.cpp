@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <optional>
 
 namespace {
 
@@ -89,7 +90,16 @@ protected:
 
     TDisquesframe *Page() const { return form->Disquesframe; }
 
+    // Steers the fake tool until the fixture is gone: the burn thread may
+    // still start it after the test body.
+    void UseTool(const QString &actions, const QString &recordFile = {})
+    {
+        env.reset();
+        env.emplace(actions, recordFile);
+    }
+
     QTemporaryDir tmp;
+    std::optional<FakeToolEnv> env;
     QString previousFolder;
     TPrefsLocation where;
     std::unique_ptr<TForm1> form;
@@ -139,7 +149,7 @@ TEST_F(Form1DiscsTest, OversizeClipStopsTheSplitWithAMessage)
 
 TEST_F(Form1DiscsTest, InterrompreDuringDemux)
 {
-    FakeToolEnv env(QStringLiteral("sleep:30"), RecordFile());
+    UseTool(QStringLiteral("sleep:30"), RecordFile());
     AddClip(QStringLiteral("a.m2ts"), 3 * GB);
     form->saDisques->Execute();
     bool buttonsSwapped = false;
@@ -163,7 +173,7 @@ TEST_F(Form1DiscsTest, InterrompreDuringDemux)
 
 TEST_F(Form1DiscsTest, ClosingDuringAllDiscsStopsTheToolAndSaves)
 {
-    FakeToolEnv env(QStringLiteral("sleep:30"), RecordFile());
+    UseTool(QStringLiteral("sleep:30"), RecordFile());
     AddClip(QStringLiteral("a.m2ts"), 3 * GB);
     AddClip(QStringLiteral("b.m2ts"), 3 * GB);
     form->saDisques->Execute();
@@ -189,7 +199,7 @@ TEST_F(Form1DiscsTest, ClosingDuringAllDiscsStopsTheToolAndSaves)
 
 TEST_F(Form1DiscsTest, PictureOfTheDiscPage)
 {
-    FakeToolEnv env(QStringLiteral("streams,progress"));
+    UseTool(QStringLiteral("streams,progress"));
     AddClip(QStringLiteral("00001.m2ts"), 4 * GB, 1500 * Second);
     AddClip(QStringLiteral("00002.m2ts"), 4 * GB, 1600 * Second);
     AddClip(QStringLiteral("00003.m2ts"), 2 * GB, 725 * Second);

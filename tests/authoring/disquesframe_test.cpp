@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <optional>
 #include <mutex>
 
 namespace {
@@ -125,7 +126,16 @@ protected:
         timer->start();
     }
 
+    // Steers the fake tool until the fixture is gone: the burn thread may
+    // still start it after the test body.
+    void UseTool(const QString &actions, const QString &recordFile = {})
+    {
+        env.reset();
+        env.emplace(actions, recordFile);
+    }
+
     QTemporaryDir tmp;
+    std::optional<FakeToolEnv> env;
     QString previousFolder;
     TSettings settings;
     TestClipList clips;
@@ -223,7 +233,7 @@ TEST_F(DisquesframeTest, CheckBoxesEditTheActiveDiscsMarks)
 
 TEST_F(DisquesframeTest, ReadyForMuxGoesStraightToTheMuxerAndBurns)
 {
-    FakeToolEnv env(QStringLiteral("progress"));
+    UseTool(QStringLiteral("progress"));
     MakePage();
     const auto discs = Split({QStringLiteral("a.m2ts")});
     page->cbReadyForMux->setChecked(true);
@@ -251,7 +261,7 @@ TEST_F(DisquesframeTest, ReadyForMuxGoesStraightToTheMuxerAndBurns)
 // Each step looks at its own mark only.
 TEST_F(DisquesframeTest, MarksTickedByHandSkipTheirSteps)
 {
-    FakeToolEnv env(QStringLiteral("streams"));
+    UseTool(QStringLiteral("streams"));
     MakePage();
     const auto discs = Split({QStringLiteral("a.m2ts"), QStringLiteral("b.m2ts")});
     page->cbReadyForMux->setChecked(true);
@@ -273,7 +283,7 @@ TEST_F(DisquesframeTest, MarksTickedByHandSkipTheirSteps)
 
 TEST_F(DisquesframeTest, AllDiscsGoOnPastAFailedDisc)
 {
-    FakeToolEnv env(QStringLiteral("streams,progress"));
+    UseTool(QStringLiteral("streams,progress"));
     MakePage();
     // The second disc's clip cannot be passed to the demultiplexer.
     const auto discs = Split({QStringLiteral("a.m2ts"), QStringLiteral("b\".m2ts"), QStringLiteral("c.m2ts")});
@@ -299,7 +309,7 @@ TEST_F(DisquesframeTest, AllDiscsGoOnPastAFailedDisc)
 
 TEST_F(DisquesframeTest, SecondAllDiscsStartsNoBurnThread)
 {
-    FakeToolEnv env(QStringLiteral("streams"));
+    UseTool(QStringLiteral("streams"));
     MakePage();
     const auto discs = Split({QStringLiteral("a.m2ts")});
     page->Processor.saTousDisquesexecute();
@@ -333,7 +343,7 @@ TEST_F(DisquesframeTest, BurnTwiceBurnsTwiceUnlessBurntIsTicked)
 
 TEST_F(DisquesframeTest, ProcessingAnotherDiscLeavesTheBoxesAlone)
 {
-    FakeToolEnv env(QStringLiteral("streams"));
+    UseTool(QStringLiteral("streams"));
     MakePage();
     const auto discs = Split({QStringLiteral("a.m2ts"), QStringLiteral("b.m2ts")});
     ASSERT_EQ(page->ActiveDisc(), discs[0]);
@@ -349,7 +359,7 @@ TEST_F(DisquesframeTest, ProcessingAnotherDiscLeavesTheBoxesAlone)
 // interruption.
 TEST_F(DisquesframeTest, InterruptDuringDemux)
 {
-    FakeToolEnv env(QStringLiteral("sleep:30"), RecordFile());
+    UseTool(QStringLiteral("sleep:30"), RecordFile());
     MakePage();
     const auto discs = Split({QStringLiteral("a.m2ts"), QStringLiteral("b.m2ts")});
     bool gaugeShown = false, cancelShown = false;
@@ -378,7 +388,7 @@ TEST_F(DisquesframeTest, InterruptDuringDemux)
 // The disc list rebuilt during a step: the step finishes on its own disc.
 TEST_F(DisquesframeTest, ListRebuiltDuringAStep)
 {
-    FakeToolEnv env(QStringLiteral("sleep:0.2,streams"), RecordFile());
+    UseTool(QStringLiteral("sleep:0.2,streams"), RecordFile());
     MakePage();
     TDiscPtr first = Split({QStringLiteral("a.m2ts"), QStringLiteral("b.m2ts")})[0];
     std::weak_ptr<TdecoupeDisque> watch = first;
@@ -400,7 +410,7 @@ TEST_F(DisquesframeTest, ListRebuiltDuringAStep)
 // and again.
 TEST_F(DisquesframeTest, ListRebuiltWhileTheBurnThreadWorks)
 {
-    FakeToolEnv env(QStringLiteral("streams,sleep:0.05"));
+    UseTool(QStringLiteral("streams,sleep:0.05"));
     MakePage();
     Split({QStringLiteral("a.m2ts"), QStringLiteral("b.m2ts"), QStringLiteral("c.m2ts")});
     page->Processor.saTousDisquesexecute();
