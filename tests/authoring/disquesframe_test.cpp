@@ -427,4 +427,41 @@ TEST_F(DisquesframeTest, ListRebuiltWhileTheBurnThreadWorks)
     EXPECT_FALSE(Burnt().isEmpty());
 }
 
+// The window answers while the muxer runs: no gauge and no cancel button then.
+TEST_F(DisquesframeTest, EventsAreHandledDuringTheMuxStep)
+{
+    UseTool(QStringLiteral("sleep:0.3"), RecordFile());
+    MakePage();
+    const auto discs = Split({QStringLiteral("a.m2ts")});
+    page->cbReadyForMux->setChecked(true);
+    bool handled = false;
+    WhenToolRuns([&] {
+        handled = true;
+        EXPECT_EQ(statuses.back(), (Status{QStringLiteral("En train d'exécuter tsMuxeR pour Disque 01"), 3}));
+        EXPECT_FALSE(page->Gauge->isVisible());
+        EXPECT_FALSE(page->AnnulerBtn->isVisible()); // hidden once a disc's demux is skipped
+    });
+    page->Processor.ProcessDisc(discs[0], false);
+    EXPECT_TRUE(handled);
+    EXPECT_TRUE(discs[0]->ReadyForBurn);
+    EXPECT_FALSE(discs[0]->Burnt);
+}
+
+// An entry whose text is already listed takes the older entry's place, and
+// the page shows its disc.
+TEST_F(DisquesframeTest, EqualEntryReplacesTheActiveOne)
+{
+    MakePage();
+    const auto discs = Split({QStringLiteral("a.m2ts")});
+    auto again = std::make_shared<TdecoupeDisque>(DiscCapacity);
+    again->Number = 1;
+    again->Project = QStringLiteral("Vacances");
+    again->ClipCount = 7;
+    page->lbDisques->AddEntry(std::make_unique<TlistDisque>(again), false);
+    EXPECT_EQ(page->lbDisques->count(), 1);
+    EXPECT_EQ(page->ActiveDisc(), again);
+    EXPECT_EQ(page->Discs->At(0), again);
+    EXPECT_EQ(page->labNbFic->text(), QStringLiteral("nb de fichiers: 7"));
+}
+
 } // namespace
