@@ -4,6 +4,7 @@
 #include "app/parentfolder.h"
 #include "app/toolscheck.h"
 #include "authoring/abort.h"
+#include "authoring/disquesframe.h"
 #include "clips/fichierlistbox.h"
 #include "clips/mimefiles.h"
 #include "platform/pathdelim.h"
@@ -204,6 +205,7 @@ TForm1::TForm1(const TPrefsLocation &where, const TDeviceFactory &makeDevice, QW
     CreateActions();
     BindButtons();
     ListenToList();
+    BindDiscPage();
 
     Localiser = [] { return AllToolsPresent(Settings); };
     // Until the missing-tools dialog exists the program goes on.
@@ -216,7 +218,7 @@ void TForm1::CreatePages(const TDeviceFactory &makeDevice)
 {
     ListeFrame = new TListeFrame(this, makeDevice);
     ListeFrame->move(0, 0);
-    Disquesframe = NewEmptyPage(this, "Disquesframe");
+    Disquesframe = CreateDiscPage();
     OptionsFrame = NewEmptyPage(this, "OptionsFrame");
     aproposFrame = NewEmptyPage(this, "aproposFrame");
     OptionsFrame->hide();
@@ -270,13 +272,18 @@ void TForm1::CreateActions()
     TFichierListBox *lb = ListeFrame->lb;
     saOpenFiles->SetOnexecute([lb](TCustomSuperAction *) { lb->OpenFiles(ActionParams); });
     saOpenFolder->SetOnexecute([lb](TCustomSuperAction *) { lb->OpenFolder(ActionParams.value(0)); });
-    saVider->SetOnexecute([lb](TCustomSuperAction *) { lb->ClearFiles(); });
+    saVider->SetOnexecute([this, lb](TCustomSuperAction *) {
+        lb->ClearFiles();
+        Disquesframe->lbDisques->ClearObjects();
+    });
     saPaste->SetOnexecute([lb](TCustomSuperAction *) { lb->PasteFiles(); });
     saParentFichiersM2ts->SetOnexecute([lb](TCustomSuperAction *) {
         ShowInFolder(lb->count() > 0 ? lb->Record(0)->FullPath() : QString());
     });
-    saParentAVCHD->SetOnexecute([](TCustomSuperAction *) {
-        const QString folder = ParentAVCHDFolder(Settings.DossierAVCHD, QString(), QString(), false);
+    saParentAVCHD->SetOnexecute([this](TCustomSuperAction *) {
+        const TDiscPtr disc = Disquesframe->ActiveDisc();
+        const QString folder = disc ? ParentAVCHDFolder(Settings.DossierAVCHD, disc->Project, disc->DiscName(), true)
+                                    : ParentAVCHDFolder(Settings.DossierAVCHD, QString(), QString(), false);
         if (!folder.isEmpty())
             ShowInFolder(folder);
     });
@@ -292,6 +299,7 @@ void TForm1::CreateActions()
     saDisques->SetOnexecute([this](TCustomSuperAction *) {
         ShowPage(Disquesframe);
         BasePageIsDiscs = true;
+        SplitIntoDiscs();
     });
     taOptions->OnfalseExecute = [this](TCustomSuperAction *) { ToggleOpen(taOptions, taApropos, OptionsFrame); };
     taOptions->OnTrueExecute = [this](TCustomSuperAction *) { ToggleClose(taOptions, OptionsFrame, imgOptions); };

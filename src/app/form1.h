@@ -15,6 +15,7 @@
 class QFileDialog;
 class QLabel;
 class TActionList;
+class TDisquesframe;
 class TCustomSuperAction;
 class TImageList;
 class TListeFrame;
@@ -42,7 +43,7 @@ public:
     void ApplySettings();
 
     TListeFrame *ListeFrame;
-    QWidget *Disquesframe;
+    TDisquesframe *Disquesframe;
     QWidget *OptionsFrame;
     QWidget *aproposFrame;
     QLabel *StatusBar1;
@@ -59,6 +60,12 @@ public:
     // True when the disc page was shown last; chooses the image of the
     // "Sortir" and "Retour" buttons.
     bool BasePageIsDiscs = false;
+
+    // Empties the disc list and fills it with the clip list split into
+    // discs; a clip that stops the split is told in a message box.
+    void SplitIntoDiscs();
+    // Shows the split's message (a message box unless replaced).
+    std::function<void(const QString &text)> ShowSplitMessage;
 
     // The tools check of the first painting. Localiser: true when the three
     // tools are there (or were located); ConfirmMissing: true when the user
@@ -81,6 +88,9 @@ protected:
 private:
     void CreatePages(const TDeviceFactory &makeDevice);
     void ListenToList();
+    // The disc page: its buttons, its processing actions and its status.
+    TDisquesframe *CreateDiscPage();
+    void BindDiscPage();
     void CreateImages();
     void CreateActions();
     void BindButtons();

@@ -1,6 +1,7 @@
 #include "app/form1.h"
 #include "app/listeframe.h"
 #include "authoring/abort.h"
+#include "authoring/disquesframe.h"
 #include "clips/fichierlistbox.h"
 #include "preview/mediadevice.h"
 #include "widgets/actionlist.h"
@@ -178,8 +179,8 @@ TEST_F(Form1Test, CtrlDRunsDossierOnEveryPage)
 TEST_F(Form1Test, PagesStackAndSwitch)
 {
     TForm1 form(where);
-    for (QWidget *page : {static_cast<QWidget *>(form.ListeFrame), form.Disquesframe, form.OptionsFrame,
-                          form.aproposFrame})
+    for (QWidget *page : {static_cast<QWidget *>(form.ListeFrame), static_cast<QWidget *>(form.Disquesframe),
+                          form.OptionsFrame, form.aproposFrame})
         EXPECT_EQ(page->size(), QSize(684, 498)) << page->objectName().toStdString();
     EXPECT_EQ(form.ListeFrame->pos(), QPoint(0, 0));
     EXPECT_EQ(form.Disquesframe->x(), -800);

@@ -1,0 +1,43 @@
+// The burn thread of "Tous Disques": one pass over the disc list, burning
+// each disc that is ready for burning and not burnt when the pass reaches
+// it. It shows nothing, logs nothing and sets no mark. It is never waited
+// for: it keeps itself alive until its pass ends.
+#pragma once
+
+#include "authoring/disclist.h"
+#include "prefs/settings.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class TBurnThread : public std::enable_shared_from_this<TBurnThread>
+{
+public:
+    using TBurnStep = std::function<uint8_t(const TDisque &disc, const TSettings &settings)>;
+
+    // Starts the pass at once on a detached thread. The settings are copied
+    // now: the main thread may change its own while the burner runs.
+    static std::shared_ptr<TBurnThread> Start(std::shared_ptr<const TDiscList> discList, const TSettings &settings,
+                                              TBurnStep burn);
+
+    bool Finished() const;
+    // True once the pass has ended, false when timeoutMs passed first.
+    bool WaitFor(int timeoutMs) const;
+
+    std::shared_ptr<const TDiscList> DiscList;
+    // The disc the pass is looking at; kept alive while it is burnt.
+    TDiscPtr CurrentDisc;
+
+private:
+    TBurnThread(std::shared_ptr<const TDiscList> discList, const TSettings &settings, TBurnStep burn);
+    void Execute();
+
+    TSettings FSettings;
+    TBurnStep FBurn;
+    mutable std::mutex FMutex;
+    mutable std::condition_variable FEnded;
+    bool FFinished = false;
+};

@@ -1,0 +1,223 @@
+// The disc page in the main window: the split of "Disques", the processing
+// actions, and closing the window while a batch runs. Also saves a picture
+// of the disc page for a person to look at.
+#include "app/form1.h"
+#include "app/listeframe.h"
+#include "authoring/abort.h"
+#include "authoring/disquesframe.h"
+#include "clips/fichierlistbox.h"
+#include "faketoolrecord.h"
+#include "testclips.h"
+#include "widgets/superaction.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <optional>
+
+namespace {
+
+constexpr int64_t GB = 1'000'000'000;
+
+class Form1DiscsTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(tmp.isValid());
+        previousFolder = QDir::currentPath();
+        QDir::setCurrent(tmp.path());
+        QDir(tmp.path()).mkpath(QStringLiteral("bin"));
+        for (const char *folder : {"flux", "meta", "avchd", "clips/Vacances"})
+            QDir(tmp.path()).mkpath(QString::fromLatin1(folder));
+        where.ExeName = tmp.filePath(QStringLiteral("bin/tavrel"));
+        where.HiveFile = tmp.filePath(QStringLiteral("registry.reg"));
+        Settings = TSettings();
+        AbortRequested = false;
+        form = std::make_unique<TForm1>(where);
+        form->Localiser = [] { return true; };
+        form->ShowSplitMessage = [this](const QString &text) { messages << text; };
+        form->show();
+        // The first showing loaded the settings: the test's own come after.
+        Settings.eac3tofile = Settings.tsMuxerFile = Settings.ImgBurnFile = FakeToolPath();
+        Settings.DossierFlux = tmp.filePath(QStringLiteral("flux/"));
+        Settings.Dossiermeta = tmp.filePath(QStringLiteral("meta/"));
+        Settings.DossierAVCHD = tmp.filePath(QStringLiteral("avchd/"));
+        Settings.DeleteMeta = Settings.DeleteFlux = false;
+    }
+
+    void TearDown() override
+    {
+        if (form) {
+            if (auto thread = form->Disquesframe->Processor.BurnThread())
+                EXPECT_TRUE(thread->WaitFor(30'000));
+        }
+        form.reset();
+        QDir::setCurrent(previousFolder);
+    }
+
+    void AddClip(const QString &name, int64_t size, int64_t duration = 100 * Second)
+    {
+        form->ListeFrame->lb->AddFile(MakeClip(tmp.filePath(QStringLiteral("clips/Vacances/") + name), size, duration),
+                                      false);
+    }
+
+    QString RecordFile() const { return tmp.filePath(QStringLiteral("record")); }
+
+    void WhenToolRuns(const std::function<void()> &action)
+    {
+        auto *timer = new QTimer(form.get());
+        timer->setInterval(5);
+        QObject::connect(timer, &QTimer::timeout, form.get(), [this, timer, action] {
+            if (!QFile::exists(RecordFile()))
+                return;
+            timer->stop();
+            action();
+        });
+        timer->start();
+    }
+
+    TDisquesframe *Page() const { return form->Disquesframe; }
+
+    // Steers the fake tool until the fixture is gone: the burn thread may
+    // still start it after the test body.
+    void UseTool(const QString &actions, const QString &recordFile = {})
+    {
+        env.reset();
+        env.emplace(actions, recordFile);
+    }
+
+    QTemporaryDir tmp;
+    std::optional<FakeToolEnv> env;
+    QString previousFolder;
+    TPrefsLocation where;
+    std::unique_ptr<TForm1> form;
+    QStringList messages;
+};
+
+TEST_F(Form1DiscsTest, DisquesSplitsTheClipListOnTheDiscPage)
+{
+    AddClip(QStringLiteral("a.m2ts"), 3 * GB);
+    AddClip(QStringLiteral("b.m2ts"), 3 * GB);
+    AddClip(QStringLiteral("c.m2ts"), 1 * GB);
+    form->saDisques->Execute();
+    EXPECT_EQ(Page()->x(), 0);
+    EXPECT_TRUE(form->BasePageIsDiscs);
+    ASSERT_EQ(Page()->lbDisques->count(), 2);
+    EXPECT_EQ(Page()->lbDisques->item(0)->text(), QStringLiteral("Vacances : Disque 01"));
+    EXPECT_EQ(Page()->lbDisques->item(1)->text(), QStringLiteral("Vacances : Disque 02"));
+    EXPECT_EQ(Page()->labDisques->text(), QStringLiteral("2 disques"));
+    EXPECT_EQ(Page()->labTitre->text(), QStringLiteral("Disque 01"));
+    EXPECT_EQ(Page()->DisqueActuelBtn->text(), QStringLiteral("Disque 01"));
+    EXPECT_TRUE(messages.isEmpty());
+
+    // Each showing splits again: earlier marks are gone.
+    Page()->cbBurnt->setChecked(true);
+    form->saListe->Execute();
+    form->saDisques->Execute();
+    EXPECT_FALSE(Page()->cbBurnt->isChecked());
+
+    form->saVider->Execute();
+    EXPECT_EQ(Page()->lbDisques->count(), 0);
+    EXPECT_EQ(Page()->labDisques->text(), QStringLiteral("Aucun disque"));
+    EXPECT_FALSE(form->saDisqueActuel->isEnabled());
+}
+
+TEST_F(Form1DiscsTest, OversizeClipStopsTheSplitWithAMessage)
+{
+    AddClip(QStringLiteral("a.m2ts"), 3 * GB);
+    AddClip(QStringLiteral("b.m2ts"), 3 * GB);
+    AddClip(QStringLiteral("c.m2ts"), 5 * GB);
+    form->saDisques->Execute();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0], QStringLiteral("Erreur: la taille de ") + tmp.filePath(QStringLiteral("clips/Vacances/c.m2ts"))
+                               + QStringLiteral(" dépasse 4600000000"));
+    ASSERT_EQ(Page()->lbDisques->count(), 1);
+    EXPECT_EQ(Page()->labDisques->text(), QStringLiteral("Un disque"));
+}
+
+TEST_F(Form1DiscsTest, InterrompreDuringDemux)
+{
+    UseTool(QStringLiteral("sleep:30"), RecordFile());
+    AddClip(QStringLiteral("a.m2ts"), 3 * GB);
+    form->saDisques->Execute();
+    bool buttonsSwapped = false;
+    WhenToolRuns([&] {
+        buttonsSwapped = Page()->AnnulerBtn->isVisible() && !Page()->DisqueActuelBtn->isVisible()
+                         && !Page()->TousDisquesBtn->isVisible() && !Page()->GraverBtn->isVisible();
+        form->saAbort->Execute();
+    });
+    form->saDisqueActuel->Execute();
+    EXPECT_TRUE(buttonsSwapped);
+    EXPECT_EQ(form->StatusBar1->text(), QStringLiteral("L'exécution de eac3to a été interrompue"));
+    EXPECT_EQ(form->StatusColour(), QColor(255, 255, 0));
+    const FakeToolRecord record = ReadFakeToolRecord(RecordFile());
+    ASSERT_TRUE(record.found);
+    EXPECT_EQ(kill(record.pid, 0), -1);
+    EXPECT_FALSE(Page()->cbReadyForMux->isChecked());
+    EXPECT_TRUE(Page()->DisqueActuelBtn->isVisible());
+    EXPECT_FALSE(Page()->AnnulerBtn->isVisible());
+    EXPECT_EQ(Page()->DisqueActuelBtn->text(), QStringLiteral("Disque 01"));
+}
+
+TEST_F(Form1DiscsTest, ClosingDuringAllDiscsStopsTheToolAndSaves)
+{
+    UseTool(QStringLiteral("sleep:30"), RecordFile());
+    AddClip(QStringLiteral("a.m2ts"), 3 * GB);
+    AddClip(QStringLiteral("b.m2ts"), 3 * GB);
+    form->saDisques->Execute();
+    Settings.PrefsMode = pmNormal;
+    WhenToolRuns([&] { form->close(); });
+    QElapsedTimer clock;
+    clock.start();
+    form->saTousDisques->Execute();
+    EXPECT_LT(clock.elapsed(), 20'000);
+    EXPECT_FALSE(form->isVisible());
+    const FakeToolRecord record = ReadFakeToolRecord(RecordFile());
+    ASSERT_TRUE(record.found);
+    EXPECT_EQ(kill(record.pid, 0), -1);
+    EXPECT_EQ(form->StatusBar1->text(), QStringLiteral("L'exécution de eac3to a été interrompue"));
+    // The loop stopped: the second disc was never demultiplexed.
+    ASSERT_EQ(Page()->Discs->Count(), 2);
+    EXPECT_TRUE(Page()->Discs->At(1)->StreamBase.isEmpty());
+    TSettings saved;
+    ASSERT_TRUE(LoadSettings(saved, QSize(1920, 1080), nullptr, where));
+    EXPECT_EQ(saved.PrefsMode, pmNormal);
+    EXPECT_EQ(saved.eac3tofile, FakeToolPath());
+}
+
+TEST_F(Form1DiscsTest, PictureOfTheDiscPage)
+{
+    UseTool(QStringLiteral("streams,progress"));
+    AddClip(QStringLiteral("00001.m2ts"), 4 * GB, 1500 * Second);
+    AddClip(QStringLiteral("00002.m2ts"), 4 * GB, 1600 * Second);
+    AddClip(QStringLiteral("00003.m2ts"), 2 * GB, 725 * Second);
+    AddClip(QStringLiteral("00004.m2ts"), 2 * GB, 3000 * Second);
+    form->saDisques->Execute();
+    ASSERT_EQ(Page()->lbDisques->count(), 3);
+    Page()->lbDisques->SetActive(2);
+    form->saDisqueActuel->Execute();
+    EXPECT_EQ(form->StatusBar1->text(), QStringLiteral("Prêt"));
+    EXPECT_TRUE(Page()->cbReadyForMux->isChecked());
+    EXPECT_TRUE(Page()->cbBurnt->isChecked());
+    EXPECT_TRUE(Page()->Memo1->toPlainText().contains(QStringLiteral("done")));
+    EXPECT_EQ(Page()->labDuree->text(), QStringLiteral("Durée: 1h 02mn 05s"));
+
+    QDir().mkpath(QStringLiteral(TAVREL_SCREENSHOT_DIR));
+    const QString file = QStringLiteral(TAVREL_SCREENSHOT_DIR "/disques.png");
+    ASSERT_TRUE(form->grab().save(file));
+    std::printf("picture: %s\n", qPrintable(file));
+}
+
+} // namespace
