@@ -2,6 +2,7 @@
 
 #include "clips/fichierlistbox.h"
 #include "preview/timeformats.h"
+#include "widgets/pagebutton.h"
 
 #include <QLabel>
 #include <QStyledItemDelegate>
@@ -24,17 +25,6 @@ private:
 };
 
 }  // namespace
-
-QToolButton *NewPageButton(QWidget *parent, const char *name, int x, int y)
-{
-    auto *button = new QToolButton(parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(x, y, 108, 36);
-    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    button->setIconSize(QSize(25, 25));
-    button->setAutoRaise(false);
-    return button;
-}
 
 TListeFrame::TListeFrame(QWidget *parent, const TDeviceFactory &makeDevice) : QFrame(parent)
 {

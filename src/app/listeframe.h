@@ -33,6 +33,3 @@ public:
     // Shows the number of clips and their total duration under the list.
     void lbCountsChange(int iselcount, int icount);
 };
-
-// An image button of the page rows: 108 × 36, picture beside the caption.
-QToolButton *NewPageButton(QWidget *parent, const char *name, int x, int y);

@@ -1,6 +1,7 @@
 #include "authoring/disquesframe.h"
 
 #include "authoring/disctexts.h"
+#include "widgets/pagebutton.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -13,17 +14,6 @@
 #include <QToolButton>
 
 namespace {
-
-// An image button of the page: 108 × 36, picture beside the caption.
-QToolButton *NewButton(QWidget *parent, const char *name, int x, int y)
-{
-    auto *button = new QToolButton(parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(x, y, 108, 36);
-    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    button->setIconSize(QSize(25, 25));
-    return button;
-}
 
 QLabel *NewLabel(QWidget *parent, const char *name, int x, int y)
 {
@@ -81,12 +71,12 @@ TDisquesframe::TDisquesframe(QWidget *parent, const TSettings &settings, TDiscSt
     Bevel1->setFrameShadow(QFrame::Sunken);
     Bevel1->setGeometry(0, 62, 684, 2);
 
-    parentFichiersBtn = NewButton(this, "parentFichiersBtn", 8, 8);
-    parentAVCHDBtn = NewButton(this, "parentAVCHDBtn", 120, 8);
-    ListeBtn = NewButton(this, "ListeBtn", 232, 8);
-    OptionsBtn = NewButton(this, "OptionsBtn", 344, 8);
-    AproposBtn = NewButton(this, "AproposBtn", 456, 8);
-    QuitterBtn = NewButton(this, "QuitterBtn", 568, 8);
+    parentFichiersBtn = NewPageButton(this, "parentFichiersBtn", 8, 8);
+    parentAVCHDBtn = NewPageButton(this, "parentAVCHDBtn", 120, 8);
+    ListeBtn = NewPageButton(this, "ListeBtn", 232, 8);
+    OptionsBtn = NewPageButton(this, "OptionsBtn", 344, 8);
+    AproposBtn = NewPageButton(this, "AproposBtn", 456, 8);
+    QuitterBtn = NewPageButton(this, "QuitterBtn", 568, 8);
 
     lbDisques = new TObjetListBox(this);
     lbDisques->setObjectName(QStringLiteral("lbDisques"));
@@ -147,10 +137,10 @@ TDisquesframe::TDisquesframe(QWidget *parent, const TSettings &settings, TDiscSt
     Gauge->setPalette(fill);
     Gauge->hide();
 
-    DisqueActuelBtn = NewButton(this, "DisqueActuelBtn", 256, 448);
-    TousDisquesBtn = NewButton(this, "TousDisquesBtn", 400, 448);
-    GraverBtn = NewButton(this, "GraverBtn", 544, 448);
-    AnnulerBtn = NewButton(this, "AnnulerBtn", 544, 448);
+    DisqueActuelBtn = NewPageButton(this, "DisqueActuelBtn", 256, 448);
+    TousDisquesBtn = NewPageButton(this, "TousDisquesBtn", 400, 448);
+    GraverBtn = NewPageButton(this, "GraverBtn", 544, 448);
+    AnnulerBtn = NewPageButton(this, "AnnulerBtn", 544, 448);
     AnnulerBtn->hide();
 
     ClearDiscDetails();
