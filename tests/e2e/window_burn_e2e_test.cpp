@@ -38,7 +38,7 @@ protected:
         QDir::setCurrent(tmp.path());
         for (const char *folder : {"bin", "tools", "flux", "meta", "avchd", "clips/Vacances"})
             ASSERT_TRUE(QDir(tmp.path()).mkpath(QString::fromLatin1(folder)));
-        for (const char *clip : {"small1s.m2ts", "small3s.m2ts"})
+        for (const char *clip : {"small1s.m2ts", "small3s.m2ts", "videoonly.m2ts"})
             ASSERT_TRUE(QFile::copy(QStringLiteral(TAVREL_FIXTURE_DIR "/") + QLatin1String(clip),
                                     tmp.filePath(QStringLiteral("clips/Vacances/") + QLatin1String(clip))))
                 << "missing fixture " << clip;
@@ -105,8 +105,8 @@ protected:
         while ((opened < 0 || lb->Busy()) && clock.elapsed() < 30'000)
             QApplication::processEvents(QEventLoop::AllEvents, 10);
         lb->OnOpenEnd = end;
-        ASSERT_EQ(opened, 2);
-        ASSERT_EQ(lb->count(), 2);
+        ASSERT_EQ(opened, 3);
+        ASSERT_EQ(lb->count(), 3);
     }
 
     TDisquesframe *Page() const { return form->Disquesframe; }
@@ -150,7 +150,7 @@ TEST_F(WindowBurnTest, ClipsBecomeDiscFoldersAndImagesThroughTheWindow)
     EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join(u'\n'));
     ASSERT_EQ(Page()->Discs->Count(), 1);
     const TDiscPtr disc = Page()->Discs->At(0);
-    ASSERT_EQ(disc->Clips.size(), 2);
+    ASSERT_EQ(disc->Clips.size(), 3);
     EXPECT_EQ(disc->VolumeLabel(), QStringLiteral("Vacances - Disque 01"));
 
     form->saTousDisques->Execute();
