@@ -87,12 +87,19 @@ bool TDiscProcessor::Demux(TdecoupeDisque &disc)
         OnDemuxOutput(o, e, a);
     });
     FView.HideGauge();
+    return ReportStep(result, QStringLiteral("eac3to"));
+}
+
+// Shows how a demux or mux step of the tool ended, when it did not succeed.
+bool TDiscProcessor::ReportStep(uint8_t result, const QString &tool)
+{
     if (result == srInterrupted) {
-        FView.ShowStatus(QStringLiteral("L'exécution de eac3to a été interrompue"), ssInterrupted);
+        FView.ShowStatus(QStringLiteral("L'exécution de ") + tool + QStringLiteral(" a été interrompue"),
+                         ssInterrupted);
         return false;
     }
     if (result != srDone) {
-        FView.ShowStatus(QStringLiteral("Erreur pendant l'exécution de eac3to"), ssError);
+        FView.ShowStatus(QStringLiteral("Erreur pendant l'exécution de ") + tool, ssError);
         return false;
     }
     return true;
@@ -105,15 +112,7 @@ bool TDiscProcessor::Mux(TdecoupeDisque &disc)
     const uint8_t result = FSteps.Mux(disc, FSettings, [this](const QByteArray &o, const QByteArray &e, bool &a) {
         OnMuxOutput(o, e, a);
     });
-    if (result == srInterrupted) {
-        FView.ShowStatus(QStringLiteral("L'exécution de tsMuxeR a été interrompue"), ssInterrupted);
-        return false;
-    }
-    if (result != srDone) {
-        FView.ShowStatus(QStringLiteral("Erreur pendant l'exécution de tsMuxeR"), ssError);
-        return false;
-    }
-    return true;
+    return ReportStep(result, QStringLiteral("tsMuxeR"));
 }
 
 void TDiscProcessor::Burn(TdecoupeDisque &disc)

@@ -90,6 +90,7 @@ public:
 private:
     bool Demux(TdecoupeDisque &disc);
     bool Mux(TdecoupeDisque &disc);
+    bool ReportStep(uint8_t result, const QString &tool);
     void Burn(TdecoupeDisque &disc);
     void SetMark(const TDiscPtr &disc, TDiscMark mark);
     // Runs work between SetProcessing(true) and SetProcessing(false),
