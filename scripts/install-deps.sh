@@ -20,8 +20,12 @@ packages=(
   # tests: framework, fixture clips, independent readers of what we write
   googletest libgtest-dev libgmock-dev ffmpeg
   libbluray-bin libbluray-dev libudfread-dev udftools p7zip-full
-  # screenshots and UI runs without a display
-  xvfb xauth
+  # screenshots and UI runs without a display; the installed program driven
+  # from outside (window search, keys, window dumps compared and converted)
+  xvfb xauth xdotool x11-apps imagemagick
+  # install and package: icon sizes drawn from the SVG, validators of the
+  # desktop entry and the AppStream metainfo, the Debian package tools
+  librsvg2-bin desktop-file-utils appstream dpkg-dev
   # freedesktop icons for the action buttons
   adwaita-icon-theme
   # fixed layouts use metric-compatible fonts

@@ -12,6 +12,8 @@ int main(int argc, char *argv[])
     // Once per process, before any clip is probed or played.
     gst_init(&argc, &argv);
     QApplication app(argc, argv);
+    // Lets the desktop match the window with the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("fr.morvek.Tavrel"));
     TImageList::ChooseIconTheme();
     TForm1 form;
     form.show();
