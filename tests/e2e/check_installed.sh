@@ -63,13 +63,32 @@ start_x_server() {
 }
 
 # The window's picture, as an X window dump.
-dump() { xwd -silent -id "$window" >"$1"; }
+dump() {
+    xwd -silent -id "$window" >"$1" 2>/dev/null || fail "the window is gone: $(cat "$work/tavrel.log")"
+}
+
+# Top-level windows shown besides the main window. Without a window
+# manager every top-level window is a child of the root window, and the
+# server is private, so all of them are Tavrel's.
+other_windows() {
+    local root_window
+    root_window=$(printf '%d' "$(xwininfo -root | sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p')")
+    xdotool search --onlyvisible --maxdepth 1 '' 2>/dev/null | { grep -vx -e "$root_window" -e "$window" || true; } | xargs
+}
+
+# Fails as soon as another window (a dialog) shows.
+check_alone() {
+    local others
+    others=$(other_windows)
+    [ -z "$others" ] || fail "windows shown besides the main window: $others ($(xdotool getwindowname $others | xargs))"
+}
 
 # Waits until the window shows a picture that holds still, then keeps it.
 wait_for_still_picture() {
     dump "$work/a.xwd"
     while :; do
         sleep 0.2
+        check_alone
         dump "$work/b.xwd"
         if cmp -s "$work/a.xwd" "$work/b.xwd" \
             && [ "$(convert "xwd:$work/b.xwd" -format %k info:)" -gt 1 ]; then
@@ -88,7 +107,7 @@ wait_for_picture() {
         local now=other
         cmp -s "$work/now.xwd" "$file" && now=same
         [ "$now" = "$wanted" ] && return
-        kill -0 "$app" 2>/dev/null || fail "tavrel ended"
+        check_alone
         sleep 0.2
     done
 }
@@ -99,8 +118,7 @@ check_start() {
     chmod 700 "$work/runtime"
     env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" LANG=C.UTF-8 \
         DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb "$root/bin/tavrel" >"$work/tavrel.log" 2>&1 &
-    app=$!
-    pids+=("$app")
+    pids+=($!)
 
     window=$(xdotool search --sync --onlyvisible --name "^$title\$" | head -n 1)
     wait_for_still_picture "$work/list.xwd"
@@ -112,16 +130,11 @@ check_start() {
     wait_for_still_picture "$work/about.xwd"
     convert "xwd:$work/about.xwd" "$out_dir/installed_about.png"
 
-    # Without a window manager every top-level window is a child of the
-    # root window; the server is private, so all of them are Tavrel's.
-    local root_window shown
-    root_window=$(printf '%d' "$(xwininfo -root | sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p')")
-    shown=$(xdotool search --onlyvisible --maxdepth 1 '' 2>/dev/null | grep -vx "$root_window" | sort -u | xargs)
-    [ "$shown" = "$window" ] || fail "windows shown besides the main window: $shown"
+    check_alone
 
     xdotool key F1
     wait_for_picture same "$work/list.xwd"
-    kill -0 "$app" 2>/dev/null || fail "tavrel ended: $(cat "$work/tavrel.log")"
+    check_alone
 }
 
 check_layout
