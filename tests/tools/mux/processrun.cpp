@@ -8,7 +8,7 @@
 
 extern char** environ;
 
-TProcessResult runProcess(const std::vector<std::string>& argv) {
+TProcessResult runProcess(const std::vector<std::string>& argv, const std::string& folder) {
   TProcessResult result;
   int outPipe[2], errPipe[2];
   if (pipe(outPipe) != 0) return result;
@@ -20,6 +20,7 @@ TProcessResult runProcess(const std::vector<std::string>& argv) {
   posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
   posix_spawn_file_actions_addclose(&actions, outPipe[0]);
   posix_spawn_file_actions_addclose(&actions, errPipe[0]);
+  if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);

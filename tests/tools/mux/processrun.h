@@ -11,4 +11,5 @@ struct TProcessResult {
   std::string err;
 };
 
-TProcessResult runProcess(const std::vector<std::string>& argv);
+// `folder`, when given, is the program's current folder.
+TProcessResult runProcess(const std::vector<std::string>& argv, const std::string& folder = {});

@@ -30,7 +30,7 @@ protected:
     // Entry points every half second, with packet numbers crossing several
     // 2^17 boundaries and times crossing coarse time steps.
     for (uint32_t i = 0; i < 1200; ++i)
-      clip_.entryPoints.push_back({90000 + uint64_t(i) * 45000, i * 333, 100000 + i});
+      clip_.entryPoints.push_back({90000 + uint64_t(i) * 45000, i * 333, i * 333 + 100});
     clip_.chapterTimes45 = {45000, 45000 + 45 * 70120, 45000 + 45 * 140240};
   }
   void TearDown() override { fs::remove_all(root_); }
