@@ -141,10 +141,7 @@ bool TVideoStream::readPicture(TPicture& picture) {
 }
 
 bool TVideoStream::pairsWith(const TPicture& first, const TPicture& second) const {
-  return first.slice.fieldPic && second.slice.fieldPic &&
-         first.slice.bottomField != second.slice.bottomField &&
-         first.slice.frameNum == second.slice.frameNum && !second.slice.idr() &&
-         !second.slice.hasMmco5;
+  return isSecondField(first.slice, second.slice);
 }
 
 // Writes the access unit delimiter (and the parameter sets) into the
