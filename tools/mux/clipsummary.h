@@ -46,6 +46,12 @@ struct TClipSummary {
   std::vector<uint32_t> chapterTimes45;  // playlist marks, absolute times
 };
 
+// Movie objects of MovieObject.bdmv, as index.bdmv refers to them.
+constexpr uint16_t kTitleObject = 0;
+constexpr uint16_t kFirstPlayObject = 1;
+constexpr uint16_t kTopMenuObject = 2;
+constexpr uint16_t kMovieObjectCount = 3;
+
 std::vector<uint8_t> buildIndexFile(const TClipSummary& clip);
 std::vector<uint8_t> buildMovieObjectFile(const TClipSummary& clip);
 std::vector<uint8_t> buildPlaylistFile(const TClipSummary& clip);

@@ -306,6 +306,39 @@ TEST_F(MuxStream, NoTenMillisecondsExceedTheRecordingRate) {
   EXPECT_GE(busiest * 192, bytesPerSecond / 100 - 2 * 192);  // and the rate is used
 }
 
+// libbluray's navigation machine: the first play object starts the title,
+// which plays the playlist; the top menu starts it again.
+TEST_F(MuxStream, FirstPlayAndTopMenuLeadToTheTitle) {
+  BLURAY* bd = bd_open(disc_.c_str(), nullptr);
+  ASSERT_NE(bd, nullptr);
+  ASSERT_EQ(bd_play(bd), 1);
+  std::vector<std::pair<uint32_t, uint32_t>> events;  // title and playlist events
+  std::vector<unsigned char> buffer(6144);
+  int64_t read = 0;
+  auto run = [&](int rounds) {
+    for (int i = 0; i < rounds; ++i) {
+      BD_EVENT event{};
+      int got = bd_read_ext(bd, buffer.data(), int(buffer.size()), &event);
+      if (got < 0) break;
+      read += got;
+      if (event.event == BD_EVENT_TITLE || event.event == BD_EVENT_PLAYLIST)
+        events.push_back({event.event, event.param});
+    }
+  };
+  run(200);
+  EXPECT_GT(read, 0);
+  ASSERT_GE(events.size(), 2u);
+  EXPECT_EQ(events[events.size() - 2], std::make_pair(uint32_t(BD_EVENT_TITLE), 1u));
+  EXPECT_EQ(events.back(), std::make_pair(uint32_t(BD_EVENT_PLAYLIST), 0u));
+  events.clear();
+  ASSERT_EQ(bd_menu_call(bd, -1), 1);
+  run(200);
+  ASSERT_GE(events.size(), 3u);
+  EXPECT_EQ(events.front(), std::make_pair(uint32_t(BD_EVENT_TITLE), 0u));  // the top menu
+  EXPECT_EQ(events.back(), std::make_pair(uint32_t(BD_EVENT_PLAYLIST), 0u));
+  bd_close(bd);
+}
+
 // Decoding times of the video in the file, from its PES headers.
 std::vector<int64_t> videoDecodeTimes(const std::vector<TPacket>& packets) {
   std::vector<int64_t> times;
