@@ -23,23 +23,6 @@ namespace {
 const std::string kBin = TAVREL_BIN_DIR;
 const fs::path kFixtures = TAVREL_FIXTURE_DIR;
 
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void writeFile(const fs::path& path, const std::string& data) {
-  std::ofstream(path, std::ios::binary) << data;
-}
-
-void ffmpeg(std::vector<std::string> args) {
-  args.insert(args.begin(), {"ffmpeg", "-nostdin", "-v", "error", "-y"});
-  TProcessResult r = runProcess(args);
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-}
-
 // One transport packet of a file of 192-byte source packets.
 struct TPacket {
   uint32_t ats = 0;

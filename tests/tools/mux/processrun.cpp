@@ -1,12 +1,34 @@
 #include "processrun.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <sstream>
+
 extern char** environ;
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void writeFile(const std::string& path, const std::string& data) {
+  std::ofstream(path, std::ios::binary) << data;
+}
+
+void ffmpeg(std::vector<std::string> args) {
+  args.insert(args.begin(), {"ffmpeg", "-nostdin", "-v", "error", "-y"});
+  TProcessResult r = runProcess(args);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+}
 
 TProcessResult runProcess(const std::vector<std::string>& argv, const std::string& folder) {
   TProcessResult result;
