@@ -45,8 +45,9 @@ std::vector<uint8_t> ac3Descriptors(const std::vector<uint8_t>& frame) {
   if (frame.size() < 7) return d;
   uint8_t fscod = frame[4] >> 6, bitRateCode = (frame[4] & 0x3F) >> 1;
   uint8_t bsid = frame[5] >> 3, bsmod = frame[5] & 0x07, acmod = frame[6] >> 5;
-  d.insert(d.end(), {0x81, 3, uint8_t(fscod << 5 | bsid), uint8_t(bitRateCode << 2),
-                     uint8_t(bsmod << 5 | acmod << 1 | 1)});  // surround not indicated; full service
+  d.insert(d.end(), {0x81, 4, uint8_t(fscod << 5 | bsid), uint8_t(bitRateCode << 2),
+                     uint8_t(bsmod << 5 | acmod << 1 | 1),  // surround not indicated; full service
+                     0xFF});                                // language code: deprecated, all ones
   return d;
 }
 
@@ -129,9 +130,8 @@ public:
   };
 
   // Writes one PES packet; says where its packets went.
-  TPesPlace writePes(uint16_t pid, const std::vector<uint8_t>& header,
-                                         const uint8_t* payload, size_t size, uint64_t earliest,
-                                         bool entryPoint) {
+  TPesPlace writePes(uint16_t pid, const std::vector<uint8_t>& header, const uint8_t* payload,
+                     size_t size, uint64_t earliest, bool entryPoint) {
     uint64_t t = slot(earliest, entryPoint);
     uint32_t first = writer_.packetCount();
     // The header goes in the first packet with as much payload as fits.

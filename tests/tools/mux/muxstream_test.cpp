@@ -173,10 +173,10 @@ TEST_F(MuxStream, PmtCarriesCopyControlAndStreamDescriptors) {
   EXPECT_EQ(pmt.streams[0x1100].first, 0x81);
   EXPECT_EQ(descriptor(pmt.streams[0x1100].second, 0x05), "\x05\x04" "AC-3");
   // AC-3 descriptor from the stream's header: 48 kHz, bsid 8, 192 kbit/s
-  // (code 10), bsmod 0, 2/0 channels, full service.
+  // (code 10), bsmod 0, 2/0 channels, full service, no language code.
   std::string ac3 = readFile(work_ / "cam.ac3");
   ASSERT_EQ(uint8_t(ac3[5]) >> 3, 8);
-  EXPECT_EQ(descriptor(pmt.streams[0x1100].second, 0x81), bytes({0x81, 3, 0x08, 10 << 2, 2 << 1 | 1}));
+  EXPECT_EQ(descriptor(pmt.streams[0x1100].second, 0x81), bytes({0x81, 4, 0x08, 10 << 2, 2 << 1 | 1, 0xFF}));
 }
 
 TEST_F(MuxStream, SitDescribesAPartialStreamAtTheRecordingRate) {
