@@ -14,6 +14,7 @@ namespace udf {
 enum FileType : uint8_t {
   FileTypeDirectory = 4,
   FileTypeRegular = 5,
+  FileTypeRealTime = 249,  // audio-visual data read at a steady rate
   FileTypeMetadata = 250,
   FileTypeMetadataMirror = 251,
 };

@@ -19,20 +19,21 @@ namespace {
 
 constexpr uint32_t VrsStart = 16;
 constexpr uint32_t MainVds = 32;
-constexpr uint32_t ReserveVds = 48;
 constexpr uint32_t VdsLength = 16;
 constexpr uint32_t IntegrityStart = 64;
 constexpr uint32_t IntegrityLength = 2;
-constexpr uint32_t AnchorSector = 256;
+constexpr uint32_t AnchorSector = 256;  // also the distance of the middle anchor from the last sector
 constexpr uint32_t PartitionStart = 272;
 // Blocks inside the physical partition.
 constexpr uint32_t MetadataFileEntry = 0;
 constexpr uint32_t MirrorFileEntry = 1;
 constexpr uint32_t MetadataStart = 16;
-// The metadata partition grows in allocation units; extents start on
-// alignment units (one ECC block of a DVD), and the volume ends on one.
+// The metadata partition grows in allocation units; the mirror, the
+// reserve sequence, stream files and the BACKUP copies start on alignment
+// units (one 32 KB ECC block of a DVD), and the volume ends on one.
 constexpr uint32_t MetadataUnit = 32;
 constexpr uint32_t AlignmentUnit = 16;
+static_assert(PartitionStart % AlignmentUnit == 0, "blocks and sectors share the ECC grid");
 // Unique ids 1 to 15 are reserved; the root has 0.
 constexpr uint64_t FirstUniqueId = 16;
 
@@ -54,6 +55,31 @@ uint16_t LinkCount(const TUdfNode& node) {
   for (const auto& child : node.children)
     if (child->isDirectory) ++links;
   return links;
+}
+
+bool EndsWith(const TUcs2& name, const TUcs2& end) {
+  if (name.size() < end.size()) return false;
+  for (size_t i = 0; i < end.size(); ++i) {
+    char16_t c = name[name.size() - end.size() + i];
+    if ((c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c) != end[i]) return false;
+  }
+  return true;
+}
+
+// Audio-visual streams are recorded as real-time files, each on its own
+// ECC blocks so that a player reads no block of another file with them.
+bool IsStreamFile(const TUdfNode& node) { return !node.isDirectory && EndsWith(node.name, u".m2ts"); }
+
+// Files with content in tree order: the originals, and apart the copies
+// below a BACKUP folder, so that a damaged ECC block never holds both.
+void CollectFiles(TUdfNode& node, bool inBackup, std::vector<TUdfNode*>& originals,
+                  std::vector<TUdfNode*>& backups) {
+  if (!node.isDirectory) {
+    if (node.size) (inBackup ? backups : originals).push_back(&node);
+    return;
+  }
+  for (auto& child : node.children)
+    CollectFiles(*child, inBackup || (child->isDirectory && child->name == u"BACKUP"), originals, backups);
 }
 
 const TUdfNode* LargestFile(const TUdfNode& node) {
@@ -97,13 +123,14 @@ uint32_t TUdfImage::PlaceMetadata(TUdfNode& node, uint32_t next, uint64_t& uniqu
   return next;
 }
 
-uint32_t TUdfImage::PlaceContents(TUdfNode& node, uint32_t next) {
-  if (!node.isDirectory) {
-    node.dataLength = node.size;
-    node.dataBlock = node.size ? next : 0;
-    return next + static_cast<uint32_t>(BlocksFor(node.size));
+uint32_t TUdfImage::PlaceContents(const std::vector<TUdfNode*>& files, uint32_t next) {
+  for (TUdfNode* file : files) {
+    if (IsStreamFile(*file)) next = RoundUp(next, AlignmentUnit);
+    file->dataLength = file->size;
+    file->dataBlock = next;
+    next += static_cast<uint32_t>(BlocksFor(file->size));
+    pieces_.push_back({PartitionStart + file->dataBlock, BlocksFor(file->size) * BlockSize, nullptr, file});
   }
-  for (auto& child : node.children) next = PlaceContents(*child, next);
   return next;
 }
 
@@ -115,36 +142,37 @@ void TUdfImage::Place(const TUcs2& label) {
   uint32_t metadataUsed = PlaceMetadata(root_, 2, uniqueId);
   nextUniqueId_ = uniqueId;
   metadataBlocks_ = RoundUp(metadataUsed, MetadataUnit);
-
-  // The mirror comes right after the metadata, before the contents: a
-  // reader that measures the volume by its files' extents then finds only
-  // zeros and the closing anchor after the last file.
-  mirrorStart_ = MetadataStart + metadataBlocks_;
-  partitionLength_ = PlaceContents(root_, mirrorStart_ + metadataBlocks_);
-  // The last sector holds an anchor; the volume ends on an alignment unit.
-  uint32_t end = RoundUp(PartitionStart + partitionLength_ + 1, AlignmentUnit);
-  partitionLength_ = end - 1 - PartitionStart;
-  sectors_ = end;
-
   metadata_.assign(uint64_t(metadataBlocks_) * BlockSize, 0);
-  WriteMetadata(root_, root_);  // the root is its own parent
-  WriteHead(label);
-  tail_ = AnchorPointer(sectors_ - 1, MainVds, ReserveVds, VdsLength);
-  tail_.resize(BlockSize, 0);
 
+  // The physical partition: metadata, the files, the BACKUP copies, and the
+  // metadata mirror at its end, far from the metadata it stands in for.
+  // After it come the reserve volume descriptor sequence and the anchors
+  // 256 sectors before the end and on the last sector.
   pieces_.clear();
+  head_.assign(uint64_t(PartitionStart + MetadataStart) * BlockSize, 0);
   pieces_.push_back({0, head_.size(), &head_, nullptr});
   pieces_.push_back({PartitionStart + MetadataStart, metadata_.size(), &metadata_, nullptr});
-  std::vector<const TUdfNode*> files;
-  auto collect = [&files](const TUdfNode& node, auto& self) -> void {
-    if (!node.isDirectory && node.size) files.push_back(&node);
-    for (const auto& child : node.children) self(*child, self);
-  };
-  collect(root_, collect);
+  std::vector<TUdfNode*> originals, backups;
+  CollectFiles(root_, false, originals, backups);
+  uint32_t next = PlaceContents(originals, MetadataStart + metadataBlocks_);
+  next = PlaceContents(backups, RoundUp(next, AlignmentUnit));
+  mirrorStart_ = RoundUp(next, AlignmentUnit);
+  partitionLength_ = mirrorStart_ + metadataBlocks_;
   pieces_.push_back({PartitionStart + mirrorStart_, metadata_.size(), &metadata_, nullptr});
-  for (const TUdfNode* file : files)
-    pieces_.push_back({PartitionStart + file->dataBlock, BlocksFor(file->size) * BlockSize, nullptr, file});
-  pieces_.push_back({uint64_t(sectors_) - 1, tail_.size(), &tail_, nullptr});
+
+  reserveVds_ = PartitionStart + partitionLength_;  // on the ECC grid: both terms are
+  sectors_ = RoundUp(reserveVds_ + VdsLength + AnchorSector + 1, AlignmentUnit);
+  reserve_.assign(uint64_t(VdsLength) * BlockSize, 0);
+  pieces_.push_back({reserveVds_, reserve_.size(), &reserve_, nullptr});
+  for (auto [anchor, sector] : {std::pair{&middleAnchor_, sectors_ - 1 - AnchorSector},
+                                std::pair{&lastAnchor_, sectors_ - 1}}) {
+    *anchor = AnchorPointer(sector, MainVds, reserveVds_, VdsLength);
+    anchor->resize(BlockSize, 0);
+    pieces_.push_back({sector, anchor->size(), anchor, nullptr});
+  }
+
+  WriteMetadata(root_, root_);  // the root is its own parent
+  WriteHead(label);
 }
 
 void TUdfImage::WriteMetadata(const TUdfNode& node, const TUdfNode& parent) {
@@ -162,7 +190,7 @@ void TUdfImage::WriteMetadata(const TUdfNode& node, const TUdfNode& parent) {
     entry.linkCount = LinkCount(node);
     entry.ads = ContiguousAds(node.dataLength, node.dataBlock, false, MetadataPartition);
   } else {
-    entry.type = FileTypeRegular;
+    entry.type = IsStreamFile(node) ? FileTypeRealTime : FileTypeRegular;
     entry.longAds = true;
     entry.ads = ContiguousAds(node.dataLength, node.dataBlock, true, PhysicalPartition);
   }
@@ -201,22 +229,23 @@ void TUdfImage::WriteHead(const TUcs2& label) {
   place.mirrorFile = MirrorFileEntry;
   place.metadataSize = metadataBlocks_;
 
-  head_.assign(uint64_t(PartitionStart + MetadataStart) * BlockSize, 0);
   Put(head_, VrsStart, VolumeStructure("BEA01"));
   Put(head_, VrsStart + 1, VolumeStructure("NSR03"));
   Put(head_, VrsStart + 2, VolumeStructure("TEA01"));
-  for (uint32_t vds : {MainVds, ReserveVds}) {
-    Put(head_, vds, PrimaryVolume(vds, 1, ids));
-    Put(head_, vds + 1, ImplementationUseVolume(vds + 1, 2, ids));
-    Put(head_, vds + 2, Partition(vds + 2, 3, place));
-    Put(head_, vds + 3, LogicalVolume(vds + 3, 4, ids, place, IntegrityStart, IntegrityLength));
-    Put(head_, vds + 4, UnallocatedSpace(vds + 4, 5));
-    Put(head_, vds + 5, Terminating(vds + 5));
+  // The same sequence twice, each descriptor tagged with its own sector.
+  for (auto [area, vds] : {std::pair{&head_, MainVds}, std::pair{&reserve_, reserveVds_}}) {
+    uint32_t at = area == &head_ ? vds : 0;  // block of the sequence in its buffer
+    Put(*area, at, PrimaryVolume(vds, 1, ids));
+    Put(*area, at + 1, ImplementationUseVolume(vds + 1, 2, ids));
+    Put(*area, at + 2, Partition(vds + 2, 3, place));
+    Put(*area, at + 3, LogicalVolume(vds + 3, 4, ids, place, IntegrityStart, IntegrityLength));
+    Put(*area, at + 4, UnallocatedSpace(vds + 4, 5));
+    Put(*area, at + 5, Terminating(vds + 5));
   }
   TIntegrity integrity{nextUniqueId_, counts_.files, counts_.directories};
   Put(head_, IntegrityStart, LogicalVolumeIntegrity(IntegrityStart, ids, place, integrity));
   Put(head_, IntegrityStart + 1, Terminating(IntegrityStart + 1));
-  Put(head_, AnchorSector, AnchorPointer(AnchorSector, MainVds, ReserveVds, VdsLength));
+  Put(head_, AnchorSector, AnchorPointer(AnchorSector, MainVds, reserveVds_, VdsLength));
 
   Put(metadata_, 0, FileSet(ids, root_.entryBlock));
   Put(metadata_, 1, Terminating(1));

@@ -4,11 +4,13 @@
 // no more memory than their metadata.
 //
 // Layout (2048-byte sectors): system area, volume recognition sequence at
-// 16, main and reserve volume descriptor sequences at 32 and 48, integrity
-// sequence at 64, anchors at 256 and on the last sector, the physical
-// partition from 272 holding the metadata file entry and its mirror's
-// entry, the metadata partition's content, its mirror copy, then the file
-// contents.
+// 16, main volume descriptor sequence at 32, integrity sequence at 64,
+// anchor at 256; the physical partition from 272 holding the metadata file
+// entry and its mirror's entry, the metadata partition's content, the file
+// contents (stream files on ECC blocks of their own, BACKUP copies apart
+// from their originals) and the metadata mirror; after the partition the
+// reserve volume descriptor sequence, an anchor 256 sectors before the end
+// and one on the last sector.
 #pragma once
 
 #include <sys/types.h>
@@ -51,7 +53,8 @@ class TUdfImage {
  private:
   void Place(const TUcs2& label);
   uint32_t PlaceMetadata(TUdfNode& node, uint32_t next, uint64_t& uniqueId);
-  uint32_t PlaceContents(TUdfNode& node, uint32_t next);
+  // Places the files' contents from block `next` on; returns the block after.
+  uint32_t PlaceContents(const std::vector<TUdfNode*>& files, uint32_t next);
   void WriteMetadata(const TUdfNode& node, const TUdfNode& parent);
   void WriteHead(const TUcs2& label);
 
@@ -61,8 +64,9 @@ class TUdfImage {
   uint32_t metadataBlocks_ = 0;
   uint32_t mirrorStart_ = 0;
   uint32_t partitionLength_ = 0;
+  uint32_t reserveVds_ = 0;  // sector of the reserve volume descriptor sequence
   uint32_t sectors_ = 0;
-  std::vector<uint8_t> head_, metadata_, tail_;
+  std::vector<uint8_t> head_, metadata_, reserve_, middleAnchor_, lastAnchor_;
   std::vector<TPiece> pieces_;
 };
 

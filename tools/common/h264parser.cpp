@@ -309,3 +309,8 @@ TH264SliceHeader TH264ParamSets::parseSliceHeader(const uint8_t* nal,
   h.hasMmco5 = parseDecRefPicMarking(r, h.idr());
   return h;
 }
+
+bool isSecondField(const TH264SliceHeader& first, const TH264SliceHeader& second) {
+  return first.fieldPic && second.fieldPic && first.bottomField != second.bottomField &&
+         first.frameNum == second.frameNum && !second.idr() && !second.hasMmco5;
+}

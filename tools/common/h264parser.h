@@ -105,3 +105,7 @@ private:
 
 TH264Sps parseSps(const uint8_t* nal, size_t size);
 TH264Pps parsePps(const uint8_t* nal, size_t size);
+
+// True when `second` is the field that completes the frame begun by the
+// field `first`: opposite parity, same frame number, no reset between them.
+bool isSecondField(const TH264SliceHeader& first, const TH264SliceHeader& second);

@@ -1,5 +1,6 @@
 #include "common/tspacketwriter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -13,10 +14,12 @@ void appendCrc(std::vector<uint8_t>& section) {
 }
 
 // Fills in section_length (bytes after the field, CRC included) and the CRC.
-void finishSection(std::vector<uint8_t>& section) {
+// `flags` are the four bits before the length: section syntax indicator,
+// then '0' for MPEG tables, '1' for DVB ones, and two reserved bits.
+void finishSection(std::vector<uint8_t>& section, uint8_t flags = 0xB0) {
   size_t length = section.size() - 3 + 4;
   if (length > 1021) throw std::logic_error("PSI section too long");
-  section[1] = uint8_t(0xB0 | (length >> 8));
+  section[1] = uint8_t(flags | (length >> 8));
   section[2] = uint8_t(length);
   appendCrc(section);
 }
@@ -32,15 +35,32 @@ void putTimestamp(std::vector<uint8_t>& out, uint8_t prefix, uint64_t t) {
 
 }  // namespace
 
-std::vector<uint8_t> makePatSection(uint16_t transportStreamId, uint16_t programNumber,
-                                    uint16_t pmtPid) {
+std::vector<uint8_t> makePatSection(uint16_t transportStreamId, const std::vector<TPatEntry>& programs) {
   std::vector<uint8_t> s = {0x00, 0, 0, uint8_t(transportStreamId >> 8), uint8_t(transportStreamId),
                             0xC1, 0x00, 0x00};
-  s.push_back(uint8_t(programNumber >> 8));
-  s.push_back(uint8_t(programNumber));
-  s.push_back(uint8_t(0xE0 | (pmtPid >> 8)));
-  s.push_back(uint8_t(pmtPid));
+  for (const TPatEntry& program : programs) {
+    s.push_back(uint8_t(program.programNumber >> 8));
+    s.push_back(uint8_t(program.programNumber));
+    s.push_back(uint8_t(0xE0 | (program.pid >> 8)));
+    s.push_back(uint8_t(program.pid));
+  }
   finishSection(s);
+  return s;
+}
+
+std::vector<uint8_t> makeSitSection(uint16_t serviceId, uint64_t peakRate) {
+  // Transmission info: a partial transport stream descriptor with the peak
+  // rate in units of 400 bit/s, the smoothing rate and buffer left
+  // undefined (all ones).
+  uint32_t peak = uint32_t(std::min<uint64_t>((peakRate + 399) / 400, 0x3FFFFF));
+  std::vector<uint8_t> s = {0x7F, 0, 0, 0xFF, 0xFF, 0xC1, 0x00, 0x00, 0xF0, 10,
+                            0x63, 8, uint8_t(0xC0 | (peak >> 16)), uint8_t(peak >> 8), uint8_t(peak),
+                            0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+  s.push_back(uint8_t(serviceId >> 8));
+  s.push_back(uint8_t(serviceId));
+  s.push_back(0x80);  // running status undefined, no service descriptors
+  s.push_back(0x00);
+  finishSection(s, 0xF0);
   return s;
 }
 
@@ -67,11 +87,18 @@ std::vector<uint8_t> makePmtSection(uint16_t programNumber, uint16_t pcrPid,
 }
 
 std::vector<uint8_t> makePesHeader(uint8_t streamId, uint64_t pts, std::optional<uint64_t> dts,
-                                   size_t payloadSize) {
+                                   size_t payloadSize, std::optional<uint8_t> streamIdExtension) {
+  uint8_t extensionFlag = streamIdExtension ? 0x01 : 0x00;
+  uint8_t headerLength = uint8_t((dts ? 10 : 5) + (streamIdExtension ? 3 : 0));
   std::vector<uint8_t> h = {0x00, 0x00, 0x01, streamId, 0, 0, 0x84,
-                            uint8_t(dts ? 0xC0 : 0x80), uint8_t(dts ? 10 : 5)};
+                            uint8_t((dts ? 0xC0 : 0x80) | extensionFlag), headerLength};
   putTimestamp(h, dts ? 3 : 2, pts);
   if (dts) putTimestamp(h, 1, *dts);
+  if (streamIdExtension) {
+    h.push_back(0x0F);  // only the second extension (reserved bits set)
+    h.push_back(0x81);  // marker bit, one byte of extension field
+    h.push_back(uint8_t(*streamIdExtension & 0x7F));  // stream_id_extension_flag 0
+  }
   size_t length = h.size() - 6 + payloadSize;
   if (length <= 0xFFFF) {
     h[4] = uint8_t(length >> 8);
@@ -132,11 +159,20 @@ void TTsPacketWriter::writePcr(uint16_t pid, uint64_t pcr27, uint64_t ats27) {
   std::memset(p + 12, 0xFF, kTsPacketSize - 12);
 }
 
+void TTsPacketWriter::writeNull(uint64_t ats27) {
+  uint8_t* p = beginPacket(ats27);
+  p[0] = 0x47;
+  p[1] = 0x1F;
+  p[2] = 0xFF;
+  p[3] = 0x10;
+  std::memset(p + 4, 0xFF, kTsPacketSize - 4);
+}
+
 size_t TTsPacketWriter::writePayloadPacket(uint16_t pid, bool unitStart, bool randomAccess,
                                            const uint8_t* data, size_t size, uint64_t ats27) {
   uint8_t* p = beginPacket(ats27);
   p[0] = 0x47;
-  p[1] = uint8_t((unitStart ? 0x40 : 0) | (pid >> 8));
+  p[1] = uint8_t((unitStart ? 0x40 : 0) | (priority_[pid] ? 0x20 : 0) | (pid >> 8));
   p[2] = uint8_t(pid);
   size_t headerSize = 4;
   size_t room = kTsPacketSize - 4;

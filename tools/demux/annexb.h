@@ -3,6 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+
+#include "common/h264parser.h"
 
 namespace demux {
 
@@ -12,5 +15,20 @@ bool HasParameterSetsBeforeFirstPicture(const uint8_t* data, size_t size);
 
 // True when `data` starts with an Annex B start code.
 bool StartsWithStartCode(const uint8_t* data, size_t size);
+
+// Counts the frames of an Annex B stream fed piece by piece: a frame
+// picture, or two fields of one frame, however the pieces split them.
+class TPictureCounter {
+public:
+  void Add(const uint8_t* data, size_t size);
+  int64_t Frames() const { return FFrames; }
+
+private:
+  void AddPicture(const uint8_t* nal, size_t size);
+
+  TH264ParamSets FParams;
+  std::optional<TH264SliceHeader> FOpenField;  // a first field still waiting for its pair
+  int64_t FFrames = 0;
+};
 
 }  // namespace demux

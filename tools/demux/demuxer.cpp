@@ -189,6 +189,9 @@ bool TDemuxer::ReadPackets(TClipSource& source, TOutputFile& video, TClipResult&
   const AVRational videoBase = source.Video()->time_base;
   const AVRational audioBase = source.Facts().HasAudio() ? source.Audio()->time_base : kTicks;
   const std::vector<uint8_t>& parameterSets = source.Facts().ParameterSets;
+  TPictureCounter pictures;
+  pictures.Add(parameterSets.data(), parameterSets.size());
+  bool anyVideo = false;
   int damaged = 0;
   for (;;) {
     int status = source.Read(packet.get());
@@ -201,14 +204,15 @@ bool TDemuxer::ReadPackets(TClipSource& source, TOutputFile& video, TClipResult&
     if (packet->stream_index == source.VideoIndex()) {
       // Every clip must start with its parameter sets so that the decoder
       // can switch to it at the join.
-      if (result.Pictures == 0 && !HasParameterSetsBeforeFirstPicture(packet->data, packet->size) &&
+      if (!anyVideo && !HasParameterSetsBeforeFirstPicture(packet->data, packet->size) &&
           StartsWithStartCode(parameterSets.data(), parameterSets.size()))
         video.Write(parameterSets.data(), parameterSets.size());
       if (!video.Write(packet->data, packet->size)) {
         FConsole.Error(video.Path(), video.Error());
         return false;
       }
-      ++result.Pictures;
+      anyVideo = true;
+      pictures.Add(packet->data, packet->size);
       if (packet->pts != AV_NOPTS_VALUE) FClipPts.push_back(av_rescale_q(packet->pts, videoBase, kTicks));
     } else if (packet->stream_index == source.AudioIndex()) {
       std::optional<int64_t> pts;
@@ -218,6 +222,7 @@ bool TDemuxer::ReadPackets(TClipSource& source, TOutputFile& video, TClipResult&
     av_packet_unref(packet.get());
     ShowProgress(source.Position());
   }
+  result.Pictures = pictures.Frames();
   if (damaged > 0)
     FConsole.Warning(result.Path, std::to_string(damaged) + " damaged packet(s) were written as they are");
   return true;

@@ -19,7 +19,7 @@ class TOutputFile;
 // What was written for one clip, on the joined time lines.
 struct TClipResult {
   std::string Path;
-  int64_t Pictures = 0;        // video packets (pictures) written
+  int64_t Pictures = 0;        // frames written (a field pair counts once)
   int64_t VideoDuration = 0;   // in 90 kHz ticks
   int64_t AudioFrames = 0;     // AC-3 frames of the clip written
   int64_t SilentFrames = 0;    // silent frames added for the clip

@@ -3,13 +3,17 @@
 #include "mux/clipsummary.h"
 
 #include "common/bitwriter.h"
+#include "common/tspacketwriter.h"
 
 namespace {
 
 constexpr uint16_t kStreamCodingInfoLength = 21;
 
-// Size class of an I picture for trick play, from its size in bytes.
-uint8_t endPositionClass(uint32_t bytes) {
+// How far a player must read from an entry point to hold the whole I
+// picture: the class of the bytes on disc from the entry's source packet to
+// the one holding the picture's last byte, packets of other streams included.
+uint8_t endPositionClass(const TEpEntry& entry) {
+  uint64_t bytes = uint64_t(entry.lastSpn - entry.spn + 1) * kSourcePacketSize;
   constexpr uint32_t kLimits[] = {131072, 262144, 393216, 589824, 917504, 1310720};
   uint8_t code = 1;
   for (uint32_t limit : kLimits) {
@@ -123,7 +127,7 @@ void putEpMap(TBitWriter& w, const TClipSummary& clip) {
   w.patch(fineAddress, w.bytePos() - streamStart, 32);
   for (const TEpEntry& e : clip.entryPoints) {
     w.put(0, 1);  // not an angle change point
-    w.put(endPositionClass(e.pictureBytes), 3);
+    w.put(endPositionClass(e), 3);
     w.put(uint32_t(e.pts90 >> 9) & 0x7FF, 11);
     w.put(e.spn & 0x1FFFF, 17);
   }

@@ -7,17 +7,19 @@
 #include <string>
 #include <vector>
 
+constexpr uint16_t kSitPid = 0x001F;
 constexpr uint16_t kPmtPid = 0x0100;
 constexpr uint16_t kPcrPid = 0x1001;
 constexpr uint16_t kVideoPid = 0x1011;
 constexpr uint16_t kAudioPid = 0x1100;
 constexpr uint8_t kStreamTypeH264 = 0x1B;
 constexpr uint8_t kStreamTypeAc3 = 0x81;
+constexpr uint32_t kAlignedUnitPackets = 32;  // 6144 bytes, read as one unit
 
 struct TEpEntry {
   uint64_t pts90 = 0;      // 33-bit presentation time of the I or IDR picture
   uint32_t spn = 0;        // source packet where its PES packet starts
-  uint32_t pictureBytes = 0;
+  uint32_t lastSpn = 0;    // source packet holding the picture's last byte
 };
 
 struct TVideoAttributes {
@@ -43,6 +45,12 @@ struct TClipSummary {
   std::vector<TEpEntry> entryPoints;
   std::vector<uint32_t> chapterTimes45;  // playlist marks, absolute times
 };
+
+// Movie objects of MovieObject.bdmv, as index.bdmv refers to them.
+constexpr uint16_t kTitleObject = 0;
+constexpr uint16_t kFirstPlayObject = 1;
+constexpr uint16_t kTopMenuObject = 2;
+constexpr uint16_t kMovieObjectCount = 3;
 
 std::vector<uint8_t> buildIndexFile(const TClipSummary& clip);
 std::vector<uint8_t> buildMovieObjectFile(const TClipSummary& clip);

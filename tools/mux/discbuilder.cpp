@@ -143,6 +143,7 @@ int TDiscBuilder::run(const std::string& metaPath, const std::string& outputArgu
 
     TMuxSettings settings;
     settings.pcrOnOwnPid = meta.options.pcrOnOwnPid;
+    settings.blurayAudioPes = meta.options.newAudioPes;
     settings.vbvLenMs = meta.options.vbvLenMs;
     TFrameRate rate = parseFrameRate(videoTrack->fps);
     TVideoStream video(videoTrack->path, rate, videoTrack->contSps,
@@ -155,6 +156,7 @@ int TDiscBuilder::run(const std::string& metaPath, const std::string& outputArgu
         warn("the video stream says " + std::to_string(streamFps) + " frames per second; fps=" +
              videoTrack->fps + " from the meta file is used");
     }
+    settings.video = videoAttributes(sps, rate);
     std::unique_ptr<TAc3Stream> audio;
     if (audioTrack) audio = std::make_unique<TAc3Stream>(audioTrack->path);
 
@@ -194,7 +196,7 @@ int TDiscBuilder::run(const std::string& metaPath, const std::string& outputArgu
     clip.outTime45 = uint32_t(result.endPts27 / 600);
     clip.sourcePackets = result.sourcePackets;
     clip.recordingRate = uint32_t(settings.muxRate / 8);
-    clip.video = videoAttributes(sps, rate);
+    clip.video = settings.video;
     if (audio) clip.audio = audioAttributes(audio->format());
     clip.entryPoints = result.entryPoints;
     uint64_t duration45 = clip.outTime45 - clip.inTime45;

@@ -1,5 +1,5 @@
-// BDMV/index.bdmv: first playback, top menu and the one title all run
-// movie object 0, which plays playlist 00000.
+// BDMV/index.bdmv: first playback, top menu and the one title, each with a
+// movie object of its own.
 #include "mux/clipsummary.h"
 
 #include "common/bitwriter.h"
@@ -41,15 +41,15 @@ std::vector<uint8_t> buildIndexFile(const TClipSummary& clip) {
   size_t indexes = w.beginLength(32);
   w.put(kObjectTypeHdmv, 2);  // first playback
   w.put(0, 30);
-  putHdmvObject(w, 0);
+  putHdmvObject(w, kFirstPlayObject);
   w.put(kObjectTypeHdmv, 2);  // top menu
   w.put(0, 30);
-  putHdmvObject(w, 0);
+  putHdmvObject(w, kTopMenuObject);
   w.put(1, 16);  // titles
   w.put(kObjectTypeHdmv, 2);
   w.put(0, 2);  // access type
   w.put(0, 28);
-  putHdmvObject(w, 0);
+  putHdmvObject(w, kTitleObject);
   w.endLength(indexes);
   return w.bytes();
 }

@@ -13,11 +13,49 @@ constexpr uint64_t kClock = 27000000;
 constexpr uint64_t kPcrInterval = kClock / 25;   // 40 ms
 constexpr uint64_t kPsiInterval = kClock / 10;   // 100 ms
 constexpr uint64_t kAudioLeadMax = kClock / 5;   // audio buffers are small
+constexpr uint64_t kRateWindow = kClock / 100;  // 10 ms
 constexpr uint8_t kVideoStreamId = 0xE0;
 constexpr uint8_t kPrivateStream1 = 0xBD;
+constexpr uint8_t kExtendedStreamId = 0xFD;
+constexpr uint8_t kAc3StreamIdExtension = 0x71;
 
 std::vector<uint8_t> registration(const char* id) {
   return {0x05, 0x04, uint8_t(id[0]), uint8_t(id[1]), uint8_t(id[2]), uint8_t(id[3])};
+}
+
+// Copy control descriptor of Blu-ray and AVCHD streams: no copy restriction.
+const std::vector<uint8_t> kCopyControl = {0x88, 0x04, 0x0F, 0xFF, 0xFC, 0xFC};
+
+// HDMV registration with the video's coding type, format, rate and aspect.
+std::vector<uint8_t> videoRegistration(const TVideoAttributes& video) {
+  std::vector<uint8_t> d = registration("HDMV");
+  d[1] = 8;
+  d.push_back(0xFF);
+  d.push_back(kStreamTypeH264);
+  d.push_back(uint8_t(video.format << 4 | (video.rate & 0x0F)));
+  d.push_back(uint8_t(video.aspect << 4 | 0x0F));
+  return d;
+}
+
+// The 'AC-3' registration and the AC-3 audio descriptor, read from the
+// first frame's header: fscod and frmsizecod (byte 4), bsid and bsmod
+// (byte 5), acmod (top of byte 6).
+std::vector<uint8_t> ac3Descriptors(const std::vector<uint8_t>& frame) {
+  std::vector<uint8_t> d = registration("AC-3");
+  if (frame.size() < 7) return d;
+  uint8_t fscod = frame[4] >> 6, bitRateCode = (frame[4] & 0x3F) >> 1;
+  uint8_t bsid = frame[5] >> 3, bsmod = frame[5] & 0x07, acmod = frame[6] >> 5;
+  d.insert(d.end(), {0x81, 4, uint8_t(fscod << 5 | bsid), uint8_t(bitRateCode << 2),
+                     uint8_t(bsmod << 5 | acmod << 1 | 1),  // surround not indicated; full service
+                     0xFF});                                // language code: deprecated, all ones
+  return d;
+}
+
+// The spacing of source packets that keeps every 10 ms window at or under
+// `rate` bit/s however the window falls.
+uint64_t packetInterval(uint64_t rate) {
+  uint64_t packetsPerWindow = std::max<uint64_t>(1, rate / 100 / (kSourcePacketSize * 8));
+  return (kRateWindow + packetsPerWindow - 1) / packetsPerWindow;
 }
 
 // Highest rate over any second, or over the whole stream when shorter.
@@ -41,14 +79,20 @@ double peakBitRate(const std::map<uint64_t, uint64_t>& bytesPerTenth) {
 // One run: the packet clock, the output and the statistics.
 class TM2tsMuxer::TSession {
 public:
-  TSession(TOutputFile& out, const TMuxSettings& settings, bool withAudio)
+  // `firstAudioFrame` is empty for a stream without audio.
+  TSession(TOutputFile& out, const TMuxSettings& settings, const std::vector<uint8_t>& firstAudioFrame)
       : writer_(out),
-        interval_(kTsPacketSize * 8 * kClock / settings.muxRate),
+        interval_(packetInterval(settings.muxRate)),
         pcrPid_(settings.pcrOnOwnPid ? kPcrPid : kVideoPid) {
-    std::vector<TPmtStream> streams = {{kStreamTypeH264, kVideoPid, {}}};
-    if (withAudio) streams.push_back({kStreamTypeAc3, kAudioPid, registration("AC-3")});
-    pat_ = makePatSection(1, 1, kPmtPid);
-    pmt_ = makePmtSection(1, pcrPid_, registration("HDMV"), streams);
+    std::vector<TPmtStream> streams = {{kStreamTypeH264, kVideoPid, videoRegistration(settings.video)}};
+    if (!firstAudioFrame.empty())
+      streams.push_back({kStreamTypeAc3, kAudioPid, ac3Descriptors(firstAudioFrame)});
+    std::vector<uint8_t> programDescriptors = registration("HDMV");
+    programDescriptors.insert(programDescriptors.end(), kCopyControl.begin(), kCopyControl.end());
+    tables_ = {{0, makePatSection(1, {{0, kSitPid}, {1, kPmtPid}})},
+               {kPmtPid, makePmtSection(1, pcrPid_, programDescriptors, streams)},
+               {kSitPid, makeSitSection(1, settings.muxRate)}};
+    if (settings.blurayAudioPes) writer_.setTransportPriority(kAudioPid);
   }
 
   uint16_t pcrPid() const { return pcrPid_; }
@@ -63,10 +107,10 @@ public:
     }
     uint64_t t = std::max(clock_ + interval_, earliest);
     if (forceTables || !tablesWritten_ || t >= lastTables_ + kPsiInterval) {
-      writer_.writeSection(0, pat_, t);
-      t += interval_;
-      writer_.writeSection(kPmtPid, pmt_, t);
-      t += interval_;
+      for (const auto& [pid, section] : tables_) {
+        writer_.writeSection(pid, section, t);
+        t += interval_;
+      }
       lastTables_ = t;
       tablesWritten_ = true;
     }
@@ -80,11 +124,14 @@ public:
     return t;
   }
 
-  // Writes one PES packet; returns the source packet number of its first
-  // packet and the time of its last.
-  std::pair<uint32_t, uint64_t> writePes(uint16_t pid, const std::vector<uint8_t>& header,
-                                         const uint8_t* payload, size_t size, uint64_t earliest,
-                                         bool entryPoint) {
+  struct TPesPlace {
+    uint32_t firstPacket, lastPacket;
+    uint64_t lastTime;
+  };
+
+  // Writes one PES packet; says where its packets went.
+  TPesPlace writePes(uint16_t pid, const std::vector<uint8_t>& header, const uint8_t* payload,
+                     size_t size, uint64_t earliest, bool entryPoint) {
     uint64_t t = slot(earliest, entryPoint);
     uint32_t first = writer_.packetCount();
     // The header goes in the first packet with as much payload as fits.
@@ -100,14 +147,22 @@ public:
       t = slot(earliest, false);
       done += writer_.writePayloadPacket(pid, false, false, payload + done, size - done, t);
     }
-    return {first, t};
+    return {first, writer_.packetCount() - 1, t};
+  }
+
+  // Fills the last aligned unit with null packets.
+  void finish() {
+    while (writer_.packetCount() % kAlignedUnitPackets != 0) {
+      clock_ += interval_;
+      writer_.writeNull(clock_);
+    }
   }
 
 private:
   TTsPacketWriter writer_;
   uint64_t interval_;
   uint16_t pcrPid_;
-  std::vector<uint8_t> pat_, pmt_;
+  std::vector<std::pair<uint16_t, std::vector<uint8_t>>> tables_;  // PID and section
   uint64_t clock_ = 0;
   bool started_ = false;
   bool tablesWritten_ = false;
@@ -126,8 +181,13 @@ uint64_t TM2tsMuxer::firstPresentationTime27(const TMuxSettings& settings,
 }
 
 TMuxResult TM2tsMuxer::run(const std::string& path, const std::function<void(double)>& progress) {
+  TVideoFrame frame;
+  bool haveFrame = video_.next(frame);
+  std::vector<uint8_t> audioFrame;
+  bool haveAudio = audio_ && audio_->next(audioFrame);
+
   TOutputFile out(path);
-  TSession session(out, settings_, audio_ != nullptr);
+  TSession session(out, settings_, audioFrame);
   TMuxResult result;
   result.pcrPid = session.pcrPid();
   result.firstPts27 = video_.firstPts27();
@@ -136,11 +196,9 @@ TMuxResult TM2tsMuxer::run(const std::string& path, const std::function<void(dou
   const uint64_t totalBytes =
       std::max<uint64_t>(1, video_.fileSize() + (audio_ ? audio_->fileSize() : 0));
   std::map<uint64_t, uint64_t> bytesPerTenth;  // stream bytes by tenth of a second
-
-  TVideoFrame frame;
-  bool haveFrame = video_.next(frame);
-  std::vector<uint8_t> audioFrame;
-  bool haveAudio = audio_ && audio_->next(audioFrame);
+  const uint8_t audioStreamId = settings_.blurayAudioPes ? kExtendedStreamId : kPrivateStream1;
+  const std::optional<uint8_t> audioExtension =
+      settings_.blurayAudioPes ? std::optional<uint8_t>(kAc3StreamIdExtension) : std::nullopt;
   uint64_t audioPts = result.firstPts27;
   int lastPercent = -1;
 
@@ -151,16 +209,17 @@ TMuxResult TM2tsMuxer::run(const std::string& path, const std::function<void(dou
       // Every video PES carries its decoding time so no reader has to guess it.
       std::vector<uint8_t> header =
           makePesHeader(kVideoStreamId, frame.pts27 / 300, frame.dts27 / 300, frame.size());
-      auto [spn, lastTime] = session.writePes(kVideoPid, header, frame.data(), frame.size(),
-                                              videoEarliest, frame.intra);
-      if (frame.intra) result.entryPoints.push_back({frame.pts27 / 300, spn, uint32_t(frame.size())});
-      if (lastTime > frame.dts27) ++result.lateFrames;
+      TSession::TPesPlace place = session.writePes(kVideoPid, header, frame.data(), frame.size(),
+                                                   videoEarliest, frame.intra);
+      if (frame.intra)
+        result.entryPoints.push_back({frame.pts27 / 300, place.firstPacket, place.lastPacket});
+      if (place.lastTime > frame.dts27) ++result.lateFrames;
       bytesPerTenth[frame.dts27 / (kClock / 10)] += frame.size();
       ++result.videoFrames;
       haveFrame = video_.next(frame);
     } else {
-      std::vector<uint8_t> header = makePesHeader(kPrivateStream1, audioPts / 300, std::nullopt,
-                                                  audioFrame.size());
+      std::vector<uint8_t> header = makePesHeader(audioStreamId, audioPts / 300, std::nullopt,
+                                                  audioFrame.size(), audioExtension);
       session.writePes(kAudioPid, header, audioFrame.data(), audioFrame.size(), audioEarliest, false);
       bytesPerTenth[audioPts / (kClock / 10)] += audioFrame.size();
       audioPts += audio_->frameDuration27();
@@ -174,6 +233,7 @@ TMuxResult TM2tsMuxer::run(const std::string& path, const std::function<void(dou
       lastPercent = percent;
     }
   }
+  session.finish();
   out.close();
   result.sourcePackets = session.packets();
   result.endPts27 = video_.endPts27();

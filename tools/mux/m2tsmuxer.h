@@ -1,7 +1,9 @@
 // Interleaves one H.264 stream and an optional AC-3 stream into an M2TS
 // file of 192-byte source packets. Packets are sent as early as the
 // buffering window (--vbv-len) allows but no faster than the mux rate;
-// their arrival time stamps run on the same 27 MHz clock as the PCR.
+// their arrival time stamps run on the same 27 MHz clock as the PCR. The
+// file ends on a whole aligned unit (32 source packets), filled with null
+// packets.
 #pragma once
 
 #include <cstdint>
@@ -15,14 +17,16 @@
 
 struct TMuxSettings {
   bool pcrOnOwnPid = true;  // otherwise the PCR rides on the video PID
+  bool blurayAudioPes = false;  // AC-3 as stream id 0xFD, extension 0x71
   uint32_t vbvLenMs = 500;
-  uint64_t muxRate = 48000000;  // bit/s
+  uint64_t muxRate = 48000000;  // bit/s: no 10 ms of source packets exceed it
+  TVideoAttributes video;       // for the video registration descriptor
 };
 
 struct TMuxResult {
-  uint32_t sourcePackets = 0;
+  uint32_t sourcePackets = 0;  // null packets of the last aligned unit included
   uint16_t pcrPid = kPcrPid;
-  std::vector<TEpEntry> entryPoints;
+  std::vector<TEpEntry> entryPoints;  // with the last packet of each picture
   uint64_t firstPts27 = 0;
   uint64_t endPts27 = 0;
   uint32_t lateFrames = 0;          // arrived after their decoding time

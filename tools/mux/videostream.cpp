@@ -141,10 +141,7 @@ bool TVideoStream::readPicture(TPicture& picture) {
 }
 
 bool TVideoStream::pairsWith(const TPicture& first, const TPicture& second) const {
-  return first.slice.fieldPic && second.slice.fieldPic &&
-         first.slice.bottomField != second.slice.bottomField &&
-         first.slice.frameNum == second.slice.frameNum && !second.slice.idr() &&
-         !second.slice.hasMmco5;
+  return isSecondField(first.slice, second.slice);
 }
 
 // Writes the access unit delimiter (and the parameter sets) into the
@@ -178,6 +175,7 @@ bool TVideoStream::readFrame(TPending& pending) {
   }
   const TH264Pps* pps = params_.pps(picture.slice.ppsId);
   const TH264Sps& sps = *params_.sps(pps->spsId);
+  const uint32_t reorderLimit = sps.maxNumReorderFrames.value_or(0);
   if (!haveFirstSps_) firstSps_ = sps;
   haveFirstSps_ = true;
   picture.order = poc_.next(picture.slice, sps);
@@ -216,6 +214,7 @@ bool TVideoStream::readFrame(TPending& pending) {
   pending.poc = poc;
   pending.segment = segment_;
   pending.indexInSegment = segmentCount_++;
+  pending.reorderLimit = reorderLimit;
   return true;
 }
 
@@ -248,26 +247,50 @@ uint64_t TVideoStream::displayRank(size_t windowIndex) const {
   return rank;
 }
 
+// How many frames of the segment starting at the window's front are
+// decoded ahead of their place in presentation order, at most: what the
+// window shows, or more where the parameter set says so.
+uint64_t TVideoStream::reorderDepth(uint64_t segment) const {
+  constexpr uint64_t kPictureBuffer = 16;  // no conforming stream reorders more
+  uint64_t depth = std::min<uint64_t>(window_.front().reorderLimit, kPictureBuffer);
+  for (size_t i = 0; i < window_.size(); ++i) {
+    if (window_[i].segment != segment) continue;
+    int64_t ahead = int64_t(window_[i].indexInSegment) - int64_t(displayRank(i));
+    depth = std::max<uint64_t>(depth, uint64_t(std::max<int64_t>(ahead, 0)));
+  }
+  return depth;
+}
+
+// Presentation follows the order counts; decoding runs `decodeDelay_`
+// frames ahead and steps by exactly one frame duration, so that a player
+// never has to decode two pictures closer together than one frame.
 void TVideoStream::assignTimes(TPending& pending) {
   const int64_t duration = int64_t(rate_.frameDuration27());
   if (pending.segment != timedSegment_) {
-    // A new order count sequence is shown right after the previous one; its
-    // decoding runs ahead by the deepest reordering seen in its first frames.
+    // A new order count sequence is shown right after the previous one.
     segmentStart27_ = anyTimed_ ? segmentStart27_ + framesInTimedSegment_ * uint64_t(duration)
                                 : firstPts27_;
     timedSegment_ = pending.segment;
     framesInTimedSegment_ = 0;
-    segmentDelay_ = 0;
-    for (size_t i = 0; i < window_.size(); ++i) {
-      if (window_[i].segment != pending.segment) continue;
-      int64_t ahead = int64_t(window_[i].indexInSegment) - int64_t(displayRank(i));
-      segmentDelay_ = std::max<uint64_t>(segmentDelay_, uint64_t(std::max<int64_t>(ahead, 0)));
+    uint64_t depth = reorderDepth(pending.segment);
+    if (depth > decodeDelay_) {
+      catchUpStep27_ = duration / int64_t(depth - decodeDelay_ + 1);
+      decodeDelay_ = depth;
     }
   }
   int64_t pts = int64_t(segmentStart27_) + int64_t(displayRank(0)) * duration;
   int64_t dts = int64_t(segmentStart27_) +
-                (int64_t(pending.indexInSegment) - int64_t(segmentDelay_)) * duration;
-  if (anyTimed_) dts = std::max(dts, int64_t(lastDts27_) + duration / 8);
+                (int64_t(pending.indexInSegment) - int64_t(decodeDelay_)) * duration;
+  if (dts > pts) {
+    // Deeper reordering than the window showed: decode further ahead from here on.
+    int64_t more = (dts - pts + duration - 1) / duration;
+    decodeDelay_ += uint64_t(more);
+    dts -= more * duration;
+    catchUpStep27_ = duration / (more + 1);
+  }
+  if (anyTimed_ && dts < int64_t(lastDts27_) + duration) {
+    dts = std::max(dts, int64_t(lastDts27_) + std::max<int64_t>(catchUpStep27_, 1));
+  }
   if (dts > pts) {
     ++timingRepairs_;
     dts = std::max(pts, int64_t(lastDts27_) + 1);

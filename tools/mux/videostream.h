@@ -67,6 +67,7 @@ private:
     int32_t poc = 0;
     uint64_t segment = 0;
     uint64_t indexInSegment = 0;
+    uint32_t reorderLimit = 0;  // max_num_reorder_frames of its SPS, 0 when absent
   };
 
   bool readNal(const uint8_t*& data, size_t& size);
@@ -77,6 +78,7 @@ private:
   void prependHeaders(TPicture& picture, bool withParamSets);
   bool fillWindow();
   uint64_t displayRank(size_t windowIndex) const;
+  uint64_t reorderDepth(uint64_t segment) const;
   void assignTimes(TPending& pending);
   std::string fail(const std::string& what) const;
 
@@ -112,7 +114,11 @@ private:
   uint64_t segmentCount_ = 0;   // frames read in the current segment
   uint64_t timedSegment_ = UINT64_MAX;
   uint64_t segmentStart27_ = 0;  // presentation start of the segment being timed
-  uint64_t segmentDelay_ = 0;    // in frames
+  // Frames decoding runs ahead of presentation: the deepest reordering met
+  // so far. Decoding times step by one frame duration, except for a short
+  // catch-up (steps of catchUpStep27_) where a deeper reordering starts.
+  uint64_t decodeDelay_ = 0;
+  int64_t catchUpStep27_ = 0;
   uint64_t framesInTimedSegment_ = 0;
   uint64_t firstPts27_;
   uint64_t endPts27_ = 0;

@@ -195,6 +195,20 @@ std::string SourceOf(const std::string& discPath, const std::vector<std::string>
 
 }  // namespace
 
+std::map<std::string, uint32_t> ImageFileStarts(const std::string& image, const TListing& listing) {
+  std::map<std::string, uint32_t> starts;
+  TUdf udf = OpenUdf(image);
+  if (!udf) return starts;
+  for (const auto& [path, size] : listing) {
+    if (size <= 0) continue;
+    UDFFILE* file = udfread_file_open(udf.get(), ("/" + path).c_str());
+    if (!file) continue;
+    starts[path] = udfread_file_lba(file, 0);
+    udfread_file_close(file);
+  }
+  return starts;
+}
+
 TListing ListSources(const std::vector<std::string>& sources) {
   TListing listing;
   for (const std::string& source : sources) {

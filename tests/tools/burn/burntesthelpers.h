@@ -54,6 +54,10 @@ TListing ListImage(const std::string& image, std::string& error);
 std::string CompareImageFiles(const std::string& image, const TListing& listing,
                               const std::vector<std::string>& sources);
 
+// The sector where each file of `listing` with content starts, as
+// libudfread finds it.
+std::map<std::string, uint32_t> ImageFileStarts(const std::string& image, const TListing& listing);
+
 // The volume identifier libudfread reports.
 std::string ImageVolumeId(const std::string& image);
 

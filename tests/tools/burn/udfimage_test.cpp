@@ -137,6 +137,95 @@ TEST_F(UdfImageTest, MirrorStandsInForDamagedMetadata) {
   EXPECT_EQ(CompareImageFiles(damaged, listing, sources_), "");
 }
 
+// The layout players and the UDF verifier look for, read back from the
+// image of a disc folder like the muxer's: anchors, reserve sequence and
+// mirror far from what they stand in for, stream files as real-time files
+// on ECC blocks of their own, BACKUP copies in other ECC blocks than their
+// originals.
+TEST(UdfLayoutTest, PlayersFindTheStructuresWhereTheyLook) {
+  TTempDir dir;
+  const std::string disc = dir / "disc";
+  for (const char* name : {"index.bdmv", "MovieObject.bdmv", "PLAYLIST/00000.mpls", "CLIPINF/00000.clpi"}) {
+    MakeFile(disc + "/BDMV/" + name, 300, 1);
+    MakeFile(disc + "/BDMV/BACKUP/" + name, 300, 1);
+  }
+  MakeFile(disc + "/BDMV/STREAM/00000.m2ts", 6 * 1024 * 1024 + 6144, 2);
+  MakeFile(disc + "/BDMV/STREAM/00001.M2TS", 5 * 6144, 3);
+  MakeFile(disc + "/CERTIFICATE/id.bdmv", 100, 4);
+  MakeFile(disc + "/CERTIFICATE/BACKUP/id.bdmv", 100, 4);
+  const std::vector<std::string> sources = {disc + "/BDMV", disc + "/CERTIFICATE"};
+  const std::string image = dir / "disc.img";
+  TRun run = RunProgram({ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC",
+                         sources[0] + "|" + sources[1], "/FILESYSTEM", "UDF", "/UDFREVISION", "2.50",
+                         "/VOLUMELABEL", "Layout", "/DEST", image});
+  ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+  const std::string bytes = ReadWhole(image);
+  const size_t sector = 2048;
+  ASSERT_EQ(bytes.size() % (16 * sector), 0u);
+  const uint32_t last = static_cast<uint32_t>(bytes.size() / sector) - 1;
+  auto tag = [&](uint32_t s) { return static_cast<uint8_t>(bytes[s * sector]) | static_cast<uint8_t>(bytes[s * sector + 1]) << 8; };
+
+  // Three anchors, each naming its own sector and the same two sequences.
+  std::vector<uint32_t> reserves;
+  for (uint32_t anchor : {256u, last - 256, last}) {
+    ASSERT_EQ(tag(anchor), 2) << anchor;
+    EXPECT_EQ(Le32(bytes, anchor * sector + 12), anchor);
+    EXPECT_EQ(Le32(bytes, anchor * sector + 20), 32u);
+    reserves.push_back(Le32(bytes, anchor * sector + 28));
+  }
+  EXPECT_EQ(reserves[0], reserves[1]);
+  EXPECT_EQ(reserves[0], reserves[2]);
+  const uint32_t lastTenth = last - last / 10;
+  const uint32_t reserve = reserves[0];
+  EXPECT_GE(reserve, lastTenth);
+  EXPECT_LT(reserve + 16, last - 256);
+  for (uint32_t s = 0; s < 6; ++s)  // the same descriptors as the main sequence
+    EXPECT_EQ(tag(reserve + s), tag(32 + s)) << s;
+
+  // The mirror file's extent, through the logical volume's metadata map.
+  uint32_t partitionStart = 0, mirrorFile = 0;
+  for (uint32_t s = reserve; s < reserve + 16; ++s) {
+    if (tag(s) == 5) partitionStart = Le32(bytes, s * sector + 188);
+    if (tag(s) == 6) mirrorFile = Le32(bytes, s * sector + 440 + 6 + 44);
+  }
+  ASSERT_GT(partitionStart, 0u);
+  const size_t mirrorEntry = (size_t(partitionStart) + mirrorFile) * sector;
+  ASSERT_EQ(static_cast<uint8_t>(bytes[mirrorEntry + 27]), 251);  // metadata mirror file
+  const uint32_t mirror = partitionStart + Le32(bytes, mirrorEntry + 216 + 4);
+  EXPECT_GE(mirror, lastTenth);
+  EXPECT_LT(mirror, reserve);
+  auto [metadata, metadataBlocks] = MetadataExtent(bytes);
+  EXPECT_EQ(bytes.compare(mirror * sector, metadataBlocks * sector, bytes, metadata * sector, metadataBlocks * sector), 0);
+
+  // File types of the file entries, keyed by the sector their content starts on.
+  std::map<uint32_t, int> types;
+  for (uint32_t b = 0; b < metadataBlocks; ++b) {
+    size_t at = (size_t(metadata) + b) * sector;
+    if (tag(metadata + b) != 266) continue;
+    uint32_t extendedAttributes = Le32(bytes, at + 208);
+    types[partitionStart + Le32(bytes, at + 216 + extendedAttributes + 4)] = static_cast<uint8_t>(bytes[at + 27]);
+  }
+  std::map<std::string, uint32_t> starts = ImageFileStarts(image, ListSources(sources));
+  ASSERT_EQ(starts.size(), 12u);
+  for (const auto& [path, start] : starts) {
+    bool stream = path.find("STREAM/") != std::string::npos;
+    EXPECT_EQ(types[start], stream ? 249 : 5) << path;
+    if (stream) {
+      EXPECT_EQ(start % 16, 0u) << path;
+    }
+    size_t backup = path.find("BACKUP/");
+    if (backup != std::string::npos) {
+      std::string original = path.substr(0, backup) + path.substr(backup + 7);
+      ASSERT_EQ(starts.count(original), 1u) << original;
+      EXPECT_NE(start / 16, starts[original] / 16) << path;
+    }
+  }
+  EXPECT_EQ(CompareImageFiles(image, ListSources(sources), sources), "");
+  TRun list = RunProgram({"7z", "l", image});
+  EXPECT_EQ(list.exitCode, 0) << list.out << list.err;
+  EXPECT_EQ(list.out.find("WARNINGS"), std::string::npos) << list.out;
+}
+
 TEST_F(UdfImageTest, OutputTellsWhatWasBuilt) {
   EXPECT_NE(run_.out.find("311 files, 14 folders"), std::string::npos) << run_.out;
   EXPECT_NE(run_.out.find("Verifying: 100%"), std::string::npos) << run_.out;

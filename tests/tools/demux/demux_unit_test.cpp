@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "../h264streambuilder.h"
 #include "ac3stream.h"
 #include "annexb.h"
 #include "audiofitter.h"
@@ -255,6 +256,57 @@ INSTANTIATE_TEST_SUITE_P(
         // SEI, SPS, PPS, non-IDR slice
         TNalCase{{0, 0, 1, 0x06, 0x05, 0, 0, 1, 0x27, 0x4d, 0, 0, 1, 0x28, 0xee, 0, 0, 1, 0x21, 0x9a}, true},
         TNalCase{{}, false}));
+
+// Field pictures as camcorders send them: a frame is two fields, whether
+// both come in one piece of the stream or each in its own.
+struct TCountCase {
+  const char* Name;
+  std::vector<std::vector<std::string>> Pieces;  // of field NAL units, fed in turn
+  int64_t Frames;
+};
+
+class PictureCount : public testing::TestWithParam<TCountCase> {};
+
+TEST_P(PictureCount, CountsFramesNotFields) {
+  TPictureCounter counter;
+  std::string sets = h264build::sps() + h264build::pps();
+  counter.Add(reinterpret_cast<const uint8_t*>(sets.data()), sets.size());
+  for (const auto& piece : GetParam().Pieces) {
+    std::string data;
+    for (const std::string& nal : piece) data += nal;
+    counter.Add(reinterpret_cast<const uint8_t*>(data.data()), data.size());
+  }
+  EXPECT_EQ(counter.Frames(), GetParam().Frames);
+}
+
+using h264build::EKind;
+using h264build::field;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PictureCount,
+    testing::Values(
+        TCountCase{"PairsInOnePiece",
+                   {{field(EKind::Idr, false, 0, 0), field(EKind::I, true, 0, 1)},
+                    {field(EKind::P, false, 1, 4), field(EKind::P, true, 1, 5)}},
+                   2},
+        TCountCase{"EachFieldApart",
+                   {{field(EKind::Idr, false, 0, 0)}, {field(EKind::I, true, 0, 1)},
+                    {field(EKind::P, false, 1, 4)}, {field(EKind::P, true, 1, 5)},
+                    {field(EKind::B, false, 2, 2)}, {field(EKind::B, true, 2, 3)}},
+                   3},
+        TCountCase{"MixedPacking",
+                   {{field(EKind::Idr, false, 0, 0)}, {field(EKind::I, true, 0, 1), field(EKind::P, false, 1, 4)},
+                    {field(EKind::P, true, 1, 5)}},
+                   2},
+        // A field whose partner never came stands for a frame of its own.
+        TCountCase{"UnpairedFields",
+                   {{field(EKind::Idr, false, 0, 0)}, {field(EKind::P, false, 1, 4)}, {field(EKind::P, true, 1, 5)}},
+                   2},
+        // Two fields of one parity with one frame number are two frames.
+        TCountCase{"SameParityTwice",
+                   {{field(EKind::Idr, false, 0, 0), field(EKind::I, false, 0, 2)}},
+                   2}),
+    [](const testing::TestParamInfo<TCountCase>& info) { return std::string(info.param.Name); });
 
 // --- output file --------------------------------------------------------
 

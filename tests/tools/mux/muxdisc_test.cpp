@@ -19,23 +19,6 @@ namespace {
 const std::string kTsmuxer = std::string(TAVREL_BIN_DIR) + "/tsmuxer";
 const fs::path kFixtures = TAVREL_FIXTURE_DIR;
 
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void writeFile(const fs::path& path, const std::string& data) {
-  std::ofstream(path, std::ios::binary) << data;
-}
-
-void ffmpeg(std::vector<std::string> args) {
-  args.insert(args.begin(), {"ffmpeg", "-nostdin", "-v", "error", "-y"});
-  TProcessResult r = runProcess(args);
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-}
-
 // Video and audio elementary streams of fixture clips joined in order, as
 // the demultiplexer writes them.
 void demuxJoined(const std::vector<std::string>& clips, const fs::path& h264, const fs::path& ac3) {

@@ -1,14 +1,36 @@
 #include "processrun.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <sstream>
+
 extern char** environ;
 
-TProcessResult runProcess(const std::vector<std::string>& argv) {
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void writeFile(const std::string& path, const std::string& data) {
+  std::ofstream(path, std::ios::binary) << data;
+}
+
+void ffmpeg(std::vector<std::string> args) {
+  args.insert(args.begin(), {"ffmpeg", "-nostdin", "-v", "error", "-y"});
+  TProcessResult r = runProcess(args);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+}
+
+TProcessResult runProcess(const std::vector<std::string>& argv, const std::string& folder) {
   TProcessResult result;
   int outPipe[2], errPipe[2];
   if (pipe(outPipe) != 0) return result;
@@ -20,6 +42,7 @@ TProcessResult runProcess(const std::vector<std::string>& argv) {
   posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
   posix_spawn_file_actions_addclose(&actions, outPipe[0]);
   posix_spawn_file_actions_addclose(&actions, errPipe[0]);
+  if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);

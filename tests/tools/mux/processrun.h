@@ -1,5 +1,6 @@
 // Runs a program with an explicit argument list (no shell) and collects
-// its standard output and error output.
+// its standard output and error output; whole-file reads and writes and
+// the ffmpeg command line for the muxer's tests.
 #pragma once
 
 #include <string>
@@ -11,4 +12,10 @@ struct TProcessResult {
   std::string err;
 };
 
-TProcessResult runProcess(const std::vector<std::string>& argv);
+// `folder`, when given, is the program's current folder.
+TProcessResult runProcess(const std::vector<std::string>& argv, const std::string& folder = {});
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& data);
+// Runs the ffmpeg command line with these arguments; a failure fails the test.
+void ffmpeg(std::vector<std::string> args);

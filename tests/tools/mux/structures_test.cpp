@@ -30,7 +30,7 @@ protected:
     // Entry points every half second, with packet numbers crossing several
     // 2^17 boundaries and times crossing coarse time steps.
     for (uint32_t i = 0; i < 1200; ++i)
-      clip_.entryPoints.push_back({90000 + uint64_t(i) * 45000, i * 333, 100000 + i});
+      clip_.entryPoints.push_back({90000 + uint64_t(i) * 45000, i * 333, i * 333 + 100});
     clip_.chapterTimes45 = {45000, 45000 + 45 * 70120, 45000 + 45 * 140240};
   }
   void TearDown() override { fs::remove_all(root_); }
@@ -110,12 +110,32 @@ TEST_F(Structures, HeadersCarryTheVersion) {
   }
 }
 
-TEST_F(Structures, MovieObjectPlaysPlaylistZero) {
+TEST_F(Structures, IndexGivesFirstPlayTopMenuAndTitleObjectsOfTheirOwn) {
+  writeAll();
+  BLURAY* bd = bd_open(root_.c_str(), nullptr);
+  ASSERT_NE(bd, nullptr);
+  const BLURAY_DISC_INFO* info = bd_get_disc_info(bd);
+  ASSERT_TRUE(info->first_play_supported);
+  ASSERT_TRUE(info->top_menu_supported);
+  ASSERT_EQ(info->num_titles, 1u);
+  EXPECT_EQ(info->first_play->id_ref, kFirstPlayObject);
+  EXPECT_EQ(info->top_menu->id_ref, kTopMenuObject);
+  EXPECT_EQ(info->titles[1]->id_ref, kTitleObject);
+  bd_close(bd);
+}
+
+TEST_F(Structures, MovieObjectsPlayTheTitleAndJumpToIt) {
   std::vector<uint8_t> mobj = buildMovieObjectFile(clip_);
-  ASSERT_EQ(mobj.size(), 40u + 4 + 4 + 2 + 4 + 12);
-  // PLAY_PL with immediate operand 0.
-  EXPECT_EQ(std::vector<uint8_t>(mobj.begin() + 54, mobj.begin() + 58),
-            (std::vector<uint8_t>{0x22, 0x80, 0x00, 0x00}));
+  ASSERT_EQ(mobj.size(), 40u + 4 + 4 + 2 + 3 * (4 + 12));
+  auto object = [&](int i) { return mobj.begin() + 50 + 16 * i; };
+  // Title: resumed after a menu call, PLAY_PL with immediate operand 0.
+  EXPECT_EQ(std::vector<uint8_t>(object(kTitleObject), object(kTitleObject) + 8),
+            (std::vector<uint8_t>{0x80, 0x00, 0x00, 0x01, 0x22, 0x80, 0x00, 0x00}));
+  // First play and top menu: JUMP_TITLE 1.
+  for (uint16_t i : {kFirstPlayObject, kTopMenuObject})
+    EXPECT_EQ(std::vector<uint8_t>(object(i), object(i) + 16),
+              (std::vector<uint8_t>{0x00, 0x00, 0x00, 0x01, 0x21, 0x81, 0x00, 0x00, 0, 0, 0, 1, 0, 0, 0, 0}))
+        << i;
 }
 
 }  // namespace
