@@ -309,7 +309,8 @@ Tm2tsFileDevice::Tm2tsFileDevice(const QString &fullPath)
 }
 
 Tm2tsFileDevice::Tm2tsFileDevice(const QString &fullPath, const TKnownClip &known)
-    : TAbstractFileDevice(fullPath, ExtractFileName(fullPath), 1), FDuration(known.Duration)
+    : TAbstractFileDevice(fullPath, ExtractFileName(fullPath), 1), FDuration(known.Duration),
+      FPictureDuration(known.PictureDuration)
 {
     if (known.VideoCount > 0 || known.AudioCount > 0)
         SetPinCounts(known.VideoCount, known.AudioCount, 0, 0);
@@ -372,9 +373,11 @@ bool Tm2tsFileDevice::Probing(GstElement *probeGraph)
     return FDuration > 0;
 }
 
-std::int64_t Tm2tsFileDevice::MeasureDuration(GstElement *graph) const
+std::int64_t Tm2tsFileDevice::MeasureDuration(GstElement *graph)
 {
     const TClipTimes times = ReadClipTimes(FullPath());
+    if (times.HasVideo && times.PictureDuration > 0)
+        FPictureDuration = times.PictureDuration;
     if (times.Duration() > 0)
         return times.Duration();
     if (!graph || !FOutputFilter)
