@@ -160,9 +160,9 @@ public:
     // pictures times the picture duration (for a clip without video, its
     // audio duration). 0 until measured, and when the clip cannot be read.
     std::int64_t Duration() const { return FDuration; }
-    // How long one video picture lasts, from the steps between the time
-    // stamps of the first pictures (one field where the fields of a frame
-    // are stored apart); 0 when unknown or without video.
+    // How long one video frame lasts, from the steps between the time
+    // stamps of the first pictures (two of them for interlaced video whose
+    // fields are stored apart); 0 when unknown or without video.
     std::int64_t PictureDuration() const { return FPictureDuration; }
 
 protected:
@@ -177,4 +177,5 @@ private:
     GstElement *FSplitter = nullptr;
     std::int64_t FDuration = 0;
     std::int64_t FPictureDuration = 0;
+    bool FInterlaced = false;  // from the probe's video pad
 };
