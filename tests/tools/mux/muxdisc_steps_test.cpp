@@ -12,6 +12,7 @@
 
 #include "authoring/abort.h"
 #include "authoring/metafile.h"
+#include "authoring/split.h"
 #include "authoring/toolsteps.h"
 #include "clips/listfichier.h"
 #include "mux/metafile.h"
@@ -137,6 +138,21 @@ TEST_P(MuxDiscRate, TitleLastsAsLongAsTheClips) {
   }
   bd_free_title_info(title);
   bd_close(bd);
+}
+
+// PAL clips, then one of a 60i camcorder: the split stops at that clip.
+TEST(SplitByRate, ClipOfAnotherRateStopsTheSplit) {
+  std::vector<std::unique_ptr<Tm2tsFichier>> clips;
+  QList<const Tm2tsFichier*> list;
+  for (const char* name : {"small1s.m2ts", "cam1080i.m2ts", "ntsc60i.m2ts", "small3s.m2ts"}) {
+    clips.push_back(Tm2tsFichier::CreateFromPath(QStringLiteral(TAVREL_FIXTURE_DIR "/") + name));
+    list << clips.back().get();
+  }
+  const TSplitResult result = SplitClipsIntoDiscs(list);
+  EXPECT_TRUE(result.Discs.empty());
+  EXPECT_EQ(result.Message, QStringLiteral("Erreur: la cadence de " TAVREL_FIXTURE_DIR
+                                           "/ntsc60i.m2ts (29.97 images/s) diffère de celle du disque en cours "
+                                           "(25 images/s)"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, MuxDiscRate, testing::Values(
