@@ -49,10 +49,11 @@ public:
 
   // Decodes one PES payload and appends the AC-3 frames made so far to
   // `out`. The converted audio runs on without gaps from the first time
-  // stamp given; its first frame carries that time stamp, moved back by
-  // the samples the resampler and the encoder hold back, so that the
-  // sound keeps its place. False only when the encoder fails; damaged
-  // input is left out and counted.
+  // stamp given (later time stamps are not followed); its first frame
+  // carries that time stamp, moved back by the samples the encoder pads in
+  // front, so that the sound keeps its place. False with Error() set when
+  // resampling or encoding fails (or memory runs out); damaged input is
+  // left out and counted.
   bool Add(const uint8_t* data, size_t size, std::optional<int64_t> pts, TAc3Stream& out);
   // Encodes what is still held back (the last frame padded with silence).
   bool Finish(TAc3Stream& out);
