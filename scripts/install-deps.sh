@@ -14,7 +14,7 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-plugins-base-apps
   # elementary-stream work in the tools
-  libavformat-dev libavcodec-dev libavutil-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   # writing to optical drives
   libburn-dev
   # tests: framework, fixture clips, independent readers of what we write

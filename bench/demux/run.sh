@@ -10,6 +10,7 @@
 set -euo pipefail
 shopt -s inherit_errexit
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../seedclip.sh"
 tool=${1:-$here/../../build/bin/eac3to}
 target_mb=${2:-1024}
 [ -x "$tool" ] || { echo "no demultiplexer at $tool (build first)" >&2; exit 2; }
@@ -21,14 +22,7 @@ trap 'rm -rf "$work"' EXIT
 # One 20 s 1080i clip at a camcorder's 24 Mbit/s, copied up to the size
 # asked for: the clips of a disc all look alike to a demultiplexer.
 echo "making the clips in $work ..."
-ffmpeg -hide_banner -loglevel error -y \
-  -f lavfi -i "testsrc2=size=1920x1080:rate=25:duration=20" \
-  -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=20" \
-  -map 0:v -map 1:a -c:v libx264 -preset ultrafast -g 12 -bf 2 -pix_fmt yuv420p \
-  -b:v 24M -maxrate 24M -bufsize 12M -flags +ildct+ilme -x264opts tff=1 \
-  -c:a ac3 -b:a 256k -ar 48000 -ac 2 -streamid 0:0x1011 -streamid 1:0x1100 \
-  -f mpegts -mpegts_m2ts_mode 1 -mpegts_pmt_start_pid 0x100 -muxrate 30000000 \
-  "$work/seed.m2ts"
+make_seed_clip "$work/seed.m2ts" 24M 30000000
 seed_bytes=$(stat -c %s "$work/seed.m2ts")
 copies=$(( (target_mb * 1024 * 1024 + seed_bytes - 1) / seed_bytes ))
 clips=()

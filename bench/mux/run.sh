@@ -12,6 +12,7 @@
 set -euo pipefail
 shopt -s inherit_errexit
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../seedclip.sh"
 tool=${1:-$here/../../build/bin/tsmuxer}
 target_mb=${2:-1024}
 [ -x "$tool" ] || { echo "no muxer at $tool (build first)" >&2; exit 2; }
@@ -23,14 +24,7 @@ trap 'rm -rf "$work"' EXIT
 # One 20 s 1080i clip at a camcorder's 24 Mbit/s with B-frames, repeated up
 # to the size asked for.
 echo "making the streams in $work ..."
-ffmpeg -hide_banner -loglevel error -y \
-  -f lavfi -i "testsrc2=size=1920x1080:rate=25:duration=20" \
-  -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=20" \
-  -map 0:v -map 1:a -c:v libx264 -preset ultrafast -g 12 -bf 2 -pix_fmt yuv420p \
-  -b:v 24M -maxrate 24M -bufsize 12M -flags +ildct+ilme -x264opts tff=1 \
-  -c:a ac3 -b:a 256k -ar 48000 -ac 2 -streamid 0:0x1011 -streamid 1:0x1100 \
-  -f mpegts -mpegts_m2ts_mode 1 -mpegts_pmt_start_pid 0x100 -muxrate 30000000 \
-  "$work/seed.m2ts"
+make_seed_clip "$work/seed.m2ts" 24M 30000000
 ffmpeg -hide_banner -loglevel error -y -i "$work/seed.m2ts" \
   -map 0:v -c:v copy -bsf:v h264_mp4toannexb -f h264 "$work/seed.h264" \
   -map 0:a -c:a copy -f ac3 "$work/seed.ac3"

@@ -1,5 +1,6 @@
 #include "authoring/disque.h"
 
+#include "authoring/framerate.h"
 #include "clips/listfichier.h"
 #include "platform/pathdelim.h"
 #include "platform/shell.h"
@@ -18,12 +19,23 @@ uint8_t TDisque::AddClip(const Tm2tsFichier *clip)
         return acLargerThanDisc;
     if (TotalSize + size > Capacity)
         return acNoRoomLeft;
+    // One title plays at one frame rate.
+    const QByteArray rate = FrameRateOfClip(clip);
+    if (!rate.isEmpty() && !FrameRate.isEmpty() && rate != FrameRate)
+        return acOtherFrameRate;
+    if (FrameRate.isEmpty())
+        FrameRate = rate;
     const int64_t duration = clip->Device()->Duration();
     Clips.append({clip->FullPath(), clip, duration});
     ++ClipCount;
     TotalSize += size;
     TotalDuration += duration;
     return acAdded;
+}
+
+QByteArray TDisque::FrameRateOrDefault() const
+{
+    return FrameRate.isEmpty() ? QByteArray(DefaultFrameRate) : FrameRate;
 }
 
 QString TDisque::DiscName() const
@@ -47,4 +59,9 @@ QString TDisque::VolumeLabel() const
 QString DiscListText(const TDisque &disc)
 {
     return disc.Project + QStringLiteral(" : ") + disc.DiscName();
+}
+
+QByteArray FrameRateOfClip(const Tm2tsFichier *clip)
+{
+    return FrameRateOfPicture(clip->Device()->PictureDuration());
 }

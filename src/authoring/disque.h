@@ -26,6 +26,7 @@ enum TAddClipResult : uint8_t {
     acLargerThanDisc = 8,
     acNoRoomLeft = 9,
     acFileMissing = 10, // the clip's file cannot be found any more
+    acOtherFrameRate = 11, // the clip's frame rate is not the disc's
 };
 
 // Demuxed stream files of a disc, full paths in the order they were found,
@@ -53,9 +54,12 @@ public:
     TDisque &operator=(const TDisque &) = delete;
     virtual ~TDisque() = default;
 
-    // Appends the clip when its file fits into the room left; see
+    // Appends the clip when its file fits into the room left and its frame
+    // rate is the disc's (a clip whose rate is unknown goes with any); see
     // TAddClipResult. The file size is read from the file system now.
     uint8_t AddClip(const Tm2tsFichier *clip);
+    // The rate of the clips added, DefaultFrameRate when none tells it.
+    QByteArray FrameRateOrDefault() const;
 
     // "Disque " and the last two digits of Number: Disque 01 … Disque 99,
     // then Disque 00.
@@ -80,6 +84,7 @@ public:
     int64_t Capacity = 0;
     QString Project;
     int32_t Number = 0;
+    QByteArray FrameRate; // of the first clip that tells it; empty until then
 };
 
 // A disc made by the split: it also knows which clips of the list it holds.
@@ -91,6 +96,10 @@ public:
     int32_t FirstClip = 0;
     int32_t LastClip = 0;
 };
+
+// Frame rate of a clip, from its record's picture duration; empty when
+// unknown.
+QByteArray FrameRateOfClip(const Tm2tsFichier *clip);
 
 // Text of a disc in the disc list: Project " : " DiscName.
 QString DiscListText(const TDisque &disc);

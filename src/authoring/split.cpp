@@ -5,11 +5,17 @@
 
 namespace {
 
-QString StopMessage(uint8_t code, const QString &path)
+QString StopMessage(uint8_t code, const Tm2tsFichier *clip, const TDisque &disc)
 {
+    const QString path = clip->FullPath();
     if (code == acLargerThanDisc)
         return QStringLiteral("Erreur: la taille de ") + path + QStringLiteral(" dépasse ")
                + QString::number(DiscCapacity);
+    if (code == acOtherFrameRate)
+        return QStringLiteral("Erreur: la cadence de ") + path + QStringLiteral(" (")
+               + QString::fromLatin1(FrameRateOfClip(clip))
+               + QStringLiteral(" images/s) diffère de celle du disque en cours (")
+               + QString::fromLatin1(disc.FrameRate) + QStringLiteral(" images/s)");
     return QStringLiteral("Erreur: le fichier ") + path + QStringLiteral(" est introuvable");
 }
 
@@ -49,7 +55,7 @@ TSplitResult SplitClipsIntoDiscs(const QList<const Tm2tsFichier *> &clips)
         if (code == acAlreadyOnDisc)
             continue;
         if (code != acAdded) {
-            result.Message = StopMessage(code, clip->FullPath());
+            result.Message = StopMessage(code, clip, *filling);
             return result;
         }
     }

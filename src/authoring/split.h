@@ -20,8 +20,9 @@ struct TSplitResult {
 };
 
 // Fills discs of DiscCapacity bytes with consecutive clips. A clip larger
-// than a disc, or whose file is gone, stops the split with a message; the
-// discs completed before it are kept, the one being filled is dropped.
+// than a disc, whose file is gone, or whose frame rate differs from that of
+// the disc being filled stops the split with a message; the discs completed
+// before it are kept, the one being filled is dropped.
 TSplitResult SplitClipsIntoDiscs(const QList<const Tm2tsFichier *> &clips);
 
 // Name of the folder that holds the file: "" for a file in the root.

@@ -162,6 +162,20 @@ void OnProbedPadAdded(GstElement *, GstPad *pad, gpointer)
                       nullptr, nullptr);
 }
 
+// The pad's caps say its pictures are interlaced (as the H.264 parser
+// reports coding that allows fields).
+bool IsInterlaced(GstPad *pad)
+{
+    GstCaps *caps = gst_pad_get_current_caps(pad);
+    if (!caps)
+        return false;
+    const char *mode = gst_caps_is_empty(caps) ? nullptr
+                                               : gst_structure_get_string(gst_caps_get_structure(caps, 0), "interlace-mode");
+    const bool interlaced = mode && !g_str_equal(mode, "progressive");
+    gst_caps_unref(caps);
+    return interlaced;
+}
+
 } // namespace
 
 TPinKind PinKindOf(GstPad *pad)
@@ -309,7 +323,8 @@ Tm2tsFileDevice::Tm2tsFileDevice(const QString &fullPath)
 }
 
 Tm2tsFileDevice::Tm2tsFileDevice(const QString &fullPath, const TKnownClip &known)
-    : TAbstractFileDevice(fullPath, ExtractFileName(fullPath), 1), FDuration(known.Duration)
+    : TAbstractFileDevice(fullPath, ExtractFileName(fullPath), 1), FDuration(known.Duration),
+      FPictureDuration(known.PictureDuration)
 {
     if (known.VideoCount > 0 || known.AudioCount > 0)
         SetPinCounts(known.VideoCount, known.AudioCount, 0, 0);
@@ -368,13 +383,19 @@ void Tm2tsFileDevice::RemoveFromGraph()
 
 bool Tm2tsFileDevice::Probing(GstElement *probeGraph)
 {
+    FInterlaced = false;
+    ForEachSrcPad(FOutputFilter, [this](GstPad *pad) {
+        FInterlaced = FInterlaced || (PinKindOf(pad) == TPinKind::Video && IsInterlaced(pad));
+    });
     FDuration = MeasureDuration(probeGraph);
     return FDuration > 0;
 }
 
-std::int64_t Tm2tsFileDevice::MeasureDuration(GstElement *graph) const
+std::int64_t Tm2tsFileDevice::MeasureDuration(GstElement *graph)
 {
     const TClipTimes times = ReadClipTimes(FullPath());
+    if (times.HasVideo && times.PictureDuration > 0)
+        FPictureDuration = FrameDurationOf(times.PictureDuration, FInterlaced);
     if (times.Duration() > 0)
         return times.Duration();
     if (!graph || !FOutputFilter)

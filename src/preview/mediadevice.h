@@ -138,6 +138,7 @@ struct TKnownClip {
     std::int64_t Duration = 0;
     int VideoCount = 1;
     int AudioCount = 1;
+    std::int64_t PictureDuration = 0;  // 0: not known
 };
 
 // The device of one .m2ts clip: its splitter is "filesrc ! parsebin" in a
@@ -159,6 +160,10 @@ public:
     // pictures times the picture duration (for a clip without video, its
     // audio duration). 0 until measured, and when the clip cannot be read.
     std::int64_t Duration() const { return FDuration; }
+    // How long one video frame lasts, from the steps between the time
+    // stamps of the first pictures (two of them for interlaced video whose
+    // fields are stored apart); 0 when unknown or without video.
+    std::int64_t PictureDuration() const { return FPictureDuration; }
 
 protected:
     bool Probing(GstElement *probeGraph) override;
@@ -166,8 +171,11 @@ protected:
 private:
     // The clip's duration from its time stamps, else GStreamer's estimate
     // from graph (a pipeline holding the splitter); 0 when neither is known.
-    std::int64_t MeasureDuration(GstElement *graph) const;
+    // Keeps the picture duration the time stamps give.
+    std::int64_t MeasureDuration(GstElement *graph);
 
     GstElement *FSplitter = nullptr;
     std::int64_t FDuration = 0;
+    std::int64_t FPictureDuration = 0;
+    bool FInterlaced = false;  // from the probe's video pad
 };

@@ -445,3 +445,11 @@ TClipTimes ReadClipTimes(const QString &path)
         }
     }
 }
+
+std::int64_t FrameDurationOf(std::int64_t pictureStep, bool interlaced)
+{
+    // Longest field of an interlaced camcorder format (50 fields a second),
+    // with room for the rounding of 90 kHz time stamps.
+    constexpr std::int64_t LongestField = 205'000;
+    return interlaced && pictureStep <= LongestField ? 2 * pictureStep : pictureStep;
+}

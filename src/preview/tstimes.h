@@ -32,3 +32,9 @@ TClipTimes ReadClipTimes(const QString &path);
 // The same for a file already in memory (head and tail may be the same
 // bytes): head is the start of the file, tail its end.
 TClipTimes ClipTimesOf(const QByteArray &head, const QByteArray &tail);
+
+// The duration of one frame from the smallest step between picture time
+// stamps (100 ns). Where the video is interlaced and the step is one field
+// (1/50 or 1/59.94 s), the two fields of each frame are stored apart and a
+// frame lasts two steps.
+std::int64_t FrameDurationOf(std::int64_t pictureStep, bool interlaced);

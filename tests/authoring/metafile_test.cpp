@@ -111,4 +111,33 @@ TEST(WriteMetaFile, FailsForAMissingFolder)
     EXPECT_FALSE(WriteMetaFile(disc, dir.filePath("missing/Vacances.meta")));
 }
 
+
+struct RateCase {
+    int64_t pictureDuration; // 100 ns, as the clip probe measures it
+    const char *fps;         // in the meta file
+};
+
+class MetaFrameRate : public testing::TestWithParam<RateCase> {};
+
+TEST_P(MetaFrameRate, IsTheRateOfTheDiscsClips)
+{
+    QTemporaryDir dir;
+    TestClipList clips;
+    TDisque disc(DiscCapacity);
+    ASSERT_EQ(disc.AddClip(clips.Add(dir.filePath("c.m2ts"), 1, Second, GetParam().pictureDuration)), acAdded);
+    disc.Streams << "/f/c.h264";
+    EXPECT_EQ(MetaFileText(disc), Muxopt + " --vbv-len=500\r\nV_MPEG4/ISO/AVC, \"/f/c.h264\", fps="
+                                      + GetParam().fps + ", insertSEI, contSPS\r\n")
+        << GetParam().pictureDuration;
+}
+
+// Picture durations as 90 kHz time stamps give them: 23.976 pictures last
+// 3753 or 3754 ticks, 59.94 ones 1501 or 1502.
+INSTANTIATE_TEST_SUITE_P(Table, MetaFrameRate, testing::Values(
+    RateCase{417'000, "23.976"}, RateCase{417'111, "23.976"}, RateCase{416'667, "24"},
+    RateCase{400'000, "25"}, RateCase{333'667, "29.97"}, RateCase{200'000, "50"},
+    RateCase{166'778, "59.94"}, RateCase{166'889, "59.94"},
+    // Unknown, or no disc rate near it: the PAL rate.
+    RateCase{0, "25"}, RateCase{1'000'000, "25"}, RateCase{300'000, "25"}));
+
 } // namespace

@@ -11,6 +11,7 @@ namespace {
 struct Clip {
     const char *path; // relative to the test folder
     int64_t size;
+    int64_t picture = 0; // picture duration, 0 when unknown
 };
 
 struct Disc {
@@ -25,6 +26,7 @@ struct SplitCase {
     const char *stopAt = nullptr; // clip named in the message
     bool tooLarge = true;         // message kind when stopped
     const char *removed = nullptr; // clip whose file is gone at split time
+    std::vector<const char *> rates = {}; // of each disc; a stop by frame rate when one more
 };
 
 constexpr int64_t G2 = 2'000'000'000;
@@ -37,7 +39,7 @@ TEST_P(Split, GroupsClipsInListOrder)
     QTemporaryDir dir;
     TestClipList clips;
     for (const Clip &clip : c.clips)
-        ASSERT_NE(clips.Add(dir.filePath(clip.path), clip.size), nullptr);
+        ASSERT_NE(clips.Add(dir.filePath(clip.path), clip.size, 10 * Second, clip.picture), nullptr);
     if (c.removed)
         QFile::remove(dir.filePath(c.removed));
 
@@ -53,12 +55,22 @@ TEST_P(Split, GroupsClipsInListOrder)
         EXPECT_EQ(disc.ClipCount, c.discs[i].last - c.discs[i].first + 1);
         EXPECT_LE(disc.TotalSize, disc.Capacity);
         EXPECT_EQ(disc.Capacity, DiscCapacity);
+        if (i < c.rates.size()) {
+            EXPECT_EQ(disc.FrameRateOrDefault(), c.rates[i]) << c.what;
+        }
     }
     if (!c.stopAt) {
         EXPECT_TRUE(result.Message.isEmpty()) << result.Message.toStdString();
         return;
     }
     const QString path = dir.filePath(c.stopAt);
+    if (c.rates.size() > c.discs.size()) {
+        // The rates of the clip and of the dropped disc being filled.
+        EXPECT_EQ(result.Message, QStringLiteral("Erreur: la cadence de ") + path + " (" + c.rates.back()
+                                      + " images/s) diffère de celle du disque en cours ("
+                                      + c.rates[c.rates.size() - 2] + " images/s)");
+        return;
+    }
     EXPECT_EQ(result.Message, c.tooLarge
         ? QStringLiteral("Erreur: la taille de ") + path + QStringLiteral(" dépasse 4600000000")
         : QStringLiteral("Erreur: le fichier ") + path + QStringLiteral(" est introuvable"));
@@ -83,7 +95,19 @@ INSTANTIATE_TEST_SUITE_P(Table, Split, testing::Values(
     SplitCase{"file gone at split time",
               {{"V/a.m2ts", G2}, {"V/b.m2ts", G2}, {"V/c.m2ts", G2}, {"V/d.m2ts", 5}},
               {{"V : Disque 01", 0, 1}}, "V/d.m2ts", false, "V/d.m2ts"},
-    SplitCase{"first file gone", {{"V/a.m2ts", 5}}, {}, "V/a.m2ts", false, "V/a.m2ts"}));
+    SplitCase{"first file gone", {{"V/a.m2ts", 5}}, {}, "V/a.m2ts", false, "V/a.m2ts"},
+    SplitCase{"unknown frame rates make a PAL disc", {{"V/a.m2ts", 1}, {"V/b.m2ts", 1}},
+              {{"V : Disque 01", 0, 1}}, nullptr, true, nullptr, {"25"}},
+    SplitCase{"the first clip that tells its rate sets the disc's",
+              {{"V/a.m2ts", 1}, {"V/b.m2ts", 1, Picture2997}, {"V/c.m2ts", 1}, {"V/d.m2ts", 1, 333'666}},
+              {{"V : Disque 01", 0, 3}}, nullptr, true, nullptr, {"29.97"}},
+    SplitCase{"a clip of another rate that starts a new disc anyway",
+              {{"V/a.m2ts", G2, Picture25}, {"V/b.m2ts", G2, Picture25}, {"V/c.m2ts", G2, Picture2997}},
+              {{"V : Disque 01", 0, 1}, {"V : Disque 02", 2, 2}}, nullptr, true, nullptr, {"25", "29.97"}},
+    SplitCase{"a clip of another rate on the disc being filled stops the split",
+              {{"V/a.m2ts", G2, Picture25}, {"V/b.m2ts", G2, Picture25}, {"V/c.m2ts", G2, Picture25},
+               {"V/d.m2ts", 10}, {"V/e.m2ts", 10, Picture2997}, {"V/f.m2ts", 10, Picture2997}},
+              {{"V : Disque 01", 0, 1}}, "V/e.m2ts", true, nullptr, {"25", "25", "29.97"}}));
 
 TEST(SplitProject, IsTheLastFolderOfTheClipPath)
 {

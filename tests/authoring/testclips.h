@@ -13,15 +13,20 @@
 
 inline constexpr int64_t Second = 10'000'000;
 
-inline std::unique_ptr<Tm2tsFichier> MakeClip(const QString &path, int64_t size, int64_t duration)
+// Picture durations (100 ns) of the disc frame rates.
+inline constexpr int64_t Picture25 = 400'000;
+inline constexpr int64_t Picture2997 = 333'667;
+
+inline std::unique_ptr<Tm2tsFichier> MakeClip(const QString &path, int64_t size, int64_t duration,
+                                              int64_t pictureDuration = 0)
 {
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || !file.resize(size))
         return nullptr;
     file.close();
-    return Tm2tsFichier::CreateFromPath(path, [duration](const QString &fullPath) {
-        return std::make_unique<Tm2tsFileDevice>(fullPath, TKnownClip{duration});
+    return Tm2tsFichier::CreateFromPath(path, [duration, pictureDuration](const QString &fullPath) {
+        return std::make_unique<Tm2tsFileDevice>(fullPath, TKnownClip{duration, 1, 1, pictureDuration});
     });
 }
 
@@ -29,9 +34,10 @@ inline std::unique_ptr<Tm2tsFichier> MakeClip(const QString &path, int64_t size,
 struct TestClipList {
     std::vector<std::unique_ptr<Tm2tsFichier>> records;
 
-    const Tm2tsFichier *Add(const QString &path, int64_t size, int64_t duration = 10 * Second)
+    const Tm2tsFichier *Add(const QString &path, int64_t size, int64_t duration = 10 * Second,
+                            int64_t pictureDuration = 0)
     {
-        records.push_back(MakeClip(path, size, duration));
+        records.push_back(MakeClip(path, size, duration, pictureDuration));
         return records.back().get();
     }
     QList<const Tm2tsFichier *> List() const

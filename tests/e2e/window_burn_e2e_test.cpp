@@ -25,6 +25,7 @@
 #include <libbluray/bluray.h>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -38,10 +39,6 @@ protected:
         QDir::setCurrent(tmp.path());
         for (const char *folder : {"bin", "tools", "flux", "meta", "avchd", "clips/Vacances"})
             ASSERT_TRUE(QDir(tmp.path()).mkpath(QString::fromLatin1(folder)));
-        for (const char *clip : {"small1s.m2ts", "small3s.m2ts", "videoonly.m2ts"})
-            ASSERT_TRUE(QFile::copy(QStringLiteral(TAVREL_FIXTURE_DIR "/") + QLatin1String(clip),
-                                    tmp.filePath(QStringLiteral("clips/Vacances/") + QLatin1String(clip))))
-                << "missing fixture " << clip;
         image = tmp.filePath(QStringLiteral("disque.img"));
         QFile ini(tmp.filePath(QStringLiteral("tools/imgburn.ini")));
         ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
@@ -86,10 +83,15 @@ protected:
         return target;
     }
 
-    // Opens the clip folder through the window's action and handles events
-    // until the opening has ended.
-    void OpenClips()
+    // Copies the fixture clips into the clip folder, then opens that folder
+    // through the window's action and handles events until the opening
+    // has ended.
+    void OpenClips(const std::vector<const char *> &clips)
     {
+        for (const char *clip : clips)
+            ASSERT_TRUE(QFile::copy(QStringLiteral(TAVREL_FIXTURE_DIR "/") + QLatin1String(clip),
+                                    tmp.filePath(QStringLiteral("clips/Vacances/") + QLatin1String(clip))))
+                << "missing fixture " << clip;
         TFichierListBox *lb = form->ListeFrame->lb;
         int opened = -1;
         auto end = lb->OnOpenEnd;
@@ -105,8 +107,8 @@ protected:
         while ((opened < 0 || lb->Busy()) && clock.elapsed() < 30'000)
             QApplication::processEvents(QEventLoop::AllEvents, 10);
         lb->OnOpenEnd = end;
-        ASSERT_EQ(opened, 3);
-        ASSERT_EQ(lb->count(), 3);
+        ASSERT_EQ(opened, int(clips.size()));
+        ASSERT_EQ(lb->count(), int(clips.size()));
     }
 
     TDisquesframe *Page() const { return form->Disquesframe; }
@@ -144,7 +146,7 @@ void ExpectBurntImage(const QString &image, const TDisque &disc)
 
 TEST_F(WindowBurnTest, ClipsBecomeDiscFoldersAndImagesThroughTheWindow)
 {
-    OpenClips();
+    OpenClips({"small1s.m2ts", "small3s.m2ts", "videoonly.m2ts"});
 
     form->saDisques->Execute();
     EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join(u'\n'));
@@ -173,6 +175,33 @@ TEST_F(WindowBurnTest, ClipsBecomeDiscFoldersAndImagesThroughTheWindow)
     form->saGraver->Execute();
     EXPECT_FALSE(Page()->Processor.Processing());
     ExpectBurntImage(image, *disc);
+}
+
+// Clips of a 60i camcorder (29.97 frames per second) play on the disc as
+// long as they were filmed, each from its own chapter.
+TEST_F(WindowBurnTest, NtscClipsKeepTheirDurationOnTheDisc)
+{
+    OpenClips({"ntsc60i.m2ts", "ntsc60i-b.m2ts"});
+    form->saDisques->Execute();
+    EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join(u'\n'));
+    ASSERT_EQ(Page()->Discs->Count(), 1);
+    const TDiscPtr disc = Page()->Discs->At(0);
+    form->saTousDisques->Execute();
+    ASSERT_TRUE(disc->ReadyForBurn);
+
+    constexpr double frame = 90000 * 1001 / 30000.0; // 90 kHz ticks
+    BLURAY *bd = bd_open(QFile::encodeName(disc->DiscFolder(Settings.DossierAVCHD)).constData(), nullptr);
+    ASSERT_NE(bd, nullptr);
+    ASSERT_EQ(bd_get_titles(bd, TITLES_ALL, 0), 1u);
+    BLURAY_TITLE_INFO *title = bd_get_title_info(bd, 0, 0);
+    ASSERT_NE(title, nullptr);
+    // In list order, ntsc60i-b (30 pictures) then ntsc60i (60 pictures).
+    EXPECT_NEAR(double(title->duration), 90 * frame, frame);
+    ASSERT_EQ(title->chapter_count, 2u);
+    EXPECT_NEAR(double(title->chapters[0].start), 0, frame);
+    EXPECT_NEAR(double(title->chapters[1].start), 30 * frame, frame);
+    bd_free_title_info(title);
+    bd_close(bd);
 }
 
 } // namespace

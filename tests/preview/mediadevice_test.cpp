@@ -66,6 +66,7 @@ std::int64_t FfprobeDuration(const QString &path, const char *kind)
 struct GoodClip {
     const char *name;
     int video, audio;
+    double fps = 0; // frames per second of the video; 0 without video
 };
 
 class GoodClips : public testing::TestWithParam<GoodClip> {};
@@ -82,13 +83,17 @@ TEST_P(GoodClips, DurationIsPicturesTimesPictureDuration)
     const std::int64_t expected = FfprobeDuration(Fixture(c.name), c.video > 0 ? "v" : "a");
     ASSERT_GT(expected, 0) << "ffprobe could not count the frames";
     EXPECT_NEAR(double(device.Duration()), double(expected), double(Millisecond));
+    // One frame, interlaced or not, to the 90 kHz tick.
+    EXPECT_NEAR(double(device.PictureDuration()), c.fps > 0 ? 1e7 / c.fps : 0, 112);
     EXPECT_EQ(device.CurrentGraph(), nullptr);
     EXPECT_EQ(device.OutputFilter(), nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, GoodClips, testing::Values(
-    GoodClip{"cam1080i.m2ts", 1, 1}, GoodClip{"small1s.m2ts", 1, 1}, GoodClip{"small3s.m2ts", 1, 1},
-    GoodClip{"videoonly.m2ts", 1, 0}, GoodClip{"audioonly.m2ts", 0, 1}),
+    GoodClip{"cam1080i.m2ts", 1, 1, 25}, GoodClip{"small1s.m2ts", 1, 1, 25}, GoodClip{"small3s.m2ts", 1, 1, 25},
+    GoodClip{"videoonly.m2ts", 1, 0, 25}, GoodClip{"audioonly.m2ts", 0, 1},
+    GoodClip{"ntsc60i.m2ts", 1, 1, 30000 / 1001.0}, GoodClip{"film24p.m2ts", 1, 1, 24000 / 1001.0},
+    GoodClip{"hd720p60.m2ts", 1, 1, 60000 / 1001.0}),
     [](const testing::TestParamInfo<GoodClip> &info) {
         return QString::fromLatin1(info.param.name).section(u'.', 0, 0).toStdString();
     });

@@ -175,4 +175,18 @@ TEST(ClipTimes, NotATransportStreamGivesNothing)
     }
 }
 
+TEST(FrameDuration, IsTwoStepsOnlyForFieldsOfInterlacedVideo)
+{
+    struct Case {
+        std::int64_t step;
+        bool interlaced;
+        std::int64_t frame;
+    };
+    for (const Case c : {Case{200'000, true, 400'000}, Case{166'778, true, 333'556}, // fields stored apart
+                         Case{400'000, true, 400'000}, Case{333'667, true, 333'667}, // frames of interlaced video
+                         Case{200'000, false, 200'000}, Case{166'778, false, 166'778}, // 50p, 59.94p
+                         Case{0, true, 0}})
+        EXPECT_EQ(FrameDurationOf(c.step, c.interlaced), c.frame) << c.step << " " << c.interlaced;
+}
+
 } // namespace

@@ -105,11 +105,12 @@ bool TClipSource::FindStreams() {
       FVideoIndex = static_cast<int>(i);
     } else if (par->codec_type == AVMEDIA_TYPE_AUDIO && FAudioIndex < 0) {
       // An AC-3 stream whose first frame was never read carries no format.
-      if (par->codec_id == AV_CODEC_ID_AC3 && par->sample_rate > 0)
+      const bool usable = par->codec_id == AV_CODEC_ID_AC3 || par->codec_id == AV_CODEC_ID_PCM_BLURAY;
+      if (usable && par->sample_rate > 0)
         FAudioIndex = static_cast<int>(i);
       else if (par->codec_id == AV_CODEC_ID_AC3)
         FFacts.AudioUnreadable = true;
-      else if (par->codec_id != AV_CODEC_ID_AC3 && otherAudio < 0)
+      else if (!usable && otherAudio < 0)
         otherAudio = static_cast<int>(i);
     }
   }
@@ -118,7 +119,7 @@ bool TClipSource::FindStreams() {
   if (FAudioIndex < 0 && otherAudio >= 0)
     return Fail(std::string("the audio is ") +
                 avcodec_get_name(FContext->streams[otherAudio]->codecpar->codec_id) +
-                ", not AC-3; such clips are not supported");
+                ", neither AC-3 nor LPCM; such clips are not supported");
   const AVStream* video = Video();
   FFacts.VideoPid = video->id;
   for (AVRational rate : {video->r_frame_rate, video->avg_frame_rate})
@@ -130,6 +131,7 @@ bool TClipSource::FindStreams() {
   if (FAudioIndex >= 0) {
     const AVCodecParameters* par = Audio()->codecpar;
     FFacts.AudioPid = Audio()->id;
+    FFacts.AudioCodec = par->codec_id;
     FFacts.Audio.SampleRate = par->sample_rate;
     FFacts.Audio.Layout = PlainLayout(par->ch_layout);
     FFacts.Audio.BitRate = par->bit_rate;

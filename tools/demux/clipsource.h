@@ -1,5 +1,5 @@
 // One camcorder clip read with libavformat. Probe() checks that it is an
-// MPEG transport stream with H.264 video, picks its AC-3 audio and learns
+// MPEG transport stream with H.264 video, picks its AC-3 or LPCM audio and learns
 // what the joining needs; Stream() then reopens it for the fast pass that
 // hands out whole PES packets without FFmpeg's parsers.
 #pragma once
@@ -8,6 +8,10 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+extern "C" {
+#include <libavcodec/codec_id.h>
+}
 
 #include "silentframe.h"
 
@@ -26,9 +30,11 @@ struct TClipFacts {
   uint64_t FileSize = 0;
   int PacketSize = 0;
   int VideoPid = -1;
-  int AudioPid = -1;  // -1: no usable AC-3 audio
+  int AudioPid = -1;  // -1: no usable AC-3 or LPCM audio
   bool AudioUnreadable = false;  // an AC-3 stream whose format the probe never saw
+  AVCodecID AudioCodec = AV_CODEC_ID_NONE;  // AC-3, or LPCM as on Blu-ray
   TAudioFormat Audio;
+  bool ConvertAudio = false;  // set by the demuxer: re-encoded into the disc's format
   int64_t PictureTicks = 0;              // one picture as probed, 0 if unknown
   std::vector<uint8_t> ParameterSets;    // Annex B, may be empty
 

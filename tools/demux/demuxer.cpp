@@ -126,7 +126,7 @@ void TDemuxer::ReportWritten(const TOutputFile& video, const TOutputFile& audio,
 
 bool TDemuxer::CheckClips(const std::vector<std::string>& clips) {
   bool ok = true;
-  std::string audioSource;
+  bool discAudioKnown = false;
   FFacts.clear();
   for (const std::string& clip : clips) {
     TClipSource source;
@@ -135,18 +135,17 @@ bool TDemuxer::CheckClips(const std::vector<std::string>& clips) {
       ok = false;
       continue;
     }
-    const TClipFacts& facts = source.Facts();
-    FFacts.push_back(facts);
+    FFacts.push_back(source.Facts());
+    TClipFacts& facts = FFacts.back();
     FTotalBytes += facts.FileSize;
     if (!facts.HasAudio()) continue;
-    if (audioSource.empty()) {
-      FDiscAudio = facts.Audio;
-      audioSource = clip;
-    } else if (!facts.Audio.SameShape(FDiscAudio)) {
-      FConsole.Error(clip, "its audio (" + facts.Audio.Describe() + ") differs from that of " + audioSource +
-                               " (" + FDiscAudio.Describe() + "); the clips of one disc must share one audio format");
-      ok = false;
+    // The first clip with audio sets the disc's format; audio in another
+    // one is re-encoded into it.
+    if (!discAudioKnown) {
+      FDiscAudio = DiscAudioFormatOf(facts);
+      discAudioKnown = true;
     }
+    facts.ConvertAudio = NeedsConversion(facts, FDiscAudio);
   }
   return ok;
 }
@@ -162,7 +161,12 @@ bool TDemuxer::DemuxClip(const std::string& path, const TClipFacts& facts, TOutp
   result.Path = path;
   FClipAudio.Clear();
   FClipPts.clear();
+  if (facts.ConvertAudio && !FConverter.Open(facts.AudioCodec, FDiscAudio)) {
+    FConsole.Error(path, FConverter.Error());
+    return false;
+  }
   if (!ReadPackets(source, video, result)) return false;
+  if (facts.ConvertAudio && !FinishConversion(path, facts)) return false;
 
   const int64_t firstPts = FClipPts.empty() ? 0 : *std::min_element(FClipPts.begin(), FClipPts.end());
   result.VideoDuration = VideoDuration(FClipPts, facts.PictureTicks);
@@ -217,7 +221,12 @@ bool TDemuxer::ReadPackets(TClipSource& source, TOutputFile& video, TClipResult&
     } else if (packet->stream_index == source.AudioIndex()) {
       std::optional<int64_t> pts;
       if (packet->pts != AV_NOPTS_VALUE) pts = av_rescale_q(packet->pts, audioBase, kTicks);
-      FClipAudio.AddPes(packet->data, packet->size, pts);
+      if (!source.Facts().ConvertAudio) {
+        FClipAudio.AddPes(packet->data, packet->size, pts);
+      } else if (!FConverter.Add(packet->data, packet->size, pts, FClipAudio)) {
+        FConsole.Error(result.Path, FConverter.Error());
+        return false;
+      }
     }
     av_packet_unref(packet.get());
     ShowProgress(source.Position());
@@ -225,6 +234,19 @@ bool TDemuxer::ReadPackets(TClipSource& source, TOutputFile& video, TClipResult&
   result.Pictures = pictures.Frames();
   if (damaged > 0)
     FConsole.Warning(result.Path, std::to_string(damaged) + " damaged packet(s) were written as they are");
+  return true;
+}
+
+bool TDemuxer::FinishConversion(const std::string& path, const TClipFacts& facts) {
+  if (!FConverter.Finish(FClipAudio)) {
+    FConsole.Error(path, FConverter.Error());
+    return false;
+  }
+  if (FConverter.DamagedPackets() > 0)
+    FConsole.Warning(path, std::to_string(FConverter.DamagedPackets()) + " damaged audio packet(s) could not be decoded");
+  FConsole.Warning(path, std::string("its audio (") + avcodec_get_name(facts.AudioCodec) + ", " +
+                             facts.Audio.Describe() + ") was converted to the disc's AC-3 (" + FDiscAudio.Describe() +
+                             ", " + std::to_string(FDiscAudio.BitRate / 1000) + " kb/s)");
   return true;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ac3stream.h"
+#include "audioconverter.h"
 #include "clipsource.h"
 #include "console.h"
 #include "silentframe.h"
@@ -39,6 +40,7 @@ private:
   bool DemuxClip(const std::string& path, const TClipFacts& facts, TOutputFile& video, TOutputFile& audio,
                  TAudioFitter& fitter);
   bool ReadPackets(TClipSource& source, TOutputFile& video, TClipResult& result);
+  bool FinishConversion(const std::string& path, const TClipFacts& facts);
   bool WriteAudio(TOutputFile& audio, TAudioFitter& fitter, TClipResult& result);
   bool WriteSilence(int count, TOutputFile& audio);
   bool PublishStreams(TOutputFile& video, TOutputFile& audio);
@@ -52,6 +54,7 @@ private:
   std::vector<TClipResult> FResults;
   // The clip being demuxed: its audio, and its picture time stamps.
   TAc3Stream FClipAudio;
+  TAudioConverter FConverter;  // for a clip whose audio is re-encoded
   std::vector<int64_t> FClipPts;
   uint64_t FTotalBytes = 0;
   uint64_t FDoneBytes = 0;  // bytes of the clips already demuxed

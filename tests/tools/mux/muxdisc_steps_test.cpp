@@ -3,12 +3,16 @@
 // AVCHD tree in the disc folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <libbluray/bluray.h>
 
 #include "authoring/abort.h"
+#include "authoring/metafile.h"
+#include "authoring/split.h"
 #include "authoring/toolsteps.h"
 #include "clips/listfichier.h"
 #include "mux/metafile.h"
@@ -26,12 +30,9 @@ std::unique_ptr<Tm2tsFichier> fixtureClip(const QString& name, int64_t duration)
 
 void keepAbortFlag(const QByteArray&, const QByteArray&, bool& abort) { abort = AbortRequested; }
 
-TEST(MuxDiscSteps, DemuxedStreamsBecomeTheDiscFolder) {
-  AbortRequested = false;
-  QTemporaryDir dir;
-  ASSERT_TRUE(dir.isValid());
-  const QString root = dir.path() + QStringLiteral("/projet é/");
-  for (const char* sub : {"flux", "meta", "avchd"}) ASSERT_TRUE(QDir().mkpath(root + sub));
+// Settings whose folders lie in root, with the built programs.
+TSettings settingsIn(const QString& root) {
+  for (const char* sub : {"flux", "meta", "avchd"}) EXPECT_TRUE(QDir().mkpath(root + sub));
   TSettings settings;
   settings.DossierFlux = root + QStringLiteral("flux/");
   settings.Dossiermeta = root + QStringLiteral("meta/");
@@ -40,6 +41,15 @@ TEST(MuxDiscSteps, DemuxedStreamsBecomeTheDiscFolder) {
   settings.tsMuxerFile = QStringLiteral(TAVREL_BIN_DIR "/tsmuxer");
   settings.DeleteMeta = true;
   settings.DeleteFlux = true;
+  return settings;
+}
+
+TEST(MuxDiscSteps, DemuxedStreamsBecomeTheDiscFolder) {
+  AbortRequested = false;
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString root = dir.path() + QStringLiteral("/projet é/");
+  const TSettings settings = settingsIn(root);
 
   std::vector<std::unique_ptr<Tm2tsFichier>> clips;
   clips.push_back(fixtureClip(QStringLiteral("small1s.m2ts"), 1 * kSecond));
@@ -78,5 +88,82 @@ TEST(MuxDiscSteps, DemuxedStreamsBecomeTheDiscFolder) {
   bd_free_title_info(title);
   bd_close(bd);
 }
+
+struct TRateCase {
+  std::vector<const char*> Clips;  // fixtures, probed as the clip list does
+  const char* Fps;                 // in the meta file
+  int Frames;                      // of all the clips
+  int Numerator, Denominator;      // frames per second
+};
+
+class MuxDiscRate : public testing::TestWithParam<TRateCase> {};
+
+// Clips of every camcorder kind become a title that plays as long as they
+// do, with a chapter at the start of each clip.
+TEST_P(MuxDiscRate, TitleLastsAsLongAsTheClips) {
+  AbortRequested = false;
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const TSettings settings = settingsIn(dir.path() + QStringLiteral("/"));
+  std::vector<std::unique_ptr<Tm2tsFichier>> clips;
+  TDisque disc(DiscCapacity);
+  disc.Number = 1;
+  disc.Project = QStringLiteral("Voyage");
+  for (const char* name : GetParam().Clips) {
+    clips.push_back(Tm2tsFichier::CreateFromPath(QStringLiteral(TAVREL_FIXTURE_DIR "/") + name));
+    ASSERT_EQ(disc.AddClip(clips.back().get()), acAdded) << name;
+  }
+  EXPECT_EQ(disc.FrameRateOrDefault(), GetParam().Fps);
+  const double frameTicks = 90000.0 * GetParam().Denominator / GetParam().Numerator;
+  // The probe's total is the pictures' own, to the 90 kHz tick each clip's
+  // time stamps are rounded to.
+  EXPECT_NEAR(disc.TotalDuration / 1e7 * 90000, GetParam().Frames * frameTicks, 2.0 * GetParam().Clips.size());
+
+  ToolOutputHandler handler = keepAbortFlag;
+  ASSERT_EQ(DemuxDisc(disc, settings, handler), srDone);
+  EXPECT_NE(MetaFileText(disc).indexOf(QByteArray(", fps=") + GetParam().Fps + ", "), -1) << MetaFileText(disc).constData();
+  ASSERT_EQ(MuxDisc(disc, settings, handler), srDone);
+
+  BLURAY* bd = bd_open(QFile::encodeName(disc.DiscFolder(settings.DossierAVCHD)).constData(), nullptr);
+  ASSERT_NE(bd, nullptr);
+  ASSERT_EQ(bd_get_titles(bd, TITLES_ALL, 0), 1u);
+  BLURAY_TITLE_INFO* title = bd_get_title_info(bd, 0, 0);
+  ASSERT_NE(title, nullptr);
+  EXPECT_NEAR(double(title->duration), GetParam().Frames * frameTicks, frameTicks);
+  ASSERT_EQ(title->chapter_count, GetParam().Clips.size());
+  int64_t start = 0;
+  for (size_t i = 0; i < GetParam().Clips.size(); ++i) {
+    EXPECT_NEAR(double(title->chapters[i].start), start / 1e7 * 90000, frameTicks) << i;
+    start += disc.Clips[int(i)].Duration;
+  }
+  bd_free_title_info(title);
+  bd_close(bd);
+}
+
+// PAL clips, then one of a 60i camcorder: the split stops at that clip.
+TEST(SplitByRate, ClipOfAnotherRateStopsTheSplit) {
+  std::vector<std::unique_ptr<Tm2tsFichier>> clips;
+  QList<const Tm2tsFichier*> list;
+  for (const char* name : {"small1s.m2ts", "cam1080i.m2ts", "ntsc60i.m2ts", "small3s.m2ts"}) {
+    clips.push_back(Tm2tsFichier::CreateFromPath(QStringLiteral(TAVREL_FIXTURE_DIR "/") + name));
+    list << clips.back().get();
+  }
+  const TSplitResult result = SplitClipsIntoDiscs(list);
+  EXPECT_TRUE(result.Discs.empty());
+  EXPECT_EQ(result.Message, QStringLiteral("Erreur: la cadence de " TAVREL_FIXTURE_DIR
+                                           "/ntsc60i.m2ts (29.97 images/s) diffère de celle du disque en cours "
+                                           "(25 images/s)"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, MuxDiscRate, testing::Values(
+    TRateCase{{"cam1080i.m2ts", "small1s.m2ts"}, "25", 75, 25, 1},
+    TRateCase{{"ntsc60i.m2ts", "ntsc60i-b.m2ts"}, "29.97", 90, 30000, 1001},
+    TRateCase{{"film24p.m2ts"}, "23.976", 48, 24000, 1001},
+    TRateCase{{"hd720p60.m2ts"}, "59.94", 60, 60000, 1001}),
+    [](const testing::TestParamInfo<TRateCase>& info) {
+      std::string name = info.param.Fps;
+      std::replace(name.begin(), name.end(), '.', '_');
+      return "fps" + name;
+    });
 
 }  // namespace
