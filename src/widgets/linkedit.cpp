@@ -32,6 +32,17 @@ QTextCharFormat CharFormat(const TMarkupAttributes &a)
     return format;
 }
 
+// The document counts one position per displayed character only when the
+// characters it would take for paragraph ends ("\r\n" even counts as one)
+// stay inside their paragraph as line separators.
+QString DocumentText(QString text)
+{
+    for (QChar &c : text)
+        if (c == u'\r' || c == u'\n' || c == QChar(0xFDD0) || c == QChar(0xFDD1))
+            c = QChar::LineSeparator;
+    return text;
+}
+
 Qt::Alignment BlockAlignment(TParagraphAlign align, Qt::Alignment control)
 {
     switch (align) {
@@ -107,8 +118,7 @@ void TLinkEdit::SetRichText(const QString &text)
     QTextCursor cursor(doc);
     for (const TMarkupRun &run : rendered.Runs) {
         const QTextCharFormat format = CharFormat(run.Attributes);
-        // Each "\n" ends a paragraph: the document's block separator.
-        const QStringList lines = rendered.Text.mid(run.Start, run.Length).split(u'\n');
+        const QStringList lines = DocumentText(rendered.Text.mid(run.Start, run.Length)).split(MarkupBreak);
         for (qsizetype i = 0; i < lines.size(); ++i) {
             if (i > 0)
                 cursor.insertBlock(QTextBlockFormat(), format);

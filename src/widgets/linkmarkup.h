@@ -57,8 +57,14 @@ struct TMarkupRun {
     TMarkupAttributes Attributes;
 };
 
-// The markup turned into text: every line break is one "\n" in Text.
-// Aligns holds one entry per paragraph (the number of "\n" plus one).
+// The line break of a tag in the displayed text. A paragraph separator
+// written in the source itself is displayed as a line separator instead, so
+// that paragraphs are ended by tags only.
+inline constexpr QChar MarkupBreak = QChar::ParagraphSeparator;
+
+// The markup turned into text: every line break of a tag is one MarkupBreak
+// in Text. Aligns holds one entry per paragraph (the number of MarkupBreak
+// plus one).
 struct TMarkupText {
     QString Text;
     std::vector<TMarkupRun> Runs;  // in order, covering Text exactly

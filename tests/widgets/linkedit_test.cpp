@@ -165,4 +165,12 @@ TEST_F(LinkEditTest, LinkOnSecondLineOnly)
     EXPECT_EQ(edit->CharIndexAt(CharCentre(1) + QPoint(200, 0)), -1);
 }
 
+TEST_F(LinkEditTest, LineEndsWrittenInTheTextKeepLinksInPlace)
+{
+    edit->SetRichText(QStringLiteral("ab\r\n<url t>cd</url>"));
+    EXPECT_EQ(edit->document()->characterCount(), 7);  // one position per displayed character, plus the end
+    EXPECT_FALSE(edit->LinkAtPoint(CharCentre(1)).has_value());
+    EXPECT_TRUE(edit->LinkAtPoint(CharCentre(4)).has_value());
+}
+
 }  // namespace

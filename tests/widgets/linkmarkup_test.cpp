@@ -102,11 +102,12 @@ TEST_F(Markup, ColourSizeAndFontParameters)
 TEST_F(Markup, DisplayedText)
 {
     const std::pair<const char *, const char *> cases[] = {
-        {"x<unknown>y", "xy"},        {"a > b", "a > b"},     {"a<<>b", "a<b"},
-        {"a<b", "a"},                 {"a<b<c", "a"},          {"a<br>b", "a\nb"},
-        {"a<Br>b", "a\nb"},           {"a<br >b", "a\nb"},    {"a< br>b", "ab"},
-        {"a<brx>b", "ab"},            {"a<br\tx>b", "ab"},    {"<>x", "x"},
-        {"a<b>>c", "a>c"},            {"", ""},
+        {"x<unknown>y", "xy"},        {"a > b", "a > b"},          {"a<<>b", "a<b"},
+        {"a<b", "a"},                 {"a<b<c", "a"},               {"a<br>b", "a\u2029b"},
+        {"a<Br>b", "a\u2029b"},       {"a<br >b", "a\u2029b"},      {"a< br>b", "ab"},
+        {"a<brx>b", "ab"},            {"a<br\tx>b", "ab"},         {"<>x", "x"},
+        {"a<b>>c", "a>c"},            {"", ""},                     {"a\nb", "a\nb"},
+        {"a\u2029b", "a\u2028b"},  // only tags end paragraphs
     };
     for (const auto &[source, shown] : cases)
         EXPECT_EQ(Render(QString::fromUtf8(source)).Text, QString::fromUtf8(shown)) << source;
@@ -122,7 +123,7 @@ TEST_F(Markup, EndsAtFirstNul)
 TEST_F(Markup, LineBreakAlignsTheParagraphItEnds)
 {
     const TMarkupText t = Render(QStringLiteral("a<br center>b<br RIGHT>c<br left>d<br>e<br nowhere>f"));
-    EXPECT_EQ(t.Text, QStringLiteral("a\nb\nc\nd\ne\nf"));
+    EXPECT_EQ(t.Text, QString::fromUtf8("a\u2029b\u2029c\u2029d\u2029e\u2029f"));
     const std::vector<TParagraphAlign> expected = {
         TParagraphAlign::Center, TParagraphAlign::Right,   TParagraphAlign::Left,
         TParagraphAlign::Control, TParagraphAlign::Control, TParagraphAlign::Control};
@@ -148,7 +149,7 @@ TEST_F(Markup, RunsCoverTheTextInOrder)
         end += run.Length;
     }
     EXPECT_EQ(end, t.Text.size());
-    EXPECT_EQ(t.Text, QStringLiteral("a<b\nc"));
+    EXPECT_EQ(t.Text, QString::fromUtf8("a<b\u2029c"));
     EXPECT_TRUE(At(t, 1).Bold);    // a "<" shown from inside a tag, before it takes effect
     EXPECT_FALSE(At(t, 3).Bold);   // the break of "<br>" after "</b>"
 }
