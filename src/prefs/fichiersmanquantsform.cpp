@@ -11,12 +11,7 @@ TFichiersManquantsForm::TFichiersManquantsForm(QWidget *parent) : QDialog(parent
     setWindowTitle(QStringLiteral("Fichiers manquants"));
     setFixedSize(476, 196);
 
-    LinkEdit1 = new TLinkEdit(this);
-    LinkEdit1->setObjectName(QStringLiteral("LinkEdit1"));
-    LinkEdit1->setFont(QFont(QStringLiteral("Arial"), 9));
-    LinkEdit1->ReadAsLabel();
-    LinkEdit1->Alignment = Qt::AlignHCenter;
-    LinkEdit1->setGeometry(8, 8, 460, 136);
+    LinkEdit1 = NewMessagePanel(this, "LinkEdit1", QRect(8, 8, 460, 136), Qt::AlignHCenter);
 
     IgnoreBtn = new QPushButton(QStringLiteral("Ignorer"), this);
     IgnoreBtn->setObjectName(QStringLiteral("IgnoreBtn"));

@@ -12,12 +12,7 @@ TLocaliserFichiersForm::TLocaliserFichiersForm(QWidget *parent) : QDialog(parent
     setWindowTitle(QStringLiteral("Localiser les fichiers"));
     setFixedSize(476, 262);
 
-    LinkEdit1 = new TLinkEdit(this);
-    LinkEdit1->setObjectName(QStringLiteral("LinkEdit1"));
-    LinkEdit1->setFont(QFont(QStringLiteral("Arial"), 9));
-    LinkEdit1->ReadAsLabel();
-    LinkEdit1->Alignment = Qt::AlignHCenter;
-    LinkEdit1->setGeometry(8, 8, 460, 60);
+    LinkEdit1 = NewMessagePanel(this, "LinkEdit1", QRect(8, 8, 460, 60), Qt::AlignHCenter);
 
     LocaliserFichiersFrame = new TLocaliserFichiersFrame(this);
     LocaliserFichiersFrame->move(8, 72);

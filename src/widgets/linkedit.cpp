@@ -56,6 +56,17 @@ Qt::Alignment BlockAlignment(TParagraphAlign align, Qt::Alignment control)
 
 }  // namespace
 
+TLinkEdit *NewMessagePanel(QWidget *parent, const char *name, const QRect &geometry, Qt::Alignment alignment)
+{
+    auto *panel = new TLinkEdit(parent);
+    panel->setObjectName(QString::fromLatin1(name));
+    panel->setFont(QFont(QStringLiteral("Arial"), 9));
+    panel->ReadAsLabel();
+    panel->Alignment = alignment;
+    panel->setGeometry(geometry);
+    return panel;
+}
+
 TLinkEdit::TLinkEdit(QWidget *parent)
     : QTextEdit(parent), UrlColor(0, 0, 128), MailColor(0, 0, 128), LinkColor(0, 0, 128)
 {

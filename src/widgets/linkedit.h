@@ -11,6 +11,12 @@
 
 #include <functional>
 
+class TLinkEdit;
+
+// A message panel read as a label: no border, the window's colour, the font
+// of the dialogs' messages (Arial), at geometry inside parent.
+TLinkEdit *NewMessagePanel(QWidget *parent, const char *name, const QRect &geometry, Qt::Alignment alignment);
+
 class TLinkEdit : public QTextEdit
 {
     Q_OBJECT
