@@ -65,17 +65,18 @@ bool TDirscan::ScanFiles(const QString &folder, int &files)
     return true;
 }
 
-// One turn of the event loop per entry; hidden folders are not entered,
-// nor a link back to a folder being walked (it would never end).
+// One turn of the event loop per folder entry, none per file; hidden
+// folders are not entered, nor a link back to a folder being walked (it
+// would never end).
 bool TDirscan::ScanSubFolders(const QString &folder, int &subFolders)
 {
     for (const TFindData &entry : FindFiles(folder + QStringLiteral("*.*"))) {
+        if (!(entry.Attributes & faDirectory) || (entry.Attributes & faHidden))
+            continue;
         if (QCoreApplication::instance())
             QCoreApplication::processEvents();
         if (!active_)
             return false;
-        if (!(entry.Attributes & faDirectory) || (entry.Attributes & faHidden))
-            continue;
         const QString sub = folder + entry.FileName + PathDelim;
         if (chain_.contains(QFileInfo(sub).canonicalFilePath()))
             continue;
