@@ -39,3 +39,18 @@ QString ExecutablePath();
 // The installation prefix of the running program: the parent of the folder
 // that holds the executable (its bin/), with a trailing delimiter.
 QString ProgramFilesFolder();
+
+// The help page shipped with the program, for a program in exeFolder: the
+// first that exists of exeFolder/aide.html (a portable copy),
+// exeFolder/../share/doc/tavrel/aide.html (the build tree, bin/) and
+// exeFolder/../../share/doc/tavrel/aide.html (an installation,
+// lib/tavrel/); empty when there is none.
+QString HelpPagePathFor(const QString &exeFolder);
+// HelpPagePathFor the folder of the running executable.
+QString HelpPagePath();
+
+// The home page set when the program was built; when none was set, the
+// help page shipped with the program (its path), or empty without it.
+QString HomePageLocation();
+// The author's mail address set when the program was built.
+QString AuthorMailAddress();
