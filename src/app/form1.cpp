@@ -422,7 +422,7 @@ void TForm1::saMesOptionsexecute()
     Settings.DossierAVCHD = work;
     Settings.Dossiermeta = work;
     Settings.DossierFlux = work;
-    const QString tools = ProgramFilesFolder() + QStringLiteral("bin/");
+    const QString tools = ProgramFilesFolder();
     Settings.eac3tofile = tools + QStringLiteral("eac3to");
     Settings.tsMuxerFile = tools + QStringLiteral("tsmuxer");
     Settings.ImgBurnFile = tools + QStringLiteral("imgburn");
