@@ -11,6 +11,7 @@
 #include "platform/shell.h"
 #include "platform/shellopen.h"
 #include "widgets/actionlist.h"
+#include "widgets/aproposframe.h"
 #include "widgets/imagelist.h"
 #include "widgets/superaction.h"
 #include "widgets/widedialogedit.h"
@@ -220,7 +221,7 @@ void TForm1::CreatePages(const TDeviceFactory &makeDevice)
     ListeFrame->move(0, 0);
     Disquesframe = CreateDiscPage();
     OptionsFrame = NewEmptyPage(this, "OptionsFrame");
-    aproposFrame = NewEmptyPage(this, "aproposFrame");
+    aproposFrame = new TAProposFrame(this);
     OptionsFrame->hide();
     aproposFrame->hide();
     ListeFrame->raise();
@@ -317,6 +318,8 @@ void TForm1::BindButtons()
     ListeFrame->AproposBtn->setDefaultAction(taApropos);
     ListeFrame->QuitterBtn->setDefaultAction(saQuitter);
     ListeFrame->DisquesBtn->setDefaultAction(saDisques);
+    aproposFrame->OptionsBtn->setDefaultAction(taApropos);
+    aproposFrame->ImageBtn->setIcon(il->Icon(imgAbout));
 }
 
 // The list's openings show in the status bar; no disc split while they run.

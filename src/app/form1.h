@@ -14,6 +14,7 @@
 
 class QFileDialog;
 class QLabel;
+class TAProposFrame;
 class TActionList;
 class TDisquesframe;
 class TCustomSuperAction;
@@ -45,7 +46,7 @@ public:
     TListeFrame *ListeFrame;
     TDisquesframe *Disquesframe;
     QWidget *OptionsFrame;
-    QWidget *aproposFrame;
+    TAProposFrame *aproposFrame;
     QLabel *StatusBar1;
     QFileDialog *od;
     std::unique_ptr<TImageList> il;
