@@ -12,10 +12,14 @@
 
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 
 typedef struct _GstElement GstElement;
 typedef struct _GstPad GstPad;
+typedef unsigned long gulong;
+typedef void *gpointer;
 
 // Name of the application message a splitter posts on its pipeline's bus
 // once it has added all its pads (when it also emits "no-more-pads").
@@ -87,10 +91,14 @@ protected:
     // pad is announced, for measurements only that pipeline can give;
     // false when the source proves unusable (the probe then finds nothing).
     virtual bool Probing(GstElement *probeGraph);
-    // Creates the sources for the pads counted (video and audio sources
-    // only when no interleaved and no byte-stream pad was found), collects
+    // Creates a sub-device for each interleaved and byte-stream pad counted
+    // and, only when there are none, the video and audio sources; collects
     // the lists and marks the device valid.
     void SetPinCounts(int video, int audio, int interleaved, int byteStream);
+    // Frees the sub-devices and empties the collected lists. A device with
+    // sub-devices calls it first in its destructor: they may still have to
+    // take it out of a graph.
+    void FreeSubDevices();
 
     GstElement *FProbeGraph = nullptr;    // during the probe only
     GstElement *FCurrentGraph = nullptr;  // not owned
@@ -161,6 +169,9 @@ public:
     std::int64_t Duration() const { return FDuration; }
 
 protected:
+    // keepSystemStreams: a system stream is exposed whole (see
+    // TSystemStreamFileDevice).
+    Tm2tsFileDevice(const QString &fullPath, bool keepSystemStreams);
     bool Probing(GstElement *probeGraph) override;
 
 private:
@@ -170,4 +181,61 @@ private:
 
     GstElement *FSplitter = nullptr;
     std::int64_t FDuration = 0;
+    bool FKeepSystemStreams = false;
+};
+
+// A device of a media file whose system stream is exposed whole instead of
+// being split into its elementary streams: a DV file gives one interleaved
+// pad, which a TDVDevice splits; a transport stream gives one byte-stream
+// pad, whose TStreamDevice offers nothing. Its own sources are none then;
+// the sub-devices' are in AllVideoSources and AllAudioSources.
+class TSystemStreamFileDevice : public Tm2tsFileDevice {
+public:
+    explicit TSystemStreamFileDevice(const QString &fullPath) : Tm2tsFileDevice(fullPath, true) {}
+};
+
+// The sub-device of one interleaved (DV) pad of its parent: "DV Notifier"
+// (a TNotifier reporting the DV format) then "DV Splitter" (dvdemux), in a
+// bin that is its output filter, with one video and one audio pad.
+class TDVDevice : public TMediaDevice {
+public:
+    // Probes pad number of parent's interleaved pads.
+    TDVDevice(TMediaDevice *parent, int number);
+    ~TDVDevice() override;
+
+    // Joins the parent to graph as well and links its interleaved pad
+    // Number to the notifier, now or when the parent exposes it.
+    bool AddToGraph(GstElement *graph) override;
+    // Leaves the graph, and has the parent leave it.
+    void RemoveFromGraph() override;
+    void SetPosition(std::int64_t position) override;
+    std::int64_t GetPosition() override;
+    std::int64_t GetDuration() override;
+
+    TNotifier *Notifier() const { return FNotifier.get(); }
+    GstElement *DvSplitter() const { return FDvSplitter; }
+
+private:
+    static void OnParentPadAdded(GstElement *parentFilter, GstPad *pad, gpointer self);
+    // Links pad when it is the parent's interleaved pad number Number.
+    void OfferParentPad(GstPad *pad);
+
+    std::unique_ptr<TNotifier> FNotifier;
+    GstElement *FDvSplitter = nullptr;
+    gulong FParentPadHandler = 0;
+    std::atomic<int> FInterleavedSeen{0};
+};
+
+// The sub-device of one byte-stream pad: it only follows the graph it is
+// put into and offers no source.
+class TStreamDevice : public TMediaDevice {
+public:
+    TStreamDevice(TMediaDevice *parent, int number);
+    ~TStreamDevice() override;
+
+    bool AddToGraph(GstElement *graph) override;
+    void RemoveFromGraph() override;
+    void SetPosition(std::int64_t position) override;
+    std::int64_t GetPosition() override;
+    std::int64_t GetDuration() override;
 };
