@@ -188,29 +188,6 @@ void OnProbedPadAdded(GstElement *, GstPad *pad, gpointer)
                       nullptr, nullptr);
 }
 
-void SeekGraph(GstElement *graph, std::int64_t position)
-{
-    if (graph)
-        gst_element_seek(graph, 1.0, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                         GST_SEEK_TYPE_SET, position * NanosecondsPerUnit, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
-}
-
-std::int64_t GraphPosition(GstElement *graph)
-{
-    gint64 position = 0;
-    if (graph && gst_element_query_position(graph, GST_FORMAT_TIME, &position))
-        return position / NanosecondsPerUnit;
-    return 0;
-}
-
-std::int64_t GraphDuration(GstElement *graph)
-{
-    gint64 duration = 0;
-    if (graph && gst_element_query_duration(graph, GST_FORMAT_TIME, &duration) && duration > 0)
-        return duration / NanosecondsPerUnit;
-    return 0;
-}
-
 } // namespace
 
 TPinKind PinKindOf(GstPad *pad)
@@ -247,6 +224,29 @@ void TMediaDevice::FreeSubDevices()
     FAllAudioSources.Clear();
     FStreamDevices.Clear();
     FDvDevices.Clear();
+}
+
+void TMediaDevice::SetPosition(std::int64_t position)
+{
+    if (FCurrentGraph)
+        gst_element_seek(FCurrentGraph, 1.0, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                         GST_SEEK_TYPE_SET, position * NanosecondsPerUnit, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
+}
+
+std::int64_t TMediaDevice::GetPosition()
+{
+    gint64 position = 0;
+    if (FCurrentGraph && gst_element_query_position(FCurrentGraph, GST_FORMAT_TIME, &position))
+        return position / NanosecondsPerUnit;
+    return 0;
+}
+
+std::int64_t TMediaDevice::GetDuration()
+{
+    gint64 duration = 0;
+    if (FCurrentGraph && gst_element_query_duration(FCurrentGraph, GST_FORMAT_TIME, &duration) && duration > 0)
+        return duration / NanosecondsPerUnit;
+    return 0;
 }
 
 bool TMediaDevice::IsUnused() const
@@ -337,20 +337,6 @@ TAbstractFileDevice::TAbstractFileDevice(const QString &fullPath, const QString 
 {
 }
 
-void TAbstractFileDevice::SetPosition(std::int64_t position)
-{
-    SeekGraph(FCurrentGraph, position);
-}
-
-std::int64_t TAbstractFileDevice::GetPosition()
-{
-    return GraphPosition(FCurrentGraph);
-}
-
-std::int64_t TAbstractFileDevice::GetDuration()
-{
-    return GraphDuration(FCurrentGraph);
-}
 
 // --- Tm2tsFileDevice
 
@@ -569,21 +555,6 @@ void TDVDevice::RemoveFromGraph()
     FCurrentGraph = nullptr;
 }
 
-void TDVDevice::SetPosition(std::int64_t position)
-{
-    SeekGraph(FCurrentGraph, position);
-}
-
-std::int64_t TDVDevice::GetPosition()
-{
-    return GraphPosition(FCurrentGraph);
-}
-
-std::int64_t TDVDevice::GetDuration()
-{
-    return GraphDuration(FCurrentGraph);
-}
-
 // --- TStreamDevice
 
 TStreamDevice::TStreamDevice(TMediaDevice *parent, int number) : TMediaDevice(parent->DisplayName(), number, parent)
@@ -602,19 +573,4 @@ bool TStreamDevice::AddToGraph(GstElement *graph)
 void TStreamDevice::RemoveFromGraph()
 {
     FCurrentGraph = nullptr;
-}
-
-void TStreamDevice::SetPosition(std::int64_t position)
-{
-    SeekGraph(FCurrentGraph, position);
-}
-
-std::int64_t TStreamDevice::GetPosition()
-{
-    return GraphPosition(FCurrentGraph);
-}
-
-std::int64_t TStreamDevice::GetDuration()
-{
-    return GraphDuration(FCurrentGraph);
 }

@@ -47,9 +47,12 @@ public:
     // its streaming thread waiting for preroll. Destroying a device that is
     // in a graph removes it the same way.
     virtual void RemoveFromGraph() = 0;
-    virtual void SetPosition(std::int64_t position) = 0;
-    virtual std::int64_t GetPosition() = 0;
-    virtual std::int64_t GetDuration() = 0;
+    // Seeking, through the graph the device is in (nothing out of one).
+    // SetPosition sets the current position, leaving the stop position as
+    // it is; GetDuration is 0 when the graph cannot tell.
+    virtual void SetPosition(std::int64_t position);
+    virtual std::int64_t GetPosition();
+    virtual std::int64_t GetDuration();
 
     // True when none of OutputFilter's output pads is linked with a video,
     // audio, interleaved or byte-stream type (true without OutputFilter).
@@ -120,16 +123,10 @@ private:
     bool FValid = false;
 };
 
-// A device reading a file by path. Seeks through the graph it is in.
+// A device reading a file by path.
 class TAbstractFileDevice : public TMediaDevice {
 public:
     const QString &FullPath() const { return FFullPath; }
-
-    // Sets the current position, leaving the stop position as it is.
-    void SetPosition(std::int64_t position) override;
-    std::int64_t GetPosition() override;
-    // The duration the graph reports (0 when it cannot tell).
-    std::int64_t GetDuration() override;
 
 protected:
     TAbstractFileDevice(const QString &fullPath, const QString &deviceName, int number);
@@ -208,9 +205,6 @@ public:
     bool AddToGraph(GstElement *graph) override;
     // Leaves the graph, and has the parent leave it.
     void RemoveFromGraph() override;
-    void SetPosition(std::int64_t position) override;
-    std::int64_t GetPosition() override;
-    std::int64_t GetDuration() override;
 
     TNotifier *Notifier() const { return FNotifier.get(); }
     GstElement *DvSplitter() const { return FDvSplitter; }
@@ -235,7 +229,4 @@ public:
 
     bool AddToGraph(GstElement *graph) override;
     void RemoveFromGraph() override;
-    void SetPosition(std::int64_t position) override;
-    std::int64_t GetPosition() override;
-    std::int64_t GetDuration() override;
 };

@@ -32,13 +32,26 @@ int ChildCount(GstElement *bin)
     return int(GST_BIN_NUMCHILDREN(GST_BIN(bin)));
 }
 
-TEST(DVDevice, InterleavedPadGetsADvDeviceWhoseSourcesAreCollected)
-{
-    QTemporaryDir dir;
-    const QString path = MakeDvFile(dir);
-    ASSERT_FALSE(path.isEmpty()) << "ffmpeg could not make the DV file";
+// A DV file kept whole by its device, and that device's one DV device.
+class DVDevice : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        const QString path = MakeDvFile(dir);
+        ASSERT_FALSE(path.isEmpty()) << "ffmpeg could not make the DV file";
+        device = std::make_unique<TSystemStreamFileDevice>(path);
+        ASSERT_EQ(device->DvDevices().Count(), 1);
+        dv = device->DvDevices().Get(0);
+    }
 
-    const TSystemStreamFileDevice device(path);
+    QTemporaryDir dir;
+    std::unique_ptr<TSystemStreamFileDevice> device;
+    TMediaDevice *dv = nullptr;
+};
+
+TEST_F(DVDevice, InterleavedPadGetsADvDeviceWhoseSourcesAreCollected)
+{
+    const TSystemStreamFileDevice &device = *this->device;
     ASSERT_TRUE(device.Valid());
     EXPECT_EQ(device.InterleavedCount(), 1);
     EXPECT_EQ(device.StreamCount(), 0);
@@ -48,9 +61,8 @@ TEST(DVDevice, InterleavedPadGetsADvDeviceWhoseSourcesAreCollected)
     EXPECT_EQ(device.VideoSources().Count(), 0);
     EXPECT_EQ(device.AudioSources().Count(), 0);
 
-    ASSERT_EQ(device.DvDevices().Count(), 1);
     EXPECT_EQ(device.StreamDevices().Count(), 0);
-    auto *dv = dynamic_cast<TDVDevice *>(device.DvDevices().Get(0));
+    auto *dv = dynamic_cast<TDVDevice *>(this->dv);
     ASSERT_NE(dv, nullptr);
     EXPECT_TRUE(dv->Valid());
     EXPECT_EQ(dv->Parent(), &device);
@@ -69,25 +81,18 @@ TEST(DVDevice, InterleavedPadGetsADvDeviceWhoseSourcesAreCollected)
     EXPECT_EQ(device.AllVideoSources().Get(1), nullptr);
 }
 
-TEST(DVDevice, JoinsAndLeavesAGraphWithItsParentAgainAndAgain)
+TEST_F(DVDevice, JoinsAndLeavesAGraphWithItsParentAgainAndAgain)
 {
-    QTemporaryDir dir;
-    const QString path = MakeDvFile(dir);
-    ASSERT_FALSE(path.isEmpty());
-    const TSystemStreamFileDevice device(path);
-    ASSERT_EQ(device.DvDevices().Count(), 1);
-    TMediaDevice *dv = device.DvDevices().Get(0);
-
     GstElement *graph = gst_pipeline_new(nullptr);
     gst_object_ref_sink(graph);
     for (int round = 0; round < 2; ++round) {
         ASSERT_TRUE(dv->AddToGraph(graph));
         EXPECT_TRUE(dv->AddToGraph(graph));  // already there
-        EXPECT_EQ(device.CurrentGraph(), graph);
+        EXPECT_EQ(device->CurrentGraph(), graph);
         EXPECT_EQ(ChildCount(graph), 2);  // the parent's splitter and the DV splitter
         ASSERT_NE(dv->OutputFilter(), nullptr);
         dv->RemoveFromGraph();
-        EXPECT_EQ(device.CurrentGraph(), nullptr);
+        EXPECT_EQ(device->CurrentGraph(), nullptr);
         EXPECT_EQ(dv->OutputFilter(), nullptr);
         EXPECT_EQ(ChildCount(graph), 0);
     }
@@ -106,27 +111,27 @@ void SinkEveryPad(GstElement *splitter, GstPad *pad, gpointer graph)
     (void)splitter;
 }
 
-TEST(DVDevice, PlaysItsVideoAndAudioInAGraphOfTheCallers)
+TEST_F(DVDevice, PlaysItsVideoAndAudioInAGraphOfTheCallers)
 {
-    QTemporaryDir dir;
-    const QString path = MakeDvFile(dir);
-    ASSERT_FALSE(path.isEmpty());
-    const TSystemStreamFileDevice device(path);
-    ASSERT_EQ(device.DvDevices().Count(), 1);
-    TMediaDevice *dv = device.DvDevices().Get(0);
-
     GstElement *graph = gst_pipeline_new(nullptr);
     gst_object_ref_sink(graph);
     ASSERT_TRUE(dv->AddToGraph(graph));
     g_signal_connect(dv->OutputFilter(), "pad-added", G_CALLBACK(SinkEveryPad), graph);
     ASSERT_NE(gst_element_set_state(graph, GST_STATE_PAUSED), GST_STATE_CHANGE_FAILURE);
     GstBus *bus = gst_element_get_bus(graph);
-    GstMessage *done = gst_bus_timed_pop_filtered(
-        bus, 30 * GST_SECOND, GstMessageType(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR));
-    ASSERT_NE(done, nullptr);
-    EXPECT_EQ(GST_MESSAGE_TYPE(done), GST_MESSAGE_ASYNC_DONE);
-    gst_message_unref(done);
+    // The DV splitter says when its pads are all there: video data left it.
+    bool announced = false;
+    while (GstMessage *message = gst_bus_timed_pop_filtered(
+               bus, 30 * GST_SECOND, GstMessageType(GST_MESSAGE_APPLICATION | GST_MESSAGE_ERROR))) {
+        const bool error = GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR;
+        announced = !error && GST_MESSAGE_SRC(message) == GST_OBJECT(dv->OutputFilter())
+                    && gst_structure_has_name(gst_message_get_structure(message), SplitterPadsMessage);
+        gst_message_unref(message);
+        if (error || announced)
+            break;
+    }
     gst_object_unref(bus);
+    ASSERT_TRUE(announced);
     // The parent's interleaved pad feeds the notifier; video and audio come out.
     EXPECT_NE(dv->OutputPin(), nullptr);
     int linked = 0;
