@@ -164,6 +164,7 @@ TEST_F(DragOutTest, DropGivesTheSelectedPathsAndTheClipsStayListed)
     // While hovering the formats are offered but hold nothing yet.
     EXPECT_TRUE(target->OfferedWhileHovering.contains(QStringLiteral("text/uri-list")));
     EXPECT_TRUE(target->OfferedWhileHovering.contains(QStringLiteral("x-special/gnome-copied-files")));
+    EXPECT_TRUE(target->OfferedWhileHovering.contains(QString::fromLatin1(DropFilesMime)));
     EXPECT_TRUE(target->DataWhileHovering.isEmpty());
 }
 
