@@ -4,11 +4,12 @@
 
 #include <QApplication>
 #include <QDrag>
-#include <QWidget>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QTimer>
+#include <QWidget>
 
 namespace {
 

@@ -4,7 +4,6 @@
 // (OnDrop), so that nothing is gathered for a drag that is cancelled.
 #pragma once
 
-#include <QMimeData>
 #include <QObject>
 #include <QStringList>
 
