@@ -15,6 +15,7 @@
 #include "prefs/optionsframe.h"
 #include "prefs/saveprefsform.h"
 #include "widgets/actionlist.h"
+#include "widgets/aproposframe.h"
 #include "widgets/imagelist.h"
 #include "widgets/superaction.h"
 #include "widgets/widedialogedit.h"
@@ -227,7 +228,7 @@ void TForm1::CreatePages(const TDeviceFactory &makeDevice)
     Disquesframe = CreateDiscPage();
     OptionsFrame = new TOptionsFrame(where_, this);
     OptionsFrame->move(-800, 0);
-    aproposFrame = NewEmptyPage(this, "aproposFrame");
+    aproposFrame = new TAProposFrame(this);
     OptionsFrame->hide();
     aproposFrame->hide();
     ListeFrame->raise();
@@ -325,6 +326,8 @@ void TForm1::BindButtons()
     ListeFrame->QuitterBtn->setDefaultAction(saQuitter);
     ListeFrame->DisquesBtn->setDefaultAction(saDisques);
     OptionsFrame->OptionsBtn->setDefaultAction(taOptions);
+    aproposFrame->OptionsBtn->setDefaultAction(taApropos);
+    aproposFrame->ImageBtn->setIcon(il->Icon(imgAbout));
 }
 
 // The list's openings show in the status bar; no disc split while they run.

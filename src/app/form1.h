@@ -14,6 +14,7 @@
 
 class QFileDialog;
 class QLabel;
+class TAProposFrame;
 class TActionList;
 class TDisquesframe;
 class TCustomSuperAction;
@@ -49,7 +50,7 @@ public:
     TListeFrame *ListeFrame;
     TDisquesframe *Disquesframe;
     TOptionsFrame *OptionsFrame;
-    QWidget *aproposFrame;
+    TAProposFrame *aproposFrame;
     QLabel *StatusBar1;
     QFileDialog *od;
     std::unique_ptr<TImageList> il;

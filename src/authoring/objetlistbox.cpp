@@ -1,8 +1,5 @@
 #include "authoring/objetlistbox.h"
 
-#include <QKeyEvent>
-#include <QMouseEvent>
-
 namespace {
 
 // A single-selection list reports no selection count, as the list control
@@ -22,7 +19,7 @@ public:
     std::unique_ptr<TAbstractListObjet> Entry;
 };
 
-TObjetListBox::TObjetListBox(QWidget *parent) : QListWidget(parent), FSortIndex(SortAlpha)
+TObjetListBox::TObjetListBox(QWidget *parent) : TActiveListBox(parent), FSortIndex(SortAlpha)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
@@ -153,35 +150,4 @@ void TObjetListBox::ClearObjects()
     }
     FKeys.Clear();
     SetActive(-1);
-}
-
-void TObjetListBox::mouseReleaseEvent(QMouseEvent *event)
-{
-    QListWidget::mouseReleaseEvent(event);
-    UpdateCounts();
-    CheckActive();
-}
-
-void TObjetListBox::keyReleaseEvent(QKeyEvent *event)
-{
-    QListWidget::keyReleaseEvent(event);
-    const Qt::KeyboardModifiers modifiers = event->modifiers();
-    if (modifiers & (Qt::ControlModifier | Qt::AltModifier))
-        return;
-    switch (event->key()) {
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-    case Qt::Key_End:
-    case Qt::Key_Home:
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-    case Qt::Key_Delete:
-        if (event->key() == Qt::Key_Delete && !(modifiers & Qt::ShiftModifier) && KeyDelete)
-            DeleteSelected();
-        UpdateCounts();
-        CheckActive();
-        break;
-    default:
-        break;
-    }
 }

@@ -6,14 +6,14 @@
 
 #include "authoring/listdisque.h"
 #include "clips/sortedkeys.h"
+#include "widgets/activelistbox.h"
 
-#include <QListWidget>
 
 #include <functional>
 #include <memory>
 #include <vector>
 
-class TObjetListBox : public QListWidget
+class TObjetListBox : public TActiveListBox
 {
     Q_OBJECT
 public:
@@ -23,8 +23,6 @@ public:
     explicit TObjetListBox(QWidget *parent = nullptr);
     ~TObjetListBox() override;
 
-    // The Delete key removes the selected entries.
-    bool KeyDelete = false;
     // Kept with the list; nothing here depends on it.
     bool SelectionnerOuverts = false;
 
@@ -42,14 +40,10 @@ public:
     // whose key is already listed takes the place of the older entry.
     int AddEntry(std::unique_ptr<TAbstractListObjet> entry, bool select);
     void SetActive(int index);
-    void CheckActive();
-    void UpdateCounts();
-    void DeleteSelected();
+    void CheckActive() override;
+    void UpdateCounts() override;
+    void DeleteSelected() override;
     void ClearObjects();
-
-protected:
-    void mouseReleaseEvent(QMouseEvent *event) override;
-    void keyReleaseEvent(QKeyEvent *event) override;
 
 private:
     class TItem;

@@ -1,5 +1,6 @@
 #include "clips/fichierlistbox.h"
 
+#include "clips/dropsource.h"
 #include "clips/mimefiles.h"
 
 #include <QClipboard>
@@ -8,7 +9,6 @@
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QHash>
-#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 
@@ -32,12 +32,22 @@ public:
     int Rank = 0;
 };
 
-TFichierListBox::TFichierListBox(QWidget *parent) : QListWidget(parent), FSortIndex(SortAlpha)
+TFichierListBox::TFichierListBox(QWidget *parent) : TActiveListBox(parent), FSortIndex(SortAlpha)
 {
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     // Every row shows one file name in one font: one height for all rows
     // keeps long lists fast.
     setUniformItemSizes(true);
+
+    // A press on a selected item keeps the selection until the release,
+    // so that the selected clips can be dragged out together.
+    setDragEnabled(true);
+    FDragSource = new TDropFileSourceW(this);
+    FDragSource->OnDrop = [this](TDropSource *, TDragType, bool &) { FDragSource->Files.append(SelectedPaths()); };
+    connect(this, &TFichierListBox::DragStartRequested, this, [this] {
+        FDragSource->Files.clear();
+        FDragSource->Execute(viewport());
+    });
 }
 
 TFichierListBox::~TFichierListBox()
@@ -391,35 +401,26 @@ bool TFichierListBox::event(QEvent *event)
 {
     if (event->type() == QEvent::ToolTip && !ShowHint)
         return true;
-    return QListWidget::event(event);
+    return TActiveListBox::event(event);
 }
 
 bool TFichierListBox::viewportEvent(QEvent *event)
 {
     if (event->type() == QEvent::ToolTip && !ShowHint)
         return true;
-    return QListWidget::viewportEvent(event);
+    return TActiveListBox::viewportEvent(event);
 }
 
 void TFichierListBox::mousePressEvent(QMouseEvent *event)
 {
     FPressPoint = event->position().toPoint();
     FDragRequested = false;
-    QListWidget::mousePressEvent(event);
-}
-
-void TFichierListBox::mouseReleaseEvent(QMouseEvent *event)
-{
-    // The control's own handling moves the selection and the current item
-    // first; the counts and the active record follow.
-    QListWidget::mouseReleaseEvent(event);
-    UpdateCounts();
-    CheckActive();
+    TActiveListBox::mousePressEvent(event);
 }
 
 void TFichierListBox::mouseMoveEvent(QMouseEvent *event)
 {
-    QListWidget::mouseMoveEvent(event);
+    TActiveListBox::mouseMoveEvent(event);
     if (FDragRequested || !(event->buttons() & (Qt::LeftButton | Qt::RightButton)))
         return;
     const QPoint moved = event->position().toPoint() - FPressPoint;
@@ -427,30 +428,6 @@ void TFichierListBox::mouseMoveEvent(QMouseEvent *event)
         return;
     FDragRequested = true;
     emit DragStartRequested();
-}
-
-void TFichierListBox::keyReleaseEvent(QKeyEvent *event)
-{
-    QListWidget::keyReleaseEvent(event);
-    const Qt::KeyboardModifiers modifiers = event->modifiers();
-    if (modifiers & (Qt::ControlModifier | Qt::AltModifier))
-        return;
-    switch (event->key()) {
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-    case Qt::Key_End:
-    case Qt::Key_Home:
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-    case Qt::Key_Delete:
-        if (event->key() == Qt::Key_Delete && !(modifiers & Qt::ShiftModifier) && KeyDelete)
-            DeleteSelected();
-        UpdateCounts();
-        CheckActive();
-        break;
-    default:
-        break;
-    }
 }
 
 void TFichierListBox::dragEnterEvent(QDragEnterEvent *event)

@@ -9,8 +9,8 @@
 #include "clips/sortedkeys.h"
 #include "clips/synccalls.h"
 #include "clips/threadopen.h"
+#include "widgets/activelistbox.h"
 
-#include <QListWidget>
 #include <QPoint>
 
 #include <atomic>
@@ -19,7 +19,9 @@
 #include <mutex>
 #include <vector>
 
-class TFichierListBox : public QListWidget, private TOpenList {
+class TDropFileSourceW;
+
+class TFichierListBox : public TActiveListBox, private TOpenList {
     Q_OBJECT
 public:
     using TonCountsChangeEvent = std::function<void(int iselcount, int icount)>;
@@ -55,8 +57,6 @@ public:
 
     // Items added by an opening are selected.
     bool SelectionnerOuverts = false;
-    // The Delete key removes the selected items.
-    bool KeyDelete = false;
     // The hint (tooltip) giving the selected and total counts is shown.
     bool ShowHint = true;
     // Kept with the list; nothing depends on them.
@@ -83,16 +83,19 @@ public:
     // The full paths of the selected items in list order: what dragging
     // them out hands over.
     QStringList SelectedPaths() const;
+    // Drags the selected files out (started by DragStartRequested); the
+    // paths are given to it when the drop happens.
+    TDropFileSourceW *DragSource() const { return FDragSource; }
 
     void SetActive(int index);
-    void CheckActive();
-    void UpdateCounts();
+    void CheckActive() override;
+    void UpdateCounts() override;
     // Lists record in key order, or puts it in the place of the record of
     // an equal key (the same file opened again).
     void AddFile(std::unique_ptr<TAbstractListFichier> record, bool select);
     void ClearFiles();
     void SortBy(const TSortIndex &sortIndex);
-    void DeleteSelected();
+    void DeleteSelected() override;
 
     // Each starts an opening worker and returns at once; the paths are
     // copied.
@@ -116,9 +119,10 @@ protected:
     bool event(QEvent *event) override;
     bool viewportEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
-    void keyReleaseEvent(QKeyEvent *event) override;
+    // The view's own drag (of its items) is not used: the files are
+    // dragged by DragSource.
+    void startDrag(Qt::DropActions) override {}
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
@@ -157,6 +161,7 @@ private:
     int FLastCount = 0;
     int FLastSelCount = 0;
     std::atomic<bool> FBusy{false};
+    TDropFileSourceW *FDragSource;
     QPoint FPressPoint;
     bool FDragRequested = false;
     // Records taken out of the list while still active.

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <sys/stat.h>
@@ -78,4 +79,31 @@ QString ExecutablePath()
 QString ProgramFilesFolder()
 {
     return ExtractFilePath(ExecutablePath());
+}
+
+QString HelpPagePathFor(const QString &exeFolder)
+{
+    const QString folder = IncludeTrailingPathDelimiter(exeFolder);
+    for (const char *relative : {"aide.html", "../share/doc/tavrel/aide.html", "../../share/doc/tavrel/aide.html"}) {
+        const QString candidate = QDir::cleanPath(folder + QLatin1String(relative));
+        if (QFileInfo(candidate).isFile())
+            return candidate;
+    }
+    return {};
+}
+
+QString HelpPagePath()
+{
+    return HelpPagePathFor(ExtractFilePath(ExecutablePath()));
+}
+
+QString HomePageLocation()
+{
+    const QString configured = QStringLiteral(TAVREL_HOMEPAGE);
+    return configured.isEmpty() ? HelpPagePath() : configured;
+}
+
+QString AuthorMailAddress()
+{
+    return QStringLiteral(TAVREL_AUTHOR_MAIL);
 }

@@ -40,3 +40,18 @@ QString ExecutablePath();
 // where this build or installation keeps its own eac3to, tsmuxer and
 // imgburn beside tavrel.
 QString ProgramFilesFolder();
+
+// The help page shipped with the program, for a program in exeFolder: the
+// first that exists of exeFolder/aide.html (a portable copy),
+// exeFolder/../share/doc/tavrel/aide.html (the build tree, bin/) and
+// exeFolder/../../share/doc/tavrel/aide.html (an installation,
+// lib/tavrel/); empty when there is none.
+QString HelpPagePathFor(const QString &exeFolder);
+// HelpPagePathFor the folder of the running executable.
+QString HelpPagePath();
+
+// The home page set when the program was built; when none was set, the
+// help page shipped with the program (its path), or empty without it.
+QString HomePageLocation();
+// The author's mail address set when the program was built.
+QString AuthorMailAddress();

@@ -1,6 +1,7 @@
 #include "preview/mediadevice.h"
 
 #include "platform/pathdelim.h"
+#include "preview/notifier.h"
 #include "preview/tstimes.h"
 
 #include <QFile>
@@ -58,9 +59,10 @@ void ForEachSrcPad(GstElement *element, F visit)
     gst_iterator_free(pads);
 }
 
-// Waits on graph's bus until the splitter has announced its pads; false on
-// an error, the end of the stream or the deadline.
-bool WaitForPads(GstElement *graph)
+// Waits on graph's bus until splitter has announced its pads; false on an
+// error, the end of the stream or the deadline. Other splitters of the
+// graph (a parent device's) announce theirs too: they are not waited for.
+bool WaitForPads(GstElement *graph, GstElement *splitter)
 {
     GstBus *bus = gst_element_get_bus(graph);
     const GstClockTime deadline = gst_util_get_timestamp() + TMediaDevice::ProbeTimeout * NanosecondsPerUnit;
@@ -74,7 +76,7 @@ bool WaitForPads(GstElement *graph)
         if (!message)
             break;
         const GstMessageType type = GST_MESSAGE_TYPE(message);
-        announced = type == GST_MESSAGE_APPLICATION
+        announced = type == GST_MESSAGE_APPLICATION && GST_MESSAGE_SRC(message) == GST_OBJECT(splitter)
                     && gst_structure_has_name(gst_message_get_structure(message), SplitterPadsMessage);
         gst_message_unref(message);
         if (announced || type != GST_MESSAGE_APPLICATION)
@@ -106,17 +108,39 @@ GstPadProbeReturn AnnounceOnFirstData(GstPad *, GstPadProbeInfo *info, gpointer 
     return GST_PAD_PROBE_REMOVE;
 }
 
+// Makes pad an output pad of splitter (a bin), which announces its pads
+// once the first data leaves it through this pad when dataAnnounces, and
+// at the end of the stream on any pad.
+void ExposePad(GstElement *splitter, GstPad *pad, bool dataAnnounces, const char *name = nullptr)
+{
+    GstPad *ghost = gst_ghost_pad_new(name ? name : GST_PAD_NAME(pad), pad);
+    gst_pad_set_active(ghost, TRUE);
+    const int data = dataAnnounces ? GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST : 0;
+    gst_pad_add_probe(ghost, GstPadProbeType(data | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM), AnnounceOnFirstData,
+                      splitter, nullptr);
+    gst_element_add_pad(splitter, ghost);
+}
+
+void MarkUnannounced(GstElement *splitter)
+{
+    g_object_set_data_full(G_OBJECT(splitter), AnnouncedKey, new std::atomic<bool>(false),
+                           [](gpointer flag) { delete static_cast<std::atomic<bool> *>(flag); });
+}
+
 // parsebin's pads become ghost pads of the splitter bin, so the splitter
 // is one element with one output pad per elementary stream.
 void OnParserPadAdded(GstElement *, GstPad *pad, gpointer splitter)
 {
-    GstPad *ghost = gst_ghost_pad_new(GST_PAD_NAME(pad), pad);
-    gst_pad_set_active(ghost, TRUE);
-    gst_pad_add_probe(ghost,
-                      GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST
-                                      | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
-                      AnnounceOnFirstData, splitter, nullptr);
-    gst_element_add_pad(GST_ELEMENT(splitter), ghost);
+    ExposePad(GST_ELEMENT(splitter), pad, true);
+}
+
+// parsebin goes on splitting a stream while this answers true: a system
+// stream (interleaved DV, a transport stream) is then exposed whole.
+gboolean SplitUnlessSystemStream(GstElement *, GstPad *, GstCaps *caps, gpointer)
+{
+    gboolean system = FALSE;
+    return !(gst_caps_get_size(caps) > 0
+             && gst_structure_get_boolean(gst_caps_get_structure(caps, 0), "systemstream", &system) && system);
 }
 
 // Only regular files are opened: a named pipe or a device would block the
@@ -127,8 +151,9 @@ bool IsRegularFile(const QString &path)
     return stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// "filesrc ! parsebin" in a bin; null when an element is missing.
-GstElement *MakeSplitter(const QString &path)
+// "filesrc ! parsebin" in a bin; null when an element is missing. With
+// keepSystemStreams a system stream is exposed as it is.
+GstElement *MakeSplitter(const QString &path, bool keepSystemStreams)
 {
     GstElement *source = gst_element_factory_make("filesrc", nullptr);
     GstElement *parser = gst_element_factory_make("parsebin", nullptr);
@@ -144,8 +169,9 @@ GstElement *MakeSplitter(const QString &path)
     gst_bin_add_many(GST_BIN(splitter), source, parser, nullptr);
     gst_element_link(source, parser);
     g_signal_connect(parser, "pad-added", G_CALLBACK(OnParserPadAdded), splitter);
-    g_object_set_data_full(G_OBJECT(splitter), AnnouncedKey, new std::atomic<bool>(false),
-                           [](gpointer flag) { delete static_cast<std::atomic<bool> *>(flag); });
+    if (keepSystemStreams)
+        g_signal_connect(parser, "autoplug-continue", G_CALLBACK(SplitUnlessSystemStream), nullptr);
+    MarkUnannounced(splitter);
     return splitter;
 }
 
@@ -201,12 +227,40 @@ TMediaDevice::TMediaDevice(const QString &deviceName, int number, TMediaDevice *
 
 TMediaDevice::~TMediaDevice()
 {
-    FAllVideoSources.Clear();
-    FAllAudioSources.Clear();
+    FreeSubDevices();
     FAudioSources.Clear();
     FVideoSources.Clear();
+}
+
+void TMediaDevice::FreeSubDevices()
+{
+    FAllVideoSources.Clear();
+    FAllAudioSources.Clear();
     FStreamDevices.Clear();
     FDvDevices.Clear();
+}
+
+void TMediaDevice::SetPosition(std::int64_t position)
+{
+    if (FCurrentGraph)
+        gst_element_seek(FCurrentGraph, 1.0, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                         GST_SEEK_TYPE_SET, position * NanosecondsPerUnit, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
+}
+
+std::int64_t TMediaDevice::GetPosition()
+{
+    gint64 position = 0;
+    if (FCurrentGraph && gst_element_query_position(FCurrentGraph, GST_FORMAT_TIME, &position))
+        return position / NanosecondsPerUnit;
+    return 0;
+}
+
+std::int64_t TMediaDevice::GetDuration()
+{
+    gint64 duration = 0;
+    if (FCurrentGraph && gst_element_query_duration(FCurrentGraph, GST_FORMAT_TIME, &duration) && duration > 0)
+        return duration / NanosecondsPerUnit;
+    return 0;
 }
 
 bool TMediaDevice::IsUnused() const
@@ -230,9 +284,11 @@ void TMediaDevice::Probe()
     FProbeGraph = graph;
     int counts[5] = {};
     bool usable = false;
-    if (AddToGraph(graph) && FOutputFilter) {
-        g_signal_connect(FOutputFilter, "pad-added", G_CALLBACK(OnProbedPadAdded), nullptr);
-        if (gst_element_set_state(graph, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE && WaitForPads(graph)) {
+    if (AddToGraph(graph)) {
+        if (FOutputFilter)
+            g_signal_connect(FOutputFilter, "pad-added", G_CALLBACK(OnProbedPadAdded), nullptr);
+        if (FOutputFilter && gst_element_set_state(graph, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE
+            && WaitForPads(graph, FOutputFilter)) {
             ForEachSrcPad(FOutputFilter, [&counts](GstPad *pad) {
                 if (!gst_pad_is_linked(pad))
                     ++counts[int(PinKindOf(pad))];
@@ -256,10 +312,14 @@ bool TMediaDevice::Probing(GstElement *)
 
 void TMediaDevice::SetPinCounts(int video, int audio, int interleaved, int byteStream)
 {
-    // Interleaved and byte-stream pads are counted; the sub-devices that
-    // split them are not built here, so their kinds hide plain sources.
+    // A device with interleaved or byte-stream pads offers its streams
+    // through the sub-devices that split them, not as plain sources.
     FInterleavedCount = interleaved;
     FStreamCount = byteStream;
+    for (int n = 1; n <= interleaved; ++n)
+        FDvDevices.Add(new TDVDevice(this, n));
+    for (int n = 1; n <= byteStream; ++n)
+        FStreamDevices.Add(new TStreamDevice(this, n));
     if (interleaved == 0 && byteStream == 0) {
         FVideoCount = video;
         FAudioCount = audio;
@@ -291,33 +351,13 @@ TAbstractFileDevice::TAbstractFileDevice(const QString &fullPath, const QString 
 {
 }
 
-void TAbstractFileDevice::SetPosition(std::int64_t position)
-{
-    if (FCurrentGraph)
-        gst_element_seek(FCurrentGraph, 1.0, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                         GST_SEEK_TYPE_SET, position * NanosecondsPerUnit, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
-}
-
-std::int64_t TAbstractFileDevice::GetPosition()
-{
-    gint64 position = 0;
-    if (FCurrentGraph && gst_element_query_position(FCurrentGraph, GST_FORMAT_TIME, &position))
-        return position / NanosecondsPerUnit;
-    return 0;
-}
-
-std::int64_t TAbstractFileDevice::GetDuration()
-{
-    gint64 duration = 0;
-    if (FCurrentGraph && gst_element_query_duration(FCurrentGraph, GST_FORMAT_TIME, &duration) && duration > 0)
-        return duration / NanosecondsPerUnit;
-    return 0;
-}
 
 // --- Tm2tsFileDevice
 
-Tm2tsFileDevice::Tm2tsFileDevice(const QString &fullPath)
-    : TAbstractFileDevice(fullPath, ExtractFileName(fullPath), 1)
+Tm2tsFileDevice::Tm2tsFileDevice(const QString &fullPath) : Tm2tsFileDevice(fullPath, false) {}
+
+Tm2tsFileDevice::Tm2tsFileDevice(const QString &fullPath, bool keepSystemStreams)
+    : TAbstractFileDevice(fullPath, ExtractFileName(fullPath), 1), FKeepSystemStreams(keepSystemStreams)
 {
     Probe();
 }
@@ -332,6 +372,8 @@ Tm2tsFileDevice::Tm2tsFileDevice(const QString &fullPath, const TKnownClip &know
 
 Tm2tsFileDevice::~Tm2tsFileDevice()
 {
+    // The sub-devices leave the graph through this device while it is whole.
+    FreeSubDevices();
     if (FCurrentGraph)
         RemoveFromGraph();
 }
@@ -346,7 +388,7 @@ bool Tm2tsFileDevice::AddToGraph(GstElement *graph)
         RemoveFromGraph();
     if (!IsRegularFile(FullPath()))
         return false;
-    FSplitter = MakeSplitter(FullPath());
+    FSplitter = MakeSplitter(FullPath(), FKeepSystemStreams);
     if (!FSplitter)
         return false;
     gst_object_ref_sink(FSplitter);
@@ -388,7 +430,8 @@ bool Tm2tsFileDevice::Probing(GstElement *probeGraph)
         FInterlaced = FInterlaced || (PinKindOf(pad) == TPinKind::Video && IsInterlaced(pad));
     });
     FDuration = MeasureDuration(probeGraph);
-    return FDuration > 0;
+    // A whole system stream may carry no time stamps to measure by.
+    return FDuration > 0 || FKeepSystemStreams;
 }
 
 std::int64_t Tm2tsFileDevice::MeasureDuration(GstElement *graph)
@@ -409,4 +452,146 @@ std::int64_t Tm2tsFileDevice::MeasureDuration(GstElement *graph)
             estimate = duration;
     });
     return estimate > 0 ? estimate / NanosecondsPerUnit : 0;
+}
+
+// --- TDVDevice
+
+namespace {
+
+// dvdemux makes its pads while it demuxes the first frame, the audio pad
+// before the video pad: once video data leaves it (or the stream ends),
+// every pad is there. Each pad goes out through a queue, so that a sink
+// holding the audio (waiting for the preroll) cannot keep dvdemux from
+// making the video pad.
+void OnDvPadAdded(GstElement *, GstPad *pad, gpointer splitter)
+{
+    GstElement *bin = GST_ELEMENT(splitter);
+    GstElement *queue = gst_element_factory_make("queue", nullptr);
+    if (!queue)
+        return;
+    gst_bin_add(GST_BIN(bin), queue);
+    gst_element_sync_state_with_parent(queue);
+    GstPad *input = gst_element_get_static_pad(queue, "sink");
+    gst_pad_link(pad, input);
+    gst_object_unref(input);
+    GstPad *output = gst_element_get_static_pad(queue, "src");
+    ExposePad(bin, output, g_str_equal(GST_PAD_NAME(pad), "video"), GST_PAD_NAME(pad));
+    gst_object_unref(output);
+}
+
+} // namespace
+
+TDVDevice::TDVDevice(TMediaDevice *parent, int number)
+    : TMediaDevice(parent->DisplayName(), number, parent),
+      FNotifier(std::make_unique<TNotifier>("DV Notifier")),
+      FDvSplitter(gst_element_factory_make("dvdemux", "DV Splitter"))
+{
+    if (FDvSplitter)
+        gst_object_ref_sink(FDvSplitter);
+    Probe();
+}
+
+TDVDevice::~TDVDevice()
+{
+    if (CurrentGraph())
+        RemoveFromGraph();
+    if (FDvSplitter)
+        gst_object_unref(FDvSplitter);
+}
+
+bool TDVDevice::AddToGraph(GstElement *graph)
+{
+    if (graph && graph == FCurrentGraph)
+        return true;
+    if (!graph || !FDvSplitter || !FNotifier->Filter())
+        return false;
+    if (FCurrentGraph)
+        RemoveFromGraph();
+    FCurrentGraph = graph;
+    if (!Parent()->AddToGraph(graph) || !Parent()->OutputFilter()) {
+        FCurrentGraph = nullptr;
+        return false;
+    }
+    // The notifier and the DV splitter in one bin, whose pads are the
+    // splitter's and whose input is the notifier's.
+    GstElement *splitter = gst_bin_new(nullptr);
+    gst_bin_add_many(GST_BIN(splitter), FNotifier->Filter(), FDvSplitter, nullptr);
+    gst_element_link(FNotifier->Filter(), FDvSplitter);
+    GstPad *input = gst_element_get_static_pad(FNotifier->Filter(), "sink");
+    gst_element_add_pad(splitter, gst_ghost_pad_new("sink", input));
+    gst_object_unref(input);
+    g_signal_connect(FDvSplitter, "pad-added", G_CALLBACK(OnDvPadAdded), splitter);
+    MarkUnannounced(splitter);
+    gst_bin_add(GST_BIN(graph), splitter);
+    FOutputFilter = splitter;
+
+    FInterleavedSeen = 0;
+    GstElement *parentFilter = Parent()->OutputFilter();
+    FParentPadHandler = g_signal_connect(parentFilter, "pad-added", G_CALLBACK(OnParentPadAdded), this);
+    ForEachSrcPad(parentFilter, [this](GstPad *pad) { OfferParentPad(pad); });
+    return true;
+}
+
+void TDVDevice::OnParentPadAdded(GstElement *, GstPad *pad, gpointer self)
+{
+    static_cast<TDVDevice *>(self)->OfferParentPad(pad);
+}
+
+void TDVDevice::OfferParentPad(GstPad *pad)
+{
+    if (PinKindOf(pad) != TPinKind::Interleaved || ++FInterleavedSeen != Number() || gst_pad_is_linked(pad))
+        return;
+    // The parent exposes its pads from its streaming thread, possibly
+    // before the graph has brought the splitter to its own state.
+    gst_element_sync_state_with_parent(FOutputFilter);
+    GstPad *input = gst_element_get_static_pad(FOutputFilter, "sink");
+    if (gst_pad_link(pad, input) == GST_PAD_LINK_OK)
+        FOutputPin = pad;
+    gst_object_unref(input);
+}
+
+void TDVDevice::RemoveFromGraph()
+{
+    if (!FCurrentGraph)
+        return;
+    if (GstElement *parentFilter = Parent()->OutputFilter(); parentFilter && FParentPadHandler)
+        g_signal_handler_disconnect(parentFilter, FParentPadHandler);
+    FParentPadHandler = 0;
+    if (GstElement *splitter = FOutputFilter) {
+        gst_element_set_state(splitter, GST_STATE_NULL);
+        g_signal_handlers_disconnect_by_func(FDvSplitter, reinterpret_cast<gpointer>(OnDvPadAdded), splitter);
+        // The notifier and the DV splitter outlive the bin, for the next graph.
+        gst_object_ref(FNotifier->Filter());
+        gst_object_ref(FDvSplitter);
+        gst_bin_remove_many(GST_BIN(splitter), FNotifier->Filter(), FDvSplitter, nullptr);
+        gst_bin_remove(GST_BIN(FCurrentGraph), splitter);
+        // gst_bin_remove drops the references the bins held; those taken
+        // above stand in for them.
+        gst_object_unref(FNotifier->Filter());
+        gst_object_unref(FDvSplitter);
+    }
+    Parent()->RemoveFromGraph();
+    FOutputPin = nullptr;
+    FOutputFilter = nullptr;
+    FCurrentGraph = nullptr;
+}
+
+// --- TStreamDevice
+
+TStreamDevice::TStreamDevice(TMediaDevice *parent, int number) : TMediaDevice(parent->DisplayName(), number, parent)
+{
+    Probe();
+}
+
+TStreamDevice::~TStreamDevice() = default;
+
+bool TStreamDevice::AddToGraph(GstElement *graph)
+{
+    FCurrentGraph = graph;
+    return graph != nullptr;
+}
+
+void TStreamDevice::RemoveFromGraph()
+{
+    FCurrentGraph = nullptr;
 }

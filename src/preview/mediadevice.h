@@ -12,10 +12,14 @@
 
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 
 typedef struct _GstElement GstElement;
 typedef struct _GstPad GstPad;
+typedef unsigned long gulong;
+typedef void *gpointer;
 
 // Name of the application message a splitter posts on its pipeline's bus
 // once it has added all its pads (when it also emits "no-more-pads").
@@ -43,9 +47,12 @@ public:
     // its streaming thread waiting for preroll. Destroying a device that is
     // in a graph removes it the same way.
     virtual void RemoveFromGraph() = 0;
-    virtual void SetPosition(std::int64_t position) = 0;
-    virtual std::int64_t GetPosition() = 0;
-    virtual std::int64_t GetDuration() = 0;
+    // Seeking, through the graph the device is in (nothing out of one).
+    // SetPosition sets the current position, leaving the stop position as
+    // it is; GetDuration is 0 when the graph cannot tell.
+    virtual void SetPosition(std::int64_t position);
+    virtual std::int64_t GetPosition();
+    virtual std::int64_t GetDuration();
 
     // True when none of OutputFilter's output pads is linked with a video,
     // audio, interleaved or byte-stream type (true without OutputFilter).
@@ -87,10 +94,14 @@ protected:
     // pad is announced, for measurements only that pipeline can give;
     // false when the source proves unusable (the probe then finds nothing).
     virtual bool Probing(GstElement *probeGraph);
-    // Creates the sources for the pads counted (video and audio sources
-    // only when no interleaved and no byte-stream pad was found), collects
+    // Creates a sub-device for each interleaved and byte-stream pad counted
+    // and, only when there are none, the video and audio sources; collects
     // the lists and marks the device valid.
     void SetPinCounts(int video, int audio, int interleaved, int byteStream);
+    // Frees the sub-devices and empties the collected lists. A device with
+    // sub-devices calls it first in its destructor: they may still have to
+    // take it out of a graph.
+    void FreeSubDevices();
 
     GstElement *FProbeGraph = nullptr;    // during the probe only
     GstElement *FCurrentGraph = nullptr;  // not owned
@@ -112,16 +123,10 @@ private:
     bool FValid = false;
 };
 
-// A device reading a file by path. Seeks through the graph it is in.
+// A device reading a file by path.
 class TAbstractFileDevice : public TMediaDevice {
 public:
     const QString &FullPath() const { return FFullPath; }
-
-    // Sets the current position, leaving the stop position as it is.
-    void SetPosition(std::int64_t position) override;
-    std::int64_t GetPosition() override;
-    // The duration the graph reports (0 when it cannot tell).
-    std::int64_t GetDuration() override;
 
 protected:
     TAbstractFileDevice(const QString &fullPath, const QString &deviceName, int number);
@@ -166,6 +171,9 @@ public:
     std::int64_t PictureDuration() const { return FPictureDuration; }
 
 protected:
+    // keepSystemStreams: a system stream is exposed whole (see
+    // TSystemStreamFileDevice).
+    Tm2tsFileDevice(const QString &fullPath, bool keepSystemStreams);
     bool Probing(GstElement *probeGraph) override;
 
 private:
@@ -178,4 +186,55 @@ private:
     std::int64_t FDuration = 0;
     std::int64_t FPictureDuration = 0;
     bool FInterlaced = false;  // from the probe's video pad
+    bool FKeepSystemStreams = false;
+};
+
+// A device of a media file whose system stream is exposed whole instead of
+// being split into its elementary streams: a DV file gives one interleaved
+// pad, which a TDVDevice splits; a transport stream gives one byte-stream
+// pad, whose TStreamDevice offers nothing. Its own sources are none then;
+// the sub-devices' are in AllVideoSources and AllAudioSources.
+class TSystemStreamFileDevice : public Tm2tsFileDevice {
+public:
+    explicit TSystemStreamFileDevice(const QString &fullPath) : Tm2tsFileDevice(fullPath, true) {}
+};
+
+// The sub-device of one interleaved (DV) pad of its parent: "DV Notifier"
+// (a TNotifier reporting the DV format) then "DV Splitter" (dvdemux), in a
+// bin that is its output filter, with one video and one audio pad.
+class TDVDevice : public TMediaDevice {
+public:
+    // Probes pad number of parent's interleaved pads.
+    TDVDevice(TMediaDevice *parent, int number);
+    ~TDVDevice() override;
+
+    // Joins the parent to graph as well and links its interleaved pad
+    // Number to the notifier, now or when the parent exposes it.
+    bool AddToGraph(GstElement *graph) override;
+    // Leaves the graph, and has the parent leave it.
+    void RemoveFromGraph() override;
+
+    TNotifier *Notifier() const { return FNotifier.get(); }
+    GstElement *DvSplitter() const { return FDvSplitter; }
+
+private:
+    static void OnParentPadAdded(GstElement *parentFilter, GstPad *pad, gpointer self);
+    // Links pad when it is the parent's interleaved pad number Number.
+    void OfferParentPad(GstPad *pad);
+
+    std::unique_ptr<TNotifier> FNotifier;
+    GstElement *FDvSplitter = nullptr;
+    gulong FParentPadHandler = 0;
+    std::atomic<int> FInterleavedSeen{0};
+};
+
+// The sub-device of one byte-stream pad: it only follows the graph it is
+// put into and offers no source.
+class TStreamDevice : public TMediaDevice {
+public:
+    TStreamDevice(TMediaDevice *parent, int number);
+    ~TStreamDevice() override;
+
+    bool AddToGraph(GstElement *graph) override;
+    void RemoveFromGraph() override;
 };

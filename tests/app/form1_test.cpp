@@ -12,6 +12,7 @@
 #include "preview/mediadevice.h"
 #include "support/modalanswer.h"
 #include "widgets/actionlist.h"
+#include "widgets/aproposframe.h"
 #include "widgets/superaction.h"
 #include "widgets/widedialogedit.h"
 
@@ -195,7 +196,7 @@ TEST_F(Form1Test, PagesStackAndSwitch)
 {
     TForm1 form(where);
     for (QWidget *page : {static_cast<QWidget *>(form.ListeFrame), static_cast<QWidget *>(form.Disquesframe),
-                          static_cast<QWidget *>(form.OptionsFrame), form.aproposFrame})
+                          static_cast<QWidget *>(form.OptionsFrame), static_cast<QWidget *>(form.aproposFrame)})
         EXPECT_EQ(page->size(), QSize(684, 498)) << page->objectName().toStdString();
     EXPECT_EQ(form.ListeFrame->pos(), QPoint(0, 0));
     EXPECT_EQ(form.Disquesframe->x(), -800);
@@ -258,6 +259,19 @@ TEST_F(Form1Test, OptionsAndAboutCloseEachOther)
     EXPECT_EQ(form.taApropos->Caption(), QStringLiteral("A propos"));
     EXPECT_FALSE(form.aproposFrame->isVisibleTo(&form));
     EXPECT_TRUE(form.OptionsFrame->isVisibleTo(&form));
+}
+
+TEST_F(Form1Test, AboutPageButtonLeavesThePage)
+{
+    TForm1 form(where);
+    form.taApropos->Execute();
+    EXPECT_EQ(form.aproposFrame->pos(), QPoint(0, 0));
+    EXPECT_EQ(form.aproposFrame->OptionsBtn->defaultAction(), form.taApropos);
+    EXPECT_EQ(form.aproposFrame->OptionsBtn->text(), QStringLiteral("Retour"));
+    EXPECT_FALSE(form.aproposFrame->ImageBtn->icon().isNull());
+    form.aproposFrame->OptionsBtn->click();
+    EXPECT_FALSE(form.aproposFrame->isVisibleTo(&form));
+    EXPECT_FALSE(form.taApropos->Checked());
 }
 
 struct StatusCase

@@ -3,6 +3,8 @@
 // deletion, keys and mouse, and openings on workers.
 #include "clips/fichierlistbox.h"
 
+#include "clips/dropsource.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -15,6 +17,7 @@
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -409,6 +412,15 @@ TEST_F(ListBoxTest, DragStartsAtTenPixelsNotNine)
         Add(QString("/data/%1.m2ts").arg(i));
     int drags = 0;
     QObject::connect(lb.get(), &TFichierListBox::DragStartRequested, [&] { ++drags; });
+    // Each drag started is cancelled with Escape as soon as it runs.
+    QTimer canceller;
+    QObject::connect(&canceller, &QTimer::timeout, [this] {
+        if (lb->DragSource()->Dragging()) {
+            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(lb.get(), &escape);
+        }
+    });
+    canceller.start(10);
     const QPoint at = lb->visualItemRect(lb->item(0)).center();
     Mouse(QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
     Mouse(QEvent::MouseMove, at + QPoint(9, 0), Qt::NoButton, Qt::LeftButton);
