@@ -307,7 +307,10 @@ bool Ac3Frame(const std::uint8_t *p, qsizetype available, int &bytes, int &sampl
         const int blocksCode = (p[4] >> 4) & 3;
         static constexpr int Blocks[4] = {1, 2, 3, 6};
         if (fscod == 3) {
-            rate = Rates[(p[4] >> 4) & 3] / 2;
+            const int halfRateCode = (p[4] >> 4) & 3;
+            if (halfRateCode == 3)
+                return false;  // reserved
+            rate = Rates[halfRateCode] / 2;
             samples = 6 * 256;
         } else {
             rate = Rates[fscod];

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/stopflag.h"
+
 namespace {
 
 constexpr size_t kReadSize = 1 << 20;
@@ -49,6 +51,7 @@ bool TAc3Stream::ensure(size_t bytes) {
 }
 
 bool TAc3Stream::next(std::vector<uint8_t>& out) {
+  throwIfStopRequested();
   bool skipping = false;
   while (ensure(8)) {
     std::optional<TAc3Frame> frame = parseAc3Header(buffer_.data() + begin_, end_ - begin_);
