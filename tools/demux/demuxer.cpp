@@ -207,7 +207,11 @@ bool TDemuxer::ReadPackets(TClipSource& source, TClipTimeline& timeline, TOutput
         return false;
       }
       ++result.Pictures;
-      if (packet->pts != AV_NOPTS_VALUE) FClipPts.push_back(timeline.Video(av_rescale_q(packet->pts, videoBase, kTicks)));
+      if (packet->pts != AV_NOPTS_VALUE) {
+        const int64_t pts = av_rescale_q(packet->pts, videoBase, kTicks);
+        const int64_t dts = packet->dts != AV_NOPTS_VALUE ? av_rescale_q(packet->dts, videoBase, kTicks) : pts;
+        FClipPts.push_back(timeline.Video(pts, dts));
+      }
     } else if (packet->stream_index == source.AudioIndex()) {
       std::optional<int64_t> pts;
       if (packet->pts != AV_NOPTS_VALUE) pts = timeline.Audio(av_rescale_q(packet->pts, audioBase, kTicks));

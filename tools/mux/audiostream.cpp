@@ -34,6 +34,7 @@ TAc3Stream::~TAc3Stream() {
 // Makes at least `bytes` bytes available from begin_, unless the file ends.
 bool TAc3Stream::ensure(size_t bytes) {
   while (end_ - begin_ < bytes && !eof_) {
+    throwIfStopRequested();
     if (begin_ > 0) {
       std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
       end_ -= begin_;
@@ -51,7 +52,6 @@ bool TAc3Stream::ensure(size_t bytes) {
 }
 
 bool TAc3Stream::next(std::vector<uint8_t>& out) {
-  throwIfStopRequested();
   bool skipping = false;
   while (ensure(8)) {
     std::optional<TAc3Frame> frame = parseAc3Header(buffer_.data() + begin_, end_ - begin_);

@@ -6,8 +6,6 @@
 #include <numeric>
 #include <stdexcept>
 
-#include "common/stopflag.h"
-
 namespace {
 
 // Frames a picture may be displayed away from its decoding position in a
@@ -72,7 +70,6 @@ bool TVideoStream::readNal(const uint8_t*& data, size_t& size) {
     size = nalSize_;
     return true;
   }
-  throwIfStopRequested();
   do {
     if (!reader_.next(data, size)) return false;
   } while (size == 0);
