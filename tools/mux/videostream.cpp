@@ -103,9 +103,12 @@ bool TVideoStream::readPicture(TPicture& picture) {
       try {
         slice = params_.parseSlice(data, size);
       } catch (const std::runtime_error& e) {
-        // A slice whose header cannot be read is kept, as a decoder would
-        // get it, with the picture being read: that picture is timed by
-        // its other slices.
+        // Where delimiters mark where pictures begin (as on every AVCHD
+        // camera), a slice whose header cannot be read is kept, as a
+        // decoder would get it, with the picture being read: that picture
+        // is timed by its other slices. Without them the slice could as
+        // well begin the next picture, whose time would then be lost.
+        if (!picture.hasAud) throw std::runtime_error(fail(std::string("bad slice: ") + e.what()));
         ++damagedSlices_;
         if (!seenSlice) damage = e.what();
         appendNal(picture, data, size);
