@@ -47,7 +47,9 @@ int64_t PicturesDuration(std::vector<int64_t>& times, int64_t pictures, int64_t 
       step = gap;
       seen = count;
     }
-  return step > 0 ? pictures * step : 0;
+  // No picture lasts a second: a longer step comes from damage, and would
+  // make the clip ask for that much silence per picture.
+  return step > 0 && step <= kLargestStep ? pictures * step : 0;
 }
 
 }  // namespace demux

@@ -45,7 +45,7 @@ private:
 // How long `pictures` pictures last, the picture duration being the most
 // common step between their sorted times (a picture, or a field where the
 // fields are carried apart), else `probedPictureTicks`. 0 when neither is
-// known. Sorts `times`.
+// known or longer than a second. Sorts `times`.
 int64_t PicturesDuration(std::vector<int64_t>& times, int64_t pictures, int64_t probedPictureTicks);
 
 }  // namespace demux
