@@ -2,7 +2,9 @@
 // the first two bytes say where the H.264 stream ends and the AC-3
 // stream begins. Either stream may be refused with a message; the M2TS
 // file written is bounded by the output cap.
+#include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
