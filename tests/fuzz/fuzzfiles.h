@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <sys/resource.h>
@@ -17,7 +18,8 @@
 
 constexpr uint64_t kFuzzOutputCap = 64 << 20;
 
-// Made once per process, under /dev/shm when there is one.
+// Made once per process, under /dev/shm when there is one, and removed
+// when the process ends normally.
 inline const std::string& FuzzFolder()
 {
     static const std::string folder = [] {
@@ -26,6 +28,11 @@ inline const std::string& FuzzFolder()
             std::abort();
         return pattern;
     }();
+    static const bool removedAtExit = std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(FuzzFolder(), ignored);
+    }) == 0;
+    (void)removedAtExit;
     return folder;
 }
 
