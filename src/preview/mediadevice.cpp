@@ -439,7 +439,10 @@ std::int64_t Tm2tsFileDevice::MeasureDuration(GstElement *graph)
     const TClipTimes times = ReadClipTimes(FullPath());
     if (times.HasVideo && times.PictureDuration > 0)
         FPictureDuration = FrameDurationOf(times.PictureDuration, FInterlaced);
-    if (times.Duration() > 0)
+    // A transport stream is timed by its pictures alone: GStreamer's
+    // estimate comes from its size and bit rate, which a dead tail (zeros
+    // left by a power loss) makes wildly wrong.
+    if (times.TransportStream || times.Duration() > 0)
         return times.Duration();
     if (!graph || !FOutputFilter)
         return 0;

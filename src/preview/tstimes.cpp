@@ -15,6 +15,7 @@ constexpr std::int64_t UnitsPer90kTicks = 1000;           // x 1000 / 9: 90 kHz 
 constexpr std::int64_t TicksDivisor = 9;
 constexpr qint64 FirstWindow = 512 * 1024;
 constexpr qint64 LastWindow = 16 * 1024 * 1024;  // largest window at either end
+constexpr qint64 ProbeWindow = 64 * 1024;        // looked at to tell packets from a dead tail
 // Time stamps wanted in the window at the end of the file, so that the
 // latest picture in display order (a few pictures before the last one
 // stored when B-pictures are used) is among them.
@@ -307,7 +308,10 @@ bool Ac3Frame(const std::uint8_t *p, qsizetype available, int &bytes, int &sampl
         const int blocksCode = (p[4] >> 4) & 3;
         static constexpr int Blocks[4] = {1, 2, 3, 6};
         if (fscod == 3) {
-            rate = Rates[(p[4] >> 4) & 3] / 2;
+            const int halfRateCode = (p[4] >> 4) & 3;
+            if (halfRateCode == 3)
+                return false;  // reserved
+            rate = Rates[halfRateCode] / 2;
             samples = 6 * 256;
         } else {
             rate = Rates[fscod];
@@ -375,12 +379,13 @@ TAnalysis Analyse(const QByteArray &head, const QByteArray &tail)
     const int packetSize = PacketSizeOf(head);
     if (packetSize == 0)
         return {TClipTimes{}, true, true};
-    const std::optional<TStreams> streams = ReadStreams(head, packetSize);
-    if (!streams)
-        return {TClipTimes{}, false, true};
-    result.HeadEnough = true;
-    result.TailEnough = true;
     TClipTimes &times = result.Times;
+    times.TransportStream = true;
+    const std::optional<TStreams> streams = ReadStreams(head, packetSize);
+    result.TailEnough = true;
+    if (!streams)
+        return result;
+    result.HeadEnough = true;
     times.HasVideo = streams->VideoPid >= 0;
     times.HasAudio = streams->AudioPid >= 0;
     if (times.HasVideo) {
@@ -409,6 +414,31 @@ QByteArray ReadAt(QFile &file, qint64 offset, qint64 size)
     return file.read(size);
 }
 
+bool HoldsPackets(const QByteArray &data, int packetSize)
+{
+    return TPacketReader(data, packetSize).FindSync() >= 0;
+}
+
+// Where the packets of the file end. A camera that lost power while
+// filming leaves the clip followed by zeros (or other bytes that hold no
+// packet), up to gigabytes of them; the last stretch holding packets is
+// found by halving, a few small reads whatever the tail's size. The start
+// of the file is known to hold packets.
+qint64 PacketsEnd(QFile &file, qint64 size, int packetSize)
+{
+    if (size <= ProbeWindow || HoldsPackets(ReadAt(file, size - ProbeWindow, ProbeWindow), packetSize))
+        return size;
+    qint64 holding = 0, dead = size - ProbeWindow;  // window starts known to hold packets, or not
+    while (dead - holding > ProbeWindow) {
+        const qint64 middle = holding + (dead - holding) / 2;
+        if (HoldsPackets(ReadAt(file, middle, ProbeWindow), packetSize))
+            holding = middle;
+        else
+            dead = middle;
+    }
+    return std::min(size, dead + ProbeWindow);
+}
+
 } // namespace
 
 TClipTimes ClipTimesOf(const QByteArray &head, const QByteArray &tail)
@@ -423,11 +453,16 @@ TClipTimes ReadClipTimes(const QString &path)
     QFile file(path);
     if (stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode) || !file.open(QIODevice::ReadOnly))
         return {};
-    const qint64 size = file.size();
+    qint64 size = file.size();
     // A window at each end, each doubled until it holds enough time stamps
     // or covers the file.
-    qint64 headLength = std::min(FirstWindow, size), tailLength = headLength;
+    qint64 headLength = std::min(FirstWindow, size);
     QByteArray head = ReadAt(file, 0, headLength);
+    if (const int packetSize = PacketSizeOf(head))
+        size = PacketsEnd(file, size, packetSize);
+    headLength = std::min(headLength, size);
+    head.truncate(headLength);
+    qint64 tailLength = headLength;
     QByteArray tail = tailLength == size ? head : ReadAt(file, size - tailLength, tailLength);
     for (;;) {
         const TAnalysis analysis = Analyse(head, tail);

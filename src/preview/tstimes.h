@@ -10,6 +10,7 @@
 #include <cstdint>
 
 struct TClipTimes {
+    bool TransportStream = false;  // the file is a transport stream with program tables
     bool HasVideo = false;  // the program has a video stream
     bool HasAudio = false;
     // Number of pictures times the picture duration: last presentation

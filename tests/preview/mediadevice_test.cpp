@@ -170,6 +170,23 @@ TEST(Tm2tsFileDevice, UnreadableClipGivesNothing)
     ExpectNothingFound(device);
 }
 
+// GStreamer's estimate, from the file size and bit rate, once made 78 s
+// of a 1 s clip followed by the 20 MB of zeros a power loss leaves.
+TEST(Tm2tsFileDevice, ZerosAfterTheClipAddNoTime)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("powerloss.m2ts"));
+    ASSERT_TRUE(QFile::copy(Fixture("small1s.m2ts"), path));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write(QByteArray(20 << 20, '\0'));
+    file.close();
+    const Tm2tsFileDevice device(path);
+    EXPECT_EQ(device.Duration(), Tm2tsFileDevice(Fixture("small1s.m2ts")).Duration());
+    EXPECT_GT(device.Duration(), 0);
+}
+
 TEST(Tm2tsFileDevice, NamedPipeOrFolderIsNotOpened)
 {
     QTemporaryDir dir;

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <vector>
 
 namespace {
@@ -148,6 +151,47 @@ TEST(ClipTimes, AudioOnlyClipLastsUntilItsLastFrameEnds)
     EXPECT_TRUE(times.HasAudio);
     EXPECT_EQ(times.AudioDuration, 61 * 320'000);
     EXPECT_EQ(times.Duration(), 61 * 320'000);
+}
+
+// An E-AC-3 header with both sample rate codes reserved (fscod and fscod2
+// 3) once made the frame counting read past its table of rates.
+TEST(ClipTimes, ReservedEac3RateInTheLastPacketIsNoFrame)
+{
+    TsWriter ts(192);
+    ts.Tables(false, true);
+    for (int i = 0; i < 3; ++i)
+        ts.Pes(AudioPid, 90'000 + i * 2880, 1, Ac3Frame());
+    std::vector<std::uint8_t> reserved(64, 0);
+    reserved[0] = 0x0B;
+    reserved[1] = 0x77;
+    reserved[2] = 0x00;
+    reserved[3] = 0x1F;      // 64 bytes
+    reserved[4] = 0xF0;      // fscod 3, fscod2 3
+    reserved[5] = 16 << 3;   // bsid 16: E-AC-3
+    ts.Pes(AudioPid, 90'000 + 3 * 2880, 1, reserved);
+    // The last packet lasts as long as the step before it.
+    EXPECT_EQ(ClipTimesOf(ts.Data(), ts.Data()).AudioDuration, 4 * 320'000);
+}
+
+// A camera that loses power leaves its clip followed by zeros; the clip
+// lasts as long as its pictures, however long the dead tail.
+TEST(ClipTimes, ZerosAfterTheClipAddNoTime)
+{
+    TsWriter ts(192);
+    ts.Tables(true, false);
+    WriteVideo(ts, 126'000, 50);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const qint64 zeros : {qint64(20) << 20, qint64(4) << 30}) {
+        QFile file(dir.filePath(QStringLiteral("powerloss.m2ts")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(ts.Data());
+        ASSERT_TRUE(file.resize(ts.Data().size() + zeros));  // sparse: zeros that take no room
+        file.close();
+        const TClipTimes times = ReadClipTimes(file.fileName());
+        EXPECT_TRUE(times.TransportStream);
+        EXPECT_EQ(times.VideoDuration, 50 * Units25) << zeros << " bytes of zeros";
+    }
 }
 
 TEST(ClipTimes, OnePictureIsNotEnoughToMeasure)

@@ -2,6 +2,7 @@
 #include "imagefilewriter.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -116,13 +117,32 @@ bool CompareImage(const udf::TUdfImage& image, int fd, std::ostream& out, std::o
   return true;
 }
 
+// The image and its ".part" file replace only regular files: renaming over
+// a device node, a folder or a link would destroy what the name stood for.
+bool IsFileOrAbsent(const std::string& path, std::ostream& err) {
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT) return true;
+    err << "The destination \"" << path << "\" cannot be examined: " << std::strerror(errno)
+        << "; nothing was written.\n";
+    return false;
+  }
+  if (S_ISREG(st.st_mode)) return true;
+  err << "The destination \"" << path << "\" exists and is not a regular file"
+      << (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? " (it is a device; write to a drive with /BUILDOUTPUTMODE DEVICE)"
+                                                      : "")
+      << "; nothing was written.\n";
+  return false;
+}
+
 }  // namespace
 
 bool WriteImageFile(const udf::TUdfImage& image, const std::string& path, bool verify, std::ostream& out,
                     std::ostream& err) {
-  if (!HasRoom(path, image.Size(), err)) return false;
   std::string partial = path + ".part";
-  int fd = open(partial.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (!IsFileOrAbsent(path, err) || !IsFileOrAbsent(partial, err) || !HasRoom(path, image.Size(), err))
+    return false;
+  int fd = open(partial.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
   if (fd < 0) {
     err << "The destination \"" << path << "\" cannot be opened: " << std::strerror(errno) << ".\n";
     return false;

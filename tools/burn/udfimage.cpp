@@ -270,6 +270,28 @@ TUdfImageReader::~TUdfImageReader() {
   if (fd_ >= 0) close(fd_);
 }
 
+// The image describes each file as it was scanned: a file replaced since,
+// or whose size changed, would be written cut or with its old length.
+bool TUdfImageReader::StillAsScanned(const TUdfNode& file) {
+  struct stat now {};
+  if (fstat(fd_, &now) != 0) {
+    error_ = "Cannot read \"" + file.sourcePath + "\": " + std::strerror(errno) + ".";
+    return false;
+  }
+  if (now.st_dev != file.device || now.st_ino != file.inode) {
+    error_ = "\"" + file.sourcePath + "\" was replaced while the image was written.";
+    return false;
+  }
+  if (static_cast<uint64_t>(now.st_size) != file.size) {
+    error_ = "\"" + file.sourcePath + "\" became " +
+             (static_cast<uint64_t>(now.st_size) < file.size ? "shorter" : "longer") +
+             " while the image was written (" + std::to_string(file.size) + " bytes when the sources were read, " +
+             std::to_string(now.st_size) + " now).";
+    return false;
+  }
+  return true;
+}
+
 ssize_t TUdfImageReader::ReadFile(const TUdfImage::TPiece& piece, uint64_t offset, uint8_t* buffer,
                                   size_t size) {
   const TUdfNode& file = *piece.file;
@@ -284,6 +306,7 @@ ssize_t TUdfImageReader::ReadFile(const TUdfImage::TPiece& piece, uint64_t offse
       return -1;
     }
     posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (!StillAsScanned(file)) return -1;
   }
   size_t want = static_cast<size_t>(std::min<uint64_t>(size, file.size - offset));
   // Holes of a sparse source are zeros: filling them here saves reading
@@ -335,6 +358,7 @@ ssize_t TUdfImageReader::Read(uint8_t* buffer, size_t size) {
     done += static_cast<size_t>(got);
     position_ += static_cast<uint64_t>(got);
     if (position_ == pieceStart + piece.length) {
+      if (fd_ >= 0 && !StillAsScanned(*piece.file)) return -1;
       if (fd_ >= 0) close(fd_);
       fd_ = -1;
       ++piece_;

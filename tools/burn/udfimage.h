@@ -87,6 +87,7 @@ class TUdfImageReader {
 
  private:
   ssize_t ReadFile(const TUdfImage::TPiece& piece, uint64_t offset, uint8_t* buffer, size_t size);
+  bool StillAsScanned(const TUdfNode& file);
 
   const TUdfImage& image_;
   uint64_t position_ = 0;

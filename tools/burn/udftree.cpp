@@ -54,6 +54,8 @@ bool FillNode(TUdfNode& node, TTreeCounts& counts, std::string& error) {
     return false;
   }
   node.size = static_cast<uint64_t>(st.st_size);
+  node.device = st.st_dev;
+  node.inode = st.st_ino;
   ++counts.files;
   counts.bytes += node.size;
   return true;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <sys/types.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,8 @@ struct TUdfNode {
   std::string sourcePath;   // where the content comes from
   bool isDirectory = false;
   uint64_t size = 0;        // bytes of a file
+  dev_t device = 0;         // which file it was when scanned, to notice
+  ino_t inode = 0;          // one replaced before it is written
   struct timespec accessed {}, modified {}, changed {};
   std::vector<std::unique_ptr<TUdfNode>> children;  // sorted by name
 

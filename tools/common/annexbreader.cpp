@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/stopflag.h"
+
 namespace {
 
 constexpr size_t kReadSize = 8 << 20;
@@ -36,6 +38,7 @@ TAnnexBReader::~TAnnexBReader() {
 
 bool TAnnexBReader::refill() {
   if (eof_) return false;
+  throwIfStopRequested();
   if (begin_ > 0) {
     std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
     end_ -= begin_;

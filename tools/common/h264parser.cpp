@@ -11,16 +11,36 @@ namespace {
 // first one runs out (long weight tables).
 constexpr size_t kSliceHeaderBytes = 96;
 
+// Largest picture any level allows, in macroblocks, and in macroblocks
+// across or down.
+constexpr uint32_t kMaxFrameMbs = 139264;
+constexpr uint32_t kMaxMbsAcross = 1055;
+
+// Exp-Golomb values checked against the range the syntax allows: a value
+// outside it is damage, and trusting it could make a loop or a shift run
+// away.
+uint32_t ueUpTo(TBitReader& r, uint32_t max, const char* what) {
+  uint32_t value = r.ue();
+  if (value > max) throw std::runtime_error(std::string("invalid ") + what);
+  return value;
+}
+
+int32_t seWithin(TBitReader& r, int32_t min, int32_t max, const char* what) {
+  int32_t value = r.se();
+  if (value < min || value > max) throw std::runtime_error(std::string("invalid ") + what);
+  return value;
+}
+
 void skipScalingList(TBitReader& r, int size) {
   int32_t last = 8, next = 8;
   for (int j = 0; j < size; ++j) {
-    if (next != 0) next = (last + r.se() + 256) % 256;
+    if (next != 0) next = (last + seWithin(r, -128, 127, "scaling list") + 256) % 256;
     last = next == 0 ? last : next;
   }
 }
 
 void skipHrd(TBitReader& r) {
-  uint32_t count = r.ue() + 1;
+  uint32_t count = ueUpTo(r, 31, "HRD parameters") + 1;
   r.bits(8);  // bit rate and cpb size scales
   for (uint32_t i = 0; i < count; ++i) {
     r.ue();
@@ -58,7 +78,7 @@ void parseVui(TBitReader& r, TH264Sps& sps) {
     r.ue();
     r.ue();
     r.ue();
-    sps.maxNumReorderFrames = r.ue();
+    sps.maxNumReorderFrames = ueUpTo(r, 16, "reorder depth");
     r.ue();
   }
 }
@@ -79,22 +99,22 @@ void skipRefPicListModification(TBitReader& r) {
     uint32_t idc = r.ue();
     if (idc == 3) return;
     if (idc > 5) throw std::runtime_error("invalid reference list modification");
-    r.ue();
+    ueUpTo(r, 131071, "reference list modification");
   }
 }
 
 void skipPredWeightTable(TBitReader& r, const TH264Sps& sps, uint32_t l0, uint32_t l1, bool b) {
-  r.ue();
+  ueUpTo(r, 7, "luma weight denominator");
   bool chroma = sps.chromaArrayType() != 0;
-  if (chroma) r.ue();
+  if (chroma) ueUpTo(r, 7, "chroma weight denominator");
   for (int list = 0; list < (b ? 2 : 1); ++list) {
     for (uint32_t i = 0; i < (list == 0 ? l0 : l1); ++i) {
       if (r.flag()) {
-        r.se();
-        r.se();
+        seWithin(r, -128, 127, "luma weight");
+        seWithin(r, -128, 127, "luma offset");
       }
       if (chroma && r.flag()) {
-        for (int j = 0; j < 4; ++j) r.se();
+        for (int j = 0; j < 4; ++j) seWithin(r, -512, 511, "chroma weight");
       }
     }
   }
@@ -132,10 +152,10 @@ TH264Sps parseSps(const uint8_t* nal, size_t size) {
   sps.id = r.ue();
   if (sps.id > 31) throw std::runtime_error("invalid sequence parameter set id");
   if (hasChromaFormat(sps.profileIdc)) {
-    sps.chromaFormatIdc = r.ue();
+    sps.chromaFormatIdc = ueUpTo(r, 3, "chroma format");
     if (sps.chromaFormatIdc == 3) sps.separateColourPlane = r.flag();
-    r.ue();
-    r.ue();
+    ueUpTo(r, 6, "luma bit depth");
+    ueUpTo(r, 6, "chroma bit depth");
     r.flag();
     if (r.flag()) {
       for (int i = 0; i < (sps.chromaFormatIdc != 3 ? 8 : 12); ++i)
@@ -157,10 +177,10 @@ TH264Sps parseSps(const uint8_t* nal, size_t size) {
     if (cycle > 255) throw std::runtime_error("invalid sequence parameter set");
     for (uint32_t i = 0; i < cycle; ++i) sps.offsetForRefFrame.push_back(r.se());
   }
-  sps.maxNumRefFrames = r.ue();
+  sps.maxNumRefFrames = ueUpTo(r, 16, "number of reference frames");
   r.flag();
-  uint32_t widthMbs = r.ue() + 1;
-  uint32_t heightMapUnits = r.ue() + 1;
+  uint32_t widthMbs = ueUpTo(r, kMaxMbsAcross - 1, "picture width") + 1;
+  uint32_t heightMapUnits = ueUpTo(r, kMaxMbsAcross - 1, "picture height") + 1;
   sps.frameMbsOnly = r.flag();
   if (!sps.frameMbsOnly) r.flag();
   r.flag();
@@ -174,8 +194,15 @@ TH264Sps parseSps(const uint8_t* nal, size_t size) {
   uint32_t chroma = sps.chromaArrayType();
   uint32_t cropUnitX = (chroma == 1 || chroma == 2) ? 2 : 1;
   uint32_t cropUnitY = (chroma == 1 ? 2 : 1) * (sps.frameMbsOnly ? 1 : 2);
-  sps.width = widthMbs * 16 - cropUnitX * (cropLeft + cropRight);
-  sps.height = heightMapUnits * 16 * (sps.frameMbsOnly ? 1 : 2) - cropUnitY * (cropTop + cropBottom);
+  const uint32_t fullWidth = widthMbs * 16;
+  const uint32_t fullHeight = heightMapUnits * 16 * (sps.frameMbsOnly ? 1 : 2);
+  if (widthMbs * (fullHeight / 16) > kMaxFrameMbs) throw std::runtime_error("invalid picture size");
+  // Each crop offset alone is below the size, so their sum cannot overflow.
+  if (cropLeft >= fullWidth || cropRight >= fullWidth || cropTop >= fullHeight || cropBottom >= fullHeight ||
+      cropUnitX * (cropLeft + cropRight) >= fullWidth || cropUnitY * (cropTop + cropBottom) >= fullHeight)
+    throw std::runtime_error("invalid cropping");
+  sps.width = fullWidth - cropUnitX * (cropLeft + cropRight);
+  sps.height = fullHeight - cropUnitY * (cropTop + cropBottom);
   if (r.flag()) {
     // A damaged VUI only loses the optional timing hints.
     try {
@@ -195,33 +222,34 @@ TH264Pps parsePps(const uint8_t* nal, size_t size) {
   if (pps.id > 255 || pps.spsId > 31) throw std::runtime_error("invalid picture parameter set id");
   r.flag();
   pps.bottomFieldPicOrderInFramePresent = r.flag();
-  uint32_t sliceGroups = r.ue() + 1;
+  uint32_t sliceGroups = ueUpTo(r, 7, "number of slice groups") + 1;
   if (sliceGroups > 1) {
-    uint32_t mapType = r.ue();
+    uint32_t mapType = ueUpTo(r, 6, "slice group map type");
     if (mapType == 0) {
-      for (uint32_t i = 0; i < sliceGroups; ++i) r.ue();
+      for (uint32_t i = 0; i < sliceGroups; ++i) ueUpTo(r, kMaxFrameMbs - 1, "slice group run length");
     } else if (mapType == 2) {
       for (uint32_t i = 0; i + 1 < sliceGroups; ++i) {
-        r.ue();
-        r.ue();
+        ueUpTo(r, kMaxFrameMbs - 1, "slice group corner");
+        ueUpTo(r, kMaxFrameMbs - 1, "slice group corner");
       }
     } else if (mapType >= 3 && mapType <= 5) {
       r.flag();
-      r.ue();
+      ueUpTo(r, kMaxFrameMbs - 1, "slice group change rate");
     } else if (mapType == 6) {
-      uint32_t units = r.ue() + 1;
+      uint32_t units = ueUpTo(r, kMaxFrameMbs - 1, "slice group map size") + 1;
       int bits = 0;
       while ((1u << bits) < sliceGroups) ++bits;
       for (uint32_t i = 0; i < units; ++i) r.bits(bits);
     }
   }
-  pps.numRefIdxL0Default = r.ue() + 1;
-  pps.numRefIdxL1Default = r.ue() + 1;
+  pps.numRefIdxL0Default = ueUpTo(r, 31, "number of reference indices") + 1;
+  pps.numRefIdxL1Default = ueUpTo(r, 31, "number of reference indices") + 1;
   pps.weightedPred = r.flag();
   pps.weightedBipredIdc = r.bits(2);
-  r.se();
-  r.se();
-  r.se();
+  if (pps.weightedBipredIdc > 2) throw std::runtime_error("invalid weighted prediction");
+  seWithin(r, -26 - 48, 25, "initial quantiser");
+  seWithin(r, -26, 25, "initial quantiser");
+  seWithin(r, -12, 12, "chroma quantiser offset");
   r.flag();
   r.flag();
   pps.redundantPicCntPresent = r.flag();
@@ -264,7 +292,7 @@ TH264SliceHeader TH264ParamSets::parseSliceHeader(const uint8_t* nal,
   TH264SliceHeader h;
   h.nalType = nal[0] & 0x1F;
   h.nalRefIdc = (nal[0] >> 5) & 3;
-  h.firstMb = r.ue();
+  h.firstMb = ueUpTo(r, kMaxFrameMbs - 1, "first macroblock");
   uint32_t type = r.ue();
   if (type > 9) throw std::runtime_error("invalid slice type");
   h.sliceType = ESliceType(type % 5);
@@ -283,7 +311,7 @@ TH264SliceHeader TH264ParamSets::parseSliceHeader(const uint8_t* nal,
     h.fieldPic = r.flag();
     if (h.fieldPic) h.bottomField = r.flag();
   }
-  if (h.idr()) h.idrPicId = r.ue();
+  if (h.idr()) h.idrPicId = ueUpTo(r, 65535, "IDR picture id");
   if (sps->pocType == 0) {
     h.pocLsb = r.bits(int(sps->log2MaxPocLsb));
     if (pps->bottomFieldPicOrderInFramePresent && !h.fieldPic) h.deltaPocBottom = r.se();
@@ -299,8 +327,8 @@ TH264SliceHeader TH264ParamSets::parseSliceHeader(const uint8_t* nal,
   if (b) r.flag();
   uint32_t l0 = pps->numRefIdxL0Default, l1 = pps->numRefIdxL1Default;
   if ((p || b) && r.flag()) {
-    l0 = r.ue() + 1;
-    if (b) l1 = r.ue() + 1;
+    l0 = ueUpTo(r, 31, "number of reference indices") + 1;
+    if (b) l1 = ueUpTo(r, 31, "number of reference indices") + 1;
   }
   if (!h.intra()) skipRefPicListModification(r);
   if (b) skipRefPicListModification(r);

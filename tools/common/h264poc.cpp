@@ -4,19 +4,29 @@
 
 namespace {
 
-// After operation 5 the picture's counts are taken relative to itself.
-void applyMmco5(TPictureOrder& order, const TH264SliceHeader& slice) {
-  int32_t temp = slice.fieldPic ? (slice.bottomField ? order.bottom : order.top)
-                                : std::min(order.top, order.bottom);
-  order.top -= temp;
-  order.bottom -= temp;
+// Top and bottom counts before operation 5, in 64 bits.
+struct TWideOrder {
+  int64_t top = 0;
+  int64_t bottom = 0;
+};
+
+int64_t pictureCount(const TWideOrder& order, const TH264SliceHeader& slice) {
+  return slice.fieldPic ? (slice.bottomField ? order.bottom : order.top) : std::min(order.top, order.bottom);
 }
 
-void finish(TPictureOrder& order, const TH264SliceHeader& slice) {
-  if (slice.hasMmco5) applyMmco5(order, slice);
-  order.poc = slice.fieldPic ? (slice.bottomField ? order.bottom : order.top)
-                             : std::min(order.top, order.bottom);
+// After operation 5 the picture's counts are taken relative to itself.
+TPictureOrder finish(TWideOrder wide, const TH264SliceHeader& slice) {
+  if (slice.hasMmco5) {
+    int64_t temp = pictureCount(wide, slice);
+    wide.top -= temp;
+    wide.bottom -= temp;
+  }
+  TPictureOrder order;
+  order.top = int32_t(wide.top);
+  order.bottom = int32_t(wide.bottom);
+  order.poc = int32_t(pictureCount(wide, slice));
   order.newSequence = slice.idr() || slice.hasMmco5;
+  return order;
 }
 
 }  // namespace
@@ -26,19 +36,19 @@ TPictureOrder TH264PocCalculator::next(const TH264SliceHeader& slice, const TH26
 }
 
 TPictureOrder TH264PocCalculator::type0(const TH264SliceHeader& slice, const TH264Sps& sps) {
-  int32_t prevMsb = slice.idr() ? 0 : prevPocMsb_;
-  int32_t prevLsb = slice.idr() ? 0 : prevPocLsb_;
-  int32_t maxLsb = int32_t(1) << sps.log2MaxPocLsb;
-  int32_t lsb = int32_t(slice.pocLsb);
-  int32_t msb = prevMsb;
+  int64_t prevMsb = slice.idr() ? 0 : prevPocMsb_;
+  int64_t prevLsb = slice.idr() ? 0 : prevPocLsb_;
+  int64_t maxLsb = int64_t(1) << sps.log2MaxPocLsb;
+  int64_t lsb = slice.pocLsb;
+  int64_t msb = prevMsb;
   if (lsb < prevLsb && prevLsb - lsb >= maxLsb / 2)
     msb = prevMsb + maxLsb;
   else if (lsb > prevLsb && lsb - prevLsb > maxLsb / 2)
     msb = prevMsb - maxLsb;
-  TPictureOrder order;
-  order.top = msb + lsb;
-  order.bottom = slice.fieldPic ? msb + lsb : order.top + slice.deltaPocBottom;
-  finish(order, slice);
+  TWideOrder wide;
+  wide.top = msb + lsb;
+  wide.bottom = slice.fieldPic ? msb + lsb : wide.top + slice.deltaPocBottom;
+  TPictureOrder order = finish(wide, slice);
   if (slice.nalRefIdc != 0) {
     if (slice.hasMmco5) {
       prevPocMsb_ = 0;
@@ -51,33 +61,35 @@ TPictureOrder TH264PocCalculator::type0(const TH264SliceHeader& slice, const TH2
   return order;
 }
 
-int32_t TH264PocCalculator::frameNumOffset(const TH264SliceHeader& slice,
+int64_t TH264PocCalculator::frameNumOffset(const TH264SliceHeader& slice,
                                            const TH264Sps& sps) const {
   if (slice.idr()) return 0;
-  int32_t prevOffset = prevMmco5_ ? 0 : prevFrameNumOffset_;
-  if (prevFrameNum_ > slice.frameNum) return prevOffset + (int32_t(1) << sps.log2MaxFrameNum);
+  int64_t prevOffset = prevMmco5_ ? 0 : prevFrameNumOffset_;
+  if (prevFrameNum_ > slice.frameNum) return prevOffset + (int64_t(1) << sps.log2MaxFrameNum);
   return prevOffset;
 }
 
 TPictureOrder TH264PocCalculator::type1or2(const TH264SliceHeader& slice, const TH264Sps& sps) {
-  int32_t offset = frameNumOffset(slice, sps);
-  TPictureOrder order;
+  int64_t offset = frameNumOffset(slice, sps);
+  TWideOrder order;
   if (sps.pocType == 2) {
-    int32_t temp = 0;
-    if (!slice.idr()) temp = 2 * (offset + int32_t(slice.frameNum)) - (slice.nalRefIdc == 0 ? 1 : 0);
+    int64_t temp = 0;
+    if (!slice.idr()) temp = 2 * (offset + slice.frameNum) - (slice.nalRefIdc == 0 ? 1 : 0);
     order.top = order.bottom = temp;
   } else {
-    int32_t cycle = int32_t(sps.offsetForRefFrame.size());
-    int32_t absFrameNum = cycle != 0 ? offset + int32_t(slice.frameNum) : 0;
+    int64_t cycle = int64_t(sps.offsetForRefFrame.size());
+    int64_t absFrameNum = cycle != 0 ? offset + slice.frameNum : 0;
     if (slice.nalRefIdc == 0 && absFrameNum > 0) --absFrameNum;
-    int32_t expected = 0;
+    int64_t expected = 0;
     if (absFrameNum > 0) {
-      int32_t deltaPerCycle = 0;
+      int64_t deltaPerCycle = 0;
       for (int32_t d : sps.offsetForRefFrame) deltaPerCycle += d;
-      int32_t cycleCount = (absFrameNum - 1) / cycle;
-      int32_t inCycle = (absFrameNum - 1) % cycle;
-      expected = cycleCount * deltaPerCycle;
-      for (int32_t i = 0; i <= inCycle; ++i) expected += sps.offsetForRefFrame[size_t(i)];
+      int64_t cycleCount = (absFrameNum - 1) / cycle;
+      int64_t inCycle = (absFrameNum - 1) % cycle;
+      // Worked modulo 2^64 (only the low 32 bits are kept): a damaged stream
+      // can make the product larger than 64 bits.
+      expected = int64_t(uint64_t(cycleCount) * uint64_t(deltaPerCycle));
+      for (int64_t i = 0; i <= inCycle; ++i) expected += sps.offsetForRefFrame[size_t(i)];
     }
     if (slice.nalRefIdc == 0) expected += sps.offsetForNonRefPic;
     if (!slice.fieldPic) {
@@ -89,9 +101,9 @@ TPictureOrder TH264PocCalculator::type1or2(const TH264SliceHeader& slice, const 
       order.top = order.bottom = expected + sps.offsetForTopToBottomField + slice.deltaPoc[0];
     }
   }
-  finish(order, slice);
+  TPictureOrder result = finish(order, slice);
   prevFrameNumOffset_ = offset;
   prevFrameNum_ = slice.hasMmco5 ? 0 : slice.frameNum;
   prevMmco5_ = slice.hasMmco5;
-  return order;
+  return result;
 }

@@ -1,7 +1,9 @@
 // Picture order counts of H.264 pictures in decoding order (all three
 // picture order count types), for presentation times computed from the
 // stream itself. IDR pictures and pictures with memory management
-// operation 5 begin a new order count sequence.
+// operation 5 begin a new order count sequence. Counts are worked out in
+// 64 bits: damaged parameter sets may ask for sums no 32-bit count holds,
+// and such a count is kept modulo 2^32.
 #pragma once
 
 #include <cstdint>
@@ -23,13 +25,13 @@ public:
 private:
   TPictureOrder type0(const TH264SliceHeader& slice, const TH264Sps& sps);
   TPictureOrder type1or2(const TH264SliceHeader& slice, const TH264Sps& sps);
-  int32_t frameNumOffset(const TH264SliceHeader& slice, const TH264Sps& sps) const;
+  int64_t frameNumOffset(const TH264SliceHeader& slice, const TH264Sps& sps) const;
 
   // Type 0: from the previous reference picture.
-  int32_t prevPocMsb_ = 0;
-  int32_t prevPocLsb_ = 0;
+  int64_t prevPocMsb_ = 0;
+  int64_t prevPocLsb_ = 0;
   // Types 1 and 2: from the previous picture.
-  int32_t prevFrameNumOffset_ = 0;
+  int64_t prevFrameNumOffset_ = 0;
   uint32_t prevFrameNum_ = 0;
   bool prevMmco5_ = false;
 };

@@ -18,7 +18,7 @@ std::runtime_error fileError(const std::string& what, const std::string& path) {
 }  // namespace
 
 TOutputFile::TOutputFile(const std::string& path) : path_(path) {
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd_ < 0) throw fileError("cannot create", path);
   buffer_.reset(new uint8_t[kBufferSize]);
 }

@@ -12,6 +12,7 @@ extern "C" {
 #include "annexb.h"
 #include "audiofitter.h"
 #include "cliplist.h"
+#include "cliptimeline.h"
 #include "outputfile.h"
 
 namespace demux {
@@ -34,20 +35,6 @@ std::string Seconds(int64_t ticks) {
   char text[32];
   std::snprintf(text, sizeof text, "%.3f s", static_cast<double>(ticks) / kTicksPerSecond);
   return text;
-}
-
-// How long the pictures of a clip last, from the first shown to the end of
-// the last: one step of their time stamps past the last one. The step is
-// the smallest gap between time stamps (a picture, or a field where the
-// fields are carried apart), else the probed picture time.
-int64_t VideoDuration(std::vector<int64_t>& pts, int64_t probedPictureTicks) {
-  if (pts.empty()) return 0;
-  std::sort(pts.begin(), pts.end());
-  int64_t step = 0;
-  for (size_t i = 1; i < pts.size(); ++i)
-    if (int64_t gap = pts[i] - pts[i - 1]; gap > 0 && (step == 0 || gap < step)) step = gap;
-  if (step == 0) step = probedPictureTicks;
-  return pts.back() - pts.front() + step;
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
@@ -102,7 +89,7 @@ bool TDemuxer::PublishStreams(TOutputFile& video, TOutputFile& audio) {
       FConsole.Error(file->Path(), file->Error());
       return false;
     }
-  if (!video.Publish() || !audio.Publish()) {
+  if (!TOutputFile::PublishTogether({&video, &audio})) {
     const TOutputFile& failed = video.Error().empty() ? audio : video;
     FConsole.Error(failed.Path(), failed.Error());
     return false;
@@ -165,13 +152,24 @@ bool TDemuxer::DemuxClip(const std::string& path, const TClipFacts& facts, TOutp
     FConsole.Error(path, FConverter.Error());
     return false;
   }
-  if (!ReadPackets(source, video, result)) return false;
+  TClipTimeline timeline(facts.PictureTicks);
+  if (!ReadPackets(source, timeline, video, result)) return false;
   if (facts.ConvertAudio && !FinishConversion(path, facts)) return false;
-
+  if (result.Pictures == 0) {
+    FConsole.Error(path, "no picture could be read from its video stream");
+    return false;
+  }
   const int64_t firstPts = FClipPts.empty() ? 0 : *std::min_element(FClipPts.begin(), FClipPts.end());
-  result.VideoDuration = VideoDuration(FClipPts, facts.PictureTicks);
-  if (result.VideoDuration == 0)
-    FConsole.Warning(path, "no picture with a time stamp could be read; the clip adds no time");
+  result.VideoDuration = PicturesDuration(FClipPts, result.Pictures, facts.PictureTicks);
+  if (result.VideoDuration == 0) {
+    FConsole.Error(path, "its pictures carry no time stamps, so how long they last is unknown");
+    return false;
+  }
+  if (timeline.Jumps() > 0)
+    FConsole.Warning(path, "the time stamps of its pictures jump " + std::to_string(timeline.Jumps()) +
+                               " time(s), first from " + Seconds(timeline.FirstJumpFrom()) + " to " +
+                               Seconds(timeline.FirstJumpTo()) +
+                               " (clips joined by copying, or damage); the pictures are kept in file order");
   if (facts.EndsInsidePacket())
     FConsole.Warning(path, "the clip is cut short (it ends inside a transport packet); its readable part is used");
 
@@ -188,7 +186,7 @@ bool TDemuxer::DemuxClip(const std::string& path, const TClipFacts& facts, TOutp
   return true;
 }
 
-bool TDemuxer::ReadPackets(TClipSource& source, TOutputFile& video, TClipResult& result) {
+bool TDemuxer::ReadPackets(TClipSource& source, TClipTimeline& timeline, TOutputFile& video, TClipResult& result) {
   std::unique_ptr<AVPacket, TPacketFree> packet(av_packet_alloc());
   const AVRational videoBase = source.Video()->time_base;
   const AVRational audioBase = source.Facts().HasAudio() ? source.Audio()->time_base : kTicks;
@@ -217,10 +215,14 @@ bool TDemuxer::ReadPackets(TClipSource& source, TOutputFile& video, TClipResult&
       }
       anyVideo = true;
       pictures.Add(packet->data, packet->size);
-      if (packet->pts != AV_NOPTS_VALUE) FClipPts.push_back(av_rescale_q(packet->pts, videoBase, kTicks));
+      if (packet->pts != AV_NOPTS_VALUE) {
+        const int64_t pts = av_rescale_q(packet->pts, videoBase, kTicks);
+        const int64_t dts = packet->dts != AV_NOPTS_VALUE ? av_rescale_q(packet->dts, videoBase, kTicks) : pts;
+        FClipPts.push_back(timeline.Video(pts, dts));
+      }
     } else if (packet->stream_index == source.AudioIndex()) {
       std::optional<int64_t> pts;
-      if (packet->pts != AV_NOPTS_VALUE) pts = av_rescale_q(packet->pts, audioBase, kTicks);
+      if (packet->pts != AV_NOPTS_VALUE) pts = timeline.Audio(av_rescale_q(packet->pts, audioBase, kTicks));
       if (!source.Facts().ConvertAudio) {
         FClipAudio.AddPes(packet->data, packet->size, pts);
       } else if (!FConverter.Add(packet->data, packet->size, pts, FClipAudio)) {

@@ -15,6 +15,7 @@
 namespace demux {
 
 class TAudioFitter;
+class TClipTimeline;
 class TOutputFile;
 
 // What was written for one clip, on the joined time lines.
@@ -39,7 +40,7 @@ private:
   bool CheckClips(const std::vector<std::string>& clips);
   bool DemuxClip(const std::string& path, const TClipFacts& facts, TOutputFile& video, TOutputFile& audio,
                  TAudioFitter& fitter);
-  bool ReadPackets(TClipSource& source, TOutputFile& video, TClipResult& result);
+  bool ReadPackets(TClipSource& source, TClipTimeline& timeline, TOutputFile& video, TClipResult& result);
   bool FinishConversion(const std::string& path, const TClipFacts& facts);
   bool WriteAudio(TOutputFile& audio, TAudioFitter& fitter, TClipResult& result);
   bool WriteSilence(int count, TOutputFile& audio);

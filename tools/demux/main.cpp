@@ -11,6 +11,7 @@ extern "C" {
 #include "commandline.h"
 #include "console.h"
 #include "demuxer.h"
+#include "outputfile.h"
 
 // The current folder by its full name, so that messages say where the
 // streams went; "." when it has none any more (deleted while we run).
@@ -22,6 +23,7 @@ static std::string CurrentFolder() {
 int main(int argc, char** argv) {
   // Problems are reported once, by us, with the file concerned.
   av_log_set_level(AV_LOG_QUIET);
+  demux::InstallInterruptCleanup();
   demux::TConsole console(std::cout, std::cerr);
   demux::TCommandLine line = demux::ParseCommandLine(argc, argv);
   if (!line.Ok()) {

@@ -1,6 +1,8 @@
 #include "outputfile.h"
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -20,14 +22,65 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string HiddenTempPath(const std::string& path) {
+std::string HiddenPath(const std::string& path, const std::string& suffix) {
   size_t slash = path.rfind('/');
   std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  return folder + "." + name + ".XXXXXX";
+  return folder + "." + name + suffix;
+}
+
+std::string HiddenTempPath(const std::string& path) { return HiddenPath(path, ".XXXXXX"); }
+
+// The hidden names in use, where a signal handler can read them: fixed
+// buffers, each published by its flag once written.
+struct THiddenName {
+  std::atomic<bool> Used{false};
+  char Path[4096];
+};
+THiddenName gHiddenNames[8];
+
+void ForgetHiddenName(const std::string& path) {
+  for (THiddenName& slot : gHiddenNames)
+    if (slot.Used.load() && path == slot.Path) slot.Used.store(false);
+}
+
+void RememberHiddenName(const std::string& path) {
+  if (path.size() >= sizeof gHiddenNames[0].Path) return;
+  for (THiddenName& slot : gHiddenNames)
+    if (!slot.Used.load()) {
+      std::memcpy(slot.Path, path.c_str(), path.size() + 1);
+      slot.Used.store(true);
+      return;
+    }
+}
+
+extern "C" void RemoveHiddenNamesAndStop(int signal) {
+  for (THiddenName& slot : gHiddenNames)
+    if (slot.Used.load()) unlink(slot.Path);
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+// Renames `from` to `to` when `from` names a regular file; true when done.
+bool MoveAsideIfFile(const std::string& from, const std::string& to) {
+  struct stat st {};
+  return lstat(from.c_str(), &st) == 0 && S_ISREG(st.st_mode) && rename(from.c_str(), to.c_str()) == 0;
 }
 
 }  // namespace
+
+void InstallInterruptCleanup() {
+  struct sigaction action {};
+  action.sa_handler = RemoveHiddenNamesAndStop;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGTERM, SIGINT}) sigaction(signal, &action, nullptr);
+}
+
+void TOutputFile::SetTempPath(const std::string& path) {
+  if (!FTempPath.empty()) ForgetHiddenName(FTempPath);
+  FTempPath = path;
+  if (!path.empty()) RememberHiddenName(path);
+}
 
 TOutputFile::~TOutputFile() { Discard(); }
 
@@ -42,7 +95,7 @@ bool TOutputFile::Open(const std::string& path) {
     std::string temp = HiddenTempPath(path);
     FFd = mkostemp(temp.data(), O_CLOEXEC);
     if (FFd >= 0) {
-      FTempPath = temp;
+      SetTempPath(temp);
       fchmod(FFd, 0644);
     }
   }
@@ -100,7 +153,7 @@ bool TOutputFile::Finish() {
     for (int attempt = 0; attempt < 100 && FTempPath.empty(); ++attempt) {
       std::string name = temp.substr(0, temp.size() - 6) + std::to_string(getpid()) + "-" + std::to_string(attempt);
       if (linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
-        FTempPath = name;
+        SetTempPath(name);
       else if (int err = errno; err != EEXIST)
         return Fail("cannot name " + FPath, err);
     }
@@ -115,21 +168,42 @@ bool TOutputFile::Finish() {
   return true;
 }
 
-bool TOutputFile::Publish() {
-  if (FFd >= 0 || FTempPath.empty()) return false;  // not finished
-  if (rename(FTempPath.c_str(), FPath.c_str()) != 0) {
-    int err = errno;
-    return Fail("cannot name " + FPath, err);
+bool TOutputFile::PublishTogether(const std::vector<TOutputFile*>& files) {
+  for (TOutputFile* file : files)
+    if (file->FFd >= 0 || file->FTempPath.empty()) return false;  // not finished
+  // The files of an earlier run step aside under hidden names, to come back
+  // if any new file cannot take its name.
+  const std::string aside = ".old-" + std::to_string(getpid());
+  std::vector<bool> movedAside(files.size(), false);
+  size_t named = 0;
+  int err = 0;
+  for (size_t i = 0; i < files.size(); ++i)
+    movedAside[i] = MoveAsideIfFile(files[i]->FPath, HiddenPath(files[i]->FPath, aside));
+  for (; named < files.size(); ++named)
+    if (rename(files[named]->FTempPath.c_str(), files[named]->FPath.c_str()) != 0) {
+      err = errno;
+      break;
+    }
+  const bool ok = named == files.size();
+  for (size_t i = 0; i < files.size(); ++i) {
+    const std::string oldPath = HiddenPath(files[i]->FPath, aside);
+    if (ok) {
+      files[i]->SetTempPath("");
+      if (movedAside[i]) unlink(oldPath.c_str());
+      continue;
+    }
+    if (i < named) rename(files[i]->FPath.c_str(), files[i]->FTempPath.c_str());
+    if (movedAside[i]) rename(oldPath.c_str(), files[i]->FPath.c_str());
   }
-  FTempPath.clear();
-  return true;
+  if (!ok) files[named]->Fail("cannot name " + files[named]->FPath, err);
+  return ok;
 }
 
 void TOutputFile::Discard() {
   if (FFd >= 0) close(FFd);
   FFd = -1;
   if (!FTempPath.empty()) unlink(FTempPath.c_str());
-  FTempPath.clear();
+  SetTempPath("");
   FUsed = 0;
 }
 

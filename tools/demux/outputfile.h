@@ -4,7 +4,8 @@
 // Publish() gives it its final name. Destroying an unpublished file
 // discards it; a killed process leaves nothing behind in the O_TMPFILE case.
 // Finish() does everything that can fail for lack of room first, so that
-// several files can be finished and then published together.
+// several files can be finished and then published together. Hidden names
+// are removed on SIGTERM and SIGINT once InstallInterruptCleanup() ran.
 #pragma once
 
 #include <cstddef>
@@ -28,8 +29,11 @@ public:
   bool Write(const uint8_t* data, size_t size);
   // Writes out what is buffered and closes the file under a hidden name.
   bool Finish();
-  // Gives a finished file its final name, replacing an older file there.
-  bool Publish();
+  // Gives finished files their final names, replacing older files there:
+  // either every file takes its name, or none does and the files already
+  // under those names stay. False with Error() set on the file at fault.
+  static bool PublishTogether(const std::vector<TOutputFile*>& files);
+  bool Publish() { return PublishTogether({this}); }
   void Discard();
 
   const std::string& Path() const { return FPath; }
@@ -38,6 +42,7 @@ public:
 
 private:
   bool Flush();
+  void SetTempPath(const std::string& path);
   bool WriteAll(const uint8_t* data, size_t size);
   bool Fail(const std::string& what, int err);
 
@@ -49,5 +54,9 @@ private:
   uint64_t FBytes = 0;
   int FFd = -1;
 };
+
+// Removes the hidden files of unfinished output files when the program is
+// stopped by SIGTERM or SIGINT, then stops it as the signal would.
+void InstallInterruptCleanup();
 
 }  // namespace demux

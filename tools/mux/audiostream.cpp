@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/stopflag.h"
+
 namespace {
 
 constexpr size_t kReadSize = 1 << 20;
@@ -32,6 +34,7 @@ TAc3Stream::~TAc3Stream() {
 // Makes at least `bytes` bytes available from begin_, unless the file ends.
 bool TAc3Stream::ensure(size_t bytes) {
   while (end_ - begin_ < bytes && !eof_) {
+    throwIfStopRequested();
     if (begin_ > 0) {
       std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
       end_ -= begin_;

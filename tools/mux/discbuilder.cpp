@@ -1,7 +1,6 @@
 #include "mux/discbuilder.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -9,8 +8,10 @@
 #include <memory>
 #include <ostream>
 #include <stdexcept>
+#include <sys/stat.h>
 
 #include "common/outputfile.h"
+#include "common/stopflag.h"
 #include "mux/audiostream.h"
 #include "mux/clipsummary.h"
 #include "mux/m2tsmuxer.h"
@@ -22,11 +23,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr double kDvdPlayerLimit = 24e6;
-volatile std::sig_atomic_t stopRequested = 0;
-
-struct TStopped : std::runtime_error {
-  TStopped() : std::runtime_error("interrupted") {}
-};
 
 std::string chapterText(uint64_t ms) {
   char text[32];
@@ -72,14 +68,26 @@ void makeFolders(const fs::path& root) {
 }
 
 void writeStructure(const fs::path& bdmv, const char* name, const std::vector<uint8_t>& data) {
+  throwIfStopRequested();
   writeWholeFile((bdmv / name).string(), data);
   writeWholeFile((bdmv / "BACKUP" / name).string(), data);
+}
+
+// The mode a folder made by mkdir gets here: the temporary folder is made
+// private (mkdtemp) while it is built, but becomes the output folder like
+// any folder the user makes.
+mode_t folderModeForUmask() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0777 & ~mask;
 }
 
 // Moves BDMV and CERTIFICATE of the finished temporary folder into the
 // output folder, replacing the ones already there.
 void commit(const fs::path& temp, const fs::path& output) {
   if (!fs::exists(output)) {
+    if (::chmod(temp.c_str(), folderModeForUmask()) != 0)
+      throw std::runtime_error("cannot set the mode of \"" + temp.string() + "\": " + std::strerror(errno));
     fs::rename(temp, output);
     return;
   }
@@ -106,7 +114,7 @@ fs::path makeTempFolder(const fs::path& output) {
 
 }  // namespace
 
-void TDiscBuilder::requestStop() { stopRequested = 1; }
+void TDiscBuilder::requestStop() { ::requestStop(); }
 
 std::string normaliseOutputFolder(std::string folder) {
   while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\' || folder.back() == '"'))
@@ -165,10 +173,9 @@ int TDiscBuilder::run(const std::string& metaPath, const std::string& outputArgu
     makeFolders(temp);
     fs::path bdmv = temp / "BDMV";
 
-    stopRequested = 0;
     TM2tsMuxer muxer(video, audio.get(), settings);
     TMuxResult result = muxer.run((bdmv / "STREAM" / "00000.m2ts").string(), [&](double fraction) {
-      if (stopRequested) throw TStopped();
+      throwIfStopRequested();
       out_ << "\rMuxing: " << int(fraction * 100) << '%' << std::flush;
     });
     out_ << '\n';
@@ -185,6 +192,9 @@ int TDiscBuilder::run(const std::string& metaPath, const std::string& outputArgu
       warn(std::to_string(result.lateFrames) + " frames arrive after their decoding time");
     if (video.timingRepairs() > 0)
       warn(std::to_string(video.timingRepairs()) + " frames needed their decoding time moved");
+    if (video.damagedSlices() > 0)
+      warn("\"" + videoTrack->path + "\": " + std::to_string(video.damagedSlices()) +
+           " slices have a damaged header; they were kept in their pictures as they are");
     if (audio && audio->skippedStretches() > 0)
       warn("\"" + audioTrack->path + "\": " + std::to_string(audio->skippedStretches()) +
            " damaged stretches of the AC-3 stream were skipped");
@@ -214,6 +224,7 @@ int TDiscBuilder::run(const std::string& metaPath, const std::string& outputArgu
     writeStructure(bdmv, "MovieObject.bdmv", buildMovieObjectFile(clip));
     writeStructure(bdmv, "PLAYLIST/00000.mpls", buildPlaylistFile(clip));
     writeStructure(bdmv, "CLIPINF/00000.clpi", buildClipInfoFile(clip));
+    throwIfStopRequested();
     commit(temp, output);
     out_ << "Disc written to " << output.string() << ": " << result.videoFrames << " frames, "
          << clip.chapterTimes45.size() << " chapters, " << chapterText(duration45 / 45) << '\n';

@@ -1,5 +1,6 @@
 #include "mux/metafile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -27,6 +28,38 @@ uint64_t parseNumber(const std::string& text, const std::string& what) {
   return std::stoull(text);
 }
 
+// Chapter marks are stored as 32-bit 45 kHz times, at most 65535 of them
+// in one playlist.
+constexpr uint64_t kLongestChapterMs = UINT32_MAX / 45;  // 26:30:43.717
+constexpr size_t kMostChapters = 65535;
+
+std::vector<uint64_t> parseChapterList(const std::string& list, TMetaFile& meta) {
+  std::vector<uint64_t> chapters;
+  size_t start = 0;
+  while (start <= list.size() && !list.empty()) {
+    size_t semi = list.find(';', start);
+    std::string item = list.substr(start, semi == std::string::npos ? std::string::npos : semi - start);
+    if (!item.empty()) chapters.push_back(parseChapterTime(item));
+    if (!chapters.empty() && chapters.back() > kLongestChapterMs)
+      throw std::runtime_error("chapter time \"" + item + "\" is past 26:30:43.717, the latest a disc can mark");
+    if (chapters.size() > kMostChapters)
+      throw std::runtime_error("--custom-chapters lists more than " + std::to_string(kMostChapters) +
+                               " chapters, the most a playlist holds");
+    if (semi == std::string::npos) break;
+    start = semi + 1;
+  }
+  if (!std::is_sorted(chapters.begin(), chapters.end())) {
+    std::sort(chapters.begin(), chapters.end());
+    meta.notes.push_back("the chapters of --custom-chapters were not in time order; they are marked in time order");
+  }
+  auto repeated = std::unique(chapters.begin(), chapters.end());
+  if (repeated != chapters.end()) {
+    chapters.erase(repeated, chapters.end());
+    meta.notes.push_back("--custom-chapters names a chapter time more than once; each time is marked once");
+  }
+  return chapters;
+}
+
 void parseOptions(const std::string& line, TMetaFile& meta) {
   std::istringstream words(line.substr(6));
   std::string word;
@@ -45,17 +78,7 @@ void parseOptions(const std::string& line, TMetaFile& meta) {
       if (ms < 10 || ms > 10000) throw std::runtime_error("--vbv-len must be 10 to 10000 ms");
       o.vbvLenMs = uint32_t(ms);
     } else if (startsWith(word, "--custom-chapters=")) {
-      std::string list = word.substr(18);
-      o.chaptersMs.clear();
-      size_t start = 0;
-      while (start <= list.size() && !list.empty()) {
-        size_t semi = list.find(';', start);
-        std::string item = list.substr(start, semi == std::string::npos ? std::string::npos
-                                                                        : semi - start);
-        if (!item.empty()) o.chaptersMs.push_back(parseChapterTime(item));
-        if (semi == std::string::npos) break;
-        start = semi + 1;
-      }
+      o.chaptersMs = parseChapterList(word.substr(18), meta);
     } else {
       meta.notes.push_back("option " + word + " is not supported and was ignored");
     }

@@ -93,6 +93,7 @@ bool TVideoStream::readPicture(TPicture& picture) {
   picture.sliceTypes = 0;
   picture.hasAud = picture.hasSps = picture.hasPps = false;
   bool seenSlice = false;
+  std::string damage;  // why the slices read so far without a readable one could not be read
   const uint8_t* data;
   size_t size;
   while (readNal(data, size)) {
@@ -102,10 +103,22 @@ bool TVideoStream::readPicture(TPicture& picture) {
       try {
         slice = params_.parseSlice(data, size);
       } catch (const std::runtime_error& e) {
-        throw std::runtime_error(fail(std::string("bad slice: ") + e.what()));
+        // Where delimiters mark where pictures begin (as on every AVCHD
+        // camera), a slice whose header cannot be read is kept, as a
+        // decoder would get it, with the picture being read: that picture
+        // is timed by its other slices. Without them the slice could as
+        // well begin the next picture, whose time would then be lost.
+        if (!picture.hasAud) throw std::runtime_error(fail(std::string("bad slice: ") + e.what()));
+        ++damagedSlices_;
+        if (!seenSlice) damage = e.what();
+        appendNal(picture, data, size);
+        continue;
       }
     }
-    if (seenSlice && (startsNewAccessUnit(type) || (isVclNal(type) && slice.firstMb == 0))) {
+    bool startsPicture = startsNewAccessUnit(type) || (isVclNal(type) && slice.firstMb == 0);
+    if (!seenSlice && !damage.empty() && startsPicture)
+      throw std::runtime_error(fail("a picture has no readable slice header: " + damage));
+    if (seenSlice && startsPicture) {
       haveNal_ = true;
       nalData_ = data;
       nalSize_ = size;
@@ -137,6 +150,8 @@ bool TVideoStream::readPicture(TPicture& picture) {
     appendNal(picture, data, size);
   }
   largestPicture_ = std::max(largestPicture_, picture.buffer.size());
+  if (!seenSlice && !damage.empty())
+    throw std::runtime_error(fail("the last picture has no readable slice header: " + damage));
   return seenSlice;
 }
 

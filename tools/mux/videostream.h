@@ -50,6 +50,8 @@ public:
   uint64_t fileSize() const { return reader_.fileSize(); }
   // Frames whose decoding time had to be moved past its natural place.
   uint32_t timingRepairs() const { return timingRepairs_; }
+  // Slices whose header could not be read, kept in the picture they came in.
+  uint32_t damagedSlices() const { return damagedSlices_; }
 
 private:
   struct TPicture {
@@ -125,6 +127,7 @@ private:
   uint64_t lastDts27_ = 0;
   bool anyTimed_ = false;
   uint32_t timingRepairs_ = 0;
+  uint32_t damagedSlices_ = 0;
 };
 
 TFrameRate parseFrameRate(const std::string& text);

@@ -3,6 +3,7 @@
 #include "burn/burnjob.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -165,6 +166,29 @@ INSTANTIATE_TEST_SUITE_P(
         TBadCase{"no_such_drive", {"/MODE", "BUILD", "/SRC", "{dir}/BDMV", "/DEST", "/dev/tavrel-no-drive"},
                  "cannot be opened as a drive"}),
     [](const testing::TestParamInfo<TBadCase>& info) { return std::string(info.param.title); });
+
+// An image file replaces only a regular file: renaming over a device
+// node (a drive's /dev/sr0), a pipe, a folder or a link would destroy what
+// the name stood for. Each is refused before anything is written.
+TEST_F(BurnJobTest, ImageFileDestinationThatIsNotAFileIsRefused) {
+  const std::string pipe = dir_ / "pipe", folder = dir_ / "folder", link = dir_ / "link";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+  std::filesystem::create_directory(folder);
+  MakeFile(dir_ / "target.img", 5, 4);
+  std::filesystem::create_symlink(dir_ / "target.img", link);
+  for (const std::string& dest : {pipe, folder, link, dir_ / "partial.img"}) {
+    if (dest == dir_ / "partial.img") std::filesystem::create_directory(dest + ".part");
+    TRun run = RunProgram({ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC", sources_[0],
+                           "/DEST", dest});
+    EXPECT_EQ(run.exitCode, BurnFailed) << dest;
+    EXPECT_NE(run.err.find("exists and is not a regular file; nothing was written"), std::string::npos) << run.err;
+  }
+  struct stat st {};
+  EXPECT_TRUE(lstat(pipe.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadWhole(dir_ / "target.img").size(), 5u);
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
+}
 
 // A file larger than the medium is refused before anything is written. The
 // medium of a stdio: drive is its file system, so the source is a sparse

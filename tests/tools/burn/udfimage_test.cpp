@@ -265,6 +265,32 @@ TEST(UdfImageReaderTest, SameBytesWhateverThePieceSize) {
   EXPECT_TRUE(error.empty()) << error;
 }
 
+// The image describes each file as scanned: a file that grew (a clip still
+// being copied) or was replaced before it is written is an error naming
+// it, not an image with its old length.
+TEST(UdfImageReaderTest, SourceThatGrewOrWasReplacedIsAnError) {
+  struct {
+    const char* change;
+    const char* message;
+  } cases[] = {{"grow", "a.bin\" became longer while the image was written (100000 bytes"},
+               {"replace", "a.bin\" was replaced while the image was written"}};
+  for (const auto& c : cases) {
+    TTempDir dir;
+    MakeFile(dir / "BDMV/a.bin", 100000, 1);
+    udf::TUdfImage image;
+    std::string error;
+    ASSERT_TRUE(image.Build({dir / "BDMV"}, u"Label", error)) << error;
+    if (std::string(c.change) == "grow") {
+      std::ofstream(dir / "BDMV/a.bin", std::ios::app) << "more";
+    } else {
+      MakeFile(dir / "new.bin", 100000, 2);
+      ASSERT_EQ(rename((dir / "new.bin").c_str(), (dir / "BDMV/a.bin").c_str()), 0);
+    }
+    ReadImage(image, 1 << 20, error);
+    EXPECT_NE(error.find(c.message), std::string::npos) << c.change << ": " << error;
+  }
+}
+
 TEST(UdfImageReaderTest, SourceThatShrankIsAnError) {
   TTempDir dir;
   MakeFile(dir / "BDMV/a.bin", 100000, 1);

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -364,6 +366,124 @@ TEST_F(DemuxTool, TruncatedClipIsUsedWithAWarning) {
   EXPECT_EQ(r.ExitStatus, 1);
   EXPECT_NE(r.Err.find("truncated.m2ts"), std::string::npos) << r.Err;
   EXPECT_EQ(Entries(FOut), (std::vector<std::string>{"small1s.ac3", "small1s.h264"}));
+}
+
+// --- damaged clips ------------------------------------------------------------
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+void WriteAll(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Where the payload of each 192-byte packet of `pid` starts in a clip.
+std::vector<size_t> PayloadsOf(const std::string& clip, int pid) {
+  std::vector<size_t> payloads;
+  for (size_t at = 4; at + 188 <= clip.size(); at += 192) {
+    const auto* p = reinterpret_cast<const uint8_t*>(clip.data()) + at;
+    if (p[0] != 0x47 || (((p[1] & 0x1f) << 8) | p[2]) != pid || !(p[3] & 0x10)) continue;
+    const size_t offset = (p[3] & 0x20) ? 5 + p[4] : 4;
+    if (offset < 188) payloads.push_back(at + offset);
+  }
+  return payloads;
+}
+
+// The PES headers of the fixtures' video (PID 0x1011) that carry a time stamp.
+std::vector<size_t> VideoPesWithPts(const std::string& clip) {
+  std::vector<size_t> starts;
+  for (size_t at : PayloadsOf(clip, 0x1011))
+    if (clip.compare(at, 4, std::string("\0\0\1\xe0", 4)) == 0 && (clip[at + 7] & 0x80)) starts.push_back(at);
+  return starts;
+}
+
+std::string SecondsText(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f s", seconds);
+  return text;
+}
+
+// One flipped bit in the last picture's time stamp (bit 32: 13 hours
+// later) once made 13 hours of silence.
+TEST_F(DemuxTool, JumpingTimeStampDoesNotStretchTheAudio) {
+  std::string clip = ReadAll(Clip("small1s"));
+  const std::vector<size_t> pes = VideoPesWithPts(clip);
+  ASSERT_GT(pes.size(), 10u);
+  clip[pes.back() + 9] ^= 0x08;
+  WriteAll(FRoot / "jump.m2ts", clip);
+  TRunResult r = Demux({"-demux", (FRoot / "jump.m2ts").string()});
+  EXPECT_EQ(r.ExitStatus, 1);
+  EXPECT_NE(r.Err.find("jump.m2ts: the time stamps of its pictures jump"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Out.find(SecondsText(VideoOf("small1s").Seconds)), std::string::npos) << r.Out;
+  auto audio = ProbeStream((FOut / "jump.ac3").string(), "a:0");
+  EXPECT_NEAR(std::stol(audio["nb_read_frames"]) * kAc3Frame, VideoOf("small1s").Seconds, kAc3Frame / 2 + 1e-6);
+}
+
+// Two clips joined with cat: the time stamps start again in the middle.
+TEST_F(DemuxTool, ClipsJoinedByCopyingAreTimedByTheirPictures) {
+  WriteAll(FRoot / "twice.m2ts", ReadAll(Clip("small1s")) + ReadAll(Clip("small1s")));
+  TRunResult r = Demux({"-demux", (FRoot / "twice.m2ts").string()});
+  EXPECT_EQ(r.ExitStatus, 1);
+  EXPECT_NE(r.Err.find("twice.m2ts: the time stamps of its pictures jump 1 time"), std::string::npos) << r.Err;
+  const TVideoFacts& one = VideoOf("small1s");
+  EXPECT_NE(r.Out.find("(" + std::to_string(2 * one.Frames) + " pictures, " + SecondsText(2 * one.Seconds) + ")"),
+            std::string::npos)
+      << r.Out;
+  EXPECT_EQ(ProbeStream((FOut / "twice.h264").string(), "v:0")["nb_read_frames"], std::to_string(2 * one.Frames));
+  auto audio = ProbeStream((FOut / "twice.ac3").string(), "a:0");
+  EXPECT_NEAR(std::stol(audio["nb_read_frames"]) * kAc3Frame, 2 * one.Seconds, kAc3Frame / 2 + 1e-6);
+}
+
+TEST_F(DemuxTool, ClipWithoutAReadablePictureFails) {
+  std::string clip = ReadAll(Clip("small1s"));
+  for (size_t at : PayloadsOf(clip, 0x1011)) {
+    const size_t packetEnd = at - (at - 4) % 192 + 188;
+    std::fill(clip.begin() + static_cast<long>(at), clip.begin() + static_cast<long>(packetEnd), '\x5a');
+  }
+  WriteAll(FRoot / "garbage.m2ts", clip);
+  TRunResult r = Demux({"-demux", Clip("small3s") + "+" + (FRoot / "garbage.m2ts").string()});
+  EXPECT_EQ(r.ExitStatus, 2);
+  EXPECT_NE(r.Err.find("garbage.m2ts"), std::string::npos) << r.Err;
+  EXPECT_TRUE(Entries(FOut).empty());
+}
+
+// When the audio cannot take its name, the video of the same run must not
+// keep its own: the earlier pair stays.
+TEST_F(DemuxTool, BothStreamsOfARunAreNamedOrNeither) {
+  std::ofstream(FOut / "small1s.h264") << "earlier video";
+  fs::create_directories(FOut / "small1s.ac3" / "in the way");
+  TRunResult r = Demux({"-demux", Clip("small1s")});
+  EXPECT_EQ(r.ExitStatus, 2);
+  EXPECT_NE(r.Err.find("small1s.ac3"), std::string::npos) << r.Err;
+  EXPECT_EQ(Entries(FOut), (std::vector<std::string>{"small1s.ac3", "small1s.h264"}));
+  EXPECT_EQ(ReadAll(FOut / "small1s.h264"), "earlier video");
+}
+
+// On FAT and exFAT the streams are written under hidden names: a stop by
+// SIGTERM or SIGINT removes them. SIGKILL cannot be caught; what it leaves
+// shows that the hidden names were in use.
+TEST_F(DemuxTool, StoppedWithoutUnnamedFilesLeavesNothing) {
+  std::vector<std::string> many(40, "cam1080i");
+  for (int signal : {SIGTERM, SIGINT, SIGKILL}) {
+    TRunOptions options;
+    options.Folder = FOut.string();
+    options.KillWhenOutputHas = " 5%";
+    options.KillSignal = signal;
+    options.Environment = {std::string("LD_PRELOAD=") + TAVREL_NOTMPFILE, "ASAN_OPTIONS=verify_asan_link_order=0"};
+    TRunResult r = RunProgram({kTool, "-demux", Joined(many)}, options);
+    ASSERT_TRUE(r.KilledOnOutput) << r.Out << r.Err;
+    const std::vector<std::string> left = Entries(FOut);
+    if (signal == SIGKILL) {
+      ASSERT_EQ(left.size(), 2u);
+      EXPECT_EQ(left[0].rfind(".cam1080i.ac3.", 0), 0u) << left[0];
+    } else {
+      EXPECT_TRUE(left.empty()) << "signal " << signal << ": " << left.front();
+    }
+    fs::remove_all(FOut);
+    fs::create_directory(FOut);
+  }
 }
 
 }  // namespace

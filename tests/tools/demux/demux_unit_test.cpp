@@ -2,6 +2,7 @@
 // placement at joins, the stream checks and the all-or-nothing file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -11,6 +12,7 @@
 #include "audiofitter.h"
 #include "clipsource.h"
 #include "cliplist.h"
+#include "cliptimeline.h"
 #include "outputfile.h"
 
 namespace fs = std::filesystem;
@@ -219,6 +221,72 @@ TEST(AudioFitterJoins, FramesWithoutTimeStampFollowTheAudio) {
 }
 
 // --- stream checks ------------------------------------------------------
+
+// 25 fps pictures stored I P B B P B B ... (decoding times step by one
+// picture, presentation times two pictures later for I and P).
+struct TPicture {
+  int64_t Pts, Dts;
+};
+
+std::vector<TPicture> StoredPictures(int64_t start, int count) {
+  std::vector<TPicture> pictures;
+  for (int i = 0; i < count; ++i) {
+    const bool anchor = i % 3 == 0;
+    const int64_t shown = anchor ? i + 2 : i - 1;
+    pictures.push_back({start + shown * 3600, start + i * 3600});
+  }
+  return pictures;
+}
+
+std::vector<int64_t> Place(TClipTimeline& timeline, const std::vector<TPicture>& pictures) {
+  std::vector<int64_t> times;
+  for (const TPicture& p : pictures) times.push_back(timeline.Video(p.Pts, p.Dts));
+  return times;
+}
+
+TEST(ClipTimeline, SteadyClockKeepsItsTimes) {
+  TClipTimeline timeline(3600);
+  const std::vector<TPicture> pictures = StoredPictures(126000, 30);
+  std::vector<int64_t> times = Place(timeline, pictures);
+  EXPECT_EQ(timeline.Jumps(), 0);
+  for (size_t i = 0; i < pictures.size(); ++i) EXPECT_EQ(times[i], pictures[i].Pts);
+  EXPECT_EQ(timeline.Audio(100000), 100000);
+  EXPECT_EQ(PicturesDuration(times, 30, 3600), 30 * 3600);
+}
+
+// Two clips joined by copying: the second starts its clock again, and is
+// placed after the first.
+TEST(ClipTimeline, ClockStartingAgainIsPlacedAfter) {
+  TClipTimeline timeline(3600);
+  std::vector<int64_t> times = Place(timeline, StoredPictures(126000, 30));
+  const std::vector<int64_t> second = Place(timeline, StoredPictures(126000, 30));
+  EXPECT_EQ(timeline.Jumps(), 1);
+  EXPECT_EQ(timeline.Audio(StoredPictures(126000, 1)[0].Pts), second.front());
+  EXPECT_GT(second.front(), *std::max_element(times.begin(), times.end()));
+  times.insert(times.end(), second.begin(), second.end());
+  EXPECT_EQ(PicturesDuration(times, 60, 3600), 60 * 3600);
+}
+
+// One flipped bit (2^32 ticks, 13 hours) in a presentation time: the
+// decoding time stands in for it, and the length stays that of the pictures.
+TEST(ClipTimeline, PresentationTimeFarFromItsDecodingTimeIsDamage) {
+  std::vector<TPicture> pictures = StoredPictures(126000, 30);
+  pictures[27].Pts += int64_t(1) << 32;
+  TClipTimeline timeline(3600);
+  std::vector<int64_t> times = Place(timeline, pictures);
+  EXPECT_EQ(timeline.Jumps(), 1);
+  EXPECT_LT(*std::max_element(times.begin(), times.end()), 126000 + 40 * 3600);
+  EXPECT_EQ(PicturesDuration(times, 30, 3600), 30 * 3600);
+}
+
+TEST(ClipTimeline, StepOverASecondOrUnknownGivesNoLength) {
+  std::vector<int64_t> none;
+  EXPECT_EQ(PicturesDuration(none, 25, 0), 0);
+  EXPECT_EQ(PicturesDuration(none, 25, 90001), 0);
+  EXPECT_EQ(PicturesDuration(none, 25, 3600), 25 * 3600);
+  std::vector<int64_t> sparse{0, 200000, 400000};
+  EXPECT_EQ(PicturesDuration(sparse, 3, 3600), 0);
+}
 
 TEST(TsPacketSize, RecognisesBothPacketForms) {
   std::vector<uint8_t> m2ts(192 * 8, 0), ts(188 * 8, 0), text(400, 'x');

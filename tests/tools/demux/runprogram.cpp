@@ -22,6 +22,7 @@ namespace {
     setrlimit(RLIMIT_FSIZE, &limit);
     signal(SIGXFSZ, SIG_IGN);  // the write then fails like on a full disk
   }
+  for (const std::string& variable : options.Environment) putenv(const_cast<char*>(variable.c_str()));
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -58,7 +59,7 @@ TRunResult RunProgram(const std::vector<std::string>& argv, const TRunOptions& o
         sinks[i]->append(buffer, static_cast<size_t>(n));
         if (i == 0 && !killed && !options.KillWhenOutputHas.empty() &&
             result.Out.find(options.KillWhenOutputHas) != std::string::npos) {
-          kill(pid, SIGKILL);
+          kill(pid, options.KillSignal);
           killed = result.KilledOnOutput = true;
         }
       } else {

@@ -10,7 +10,9 @@ struct TRunOptions {
   bool RemoveFolderFirst = false;   // enter Folder, then delete it
   long FileSizeLimit = 0;           // bytes; writes past it fail (EFBIG)
   int TimeoutSeconds = 60;          // killed after that: a hang
-  std::string KillWhenOutputHas;    // killed (SIGKILL) once stdout holds this
+  std::string KillWhenOutputHas;    // killed once stdout holds this
+  int KillSignal = 9;               // SIGKILL
+  std::vector<std::string> Environment;  // NAME=VALUE added for the program
 };
 
 struct TRunResult {

@@ -75,6 +75,35 @@ struct TChapterCase {
 
 class ChapterTime : public testing::TestWithParam<TChapterCase> {};
 
+TEST(MetaFile, ChaptersOutOfOrderOrRepeatedAreMarkedInTimeOrderOnce) {
+  TMetaFile meta = parseMetaFile("MUXOPT --custom-chapters=00:00:05.000;00:00:01.000;00:00:05.000\n");
+  EXPECT_EQ(meta.options.chaptersMs, (std::vector<uint64_t>{1000, 5000}));
+  ASSERT_EQ(meta.notes.size(), 2u);
+  EXPECT_NE(meta.notes[0].find("not in time order"), std::string::npos) << meta.notes[0];
+  EXPECT_NE(meta.notes[1].find("more than once"), std::string::npos) << meta.notes[1];
+}
+
+// A chapter's 45 kHz time once wrapped round to a mark near the start;
+// too many marks were refused only when the playlist was written.
+TEST(MetaFile, ChaptersADiscCannotMarkAreRefusedNamingTheLimit) {
+  EXPECT_NO_THROW(parseMetaFile("MUXOPT --custom-chapters=26:30:43.717\n"));
+  struct {
+    std::string chapters;
+    const char* cause;
+  } cases[] = {{"26:30:43.718", "past 26:30:43.717"},
+               {"00:00:01.000;99999999999:00:00.000", "past 26:30:43.717"},
+               {"", "more than 65535 chapters"}};
+  for (int i = 0; i < 70000; ++i) cases[2].chapters += std::to_string(i) + ";";
+  for (const auto& c : cases) {
+    try {
+      parseMetaFile("MUXOPT --custom-chapters=" + c.chapters + "\n");
+      ADD_FAILURE() << "accepted " << c.chapters.substr(0, 40);
+    } catch (const std::runtime_error& e) {
+      EXPECT_NE(std::string(e.what()).find(c.cause), std::string::npos) << e.what();
+    }
+  }
+}
+
 TEST_P(ChapterTime, ConvertsToMilliseconds) {
   EXPECT_EQ(parseChapterTime(GetParam().text), GetParam().ms);
 }

@@ -7,7 +7,11 @@
 #include <fstream>
 #include <libbluray/bluray.h>
 #include <libbluray/clpi_data.h>
+#include <csignal>
+#include <fcntl.h>
 #include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "processrun.h"
@@ -336,6 +340,121 @@ TEST_F(MuxDisc, ExistingFolderGetsNewStructureAndKeepsOtherFiles) {
   EXPECT_FALSE(tempLeftBeside(out));
 }
 
+// Where the slices (NAL units 1 and 5) of an Annex B stream begin.
+std::vector<size_t> sliceStarts(const std::string& stream) {
+  std::vector<size_t> starts;
+  for (size_t at = stream.find(std::string("\0\0\1", 3)); at != std::string::npos;
+       at = stream.find(std::string("\0\0\1", 3), at + 3)) {
+    const int type = stream[at + 3] & 0x1f;
+    if (type == 1 || type == 5) starts.push_back(at + 3);
+  }
+  return starts;
+}
+
+// The header of the slice starting at `nal` made unreadable (slice type 10).
+void damageSliceHeader(std::string& stream, size_t nal) { stream[nal + 1] = char(0x8b); }
+
+// Two seconds of 25 fps video with access unit delimiters, as cameras write
+// them; `x264opts` adds to the encoder's options.
+fs::path delimitedStream(const fs::path& folder, const std::string& name, const std::string& x264opts) {
+  fs::path path = folder / name;
+  ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x180:rate=25:duration=2", "-c:v", "libx264", "-preset",
+          "veryfast", "-x264opts", "aud=1:keyint=12" + x264opts, "-pix_fmt", "yuv420p", "-f", "h264",
+          path.string()});
+  return path;
+}
+
+// The demultiplexer passes a damaged slice on with a warning; the muxer
+// keeps it in its picture, timed by the picture's other slices.
+TEST_F(MuxDisc, DamagedSliceHeaderIsWarnedAndKept) {
+  fs::path sliced = delimitedStream(work_, "sliced.h264", ":slices=4");
+  std::string stream = readFile(sliced);
+  const std::vector<size_t> slices = sliceStarts(stream);
+  ASSERT_EQ(slices.size(), 200u);
+  damageSliceHeader(stream, slices[21]);  // the second slice of the sixth picture
+  writeFile(sliced, stream);
+  fs::path out = work_ / "damaged-slice";
+  TProcessResult r = mux(metaText("00:00:00.000", sliced, work_ / "mixed.ac3"), out);
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_NE(r.err.find("sliced.h264\": 1 slices have a damaged header"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find(": 50 frames,"), std::string::npos) << r.out;
+}
+
+// A picture whose only slice cannot be read cannot be timed, nor can a
+// damaged slice in a stream without delimiters be put in its picture: the
+// mux fails.
+TEST_F(MuxDisc, PictureWithoutAReadableSliceHeaderFails) {
+  const std::pair<fs::path, std::string> cases[] = {
+      {delimitedStream(work_, "one-slice.h264", ""), "a picture has no readable slice header: invalid slice type"},
+      {work_ / "p.h264", "bad slice: invalid slice type"}};
+  for (const auto& [source, cause] : cases) {
+    std::string stream = readFile(source);
+    const std::vector<size_t> slices = sliceStarts(stream);
+    ASSERT_EQ(slices.size(), 50u);
+    damageSliceHeader(stream, slices[5]);
+    writeFile(work_ / "unreadable.h264", stream);
+    fs::path out = work_ / "unreadable";
+    TProcessResult r = mux(metaText("00:00:00.000", work_ / "unreadable.h264", work_ / "mixed.ac3"), out);
+    EXPECT_EQ(r.exitCode, 2) << source;
+    EXPECT_NE(r.err.find(cause), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(out));
+  }
+}
+
+// The output folder was once left with its temporary folder's mode 0700.
+TEST_F(MuxDisc, FoldersAndFilesFollowTheUmask) {
+  fs::path out = work_ / "umask";
+  const mode_t old = ::umask(027);
+  TProcessResult r = mux(metaText("00:00:00.000", work_ / "two.h264", work_ / "two.ac3"), out);
+  ::umask(old);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  for (const char* folder : {"", "BDMV", "BDMV/STREAM", "CERTIFICATE"})
+    EXPECT_EQ(fs::status(out / folder).permissions(), fs::perms(0750)) << folder;
+  for (const char* file : {"BDMV/index.bdmv", "BDMV/STREAM/00000.m2ts", "BDMV/BACKUP/MovieObject.bdmv"})
+    EXPECT_EQ(fs::status(out / file).permissions(), fs::perms(0640)) << file;
+}
+
+// Whether process `pid` has `path` open and has read some of it.
+bool isReading(pid_t pid, const fs::path& path) {
+  const fs::path fds = "/proc/" + std::to_string(pid) + "/fd";
+  std::error_code error;
+  for (const auto& fd : fs::directory_iterator(fds, error)) {
+    if (fs::read_symlink(fd.path(), error) != path) continue;
+    std::ifstream info("/proc/" + std::to_string(pid) + "/fdinfo/" + fd.path().filename().string());
+    std::string key;
+    long long position = 0;
+    if (info >> key >> position && key == "pos:" && position > 0) return true;
+  }
+  return false;
+}
+
+// SIGTERM once stopped the muxer only while it was writing; here it comes
+// while a long stream holding no picture is read, before any output.
+TEST_F(MuxDisc, SigtermStopsItWhileItReadsTheStreams) {
+  const fs::path h264 = work_ / "no-picture.h264";
+  writeFile(h264, std::string("\0\0\0\1\x0c", 5));
+  fs::resize_file(h264, uint64_t(16) << 30);  // a filler unit and 16 GB of zeros, sparse
+  const fs::path meta = work_ / "stop.meta", errors = work_ / "stop.err", out = work_ / "stopped";
+  writeFile(meta, metaText("00:00:00.000", h264, work_ / "two.ac3"));
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int err = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(err, STDERR_FILENO);
+    execl(kTsmuxer.c_str(), kTsmuxer.c_str(), meta.c_str(), out.c_str(), nullptr);
+    _exit(127);
+  }
+  int status = 0;
+  while (!isReading(pid, h264)) ASSERT_EQ(waitpid(pid, &status, WNOHANG), 0) << "ended before reading";
+  kill(pid, SIGTERM);
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  fs::remove(h264);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+  EXPECT_NE(readFile(errors).find("error: interrupted"), std::string::npos) << readFile(errors);
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_FALSE(tempLeftBeside(out));
+}
+
 struct TBadInput {
   const char* name;
   const char* expected;
@@ -371,6 +490,10 @@ TEST_P(MuxDiscBadInput, FailsClearlyAndLeavesNothing) {
     meta = metaText("00:00:00.000", h264, ac3) + "A_DTS, \"" + ac3.string() + "\"\r\n";
   } else if (name == "no-video") {
     meta = "MUXOPT --avchd\r\nA_AC3, \"" + ac3.string() + "\"\r\n";
+  } else if (name == "runaway-pps") {
+    // num_slice_groups_minus1 = 2^31 once made the parsing loop for ever.
+    writeFile(work_ / "pps.h264", std::string("\0\0\0\1\x68\xc0\0\0\3\0\x10\0\0\3\0\x27\x80", 17));
+    meta = metaText("00:00:00.000", work_ / "pps.h264", ac3);
   } else if (name == "output-not-creatable") {
     writeFile(work_ / "plain-file", "x");
     out = work_ / "plain-file" / "disc";
@@ -399,6 +522,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, MuxDiscBadInput, testing::Values(
     TBadInput{"not-ac3", "is not an AC-3 stream"},
     TBadInput{"dts-track", "track type A_DTS is not supported"},
     TBadInput{"no-video", "no V_MPEG4/ISO/AVC video track"},
+    TBadInput{"runaway-pps", "bad parameter set: invalid number of slice groups"},
     TBadInput{"output-not-creatable", "cannot create the output folder"}),
     [](const testing::TestParamInfo<TBadInput>& info) {
       std::string n = info.param.name;

@@ -179,6 +179,39 @@ TEST(SliceHeader, NeedsItsParameterSets) {
   EXPECT_THROW(sets.parseSlice(slice.data(), slice.size()), std::runtime_error);
 }
 
+// Damaged parameter sets: each field out of the range the syntax allows is
+// refused (the first once made the slice group parsing shift by 32 and
+// loop for ever).
+struct TBadSetCase {
+  const char* name;
+  const char* hex;  // the NAL unit, header byte first
+  const char* cause;
+};
+
+class DamagedParamSet : public testing::TestWithParam<TBadSetCase> {};
+
+TEST_P(DamagedParamSet, IsRefusedNamingTheField) {
+  std::vector<uint8_t> nal = fromHex(GetParam().hex);
+  try {
+    if (nalType(nal.data()) == 7)
+      parseSps(nal.data(), nal.size());
+    else
+      parsePps(nal.data(), nal.size());
+    FAIL() << "accepted";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find(GetParam().cause), std::string::npos) << e.what();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fields, DamagedParamSet, testing::Values(
+    // num_slice_groups_minus1 = 2^31 (the reproducer, emulation bytes included).
+    TBadSetCase{"slice_groups", "68c00000030010000003002780", "number of slice groups"},
+    // num_ref_idx_l0_default_active_minus1 = 32.
+    TBadSetCase{"reference_indices", "68c82180", "number of reference indices"},
+    // pic_width_in_mbs_minus1 = 2^20 in a baseline SPS.
+    TBadSetCase{"picture_width", "6742001ef40000080000c0", "picture width"}),
+    [](const testing::TestParamInfo<TBadSetCase>& info) { return std::string(info.param.name); });
+
 TH264SliceHeader slice(uint8_t nalType, uint8_t refIdc, uint32_t frameNum, uint32_t lsb) {
   TH264SliceHeader h;
   h.nalType = nalType;
@@ -202,6 +235,20 @@ TEST(PocCalculator, Type0FollowsLsbWrapAround) {
   std::vector<int32_t> pocs;
   for (const auto& p : pictures) pocs.push_back(calc.next(slice(p.type, p.ref, 0, p.lsb), sps).poc);
   EXPECT_EQ(pocs, (std::vector<int32_t>{0, 6, 2, 4, 12, 8, 10, 18, 14}));
+}
+
+// offset_for_ref_frame at its largest: the sums no longer fit 32 bits and
+// are kept modulo 2^32 (they once overflowed a signed 32-bit sum).
+TEST(PocCalculator, Type1WithLargestOffsetsWraps) {
+  TH264Sps sps;
+  sps.pocType = 1;
+  sps.log2MaxFrameNum = 4;
+  sps.offsetForRefFrame = {INT32_MAX, INT32_MAX};
+  TH264PocCalculator calc;
+  calc.next(slice(5, 1, 0, 0), sps);
+  // Frame 3: one whole cycle (2 * max) and the first offset of the next.
+  const TPictureOrder order = calc.next(slice(1, 1, 3, 0), sps);
+  EXPECT_EQ(order.poc, int32_t(uint32_t(3 * int64_t(INT32_MAX))));
 }
 
 TEST(PocCalculator, Type2CountsFramesAndNonReferencePictures) {
