@@ -419,7 +419,7 @@ void TNotifier::Transform(const std::uint8_t *data, std::size_t size, std::int64
         std::lock_guard lock(Shared().Lock);
         Shared().Video.FrameDuration = stop - start;
     }
-    if (!FPositionPending->exchange(true))
+    if (TPendingEvent::Claim(FPositionPending))
         Post(new TPositionEvent(FPositionPending));
 }
 
