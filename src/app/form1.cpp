@@ -2,7 +2,6 @@
 
 #include "app/listeframe.h"
 #include "app/parentfolder.h"
-#include "app/toolscheck.h"
 #include "authoring/abort.h"
 #include "authoring/disquesframe.h"
 #include "clips/fichierlistbox.h"
@@ -10,6 +9,11 @@
 #include "platform/pathdelim.h"
 #include "platform/shell.h"
 #include "platform/shellopen.h"
+#include "prefs/fichiersmanquantsform.h"
+#include "prefs/localiserfichiersform.h"
+#include "prefs/localiserfichiersframe.h"
+#include "prefs/optionsframe.h"
+#include "prefs/saveprefsform.h"
 #include "widgets/actionlist.h"
 #include "widgets/imagelist.h"
 #include "widgets/superaction.h"
@@ -207,9 +211,11 @@ TForm1::TForm1(const TPrefsLocation &where, const TDeviceFactory &makeDevice, QW
     ListenToList();
     BindDiscPage();
 
-    Localiser = [] { return AllToolsPresent(Settings); };
-    // Until the missing-tools dialog exists the program goes on.
-    ConfirmMissing = [] { return true; };
+    SavePrefsForm = new TSavePrefsForm(this);
+    LocaliserFichiersForm = new TLocaliserFichiersForm(this);
+    FichiersManquantsForm = new TFichiersManquantsForm(this);
+    Localiser = [this] { return LocaliserFichiersForm->Localiser(); };
+    ConfirmMissing = [this] { return FichiersManquantsForm->ConfirmMissing(); };
 }
 
 TForm1::~TForm1() = default;
@@ -219,7 +225,8 @@ void TForm1::CreatePages(const TDeviceFactory &makeDevice)
     ListeFrame = new TListeFrame(this, makeDevice);
     ListeFrame->move(0, 0);
     Disquesframe = CreateDiscPage();
-    OptionsFrame = NewEmptyPage(this, "OptionsFrame");
+    OptionsFrame = new TOptionsFrame(where_, this);
+    OptionsFrame->move(-800, 0);
     aproposFrame = NewEmptyPage(this, "aproposFrame");
     OptionsFrame->hide();
     aproposFrame->hide();
@@ -317,6 +324,7 @@ void TForm1::BindButtons()
     ListeFrame->AproposBtn->setDefaultAction(taApropos);
     ListeFrame->QuitterBtn->setDefaultAction(saQuitter);
     ListeFrame->DisquesBtn->setDefaultAction(saDisques);
+    OptionsFrame->OptionsBtn->setDefaultAction(taOptions);
 }
 
 // The list's openings show in the status bar; no disc split while they run.
@@ -422,7 +430,7 @@ void TForm1::saMesOptionsexecute()
     Settings.DossierAVCHD = work;
     Settings.Dossiermeta = work;
     Settings.DossierFlux = work;
-    const QString tools = ProgramFilesFolder() + QStringLiteral("bin/");
+    const QString tools = ProgramFilesFolder();
     Settings.eac3tofile = tools + QStringLiteral("eac3to");
     Settings.tsMuxerFile = tools + QStringLiteral("tsmuxer");
     Settings.ImgBurnFile = tools + QStringLiteral("imgburn");
@@ -442,6 +450,10 @@ void TForm1::ApplySettings()
         if (Settings.SortIndex == known->Key)
             order = known;
     ListeFrame->lb->SortBy(*order);
+    OptionsFrame->ShowSettings(Settings);
+    SetEac3toFile(Settings.eac3tofile);
+    SetTsMuxerFile(Settings.tsMuxerFile);
+    SetImgBurnFile(Settings.ImgBurnFile);
 }
 
 void TForm1::showEvent(QShowEvent *event)
@@ -493,8 +505,15 @@ bool TForm1::CloseQuery()
 {
     saListe->Execute();
     AbortRequested = true;
-    // Until the save-preferences question exists, "Ne pas enregistrer en
-    // quittant" saves nothing and asks nothing.
+    // With no storage mode the user says where to save; the close box of
+    // that question keeps the window open.
+    if (Settings.PrefsMode == pmNone) {
+        TPrefsMode mode = pmNone;
+        if (!SavePrefsForm->Execute(mode))
+            return false;
+        Settings.PrefsMode = mode;
+        OptionsFrame->SetPrefsIndex(mode);
+    }
     if (Settings.PrefsMode == pmNone)
         return true;
     Settings.mainleft = x();

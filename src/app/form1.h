@@ -18,7 +18,11 @@ class TActionList;
 class TDisquesframe;
 class TCustomSuperAction;
 class TImageList;
+class TFichiersManquantsForm;
 class TListeFrame;
+class TLocaliserFichiersForm;
+class TOptionsFrame;
+class TSavePrefsForm;
 class TSuperAction;
 class TtoggleAction;
 
@@ -44,12 +48,16 @@ public:
 
     TListeFrame *ListeFrame;
     TDisquesframe *Disquesframe;
-    QWidget *OptionsFrame;
+    TOptionsFrame *OptionsFrame;
     QWidget *aproposFrame;
     QLabel *StatusBar1;
     QFileDialog *od;
     std::unique_ptr<TImageList> il;
     TActionList *TntActionList1;
+    // The dialogs of the start-up tools check and of the close.
+    TSavePrefsForm *SavePrefsForm;
+    TLocaliserFichiersForm *LocaliserFichiersForm;
+    TFichiersManquantsForm *FichiersManquantsForm;
 
     TSuperAction *saOpenFiles, *saOpenFolder, *saVider, *saQuitter, *saPaste, *saParentFichiersM2ts,
         *saParentAVCHD, *saDisqueActuel, *saAbort, *saDisques, *saListe, *saGraver, *saTousDisques;
@@ -67,9 +75,10 @@ public:
     // Shows the split's message (a message box unless replaced).
     std::function<void(const QString &text)> ShowSplitMessage;
 
-    // The tools check of the first painting. Localiser: true when the three
-    // tools are there (or were located); ConfirmMissing: true when the user
-    // goes on without them, false to end the program.
+    // The tools check of the first painting (the two dialogs unless
+    // replaced). Localiser: true when the three tools are there (or were
+    // located); ConfirmMissing: true when the user goes on without them,
+    // false to end the program.
     std::function<bool()> Localiser;
     std::function<bool()> ConfirmMissing;
 

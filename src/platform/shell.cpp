@@ -16,17 +16,6 @@ bool StatPath(const QString &path, struct stat *st)
     return !path.isEmpty() && stat(QFile::encodeName(path).constData(), st) == 0;
 }
 
-// The parent of a folder given with its trailing delimiter ("/a/bin/" →
-// "/a/"); the root stays the root.
-QString ParentFolder(const QString &folder)
-{
-    QString f = folder;
-    if (f.size() > 1 && f.endsWith(PathDelim))
-        f.chop(1);
-    const QString parent = ExtractFilePath(f);
-    return parent.isEmpty() ? folder : parent;
-}
-
 } // namespace
 
 TDateTime FileDate(const QString &path)
@@ -88,5 +77,5 @@ QString ExecutablePath()
 
 QString ProgramFilesFolder()
 {
-    return ParentFolder(ExtractFilePath(ExecutablePath()));
+    return ExtractFilePath(ExecutablePath());
 }

@@ -1,6 +1,6 @@
 // File-system and folder helpers the rest of the program shares: file date
 // and size, the current folder, forced deletion and the well-known folders
-// (documents, videos, the installation prefix). They hold no state and need
+// (documents, videos, the program's own folder). They hold no state and need
 // no widget; opening documents and links lives in shellopen.h.
 #pragma once
 
@@ -36,6 +36,7 @@ QString VideosFolder();
 // Full path of the running executable (the target of /proc/self/exe).
 QString ExecutablePath();
 
-// The installation prefix of the running program: the parent of the folder
-// that holds the executable (its bin/), with a trailing delimiter.
+// The folder that holds the running executable, with a trailing delimiter:
+// where this build or installation keeps its own eac3to, tsmuxer and
+// imgburn beside tavrel.
 QString ProgramFilesFolder();

@@ -1,6 +1,7 @@
 #include "settings.h"
 
 #include "platform/datetime.h"
+#include "prefs/missingtools.h"
 #include "platform/pathdelim.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
@@ -119,6 +120,9 @@ bool LoadSettings(TSettings &settings, QSize screen, QString *error, const TPref
     settings.DossierFlux = WithTrailingDelimiter(settings.DossierFlux);
     if (settings.PrefsMode == pmPortable)
         RebasePortablePaths(settings, where.ExeFolder());
+    // A tool never named takes the copy installed beside the program; a
+    // stored path that names nothing stays, so the user is told.
+    FillEmptyToolPaths(settings, where.ExeFolder());
     return true;
 }
 

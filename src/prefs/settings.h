@@ -39,7 +39,8 @@ extern TSettings Settings;
 
 // Decides the storage mode and fills every field; screen is the size of the
 // screen the main window is centred on by default. False with *error set
-// when Tavrel.ini exists but cannot be read; no field is read then.
+// when Tavrel.ini exists but cannot be read; no field is read then. An
+// empty tool path takes the tool's copy in the executable's folder, if any.
 bool LoadSettings(TSettings &settings, QSize screen, QString *error = nullptr,
                   const TPrefsLocation &where = TPrefsLocation::Current());
 

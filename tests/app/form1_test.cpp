@@ -3,16 +3,27 @@
 #include "authoring/abort.h"
 #include "authoring/disquesframe.h"
 #include "clips/fichierlistbox.h"
+#include "platform/registry.h"
+#include "prefs/localiserfichiersform.h"
+#include "prefs/localiserfichiersframe.h"
+#include "prefs/missingtools.h"
+#include "prefs/optionsframe.h"
+#include "prefs/saveprefsform.h"
 #include "preview/mediadevice.h"
+#include "support/modalanswer.h"
 #include "widgets/actionlist.h"
 #include "widgets/superaction.h"
+#include "widgets/widedialogedit.h"
 
 #include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -22,8 +33,9 @@
 
 namespace {
 
-// A private installation: the executable's folder (where Tavrel.ini goes)
-// and the hive, so that no test touches the user's settings.
+// A private installation: the executable's folder (where Tavrel.ini goes,
+// with the three tools beside it) and the hive, so that no test touches the
+// user's settings.
 class Form1Test : public testing::Test
 {
 protected:
@@ -34,6 +46,9 @@ protected:
         where.ExeName = tmp.filePath(QStringLiteral("bin/tavrel"));
         where.HiveFile = tmp.filePath(QStringLiteral("registry.reg"));
         Settings = TSettings();
+        for (const TToolFile &tool : Tools)
+            QFile(where.ExeFolder() + tool.FileName).open(QIODevice::WriteOnly);
+        AbortRequested = false;
     }
 
     // Writes a portable ini with these bounds and sort key.
@@ -180,7 +195,7 @@ TEST_F(Form1Test, PagesStackAndSwitch)
 {
     TForm1 form(where);
     for (QWidget *page : {static_cast<QWidget *>(form.ListeFrame), static_cast<QWidget *>(form.Disquesframe),
-                          form.OptionsFrame, form.aproposFrame})
+                          static_cast<QWidget *>(form.OptionsFrame), form.aproposFrame})
         EXPECT_EQ(page->size(), QSize(684, 498)) << page->objectName().toStdString();
     EXPECT_EQ(form.ListeFrame->pos(), QPoint(0, 0));
     EXPECT_EQ(form.Disquesframe->x(), -800);
@@ -312,16 +327,6 @@ TEST_F(Form1Test, CloseSavesBoundsAndSortKey)
     EXPECT_EQ(saved.PortablePath, where.ExeFolder());
 }
 
-TEST_F(Form1Test, NoModeMeansNothingSavedAtClose)
-{
-    TForm1 form(where);
-    form.show();
-    EXPECT_EQ(Settings.PrefsMode, pmNone);
-    EXPECT_TRUE(form.close());
-    EXPECT_FALSE(QFileInfo::exists(where.IniFile()));
-    EXPECT_FALSE(QFileInfo::exists(where.HiveFile));
-}
-
 TEST_F(Form1Test, SaveFailureKeepsWindowOpen)
 {
     StorePortable(120, 80, 696, 556, QStringLiteral("alpha"));
@@ -353,11 +358,173 @@ TEST_F(Form1Test, MissingToolsEndProgramUnlessUserGoesOn)
         ++asked;
         return false;
     };
+    // Leaving goes through the normal close, with its question.
+    TModalAnswers answers;
+    answers.Then<TSavePrefsForm>([](TSavePrefsForm *f) { f->BitBtn3->click(); });
+    answers.Start();
+    form.show();
+    for (int i = 0; i < 100 && form.isVisible(); ++i)
+        QTest::qWait(10);
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(answers.Done());
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(Form1Test, FirstStartFindsTheToolsBesideTheProgram)
+{
+    TForm1 form(where);
     form.show();
     QApplication::processEvents();
     QApplication::processEvents();
-    EXPECT_EQ(asked, 1);
-    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);  // no dialog
+    EXPECT_EQ(Settings.eac3tofile, where.ExeFolder() + QStringLiteral("eac3to"));
+    EXPECT_EQ(form.OptionsFrame->LocaliserFichiersFrame->feImgBurn->FileName(), where.ExeFolder() + QStringLiteral("imgburn"));
+    EXPECT_EQ(form.LocaliserFichiersForm->LocaliserFichiersFrame->feTsMuxer->FileName(),
+              where.ExeFolder() + QStringLiteral("tsmuxer"));
+}
+
+TEST_F(Form1Test, OptionsPageShowsTheLoadedSettings)
+{
+    TSettings stored;
+    stored.PrefsMode = pmPortable;
+    stored.DossierOuvrir = QStringLiteral("/data/clips/");
+    stored.DossierAVCHD = QStringLiteral("/data/AVCHD/");
+    stored.DossierFlux = QStringLiteral("/data/flux/");
+    stored.Dossiermeta = QStringLiteral("/data/meta/");
+    stored.DeleteMeta = false;
+    stored.DeleteFlux = true;
+    stored.eac3tofile = QStringLiteral("/opt/eac3to");
+    ASSERT_TRUE(SaveSettings(stored, nullptr, where));
+    TForm1 form(where);
+    form.Localiser = [] { return true; };
+    form.show();
+    const TOptionsFrame *page = form.OptionsFrame;
+    EXPECT_EQ(page->deOuvrir->Folder(), QStringLiteral("/data/clips/"));
+    EXPECT_EQ(page->deAVCHD->Folder(), QStringLiteral("/data/AVCHD/"));
+    EXPECT_EQ(page->deFlux->Folder(), QStringLiteral("/data/flux/"));
+    EXPECT_EQ(page->demeta->Folder(), QStringLiteral("/data/meta/"));
+    EXPECT_FALSE(page->cbDeleteMeta->isChecked());
+    EXPECT_TRUE(page->cbDeleteFlux->isChecked());
+    EXPECT_EQ(page->PrefsIndex(), pmPortable);
+    EXPECT_EQ(page->LocaliserFichiersFrame->feEac3to->FileName(), QStringLiteral("/opt/eac3to"));
+    EXPECT_EQ(page->OptionsBtn->defaultAction(), form.taOptions);
+
+    form.OptionsFrame->cbDeleteFlux->click();
+    EXPECT_FALSE(Settings.DeleteFlux);
+    QTimer::singleShot(0, [this] {
+        auto *d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        d->setDirectory(tmp.path());
+        static_cast<QDialog *>(d)->accept();
+    });
+    form.OptionsFrame->deFlux->Button()->click();
+    EXPECT_EQ(Settings.DossierFlux, QDir(tmp.path()).canonicalPath() + u'/');
+}
+
+// The close of a first run (no storage mode yet): the question, then the
+// save in the store chosen.
+class FirstClose : public Form1Test
+{
+protected:
+    // Closes the window answering the question with button (empty: the
+    // close box); returns whether the window closed.
+    bool CloseAnswering(TForm1 &form, const char *button)
+    {
+        TModalAnswers answers;
+        answers.Then<TSavePrefsForm>([button](TSavePrefsForm *f) {
+            EXPECT_EQ(f->windowTitle(), QString::fromUtf8("Enregistrement des préférences de Tavrel"));
+            if (*button)
+                f->findChild<QPushButton *>(QString::fromLatin1(button))->click();
+            else
+                f->close();
+        });
+        answers.Start();
+        const bool closed = form.close();
+        EXPECT_TRUE(answers.Done());
+        return closed;
+    }
+
+    bool HiveHasSettings() const
+    {
+        TRegistry registry(where.HiveFile);
+        return registry.OpenKeyReadOnly(SettingsSection);
+    }
+};
+
+TEST_F(FirstClose, PortableWritesTheIniBesideTheProgramAndNoHive)
+{
+    TForm1 form(where);
+    form.show();
+    EXPECT_EQ(Settings.PrefsMode, pmNone);
+    EXPECT_TRUE(CloseAnswering(form, "BitBtn2"));
+    EXPECT_TRUE(QFileInfo::exists(where.IniFile()));
+    EXPECT_FALSE(QFileInfo::exists(where.HiveFile));
+    EXPECT_EQ(form.OptionsFrame->PrefsIndex(), pmPortable);
+    const TSettings saved = Reload();
+    EXPECT_EQ(saved.PrefsMode, pmPortable);
+    EXPECT_EQ(saved.eac3tofile, where.ExeFolder() + QStringLiteral("eac3to"));
+}
+
+TEST_F(FirstClose, NormalWritesTheHiveWithExename)
+{
+    {
+        TForm1 form(where);
+        form.show();
+        EXPECT_TRUE(CloseAnswering(form, "NormalBtn"));
+    }
+    EXPECT_FALSE(QFileInfo::exists(where.IniFile()));
+    TRegistry registry(where.HiveFile);
+    ASSERT_TRUE(registry.OpenKeyReadOnly(SettingsSection));
+    EXPECT_EQ(registry.ReadString(QStringLiteral("Exename")).value_or(QString()), where.ExeName);
+    // The next start uses it.
+    Settings = TSettings();
+    TForm1 again(where);
+    again.show();
+    EXPECT_EQ(Settings.PrefsMode, pmNormal);
+    EXPECT_EQ(again.OptionsFrame->PrefsIndex(), pmNormal);
+}
+
+TEST_F(FirstClose, AucunWritesNothingAndAsksAgain)
+{
+    TForm1 form(where);
+    form.show();
+    EXPECT_TRUE(CloseAnswering(form, "BitBtn3"));
+    EXPECT_FALSE(QFileInfo::exists(where.IniFile()));
+    EXPECT_FALSE(QFileInfo::exists(where.HiveFile));
+    EXPECT_EQ(Settings.PrefsMode, pmNone);
+    form.show();
+    EXPECT_TRUE(CloseAnswering(form, "BitBtn3"));  // asked again
+}
+
+TEST_F(FirstClose, CloseBoxKeepsTheWindowOpen)
+{
+    TForm1 form(where);
+    form.show();
+    EXPECT_FALSE(CloseAnswering(form, ""));
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(AbortRequested);  // a running tool was told to stop all the same
+    EXPECT_EQ(Settings.PrefsMode, pmNone);
+    EXPECT_FALSE(QFileInfo::exists(where.IniFile()));
+    EXPECT_TRUE(CloseAnswering(form, "NormalBtn"));  // asked again at the next close
+}
+
+TEST_F(FirstClose, NoSavingOnTheOptionsPageRemovesBothStoresAtOnce)
+{
+    StorePortable(10, 20, 696, 556, QStringLiteral("alpha"));
+    TSettings hive;
+    hive.PrefsMode = pmNormal;
+    ASSERT_TRUE(SaveSettings(hive, nullptr, where));
+    TForm1 form(where);
+    form.Localiser = [] { return true; };
+    form.show();
+    ASSERT_EQ(Settings.PrefsMode, pmPortable);
+    EXPECT_FALSE(HiveHasSettings());  // portable: the registry settings go at start-up
+    ASSERT_TRUE(SaveSettings(hive, nullptr, where));
+    form.OptionsFrame->rgPrefsButtons->button(pmNone)->click();
+    EXPECT_EQ(Settings.PrefsMode, pmNone);
+    EXPECT_FALSE(QFileInfo::exists(where.IniFile()));
+    EXPECT_FALSE(HiveHasSettings());
+    EXPECT_TRUE(CloseAnswering(form, "BitBtn3"));  // and the question comes back
 }
 
 TEST_F(Form1Test, ToolsPresentAskNothing)

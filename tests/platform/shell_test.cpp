@@ -152,12 +152,11 @@ TEST(WellKnownFolders, FollowTheXdgUserFolders)
     EXPECT_EQ(videos, home + QString::fromUtf8("/Mes Vidéos"));
 }
 
-TEST(ProgramFilesFolder, IsTheParentOfTheProgramsFolder)
+TEST(ProgramFilesFolder, IsTheFolderOfTheExecutable)
 {
-    // Test programs live in build/tests/, the application in build/bin/:
-    // both have build/ as their installation prefix.
-    const QString prefix = QFileInfo(TAVREL_BIN_DIR "/..").canonicalFilePath() + "/";
-    EXPECT_EQ(ProgramFilesFolder(), prefix);
+    // Test programs live in build/tests/ (the application in build/bin/).
+    const QString own = QFileInfo("/proc/self/exe").canonicalPath() + "/";
+    EXPECT_EQ(ProgramFilesFolder(), own);
     EXPECT_EQ(ExecutablePath(), QFileInfo("/proc/self/exe").canonicalFilePath());
 }
 

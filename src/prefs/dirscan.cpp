@@ -1,0 +1,87 @@
+#include "prefs/dirscan.h"
+
+#include "platform/findfiles.h"
+#include "platform/pathdelim.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+void TDirscan::Setdirectory(const QString &folder)
+{
+    directory_ = IncludeTrailingPathDelimiter(folder);
+}
+
+void TDirscan::Scan()
+{
+    if (directory_.isEmpty() || !QFileInfo(directory_).isDir())
+        return;
+    active_ = true;
+    if (OnStartScan)
+        OnStartScan(this, directory_, Masque, recursive);
+    chain_.clear();
+    ScanFolder(directory_);
+    if (OnEndScan)
+        OnEndScan(this, directory_, Masque, recursive);
+    active_ = false;
+}
+
+bool TDirscan::ScanFolder(const QString &folder)
+{
+    if (OnStartFolder)
+        OnStartFolder(this, folder);
+    int files = 0, subFolders = 0;
+    if (!ScanFiles(folder, files))
+        return false;
+    if (recursive) {
+        chain_.append(QFileInfo(folder).canonicalFilePath());
+        const bool finished = ScanSubFolders(folder, subFolders);
+        chain_.removeLast();
+        if (!finished)
+            return false;
+    }
+    if (files > 0 && OnDirWithFiles)
+        OnDirWithFiles(this, folder);
+    if (subFolders > 0 && OnDirWithSubDirs)
+        OnDirWithSubDirs(this, folder);
+    if (OnEndFolder)
+        OnEndFolder(this, folder);
+    return true;
+}
+
+// Files are listed without yielding; hidden ones are reported too.
+bool TDirscan::ScanFiles(const QString &folder, int &files)
+{
+    if (Masque.isEmpty())
+        return true;
+    for (const TFindData &entry : FindFiles(folder + Masque)) {
+        if (entry.Attributes & faDirectory)
+            continue;
+        if (!active_)
+            return false;
+        ++files;
+        if (OnFileFound)
+            OnFileFound(this, folder + entry.FileName);
+    }
+    return true;
+}
+
+// One turn of the event loop per entry; hidden folders are not entered,
+// nor a link back to a folder being walked (it would never end).
+bool TDirscan::ScanSubFolders(const QString &folder, int &subFolders)
+{
+    for (const TFindData &entry : FindFiles(folder + QStringLiteral("*.*"))) {
+        if (QCoreApplication::instance())
+            QCoreApplication::processEvents();
+        if (!active_)
+            return false;
+        if (!(entry.Attributes & faDirectory) || (entry.Attributes & faHidden))
+            continue;
+        const QString sub = folder + entry.FileName + PathDelim;
+        if (chain_.contains(QFileInfo(sub).canonicalFilePath()))
+            continue;
+        ++subFolders;
+        if (!ScanFolder(sub))
+            return false;
+    }
+    return true;
+}
