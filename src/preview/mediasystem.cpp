@@ -230,6 +230,10 @@ void TMediaSystem::TRouting::OnNoMorePads(GstElement *splitter, gpointer self)
 TMediaSystem::TMediaSystem() : FRouting(std::make_unique<TRouting>())
 {
     FRouting->System = this;
+    // main() initialises GStreamer; a program that did not (a test of the
+    // window) gets it here.
+    if (!gst_is_initialized())
+        gst_init(nullptr, nullptr);
     FGraph = gst_pipeline_new("Tavrel preview");
     gst_object_ref_sink(FGraph);
     GstBus *bus = gst_element_get_bus(FGraph);

@@ -131,13 +131,20 @@ TviewFrame::TviewFrame(QWidget *parent) : QFrame(parent)
     CreateControls();
 }
 
-// A system that outlives the frame must not post to it any more.
 TviewFrame::~TviewFrame()
 {
-    if (FSystem) {
-        FSystem->SetVideoWindow(nullptr);
-        FSystem->SetNotifyWindow(nullptr);
-    }
+    DetachSystem();
+}
+
+// A system that outlives the frame must not post to it any more.
+void TviewFrame::DetachSystem()
+{
+    if (!FSystem)
+        return;
+    FSystem->SetVideoWindow(nullptr);
+    FSystem->SetNotifyWindow(nullptr);
+    vw->SetSystem(nullptr);
+    FSystem = nullptr;
 }
 
 void TviewFrame::CreateActions()

@@ -53,6 +53,8 @@ public:
     // Once, after the media system is created: the frame shows its
     // pictures and receives its events; nothing is shown yet.
     void AttachSystem(TMediaSystem *system);
+    // Before the media system goes: the frame forgets it.
+    void DetachSystem();
     // Gives the media system a clip's sources (null leaves a side, a
     // sentinel removes it) and lays the controls out for what it plays.
     bool OpenSources(TVideoSource *video, TAudioSource *audio);
