@@ -444,6 +444,8 @@ void TviewFrame::PositionRefresh()
     edPosition->show();
     if (edDuration->isHidden()) {
         edDuration->setText(QStringLiteral("Durée: ") + QString::fromLatin1(FormatFrameTime(FSystem->Duration(), frame)));
+        // The text's start stays in sight when it is wider than the box.
+        edDuration->setCursorPosition(0);
         edDuration->show();
     }
     // A clip shorter than 1024 units has no slider steps to show.
