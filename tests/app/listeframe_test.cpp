@@ -108,7 +108,7 @@ TEST_F(ListePageTest, WelcomePanelUntilAClipIsShown)
     Page->lb->SetActive(IndexOf("cam1080i.m2ts"));
     EXPECT_FALSE(Page->Disclaimer->isVisible());
     ASSERT_TRUE(Page->viewFrame->vw->isVisible());
-    ASSERT_TRUE(WaitUntil([&] { return ShowsAPicture(Page->viewFrame->vw); }, 1000));
+    ASSERT_TRUE(WaitUntil([&] { return ShowsAPicture(Page->viewFrame->vw); }, 5000));
     ASSERT_TRUE(WaitUntil([&] { return Page->viewFrame->edDuration->isVisible(); }, 5000));
     Save(*Form, "liste-lecteur.png");
 
