@@ -9,6 +9,8 @@
 #include "platform/pathdelim.h"
 #include "platform/shell.h"
 #include "platform/shellopen.h"
+#include "preview/mediasystem.h"
+#include "preview/viewframe.h"
 #include "prefs/fichiersmanquantsform.h"
 #include "prefs/localiserfichiersform.h"
 #include "prefs/localiserfichiersframe.h"
@@ -190,6 +192,8 @@ TForm1::TForm1(const TPrefsLocation &where, const TDeviceFactory &makeDevice, QW
     setFixedSize(687, 523);
 
     CreatePages(makeDevice);
+    MediaSystem = std::make_unique<TMediaSystem>();
+    ListeFrame->viewFrame->AttachSystem(MediaSystem.get());
     StatusBar1 = new QLabel(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setAlignment(Qt::AlignCenter);
@@ -219,7 +223,14 @@ TForm1::TForm1(const TPrefsLocation &where, const TDeviceFactory &makeDevice, QW
     ConfirmMissing = [this] { return FichiersManquantsForm->ConfirmMissing(); };
 }
 
-TForm1::~TForm1() = default;
+// The preview leaves the clips' devices, and the viewer its media system,
+// before the media system goes (the pages, children of the window, go
+// after the members).
+TForm1::~TForm1()
+{
+    ListeFrame->CloseViewer();
+    ListeFrame->viewFrame->DetachSystem();
+}
 
 void TForm1::CreatePages(const TDeviceFactory &makeDevice)
 {
@@ -281,6 +292,7 @@ void TForm1::CreateActions()
     saOpenFiles->SetOnexecute([lb](TCustomSuperAction *) { lb->OpenFiles(ActionParams); });
     saOpenFolder->SetOnexecute([lb](TCustomSuperAction *) { lb->OpenFolder(ActionParams.value(0)); });
     saVider->SetOnexecute([this, lb](TCustomSuperAction *) {
+        ListeFrame->CloseViewer();
         lb->ClearFiles();
         Disquesframe->lbDisques->ClearObjects();
     });
@@ -305,6 +317,7 @@ void TForm1::CreateActions()
         BasePageIsDiscs = false;
     });
     saDisques->SetOnexecute([this](TCustomSuperAction *) {
+        ListeFrame->CloseViewer();
         ShowPage(Disquesframe);
         BasePageIsDiscs = true;
         SplitIntoDiscs();
@@ -344,6 +357,19 @@ void TForm1::ListenToList()
     lb->OnOpenEnd = [this](int) {
         ShowStatus(QStringLiteral("Prêt"), skNormal);
         ListeFrame->DisquesBtn->setEnabled(true);
+    };
+    // The active clip plays in the viewer: its first video and audio.
+    lb->OnActiveChange = [this](TAbstractListFichier *actif) {
+        auto *clip = dynamic_cast<Tm2tsFichier *>(actif);
+        if (!clip) {
+            ListeFrame->ShowSources(NoVideo, NoAudio);
+            return;
+        }
+        ListeFrame->CloseViewer();
+        const TMediaDevice *device = clip->Device();
+        TVideoSource *video = device->VideoCount() > 0 ? device->AllVideoSources().Get(0) : nullptr;
+        TAudioSource *audio = device->AudioCount() > 0 ? device->AllAudioSources().Get(0) : nullptr;
+        ListeFrame->ShowSources(video ? video : NoVideo, audio ? audio : NoAudio);
     };
 }
 

@@ -21,6 +21,7 @@ class TCustomSuperAction;
 class TImageList;
 class TFichiersManquantsForm;
 class TListeFrame;
+class TMediaSystem;
 class TLocaliserFichiersForm;
 class TOptionsFrame;
 class TSavePrefsForm;
@@ -54,6 +55,8 @@ public:
     QLabel *StatusBar1;
     QFileDialog *od;
     std::unique_ptr<TImageList> il;
+    // The preview engine of the list page's viewer.
+    std::unique_ptr<TMediaSystem> MediaSystem;
     TActionList *TntActionList1;
     // The dialogs of the start-up tools check and of the close.
     TSavePrefsForm *SavePrefsForm;

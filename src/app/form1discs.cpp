@@ -16,6 +16,8 @@ TDisquesframe *TForm1::CreateDiscPage()
 {
     auto *page = new TDisquesframe(this);
     page->setGeometry(-800, 0, 684, 498);
+    // Each page paints its own background over the one behind it.
+    page->setAutoFillBackground(true);
     return page;
 }
 

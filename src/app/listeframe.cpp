@@ -1,10 +1,18 @@
 #include "app/listeframe.h"
 
 #include "clips/fichierlistbox.h"
+#include "platform/shell.h"
+#include "platform/shellopen.h"
+#include "preview/avsource.h"
 #include "preview/timeformats.h"
+#include "preview/viewframe.h"
+#include "widgets/linkedit.h"
 #include "widgets/pagebutton.h"
+#include "widgets/textgauge.h"
 
+#include <QFileInfo>
 #include <QLabel>
+#include <QSlider>
 #include <QStyledItemDelegate>
 #include <QToolButton>
 
@@ -30,6 +38,8 @@ TListeFrame::TListeFrame(QWidget *parent, const TDeviceFactory &makeDevice) : QF
 {
     setObjectName(QStringLiteral("ListeFrame"));
     resize(684, 498);
+    // Its own background: nothing of a page behind shows through.
+    setAutoFillBackground(true);
 
     // The top band's bottom line, under the button row.
     Bevel1 = new QFrame(this);
@@ -63,7 +73,60 @@ TListeFrame::TListeFrame(QWidget *parent, const TDeviceFactory &makeDevice) : QF
     labCount->setAlignment(Qt::AlignCenter);
     labCount->setGeometry(16, 460, 273, 14);
 
+    viewFrame = new TviewFrame(this);
+    viewFrame->setGeometry(300, 72, 376, 300);
+    viewFrame->AvanceTrackBtn->move(337, viewFrame->AvanceTrackBtn->y());
+    viewFrame->gaugeVolume->move(viewFrame->gaugeVolume->x(), 274);
+    viewFrame->tb->move(20, viewFrame->tb->y());
+
+    Disclaimer = new TLinkEdit(this);
+    Disclaimer->setObjectName(QStringLiteral("Disclaimer"));
+    Disclaimer->setGeometry(326, 296, 318, 137);
+    Disclaimer->setFrameShape(QFrame::NoFrame);
+    Disclaimer->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Disclaimer->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QPalette palette = Disclaimer->palette();
+    palette.setColor(QPalette::Base, QColor(240, 251, 255));
+    Disclaimer->setPalette(palette);
+    QFont arial(QStringLiteral("Arial"));
+    arial.setPixelSize(12);
+    Disclaimer->setFont(arial);
+    Disclaimer->UrlColor = Disclaimer->MailColor = Disclaimer->LinkColor = QColor(0, 0, 128);
+    Disclaimer->Alignment = Qt::AlignHCenter;
+    Disclaimer->SetRichText(QStringLiteral(
+        "<Br> <B>Tavrel</B> est un programme de <B>Morvek</B> pour graver des fichiers m2ts de qualité FX au "
+        "format AVCHD sur des DVD. <br><br>Pour avoir de l'aide sur son fonctionnement, visitez mon site web "
+        "<url site>en cliquant ici</url>."));
+    connect(Disclaimer, &TLinkEdit::UrlClick, this, &TListeFrame::DisclaimerUrlClick);
+
     DisquesBtn = NewPageButton(this, "DisquesBtn", 528, 448);
+}
+
+bool TListeFrame::ShowSources(TVideoSource *video, TAudioSource *audio)
+{
+    Disclaimer->setVisible(video == NoVideo && audio == NoAudio);
+    return viewFrame->OpenSources(video, audio);
+}
+
+bool TListeFrame::CloseViewer()
+{
+    const bool closed = viewFrame->ClosePreview();
+    Disclaimer->setVisible(true);
+    return closed;
+}
+
+QString TListeFrame::HelpPage()
+{
+    const QString installed = ProgramFilesFolder() + QStringLiteral("share/doc/tavrel/aide.html");
+    if (QFileInfo::exists(installed))
+        return installed;
+    return QStringLiteral(TAVREL_SOURCE_DIR "/README.md");
+}
+
+void TListeFrame::DisclaimerUrlClick(const QString &link)
+{
+    if (link == QStringLiteral("site"))
+        OpenDocument(HelpPage());
 }
 
 bool TListeFrame::lbOpenTestExtension(const QString &wfilename)

@@ -1,5 +1,6 @@
 // The clip list page: the row of page buttons, the clip list with its
-// counts line, and the place of the preview on the right.
+// counts line, the preview of the active clip on the right and the welcome
+// panel over it while no clip is shown.
 #pragma once
 
 #include "clips/listfichier.h"
@@ -8,7 +9,11 @@
 
 class QLabel;
 class QToolButton;
+class TAudioSource;
 class TFichierListBox;
+class TLinkEdit;
+class TVideoSource;
+class TviewFrame;
 
 class TListeFrame : public QFrame
 {
@@ -22,7 +27,21 @@ public:
     QToolButton *FichiersBtn, *DossierBtn, *ViderBtn, *OptionsBtn, *AproposBtn, *QuitterBtn;
     TFichierListBox *lb;
     QLabel *labCount;
+    TviewFrame *viewFrame;
+    TLinkEdit *Disclaimer;
     QToolButton *DisquesBtn;
+
+    // The welcome panel shows while neither source is real; then the
+    // viewer is given the pair.
+    bool ShowSources(TVideoSource *video, TAudioSource *audio);
+    // Closes the viewer (before the list is emptied, the disc page is shown
+    // or another clip is shown) and shows the welcome panel.
+    bool CloseViewer();
+    // The "site" link opens the program's help page.
+    void DisclaimerUrlClick(const QString &link);
+    // The help page: the one installed beside the program, else the
+    // project's README.
+    static QString HelpPage();
 
     // The list accepts a file when its extension, folded to lower case, is
     // ".m2ts". Runs on the opening worker: looks at the name only.

@@ -415,11 +415,15 @@ void TNotifier::Transform(const std::uint8_t *data, std::size_t size, std::int64
     }
     if (!TrackTiming)
         return;
-    if (start >= 0 && stop >= 0) {
+    // The first picture after a seek is cut to start at the target, so its
+    // duration is shorter than a frame's: it is not a measure when the
+    // type gives the frame duration.
+    const std::int64_t typeFrame = AcceptedType().AvgTimePerFrame;
+    if (start >= 0 && stop > start && (typeFrame <= 0 || (stop - start) * 10 >= typeFrame * 9)) {
         std::lock_guard lock(Shared().Lock);
         Shared().Video.FrameDuration = stop - start;
     }
-    if (!FPositionPending->exchange(true))
+    if (TPendingEvent::Claim(FPositionPending))
         Post(new TPositionEvent(FPositionPending));
 }
 

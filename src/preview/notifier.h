@@ -44,20 +44,27 @@ public:
     const TaData Audio;
 };
 
-// "A new buffer went by" (Kind rkPosition). At most one is pending per
-// notifier at a time: a receiver that falls behind (maximum speed) gets
+// An event of which at most one is pending at a time: the poster claims
+// the shared flag before posting, the event clears it when it has been
+// handled (or dropped). A receiver that falls behind (maximum speed) gets
 // one event for a run of buffers, not a queue of them.
-class TPositionEvent : public QEvent {
+class TPendingEvent : public QEvent {
 public:
-    explicit TPositionEvent(std::shared_ptr<std::atomic<bool>> pending)
-        : QEvent(PositionEventType), FPending(std::move(pending))
-    {
-    }
-    ~TPositionEvent() override { *FPending = false; }
-    const int Kind = rkPosition;
+    using TFlag = std::shared_ptr<std::atomic<bool>>;
+    TPendingEvent(Type type, TFlag pending) : QEvent(type), FPending(std::move(pending)) {}
+    ~TPendingEvent() override { *FPending = false; }
+    // True when the caller may post: no event of that flag is pending.
+    static bool Claim(const TFlag &pending) { return !pending->exchange(true); }
 
 private:
-    std::shared_ptr<std::atomic<bool>> FPending;
+    TFlag FPending;
+};
+
+// "A new buffer went by" (Kind rkPosition).
+class TPositionEvent : public TPendingEvent {
+public:
+    explicit TPositionEvent(TFlag pending) : TPendingEvent(PositionEventType, std::move(pending)) {}
+    const int Kind = rkPosition;
 };
 
 // Snapshots of the process-wide reports.
@@ -120,5 +127,5 @@ private:
     TMediaType FAcceptedType;
     QObject *FWindow = nullptr;
     std::atomic<bool> FAnalyseSamples{false};
-    std::shared_ptr<std::atomic<bool>> FPositionPending = std::make_shared<std::atomic<bool>>(false);
+    TPendingEvent::TFlag FPositionPending = std::make_shared<std::atomic<bool>>(false);
 };

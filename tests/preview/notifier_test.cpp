@@ -174,6 +174,22 @@ TEST(NotifierElement, NothingPostedWithoutAReceiver)
     EXPECT_GT(VideoReport().Width, 0);
 }
 
+TEST(NotifierTiming, AClippedFirstPictureIsNoMeasure)
+{
+    ClearReports();
+    TNotifier notifier;
+    notifier.ReportPicture = true;
+    notifier.TrackTiming = true;
+    notifier.StartStreaming(TypeOf("video/x-raw, format=I420, width=64, height=64, framerate=25/1"));
+    EXPECT_EQ(VideoReport().FrameDuration, 400'000);
+    notifier.Transform(nullptr, 0, 10'300'000, 10'400'000);  // cut by a seek to 1.03 s
+    EXPECT_EQ(VideoReport().FrameDuration, 400'000);
+    notifier.Reset();
+    notifier.StartStreaming(TypeOf("video/x-raw, format=I420, width=64, height=64"));
+    notifier.Transform(nullptr, 0, 0, 333'667);
+    EXPECT_EQ(VideoReport().FrameDuration, 333'667) << "no rate in the type: every buffer measures";
+}
+
 TEST(NotifierElement, AnAcceptedTypeRefusesAnotherCaps)
 {
     TNotifier notifier;

@@ -1,0 +1,160 @@
+// The list page in the main window: the welcome panel and the viewer as
+// clips become active, the viewer closed by Vider and Disques, the page's
+// own background, and pictures of both states for a person to look at.
+#include "app/form1.h"
+#include "app/listeframe.h"
+#include "clips/fichierlistbox.h"
+#include "preview/mediasystem.h"
+#include "preview/viewframe.h"
+#include "widgets/imagelist.h"
+#include "widgets/linkedit.h"
+#include "widgets/superaction.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gst/gst.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+
+namespace {
+
+bool WaitUntil(const std::function<bool()> &done, int ms)
+{
+    for (int waited = 0; !done(); waited += 10) {
+        if (waited > ms)
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+// More than one colour inside the area of widget.
+bool ShowsAPicture(QWidget *widget)
+{
+    const QImage image = widget->grab().toImage();
+    std::set<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 7)
+        for (int x = 0; x < image.width(); x += 7)
+            colours.insert(image.pixel(x, y));
+    return colours.size() > 4;
+}
+
+void Save(QWidget &form, const char *name)
+{
+    QDir().mkpath(QStringLiteral(TAVREL_SCREENSHOT_DIR));
+    const QString file = QStringLiteral(TAVREL_SCREENSHOT_DIR "/") + QLatin1String(name);
+    ASSERT_TRUE(form.grab().save(file));
+    std::printf("picture: %s\n", qPrintable(file));
+}
+
+class ListePageTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        Settings = TSettings();
+        Form = std::make_unique<TForm1>(TPrefsLocation{Tmp.filePath(QStringLiteral("bin/tavrel")),
+                                                       Tmp.filePath(QStringLiteral("registry.reg"))});
+        Form->Localiser = [] { return true; };
+        Form->show();
+        Page = Form->ListeFrame;
+    }
+    void OpenFixtures()
+    {
+        TFichierListBox *lb = Page->lb;
+        bool ended = false;
+        auto end = lb->OnOpenEnd;
+        lb->OnOpenEnd = [&](int nb) {
+            end(nb);
+            ended = true;
+        };
+        Form->saOpenFolder->Onprepare = [](TCustomSuperAction *) { ActionParams << QStringLiteral(TAVREL_FIXTURE_DIR); };
+        Form->saOpenFolder->Execute();
+        ASSERT_TRUE(WaitUntil([&] { return ended; }, 30'000));
+        lb->OnOpenEnd = end;
+    }
+    int IndexOf(const char *name) const
+    {
+        for (int i = 0; i < Page->lb->count(); ++i)
+            if (Page->lb->Record(i)->FullPath().endsWith(QLatin1String(name)))
+                return i;
+        return -1;
+    }
+
+    QTemporaryDir Tmp;
+    std::unique_ptr<TForm1> Form;
+    TListeFrame *Page = nullptr;
+};
+
+TEST_F(ListePageTest, WelcomePanelUntilAClipIsShown)
+{
+    EXPECT_TRUE(Page->Disclaimer->isVisible());
+    EXPECT_TRUE(Page->Disclaimer->RichText().contains(QStringLiteral("<url site>en cliquant ici</url>")));
+    EXPECT_EQ(Page->Disclaimer->geometry(), QRect(326, 296, 318, 137));
+    EXPECT_EQ(Page->viewFrame->geometry(), QRect(300, 72, 376, 300));
+    EXPECT_EQ(Page->viewFrame->AvanceTrackBtn->x(), 337);
+    EXPECT_TRUE(Page->viewFrame->Image1->isVisible());
+    Save(*Form, "liste-accueil.png");
+
+    OpenFixtures();
+    Page->lb->SetActive(IndexOf("cam1080i.m2ts"));
+    EXPECT_FALSE(Page->Disclaimer->isVisible());
+    ASSERT_TRUE(Page->viewFrame->vw->isVisible());
+    ASSERT_TRUE(WaitUntil([&] { return ShowsAPicture(Page->viewFrame->vw); }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return Page->viewFrame->edDuration->isVisible(); }, 5000));
+    Save(*Form, "liste-lecteur.png");
+
+    // A clip that has no stream at all keeps the welcome panel.
+    Page->lb->SetActive(IndexOf("bad.m2ts"));
+    EXPECT_TRUE(Page->Disclaimer->isVisible());
+    EXPECT_TRUE(Page->viewFrame->Image1->isVisible());
+
+    Page->lb->SetActive(IndexOf("small1s.m2ts"));
+    EXPECT_FALSE(Page->Disclaimer->isVisible());
+    Form->saVider->Execute();
+    EXPECT_EQ(Page->lb->count(), 0);
+    EXPECT_TRUE(Page->Disclaimer->isVisible());
+    EXPECT_FALSE(Form->MediaSystem->HasVideo());
+}
+
+TEST_F(ListePageTest, DisquesClosesTheViewerAndThePageHidesTheOneBehind)
+{
+    OpenFixtures();
+    Page->lb->SetActive(IndexOf("small3s.m2ts"));
+    ASSERT_TRUE(Form->MediaSystem->HasVideo());
+    Form->ShowSplitMessage = [](const QString &) {};
+    Form->saDisques->Execute();
+    EXPECT_FALSE(Form->MediaSystem->HasVideo());
+    EXPECT_TRUE(Page->Disclaimer->isVisible());
+    Form->saListe->Execute();
+    // Between the top buttons and in the empty right half, the list page's
+    // own background, not the disc page's controls.
+    const QImage picture = Form->grab().toImage();
+    const QColor background = Page->palette().color(QPalette::Window);
+    for (const QPoint point : {QPoint(122, 20), QPoint(460, 40), QPoint(310, 440), QPoint(670, 420)})
+        EXPECT_EQ(picture.pixelColor(point), background) << point.x() << ',' << point.y();
+}
+
+TEST(ListePageHelp, TheSiteLinkOpensAPageThatExists)
+{
+    EXPECT_TRUE(QFileInfo::exists(TListeFrame::HelpPage())) << qPrintable(TListeFrame::HelpPage());
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    gst_init(&argc, &argv);
+    QApplication app(argc, argv);
+    TImageList::ChooseIconTheme();
+    return RUN_ALL_TESTS();
+}
