@@ -10,7 +10,6 @@
 #include "widgets/pagebutton.h"
 #include "widgets/textgauge.h"
 
-#include <QFileInfo>
 #include <QLabel>
 #include <QSlider>
 #include <QStyledItemDelegate>
@@ -115,18 +114,10 @@ bool TListeFrame::CloseViewer()
     return closed;
 }
 
-QString TListeFrame::HelpPage()
-{
-    const QString installed = ProgramFilesFolder() + QStringLiteral("share/doc/tavrel/aide.html");
-    if (QFileInfo::exists(installed))
-        return installed;
-    return QStringLiteral(TAVREL_SOURCE_DIR "/README.md");
-}
-
 void TListeFrame::DisclaimerUrlClick(const QString &link)
 {
     if (link == QStringLiteral("site"))
-        OpenDocument(HelpPage());
+        OpenDocument(HomePageLocation());
 }
 
 bool TListeFrame::lbOpenTestExtension(const QString &wfilename)

@@ -37,11 +37,9 @@ public:
     // Closes the viewer (before the list is emptied, the disc page is shown
     // or another clip is shown) and shows the welcome panel.
     bool CloseViewer();
-    // The "site" link opens the program's help page.
+    // The "site" link opens the home page, or the help page shipped with
+    // the program when none was set at build time.
     void DisclaimerUrlClick(const QString &link);
-    // The help page: the one installed beside the program, else the
-    // project's README.
-    static QString HelpPage();
 
     // The list accepts a file when its extension, folded to lower case, is
     // ".m2ts". Runs on the opening worker: looks at the name only.

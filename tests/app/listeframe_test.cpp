@@ -3,6 +3,7 @@
 // own background, and pictures of both states for a person to look at.
 #include "app/form1.h"
 #include "app/listeframe.h"
+#include "platform/shell.h"
 #include "clips/fichierlistbox.h"
 #include "preview/mediasystem.h"
 #include "preview/viewframe.h"
@@ -11,6 +12,7 @@
 #include "widgets/superaction.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -143,9 +145,35 @@ TEST_F(ListePageTest, DisquesClosesTheViewerAndThePageHidesTheOneBehind)
         EXPECT_EQ(picture.pixelColor(point), background) << point.x() << ',' << point.y();
 }
 
-TEST(ListePageHelp, TheSiteLinkOpensAPageThatExists)
+class TUrlCatcher : public QObject
 {
-    EXPECT_TRUE(QFileInfo::exists(TListeFrame::HelpPage())) << qPrintable(TListeFrame::HelpPage());
+    Q_OBJECT
+public:
+    QList<QUrl> Opened;
+public slots:
+    void Open(const QUrl &url) { Opened.append(url); }
+};
+
+// The welcome panel's "site" link opens the home page set at build time;
+// built without one (the default), the help page the build ships.
+TEST_F(ListePageTest, TheSiteLinkOpensTheShippedHelpPage)
+{
+    TUrlCatcher catcher;
+    for (const char *scheme : {"file", "https"})
+        QDesktopServices::setUrlHandler(QLatin1String(scheme), &catcher, "Open");
+    Page->DisclaimerUrlClick(QStringLiteral("site"));
+    for (const char *scheme : {"file", "https"})
+        QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
+    ASSERT_EQ(catcher.Opened.size(), 1);
+    const QString homePage = HomePageLocation();
+    if (!homePage.startsWith(u'/')) {
+        EXPECT_EQ(catcher.Opened[0], QUrl(homePage));
+        return;
+    }
+    const QString opened = catcher.Opened[0].toLocalFile();
+    EXPECT_EQ(opened, homePage);
+    EXPECT_TRUE(opened.endsWith(QStringLiteral("/share/doc/tavrel/aide.html"))) << qPrintable(opened);
+    EXPECT_TRUE(QFileInfo::exists(opened)) << qPrintable(opened);
 }
 
 }  // namespace
@@ -158,3 +186,5 @@ int main(int argc, char **argv)
     TImageList::ChooseIconTheme();
     return RUN_ALL_TESTS();
 }
+
+#include "listeframe_test.moc"
