@@ -11,7 +11,10 @@
 #    folder, opens its main window and no other one (a missing program
 #    would bring up the missing-tools dialog, which is modal: F1 would then
 #    not reach the main window), and F1 shows the about page, F1 again
-#    brings the clip list back.
+#    brings the clip list back;
+#  - a moved copy: the whole tree copied elsewhere, with tsmuxer taken
+#    out, starts and asks for the missing program in the "Localiser les
+#    fichiers" dialog (a picture of it is kept).
 set -euo pipefail
 
 root=$(cd "$1" && pwd)
@@ -112,13 +115,19 @@ wait_for_picture() {
     done
 }
 
+# Starts PREFIX/bin/tavrel with a fresh home folder named HOME_NAME.
+start_tavrel() {
+    local prefix=$1 home=$work/$2
+    mkdir -p "$home" "$work/runtime" "$out_dir"
+    chmod 700 "$work/runtime"
+    env -i PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$work/runtime" LANG=C.UTF-8 \
+        DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb "$prefix/bin/tavrel" >"$work/tavrel.log" 2>&1 &
+    pids+=($!)
+}
+
 check_start() {
     start_x_server
-    mkdir -p "$work/home" "$work/runtime" "$out_dir"
-    chmod 700 "$work/runtime"
-    env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" LANG=C.UTF-8 \
-        DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb "$root/bin/tavrel" >"$work/tavrel.log" 2>&1 &
-    pids+=($!)
+    start_tavrel "$root" home
 
     window=$(xdotool search --sync --onlyvisible --name "^$title\$" | head -n 1)
     wait_for_still_picture "$work/list.xwd"
@@ -137,6 +146,21 @@ check_start() {
     check_alone
 }
 
+check_moved_copy_without_tsmuxer() {
+    kill "${pids[-1]}" 2>/dev/null || true
+    wait "${pids[-1]}" 2>/dev/null || true
+    cp -a "$root" "$work/moved"
+    rm "$work/moved/lib/tavrel/tsmuxer"
+    start_tavrel "$work/moved" home-moved
+    local dialog
+    dialog=$(timeout 60 xdotool search --sync --onlyvisible --name '^Localiser les fichiers$' | head -n 1) || true
+    [ -n "$dialog" ] || fail "no locate dialog for the missing tsmuxer: $(cat "$work/tavrel.log")"
+    sleep 1
+    xwd -silent -id "$dialog" | convert xwd:- "$out_dir/installed_missing_tsmuxer.png"
+    kill "${pids[-1]}" 2>/dev/null || true
+}
+
 check_layout
 check_start
+check_moved_copy_without_tsmuxer
 echo "PASS: $root"
