@@ -61,9 +61,8 @@ protected:
 
     void TearDown() override
     {
-        if (page) {
-            if (auto thread = page->Processor.BurnThread())
-                EXPECT_TRUE(thread->WaitFor(30'000));
+        if (page && page->Processor.BurnThread()) {
+            EXPECT_TRUE(page->Processor.BurnThread()->WaitFor(30'000));
         }
         page.reset();
         QDir::setCurrent(previousFolder);
@@ -73,20 +72,20 @@ protected:
     void MakePage()
     {
         TDiscSteps steps;
-        steps.Demux = [this](TDisque &disc, const TSettings &s, const ToolOutputHandler &h) {
+        steps.Demux = [this](TDisque &disc, const TSettings &s, const ToolOutputHandler &h, const TStepLog &l) {
             ++demuxes;
-            return DemuxDisc(disc, s, h);
+            return DemuxDisc(disc, s, h, l);
         };
-        steps.Mux = [this](TDisque &disc, const TSettings &s, const ToolOutputHandler &h) {
+        steps.Mux = [this](TDisque &disc, const TSettings &s, const ToolOutputHandler &h, const TStepLog &l) {
             ++muxes;
-            return MuxDisc(disc, s, h);
+            return MuxDisc(disc, s, h, l);
         };
-        steps.Burn = [this](const TDisque &disc, const TSettings &s) {
+        steps.Burn = [this](const TDisque &disc, const TSettings &s, const ToolOutputHandler &h, const TStepLog &l) {
             {
                 std::lock_guard lock(burnMutex);
                 burnt << disc.DiscName();
             }
-            return BurnDisc(disc, s);
+            return BurnDisc(disc, s, h, l);
         };
         page = std::make_unique<TDisquesframe>(nullptr, settings, steps);
         page->OnShowStatus = [this](const QString &text, int kind) { statuses.push_back({text, kind}); };
@@ -296,7 +295,6 @@ TEST_F(DisquesframeTest, AllDiscsGoOnPastAFailedDisc)
     EXPECT_TRUE(discs[0]->ReadyForMux && discs[0]->ReadyForBurn);
     EXPECT_FALSE(discs[1]->ReadyForMux || discs[1]->ReadyForBurn || discs[1]->Burnt);
     EXPECT_TRUE(discs[2]->ReadyForMux && discs[2]->ReadyForBurn);
-    EXPECT_FALSE(discs[0]->Burnt || discs[2]->Burnt);
     EXPECT_TRUE(QFile::exists(settings.DossierFlux + QStringLiteral("c.h264")));
     ASSERT_NE(page->Processor.BurnThread(), nullptr);
     ASSERT_TRUE(page->Processor.BurnThread()->WaitFor(30'000));
@@ -305,6 +303,12 @@ TEST_F(DisquesframeTest, AllDiscsGoOnPastAFailedDisc)
     ASSERT_FALSE(burntNow.isEmpty());
     EXPECT_EQ(burntNow.first(), QStringLiteral("Disque 01"));
     EXPECT_FALSE(burntNow.contains(QStringLiteral("Disque 02")));
+    // The discs it burnt are marked once the UI thread hears of it.
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(discs[0]->Burnt);
+    EXPECT_TRUE(page->cbBurnt->isChecked());
+    EXPECT_EQ(discs[2]->Burnt, burntNow.contains(QStringLiteral("Disque 03")));
+    EXPECT_FALSE(discs[1]->Burnt);
 }
 
 TEST_F(DisquesframeTest, SecondAllDiscsStartsNoBurnThread)
