@@ -5,6 +5,7 @@
 #include "faketoolrecord.h"
 #include "testclips.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -466,6 +467,84 @@ TEST_F(DisquesframeTest, EqualEntryReplacesTheActiveOne)
     EXPECT_EQ(page->ActiveDisc(), again);
     EXPECT_EQ(page->Discs->At(0), again);
     EXPECT_EQ(page->labNbFic->text(), QStringLiteral("nb de fichiers: 7"));
+}
+
+// "Graver" runs the burner on the UI thread: the window keeps answering,
+// the processing actions stay off, and the burner's output reaches the log.
+TEST_F(DisquesframeTest, WindowAnswersDuringABurnOnTheUiThread)
+{
+    UseTool(QStringLiteral("progress,sleep:0.5"));
+    MakePage();
+    auto *action = new QAction(page.get());
+    page->GraverBtn->setDefaultAction(action);
+    const auto discs = Split({QStringLiteral("a.m2ts")});
+    discs[0]->ReadyForBurn = true;
+
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    int ticks = 0;
+    bool actionOffMeanwhile = true;
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (ticks++ > 0)
+            longestGap = std::max(longestGap, sinceTick.elapsed());
+        sinceTick.restart();
+        actionOffMeanwhile = actionOffMeanwhile && !action->isEnabled();
+    });
+    timer.start();
+    page->Processor.saGraverexecute();
+    timer.stop();
+
+    EXPECT_EQ(Burnt(), QStringList{QStringLiteral("Disque 01")});
+    EXPECT_GT(ticks, 20);
+    EXPECT_LE(longestGap, 100);
+    EXPECT_TRUE(actionOffMeanwhile);
+    EXPECT_TRUE(action->isEnabled());
+    EXPECT_TRUE(page->Memo1->toPlainText().contains(QStringLiteral("done")));
+    EXPECT_TRUE(page->Memo1->toPlainText().contains(QStringLiteral("ImgBurn a terminé (code 0)")));
+    // "Graver" sets no mark.
+    EXPECT_FALSE(discs[0]->Burnt);
+}
+
+// A burn of the burn thread that fails sets no mark and says so in red and
+// in the log, naming the disc, once the UI thread hears of it.
+TEST_F(DisquesframeTest, FailedBurnOfTheBurnThreadIsShownAndLogged)
+{
+    MakePage();
+    const auto discs = Split({QStringLiteral("a.m2ts"), QStringLiteral("b.m2ts")});
+    for (const TDiscPtr &disc : discs)
+        disc->ReadyForMux = disc->ReadyForBurn = true;
+    UseTool(QStringLiteral("exit:2"));
+    page->Processor.saTousDisquesexecute();
+    ASSERT_NE(page->Processor.BurnThread(), nullptr);
+    ASSERT_TRUE(page->Processor.BurnThread()->WaitFor(30'000));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(discs[0]->Burnt || discs[1]->Burnt);
+    EXPECT_FALSE(page->cbBurnt->isChecked());
+    const Status failed{QStringLiteral("Erreur pendant la gravure du disque Disque 02"), 4};
+    EXPECT_EQ(statuses.back(), failed);
+    const QString log = page->Memo1->toPlainText();
+    EXPECT_TRUE(log.contains(QStringLiteral("Erreur pendant la gravure du disque Disque 01"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("ImgBurn a échoué (code 2)"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("/VOLUMELABEL \"Vacances - Disque 02\""))) << log.toStdString();
+}
+
+// A processor gone before its burn thread ends: what the thread still
+// reports is dropped, not run on a page that no longer exists.
+TEST_F(DisquesframeTest, BurnThreadOutlivingThePage)
+{
+    UseTool(QStringLiteral("sleep:0.3"));
+    MakePage();
+    const auto discs = Split({QStringLiteral("a.m2ts")});
+    discs[0]->ReadyForMux = discs[0]->ReadyForBurn = true;
+    page->Processor.saTousDisquesexecute();
+    const auto thread = page->Processor.BurnThread();
+    ASSERT_NE(thread, nullptr);
+    page.reset();
+    ASSERT_TRUE(thread->WaitFor(30'000));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(discs[0]->Burnt);
 }
 
 } // namespace
