@@ -234,7 +234,6 @@ void TDiscProcessor::RunAction(const std::function<void()> &work)
     try {
         work();
     } catch (...) {
-        // Passed on to whoever started the action, which logs it.
         FProcessing = false;
         SetProcessing(false);
         throw;

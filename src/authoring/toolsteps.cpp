@@ -60,7 +60,8 @@ TToolVerdict RunStepTool(const QString &tool, const QString &program, const QStr
                          const ToolOutputHandler &handler, const TStepLog &log, const QString &folder = {})
 {
     const QString commandLine = ToolCommandLine(program, arguments);
-    qCInfo(lcAuthoring).noquote() << "starting" << commandLine << "in" << folder;
+    qCInfo(lcAuthoring).noquote() << "starting" << commandLine << "in"
+                                  << (folder.isEmpty() ? GetCurrentFolder() : folder);
     if (log)
         log(QStringLiteral("Lancement de ") + tool + QStringLiteral(" : ") + commandLine);
     const TToolOutcome outcome = RunTool(program, arguments, handler, folder);
