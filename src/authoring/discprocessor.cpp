@@ -14,7 +14,8 @@ TDiscProcessor::TDiscProcessor(TProcessingView &view, std::shared_ptr<TDiscList>
 
 TDiscProcessor::~TDiscProcessor()
 {
-    FPost->Close();
+    if (FPost)
+        FPost->Close();
 }
 
 TStepLog TDiscProcessor::StepLog()
@@ -211,6 +212,7 @@ void TDiscProcessor::StartBurnThread()
         return;
     // Everything the thread reports runs here, on this thread, while this
     // processor lives.
+    FPost = std::make_shared<TThreadPost>();
     const std::shared_ptr<TThreadPost> post = FPost;
     TBurnThread::TListener listener;
     listener.Output = [this, post](const QByteArray &output, const QByteArray &errorOutput, bool &) {

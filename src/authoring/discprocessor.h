@@ -117,6 +117,6 @@ private:
     TDiscPtr FCurrent; // the disc whose demux the gauge follows
     bool FProcessing = false;
     std::shared_ptr<TBurnThread> FBurnThread;
-    // Where the burn thread's reports reach this thread.
-    const std::shared_ptr<TThreadPost> FPost = std::make_shared<TThreadPost>();
+    // Where the burn thread's reports reach this thread, once it is started.
+    std::shared_ptr<TThreadPost> FPost;
 };

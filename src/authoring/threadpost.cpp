@@ -1,7 +1,13 @@
 #include "authoring/threadpost.h"
 
-TThreadPost::TThreadPost() : FReceiver(std::make_unique<QObject>())
+// Often enough for a log and a mark to look immediate.
+static constexpr int DrainIntervalMs = 20;
+
+TThreadPost::TThreadPost()
 {
+    FTimer.setInterval(DrainIntervalMs);
+    QObject::connect(&FTimer, &QTimer::timeout, [this] { RunPending(); });
+    FTimer.start();
 }
 
 TThreadPost::~TThreadPost()
@@ -12,14 +18,26 @@ TThreadPost::~TThreadPost()
 void TThreadPost::Post(std::function<void()> call)
 {
     std::lock_guard lock(FMutex);
-    if (FReceiver)
-        QMetaObject::invokeMethod(FReceiver.get(), std::move(call), Qt::QueuedConnection);
+    if (!FClosed)
+        FQueue.push_back(std::move(call));
+}
+
+void TThreadPost::RunPending()
+{
+    std::deque<std::function<void()>> calls;
+    {
+        std::lock_guard lock(FMutex);
+        calls.swap(FQueue);
+    }
+    // Run outside the lock: a call may post again.
+    for (const auto &call : calls)
+        call();
 }
 
 void TThreadPost::Close()
 {
-    // Destroying the receiver removes the calls still queued for it; under
-    // the lock, no call can be queued meanwhile.
+    FTimer.stop();
     std::lock_guard lock(FMutex);
-    FReceiver.reset();
+    FClosed = true;
+    FQueue.clear();
 }

@@ -305,8 +305,7 @@ TEST_F(DisquesframeTest, AllDiscsGoOnPastAFailedDisc)
     EXPECT_EQ(burntNow.first(), QStringLiteral("Disque 01"));
     EXPECT_FALSE(burntNow.contains(QStringLiteral("Disque 02")));
     // The discs it burnt are marked once the UI thread hears of it.
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(discs[0]->Burnt);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bool(discs[0]->Burnt); }));
     EXPECT_TRUE(page->cbBurnt->isChecked());
     EXPECT_EQ(discs[2]->Burnt, burntNow.contains(QStringLiteral("Disque 03")));
     EXPECT_FALSE(discs[1]->Burnt);
@@ -519,11 +518,10 @@ TEST_F(DisquesframeTest, FailedBurnOfTheBurnThreadIsShownAndLogged)
     page->Processor.saTousDisquesexecute();
     ASSERT_NE(page->Processor.BurnThread(), nullptr);
     ASSERT_TRUE(page->Processor.BurnThread()->WaitFor(30'000));
-    QCoreApplication::processEvents();
+    const Status failed{QStringLiteral("Erreur pendant la gravure du disque Disque 02"), 4};
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !statuses.empty() && statuses.back() == failed; }));
     EXPECT_FALSE(discs[0]->Burnt || discs[1]->Burnt);
     EXPECT_FALSE(page->cbBurnt->isChecked());
-    const Status failed{QStringLiteral("Erreur pendant la gravure du disque Disque 02"), 4};
-    EXPECT_EQ(statuses.back(), failed);
     const QString log = page->Memo1->toPlainText();
     EXPECT_TRUE(log.contains(QStringLiteral("Erreur pendant la gravure du disque Disque 01"))) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("ImgBurn a échoué (code 2)"))) << log.toStdString();
@@ -543,7 +541,7 @@ TEST_F(DisquesframeTest, BurnThreadOutlivingThePage)
     ASSERT_NE(thread, nullptr);
     page.reset();
     ASSERT_TRUE(thread->WaitFor(30'000));
-    QCoreApplication::processEvents();
+    QTest::qWait(100);
     EXPECT_FALSE(discs[0]->Burnt);
 }
 
