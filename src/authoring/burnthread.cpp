@@ -1,17 +1,21 @@
 #include "authoring/burnthread.h"
 
+#include "authoring/logging.h"
+
 #include <chrono>
 #include <thread>
 
-TBurnThread::TBurnThread(std::shared_ptr<const TDiscList> discList, const TSettings &settings, TBurnStep burn)
-    : DiscList(std::move(discList)), FSettings(settings), FBurn(std::move(burn))
+TBurnThread::TBurnThread(std::shared_ptr<const TDiscList> discList, const TSettings &settings, TBurnStep burn,
+                         TListener listener)
+    : DiscList(std::move(discList)), FSettings(settings), FBurn(std::move(burn)), FListener(std::move(listener))
 {
 }
 
 std::shared_ptr<TBurnThread> TBurnThread::Start(std::shared_ptr<const TDiscList> discList, const TSettings &settings,
-                                                TBurnStep burn)
+                                                TBurnStep burn, TListener listener)
 {
-    std::shared_ptr<TBurnThread> thread(new TBurnThread(std::move(discList), settings, std::move(burn)));
+    std::shared_ptr<TBurnThread> thread(
+        new TBurnThread(std::move(discList), settings, std::move(burn), std::move(listener)));
     // The thread holds the object until its pass has ended.
     std::thread([self = thread] { self->Execute(); }).detach();
     return thread;
@@ -23,11 +27,16 @@ void TBurnThread::Execute()
         const int count = DiscList->Count();
         for (int index = 0; index < count; ++index) {
             CurrentDisc = DiscList->At(index);
-            if (CurrentDisc && CurrentDisc->ReadyForBurn && !CurrentDisc->Burnt)
-                FBurn(*CurrentDisc, FSettings);
+            if (!CurrentDisc || !CurrentDisc->ReadyForBurn || CurrentDisc->Burnt)
+                continue;
+            const uint8_t result = FBurn(*CurrentDisc, FSettings, FListener.Output, FListener.Log);
+            if (FListener.Ended)
+                FListener.Ended(CurrentDisc, result);
         }
+    } catch (const std::exception &e) {
+        qCWarning(lcAuthoring) << "the burn thread's pass ended early:" << e.what();
     } catch (...) {
-        // Nobody would hear of a failure here: the pass simply ends.
+        qCWarning(lcAuthoring) << "the burn thread's pass ended early on an unknown exception";
     }
     CurrentDisc.reset();
     std::lock_guard lock(FMutex);

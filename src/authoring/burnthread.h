@@ -1,10 +1,13 @@
 // The burn thread of "Tous Disques": one pass over the disc list, burning
 // each disc that is ready for burning and not burnt when the pass reaches
-// it. It shows nothing, logs nothing and sets no mark. It is never waited
-// for: it keeps itself alive until its pass ends.
+// it. It touches no mark and no widget itself: it tells its listener, on
+// its own thread, what each burn wrote and how it ended, and the listener
+// hands that to the user interface. It is never waited for: it keeps
+// itself alive until its pass ends.
 #pragma once
 
 #include "authoring/disclist.h"
+#include "authoring/toolsteps.h"
 #include "prefs/settings.h"
 
 #include <atomic>
@@ -16,12 +19,20 @@
 class TBurnThread : public std::enable_shared_from_this<TBurnThread>
 {
 public:
-    using TBurnStep = std::function<uint8_t(const TDisque &disc, const TSettings &settings)>;
+    using TBurnStep = std::function<uint8_t(const TDisque &disc, const TSettings &settings,
+                                            const ToolOutputHandler &handler, const TStepLog &log)>;
+
+    // What the pass tells of its burns; every call comes on the burn thread.
+    struct TListener {
+        ToolOutputHandler Output;  // the burner's output while it runs
+        TStepLog Log;              // its command line and how it ended
+        std::function<void(const TDiscPtr &disc, uint8_t result)> Ended;  // after each burn
+    };
 
     // Starts the pass at once on a detached thread. The settings are copied
     // now: the main thread may change its own while the burner runs.
     static std::shared_ptr<TBurnThread> Start(std::shared_ptr<const TDiscList> discList, const TSettings &settings,
-                                              TBurnStep burn);
+                                              TBurnStep burn, TListener listener = {});
 
     bool Finished() const;
     // True once the pass has ended, false when timeoutMs passed first.
@@ -32,11 +43,13 @@ public:
     TDiscPtr CurrentDisc;
 
 private:
-    TBurnThread(std::shared_ptr<const TDiscList> discList, const TSettings &settings, TBurnStep burn);
+    TBurnThread(std::shared_ptr<const TDiscList> discList, const TSettings &settings, TBurnStep burn,
+                TListener listener);
     void Execute();
 
     TSettings FSettings;
     TBurnStep FBurn;
+    TListener FListener;
     mutable std::mutex FMutex;
     mutable std::condition_variable FEnded;
     bool FFinished = false;

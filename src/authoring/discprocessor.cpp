@@ -12,6 +12,17 @@ TDiscProcessor::TDiscProcessor(TProcessingView &view, std::shared_ptr<TDiscList>
 {
 }
 
+TDiscProcessor::~TDiscProcessor()
+{
+    if (FPost)
+        FPost->Close();
+}
+
+TStepLog TDiscProcessor::StepLog()
+{
+    return [this](const QString &line) { FView.AppendLog(line); };
+}
+
 QString TDiscProcessor::LogText(const QByteArray &toolText)
 {
     if (toolText.isEmpty())
@@ -83,9 +94,9 @@ bool TDiscProcessor::Demux(TdecoupeDisque &disc)
     FView.ShowGauge(int(disc.TotalSize / 1'000'000));
     FView.ShowCancelButton(true);
     FView.ProcessEvents();
-    const uint8_t result = FSteps.Demux(disc, FSettings, [this](const QByteArray &o, const QByteArray &e, bool &a) {
-        OnDemuxOutput(o, e, a);
-    });
+    const uint8_t result = FSteps.Demux(
+        disc, FSettings, [this](const QByteArray &o, const QByteArray &e, bool &a) { OnDemuxOutput(o, e, a); },
+        StepLog());
     FView.HideGauge();
     return ReportStep(result, QStringLiteral("eac3to"));
 }
@@ -99,27 +110,58 @@ bool TDiscProcessor::ReportStep(uint8_t result, const QString &tool)
         return false;
     }
     if (result != srDone) {
-        FView.ShowStatus(QStringLiteral("Erreur pendant l'exécution de ") + tool, ssError);
+        ShowFailure(QStringLiteral("Erreur pendant l'exécution de ") + tool);
         return false;
     }
     return true;
+}
+
+void TDiscProcessor::ShowFailure(const QString &text)
+{
+    FView.ShowStatus(text, ssError);
+    FView.AppendLog(text);
+}
+
+QString TDiscProcessor::BurnFailureText(const TDisque &disc)
+{
+    return QStringLiteral("Erreur pendant la gravure du disque ") + disc.DiscName();
 }
 
 bool TDiscProcessor::Mux(TdecoupeDisque &disc)
 {
     FView.ShowStatus(QStringLiteral("En train d'exécuter tsMuxeR pour ") + disc.DiscName(), ssWorking);
     FView.ProcessEvents();
-    const uint8_t result = FSteps.Mux(disc, FSettings, [this](const QByteArray &o, const QByteArray &e, bool &a) {
-        OnMuxOutput(o, e, a);
-    });
+    const uint8_t result = FSteps.Mux(
+        disc, FSettings, [this](const QByteArray &o, const QByteArray &e, bool &a) { OnMuxOutput(o, e, a); },
+        StepLog());
     return ReportStep(result, QStringLiteral("tsMuxeR"));
 }
 
-void TDiscProcessor::Burn(TdecoupeDisque &disc)
+uint8_t TDiscProcessor::RunBurn(const TDisque &disc)
+{
+    // The window keeps answering while the burner runs; its output goes to
+    // the log. The handler cannot stop it: the step does not listen.
+    return FSteps.Burn(
+        disc, FSettings, [this](const QByteArray &o, const QByteArray &e, bool &a) { LogToolOutput(o, e, a); },
+        StepLog());
+}
+
+bool TDiscProcessor::Burn(TdecoupeDisque &disc)
 {
     FView.ShowStatus(QStringLiteral("En train de graver le disque ") + disc.DiscName(), ssWorking);
     FView.ProcessEvents();
-    FSteps.Burn(disc, FSettings);
+    if (RunBurn(disc) == srDone)
+        return true;
+    ShowFailure(BurnFailureText(disc));
+    return false;
+}
+
+void TDiscProcessor::BurnEnded(const TDiscPtr &disc, uint8_t result)
+{
+    if (result == srDone)
+        SetMark(disc, dmBurnt);
+    else
+        ShowFailure(BurnFailureText(*disc));
 }
 
 void TDiscProcessor::ProcessDisc(const TDiscPtr &disc, bool burn)
@@ -146,7 +188,8 @@ void TDiscProcessor::ProcessDisc(const TDiscPtr &disc, bool burn)
             FView.AppendLog(QString());
         }
         if (burn && !held->Burnt) {
-            Burn(*held);
+            if (!Burn(*held))
+                return false;
             SetMark(held, dmBurnt);
         }
         return true;
@@ -167,7 +210,21 @@ void TDiscProcessor::StartBurnThread()
 {
     if (FBurnThread)
         return;
-    FBurnThread = TBurnThread::Start(FDiscs, FSettings, FSteps.Burn);
+    // Everything the thread reports runs here, on this thread, while this
+    // processor lives.
+    FPost = std::make_shared<TThreadPost>();
+    const std::shared_ptr<TThreadPost> post = FPost;
+    TBurnThread::TListener listener;
+    listener.Output = [this, post](const QByteArray &output, const QByteArray &errorOutput, bool &) {
+        for (const QString &text : {LogText(output), LogText(errorOutput)})
+            if (!text.isEmpty())
+                post->Post([this, text] { FView.AppendLog(text); });
+    };
+    listener.Log = [this, post](const QString &line) { post->Post([this, line] { FView.AppendLog(line); }); };
+    listener.Ended = [this, post](const TDiscPtr &disc, uint8_t result) {
+        post->Post([this, disc, result] { BurnEnded(disc, result); });
+    };
+    FBurnThread = TBurnThread::Start(FDiscs, FSettings, FSteps.Burn, std::move(listener));
 }
 
 void TDiscProcessor::RunAction(const std::function<void()> &work)
@@ -224,8 +281,9 @@ void TDiscProcessor::saGraverexecute()
             const TDiscPtr disc = FDiscs->At(index);
             if (!disc)
                 break;
-            if (disc->ReadyForBurn && !disc->Burnt)
-                FSteps.Burn(*disc, FSettings);
+            // No mark is set here; a failure is shown all the same.
+            if (disc->ReadyForBurn && !disc->Burnt && RunBurn(*disc) != srDone)
+                ShowFailure(BurnFailureText(*disc));
         }
     });
 }

@@ -7,6 +7,7 @@
 
 #include "authoring/burnthread.h"
 #include "authoring/disclist.h"
+#include "authoring/threadpost.h"
 #include "authoring/toolsteps.h"
 
 #include <QByteArray>
@@ -45,8 +46,9 @@ public:
 
 // The three disc steps; tests may wrap them.
 struct TDiscSteps {
-    std::function<uint8_t(TDisque &, const TSettings &, const ToolOutputHandler &)> Demux = DemuxDisc;
-    std::function<uint8_t(TDisque &, const TSettings &, const ToolOutputHandler &)> Mux = MuxDisc;
+    using TStep = std::function<uint8_t(TDisque &, const TSettings &, const ToolOutputHandler &, const TStepLog &)>;
+    TStep Demux = DemuxDisc;
+    TStep Mux = MuxDisc;
     TBurnThread::TBurnStep Burn = BurnDisc;
 };
 
@@ -57,14 +59,17 @@ public:
     // disc list the loops and the burn thread walk.
     TDiscProcessor(TProcessingView &view, std::shared_ptr<TDiscList> discs, const TSettings &settings,
                    TDiscSteps steps = {});
+    // What the burn thread still reports is dropped from now on.
+    ~TDiscProcessor();
 
     // The steps of disc that have not run yet; burning only when burn.
     void ProcessDisc(const TDiscPtr &disc, bool burn);
     void SetProcessing(bool on);
     // Starts the one burn thread of this run, unless it was started before.
+    // Its burns are logged, and the discs it burnt marked, on this thread.
     void StartBurnThread();
 
-    // Output handlers of the demux and mux steps.
+    // Output handlers of the demux, mux and burn steps.
     void OnDemuxOutput(const QByteArray &output, const QByteArray &errorOutput, bool &abort);
     void OnMuxOutput(const QByteArray &output, const QByteArray &errorOutput, bool &abort);
     void LogToolOutput(const QByteArray &output, const QByteArray &errorOutput, bool &abort);
@@ -91,8 +96,16 @@ private:
     bool Demux(TdecoupeDisque &disc);
     bool Mux(TdecoupeDisque &disc);
     bool ReportStep(uint8_t result, const QString &tool);
-    void Burn(TdecoupeDisque &disc);
+    bool Burn(TdecoupeDisque &disc);
+    // Runs the burn step on this thread, with its output in the log.
+    uint8_t RunBurn(const TDisque &disc);
+    // Shows a failure in red in the status bar and in the log.
+    void ShowFailure(const QString &text);
+    static QString BurnFailureText(const TDisque &disc);
+    // A burn of the burn thread has ended (on this thread).
+    void BurnEnded(const TDiscPtr &disc, uint8_t result);
     void SetMark(const TDiscPtr &disc, TDiscMark mark);
+    TStepLog StepLog();
     // Runs work between SetProcessing(true) and SetProcessing(false),
     // unless another action is running.
     void RunAction(const std::function<void()> &work);
@@ -104,4 +117,6 @@ private:
     TDiscPtr FCurrent; // the disc whose demux the gauge follows
     bool FProcessing = false;
     std::shared_ptr<TBurnThread> FBurnThread;
+    // Where the burn thread's reports reach this thread, once it is started.
+    std::shared_ptr<TThreadPost> FPost;
 };

@@ -198,21 +198,29 @@ void TDisquesframe::ClearDiscDetails()
     lbDisquesCountsChange(0, 0);
 }
 
-void TDisquesframe::lbDisquesCountsChange(int, int icount)
+void TDisquesframe::lbDisquesCountsChange(int, int)
 {
     PublishDiscs();
     labDisques->setText(DiscCountText(lbDisques->count()));
+    EnableProcessingButtons();
+}
+
+void TDisquesframe::EnableProcessingButtons()
+{
     // The button is enabled through its action, if bound to one, so that
-    // the action's own changes do not undo it.
+    // the action's own changes do not undo it. While processing, the
+    // actions stay off: their shortcuts must not start another run from
+    // the events handled meanwhile.
+    const bool idle = !Processor.Processing();
     const auto enable = [](QToolButton *button, bool enabled) {
         if (QAction *action = button->defaultAction())
             action->setEnabled(enabled);
         else
             button->setEnabled(enabled);
     };
-    enable(DisqueActuelBtn, bool(FActiveDisc));
-    enable(TousDisquesBtn, icount > 0);
-    enable(GraverBtn, icount > 0);
+    enable(DisqueActuelBtn, idle && FActiveDisc);
+    enable(TousDisquesBtn, idle && lbDisques->count() > 0);
+    enable(GraverBtn, idle && lbDisques->count() > 0);
     if (FActiveDisc)
         DisqueActuelBtn->setText(FActiveDisc->DiscName());
 }
@@ -279,9 +287,7 @@ void TDisquesframe::ShowProcessingActions(bool processing)
     TousDisquesBtn->setVisible(!processing);
     GraverBtn->setVisible(!processing);
     AnnulerBtn->setVisible(processing);
-    // A change of a bound action puts the action's caption back.
-    if (FActiveDisc)
-        DisqueActuelBtn->setText(FActiveDisc->DiscName());
+    EnableProcessingButtons();
 }
 
 void TDisquesframe::AppendLog(const QString &lines)

@@ -72,6 +72,9 @@ public:
 
 private:
     void PublishDiscs();
+    // The processing buttons (or their actions) enabled when there is
+    // something to process and nothing is being processed.
+    void EnableProcessingButtons();
 
     // The disc of the list's active entry, for the whole program.
     TDiscPtr FActiveDisc;

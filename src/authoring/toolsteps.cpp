@@ -1,6 +1,7 @@
 #include "authoring/toolsteps.h"
 
 #include "authoring/abort.h"
+#include "authoring/logging.h"
 #include "authoring/metafile.h"
 #include "platform/commandline.h"
 #include "platform/pathdelim.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cstring>
 #include <ctime>
 
 namespace {
@@ -52,7 +54,57 @@ bool AllPassQuoted(const QStringList &texts)
     return std::all_of(texts.begin(), texts.end(), CanPassQuoted);
 }
 
+// Runs the program of a step, with its command line and how it ended in
+// the log, and says what the run means for the step.
+TToolVerdict RunStepTool(const QString &tool, const QString &program, const QString &arguments,
+                         const ToolOutputHandler &handler, const TStepLog &log, const QString &folder = {})
+{
+    const QString commandLine = ToolCommandLine(program, arguments);
+    qCInfo(lcAuthoring).noquote() << "starting" << commandLine << "in"
+                                  << (folder.isEmpty() ? GetCurrentFolder() : folder);
+    if (log)
+        log(QStringLiteral("Lancement de ") + tool + QStringLiteral(" : ") + commandLine);
+    const TToolOutcome outcome = RunTool(program, arguments, handler, folder);
+    const QString ending = ToolOutcomeText(tool, outcome);
+    qCInfo(lcAuthoring).noquote() << ending;
+    if (log)
+        log(ending);
+    return JudgeTool(outcome);
+}
+
 } // namespace
+
+TToolVerdict JudgeTool(const TToolOutcome &outcome)
+{
+    if (outcome.Stopped)
+        return tvInterrupted;
+    if (outcome.End != TToolOutcome::Exited || outcome.Code < 0 || outcome.Code >= 2)
+        return tvFailed;
+    return outcome.Code == 0 ? tvDone : tvWarnings;
+}
+
+QString ToolOutcomeText(const QString &tool, const TToolOutcome &outcome)
+{
+    const QString code = QString::number(outcome.Code);
+    switch (outcome.End) {
+    case TToolOutcome::NotStarted:
+        return tool + QStringLiteral(" n'a pas pu être lancé : ") + QString::fromLocal8Bit(strerror(outcome.Code));
+    case TToolOutcome::Signalled:
+        if (outcome.Stopped)
+            return tool + QStringLiteral(" a été interrompu (signal ") + code + u')';
+        return tool + QStringLiteral(" a été arrêté par le signal ") + code + QStringLiteral(" (")
+               + QString::fromLocal8Bit(strsignal(outcome.Code)) + u')';
+    case TToolOutcome::Exited:
+        break;
+    }
+    switch (JudgeTool(outcome)) {
+    case tvDone: return tool + QStringLiteral(" a terminé (code 0)");
+    case tvWarnings: return tool + QStringLiteral(" a terminé avec des avertissements (code 1)");
+    case tvInterrupted: return tool + QStringLiteral(" a été interrompu (code ") + code + u')';
+    case tvFailed: break;
+    }
+    return tool + QStringLiteral(" a échoué (code ") + code + u')';
+}
 
 QString DemuxArguments(const TDisque &disc)
 {
@@ -77,7 +129,7 @@ QString BurnArguments(const QString &discFolder, const QString &volumeLabel)
            + QStringLiteral("   /EJECT /CLOSESUCCESS /NOIMAGEDETAILS /WAITFORMEDIA /START");
 }
 
-uint8_t DemuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler)
+uint8_t DemuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler, const TStepLog &log)
 {
     uint8_t stage = srNoClip;
     try {
@@ -97,35 +149,46 @@ uint8_t DemuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHand
         disc.DemuxStart = CoarseNow();
 
         stage = srDemuxFailed;
-        const QString previous = GetCurrentFolder();
-        SetCurrentFolder(settings.DossierFlux);
-        RunTool(settings.eac3tofile, arguments, handler);
-        SetCurrentFolder(previous);
+        // The streams are written into the program's current folder.
+        const TToolVerdict verdict =
+            RunStepTool(QStringLiteral("eac3to"), settings.eac3tofile, arguments, handler, log, settings.DossierFlux);
 
         stage = srInterrupted;
-        if (AbortRequested)
+        if (AbortRequested || verdict == tvInterrupted)
             return srInterrupted;
+        if (verdict == tvFailed)
+            return srDemuxFailed;
         // A demux run again replaces the streams of the earlier run.
         static_cast<QStringList &>(disc.Streams) =
             NewStreamFiles(settings.DossierFlux, disc.StreamBase, disc.DemuxStart);
         BuildChapters(disc);
         disc.Streams.MetaString = disc.Chapters.getmetastring();
         return srDone;
+    } catch (const std::exception &e) {
+        qCWarning(lcAuthoring) << "demux of" << disc.DiscName() << "failed at stage" << stage << ":" << e.what();
+        return stage;
     } catch (...) {
+        qCWarning(lcAuthoring) << "demux of" << disc.DiscName() << "failed at stage" << stage;
         return stage;
     }
 }
 
-uint8_t MuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler)
+uint8_t MuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler, const TStepLog &log)
 {
     const QString metaFile = MetaFilePath(disc, settings.Dossiermeta);
     const QString discFolder = disc.DiscFolder(settings.DossierAVCHD);
     if (!AllPassQuoted({metaFile, discFolder}) || !WriteMetaFile(disc, metaFile))
         return srMetaNotWritten;
-    RunTool(settings.tsMuxerFile, MuxArguments(metaFile, discFolder), handler);
+    const TToolVerdict verdict = RunStepTool(QStringLiteral("tsMuxeR"), settings.tsMuxerFile,
+                                             MuxArguments(metaFile, discFolder), handler, log);
+    // A failed mux keeps everything it was given, to be run again or looked
+    // into.
+    const bool interrupted = AbortRequested || verdict == tvInterrupted;
+    if (verdict == tvFailed && !interrupted)
+        return srMuxFailed;
     if (settings.DeleteMeta)
         DeleteFileForced(metaFile);
-    if (AbortRequested)
+    if (interrupted)
         return srInterrupted;
     if (settings.DeleteFlux)
         for (const QString &stream : disc.Streams)
@@ -133,7 +196,8 @@ uint8_t MuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandle
     return srDone;
 }
 
-uint8_t BurnDisc(const TDisque &disc, const TSettings &settings)
+uint8_t BurnDisc(const TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler,
+                 const TStepLog &log)
 {
     const QString folder = disc.DiscFolder(settings.DossierAVCHD);
     const QString label = disc.VolumeLabel();
@@ -142,6 +206,13 @@ uint8_t BurnDisc(const TDisque &disc, const TSettings &settings)
     if (!AllPassQuoted({folder + QStringLiteral("BDMV"), folder + QStringLiteral("CERTIFICATE"), label})
         || folder.contains(u'|'))
         return srBurnNotStarted;
-    RunTool(settings.ImgBurnFile, BurnArguments(folder, label));
-    return srDone;
+    // A burn stopped half-way ruins the disc: the handler only watches.
+    const ToolOutputHandler watch = [&handler](const QByteArray &out, const QByteArray &err, bool &) {
+        bool ignored = false;
+        if (handler)
+            handler(out, err, ignored);
+    };
+    const TToolVerdict verdict = RunStepTool(QStringLiteral("ImgBurn"), settings.ImgBurnFile,
+                                             BurnArguments(folder, label), watch, log);
+    return verdict == tvFailed ? srBurnFailed : srDone;
 }

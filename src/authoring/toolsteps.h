@@ -11,16 +11,32 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 // Result codes of the steps.
 enum TStepResult : uint8_t {
     srDone = 0,
-    srNoClip = 2,           // demux: no clip, or nothing could be started
-    srDemuxFailed = 3,      // demux: failure while the demultiplexer ran
+    srNoClip = 2,           // demux: no clip, or the command line cannot carry a clip
+    srDemuxFailed = 3,      // demux: the demultiplexer could not start or failed
     srMetaNotWritten = 4,   // mux: meta file not written, muxer not started
     srBurnNotStarted = 5,   // burn: folder or label cannot be passed, burner not started
     srInterrupted = 6,
+    srMuxFailed = 7,        // mux: the muxer could not start or failed
+    srBurnFailed = 8,       // burn: the burner could not start or failed
 };
+
+// What a program's run means for its step. Our three programs end with 0
+// when done, 1 when done with warnings and 2 when they failed; a program
+// that could not start, ends with 2 or more, or dies of a signal we did not
+// send has failed. One we stopped was interrupted, however it ended.
+enum TToolVerdict { tvDone, tvWarnings, tvFailed, tvInterrupted };
+TToolVerdict JudgeTool(const TToolOutcome &outcome);
+// The log line saying how the program named tool ended.
+QString ToolOutcomeText(const QString &tool, const TToolOutcome &outcome);
+
+// Receives the log lines of a step about its program: the command line
+// before it starts, and how it ended.
+using TStepLog = std::function<void(const QString &line)>;
 
 // -demux  "{clip 1}"+"{clip 2}"+…
 QString DemuxArguments(const TDisque &disc);
@@ -30,13 +46,19 @@ QString MuxArguments(const QString &metaFile, const QString &discFolder);
 // discFolder (which ends with the delimiter), with the volume label.
 QString BurnArguments(const QString &discFolder, const QString &volumeLabel);
 
-// Runs the demultiplexer in settings.DossierFlux on the disc's clips, then
-// takes the stream files it wrote into Streams and builds the chapters.
-uint8_t DemuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler);
+// Runs the demultiplexer in settings.DossierFlux on the disc's clips; when
+// it succeeded, takes the stream files it wrote into Streams and builds the
+// chapters.
+uint8_t DemuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler,
+                  const TStepLog &log = {});
 
-// Writes the meta file, runs the muxer into the disc folder, then deletes
-// the meta file and the streams as the settings say.
-uint8_t MuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler);
+// Writes the meta file and runs the muxer into the disc folder. When it
+// succeeded, deletes the meta file and the streams as the settings say;
+// when it was interrupted, the meta file only; when it failed, nothing.
+uint8_t MuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler,
+                const TStepLog &log = {});
 
-// Runs the burner on the disc folder; it cannot be interrupted.
-uint8_t BurnDisc(const TDisque &disc, const TSettings &settings);
+// Runs the burner on the disc folder. It is never stopped: a handler that
+// asks for it is not heard.
+uint8_t BurnDisc(const TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler = {},
+                 const TStepLog &log = {});

@@ -1,6 +1,7 @@
 #include "clips/fichierlistbox.h"
 
 #include "clips/dropsource.h"
+#include "clips/logging.h"
 #include "clips/mimefiles.h"
 
 #include <QClipboard>
@@ -317,8 +318,12 @@ void TFichierListBox::DropFiles(const QStringList &paths)
 void TFichierListBox::StartOpening(TOpenKind kind, const QStringList &paths)
 {
     FWorkers.push_back(std::make_unique<TThreadOpen>(kind, static_cast<TOpenList &>(*this), paths));
-    FOpening = FWorkers.back().get();
-    FOpening->Start();
+    FWorkers.back()->Start();
+}
+
+bool TFichierListBox::Busy() const
+{
+    return std::any_of(FWorkers.begin(), FWorkers.end(), [](const auto &w) { return w->Running(); });
 }
 
 void TFichierListBox::ReleaseWorker(std::thread::id thread)
@@ -327,22 +332,22 @@ void TFichierListBox::ReleaseWorker(std::thread::id thread)
                                  [thread](const auto &w) { return w->ThreadId() == thread; });
     if (it == FWorkers.end())
         return;
-    if (FOpening == it->get())
-        FOpening = nullptr;
     FWorkers.erase(it);  // waits for the thread, which is ending
 }
 
 void TFichierListBox::StopOpening()
 {
-    if (FOpening)
-        FOpening->RequestStop();
+    for (const auto &worker : FWorkers)
+        worker->RequestStop();
     try {
-        // The worker's calls into this thread arrive as events: handling
-        // them is what lets it reach its end.
+        // The workers' calls into this thread arrive as events: handling
+        // them is what lets them reach their end.
         while (Busy())
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    } catch (const std::exception &e) {
+        qCWarning(lcClips) << "waiting for the openings to stop ended early:" << e.what();
     } catch (...) {
-        // An exception while handling events ends the wait.
+        qCWarning(lcClips) << "waiting for the openings to stop ended early on an unknown exception";
     }
 }
 

@@ -74,8 +74,8 @@ public:
     void SetRecordClass(const TlfCLass &recordClass);
     // The record last announced by OnActiveChange, or null.
     TAbstractListFichier *Active() const { return FActive; }
-    // True while an opening worker runs.
-    bool Busy() const { return FBusy; }
+    // True while any opening worker runs.
+    bool Busy() const;
 
     // The record of item index.
     TAbstractListFichier *Record(int index) const;
@@ -106,8 +106,8 @@ public:
     // Opens dropped paths with their subfolders; a ".txt" path is read as
     // a list of paths and masks.
     void DropFiles(const QStringList &paths);
-    // Asks the last opening started to stop and waits, handling events,
-    // until no opening is busy.
+    // Asks every running opening to stop and waits, handling events, until
+    // none is busy.
     void StopOpening();
 
 signals:
@@ -147,7 +147,6 @@ private:
     // TOpenList, for the workers.
     bool OpenTestExtension(const QString &fileName) override;
     TlfCLass OpenRecordClass(const QString &ext) override;
-    void SetBusy(bool busy) override { FBusy = busy; }
     void SyncOpenStart() override;
     void SyncFolderFound(const QString &folder) override;
     void SyncFileFound(const QString &folder, std::unique_ptr<TSRFichier> record) override;
@@ -160,7 +159,6 @@ private:
     TAbstractListFichier *FActive = nullptr;
     int FLastCount = 0;
     int FLastSelCount = 0;
-    std::atomic<bool> FBusy{false};
     TDropFileSourceW *FDragSource;
     QPoint FPressPoint;
     bool FDragRequested = false;
@@ -168,7 +166,6 @@ private:
     std::vector<std::unique_ptr<TAbstractListFichier>> FRetired;
 
     TSyncCalls FCalls;
-    // Workers not yet released, and the last one started until it is.
+    // Workers not yet released.
     std::vector<std::unique_ptr<TThreadOpen>> FWorkers;
-    TThreadOpen *FOpening = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "clips/synccalls.h"
 
+#include "clips/logging.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 
@@ -37,10 +39,13 @@ void TSyncCalls::RunPending()
         TRequest *request = FQueue.front();
         FQueue.pop_front();
         lock.unlock();
+        // The caller is released whatever the call did.
         try {
             request->Run();
+        } catch (const std::exception &e) {
+            qCWarning(lcClips) << "a call from an opening worker failed:" << e.what();
         } catch (...) {
-            // The caller is released whatever the call did.
+            qCWarning(lcClips) << "a call from an opening worker failed with an unknown exception";
         }
         lock.lock();
         request->Ran = true;

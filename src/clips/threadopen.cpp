@@ -1,6 +1,7 @@
 #include "clips/threadopen.h"
 
 #include "clips/listfile.h"
+#include "clips/logging.h"
 #include "platform/pathdelim.h"
 
 #include <QDir>
@@ -27,6 +28,9 @@ TThreadOpen::~TThreadOpen()
 
 void TThreadOpen::Start()
 {
+    // Set here, not by the thread: a stop asked for before the thread gets
+    // going must still wait for it.
+    FRunning = true;
     FThread = std::thread([this] { Run(); });
 }
 
@@ -38,18 +42,20 @@ void TThreadOpen::Wait()
 
 void TThreadOpen::Run()
 {
-    FList.SetBusy(true);
     FFilesFound = 0;
+    // An opening that fails ends like one that is done; the end call below
+    // reports what was opened until then.
     try {
         FList.SyncOpenStart();
         OpenInputs();
+    } catch (const std::exception &e) {
+        qCWarning(lcClips) << "opening ended early:" << e.what();
     } catch (...) {
-        // An opening that fails ends like one that is done; the end call
-        // below reports what was opened until then.
+        qCWarning(lcClips) << "opening ended early on an unknown exception";
     }
     FInputs.clear();
     FStopRequested = false;
-    FList.SetBusy(false);
+    FRunning = false;
     FList.SyncOpenEnd(FFilesFound);
 }
 

@@ -22,7 +22,7 @@ enum TOpenKind {
     okDroppedFiles,  // dropped paths with subfolders; a dropped .txt is a list file
 };
 
-// What a worker needs from the list it fills. The first three run on the
+// What a worker needs from the list it fills. The first two run on the
 // worker's thread. The four synchronous calls run the event or the
 // hand-over on the list's thread and return only when it is done.
 class TOpenList {
@@ -36,7 +36,6 @@ public:
     // included): the list's record class after its class choice, if any,
     // has replaced it.
     virtual TlfCLass OpenRecordClass(const QString &ext) = 0;
-    virtual void SetBusy(bool busy) = 0;
 
     virtual void SyncOpenStart() = 0;
     virtual void SyncFolderFound(const QString &folder) = 0;
@@ -60,6 +59,9 @@ public:
 
     // Starts the run on a thread of its own.
     void Start();
+    // True from Start until the run has done its work, just before its end
+    // call; safe from any thread.
+    bool Running() const { return FRunning; }
     // Waits until the run has ended (at once when it was never started).
     void Wait();
     std::thread::id ThreadId() const { return FThread.get_id(); }
@@ -85,6 +87,7 @@ private:
 
     int FFilesFound = 0;
     std::atomic<bool> FStopRequested{false};
+    std::atomic<bool> FRunning{false};
     QStringList FInputs;
     const TOpenKind FKind;
     TOpenList &FList;

@@ -1,18 +1,21 @@
 #include "platform/runtool.h"
 
 #include "platform/commandline.h"
+#include "platform/logging.h"
 
 #include <QFile>
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 extern char **environ;
@@ -101,12 +104,16 @@ bool ReadAvailable(int fd, QByteArray &text, size_t limit)
 class SpawnSetup
 {
 public:
-    SpawnSetup(int in, int out, int err)
+    // folder: where the program starts; empty for our current folder.
+    SpawnSetup(int in, int out, int err, const QByteArray &folder)
     {
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, in, 0);
         posix_spawn_file_actions_adddup2(&actions, out, 1);
         posix_spawn_file_actions_adddup2(&actions, err, 2);
+        // In the child only: other threads keep their current folder.
+        if (!folder.isEmpty())
+            posix_spawn_file_actions_addchdir_np(&actions, folder.constData());
         // Whatever another part of the program opened without close-on-exec
         // stays ours.
         posix_spawn_file_actions_addclosefrom_np(&actions, 3);
@@ -130,27 +137,73 @@ public:
     posix_spawnattr_t attributes;
 };
 
+// A failing handler must not leave the program running unwatched: the
+// failure is logged (once per run) and the program watched on.
 void CallHandler(const ToolOutputHandler &handler, const QByteArray &output,
-                 const QByteArray &errorOutput, bool &abort)
+                 const QByteArray &errorOutput, bool &abort, bool &failureLogged)
 {
     if (!handler)
         return;
     try {
         handler(output, errorOutput, abort);
+    } catch (const std::exception &e) {
+        if (!std::exchange(failureLogged, true))
+            qCWarning(lcPlatform) << "tool output handler failed:" << e.what();
     } catch (...) {
-        // A failing handler must not leave the program running unwatched.
+        if (!std::exchange(failureLogged, true))
+            qCWarning(lcPlatform) << "tool output handler failed with an unknown exception";
     }
 }
 
+TToolOutcome Ended(int status, bool stopped)
+{
+    TToolOutcome outcome;
+    outcome.Stopped = stopped;
+    if (WIFSIGNALED(status)) {
+        outcome.End = TToolOutcome::Signalled;
+        outcome.Code = WTERMSIG(status);
+    } else {
+        outcome.End = TToolOutcome::Exited;
+        outcome.Code = WEXITSTATUS(status);
+    }
+    return outcome;
+}
+
+// Stops the program on the handler's request: SIGTERM at once, so that it
+// can remove what it has half written, SIGKILL if it lingers.
+class TStopper
+{
+public:
+    explicit TStopper(pid_t pid) : pid_(pid) {}
+    bool Stopped() const { return termAt_ != 0; }
+    void Request()
+    {
+        const int64_t now = MonotonicNs();
+        if (termAt_ == 0) {
+            kill(pid_, SIGTERM);
+            termAt_ = now;
+        } else if (!killed_ && now - termAt_ >= int64_t(RunToolGraceMs) * 1'000'000) {
+            kill(pid_, SIGKILL);
+            killed_ = true;
+        }
+    }
+
+private:
+    pid_t pid_;
+    int64_t termAt_ = 0;
+    bool killed_ = false;
+};
+
 // Watches the started program until it ends, reading both output pipes.
-void Supervise(pid_t pid, int outFd, int errFd, const ToolOutputHandler &handler)
+TToolOutcome Supervise(pid_t pid, int outFd, int errFd, const ToolOutputHandler &handler)
 {
     fcntl(outFd, F_SETFL, fcntl(outFd, F_GETFL) | O_NONBLOCK);
     fcntl(errFd, F_SETFL, fcntl(errFd, F_GETFL) | O_NONBLOCK);
     pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
     QByteArray texts[2];
     bool abort = false;
-    bool killed = false;
+    bool handlerFailed = false;
+    TStopper stopper(pid);
     int64_t nextCall = MonotonicNs() + HandlerIntervalNs;
 
     for (;;) {
@@ -177,34 +230,52 @@ void Supervise(pid_t pid, int outFd, int errFd, const ToolOutputHandler &handler
 
         int status = 0;
         const pid_t waited = waitpid(pid, &status, WNOHANG);
-        if (waited < 0 && errno != EINTR)
-            return;
+        if (waited < 0 && errno != EINTR) {
+            // Someone else reaped it: how it ended is lost.
+            qCWarning(lcPlatform) << "waiting for tool" << pid << "failed:" << strerror(errno);
+            TToolOutcome lost;
+            lost.End = TToolOutcome::Exited;
+            lost.Code = -1;
+            lost.Stopped = stopper.Stopped();
+            return lost;
+        }
         const bool ended = waited == pid;
         if (ended) {
             for (int i = 0; i < 2; ++i)
                 if (fds[i].fd >= 0)
                     ReadAvailable(fds[i].fd, texts[i], MaxFinalRead);
         }
-        CallHandler(handler, texts[0], texts[1], abort);
+        CallHandler(handler, texts[0], texts[1], abort, handlerFailed);
         texts[0].clear();
         texts[1].clear();
         if (ended)
-            return;
-        if (abort && !killed) {
-            kill(pid, SIGKILL);
-            killed = true;
-        }
+            return Ended(status, stopper.Stopped());
+        if (abort)
+            stopper.Request();
     }
+}
+
+TToolOutcome NotStarted(int error)
+{
+    TToolOutcome outcome;
+    outcome.Code = error;
+    return outcome;
 }
 
 } // namespace
 
-bool RunTool(const QString &program, const QString &arguments, const ToolOutputHandler &handler)
+QString ToolCommandLine(const QString &program, const QString &arguments)
+{
+    return u'"' + program + QStringLiteral("\" ") + arguments;
+}
+
+TToolOutcome RunTool(const QString &program, const QString &arguments, const ToolOutputHandler &handler,
+                     const QString &workingFolder)
 {
     // A quote would end the program name early and start another program.
     if (program.contains(u'"'))
-        return false;
-    const QStringList args = CommandLineToArgv(u'"' + program + QStringLiteral("\" ") + arguments);
+        return NotStarted(EINVAL);
+    const QStringList args = CommandLineToArgv(ToolCommandLine(program, arguments));
     std::vector<QByteArray> encoded;
     encoded.reserve(args.size());
     for (const QString &arg : args)
@@ -216,13 +287,14 @@ bool RunTool(const QString &program, const QString &arguments, const ToolOutputH
 
     Pipe in, out, err;
     if (!MakePipe(in) || !MakePipe(out) || !MakePipe(err))
-        return false;
+        return NotStarted(errno);
 
     pid_t pid = -1;
     {
-        SpawnSetup setup(in.read.get(), out.write.get(), err.write.get());
-        if (posix_spawn(&pid, argv[0], &setup.actions, &setup.attributes, argv.data(), environ) != 0)
-            return false;
+        SpawnSetup setup(in.read.get(), out.write.get(), err.write.get(), QFile::encodeName(workingFolder));
+        const int error = posix_spawn(&pid, argv[0], &setup.actions, &setup.attributes, argv.data(), environ);
+        if (error != 0)
+            return NotStarted(error);
     }
     // Only the child writes to these now; their end is seen once it ends.
     // The write end of its input stays open until it has ended, so a
@@ -231,6 +303,5 @@ bool RunTool(const QString &program, const QString &arguments, const ToolOutputH
     out.write.reset();
     err.write.reset();
 
-    Supervise(pid, out.read.get(), err.read.get(), handler);
-    return true;
+    return Supervise(pid, out.read.get(), err.read.get(), handler);
 }

@@ -1,8 +1,10 @@
 // The widget-free pieces of the disc page: its texts, the log text of tool
 // output, the gauge's byte count, the shared disc list and the burn thread.
+#include "authoring/abort.h"
 #include "authoring/burnthread.h"
 #include "authoring/discprocessor.h"
 #include "authoring/disctexts.h"
+#include "faketoolrecord.h"
 #include "platform/datetime.h"
 #include "testclips.h"
 
@@ -146,7 +148,8 @@ TEST(BurnThread, OnePassOverTheReadyDiscs)
     std::mutex mutex;
     QStringList burnt;
     TSettings settings;
-    auto thread = TBurnThread::Start(list, settings, [&](const TDisque &disc, const TSettings &) {
+    auto thread = TBurnThread::Start(list, settings, [&](const TDisque &disc, const TSettings &,
+                                                         const ToolOutputHandler &, const TStepLog &) {
         // The list goes away while the first disc burns.
         list->Assign({});
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -166,7 +169,8 @@ TEST(BurnThread, SetsNoMark)
     TDiscPtr disc = NewDisc(1, true, false);
     list->Assign({disc, NewDisc(2, true, false)});
     std::atomic<int> burns{0};
-    auto thread = TBurnThread::Start(list, TSettings(), [&](const TDisque &, const TSettings &) {
+    auto thread = TBurnThread::Start(list, TSettings(), [&](const TDisque &, const TSettings &,
+                                                            const ToolOutputHandler &, const TStepLog &) {
         ++burns;
         return uint8_t(0);
     });
@@ -174,5 +178,173 @@ TEST(BurnThread, SetsNoMark)
     EXPECT_EQ(burns, 2);
     EXPECT_FALSE(disc->Burnt);
 }
+
+// A view that keeps what the driver shows, for tests without widgets.
+class TRecordingView : public TProcessingView
+{
+public:
+    void ShowStatus(const QString &text, int kind) override { Statuses.append({text, kind}); }
+    void ShowGauge(int) override {}
+    void SetGaugePosition(int) override {}
+    void HideGauge() override {}
+    void ShowCancelButton(bool) override {}
+    void ShowProcessingActions(bool) override {}
+    void AppendLog(const QString &lines) override { Log << lines; }
+    void TickMark(TDiscMark mark) override { Ticked << mark; }
+    TDiscPtr ActiveDisc() const override { return Active; }
+    void ProcessEvents() override {}
+
+    QList<std::pair<QString, int>> Statuses;
+    QStringList Log;
+    QList<TDiscMark> Ticked;
+    TDiscPtr Active;
+};
+
+enum TStep { stDemux, stMux, stBurn };
+
+// How one step ended with its program ending one way.
+struct EndingCase {
+    TStep step;
+    const char *actions; // the fake program's; null: a program that cannot start
+    uint8_t code;
+    const char *status;  // the last status, its kind 4 when it is an error
+    const char *logLine; // how the log says the program ended
+};
+
+void PrintTo(const EndingCase &c, std::ostream *os)
+{
+    *os << "step " << c.step << " with " << (c.actions ? c.actions : "(cannot start)");
+}
+
+bool Failed(const EndingCase &c)
+{
+    return c.code != srDone;
+}
+
+class StepEndings : public testing::TestWithParam<EndingCase>
+{
+protected:
+    void SetUp() override
+    {
+        AbortRequested = false;
+        root = tmp.path() + u'/';
+        for (const char *folder : {"flux", "meta", "avchd", "clips"})
+            ASSERT_TRUE(QDir(root).mkpath(QLatin1String(folder)));
+        settings.DossierFlux = root + QStringLiteral("flux/");
+        settings.Dossiermeta = root + QStringLiteral("meta/");
+        settings.DossierAVCHD = root + QStringLiteral("avchd/");
+        settings.DeleteMeta = settings.DeleteFlux = true;
+        const QString program = GetParam().actions ? FakeToolPath() : root + QStringLiteral("absent");
+        settings.eac3tofile = settings.tsMuxerFile = settings.ImgBurnFile = program;
+
+        disc = std::make_shared<TdecoupeDisque>(DiscCapacity);
+        disc->Number = 1;
+        disc->Project = QStringLiteral("Vacances");
+        ASSERT_EQ(disc->AddClip(clips.Add(root + QStringLiteral("clips/a.m2ts"), 1000, 10 * Second)), acAdded);
+        // The disc folder of an earlier mux, which no step may remove.
+        discFolder = disc->DiscFolder(settings.DossierAVCHD);
+        ASSERT_TRUE(QDir().mkpath(discFolder + QStringLiteral("BDMV")));
+    }
+
+    QTemporaryDir tmp;
+    QString root, discFolder;
+    TSettings settings;
+    TestClipList clips;
+    TDiscPtr disc;
+};
+
+// Each step alone, as the marks let it run: the result code, the status,
+// the mark, the log, and what stays of the streams, the meta file and the
+// disc folder (the settings ask for the streams and the meta file to go).
+TEST_P(StepEndings, CodeStatusMarkLogAndFiles)
+{
+    const EndingCase &c = GetParam();
+    FakeToolEnv env(QString::fromLatin1(c.actions ? c.actions : ""));
+    const QString meta = settings.Dossiermeta + QStringLiteral("Vacances.meta");
+    const QStringList streams = {settings.DossierFlux + QStringLiteral("a.h264"),
+                                 settings.DossierFlux + QStringLiteral("a.ac3")};
+    if (c.step != stDemux) {
+        disc->ReadyForMux = true;
+        for (const QString &stream : streams)
+            QFile(stream).open(QIODevice::WriteOnly);
+        disc->Streams << streams;
+    }
+    disc->ReadyForBurn = c.step != stMux; // the demux case stops after its step
+
+    TRecordingView view;
+    view.Active = disc;
+    int code = -1;
+    TDiscSteps steps;
+    steps.Demux = [&](TDisque &d, const TSettings &s, const ToolOutputHandler &h, const TStepLog &l) {
+        return uint8_t(code = DemuxDisc(d, s, h, l));
+    };
+    steps.Mux = [&](TDisque &d, const TSettings &s, const ToolOutputHandler &h, const TStepLog &l) {
+        return uint8_t(code = MuxDisc(d, s, h, l));
+    };
+    steps.Burn = [&](const TDisque &d, const TSettings &s, const ToolOutputHandler &h, const TStepLog &l) {
+        return uint8_t(code = BurnDisc(d, s, h, l));
+    };
+    TDiscProcessor processor(view, std::make_shared<TDiscList>(), settings, steps);
+    processor.ProcessDisc(disc, c.step == stBurn);
+
+    EXPECT_EQ(code, c.code);
+    ASSERT_FALSE(view.Statuses.isEmpty());
+    EXPECT_EQ(view.Statuses.last().first, QString::fromUtf8(c.status));
+    EXPECT_EQ(view.Statuses.last().second, Failed(c) ? ssError : ssReady);
+    const std::atomic<bool> &mark = c.step == stDemux ? disc->ReadyForMux
+                                    : c.step == stMux ? disc->ReadyForBurn
+                                                      : disc->Burnt;
+    EXPECT_EQ(mark.load(), !Failed(c));
+    EXPECT_EQ(view.Ticked.size(), Failed(c) ? 0 : 1);
+    EXPECT_TRUE(view.Log.contains(QString::fromUtf8(c.logLine))) << view.Log.join(u'\n').toStdString();
+    EXPECT_TRUE(view.Log.first().startsWith(QStringLiteral("Lancement de ")));
+    if (Failed(c)) {
+        EXPECT_EQ(view.Log.last(), QString::fromUtf8(c.status));
+    }
+
+    if (c.step == stDemux) {
+        // Streams are taken only from a demux that succeeded.
+        EXPECT_EQ(disc->Streams.size(), Failed(c) ? 0 : 3);
+        EXPECT_EQ(disc->Chapters.isEmpty(), Failed(c));
+    } else {
+        // A mux deletes the streams and the meta file only when it succeeded.
+        const bool kept = c.step != stMux || Failed(c);
+        for (const QString &stream : streams)
+            EXPECT_EQ(QFile::exists(stream), kept) << stream.toStdString();
+        EXPECT_EQ(QFile::exists(meta), c.step == stMux && Failed(c));
+    }
+    EXPECT_TRUE(QFileInfo(discFolder + QStringLiteral("BDMV")).isDir());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, StepEndings, testing::Values(
+    EndingCase{stDemux, "streams", srDone, "Prêt", "eac3to a terminé (code 0)"},
+    EndingCase{stDemux, "streams,exit:1", srDone, "Prêt", "eac3to a terminé avec des avertissements (code 1)"},
+    EndingCase{stDemux, "streams,exit:2", srDemuxFailed, "Erreur pendant l'exécution de eac3to",
+               "eac3to a échoué (code 2)"},
+    EndingCase{stDemux, "streams,exit:139", srDemuxFailed, "Erreur pendant l'exécution de eac3to",
+               "eac3to a échoué (code 139)"},
+    EndingCase{stDemux, "streams,signal:11", srDemuxFailed, "Erreur pendant l'exécution de eac3to",
+               "eac3to a été arrêté par le signal 11 (Segmentation fault)"},
+    EndingCase{stDemux, nullptr, srDemuxFailed, "Erreur pendant l'exécution de eac3to",
+               "eac3to n'a pas pu être lancé : No such file or directory"},
+    EndingCase{stMux, "", srDone, "Prêt", "tsMuxeR a terminé (code 0)"},
+    EndingCase{stMux, "exit:1", srDone, "Prêt", "tsMuxeR a terminé avec des avertissements (code 1)"},
+    EndingCase{stMux, "exit:2", srMuxFailed, "Erreur pendant l'exécution de tsMuxeR", "tsMuxeR a échoué (code 2)"},
+    EndingCase{stMux, "exit:139", srMuxFailed, "Erreur pendant l'exécution de tsMuxeR",
+               "tsMuxeR a échoué (code 139)"},
+    EndingCase{stMux, "signal:6", srMuxFailed, "Erreur pendant l'exécution de tsMuxeR",
+               "tsMuxeR a été arrêté par le signal 6 (Aborted)"},
+    EndingCase{stMux, nullptr, srMuxFailed, "Erreur pendant l'exécution de tsMuxeR",
+               "tsMuxeR n'a pas pu être lancé : No such file or directory"},
+    EndingCase{stBurn, "", srDone, "Prêt", "ImgBurn a terminé (code 0)"},
+    EndingCase{stBurn, "exit:1", srDone, "Prêt", "ImgBurn a terminé avec des avertissements (code 1)"},
+    EndingCase{stBurn, "exit:2", srBurnFailed, "Erreur pendant la gravure du disque Disque 01",
+               "ImgBurn a échoué (code 2)"},
+    EndingCase{stBurn, "exit:139", srBurnFailed, "Erreur pendant la gravure du disque Disque 01",
+               "ImgBurn a échoué (code 139)"},
+    EndingCase{stBurn, "signal:9", srBurnFailed, "Erreur pendant la gravure du disque Disque 01",
+               "ImgBurn a été arrêté par le signal 9 (Killed)"},
+    EndingCase{stBurn, nullptr, srBurnFailed, "Erreur pendant la gravure du disque Disque 01",
+               "ImgBurn n'a pas pu être lancé : No such file or directory"}));
 
 } // namespace

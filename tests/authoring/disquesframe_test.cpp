@@ -5,6 +5,7 @@
 #include "faketoolrecord.h"
 #include "testclips.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -61,9 +62,8 @@ protected:
 
     void TearDown() override
     {
-        if (page) {
-            if (auto thread = page->Processor.BurnThread())
-                EXPECT_TRUE(thread->WaitFor(30'000));
+        if (page && page->Processor.BurnThread()) {
+            EXPECT_TRUE(page->Processor.BurnThread()->WaitFor(30'000));
         }
         page.reset();
         QDir::setCurrent(previousFolder);
@@ -73,20 +73,20 @@ protected:
     void MakePage()
     {
         TDiscSteps steps;
-        steps.Demux = [this](TDisque &disc, const TSettings &s, const ToolOutputHandler &h) {
+        steps.Demux = [this](TDisque &disc, const TSettings &s, const ToolOutputHandler &h, const TStepLog &l) {
             ++demuxes;
-            return DemuxDisc(disc, s, h);
+            return DemuxDisc(disc, s, h, l);
         };
-        steps.Mux = [this](TDisque &disc, const TSettings &s, const ToolOutputHandler &h) {
+        steps.Mux = [this](TDisque &disc, const TSettings &s, const ToolOutputHandler &h, const TStepLog &l) {
             ++muxes;
-            return MuxDisc(disc, s, h);
+            return MuxDisc(disc, s, h, l);
         };
-        steps.Burn = [this](const TDisque &disc, const TSettings &s) {
+        steps.Burn = [this](const TDisque &disc, const TSettings &s, const ToolOutputHandler &h, const TStepLog &l) {
             {
                 std::lock_guard lock(burnMutex);
                 burnt << disc.DiscName();
             }
-            return BurnDisc(disc, s);
+            return BurnDisc(disc, s, h, l);
         };
         page = std::make_unique<TDisquesframe>(nullptr, settings, steps);
         page->OnShowStatus = [this](const QString &text, int kind) { statuses.push_back({text, kind}); };
@@ -296,7 +296,6 @@ TEST_F(DisquesframeTest, AllDiscsGoOnPastAFailedDisc)
     EXPECT_TRUE(discs[0]->ReadyForMux && discs[0]->ReadyForBurn);
     EXPECT_FALSE(discs[1]->ReadyForMux || discs[1]->ReadyForBurn || discs[1]->Burnt);
     EXPECT_TRUE(discs[2]->ReadyForMux && discs[2]->ReadyForBurn);
-    EXPECT_FALSE(discs[0]->Burnt || discs[2]->Burnt);
     EXPECT_TRUE(QFile::exists(settings.DossierFlux + QStringLiteral("c.h264")));
     ASSERT_NE(page->Processor.BurnThread(), nullptr);
     ASSERT_TRUE(page->Processor.BurnThread()->WaitFor(30'000));
@@ -305,6 +304,11 @@ TEST_F(DisquesframeTest, AllDiscsGoOnPastAFailedDisc)
     ASSERT_FALSE(burntNow.isEmpty());
     EXPECT_EQ(burntNow.first(), QStringLiteral("Disque 01"));
     EXPECT_FALSE(burntNow.contains(QStringLiteral("Disque 02")));
+    // The discs it burnt are marked once the UI thread hears of it.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bool(discs[0]->Burnt); }));
+    EXPECT_TRUE(page->cbBurnt->isChecked());
+    EXPECT_EQ(discs[2]->Burnt, burntNow.contains(QStringLiteral("Disque 03")));
+    EXPECT_FALSE(discs[1]->Burnt);
 }
 
 TEST_F(DisquesframeTest, SecondAllDiscsStartsNoBurnThread)
@@ -462,6 +466,83 @@ TEST_F(DisquesframeTest, EqualEntryReplacesTheActiveOne)
     EXPECT_EQ(page->ActiveDisc(), again);
     EXPECT_EQ(page->Discs->At(0), again);
     EXPECT_EQ(page->labNbFic->text(), QStringLiteral("nb de fichiers: 7"));
+}
+
+// "Graver" runs the burner on the UI thread: the window keeps answering,
+// the processing actions stay off, and the burner's output reaches the log.
+TEST_F(DisquesframeTest, WindowAnswersDuringABurnOnTheUiThread)
+{
+    UseTool(QStringLiteral("progress,sleep:0.5"));
+    MakePage();
+    auto *action = new QAction(page.get());
+    page->GraverBtn->setDefaultAction(action);
+    const auto discs = Split({QStringLiteral("a.m2ts")});
+    discs[0]->ReadyForBurn = true;
+
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    int ticks = 0;
+    bool actionOffMeanwhile = true;
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (ticks++ > 0)
+            longestGap = std::max(longestGap, sinceTick.elapsed());
+        sinceTick.restart();
+        actionOffMeanwhile = actionOffMeanwhile && !action->isEnabled();
+    });
+    timer.start();
+    page->Processor.saGraverexecute();
+    timer.stop();
+
+    EXPECT_EQ(Burnt(), QStringList{QStringLiteral("Disque 01")});
+    EXPECT_GT(ticks, 20);
+    EXPECT_LE(longestGap, 100);
+    EXPECT_TRUE(actionOffMeanwhile);
+    EXPECT_TRUE(action->isEnabled());
+    EXPECT_TRUE(page->Memo1->toPlainText().contains(QStringLiteral("done")));
+    EXPECT_TRUE(page->Memo1->toPlainText().contains(QStringLiteral("ImgBurn a terminé (code 0)")));
+    // "Graver" sets no mark.
+    EXPECT_FALSE(discs[0]->Burnt);
+}
+
+// A burn of the burn thread that fails sets no mark and says so in red and
+// in the log, naming the disc, once the UI thread hears of it.
+TEST_F(DisquesframeTest, FailedBurnOfTheBurnThreadIsShownAndLogged)
+{
+    MakePage();
+    const auto discs = Split({QStringLiteral("a.m2ts"), QStringLiteral("b.m2ts")});
+    for (const TDiscPtr &disc : discs)
+        disc->ReadyForMux = disc->ReadyForBurn = true;
+    UseTool(QStringLiteral("exit:2"));
+    page->Processor.saTousDisquesexecute();
+    ASSERT_NE(page->Processor.BurnThread(), nullptr);
+    ASSERT_TRUE(page->Processor.BurnThread()->WaitFor(30'000));
+    const Status failed{QStringLiteral("Erreur pendant la gravure du disque Disque 02"), 4};
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !statuses.empty() && statuses.back() == failed; }));
+    EXPECT_FALSE(discs[0]->Burnt || discs[1]->Burnt);
+    EXPECT_FALSE(page->cbBurnt->isChecked());
+    const QString log = page->Memo1->toPlainText();
+    EXPECT_TRUE(log.contains(QStringLiteral("Erreur pendant la gravure du disque Disque 01"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("ImgBurn a échoué (code 2)"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("/VOLUMELABEL \"Vacances - Disque 02\""))) << log.toStdString();
+}
+
+// A processor gone before its burn thread ends: what the thread still
+// reports is dropped, not run on a page that no longer exists.
+TEST_F(DisquesframeTest, BurnThreadOutlivingThePage)
+{
+    UseTool(QStringLiteral("sleep:0.3"));
+    MakePage();
+    const auto discs = Split({QStringLiteral("a.m2ts")});
+    discs[0]->ReadyForMux = discs[0]->ReadyForBurn = true;
+    page->Processor.saTousDisquesexecute();
+    const auto thread = page->Processor.BurnThread();
+    ASSERT_NE(thread, nullptr);
+    page.reset();
+    ASSERT_TRUE(thread->WaitFor(30'000));
+    QTest::qWait(100);
+    EXPECT_FALSE(discs[0]->Burnt);
 }
 
 } // namespace

@@ -12,13 +12,20 @@
 //     close      closes its stdout and stderr
 //     sleep:S    sleeps S seconds (sleep alone: 60 s, until killed)
 //     exit:N     ends at once with exit code N
+//     signal:N   dies of signal N (without a core file)
+//     onterm     on SIGTERM, writes FAKETOOL_RECORD + ".term" and exits 2,
+//                as a program cleaning up after itself
+//     ignoreterm ignores SIGTERM
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
 #include <string>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -111,6 +118,25 @@ void Burst()
     }
 }
 
+// Where the SIGTERM handler leaves its mark, made before it can run.
+std::string TermMark;
+
+void OnTerm(int)
+{
+    const int fd = open(TermMark.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd >= 0)
+        close(fd);
+    _exit(2);
+}
+
+void DieOf(int signal)
+{
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
 void Chatter(double seconds)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
@@ -118,13 +144,28 @@ void Chatter(double seconds)
         Write(stdout, "line " + std::to_string(line) + "\n");
 }
 
+
+// How SIGTERM is taken, set before the tool records itself: a test that
+// stops the tool once it has recorded itself finds the handler in place.
+void SetUpTermination(const std::string &list)
+{
+    if (list.find("onterm") != std::string::npos) {
+        const char *record = std::getenv("FAKETOOL_RECORD");
+        TermMark = std::string(record ? record : "faketool") + ".term";
+        std::signal(SIGTERM, OnTerm);
+    }
+    if (list.find("ignoreterm") != std::string::npos)
+        std::signal(SIGTERM, SIG_IGN);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    Record(argc, argv);
     const char *actions = std::getenv("FAKETOOL_ACTIONS");
     std::string list = actions ? actions : "";
+    SetUpTermination(list);
+    Record(argc, argv);
     size_t start = 0;
     while (start < list.size()) {
         size_t comma = list.find(',', start);
@@ -150,6 +191,8 @@ int main(int argc, char **argv)
             std::this_thread::sleep_for(std::chrono::duration<double>(value < 0 ? 60 : value));
         else if (verb == "exit")
             return int(value);
+        else if (verb == "signal")
+            DieOf(int(value));
     }
     return 0;
 }

@@ -177,16 +177,76 @@ TEST_F(ToolSteps, DemuxStartsNothingForPathsTheCommandLineCannotCarry)
     EXPECT_FALSE(QFile::exists(record));
 }
 
-TEST_F(ToolSteps, DemuxWithAMissingProgramFindsNoStream)
+// A demultiplexer that fails leaves the disc's streams as they were.
+TEST_F(ToolSteps, DemuxThatFailsTakesNoStream)
 {
     auto disc = MakeDisc({"clip.m2ts"});
+    disc->Streams << settings.DossierFlux + "clip.h264";
+    FakeToolEnv env("streams,exit:2");
+    EXPECT_EQ(DemuxDisc(*disc, settings, CopyAbort), srDemuxFailed);
+    EXPECT_EQ(disc->Streams, QStringList{settings.DossierFlux + "clip.h264"});
+    EXPECT_TRUE(disc->Chapters.isEmpty());
+
     settings.eac3tofile = dir.filePath("no eac3to");
-    EXPECT_EQ(DemuxDisc(*disc, settings, CopyAbort), srDone);
-    EXPECT_TRUE(disc->Streams.isEmpty());
+    EXPECT_EQ(DemuxDisc(*disc, settings, CopyAbort), srDemuxFailed);
+}
+
+TEST_F(ToolSteps, EachRunIsLoggedWithItsCommandLineAndEnding)
+{
+    auto disc = MakeDisc({"clip.m2ts"});
+    QStringList log;
+    const TStepLog toLog = [&log](const QString &line) { log << line; };
+    FakeToolEnv env("exit:1");
+    EXPECT_EQ(DemuxDisc(*disc, settings, CopyAbort, toLog), srDone);
+    EXPECT_EQ(log, QStringList({"Lancement de eac3to : \"" + FakeToolPath() + "\" " + DemuxArguments(*disc),
+                                "eac3to a terminé avec des avertissements (code 1)"}));
+}
+
+// The burner is never stopped: a burn stopped half-way ruins the disc.
+TEST_F(ToolSteps, BurnDoesNotHearAStopRequest)
+{
+    auto disc = MakeDisc({"clip.m2ts"});
+    FakeToolEnv env("sleep:0.2");
+    int calls = 0;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(BurnDisc(*disc, settings, [&](const QByteArray &, const QByteArray &, bool &abort) {
+        ++calls;
+        abort = true;
+    }), srDone);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+    EXPECT_GT(calls, 1);
+}
+
+struct OutcomeCase {
+    TToolOutcome outcome;
+    TToolVerdict verdict;
+    const char *text;
+};
+
+TEST(JudgeTool, OurProgramsExitZeroOneOrTwo)
+{
+    using O = TToolOutcome;
+    const OutcomeCase cases[] = {
+        {{O::Exited, 0, false}, tvDone, "eac3to a terminé (code 0)"},
+        {{O::Exited, 1, false}, tvWarnings, "eac3to a terminé avec des avertissements (code 1)"},
+        {{O::Exited, 2, false}, tvFailed, "eac3to a échoué (code 2)"},
+        {{O::Exited, 139, false}, tvFailed, "eac3to a échoué (code 139)"},
+        {{O::Exited, -1, false}, tvFailed, "eac3to a échoué (code -1)"},
+        {{O::Signalled, 11, false}, tvFailed, "eac3to a été arrêté par le signal 11 (Segmentation fault)"},
+        {{O::NotStarted, ENOENT, false}, tvFailed, "eac3to n'a pas pu être lancé : No such file or directory"},
+        {{O::Signalled, 15, true}, tvInterrupted, "eac3to a été interrompu (signal 15)"},
+        {{O::Exited, 2, true}, tvInterrupted, "eac3to a été interrompu (code 2)"},
+        {{O::Exited, 0, true}, tvInterrupted, "eac3to a été interrompu (code 0)"},
+    };
+    for (const OutcomeCase &c : cases) {
+        EXPECT_EQ(JudgeTool(c.outcome), c.verdict) << c.text;
+        EXPECT_EQ(ToolOutcomeText("eac3to", c.outcome), QString::fromUtf8(c.text));
+    }
 }
 
 struct MuxCase {
     bool deleteMeta, deleteFlux, interrupt;
+    const char *actions; // the muxer's, when not interrupted
     uint8_t code;
     bool metaStays, streamsStay;
 };
@@ -204,7 +264,7 @@ TEST_P(MuxDeletion, FollowsTheSettingsAndTheInterruption)
         QFile(disc->Streams.last()).open(QIODevice::WriteOnly);
     }
     disc->Streams.MetaString = "00:00:00.000";
-    FakeToolEnv env(c.interrupt ? "sleep" : "progress", record);
+    FakeToolEnv env(c.interrupt ? "sleep" : c.actions, record);
     const uint8_t code = MuxDisc(*disc, settings, [&](const QByteArray &, const QByteArray &, bool &abort) {
         // Interrupted once the muxer has surely started.
         if (c.interrupt && QFile::exists(record))
@@ -230,11 +290,14 @@ TEST_P(MuxDeletion, FollowsTheSettingsAndTheInterruption)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, MuxDeletion, testing::Values(
-    MuxCase{true, true, false, srDone, false, false},
-    MuxCase{false, false, false, srDone, true, true},
-    MuxCase{false, true, false, srDone, true, false},
-    MuxCase{true, true, true, srInterrupted, false, true},
-    MuxCase{false, true, true, srInterrupted, true, true}));
+    MuxCase{true, true, false, "progress", srDone, false, false},
+    MuxCase{false, false, false, "progress", srDone, true, true},
+    MuxCase{false, true, false, "progress", srDone, true, false},
+    MuxCase{true, true, false, "exit:1", srDone, false, false},
+    MuxCase{true, true, false, "progress,exit:2", srMuxFailed, true, true},
+    MuxCase{true, true, false, "signal:11", srMuxFailed, true, true},
+    MuxCase{true, true, true, "", srInterrupted, false, true},
+    MuxCase{false, true, true, "", srInterrupted, true, true}));
 
 TEST_F(ToolSteps, MuxWithoutMetaFileStartsNothing)
 {

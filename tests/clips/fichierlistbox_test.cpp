@@ -624,6 +624,26 @@ TEST_F(ListBoxOpenTest, WorkerStartedWhileAnotherRuns)
     EXPECT_FALSE(lb->Busy());
 }
 
+// Stopping stops every opening under way and returns once all have ended:
+// nothing is added after it returns.
+TEST_F(ListBoxOpenTest, StoppingWaitsForEveryOpening)
+{
+    for (int i = 0; i < 30; ++i) {
+        Touch(QString("one/a%1.m2ts").arg(i, 2, 10, QChar('0')));
+        Touch(QString("two/b%1.m2ts").arg(i, 2, 10, QChar('0')));
+    }
+    lb->SetRecordClass(SlowClass(20));
+    lb->OpenFolder(Root + "one");
+    lb->OpenFolder(Root + "two");
+    ASSERT_TRUE(WaitFor([&] { return lb->count() >= 4; }));
+    lb->StopOpening();
+    EXPECT_FALSE(lb->Busy());
+    const int listed = lb->count();
+    EXPECT_LT(listed, 60);
+    ASSERT_TRUE(WaitFor([&] { return Ends == 2; }));
+    EXPECT_EQ(lb->count(), listed);
+}
+
 TEST_F(ListBoxOpenTest, ClosingTheListWhileAnOpeningRuns)
 {
     for (int i = 0; i < 40; ++i)

@@ -30,7 +30,8 @@ public:
     QStringList Extensions;
     std::vector<std::unique_ptr<TSRFichier>> Records;
     int EndCount = -1;
-    QList<bool> BusyChanges;
+    // Whether the worker counted as running at its start and end calls.
+    QList<bool> RunningAtCalls;
 
     bool OpenTestExtension(const QString &fileName) override
     {
@@ -41,8 +42,11 @@ public:
         Extensions.append(ext);
         return {};  // none: the worker falls back to plain records
     }
-    void SetBusy(bool busy) override { BusyChanges.append(busy); }
-    void SyncOpenStart() override { Events.append("start"); }
+    void SyncOpenStart() override
+    {
+        Events.append("start");
+        RunningAtCalls.append(Worker->Running());
+    }
     void SyncFolderFound(const QString &folder) override
     {
         if (ThrowOnFolder)
@@ -62,6 +66,7 @@ public:
     {
         Events.append("end");
         EndCount = nb;
+        RunningAtCalls.append(Worker->Running());
     }
 };
 
@@ -98,6 +103,7 @@ protected:
         worker.Start();
         worker.Wait();
         EXPECT_FALSE(worker.StopRequested());
+        EXPECT_FALSE(worker.Running());
         List.Worker = nullptr;
     }
 
@@ -127,7 +133,7 @@ TEST_F(ThreadOpenTest, FolderOpensItsClipsAndThoseOfEverySubfolder)
     EXPECT_EQ(QSet<QString>(List.Folders.begin() + 1, List.Folders.end()), Under({"sub/", "empty/"}));
     EXPECT_EQ(List.Events.first(), "start");
     EXPECT_EQ(List.Events.last(), "end");
-    EXPECT_EQ(List.BusyChanges, (QList<bool>{true, false}));
+    EXPECT_EQ(List.RunningAtCalls, (QList<bool>{true, false}));
     EXPECT_TRUE(List.Extensions.contains(".M2TS"));
 }
 
@@ -235,7 +241,7 @@ TEST_F(ThreadOpenTest, FailureWhileOpeningStillEndsTheRun)
     Run(okFolder, {Root});
     EXPECT_EQ(List.Events, (QStringList{"start", "end"}));
     EXPECT_EQ(List.EndCount, 0);
-    EXPECT_EQ(List.BusyChanges, (QList<bool>{true, false}));
+    EXPECT_EQ(List.RunningAtCalls, (QList<bool>{true, false}));
 }
 
 TEST_F(ThreadOpenTest, LinkToAnEnclosingFolderDoesNotLoop)

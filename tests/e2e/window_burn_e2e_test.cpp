@@ -3,31 +3,40 @@
 // opened through the list, "Disques", "Tous Disques" (which also starts the
 // burn thread), then "Graver". The disc folder and the image the burner
 // writes to the stdio: destination of its settings file are then judged by
-// udfinfo and libbluray.
+// udfinfo, libudfread and libbluray. Then the roads that go wrong: a mux
+// that fails, an interrupted mux, and the window closed during a burn.
 #include "app/form1.h"
 #include "app/listeframe.h"
 #include "authoring/abort.h"
 #include "authoring/disquesframe.h"
 #include "clips/fichierlistbox.h"
+#include "platform/runtool.h"
 #include "widgets/superaction.h"
 
 #include "../tools/burn/burntesthelpers.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 #include <libbluray/bluray.h>
 
+#include <cstdlib>
 #include <memory>
-#include <vector>
 
 namespace {
+
+// Set for a test's child process: the folder of its parent test.
+constexpr char CloseChildVariable[] = "TAVREL_CLOSE_DURING_BURN";
 
 class WindowBurnTest : public testing::Test
 {
@@ -35,18 +44,23 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(tmp.isValid());
+        // A child process started by a test works in its parent's folder,
+        // which outlives it.
+        const char *parentFolder = std::getenv(CloseChildVariable);
+        root = parentFolder ? QFile::decodeName(parentFolder) + QStringLiteral("/child/") : tmp.path() + u'/';
         previousFolder = QDir::currentPath();
-        QDir::setCurrent(tmp.path());
+        ASSERT_TRUE(QDir().mkpath(root));
+        QDir::setCurrent(root);
         for (const char *folder : {"bin", "tools", "flux", "meta", "avchd", "clips/Vacances"})
-            ASSERT_TRUE(QDir(tmp.path()).mkpath(QString::fromLatin1(folder)));
-        image = tmp.filePath(QStringLiteral("disque.img"));
-        QFile ini(tmp.filePath(QStringLiteral("tools/imgburn.ini")));
+            ASSERT_TRUE(QDir(root).mkpath(QString::fromLatin1(folder)));
+        image = Path(QStringLiteral("disque.img"));
+        QFile ini(Path(QStringLiteral("tools/imgburn.ini")));
         ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
         ini.write("[imgburn]\nDestination=stdio:" + image.toUtf8() + "\n");
         ini.close();
 
-        where.ExeName = tmp.filePath(QStringLiteral("bin/tavrel"));
-        where.HiveFile = tmp.filePath(QStringLiteral("registry.reg"));
+        where.ExeName = Path(QStringLiteral("bin/tavrel"));
+        where.HiveFile = Path(QStringLiteral("registry.reg"));
         Settings = TSettings();
         AbortRequested = false;
         form = std::make_unique<TForm1>(where);
@@ -57,9 +71,9 @@ protected:
         Settings.eac3tofile = Install("eac3to");
         Settings.tsMuxerFile = Install("tsmuxer");
         Settings.ImgBurnFile = Install("imgburn");
-        Settings.DossierFlux = tmp.filePath(QStringLiteral("flux/"));
-        Settings.Dossiermeta = tmp.filePath(QStringLiteral("meta/"));
-        Settings.DossierAVCHD = tmp.filePath(QStringLiteral("avchd/"));
+        Settings.DossierFlux = Path(QStringLiteral("flux/"));
+        Settings.Dossiermeta = Path(QStringLiteral("meta/"));
+        Settings.DossierAVCHD = Path(QStringLiteral("avchd/"));
         Settings.DeleteMeta = Settings.DeleteFlux = false;
     }
 
@@ -78,20 +92,38 @@ protected:
     // installation would, so the burner finds its settings file beside it.
     QString Install(const char *program)
     {
-        const QString target = tmp.filePath(QStringLiteral("tools/") + QLatin1String(program));
+        const QString target = Path(QStringLiteral("tools/") + QLatin1String(program));
         EXPECT_TRUE(QFile::copy(QStringLiteral(TAVREL_BIN_DIR "/") + QLatin1String(program), target)) << program;
         return target;
     }
 
-    // Copies the fixture clips into the clip folder, then opens that folder
-    // through the window's action and handles events until the opening
-    // has ended.
-    void OpenClips(const std::vector<const char *> &clips)
+    // Copies a fixture clip into the clip folder under the name given.
+    void AddClip(const char *fixture, const QString &name)
     {
-        for (const char *clip : clips)
-            ASSERT_TRUE(QFile::copy(QStringLiteral(TAVREL_FIXTURE_DIR "/") + QLatin1String(clip),
-                                    tmp.filePath(QStringLiteral("clips/Vacances/") + QLatin1String(clip))))
-                << "missing fixture " << clip;
+        ASSERT_TRUE(QFile::copy(QStringLiteral(TAVREL_FIXTURE_DIR "/") + QLatin1String(fixture),
+                                Path(QStringLiteral("clips/Vacances/") + name)))
+            << "missing fixture " << fixture;
+    }
+
+    void AddThreeClips()
+    {
+        for (const char *clip : {"small1s.m2ts", "small3s.m2ts", "videoonly.m2ts"})
+            AddClip(clip, QLatin1String(clip));
+    }
+
+    // Opens the clip folder through the window's action and handles events
+    // until the opening has ended; then "Disques" makes its one disc.
+    void OpenClipsIntoOneDisc(int clipCount)
+    {
+        OpenClips(clipCount);
+        form->saDisques->Execute();
+        EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join(u'\n'));
+        ASSERT_EQ(Page()->Discs->Count(), 1);
+        ASSERT_EQ(Page()->Discs->At(0)->Clips.size(), clipCount);
+    }
+
+    void OpenClips(int clipCount)
+    {
         TFichierListBox *lb = form->ListeFrame->lb;
         int opened = -1;
         auto end = lb->OnOpenEnd;
@@ -99,7 +131,7 @@ protected:
             end(count);
             opened = count;
         };
-        const QString folder = tmp.filePath(QStringLiteral("clips"));
+        const QString folder = Path(QStringLiteral("clips"));
         form->saOpenFolder->Onprepare = [folder](TCustomSuperAction *) { ActionParams << folder; };
         form->saOpenFolder->Execute();
         QElapsedTimer clock;
@@ -107,13 +139,26 @@ protected:
         while ((opened < 0 || lb->Busy()) && clock.elapsed() < 30'000)
             QApplication::processEvents(QEventLoop::AllEvents, 10);
         lb->OnOpenEnd = end;
-        ASSERT_EQ(opened, int(clips.size()));
-        ASSERT_EQ(lb->count(), int(clips.size()));
+        ASSERT_EQ(opened, clipCount);
+        ASSERT_EQ(lb->count(), clipCount);
+    }
+
+    // Handles events until done() or 60 s.
+    static bool HandleEventsUntil(const std::function<bool()> &done)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done() && clock.elapsed() < 60'000)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        return done();
     }
 
     TDisquesframe *Page() const { return form->Disquesframe; }
 
+    QString Path(const QString &relative) const { return root + relative; }
+
     QTemporaryDir tmp;
+    QString root;
     QString previousFolder;
     QString image;
     TPrefsLocation where;
@@ -121,22 +166,22 @@ protected:
     QStringList messages;
 };
 
-// The image holds a UDF file system labelled as the disc and libbluray
-// reads one title with a chapter per clip.
-void ExpectBurntImage(const QString &image, const TDisque &disc)
+// The image holds a UDF file system with the label and libbluray reads one
+// title with that many chapters.
+void ExpectBurntImage(const QString &image, const QString &label, int chapters)
 {
     const std::string path = image.toStdString();
     ASSERT_TRUE(QFile::exists(image)) << path;
     const burntest::TRun info = burntest::RunProgram({"udfinfo", path});
     EXPECT_EQ(info.exitCode, 0) << info.err;
-    EXPECT_NE(info.out.find("\nlabel=" + disc.VolumeLabel().toStdString() + "\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\nlabel=" + label.toStdString() + "\n"), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("\nudfrev=2.50\n"), std::string::npos) << info.out;
 
     BLURAY *bd = bd_open(path.c_str(), nullptr);
     ASSERT_NE(bd, nullptr);
     EXPECT_EQ(bd_get_titles(bd, TITLES_ALL, 0), 1u);
     if (BLURAY_TITLE_INFO *title = bd_get_title_info(bd, 0, 0)) {
-        EXPECT_EQ(title->chapter_count, uint32_t(disc.Clips.size()));
+        EXPECT_EQ(title->chapter_count, uint32_t(chapters));
         bd_free_title_info(title);
     } else {
         ADD_FAILURE() << "no title in " << path;
@@ -144,47 +189,216 @@ void ExpectBurntImage(const QString &image, const TDisque &disc)
     bd_close(bd);
 }
 
+// The disc folder's BDMV and CERTIFICATE are in the image byte for byte,
+// as libudfread reads it.
+void ExpectImageHoldsTheDiscFolder(const QString &image, const QString &folder)
+{
+    const std::vector<std::string> sources = {(folder + QStringLiteral("BDMV")).toStdString(),
+                                              (folder + QStringLiteral("CERTIFICATE")).toStdString()};
+    std::string error;
+    const burntest::TListing listing = burntest::ListImage(image.toStdString(), error);
+    ASSERT_TRUE(error.empty()) << error;
+    EXPECT_EQ(listing, burntest::ListSources(sources));
+    EXPECT_EQ(burntest::CompareImageFiles(image.toStdString(), listing, sources), "");
+}
+
 TEST_F(WindowBurnTest, ClipsBecomeDiscFoldersAndImagesThroughTheWindow)
 {
-    OpenClips({"small1s.m2ts", "small3s.m2ts", "videoonly.m2ts"});
-
-    form->saDisques->Execute();
-    EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join(u'\n'));
-    ASSERT_EQ(Page()->Discs->Count(), 1);
+    AddThreeClips();
+    OpenClipsIntoOneDisc(3);
     const TDiscPtr disc = Page()->Discs->At(0);
-    ASSERT_EQ(disc->Clips.size(), 3);
     EXPECT_EQ(disc->VolumeLabel(), QStringLiteral("Vacances - Disque 01"));
 
     form->saTousDisques->Execute();
     EXPECT_FALSE(Page()->Processor.Processing());
-    EXPECT_EQ(form->StatusBar1->text(), QStringLiteral("Prêt"));
     EXPECT_TRUE(disc->ReadyForMux);
     EXPECT_TRUE(disc->ReadyForBurn);
     const QString folder = disc->DiscFolder(Settings.DossierAVCHD);
     EXPECT_TRUE(QFile::exists(folder + QStringLiteral("BDMV/index.bdmv"))) << qPrintable(folder);
     EXPECT_TRUE(QFileInfo(folder + QStringLiteral("CERTIFICATE")).isDir()) << qPrintable(folder);
 
-    // "Tous Disques" left the burning to its thread.
+    // "Tous Disques" left the burning to its thread, which has the disc
+    // ticked "Gravé" through the UI thread.
     const auto thread = Page()->Processor.BurnThread();
     ASSERT_TRUE(thread);
     ASSERT_TRUE(thread->WaitFor(30'000));
-    ExpectBurntImage(image, *disc);
+    ASSERT_TRUE(HandleEventsUntil([&] { return bool(disc->Burnt); }));
+    EXPECT_TRUE(Page()->cbBurnt->isChecked());
+    EXPECT_EQ(form->StatusBar1->text(), QStringLiteral("Prêt"));
+    ExpectBurntImage(image, disc->VolumeLabel(), disc->Clips.size());
+    ExpectImageHoldsTheDiscFolder(image, folder);
+    const QString log = Page()->Memo1->toPlainText();
+    EXPECT_TRUE(log.contains(QStringLiteral("eac3to a terminé (code 0)"))) << qPrintable(log);
+    EXPECT_TRUE(log.contains(QStringLiteral("tsMuxeR a terminé (code 0)"))) << qPrintable(log);
+    EXPECT_TRUE(log.contains(QStringLiteral("ImgBurn a terminé (code 0)"))) << qPrintable(log);
 
-    // "Graver" burns the disc again: the image is made anew.
+    // "Graver" burns what is ready and not burnt: nothing, until "Gravé" is
+    // unticked; then the image is made anew.
     ASSERT_TRUE(QFile::remove(image));
     form->saGraver->Execute();
+    EXPECT_FALSE(QFile::exists(image));
+    Page()->cbBurnt->setChecked(false);
+    form->saGraver->Execute();
     EXPECT_FALSE(Page()->Processor.Processing());
-    ExpectBurntImage(image, *disc);
+    ExpectBurntImage(image, disc->VolumeLabel(), disc->Clips.size());
+}
+
+// A mux that fails (the disc folder's place is taken by a file) keeps the
+// streams and the meta file, ticks nothing, and nothing burns the disc.
+TEST_F(WindowBurnTest, FailedMuxKeepsItsInputsAndIsNotBurnt)
+{
+    Settings.DeleteMeta = Settings.DeleteFlux = true;
+    AddThreeClips();
+    OpenClipsIntoOneDisc(3);
+    const TDiscPtr disc = Page()->Discs->At(0);
+    const QString folder = disc->DiscFolder(Settings.DossierAVCHD);
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(folder.chopped(1)).path()));
+    QFile blocker(folder.chopped(1));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    form->saTousDisques->Execute();
+    EXPECT_TRUE(disc->ReadyForMux);
+    EXPECT_FALSE(disc->ReadyForBurn);
+    EXPECT_FALSE(Page()->cbReadyforBurn->isChecked());
+    EXPECT_EQ(form->StatusBar1->text(), QStringLiteral("Erreur pendant l'exécution de tsMuxeR"));
+    ASSERT_EQ(disc->Streams.size(), 2);
+    for (const QString &stream : disc->Streams)
+        EXPECT_TRUE(QFile::exists(stream)) << qPrintable(stream);
+    EXPECT_TRUE(QFile::exists(Settings.Dossiermeta + QStringLiteral("Vacances.meta")));
+    EXPECT_TRUE(Page()->Memo1->toPlainText().contains(QStringLiteral("tsMuxeR a échoué (code 2)")));
+
+    const auto thread = Page()->Processor.BurnThread();
+    ASSERT_TRUE(thread);
+    ASSERT_TRUE(thread->WaitFor(30'000));
+    form->saGraver->Execute();
+    QApplication::processEvents();
+    EXPECT_FALSE(QFile::exists(image));
+    EXPECT_FALSE(disc->Burnt);
+}
+
+// The hidden folders the muxer builds its tree in, beside the disc folder.
+QStringList HiddenMuxFolders(const QString &discFolder)
+{
+    QDir project(QFileInfo(discFolder.chopped(1)).path());
+    return project.entryList({QStringLiteral(".*tsmuxer*")}, QDir::AllEntries | QDir::Hidden);
+}
+
+// "Interrompre" while the muxer builds the tree: it is asked to stop, not
+// killed outright, and removes its hidden folder.
+TEST_F(WindowBurnTest, InterruptedMuxLeavesNoHiddenFolder)
+{
+    // Enough pictures for the muxer to be caught at work.
+    for (int i = 0; i < 24; ++i)
+        AddClip("cam1080i.m2ts", QStringLiteral("cam%1.m2ts").arg(i, 2, 10, QChar(u'0')));
+    OpenClipsIntoOneDisc(24);
+    const TDiscPtr disc = Page()->Discs->At(0);
+    const QString folder = disc->DiscFolder(Settings.DossierAVCHD);
+
+    bool caught = false;
+    QTimer watch;
+    watch.setInterval(1);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        // Once the muxer is writing into its hidden folder.
+        if (!caught && Page()->Memo1->toPlainText().contains(QStringLiteral("Muxing:"))
+            && !HiddenMuxFolders(folder).isEmpty()) {
+            caught = true;
+            form->saAbort->Execute();
+        }
+    });
+    watch.start();
+    form->saTousDisques->Execute();
+    watch.stop();
+
+    ASSERT_TRUE(caught) << "the muxer ended before it could be interrupted";
+    EXPECT_EQ(form->StatusBar1->text(), QStringLiteral("L'exécution de tsMuxeR a été interrompue"));
+    EXPECT_FALSE(disc->ReadyForBurn);
+    EXPECT_EQ(HiddenMuxFolders(folder), QStringList());
+    EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("BDMV")));
+}
+
+// The burners running from the program at path, by their executables.
+int RunningCopiesOf(const QString &path)
+{
+    const QString target = QFileInfo(path).canonicalFilePath();
+    int count = 0;
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs))
+        if (QFile::symLinkTarget(QStringLiteral("/proc/") + pid + QStringLiteral("/exe")) == target)
+            ++count;
+    return count;
+}
+
+// The child side of the next test, run in a process of its own: it burns a
+// disc of a few hundred megabytes on the burn thread, closes the window
+// while the image is being written and ends the process as the program
+// does, with the burner still running.
+TEST_F(WindowBurnTest, CloseDuringBurnChild)
+{
+    if (!std::getenv(CloseChildVariable))
+        GTEST_SKIP() << "run by CloseDuringBurnLeavesTheBurnToFinish";
+    AddThreeClips();
+    OpenClipsIntoOneDisc(3);
+    const TDiscPtr disc = Page()->Discs->At(0);
+    // The demux and mux first, then a large file on the disc, so that the
+    // burner has a few hundred megabytes to write.
+    Page()->Processor.ProcessDisc(disc, false);
+    ASSERT_TRUE(disc->ReadyForBurn);
+    const QString folder = disc->DiscFolder(Settings.DossierAVCHD);
+    QFile filler(folder + QStringLiteral("CERTIFICATE/filler.bin"));
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+    const QByteArray block(1 << 20, 'T');
+    for (int i = 0; i < 300; ++i)
+        ASSERT_EQ(filler.write(block), block.size());
+    filler.close();
+
+    form->saTousDisques->Execute();
+    ASSERT_TRUE(Page()->Processor.BurnThread());
+    ASSERT_TRUE(HandleEventsUntil([&] { return QFileInfo(image).size() > 20'000'000; }))
+        << "the burner did not start writing";
+    // With a place chosen for the settings, closing asks nothing; the hive
+    // goes to the test's folder.
+    Settings.PrefsMode = pmNormal;
+    ASSERT_TRUE(form->close());
+    QFile(Path(QStringLiteral("closed"))).open(QIODevice::WriteOnly);
+    tmp.remove();
+    // As the program ends once its window is closed.
+    std::exit(0);
+}
+
+TEST_F(WindowBurnTest, CloseDuringBurnLeavesTheBurnToFinish)
+{
+    if (std::getenv(CloseChildVariable))
+        GTEST_SKIP() << "the child side";
+    qputenv(CloseChildVariable, QFile::encodeName(tmp.path()));
+    QByteArray childOutput;
+    const TToolOutcome outcome = RunTool(
+        QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath(),
+        QStringLiteral("--gtest_filter=WindowBurnTest.CloseDuringBurnChild"),
+        [&childOutput](const QByteArray &out, const QByteArray &err, bool &) { childOutput += out + err; });
+    qunsetenv(CloseChildVariable);
+    const QString child = Path(QStringLiteral("child/"));
+    ASSERT_TRUE(QFile::exists(child + QStringLiteral("closed"))) << childOutput.toStdString();
+    EXPECT_EQ(outcome.End, TToolOutcome::Exited);
+
+    // The burner goes on alone; once it has ended, the image is whole.
+    const QString burner = child + QStringLiteral("tools/imgburn");
+    QElapsedTimer clock;
+    clock.start();
+    while (RunningCopiesOf(burner) > 0 && clock.elapsed() < 120'000)
+        QThread::msleep(50);
+    ASSERT_EQ(RunningCopiesOf(burner), 0);
+    const QString image = child + QStringLiteral("disque.img");
+    ExpectBurntImage(image, QStringLiteral("Vacances - Disque 01"), 3);
+    ExpectImageHoldsTheDiscFolder(image, child + QStringLiteral("avchd/Vacances/Disque 01/"));
 }
 
 // Clips of a 60i camcorder (29.97 frames per second) play on the disc as
 // long as they were filmed, each from its own chapter.
 TEST_F(WindowBurnTest, NtscClipsKeepTheirDurationOnTheDisc)
 {
-    OpenClips({"ntsc60i.m2ts", "ntsc60i-b.m2ts"});
-    form->saDisques->Execute();
-    EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join(u'\n'));
-    ASSERT_EQ(Page()->Discs->Count(), 1);
+    for (const char *clip : {"ntsc60i.m2ts", "ntsc60i-b.m2ts"})
+        AddClip(clip, QLatin1String(clip));
+    OpenClipsIntoOneDisc(2);
     const TDiscPtr disc = Page()->Discs->At(0);
     form->saTousDisques->Execute();
     ASSERT_TRUE(disc->ReadyForBurn);

@@ -52,7 +52,7 @@ TEST_F(RunToolTest, ChildReceivesTheArgumentsOfTheCommandLineAndOurCurrentFolder
     ASSERT_TRUE(QDir::setCurrent(work));
     FakeToolEnv env("", record());
     const bool started = RunTool(FakeToolPath(),
-        QStringLiteral(R"(-demux  "/data/mes clips/été.m2ts"+"/data/a+b.m2ts" "x y" plain)"));
+        QStringLiteral(R"(-demux  "/data/mes clips/été.m2ts"+"/data/a+b.m2ts" "x y" plain)")).Started();
     QDir::setCurrent(previous);
 
     ASSERT_TRUE(started);
@@ -68,7 +68,7 @@ TEST_F(RunToolTest, ChildGetsThreePipesAndNoOtherDescriptorOfOurs)
     const int leaked = open("/dev/null", O_RDONLY);
     ASSERT_GE(leaked, 0);
     FakeToolEnv env("", record());
-    ASSERT_TRUE(RunTool(FakeToolPath(), ""));
+    ASSERT_TRUE(RunTool(FakeToolPath(), "").Started());
     close(leaked);
 
     const FakeToolRecord r = ReadFakeToolRecord(record());
@@ -85,7 +85,7 @@ TEST_F(RunToolTest, HandlerGetsProgressTextOfBothPipesUnchanged)
 {
     FakeToolEnv env("progress");
     Collected c;
-    ASSERT_TRUE(RunTool(FakeToolPath(), "", Collect(c)));
+    ASSERT_TRUE(RunTool(FakeToolPath(), "", Collect(c)).Started());
     EXPECT_EQ(c.output, QByteArray("0%\b\b25%\b\b\b50%\b\b\b75%\b\b\b100%\b\b\b\bdone\n"));
     EXPECT_EQ(c.errorOutput, QByteArray("\r0%\r25%\r50%\r75%\r100%\r\n"));
     EXPECT_GT(c.calls, 5);
@@ -96,7 +96,7 @@ TEST_F(RunToolTest, HandlerIsCalledAboutEveryMillisecondWhileTheProgramRuns)
     FakeToolEnv env("sleep:0.3");
     Collected c;
     const auto start = Clock::now();
-    ASSERT_TRUE(RunTool(FakeToolPath(), "", Collect(c)));
+    ASSERT_TRUE(RunTool(FakeToolPath(), "", Collect(c)).Started());
     const double elapsed = SecondsSince(start);
     EXPECT_GE(elapsed, 0.3);
     // At most one call per millisecond, and not far from it.
@@ -108,11 +108,14 @@ TEST_F(RunToolTest, AbortFromTheHandlerKillsTheProgram)
 {
     FakeToolEnv env("sleep", record());
     const auto start = Clock::now();
-    ASSERT_TRUE(RunTool(FakeToolPath(), "", [&](const QByteArray &, const QByteArray &, bool &abort) {
+    const TToolOutcome outcome = RunTool(FakeToolPath(), "", [&](const QByteArray &, const QByteArray &, bool &abort) {
         // Stopped once it has recorded itself.
         if (QFile::exists(record()))
             abort = true;
-    }));
+    });
+    EXPECT_TRUE(outcome.Stopped);
+    EXPECT_EQ(outcome.End, TToolOutcome::Signalled);
+    EXPECT_EQ(outcome.Code, SIGTERM);
     EXPECT_LT(SecondsSince(start), 10.0);
     const FakeToolRecord r = ReadFakeToolRecord(record());
     ASSERT_TRUE(r.found);
@@ -129,7 +132,7 @@ TEST_F(RunToolTest, AbortAlreadySetStartsThenKillsTheProgram)
     EXPECT_TRUE(RunTool(FakeToolPath(), "", [&](const QByteArray &, const QByteArray &, bool &abort) {
         ++calls;
         abort = true;
-    }));
+    }).Stopped);
     EXPECT_LT(SecondsSince(start), 10.0);
     EXPECT_GE(calls, 1);
 }
@@ -144,9 +147,11 @@ TEST_F(RunToolTest, ProgramThatCannotStartGivesFalseAtOnce)
     for (const QString &program : {dir.filePath("missing tool"), notExecutable, QString(), cut + "\"x"}) {
         int calls = 0;
         const auto start = Clock::now();
-        EXPECT_FALSE(RunTool(program, "-demux", [&](const QByteArray &, const QByteArray &, bool &) {
+        const TToolOutcome outcome = RunTool(program, "-demux", [&](const QByteArray &, const QByteArray &, bool &) {
             ++calls;
-        })) << program.toStdString();
+        });
+        EXPECT_FALSE(outcome.Started()) << program.toStdString();
+        EXPECT_NE(outcome.Code, 0) << program.toStdString();
         EXPECT_EQ(calls, 0);
         EXPECT_LT(SecondsSince(start), 1.0);
     }
@@ -156,7 +161,7 @@ TEST_F(RunToolTest, BurstOfOutputIsReadWhole)
 {
     FakeToolEnv env("burst");
     Collected c;
-    ASSERT_TRUE(RunTool(FakeToolPath(), "", Collect(c)));
+    ASSERT_TRUE(RunTool(FakeToolPath(), "", Collect(c)).Started());
     EXPECT_EQ(c.output.size(), 320 * 65536);
     EXPECT_EQ(c.errorOutput.size(), 16 * 65536);
 }
@@ -165,7 +170,7 @@ TEST_F(RunToolTest, BurstWithoutHandlerDoesNotBlockTheProgram)
 {
     FakeToolEnv env("burst");
     const auto start = Clock::now();
-    ASSERT_TRUE(RunTool(FakeToolPath(), ""));
+    ASSERT_TRUE(RunTool(FakeToolPath(), "").Started());
     EXPECT_LT(SecondsSince(start), 20.0);
 }
 
@@ -174,20 +179,95 @@ TEST_F(RunToolTest, ProgramClosingItsOutputsIsStillWaitedFor)
     FakeToolEnv env("progress,close,sleep:0.2");
     Collected c;
     const auto start = Clock::now();
-    ASSERT_TRUE(RunTool(FakeToolPath(), "", Collect(c)));
+    ASSERT_TRUE(RunTool(FakeToolPath(), "", Collect(c)).Started());
     EXPECT_GE(SecondsSince(start), 0.2);
     EXPECT_TRUE(c.output.endsWith("done\n"));
 }
 
-TEST_F(RunToolTest, ExitCodeAndThrowingHandlerDoNotChangeTheResult)
+TEST_F(RunToolTest, ThrowingHandlerKeepsTheProgramWatchedToItsEnd)
 {
     FakeToolEnv env("sleep:0.05,exit:3");
     int calls = 0;
-    EXPECT_TRUE(RunTool(FakeToolPath(), "", [&](const QByteArray &, const QByteArray &, bool &) {
+    const TToolOutcome outcome = RunTool(FakeToolPath(), "", [&](const QByteArray &, const QByteArray &, bool &) {
         ++calls;
         throw std::runtime_error("handler failure");
-    }));
+    });
     EXPECT_GT(calls, 1);
+    EXPECT_EQ(outcome.End, TToolOutcome::Exited);
+    EXPECT_EQ(outcome.Code, 3);
+}
+
+struct EndCase {
+    const char *actions;
+    TToolOutcome::TEnd end;
+    int code;
+};
+
+TEST_F(RunToolTest, ReportsHowTheProgramEnded)
+{
+    const EndCase cases[] = {
+        {"", TToolOutcome::Exited, 0},
+        {"exit:1", TToolOutcome::Exited, 1},
+        {"progress,exit:2", TToolOutcome::Exited, 2},
+        {"exit:139", TToolOutcome::Exited, 139},
+        {"signal:11", TToolOutcome::Signalled, SIGSEGV},
+        {"signal:9", TToolOutcome::Signalled, SIGKILL},
+    };
+    for (const EndCase &c : cases) {
+        FakeToolEnv env(c.actions);
+        Collected output;
+        const TToolOutcome outcome = RunTool(FakeToolPath(), "", Collect(output));
+        EXPECT_EQ(outcome.End, c.end) << c.actions;
+        EXPECT_EQ(outcome.Code, c.code) << c.actions;
+        EXPECT_FALSE(outcome.Stopped) << c.actions;
+    }
+    const TToolOutcome missing = RunTool(dir.filePath("missing tool"), "");
+    EXPECT_EQ(missing.End, TToolOutcome::NotStarted);
+    EXPECT_EQ(missing.Code, ENOENT);
+}
+
+// A stop request lets the program clean up: it gets SIGTERM first.
+TEST_F(RunToolTest, StopSendsTerminateFirst)
+{
+    FakeToolEnv env("onterm,sleep", record());
+    const auto start = Clock::now();
+    const TToolOutcome outcome = RunTool(FakeToolPath(), "", [&](const QByteArray &, const QByteArray &, bool &abort) {
+        abort = QFile::exists(record());
+    });
+    EXPECT_LT(SecondsSince(start), RunToolGraceMs / 1000.0);
+    EXPECT_TRUE(outcome.Stopped);
+    EXPECT_EQ(outcome.End, TToolOutcome::Exited);
+    EXPECT_EQ(outcome.Code, 2);
+    EXPECT_TRUE(QFile::exists(record() + ".term"));
+}
+
+// A program that does not end on SIGTERM is killed after the grace period.
+TEST_F(RunToolTest, StopKillsAProgramThatIgnoresTerminate)
+{
+    FakeToolEnv env("ignoreterm,sleep", record());
+    const auto start = Clock::now();
+    const TToolOutcome outcome = RunTool(FakeToolPath(), "", [&](const QByteArray &, const QByteArray &, bool &abort) {
+        abort = QFile::exists(record());
+    });
+    EXPECT_GE(SecondsSince(start), RunToolGraceMs / 1000.0);
+    EXPECT_LT(SecondsSince(start), 30.0);
+    EXPECT_TRUE(outcome.Stopped);
+    EXPECT_EQ(outcome.End, TToolOutcome::Signalled);
+    EXPECT_EQ(outcome.Code, SIGKILL);
+}
+
+TEST_F(RunToolTest, StartsInItsWorkingFolderAndLeavesOursAlone)
+{
+    const QString work = dir.filePath("flux é");
+    ASSERT_TRUE(QDir().mkpath(work));
+    const QString ours = QDir::currentPath();
+    FakeToolEnv env("", record());
+    ASSERT_TRUE(RunTool(FakeToolPath(), "", {}, work).Started());
+    EXPECT_EQ(QDir::currentPath(), ours);
+    EXPECT_EQ(ReadFakeToolRecord(record()).cwd, QDir(work).canonicalPath());
+
+    const TToolOutcome missing = RunTool(FakeToolPath(), "", {}, dir.filePath("missing"));
+    EXPECT_EQ(missing.End, TToolOutcome::NotStarted);
 }
 
 TEST_F(RunToolTest, TwoRunsOnTwoThreadsKeepTheirOwnOutput)

@@ -1,5 +1,6 @@
 // eac3to stand-in: `eac3to -demux "a.m2ts"+"b.m2ts"+...` joins the clips
 // into {first clip name less .m2ts}.h264 and .ac3 in the current folder.
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <unistd.h>
@@ -21,6 +22,8 @@ static std::string CurrentFolder() {
 }
 
 int main(int argc, char** argv) {
+  // A reader of our output that goes away only stops the output.
+  std::signal(SIGPIPE, SIG_IGN);
   // Problems are reported once, by us, with the file concerned.
   av_log_set_level(AV_LOG_QUIET);
   demux::InstallInterruptCleanup();

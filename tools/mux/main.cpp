@@ -18,6 +18,8 @@ int main(int argc, char** argv) {
   }
   std::signal(SIGTERM, onSignal);
   std::signal(SIGINT, onSignal);
+  // A reader of our output that goes away only stops the output.
+  std::signal(SIGPIPE, SIG_IGN);
   TDiscBuilder builder(std::cout, std::cerr);
   return builder.run(argv[1], argv[2]);
 }

@@ -1,0 +1,3 @@
+#include "authoring/logging.h"
+
+Q_LOGGING_CATEGORY(lcAuthoring, "tavrel.authoring")

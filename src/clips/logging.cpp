@@ -1,0 +1,3 @@
+#include "clips/logging.h"
+
+Q_LOGGING_CATEGORY(lcClips, "tavrel.clips")
