@@ -557,10 +557,14 @@ bool TMediaSystem::StepTo(std::int64_t position)
     // seek that starts playing.
     FStepped = true;
     FAwaitingFrame = true;
-    if (!gst_element_send_event(FVideoRenderer, gst_event_new_step(GST_FORMAT_BUFFERS, pictures, 1.0, TRUE, FALSE)))
-        return false;
-    const bool arrived = WaitFor([&] { return LastFrame() != shown; });
+    const int generation = FGeneration;
+    const bool arrived =
+        gst_element_send_event(FVideoRenderer, gst_event_new_step(GST_FORMAT_BUFFERS, pictures, 1.0, TRUE, FALSE))
+        && WaitFor([&] { return LastFrame() != shown; });
     FAwaitingFrame = false;
+    // A clip change or close inside the wait has its own state.
+    if (generation != FGeneration)
+        return true;
     // A picture missing from the stream: the seek finds the right one.
     const auto now = LastFrame();
     return arrived && now && now->Time <= position && (now->Duration <= 0 || position < now->Time + now->Duration);
