@@ -37,6 +37,14 @@ public:
 
 constexpr QEvent::Type MissingStreamEventType = QEvent::Type(QEvent::User + 9);
 
+// Wakes a wait for a stepped picture when no video window is there to be
+// woken by the frame event.
+constexpr QEvent::Type FrameWakeEventType = QEvent::Type(QEvent::User + 10);
+
+// A step this long or shorter goes picture by picture in the paused video
+// sink; farther, a seek decodes less than the pictures stepped over.
+constexpr std::int64_t MostPicturesStepped = 2;
+
 // A chain whose stream the clip does not have.
 class TMissingStreamEvent : public QEvent {
 public:
@@ -138,6 +146,8 @@ GstFlowReturn OnAppSample(GstAppSink *sink, bool preroll, gpointer system)
                 const guint64 stream = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
                 frame->Time = GST_CLOCK_TIME_IS_VALID(stream) ? std::int64_t(stream / 100) : -1;
             }
+            if (GST_BUFFER_DURATION_IS_VALID(buffer))
+                frame->Duration = std::int64_t(GST_BUFFER_DURATION(buffer) / 100);
         }
         gst_buffer_unmap(buffer, &map);
     }
@@ -307,6 +317,7 @@ void TMediaSystem::BuildChains()
     callbacks.new_sample = OnAppNewSample;
     gst_app_sink_set_callbacks(GST_APP_SINK(renderer), &callbacks, this, nullptr);
     g_object_set(renderer, "enable-last-sample", FALSE, "max-buffers", 2, nullptr);
+    FVideoRenderer = renderer;
     FVideoChain = MakeChain("Video Chain", {videoDecoder, videoNotifier, scale, convert, size, renderer});
     g_signal_connect(videoDecoder, "pad-added", G_CALLBACK(OnDecodedPad), videoNotifier);
 
@@ -338,6 +349,8 @@ void TMediaSystem::FrameArrived(std::shared_ptr<const TVideoFrame> frame)
     FLastFrame = std::move(frame);
     if (FVideoWindow && TPendingEvent::Claim(FFramePending))
         QCoreApplication::postEvent(FVideoWindow, new TFrameEvent(FFramePending));
+    if (FAwaitingFrame.exchange(false))
+        QCoreApplication::postEvent(this, new QEvent(FrameWakeEventType));
 }
 
 std::shared_ptr<const TVideoFrame> TMediaSystem::LastFrame() const
@@ -431,6 +444,7 @@ void TMediaSystem::Teardown()
     }
     FVideoSource = NoVideo;
     FAudioSource = NoAudio;
+    FStepped = false;
     std::lock_guard lock(FFrameLock);
     FLastFrame.reset();
     if (FVideoWindow)
@@ -493,8 +507,11 @@ bool TMediaSystem::IsRunning() const
 
 void TMediaSystem::Play()
 {
-    if (HasVideo() || HasAudio())
-        gst_element_set_state(FGraph, GST_STATE_PLAYING);
+    if (!HasVideo() && !HasAudio())
+        return;
+    if (FStepped)
+        Seek(CurrentPosition, false);
+    gst_element_set_state(FGraph, GST_STATE_PLAYING);
 }
 
 void TMediaSystem::Pause()
@@ -520,7 +537,37 @@ void TMediaSystem::SetPosition(std::int64_t position)
     if (position + 100'000 > FDuration)
         position = FDuration - 100'000;
     CurrentPosition = position;
-    Seek(position, true);
+    if (!StepTo(position))
+        Seek(position, true);
+}
+
+bool TMediaSystem::StepTo(std::int64_t position)
+{
+    GstState state = GST_STATE_NULL, pending = GST_STATE_VOID_PENDING;
+    if (!HasVideo() || FFailed || GST_OBJECT_PARENT(FVideoChain) != GST_OBJECT(FGraph) ||
+        gst_element_get_state(FGraph, &state, &pending, 0) != GST_STATE_CHANGE_SUCCESS || state != GST_STATE_PAUSED)
+        return false;
+    const auto shown = LastFrame();
+    if (!shown || shown->Time < 0 || shown->Duration <= 0 || position < shown->Time)
+        return false;
+    const std::int64_t pictures = (position - shown->Time) / shown->Duration;
+    if (pictures < 1 || pictures > MostPicturesStepped)
+        return false;
+    // Only the video sink steps; the audio sink keeps its sound until the
+    // seek that starts playing.
+    FStepped = true;
+    FAwaitingFrame = true;
+    const int generation = FGeneration;
+    const bool arrived =
+        gst_element_send_event(FVideoRenderer, gst_event_new_step(GST_FORMAT_BUFFERS, pictures, 1.0, TRUE, FALSE))
+        && WaitFor([&] { return LastFrame() != shown; });
+    FAwaitingFrame = false;
+    // A clip change or close inside the wait has its own state.
+    if (generation != FGeneration)
+        return true;
+    // A picture missing from the stream: the seek finds the right one.
+    const auto now = LastFrame();
+    return arrived && now && now->Time <= position && (now->Duration <= 0 || position < now->Time + now->Duration);
 }
 
 void TMediaSystem::Seek(std::int64_t position, bool wait)
@@ -535,6 +582,7 @@ void TMediaSystem::Seek(std::int64_t position, bool wait)
     const int generation = FGeneration;
     FPaused = false;
     FFailed = false;
+    FStepped = false;
     if (wasRunning)
         gst_element_set_state(FGraph, GST_STATE_PAUSED);
     device->SetPosition(position);
@@ -545,17 +593,20 @@ void TMediaSystem::Seek(std::int64_t position, bool wait)
         Play();
 }
 
-void TMediaSystem::WaitPaused()
+bool TMediaSystem::WaitFor(const std::function<bool()> &condition)
 {
     const QDeadlineTimer deadline(PauseTimeoutMs);
     QTimer tick;
     tick.start(10);
-    const auto settled = [this] {
-        return FFailed || gst_element_get_state(FGraph, nullptr, nullptr, 0) != GST_STATE_CHANGE_ASYNC;
-    };
-    while (!settled() && !deadline.hasExpired())
+    while (!FFailed && !condition() && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    if (!settled())
+    return !FFailed && condition();
+}
+
+void TMediaSystem::WaitPaused()
+{
+    const bool settled = WaitFor([this] { return gst_element_get_state(FGraph, nullptr, nullptr, 0) != GST_STATE_CHANGE_ASYNC; });
+    if (!settled && !FFailed)
         qCWarning(lcPreview) << "The pause did not complete within" << PauseTimeoutMs << "ms";
 }
 
@@ -601,6 +652,8 @@ void TMediaSystem::SetMaxSpeed(std::uint8_t maxSpeed)
 
 bool TMediaSystem::event(QEvent *event)
 {
+    if (event->type() == FrameWakeEventType)
+        return true;
     if (event->type() == MissingStreamEventType) {
         // Out of the pipeline, the chain no longer holds its pause; its
         // source stays recorded, so the viewer keeps its layout.

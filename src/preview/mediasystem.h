@@ -21,6 +21,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -41,7 +42,8 @@ inline constexpr QEvent::Type FrameEventType = QEvent::Type(QEvent::User + 7);
 struct TVideoFrame {
     QByteArray Pixels;
     int Width = 0, Height = 0, Stride = 0;
-    std::int64_t Time = -1;  // presentation time, 100-ns units; -1 unknown
+    std::int64_t Time = -1;      // presentation time, 100-ns units; -1 unknown
+    std::int64_t Duration = -1;  // how long it stays on screen, 100-ns units; -1 unknown
 };
 
 class TMediaSystem : public QObject {
@@ -73,7 +75,9 @@ public:
     void Pause();
     std::int64_t GetPosition();
     // Clamped to 0 … Duration - 100,000, stored in CurrentPosition, then
-    // sought, waiting for the picture.
+    // shown, waiting for the picture: paused, a position a picture or two
+    // after the one shown is reached by stepping the video sink, otherwise
+    // by an accurate seek, which decodes from the previous keyframe.
     void SetPosition(std::int64_t position);
     void ForwardImage() { SetPosition(CurrentPosition + ImageStep); }
     void ForwardSecond() { SetPosition(CurrentPosition + 10'000'000); }
@@ -134,6 +138,12 @@ private:
     // the sources are forgotten.
     void Teardown();
     void Seek(std::int64_t position, bool wait);
+    // Steps the paused video sink forward to the picture holding the
+    // position when that is one of the next few; false when it cannot.
+    bool StepTo(std::int64_t position);
+    // Pumps UI events until the condition holds, an error stopped the
+    // pipeline, or the time is up; true when the condition holds.
+    bool WaitFor(const std::function<bool()> &condition);
     // Pumps UI events until the pipeline has no state change pending, an
     // error stopped it, or the time is up.
     void WaitPaused();
@@ -144,6 +154,7 @@ private:
     GstElement *FVideoChain = nullptr;  // decodebin ! notifier ! scale ! convert ! appsink
     GstElement *FAudioChain = nullptr;  // decodebin ! notifier ! convert ! resample ! volume ! output
     GstElement *FVolume = nullptr;
+    GstElement *FVideoRenderer = nullptr;  // the appsink, which steps
     std::unique_ptr<TNotifier> FVideoNotifier, FAudioNotifier;
     std::unique_ptr<TRouting> FRouting;
     TVideoSource *FVideoSource = NoVideo;
@@ -153,6 +164,11 @@ private:
     bool FAudioOutput = true;
     bool FPaused = false;
     bool FFailed = false;
+    // The video sink was stepped alone: the audio sink still holds the
+    // sound of the picture before, so playing starts with a seek.
+    bool FStepped = false;
+    // A step waits for its picture: the appsink wakes the UI thread.
+    std::atomic<bool> FAwaitingFrame{false};
     // Counts rebuilds, so that a seek whose wait ran a clip change does
     // not restart the new clip.
     std::atomic<int> FGeneration{0};
