@@ -35,17 +35,7 @@ private:
 
 TListeFrame::TListeFrame(QWidget *parent, const TDeviceFactory &makeDevice) : QFrame(parent)
 {
-    setObjectName(QStringLiteral("ListeFrame"));
-    resize(684, 498);
-    // Its own background: nothing of a page behind shows through.
-    setAutoFillBackground(true);
-
-    // The top band's bottom line, under the button row.
-    Bevel1 = new QFrame(this);
-    Bevel1->setObjectName(QStringLiteral("Bevel1"));
-    Bevel1->setFrameShape(QFrame::HLine);
-    Bevel1->setFrameShadow(QFrame::Sunken);
-    Bevel1->setGeometry(0, 62, 684, 2);
+    Bevel1 = SetUpPage(this, "ListeFrame");
 
     FichiersBtn = NewPageButton(this, "FichiersBtn", 8, 8);
     DossierBtn = NewPageButton(this, "DossierBtn", 128, 8);

@@ -61,15 +61,7 @@ const QColor Maroon(128, 0, 0);
 TDisquesframe::TDisquesframe(QWidget *parent, const TSettings &settings, TDiscSteps steps)
     : QFrame(parent), Discs(std::make_shared<TDiscList>()), Processor(*this, Discs, settings, std::move(steps))
 {
-    setObjectName(QStringLiteral("Disquesframe"));
-    resize(684, 498);
-    setAutoFillBackground(true);
-
-    Bevel1 = new QFrame(this);
-    Bevel1->setObjectName(QStringLiteral("Bevel1"));
-    Bevel1->setFrameShape(QFrame::HLine);
-    Bevel1->setFrameShadow(QFrame::Sunken);
-    Bevel1->setGeometry(0, 62, 684, 2);
+    Bevel1 = SetUpPage(this, "Disquesframe");
 
     parentFichiersBtn = NewPageButton(this, "parentFichiersBtn", 8, 8);
     parentAVCHDBtn = NewPageButton(this, "parentAVCHDBtn", 120, 8);

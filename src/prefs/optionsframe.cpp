@@ -14,14 +14,7 @@
 
 TOptionsFrame::TOptionsFrame(const TPrefsLocation &where, QWidget *parent) : QFrame(parent), where_(where)
 {
-    setObjectName(QStringLiteral("OptionsFrame"));
-    resize(684, 498);
-    setAutoFillBackground(true);
-
-    Bevel1 = new QFrame(this);
-    Bevel1->setFrameShape(QFrame::HLine);
-    Bevel1->setFrameShadow(QFrame::Sunken);
-    Bevel1->setGeometry(0, 62, 684, 2);
+    Bevel1 = SetUpPage(this, "OptionsFrame");
     OptionsBtn = NewPageButton(this, "OptionsBtn", 576, 8);
 
     rgPrefs = new QGroupBox(QStringLiteral("Sauver les préférences en quittant"), this);

@@ -122,17 +122,8 @@ void TAProposFrame::leMailClick(const QString &)
 TAProposFrame::TAProposFrame(QWidget *parent, const QString &homePage, const QString &mail)
     : QFrame(parent), FMail(mail)
 {
-    setObjectName(QStringLiteral("aproposFrame"));
-    resize(684, 498);
-    // The page lies over the list or disc page, which stays shown.
-    setAutoFillBackground(true);
-
     // The header strip and its bottom line.
-    Bevel1 = new QFrame(this);
-    Bevel1->setObjectName(QStringLiteral("Bevel1"));
-    Bevel1->setFrameShape(QFrame::HLine);
-    Bevel1->setFrameShadow(QFrame::Sunken);
-    Bevel1->setGeometry(0, 62, 684, 2);
+    Bevel1 = SetUpPage(this, "aproposFrame");
 
     ImageBtn = new QToolButton(this);
     ImageBtn->setObjectName(QStringLiteral("ImageBtn"));
