@@ -7,16 +7,16 @@
 void TActionList::Add(TCustomSuperAction *action)
 {
     actions_.append(action);
-    action->list_ = this;
-    action->ApplyIcon();
+    connect(action, &TCustomSuperAction::shortCutChanged, this, &TActionList::AssignShortcuts);
+    connect(this, &TActionList::imagesChanged, action, &TCustomSuperAction::SetImages);
+    action->SetImages(images_);
     AssignShortcuts();
 }
 
 void TActionList::SetImages(TImageList *images)
 {
     images_ = images;
-    for (TCustomSuperAction *action : actions_)
-        action->ApplyIcon();
+    emit imagesChanged(images);
 }
 
 void TActionList::AssignShortcuts()

@@ -3,13 +3,17 @@
 // Several actions may carry the same shortcut; a key press goes to the
 // first of them in list order, so only that one is given the key in Qt
 // (Qt would otherwise call the shortcut ambiguous and run none).
+// The list hears of an action's new shortcut through its shortCutChanged
+// signal and hands its image list to the actions through imagesChanged;
+// an action knows nothing of the list it belongs to.
 #pragma once
+
+#include "widgets/imagelist.h"
 
 #include <QObject>
 #include <QVector>
 
 class TCustomSuperAction;
-class TImageList;
 
 class TActionList : public QObject
 {
@@ -17,7 +21,7 @@ class TActionList : public QObject
 public:
     explicit TActionList(QObject *parent = nullptr) : QObject(parent) {}
 
-    // Appends the action, which keeps its own parent.
+    // Appends the action, which keeps its own parent, and connects it.
     void Add(TCustomSuperAction *action);
     int Count() const { return actions_.size(); }
     TCustomSuperAction *Action(int index) const { return actions_.at(index); }
@@ -26,8 +30,12 @@ public:
     TImageList *Images() const { return images_; }
     void SetImages(TImageList *images);
 
+public slots:
     // Gives every shortcut to the first action in list order that has it.
     void AssignShortcuts();
+
+signals:
+    void imagesChanged(TImageList *images);
 
 private:
     QVector<TCustomSuperAction *> actions_;

@@ -1,6 +1,5 @@
 #include "widgets/superaction.h"
 
-#include "widgets/actionlist.h"
 #include "widgets/imagelist.h"
 
 QStringList ActionParams;
@@ -44,10 +43,8 @@ void TCustomSuperAction::SetHint(const QString &hint)
 void TCustomSuperAction::SetShortCut(const QKeySequence &shortcut)
 {
     shortcut_ = shortcut;
-    if (list_)
-        list_->AssignShortcuts();
-    else
-        setShortcut(shortcut);
+    setShortcut(shortcut);
+    emit shortCutChanged();
 }
 
 void TCustomSuperAction::SetChecked(bool checked)
@@ -70,13 +67,18 @@ void TCustomSuperAction::Setimageindex(int index)
     imageIndex_ = index;
     ApplyIcon();
     if (OnImageChanged)
-        OnImageChanged(list_ ? list_->Images() : nullptr, index);
+        OnImageChanged(images_, index);
+}
+
+void TCustomSuperAction::SetImages(TImageList *images)
+{
+    images_ = images;
+    ApplyIcon();
 }
 
 void TCustomSuperAction::ApplyIcon()
 {
-    TImageList *images = list_ ? list_->Images() : nullptr;
-    setIcon(images ? images->Icon(imageIndex_) : QIcon());
+    setIcon(images_ ? images_->Icon(imageIndex_) : QIcon());
 }
 
 void TtoggleAction::SetChecked(bool checked)

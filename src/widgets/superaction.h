@@ -6,13 +6,13 @@
 // checked state with its caption, hint, image and handler.
 #pragma once
 
+#include "widgets/imagelist.h"
+
 #include <QAction>
 #include <QStringList>
 
 #include <functional>
 
-class TActionList;
-class TImageList;
 
 // Shared by every super action; reset at each execution, which holds
 // because executions never overlap (all run on the UI thread).
@@ -42,7 +42,8 @@ public:
     QString Category() const { return category_; }
     void SetCategory(const QString &category) { category_ = category; }
     // The action's own shortcut, whether or not an earlier action of the
-    // same list claims the key (see TActionList).
+    // same list claims the key (see TActionList, which hears of every
+    // change through shortCutChanged and may take the key back).
     QKeySequence ShortCut() const { return shortcut_; }
     void SetShortCut(const QKeySequence &shortcut);
 
@@ -57,17 +58,19 @@ public:
     TNotifyEvent Onprepare;
     TImageChangedEvent OnImageChanged;
 
-    TActionList *ActionList() const { return list_; }
+public slots:
+    // The image list the image index points into (the action list's).
+    void SetImages(TImageList *images);
 
 signals:
     void checkedChanged(bool checked);
+    void shortCutChanged();
 
 protected:
     // The handler called by Execute once the prepare step let it proceed.
     TNotifyEvent handler_;
 
 private:
-    friend class TActionList;
     void SetCheckedFlag(bool checked);
     void ApplyIcon();
 
@@ -77,7 +80,7 @@ private:
     bool autoCheck_ = false;
     bool checked_ = false;
     int imageIndex_ = -1;
-    TActionList *list_ = nullptr;
+    TImageList *images_ = nullptr;
 };
 
 class TSuperAction : public TCustomSuperAction

@@ -206,6 +206,38 @@ TEST(ActionList, SharedShortcutGoesToFirstActionOnly)
     EXPECT_EQ(files.shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
 }
 
+TEST(ActionList, ShortcutChangedAfterAddingFollowsListOrder)
+{
+    TActionList list;
+    TSuperAction first, second;
+    list.Add(&first);
+    list.Add(&second);
+    second.SetShortCut(QKeySequence(QStringLiteral("Ctrl+P")));
+    EXPECT_EQ(second.shortcut(), QKeySequence(QStringLiteral("Ctrl+P")));
+    first.SetShortCut(QKeySequence(QStringLiteral("Ctrl+P")));
+    EXPECT_EQ(first.shortcut(), QKeySequence(QStringLiteral("Ctrl+P")));
+    EXPECT_TRUE(second.shortcut().isEmpty());
+    first.SetShortCut(QKeySequence());
+    EXPECT_EQ(second.shortcut(), QKeySequence(QStringLiteral("Ctrl+P")));
+}
+
+TEST(ActionList, ImagesGivenLaterReachEveryAction)
+{
+    TActionList list;
+    TSuperAction action;
+    action.Setimageindex(5);
+    list.Add(&action);
+    EXPECT_TRUE(action.icon().isNull());
+    TImageList images(25, 25);
+    images.Add({5, QStringLiteral("document-open"), u'O', Qt::blue});
+    list.SetImages(&images);
+    EXPECT_FALSE(action.icon().isNull());
+    QVector<TImageList *> told;
+    action.OnImageChanged = [&](TImageList *il, int) { told.append(il); };
+    action.Setimageindex(-1);
+    EXPECT_EQ(told, QVector<TImageList *>{&images});
+}
+
 TEST(ImageList, FallbackPictureWhenThemeHasNone)
 {
     TImageList images(25, 25);
