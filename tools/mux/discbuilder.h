@@ -4,8 +4,21 @@
 // beside the output folder and moved into place only when complete.
 #pragma once
 
+#include <cstdint>
+#include <filesystem>
 #include <iosfwd>
 #include <string>
+#include <vector>
+
+class TAc3Stream;
+class TVideoStream;
+struct TClipSummary;
+struct TFrameRate;
+struct TMetaFile;
+struct TMuxOptions;
+struct TMuxResult;
+struct TMuxSettings;
+struct TTrack;
 
 class TDiscBuilder {
 public:
@@ -20,6 +33,22 @@ public:
   static void requestStop();
 
 private:
+  struct TTracks {
+    const TTrack* video = nullptr;
+    const TTrack* audio = nullptr;
+  };
+
+  // The steps of run, in the order it takes them.
+  static TTracks findTracks(const TMetaFile& meta);
+  void reportOptions(const TMetaFile& meta, const TTrack& videoTrack);
+  void checkFrameRate(const TVideoStream& video, const TFrameRate& rate, const std::string& fps);
+  TMuxResult mux(TVideoStream& video, TAc3Stream* audio, const TMuxSettings& settings,
+                 const std::filesystem::path& streamPath);
+  void reportStreams(const TMuxResult& result, const TVideoStream& video, const TAc3Stream* audio,
+                     const TTracks& tracks);
+  TClipSummary summarise(const TMuxOptions& options, const TMuxResult& result, const TMuxSettings& settings,
+                         const TAc3Stream* audio);
+  void placeChapters(const std::vector<uint64_t>& chaptersMs, TClipSummary& clip);
   void warn(const std::string& text);
 
   std::ostream& out_;
