@@ -8,7 +8,7 @@
 //     streams    like the demultiplexer: {first clip name less .m2ts}.h264,
 //                .ac3 and .txt in the current folder
 //     burst      20 MB on stdout and 1 MB on stderr, as fast as possible
-//     chatter:S  a line on stdout without pause for S seconds
+//     chatter:N  N numbered lines on stdout without pause, one write each
 //     close      closes its stdout and stderr
 //     sleep:S    sleeps S seconds (sleep alone: 60 s, until killed)
 //     exit:N     ends at once with exit code N
@@ -137,10 +137,9 @@ void DieOf(int signal)
     std::raise(signal);
 }
 
-void Chatter(double seconds)
+void Chatter(long lines)
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    for (long line = 0; std::chrono::steady_clock::now() < end; ++line)
+    for (long line = 0; line < lines; ++line)
         Write(stdout, "line " + std::to_string(line) + "\n");
 }
 
@@ -183,7 +182,7 @@ int main(int argc, char **argv)
         else if (verb == "burst")
             Burst();
         else if (verb == "chatter")
-            Chatter(value);
+            Chatter(long(value));
         else if (verb == "close") {
             std::fclose(stdout);
             std::fclose(stderr);

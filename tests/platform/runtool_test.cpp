@@ -104,6 +104,23 @@ TEST_F(RunToolTest, HandlerIsCalledAboutEveryMillisecondWhileTheProgramRuns)
     EXPECT_GE(c.calls, int(elapsed * 1000 / 20));
 }
 
+// A program writing tens of thousands of small pieces without pause: the
+// handler still gets at most one call per millisecond, each with all that
+// came meanwhile. Load only makes the run longer, so the bound holds on a
+// busy machine too.
+TEST_F(RunToolTest, ChattyProgramStillGetsItsHandlerCalledAtMostEveryMillisecond)
+{
+    constexpr int Lines = 50'000;
+    FakeToolEnv env(QString("chatter:%1").arg(Lines));
+    Collected c;
+    const auto start = Clock::now();
+    ASSERT_TRUE(RunTool(FakeToolPath(), "", Collect(c)).Started());
+    const double elapsed = SecondsSince(start);
+    EXPECT_EQ(c.output.count('\n'), Lines);
+    EXPECT_TRUE(c.output.endsWith(QByteArray("line ") + QByteArray::number(Lines - 1) + "\n"));
+    EXPECT_LE(c.calls, int(elapsed * 1000) + 2) << "in " << elapsed << " s";
+}
+
 TEST_F(RunToolTest, AbortFromTheHandlerKillsTheProgram)
 {
     FakeToolEnv env("sleep", record());

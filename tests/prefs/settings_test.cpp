@@ -10,6 +10,7 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QPoint>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
@@ -20,6 +21,8 @@
 namespace {
 
 const QSize Screen(1920, 1080);
+// The 696 x 556 window centred on it, worked out by hand.
+const QPoint CentredOnScreen(612, 262);
 
 QByteArray HiveWith(const QStringList &valueLines)
 {
@@ -34,8 +37,8 @@ QString Quoted(const QString &text)
     return '"' + text + '"';
 }
 
-// The settings a first run gets on this screen.
-TSettings Defaults(QSize screen)
+// The settings a first run gets with its window at `topLeft`.
+TSettings Defaults(QPoint topLeft)
 {
     TSettings s;
     s.PrefsMode = pmNone;
@@ -43,8 +46,8 @@ TSettings Defaults(QSize screen)
     s.DossierAVCHD = DocumentsFolder();
     s.Dossiermeta = DocumentsFolder() + "/";
     s.DossierFlux = DocumentsFolder() + "/";
-    s.maintop = (screen.height() - 556) / 2;
-    s.mainleft = (screen.width() - 696) / 2;
+    s.maintop = topLeft.y();
+    s.mainleft = topLeft.x();
     return s;
 }
 
@@ -101,12 +104,18 @@ TSettings Loaded(const TPrefsLocation &where, QSize screen = Screen)
 
 class SettingsTest : public PrefsPlace {};
 
-class FirstRun : public PrefsPlace, public testing::WithParamInterface<QSize> {};
+// A screen and where the window's top left corner must be on it.
+struct ScreenCase {
+    QSize screen;
+    QPoint topLeft;
+};
+
+class FirstRun : public PrefsPlace, public testing::WithParamInterface<ScreenCase> {};
 
 TEST_P(FirstRun, EveryFieldHasItsDefaultAndTheWindowIsCentred)
 {
-    const TSettings s = Loaded(where, GetParam());
-    ExpectSame(s, Defaults(GetParam()));
+    const TSettings s = Loaded(where, GetParam().screen);
+    ExpectSame(s, Defaults(GetParam().topLeft));
     EXPECT_EQ(s.mainWidth, 696);
     EXPECT_EQ(s.mainHeight, 556);
     EXPECT_EQ(s.SortIndex, "alpha");
@@ -116,19 +125,18 @@ TEST_P(FirstRun, EveryFieldHasItsDefaultAndTheWindowIsCentred)
     EXPECT_FALSE(QFileInfo::exists(where.HiveFile));
 }
 
-// Odd negative differences show that the centring rounds toward zero.
+// Half the free room on each side, odd room rounded toward zero: down
+// when there is room to spare (801 x 601: 52.5 and 22.5), up when the
+// screen is smaller than the window (501 x 501: -97.5 and -27.5).
 INSTANTIATE_TEST_SUITE_P(Screens, FirstRun,
-                         testing::Values(QSize(1920, 1080), QSize(801, 601), QSize(501, 501), QSize(0, 0)),
+                         testing::Values(ScreenCase{Screen, CentredOnScreen},
+                                         ScreenCase{QSize(801, 601), QPoint(52, 22)},
+                                         ScreenCase{QSize(501, 501), QPoint(-97, -27)},
+                                         ScreenCase{QSize(0, 0), QPoint(-348, -278)}),
                          [](const auto &info) {
-                             return std::to_string(info.param.width()) + "x" + std::to_string(info.param.height());
+                             return std::to_string(info.param.screen.width()) + "x"
+                                 + std::to_string(info.param.screen.height());
                          });
-
-TEST(Centring, RoundsTowardZero)
-{
-    const TSettings s = Defaults(QSize(501, 501));
-    EXPECT_EQ(s.maintop, -27);
-    EXPECT_EQ(s.mainleft, -97);
-}
 
 struct ModeCase {
     const char *name;
@@ -458,7 +466,7 @@ TEST_F(SettingsTest, IniOfRandomBytesGivesDefaults)
         TSettings s = Loaded(where);
         EXPECT_EQ(int(s.PrefsMode), int(pmPortable));
         s.PrefsMode = pmNone;
-        ExpectSame(s, Defaults(Screen));
+        ExpectSame(s, Defaults(CentredOnScreen));
     }
 }
 

@@ -76,15 +76,17 @@ private:
 };
 
 // Pictures in stored order I P B B P B B ... with presentation times of a
-// 25 fps stream starting at first.
-void WriteVideo(TsWriter &ts, std::int64_t first, int pictures)
+// 25 fps stream starting at first. With `leading` pictures, the group is
+// open: its first stored picture is shown after that many B-pictures
+// stored behind it (I B B P B B ...).
+void WriteVideo(TsWriter &ts, std::int64_t first, int pictures, int leading = 0)
 {
-    std::vector<int> order{0};
-    for (int p = 3; p < pictures + 2; p += 3) {
-        const int anchor = std::min(p, pictures - 1);
+    std::vector<int> order;
+    for (int anchor = leading, previous = -1; previous < pictures - 1; anchor = std::min(anchor + 3, pictures - 1)) {
         order.push_back(anchor);
-        for (int b = p - 2; b < anchor; ++b)
+        for (int b = previous + 1; b < anchor; ++b)
             order.push_back(b);
+        previous = anchor;
     }
     ASSERT_EQ(int(order.size()), pictures);
     for (int n : order)
@@ -102,14 +104,16 @@ std::vector<std::uint8_t> Ac3Frame()
     return frame;
 }
 
-class VideoTimes : public testing::TestWithParam<std::tuple<int, std::int64_t>> {};
+// Packet size, presentation time of the first picture shown, and the
+// pictures shown before the first one stored.
+class VideoTimes : public testing::TestWithParam<std::tuple<int, std::int64_t, int>> {};
 
 TEST_P(VideoTimes, CountsEveryPictureOnce)
 {
-    const auto [packetSize, firstPts] = GetParam();
+    const auto [packetSize, firstPts, leading] = GetParam();
     TsWriter ts(packetSize);
     ts.Tables(true, false);
-    WriteVideo(ts, firstPts, 50);
+    WriteVideo(ts, firstPts, 50, leading);
     const TClipTimes times = ClipTimesOf(ts.Data(), ts.Data());
     EXPECT_TRUE(times.HasVideo);
     EXPECT_FALSE(times.HasAudio);
@@ -119,10 +123,15 @@ TEST_P(VideoTimes, CountsEveryPictureOnce)
 }
 
 INSTANTIATE_TEST_SUITE_P(PacketsAndClock, VideoTimes, testing::Values(
-    std::make_tuple(192, std::int64_t(126'000)),
-    std::make_tuple(188, std::int64_t(126'000)),
+    std::make_tuple(192, std::int64_t(126'000), 0),
+    std::make_tuple(188, std::int64_t(126'000), 0),
     // The 33-bit clock wraps in the middle of the clip.
-    std::make_tuple(192, (std::int64_t(1) << 33) - 20 * Frame25)));
+    std::make_tuple(192, (std::int64_t(1) << 33) - 20 * Frame25, 0),
+    // Open group: two pictures shown before the first one stored, whose
+    // time stamps lie below it.
+    std::make_tuple(192, std::int64_t(126'000), 2),
+    // The same with the clock wrapping between them.
+    std::make_tuple(192, (std::int64_t(1) << 33) - Frame25, 2)));
 
 TEST(ClipTimes, ReadsTheLastTimesFromTheTailOnly)
 {

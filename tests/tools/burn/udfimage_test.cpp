@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 
 #include "burn/udfimage.h"
 #include "burntesthelpers.h"
@@ -135,6 +136,53 @@ TEST_F(UdfImageTest, MirrorStandsInForDamagedMetadata) {
   ASSERT_TRUE(error.empty()) << error;
   EXPECT_EQ(listing, ListSources(sources_));
   EXPECT_EQ(CompareImageFiles(damaged, listing, sources_), "");
+}
+
+// What a mounted disc shows a user who is not root: every file readable,
+// every folder readable and searchable, nothing writable; and folder link
+// counts as a directory walk expects them (one plus the subfolders), read
+// from the file entries themselves, since libudfread ignores both.
+TEST_F(UdfImageTest, EntriesAreReadableByAllWithUnixLinkCounts) {
+  // Permission bits of a file entry: other in bits 0-4, group 5-9, owner 10-14.
+  constexpr uint32_t Execute = 1, Write = 2, Read = 4, Attributes = 8, Delete = 16;
+  auto forAll = [](uint32_t bits) { return bits | bits << 5 | bits << 10; };
+  const std::string bytes = ReadWhole(image_);
+  auto [metadata, blocks] = MetadataExtent(bytes);
+  std::map<uint64_t, uint16_t> folderLinks;  // keyed by unique id
+  size_t files = 0;
+  for (uint32_t b = 0; b < blocks; ++b) {
+    size_t at = (size_t(metadata) + b) * 2048;
+    if ((static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8) != 266) continue;
+    const uint8_t type = static_cast<uint8_t>(bytes[at + 27]);
+    const uint32_t permissions = Le32(bytes, at + 44);
+    const uint16_t links = static_cast<uint16_t>(static_cast<uint8_t>(bytes[at + 48]) | static_cast<uint8_t>(bytes[at + 49]) << 8);
+    const uint64_t uniqueId = Le32(bytes, at + 200) | uint64_t(Le32(bytes, at + 204)) << 32;
+    EXPECT_EQ(permissions & forAll(Read), forAll(Read)) << "block " << b;
+    EXPECT_EQ(permissions & forAll(Write | Attributes | Delete), 0u) << "block " << b;
+    if (type == 4) {
+      EXPECT_EQ(permissions & forAll(Execute), forAll(Execute)) << "block " << b;
+      folderLinks[uniqueId] = links;
+    } else {
+      EXPECT_EQ(links, 1) << "block " << b;
+      ++files;
+    }
+  }
+  // The same counts worked out from the source folders, the disc root
+  // holding the source folders themselves.
+  const TListing listing = ListSources(sources_);
+  std::map<std::string, uint16_t> expected{{"", 1}};
+  for (const auto& [path, size] : listing)
+    if (size < 0) expected[path] = 1;
+  for (const auto& [path, size] : listing) {
+    if (size >= 0) continue;
+    size_t slash = path.rfind('/');
+    ++expected[slash == std::string::npos ? "" : path.substr(0, slash)];
+  }
+  std::multiset<uint16_t> expectedLinks, imageLinks;
+  for (const auto& [path, links] : expected) expectedLinks.insert(links);
+  for (const auto& [id, links] : folderLinks) imageLinks.insert(links);
+  EXPECT_EQ(imageLinks, expectedLinks);
+  EXPECT_EQ(files, listing.size() + 1 - expected.size());
 }
 
 // The layout players and the UDF verifier look for, read back from the

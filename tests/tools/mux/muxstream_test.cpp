@@ -10,6 +10,7 @@
 #include <libbluray/bluray.h>
 #include <libbluray/clpi_data.h>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <unistd.h>
 
@@ -322,9 +323,15 @@ TEST_F(MuxStream, FirstPlayAndTopMenuLeadToTheTitle) {
   bd_close(bd);
 }
 
-// Decoding times of the video in the file, from its PES headers.
-std::vector<int64_t> videoDecodeTimes(const std::vector<TPacket>& packets) {
-  std::vector<int64_t> times;
+// Time stamps of one video PES header; the decoding time is absent when
+// the header carries the presentation time only.
+struct TVideoStamps {
+  int64_t pts = 0;
+  std::optional<int64_t> dts;
+};
+
+std::vector<TVideoStamps> videoStamps(const std::vector<TPacket>& packets) {
+  std::vector<TVideoStamps> stamps;
   auto stamp = [](const uint8_t* p) {
     return int64_t(p[0] >> 1 & 7) << 30 | int64_t(p[1]) << 22 | int64_t(p[2] >> 1) << 15 | int64_t(p[3]) << 7 |
            p[4] >> 1;
@@ -332,12 +339,44 @@ std::vector<int64_t> videoDecodeTimes(const std::vector<TPacket>& packets) {
   for (const TPacket& t : packets) {
     if (t.pid != 0x1011 || !t.unitStart) continue;
     const auto* pes = reinterpret_cast<const uint8_t*>(t.payload.data());
-    int64_t pts = stamp(pes + 9);
-    int64_t dts = (pes[7] & 0x40) ? stamp(pes + 14) : pts;
-    EXPECT_LE(dts, pts);
-    times.push_back(dts);
+    TVideoStamps s;
+    s.pts = stamp(pes + 9);
+    if ((pes[7] & 0xC0) == 0xC0) s.dts = stamp(pes + 14);
+    stamps.push_back(s);
+  }
+  return stamps;
+}
+
+// Decoding times of the video in the file, from its PES headers.
+std::vector<int64_t> videoDecodeTimes(const std::vector<TPacket>& packets) {
+  std::vector<int64_t> times;
+  for (const TVideoStamps& s : videoStamps(packets)) {
+    EXPECT_LE(s.dts.value_or(s.pts), s.pts);
+    times.push_back(s.dts.value_or(s.pts));
   }
   return times;
+}
+
+// A picture stored before one it is shown after (an I or P picture ahead
+// of its B-pictures) must be decoded before it is shown: its header has to
+// carry a decoding time earlier than its presentation time, since players
+// that do not guess one would otherwise show it late or drop it.
+void expectReorderedPicturesCarryAnEarlierDts(const std::vector<TPacket>& packets) {
+  std::vector<TVideoStamps> stamps = videoStamps(packets);
+  size_t reordered = 0;
+  for (size_t i = 0; i + 1 < stamps.size(); ++i) {
+    bool shownAfterALaterOne = false;
+    for (size_t j = i + 1; j < stamps.size() && j < i + 8; ++j) shownAfterALaterOne |= stamps[j].pts < stamps[i].pts;
+    if (!shownAfterALaterOne) continue;
+    ++reordered;
+    ASSERT_TRUE(stamps[i].dts.has_value()) << "picture " << i << " has no DTS";
+    EXPECT_LT(*stamps[i].dts, stamps[i].pts) << "picture " << i;
+  }
+  EXPECT_GT(reordered, stamps.size() / 4);
+}
+
+TEST_F(MuxStream, ReorderedCamcorderPicturesCarryAnEarlierDts) {
+  expectReorderedPicturesCarryAnEarlierDts(packets_);
 }
 
 // x264 with adaptive B-frames drops B-frames where the picture changes
@@ -359,7 +398,9 @@ TEST_F(MuxStream, DecodingTimesStepByOneFrameWhereBFramesAreDropped) {
 
   const fs::path out = work_ / "cuts";
   mux(metaText(h264, {}), out);
-  std::vector<int64_t> dts = videoDecodeTimes(readPackets(readFile(out / "BDMV/STREAM/00000.m2ts")));
+  std::vector<TPacket> packets = readPackets(readFile(out / "BDMV/STREAM/00000.m2ts"));
+  expectReorderedPicturesCarryAnEarlierDts(packets);
+  std::vector<int64_t> dts = videoDecodeTimes(packets);
   ASSERT_EQ(dts.size(), 75u);
   for (size_t i = 1; i < dts.size(); ++i) EXPECT_EQ(dts[i] - dts[i - 1], 3600) << "frame " << i;
 }
