@@ -3,13 +3,15 @@
 // own background, and pictures of both states for a person to look at.
 #include "app/form1.h"
 #include "app/listeframe.h"
-#include "platform/shell.h"
 #include "clips/fichierlistbox.h"
+#include "platform/shell.h"
 #include "preview/mediasystem.h"
 #include "preview/viewframe.h"
 #include "widgets/imagelist.h"
 #include "widgets/linkedit.h"
 #include "widgets/superaction.h"
+#include "support/urlcatcher.h"
+#include "support/waituntil.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -28,16 +30,6 @@
 #include <set>
 
 namespace {
-
-bool WaitUntil(const std::function<bool()> &done, int ms)
-{
-    for (int waited = 0; !done(); waited += 10) {
-        if (waited > ms)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
 
 // More than one colour inside the area of widget.
 bool ShowsAPicture(QWidget *widget)
@@ -145,15 +137,6 @@ TEST_F(ListePageTest, DisquesClosesTheViewerAndThePageHidesTheOneBehind)
         EXPECT_EQ(picture.pixelColor(point), background) << point.x() << ',' << point.y();
 }
 
-class TUrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> Opened;
-public slots:
-    void Open(const QUrl &url) { Opened.append(url); }
-};
-
 // The welcome panel's "site" link opens the home page set at build time;
 // built without one (the default), the help page the build ships.
 TEST_F(ListePageTest, TheSiteLinkOpensTheShippedHelpPage)
@@ -187,4 +170,3 @@ int main(int argc, char **argv)
     return RUN_ALL_TESTS();
 }
 
-#include "listeframe_test.moc"

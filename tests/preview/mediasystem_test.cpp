@@ -4,6 +4,7 @@
 #include "preview/mediadevice.h"
 #include "preview/mediasystem.h"
 #include "preview/notifier.h"
+#include "support/waituntil.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -50,19 +51,6 @@ protected:
         return true;
     }
 };
-
-// Handles events until done() or the time is up; false on time-out.
-bool WaitUntil(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 void Pump(int ms)
 {

@@ -6,6 +6,7 @@
 #include "preview/viewframe.h"
 #include "widgets/superaction.h"
 #include "widgets/textgauge.h"
+#include "support/waituntil.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -28,18 +29,6 @@ constexpr std::int64_t Second = 10'000'000;
 QString Fixture(const char *name)
 {
     return QStringLiteral(TAVREL_FIXTURE_DIR "/") + QLatin1String(name);
-}
-
-bool WaitUntil(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
 }
 
 class ViewFrameTest : public testing::Test {

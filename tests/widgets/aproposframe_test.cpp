@@ -4,6 +4,7 @@
 #include "widgets/aproposframe.h"
 
 #include "widgets/linkedit.h"
+#include "support/urlcatcher.h"
 
 #include <gtest/gtest.h>
 
@@ -20,15 +21,6 @@ namespace {
 
 const QString Home = QStringLiteral("https://tavrel.example/aide");
 const QString Mail = QStringLiteral("auteur@tavrel.example");
-
-class TUrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> Opened;
-public slots:
-    void Open(const QUrl &url) { Opened.append(url); }
-};
 
 class AProposTest : public ::testing::Test {
 protected:
@@ -170,4 +162,3 @@ TEST(AProposHelpPage, WithoutAHomePageTheSiteLinkOpensTheHelpPageFile)
 
 } // namespace
 
-#include "aproposframe_test.moc"
