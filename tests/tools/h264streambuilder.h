@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "common/bitwriter.h"
+#include "media/bitwriter.h"
 
 namespace h264build {
 

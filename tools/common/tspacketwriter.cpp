@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "common/crc32mpeg.h"
+#include "media/crc32mpeg.h"
 
 namespace {
 

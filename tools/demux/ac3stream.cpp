@@ -1,29 +1,15 @@
 #include "ac3stream.h"
 
 #include "audiofitter.h"
+#include "media/ac3parser.h"
 
 namespace demux {
 
 namespace {
 
-constexpr int kBitRates[19] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 448, 512, 576, 640};
-constexpr size_t kHeaderSize = 6;
+constexpr size_t kHeaderSize = 8;
 
 }  // namespace
-
-size_t Ac3FrameSize(const uint8_t* data, size_t size) {
-  if (size < kHeaderSize || data[0] != 0x0b || data[1] != 0x77) return 0;
-  const int fscod = data[4] >> 6, frmsizecod = data[4] & 0x3f, bsid = data[5] >> 3;
-  if (fscod == 3 || frmsizecod >= 38 || bsid > 8) return 0;
-  const int kbps = kBitRates[frmsizecod / 2];
-  size_t words = 0;
-  switch (fscod) {
-    case 0: words = static_cast<size_t>(kbps) * 2; break;  // 48 kHz
-    case 1: words = static_cast<size_t>(kbps) * 1536000 / 44100 / 16 + (frmsizecod & 1); break;
-    default: words = static_cast<size_t>(kbps) * 3; break;  // 32 kHz
-  }
-  return words * 2;
-}
 
 void TAc3Stream::Clear() {
   FBytes.clear();
@@ -43,12 +29,13 @@ std::vector<TAc3Stream::TFrame> TAc3Stream::Frames(int sampleRate) {
   int64_t sinceBase = 0;  // frames since the one that carried basePts
   size_t at = 0;
   while (at + kHeaderSize <= FBytes.size()) {
-    size_t size = Ac3FrameSize(FBytes.data() + at, FBytes.size() - at);
-    if (size == 0) {
+    const std::optional<TAc3Frame> header = parseAc3Header(FBytes.data() + at, FBytes.size() - at);
+    if (!header) {
       ++FSkipped;
       ++at;
       continue;
     }
+    const size_t size = header->size;
     if (at + size > FBytes.size()) break;
     // The latest mark at or before this frame's start, if no earlier frame
     // has taken it, stamps this frame.

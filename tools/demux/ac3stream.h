@@ -11,10 +11,6 @@
 
 namespace demux {
 
-// Bytes of the AC-3 sync frame starting at `data`, or 0 when `data` does
-// not start a valid AC-3 (not E-AC-3) sync frame header.
-size_t Ac3FrameSize(const uint8_t* data, size_t size);
-
 class TAc3Stream {
 public:
   struct TFrame {

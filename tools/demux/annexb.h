@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "common/h264parser.h"
+#include "media/h264parser.h"
 
 namespace demux {
 

@@ -11,6 +11,8 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "media/tspackets.h"
+
 namespace demux {
 
 namespace {
@@ -35,20 +37,6 @@ AVChannelLayout PlainLayout(const AVChannelLayout& layout) {
 
 }  // namespace
 
-int DetectTsPacketSize(const uint8_t* head, size_t size) {
-  for (int packetSize : {192, 188}) {
-    const size_t syncOffset = packetSize == 192 ? 4 : 0;
-    size_t checked = 0;
-    for (size_t at = syncOffset; at < size && checked < kSyncCheckPackets; at += packetSize, ++checked)
-      if (head[at] != 0x47) {
-        checked = 0;
-        break;
-      }
-    if (checked > 0) return packetSize;
-  }
-  return 0;
-}
-
 TClipSource::~TClipSource() { Close(); }
 
 void TClipSource::Close() {
@@ -71,7 +59,7 @@ bool TClipSource::CheckFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   if (!file) return Fail(std::string("cannot open: ") + std::strerror(errno));
   file.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-  FFacts.PacketSize = DetectTsPacketSize(head.data(), static_cast<size_t>(file.gcount()));
+  FFacts.PacketSize = TsPacketSizeOf(head.data(), static_cast<size_t>(file.gcount()));
   if (FFacts.PacketSize == 0) return Fail("not an MPEG transport stream (no sync bytes at the packet starts)");
   return true;
 }

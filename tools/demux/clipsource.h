@@ -21,10 +21,6 @@ struct AVStream;
 
 namespace demux {
 
-// 188 or 192 when `head` starts like a transport stream of plain or
-// time-stamped packets (sync bytes in every packet seen), else 0.
-int DetectTsPacketSize(const uint8_t* head, size_t size);
-
 // What the probe learnt about a clip.
 struct TClipFacts {
   uint64_t FileSize = 0;

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <map>
+
+#include "media/tspackets.h"
 
 namespace demux {
 
@@ -10,7 +11,7 @@ namespace {
 
 // Pictures are stored out of display order by less than a second; a
 // larger step between two of them is a jump of the clock.
-constexpr int64_t kLargestStep = 90000;
+constexpr int64_t kLargestStep = kTsTicksPerSecond;
 
 }  // namespace
 
@@ -34,22 +35,6 @@ int64_t TClipTimeline::Video(int64_t pts, int64_t dts) {
   FLatest = FAny ? std::max(FLatest, time) : time;
   FAny = true;
   return time;
-}
-
-int64_t PicturesDuration(std::vector<int64_t>& times, int64_t pictures, int64_t probedPictureTicks) {
-  std::sort(times.begin(), times.end());
-  std::map<int64_t, int64_t> steps;  // step -> how often
-  for (size_t i = 1; i < times.size(); ++i)
-    if (int64_t gap = times[i] - times[i - 1]; gap > 0) ++steps[gap];
-  int64_t step = probedPictureTicks, seen = 0;
-  for (const auto& [gap, count] : steps)
-    if (count > seen) {
-      step = gap;
-      seen = count;
-    }
-  // No picture lasts a second: a longer step comes from damage, and would
-  // make the clip ask for that much silence per picture.
-  return step > 0 && step <= kLargestStep ? pictures * step : 0;
 }
 
 }  // namespace demux

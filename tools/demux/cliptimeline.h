@@ -10,7 +10,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 namespace demux {
 
@@ -41,11 +40,5 @@ private:
   int FJumps = 0;
   int64_t FJumpFrom = 0, FJumpTo = 0;
 };
-
-// How long `pictures` pictures last, the picture duration being the most
-// common step between their sorted times (a picture, or a field where the
-// fields are carried apart), else `probedPictureTicks`. 0 when neither is
-// known or longer than a second. Sorts `times`.
-int64_t PicturesDuration(std::vector<int64_t>& times, int64_t pictures, int64_t probedPictureTicks);
 
 }  // namespace demux

@@ -14,6 +14,7 @@ extern "C" {
 #include "cliplist.h"
 #include "cliptimeline.h"
 #include "outputfile.h"
+#include "media/cliptimes.h"
 
 namespace demux {
 
@@ -160,7 +161,7 @@ bool TDemuxer::DemuxClip(const std::string& path, const TClipFacts& facts, TOutp
     return false;
   }
   const int64_t firstPts = FClipPts.empty() ? 0 : *std::min_element(FClipPts.begin(), FClipPts.end());
-  result.VideoDuration = PicturesDuration(FClipPts, result.Pictures, facts.PictureTicks);
+  result.VideoDuration = ClipDuration(FClipPts, result.Pictures, facts.PictureTicks);
   if (result.VideoDuration == 0) {
     FConsole.Error(path, "its pictures carry no time stamps, so how long they last is unknown");
     return false;

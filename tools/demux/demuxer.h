@@ -35,6 +35,8 @@ public:
   // Writes {folder}/{StreamBase}.h264 and .ac3; returns the exit status.
   // Nothing is left under those names when the run fails.
   TExitStatus Run(const std::vector<std::string>& clips, const std::string& folder);
+  // What the last run wrote for each clip, in order.
+  const std::vector<TClipResult>& Results() const { return FResults; }
 
 private:
   bool CheckClips(const std::vector<std::string>& clips);

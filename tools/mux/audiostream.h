@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "common/ac3parser.h"
+#include "media/ac3parser.h"
 
 class TAc3Stream {
 public:

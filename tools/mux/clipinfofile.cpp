@@ -2,7 +2,7 @@
 // one system time sequence), program info and the EP map of the video.
 #include "mux/clipsummary.h"
 
-#include "common/bitwriter.h"
+#include "media/bitwriter.h"
 #include "common/tspacketwriter.h"
 
 namespace {

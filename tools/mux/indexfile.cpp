@@ -2,7 +2,7 @@
 // movie object of its own.
 #include "mux/clipsummary.h"
 
-#include "common/bitwriter.h"
+#include "media/bitwriter.h"
 
 namespace {
 

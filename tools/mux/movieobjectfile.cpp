@@ -3,7 +3,7 @@
 // of the top menu, which both start the title.
 #include "mux/clipsummary.h"
 
-#include "common/bitwriter.h"
+#include "media/bitwriter.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // entry mark per chapter.
 #include "mux/clipsummary.h"
 
-#include "common/bitwriter.h"
+#include "media/bitwriter.h"
 
 namespace {
 

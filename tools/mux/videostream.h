@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "common/annexbreader.h"
-#include "common/h264parser.h"
-#include "common/h264poc.h"
+#include "media/h264parser.h"
+#include "media/h264poc.h"
 
 struct TFrameRate {
   uint32_t num = 25;

@@ -14,6 +14,9 @@
 #include "cliplist.h"
 #include "cliptimeline.h"
 #include "outputfile.h"
+#include "media/ac3parser.h"
+#include "media/cliptimes.h"
+#include "media/tspackets.h"
 
 namespace fs = std::filesystem;
 using namespace demux;
@@ -281,7 +284,7 @@ TEST(ClipTimeline, SteadyClockKeepsItsTimes) {
   EXPECT_EQ(timeline.Jumps(), 0);
   for (size_t i = 0; i < pictures.size(); ++i) EXPECT_EQ(times[i], pictures[i].Pts);
   EXPECT_EQ(timeline.Audio(100000), 100000);
-  EXPECT_EQ(PicturesDuration(times, 30, 3600), 30 * 3600);
+  EXPECT_EQ(ClipDuration(times, 30, 3600), 30 * 3600);
 }
 
 // Two clips joined by copying: the second starts its clock again, and is
@@ -294,7 +297,7 @@ TEST(ClipTimeline, ClockStartingAgainIsPlacedAfter) {
   EXPECT_EQ(timeline.Audio(StoredPictures(126000, 1)[0].Pts), second.front());
   EXPECT_GT(second.front(), *std::max_element(times.begin(), times.end()));
   times.insert(times.end(), second.begin(), second.end());
-  EXPECT_EQ(PicturesDuration(times, 60, 3600), 60 * 3600);
+  EXPECT_EQ(ClipDuration(times, 60, 3600), 60 * 3600);
 }
 
 // One flipped bit (2^32 ticks, 13 hours) in a presentation time: the
@@ -306,28 +309,28 @@ TEST(ClipTimeline, PresentationTimeFarFromItsDecodingTimeIsDamage) {
   std::vector<int64_t> times = Place(timeline, pictures);
   EXPECT_EQ(timeline.Jumps(), 1);
   EXPECT_LT(*std::max_element(times.begin(), times.end()), 126000 + 40 * 3600);
-  EXPECT_EQ(PicturesDuration(times, 30, 3600), 30 * 3600);
+  EXPECT_EQ(ClipDuration(times, 30, 3600), 30 * 3600);
 }
 
 TEST(ClipTimeline, StepOverASecondOrUnknownGivesNoLength) {
   std::vector<int64_t> none;
-  EXPECT_EQ(PicturesDuration(none, 25, 0), 0);
-  EXPECT_EQ(PicturesDuration(none, 25, 90001), 0);
-  EXPECT_EQ(PicturesDuration(none, 25, 3600), 25 * 3600);
+  EXPECT_EQ(ClipDuration(none, 25, 0), 0);
+  EXPECT_EQ(ClipDuration(none, 25, 90001), 0);
+  EXPECT_EQ(ClipDuration(none, 25, 3600), 25 * 3600);
   std::vector<int64_t> sparse{0, 200000, 400000};
-  EXPECT_EQ(PicturesDuration(sparse, 3, 3600), 0);
+  EXPECT_EQ(ClipDuration(sparse, 3, 3600), 0);
 }
 
 TEST(TsPacketSize, RecognisesBothPacketForms) {
   std::vector<uint8_t> m2ts(192 * 8, 0), ts(188 * 8, 0), text(400, 'x');
   for (size_t at = 4; at < m2ts.size(); at += 192) m2ts[at] = 0x47;
   for (size_t at = 0; at < ts.size(); at += 188) ts[at] = 0x47;
-  EXPECT_EQ(DetectTsPacketSize(m2ts.data(), m2ts.size()), 192);
-  EXPECT_EQ(DetectTsPacketSize(ts.data(), ts.size()), 188);
-  EXPECT_EQ(DetectTsPacketSize(text.data(), text.size()), 0);
+  EXPECT_EQ(TsPacketSizeOf(m2ts.data(), m2ts.size()), 192);
+  EXPECT_EQ(TsPacketSizeOf(ts.data(), ts.size()), 188);
+  EXPECT_EQ(TsPacketSizeOf(text.data(), text.size()), 0);
   m2ts[4 + 192 * 5] = 0;  // one lost sync byte: not a stream we trust
-  EXPECT_EQ(DetectTsPacketSize(m2ts.data(), m2ts.size()), 0);
-  EXPECT_EQ(DetectTsPacketSize(m2ts.data(), 0), 0);
+  EXPECT_EQ(TsPacketSizeOf(m2ts.data(), m2ts.size()), 0);
+  EXPECT_EQ(TsPacketSizeOf(m2ts.data(), 0), 0);
 }
 
 struct TNalCase {
@@ -491,10 +494,11 @@ struct TFrameSizeCase {
 class Ac3Header : public testing::TestWithParam<TFrameSizeCase> {};
 
 TEST_P(Ac3Header, GivesTheSyncFrameSize) {
-  uint8_t header[6] = {0x0b, 0x77, 0, 0, 0, 0};
+  uint8_t header[8] = {0x0b, 0x77, 0, 0, 0, 0, 0, 0};
   header[4] = static_cast<uint8_t>(GetParam().Fscod << 6 | GetParam().Frmsizecod);
   header[5] = static_cast<uint8_t>(GetParam().Bsid << 3);
-  EXPECT_EQ(Ac3FrameSize(header, sizeof header), GetParam().Bytes);
+  const std::optional<TAc3Frame> frame = parseAc3Header(header, sizeof header);
+  EXPECT_EQ(frame ? frame->size : 0, GetParam().Bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Ac3Header,

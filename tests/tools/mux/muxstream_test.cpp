@@ -14,7 +14,7 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "common/crc32mpeg.h"
+#include "media/crc32mpeg.h"
 #include "processrun.h"
 
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "common/crc32mpeg.h"
+#include "media/crc32mpeg.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "common/h264poc.h"
+#include "media/h264poc.h"
 
 #include <algorithm>
 

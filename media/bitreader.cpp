@@ -1,4 +1,4 @@
-#include "common/bitreader.h"
+#include "media/bitreader.h"
 
 #include <algorithm>
 #include <stdexcept>

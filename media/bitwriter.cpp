@@ -1,4 +1,4 @@
-#include "common/bitwriter.h"
+#include "media/bitwriter.h"
 
 #include <stdexcept>
 #include <string>

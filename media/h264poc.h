@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "common/h264parser.h"
+#include "media/h264parser.h"
 
 struct TPictureOrder {
   int32_t top = 0;

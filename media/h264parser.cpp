@@ -1,9 +1,9 @@
-#include "common/h264parser.h"
+#include "media/h264parser.h"
 
 #include <stdexcept>
 #include <string>
 
-#include "common/bitreader.h"
+#include "media/bitreader.h"
 
 namespace {
 
