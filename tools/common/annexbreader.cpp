@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "common/stopflag.h"
+#include "media/annexb.h"
 
 namespace {
 
@@ -56,28 +57,14 @@ bool TAnnexBReader::refill() {
   }
 }
 
-// Returns the position of the 0x01 of the next 00 00 01, or nullptr.
-const uint8_t* TAnnexBReader::findStartCode(const uint8_t* from) const {
-  const uint8_t* last = buffer_.data() + end_;
-  const uint8_t* p = from + 2;
-  while (p < last) {
-    p = static_cast<const uint8_t*>(std::memchr(p, 1, size_t(last - p)));
-    if (!p) return nullptr;
-    if (p[-1] == 0 && p[-2] == 0) return p;
-    p += 1;
-  }
-  return nullptr;
-}
-
 bool TAnnexBReader::next(const uint8_t*& data, size_t& size) {
   size_t scanFrom = begin_;
   for (;;) {
     if (begin_ >= end_ && !refill()) return false;
-    const uint8_t* code = findStartCode(buffer_.data() + scanFrom);
+    const uint8_t* code = FindStartCode(buffer_.data() + scanFrom, buffer_.data() + end_);
     if (code || eof_) {
       const uint8_t* start = buffer_.data() + begin_;
-      const uint8_t* stop = code ? code - 2 : buffer_.data() + end_;
-      while (stop > start && stop[-1] == 0) --stop;
+      const uint8_t* stop = EndOfNal(start, code ? code - 2 : buffer_.data() + end_);
       data = start;
       size = size_t(stop - start);
       begin_ = code ? size_t(code - buffer_.data()) + 1 : end_;

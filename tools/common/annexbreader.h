@@ -24,7 +24,6 @@ public:
 
 private:
   bool refill();
-  const uint8_t* findStartCode(const uint8_t* from) const;
 
   std::string path_;
   int fd_ = -1;
