@@ -3,6 +3,7 @@
 #include "mux/clipsummary.h"
 
 #include "media/bitwriter.h"
+#include "mux/structureheader.h"
 #include "common/tspacketwriter.h"
 
 namespace {
@@ -145,19 +146,16 @@ void putCpi(TBitWriter& w, const TClipSummary& clip) {
 
 std::vector<uint8_t> buildClipInfoFile(const TClipSummary& clip) {
   TBitWriter w;
-  w.putBytes("HDMV");
-  w.putBytes(clip.version);
-  size_t addresses = w.bytePos();
-  w.putZeros(5 * 4);  // sequence, program, CPI, clip mark, extension data
-  w.putZeros(12);
+  // Parts: sequence, program, CPI, clip marks; no extension data.
+  TStructureHeader header(w, "HDMV", clip.version);
   putClipInfo(w, clip);
-  w.patch(addresses, w.bytePos(), 32);
+  header.PartStartsHere(0);
   putSequenceInfo(w, clip);
-  w.patch(addresses + 4, w.bytePos(), 32);
+  header.PartStartsHere(1);
   putProgramInfo(w, clip);
-  w.patch(addresses + 8, w.bytePos(), 32);
+  header.PartStartsHere(2);
   putCpi(w, clip);
-  w.patch(addresses + 12, w.bytePos(), 32);
+  header.PartStartsHere(3);
   w.put(0, 32);  // no clip marks
   return w.bytes();
 }

@@ -3,6 +3,7 @@
 #include "mux/clipsummary.h"
 
 #include "media/bitwriter.h"
+#include "mux/structureheader.h"
 
 namespace {
 
@@ -20,12 +21,8 @@ void putHdmvObject(TBitWriter& w, uint16_t movieObject) {
 
 std::vector<uint8_t> buildIndexFile(const TClipSummary& clip) {
   TBitWriter w;
-  w.putBytes("INDX");
-  w.putBytes(clip.version);
-  size_t indexesStart = w.bytePos();
-  w.put(0, 32);
-  w.put(0, 32);  // no extension data
-  w.putZeros(24);
+  // Part: the indexes; no extension data.
+  TStructureHeader header(w, "INDX", clip.version);
 
   size_t appInfo = w.beginLength(32);
   w.put(0, 1);
@@ -37,7 +34,7 @@ std::vector<uint8_t> buildIndexFile(const TClipSummary& clip) {
   w.putZeros(32);  // user data
   w.endLength(appInfo);
 
-  w.patch(indexesStart, w.bytePos(), 32);
+  header.PartStartsHere(0);
   size_t indexes = w.beginLength(32);
   w.put(kObjectTypeHdmv, 2);  // first playback
   w.put(0, 30);

@@ -4,6 +4,7 @@
 #include "mux/clipsummary.h"
 
 #include "media/bitwriter.h"
+#include "mux/structureheader.h"
 
 namespace {
 
@@ -41,10 +42,7 @@ void putObject(TBitWriter& w, bool resume, EBranch subGroup, EOption option, uin
 
 std::vector<uint8_t> buildMovieObjectFile(const TClipSummary& clip) {
   TBitWriter w;
-  w.putBytes("MOBJ");
-  w.putBytes(clip.version);
-  w.put(0, 32);  // no extension data
-  w.putZeros(28);
+  TStructureHeader header(w, "MOBJ", clip.version);  // no extension data
   size_t objects = w.beginLength(32);
   w.put(0, 32);
   w.put(kMovieObjectCount, 16);

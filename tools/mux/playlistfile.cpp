@@ -3,6 +3,7 @@
 #include "mux/clipsummary.h"
 
 #include "media/bitwriter.h"
+#include "mux/structureheader.h"
 
 namespace {
 
@@ -75,13 +76,8 @@ void putPlayItem(TBitWriter& w, const TClipSummary& clip) {
 
 std::vector<uint8_t> buildPlaylistFile(const TClipSummary& clip) {
   TBitWriter w;
-  w.putBytes("MPLS");
-  w.putBytes(clip.version);
-  size_t addresses = w.bytePos();
-  w.put(0, 32);  // playlist
-  w.put(0, 32);  // marks
-  w.put(0, 32);  // no extension data
-  w.putZeros(20);
+  // Parts: playlist, marks; no extension data.
+  TStructureHeader header(w, "MPLS", clip.version);
 
   size_t appInfo = w.beginLength(32);
   w.put(0, 8);
@@ -94,7 +90,7 @@ std::vector<uint8_t> buildPlaylistFile(const TClipSummary& clip) {
   w.put(0, 13);
   w.endLength(appInfo);
 
-  w.patch(addresses, w.bytePos(), 32);
+  header.PartStartsHere(0);
   size_t playlist = w.beginLength(32);
   w.put(0, 16);
   w.put(1, 16);  // play items
@@ -102,7 +98,7 @@ std::vector<uint8_t> buildPlaylistFile(const TClipSummary& clip) {
   putPlayItem(w, clip);
   w.endLength(playlist);
 
-  w.patch(addresses + 4, w.bytePos(), 32);
+  header.PartStartsHere(1);
   size_t marks = w.beginLength(32);
   w.put(clip.chapterTimes45.size(), 16);
   for (uint32_t time : clip.chapterTimes45) {
