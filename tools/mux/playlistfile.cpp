@@ -2,10 +2,14 @@
 // entry mark per chapter.
 #include "mux/clipsummary.h"
 
+#include <string>
+
 #include "media/bitwriter.h"
 #include "mux/structureheader.h"
 
 namespace {
+
+constexpr size_t kLanguageLength = 3;
 
 void putStreamEntry(TBitWriter& w, uint16_t pid) {
   size_t entry = w.beginLength(8);
@@ -15,21 +19,15 @@ void putStreamEntry(TBitWriter& w, uint16_t pid) {
   w.endLength(entry);
 }
 
-void putVideoAttributes(TBitWriter& w, const TVideoAttributes& video) {
+// Coding type, format and rate of a stream, then its language (audio) or
+// reserved bytes (video).
+void putAttributes(TBitWriter& w, uint8_t streamType, uint8_t format, uint8_t rate, const std::string& language) {
   size_t attributes = w.beginLength(8);
-  w.put(kStreamTypeH264, 8);
-  w.put(video.format, 4);
-  w.put(video.rate, 4);
-  w.putZeros(3);
-  w.endLength(attributes);
-}
-
-void putAudioAttributes(TBitWriter& w, const TAudioAttributes& audio) {
-  size_t attributes = w.beginLength(8);
-  w.put(kStreamTypeAc3, 8);
-  w.put(audio.format, 4);
-  w.put(audio.rate, 4);
-  w.putBytes("und");
+  w.put(streamType, 8);
+  w.put(format, 4);
+  w.put(rate, 4);
+  w.putBytes(language);
+  w.putZeros(kLanguageLength - language.size());
   w.endLength(attributes);
 }
 
@@ -45,10 +43,10 @@ void putStreamTable(TBitWriter& w, const TClipSummary& clip) {
   w.put(0, 8);  // picture-in-picture graphics
   w.putZeros(5);
   putStreamEntry(w, kVideoPid);
-  putVideoAttributes(w, clip.video);
+  putAttributes(w, kStreamTypeH264, clip.video.format, clip.video.rate, "");
   if (clip.audio) {
     putStreamEntry(w, kAudioPid);
-    putAudioAttributes(w, *clip.audio);
+    putAttributes(w, kStreamTypeAc3, clip.audio->format, clip.audio->rate, "und");
   }
   w.endLength(table);
 }
