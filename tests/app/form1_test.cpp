@@ -378,8 +378,7 @@ TEST_F(Form1Test, MissingToolsEndProgramUnlessUserGoesOn)
     answers.Then<TSavePrefsForm>([](TSavePrefsForm *f) { f->BitBtn3->click(); });
     answers.Start();
     form.show();
-    for (int i = 0; i < 100 && form.isVisible(); ++i)
-        QTest::qWait(10);
+    ASSERT_TRUE(WaitUntil([&] { return !form.isVisible(); }, 30'000));
     EXPECT_EQ(asked, 1);
     EXPECT_TRUE(answers.Done());
     EXPECT_FALSE(form.isVisible());
