@@ -11,6 +11,7 @@
 #include "prefs/saveprefsform.h"
 #include "preview/mediadevice.h"
 #include "support/modalanswer.h"
+#include "support/waituntil.h"
 #include "widgets/actionlist.h"
 #include "widgets/aproposframe.h"
 #include "widgets/superaction.h"
@@ -377,8 +378,7 @@ TEST_F(Form1Test, MissingToolsEndProgramUnlessUserGoesOn)
     answers.Then<TSavePrefsForm>([](TSavePrefsForm *f) { f->BitBtn3->click(); });
     answers.Start();
     form.show();
-    for (int i = 0; i < 100 && form.isVisible(); ++i)
-        QTest::qWait(10);
+    ASSERT_TRUE(WaitUntil([&] { return !form.isVisible(); }, 30'000));
     EXPECT_EQ(asked, 1);
     EXPECT_TRUE(answers.Done());
     EXPECT_FALSE(form.isVisible());
@@ -640,8 +640,7 @@ protected:
 
     void WaitForOpenings(int count)
     {
-        for (int i = 0; i < 500 && (ended < count || lb->Busy()); ++i)
-            QTest::qWait(10);
+        ASSERT_TRUE(WaitUntil([&] { return ended >= count && !lb->Busy(); }, 60'000));
         ASSERT_EQ(ended, count);
     }
 
@@ -712,7 +711,9 @@ TEST_F(ListFlowTest, CancelledFolderChooserOpensNothing)
             d->reject();
     });
     form->saOpenFolder->Execute();
-    QTest::qWait(50);
+    // An opening started would still be running: its first call into this
+    // thread waits for an event loop that has not run since.
+    EXPECT_FALSE(lb->Busy());
     EXPECT_EQ(ended, 0);
     EXPECT_TRUE(steps.isEmpty());
     EXPECT_EQ(Settings.DossierOuvrir, clips);
@@ -743,8 +744,9 @@ TEST_F(ListFlowTest, CancelledFilesDialogOpensNothing)
         form->od->reject();
     });
     form->saOpenFiles->Execute();
-    QTest::qWait(50);
+    EXPECT_FALSE(lb->Busy());  // as above
     EXPECT_EQ(ended, 0);
+    EXPECT_TRUE(steps.isEmpty());
     EXPECT_EQ(lb->count(), 0);
 }
 

@@ -13,7 +13,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -179,10 +178,7 @@ TEST_F(Form1DiscsTest, ClosingDuringAllDiscsStopsTheToolAndSaves)
     form->saDisques->Execute();
     Settings.PrefsMode = pmNormal;
     WhenToolRuns([&] { form->close(); });
-    QElapsedTimer clock;
-    clock.start();
     form->saTousDisques->Execute();
-    EXPECT_LT(clock.elapsed(), 20'000);
     EXPECT_FALSE(form->isVisible());
     const FakeToolRecord record = ReadFakeToolRecord(RecordFile());
     ASSERT_TRUE(record.found);

@@ -16,6 +16,8 @@
 //     onterm     on SIGTERM, writes FAKETOOL_RECORD + ".term" and exits 2,
 //                as a program cleaning up after itself
 //     ignoreterm ignores SIGTERM
+//     waitgo     stays silent until the file FAKETOOL_RECORD + ".go" exists,
+//                so that a test decides when it ends
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -137,6 +139,14 @@ void DieOf(int signal)
     std::raise(signal);
 }
 
+void WaitForGo()
+{
+    const char *record = std::getenv("FAKETOOL_RECORD");
+    const std::string go = std::string(record ? record : "faketool") + ".go";
+    while (!Exists(go))
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
 void Chatter(long lines)
 {
     for (long line = 0; line < lines; ++line)
@@ -192,6 +202,8 @@ int main(int argc, char **argv)
             return int(value);
         else if (verb == "signal")
             DieOf(int(value));
+        else if (verb == "waitgo")
+            WaitForGo();
     }
     return 0;
 }

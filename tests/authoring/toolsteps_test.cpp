@@ -11,8 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 namespace {
 
 // A handler as the processing driver gives one: it copies the program-wide
@@ -139,13 +137,12 @@ TEST_F(ToolSteps, DemuxInterruptedGivesSixAndCollectsNothing)
     auto disc = MakeDisc({"clip.m2ts"});
     FakeToolEnv env("sleep");
     int calls = 0;
-    const auto start = std::chrono::steady_clock::now();
+    // The program would sleep a minute and exit 0: only a stop interrupts it.
     EXPECT_EQ(DemuxDisc(*disc, settings, [&](const QByteArray &, const QByteArray &, bool &abort) {
         if (++calls == 20)
             AbortRequested = true;
         abort = AbortRequested;
     }), srInterrupted);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     EXPECT_TRUE(disc->Streams.isEmpty());
     EXPECT_TRUE(disc->Chapters.isEmpty());
 }
@@ -155,10 +152,8 @@ TEST_F(ToolSteps, AbortAlreadySetStartsThenStopsEachStep)
     AbortRequested = true;
     FakeToolEnv env("sleep");
     auto disc = MakeDisc({"clip.m2ts"});
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(DemuxDisc(*disc, settings, CopyAbort), srInterrupted);
     EXPECT_EQ(MuxDisc(*disc, settings, CopyAbort), srInterrupted);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
 TEST_F(ToolSteps, DemuxStartsNothingForPathsTheCommandLineCannotCarry)
@@ -206,15 +201,15 @@ TEST_F(ToolSteps, EachRunIsLoggedWithItsCommandLineAndEnding)
 TEST_F(ToolSteps, BurnDoesNotHearAStopRequest)
 {
     auto disc = MakeDisc({"clip.m2ts"});
-    FakeToolEnv env("sleep:0.2");
+    FakeToolEnv env("onterm,sleep:0.2", record);
     int calls = 0;
-    const auto start = std::chrono::steady_clock::now();
+    // Done, not interrupted nor failed of a signal: it ran to its own end.
     EXPECT_EQ(BurnDisc(*disc, settings, [&](const QByteArray &, const QByteArray &, bool &abort) {
         ++calls;
         abort = true;
     }), srDone);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
     EXPECT_GT(calls, 1);
+    EXPECT_FALSE(QFile::exists(record + ".term"));
 }
 
 struct OutcomeCase {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QThread>
+#include <QEvent>
 
 #include <atomic>
 #include <thread>
@@ -49,17 +49,38 @@ TEST_F(SyncCallsTest, CallRunsOnTheObjectsThreadWhileTheCallerWaits)
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
 }
 
+// Closes the calls as the event announcing a queued call reaches them, then
+// lets the event through: the call is waiting when the close comes.
+class CloseOnArrival : public QObject {
+public:
+    explicit CloseOnArrival(TSyncCalls &calls) : FCalls(calls) { calls.installEventFilter(this); }
+    bool Arrived = false;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() >= QEvent::User) {
+            Arrived = true;
+            FCalls.Close();
+        }
+        return false;
+    }
+
+private:
+    TSyncCalls &FCalls;
+};
+
 TEST_F(SyncCallsTest, CloseReleasesAWaitingCallerWithoutRunningItsCall)
 {
     TSyncCalls calls;
+    CloseOnArrival closer(calls);
     std::atomic<bool> ran{false};
     std::atomic<int> result{-1};
     std::thread worker([&] { result = calls.Call([&] { ran = true; }) ? 1 : 0; });
-    // The call is queued (or refused when the close comes first), and its
-    // event is never handled.
-    QThread::msleep(30);
-    calls.Close();
+    while (result == -1)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     worker.join();
+    EXPECT_TRUE(closer.Arrived);
     EXPECT_EQ(result, 0);
     EXPECT_FALSE(ran);
     // Later calls are refused at once.

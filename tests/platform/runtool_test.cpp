@@ -124,16 +124,15 @@ TEST_F(RunToolTest, ChattyProgramStillGetsItsHandlerCalledAtMostEveryMillisecond
 TEST_F(RunToolTest, AbortFromTheHandlerKillsTheProgram)
 {
     FakeToolEnv env("sleep", record());
-    const auto start = Clock::now();
     const TToolOutcome outcome = RunTool(FakeToolPath(), "", [&](const QByteArray &, const QByteArray &, bool &abort) {
         // Stopped once it has recorded itself.
         if (QFile::exists(record()))
             abort = true;
     });
+    // The program sleeps for a minute and would exit 0: a signal proves the stop.
     EXPECT_TRUE(outcome.Stopped);
     EXPECT_EQ(outcome.End, TToolOutcome::Signalled);
     EXPECT_EQ(outcome.Code, SIGTERM);
-    EXPECT_LT(SecondsSince(start), 10.0);
     const FakeToolRecord r = ReadFakeToolRecord(record());
     ASSERT_TRUE(r.found);
     // Reaped: the process no longer exists.
@@ -145,12 +144,13 @@ TEST_F(RunToolTest, AbortAlreadySetStartsThenKillsTheProgram)
 {
     FakeToolEnv env("sleep");
     int calls = 0;
-    const auto start = Clock::now();
-    EXPECT_TRUE(RunTool(FakeToolPath(), "", [&](const QByteArray &, const QByteArray &, bool &abort) {
+    const TToolOutcome outcome = RunTool(FakeToolPath(), "", [&](const QByteArray &, const QByteArray &, bool &abort) {
         ++calls;
         abort = true;
-    }).Stopped);
-    EXPECT_LT(SecondsSince(start), 10.0);
+    });
+    EXPECT_TRUE(outcome.Stopped);
+    EXPECT_EQ(outcome.End, TToolOutcome::Signalled);
+    EXPECT_EQ(outcome.Code, SIGTERM);
     EXPECT_GE(calls, 1);
 }
 
@@ -163,14 +163,13 @@ TEST_F(RunToolTest, ProgramThatCannotStartGivesFalseAtOnce)
     ASSERT_TRUE(QFile::copy(FakeToolPath(), cut));
     for (const QString &program : {dir.filePath("missing tool"), notExecutable, QString(), cut + "\"x"}) {
         int calls = 0;
-        const auto start = Clock::now();
         const TToolOutcome outcome = RunTool(program, "-demux", [&](const QByteArray &, const QByteArray &, bool &) {
             ++calls;
         });
         EXPECT_FALSE(outcome.Started()) << program.toStdString();
         EXPECT_NE(outcome.Code, 0) << program.toStdString();
+        // Never watched: no handler call, so no waiting on a process.
         EXPECT_EQ(calls, 0);
-        EXPECT_LT(SecondsSince(start), 1.0);
     }
 }
 
@@ -185,20 +184,26 @@ TEST_F(RunToolTest, BurstOfOutputIsReadWhole)
 
 TEST_F(RunToolTest, BurstWithoutHandlerDoesNotBlockTheProgram)
 {
-    FakeToolEnv env("burst");
-    const auto start = Clock::now();
-    ASSERT_TRUE(RunTool(FakeToolPath(), "").Started());
-    EXPECT_LT(SecondsSince(start), 20.0);
+    // A program blocked on a full pipe never ends: the run would hang.
+    FakeToolEnv env("burst,exit:4");
+    const TToolOutcome outcome = RunTool(FakeToolPath(), "");
+    EXPECT_EQ(outcome.End, TToolOutcome::Exited);
+    EXPECT_EQ(outcome.Code, 4);
 }
 
 TEST_F(RunToolTest, ProgramClosingItsOutputsIsStillWaitedFor)
 {
-    FakeToolEnv env("progress,close,sleep:0.2");
+    // Only a run that waited for the exit knows its code and has reaped it.
+    FakeToolEnv env("progress,close,sleep:0.2,exit:5", record());
     Collected c;
-    const auto start = Clock::now();
-    ASSERT_TRUE(RunTool(FakeToolPath(), "", Collect(c)).Started());
-    EXPECT_GE(SecondsSince(start), 0.2);
+    const TToolOutcome outcome = RunTool(FakeToolPath(), "", Collect(c));
+    EXPECT_EQ(outcome.End, TToolOutcome::Exited);
+    EXPECT_EQ(outcome.Code, 5);
     EXPECT_TRUE(c.output.endsWith("done\n"));
+    const FakeToolRecord r = ReadFakeToolRecord(record());
+    ASSERT_TRUE(r.found);
+    EXPECT_EQ(kill(r.pid, 0), -1);
+    EXPECT_EQ(errno, ESRCH);
 }
 
 TEST_F(RunToolTest, ThrowingHandlerKeepsTheProgramWatchedToItsEnd)
@@ -247,11 +252,10 @@ TEST_F(RunToolTest, ReportsHowTheProgramEnded)
 TEST_F(RunToolTest, StopSendsTerminateFirst)
 {
     FakeToolEnv env("onterm,sleep", record());
-    const auto start = Clock::now();
     const TToolOutcome outcome = RunTool(FakeToolPath(), "", [&](const QByteArray &, const QByteArray &, bool &abort) {
         abort = QFile::exists(record());
     });
-    EXPECT_LT(SecondsSince(start), RunToolGraceMs / 1000.0);
+    // Its own exit code after its mark, not SIGKILL: it ended on SIGTERM.
     EXPECT_TRUE(outcome.Stopped);
     EXPECT_EQ(outcome.End, TToolOutcome::Exited);
     EXPECT_EQ(outcome.Code, 2);
@@ -266,8 +270,8 @@ TEST_F(RunToolTest, StopKillsAProgramThatIgnoresTerminate)
     const TToolOutcome outcome = RunTool(FakeToolPath(), "", [&](const QByteArray &, const QByteArray &, bool &abort) {
         abort = QFile::exists(record());
     });
+    // The grace period is the behaviour: SIGKILL never comes before it.
     EXPECT_GE(SecondsSince(start), RunToolGraceMs / 1000.0);
-    EXPECT_LT(SecondsSince(start), 30.0);
     EXPECT_TRUE(outcome.Stopped);
     EXPECT_EQ(outcome.End, TToolOutcome::Signalled);
     EXPECT_EQ(outcome.Code, SIGKILL);

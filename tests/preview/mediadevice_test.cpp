@@ -15,7 +15,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cmath>
 #include <thread>
 
@@ -141,12 +140,10 @@ void ExpectNothingFound(const Tm2tsFileDevice &device)
 
 class UnusableClips : public testing::TestWithParam<const char *> {};
 
-TEST_P(UnusableClips, GiveNoSourceAndNoDurationPromptly)
+TEST_P(UnusableClips, GiveNoSourceAndNoDuration)
 {
-    const auto start = std::chrono::steady_clock::now();
     const Tm2tsFileDevice device(Fixture(GetParam()));
     ExpectNothingFound(device);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, UnusableClips,
@@ -195,10 +192,9 @@ TEST(Tm2tsFileDevice, NamedPipeOrFolderIsNotOpened)
     ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
     ASSERT_TRUE(QDir().mkdir(dir.filePath(QStringLiteral("folder.m2ts"))));
     for (const QString &path : {pipe, dir.filePath(QStringLiteral("folder.m2ts"))}) {
-        const auto start = std::chrono::steady_clock::now();
-        const Tm2tsFileDevice device(path);  // a pipe without writer would block an open
+        // A pipe without writer would block an open for good.
+        const Tm2tsFileDevice device(path);
         ExpectNothingFound(device);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     }
 }
 

@@ -5,9 +5,17 @@
 
 #include <functional>
 
+#include <grp.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+// As root, becomes the "nobody" user and group, with no other group; false
+// when that fails. Other users stay who they are.
+inline bool DropRootPrivileges()
+{
+    return geteuid() != 0 || (setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0);
+}
 
 // The child's result: 0 when check returned true, 1 when false, -1 when the
 // child could not be run or did not exit normally.
@@ -17,7 +25,7 @@ inline int RunUnprivileged(const std::function<bool()> &check)
     if (child < 0)
         return -1;
     if (child == 0) {
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+        if (!DropRootPrivileges())
             _exit(2);
         _exit(check() ? 0 : 1);
     }

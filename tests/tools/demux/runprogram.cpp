@@ -1,5 +1,7 @@
 #include "runprogram.h"
 
+#include "support/unprivileged.h"
+
 #include <csignal>
 #include <ctime>
 #include <fcntl.h>
@@ -13,6 +15,7 @@ namespace {
 [[noreturn]] void StartChild(const std::vector<std::string>& argv, const TRunOptions& options, int out, int err) {
   dup2(out, STDOUT_FILENO);
   dup2(err, STDERR_FILENO);
+  if (options.Unprivileged && !DropRootPrivileges()) _exit(126);
   if (!options.Folder.empty()) {
     if (chdir(options.Folder.c_str()) != 0) _exit(126);
     if (options.RemoveFolderFirst && rmdir(options.Folder.c_str()) != 0) _exit(126);

@@ -13,6 +13,7 @@ struct TRunOptions {
   std::string KillWhenOutputHas;    // killed once stdout holds this
   int KillSignal = 9;               // SIGKILL
   std::vector<std::string> Environment;  // NAME=VALUE added for the program
+  bool Unprivileged = false;        // as root, run as "nobody" instead
 };
 
 struct TRunResult {
