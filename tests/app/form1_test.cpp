@@ -136,8 +136,9 @@ TEST_F(Form1Test, ActionTableInOrder)
         EXPECT_EQ(action->ShortCut(), QKeySequence(QString::fromUtf8(row.shortcut)));
         EXPECT_EQ(action->imageindex(), row.image);
         EXPECT_EQ(action->Hint(), QString::fromUtf8(row.hint));
-        if (row.image >= 0)
+        if (row.image >= 0) {
             EXPECT_FALSE(action->icon().isNull());
+        }
     }
 }
 

@@ -59,8 +59,9 @@ protected:
     void TearDown() override
     {
         if (form) {
-            if (auto thread = form->Disquesframe->Processor.BurnThread())
+            if (auto thread = form->Disquesframe->Processor.BurnThread()) {
                 EXPECT_TRUE(thread->WaitFor(30'000));
+            }
         }
         form.reset();
         QDir::setCurrent(previousFolder);
