@@ -202,9 +202,11 @@ volatile sig_atomic_t gStopAsked = 0;
 void AskToStop() { gStopAsked = 1; }
 
 // In a child: a finished file under its hidden name, then SIGTERM as many
-// times as needed to end the child. Exit code 3 when a first signal did not
-// reach the program's own stop, 4 when the hidden name was gone too early.
-[[noreturn]] void RunStoppedChild(const std::string& path, bool ownStop) {
+// times as needed to end the child. With its own stop, the child makes
+// `survived` once the first signal only asked it to stop, the hidden name
+// still there; exit code 3 when a first signal did not reach that stop, 4
+// when the hidden name was gone too early.
+[[noreturn]] void RunStoppedChild(const std::string& path, bool ownStop, const std::string& survived) {
   InstallInterruptCleanup(ownStop ? AskToStop : nullptr);
   TOutputFile file;
   if (!file.Open(path) || !file.Write(Bytes("data"), 4) || !file.Finish()) _exit(2);
@@ -213,6 +215,7 @@ void AskToStop() { gStopAsked = 1; }
   if (ownStop) {
     if (!gStopAsked) _exit(3);
     if (fs::is_empty(folder)) _exit(4);
+    std::ofstream(survived) << "stopped";
     raise(SIGTERM);
   }
   _exit(5);
@@ -223,15 +226,17 @@ void AskToStop() { gStopAsked = 1; }
 class OutputFileInterrupt : public testing::TestWithParam<bool> {};
 
 TEST_P(OutputFileInterrupt, HiddenNamesGoWithTheProgram) {
-  TTempFolder folder;
+  TTempFolder folder, elsewhere;
   const std::string path = (folder.Path() / "s.h264").string();
+  const std::string survived = (elsewhere.Path() / "survived").string();
   const pid_t child = fork();
   ASSERT_GE(child, 0);
-  if (child == 0) RunStoppedChild(path, GetParam());
+  if (child == 0) RunStoppedChild(path, GetParam(), survived);
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFSIGNALED(status)) << "exit code " << WEXITSTATUS(status);
   EXPECT_EQ(WTERMSIG(status), SIGTERM);
+  EXPECT_EQ(fs::exists(survived), GetParam());
   EXPECT_TRUE(folder.Entries().empty());
 }
 
