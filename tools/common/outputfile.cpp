@@ -199,7 +199,9 @@ bool TOutputFile::Flush() {
 // the end does not lengthen a file, a new length does.
 bool TOutputFile::WriteOut() {
   if (!Flush()) return false;
-  return !FSkipped || ftruncate(FFd, static_cast<off_t>(FBytes)) == 0 || Fail("cannot write " + FPath, errno);
+  if (FSkipped && ftruncate(FFd, static_cast<off_t>(FBytes)) != 0) return Fail("cannot write " + FPath, errno);
+  FSkipped = false;
+  return true;
 }
 
 bool TOutputFile::Finish() {

@@ -79,7 +79,7 @@ private:
   std::vector<uint8_t> FBuffer;
   size_t FUsed = 0;
   uint64_t FBytes = 0;
-  bool FSkipped = false;  // the file may end in a hole: its length is set on writing out
+  bool FSkipped = false;  // skipped since the last write-out: the file may end in a hole
   int FFd = -1;
 };
 
