@@ -1,16 +1,15 @@
 // Writing an image file.
 #include "imagefilewriter.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <ostream>
 #include <vector>
+
+#include "common/outputfile.h"
 
 namespace {
 
@@ -34,17 +33,6 @@ class TProgress {
   int shown_ = -1;
 };
 
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    ssize_t done = write(fd, data, size);
-    if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) return false;
-    data += done;
-    size -= static_cast<size_t>(done);
-  }
-  return true;
-}
-
 bool AllZero(const uint8_t* data, size_t size) {
   return size == 0 || (data[0] == 0 && std::memcmp(data, data + 1, size - 1) == 0);
 }
@@ -62,7 +50,12 @@ bool HasRoom(const std::string& path, uint64_t bytes, std::ostream& err) {
   return true;
 }
 
-bool CopyImage(const udf::TUdfImage& image, int fd, const std::string& path, std::ostream& out, std::ostream& err) {
+bool WritingFailed(const TOutputFile& file, std::ostream& err) {
+  err << "Writing \"" << file.Path() << "\" failed: " << std::strerror(file.ErrorNumber()) << ".\n";
+  return false;
+}
+
+bool CopyImage(const udf::TUdfImage& image, TOutputFile& file, std::ostream& out, std::ostream& err) {
   udf::TUdfImageReader reader(image);
   std::vector<uint8_t> buffer(Chunk);
   TProgress progress(out, "Writing", image.Size());
@@ -75,23 +68,18 @@ bool CopyImage(const udf::TUdfImage& image, int fd, const std::string& path, std
     }
     if (got == 0) break;
     // Runs of zeros (gaps, sparse sources) are skipped, leaving holes.
-    bool skipped = AllZero(buffer.data(), static_cast<size_t>(got)) && lseek(fd, got, SEEK_CUR) >= 0;
-    if (!skipped && !WriteAll(fd, buffer.data(), static_cast<size_t>(got))) {
+    const size_t size = static_cast<size_t>(got);
+    if (!(AllZero(buffer.data(), size) ? file.Skip(size) : file.Write(buffer.data(), size))) {
       progress.End();
-      err << "Writing \"" << path << "\" failed: " << std::strerror(errno) << ".\n";
-      return false;
+      return WritingFailed(file, err);
     }
     progress.Show(reader.Position());
   }
   progress.End();
-  if (ftruncate(fd, static_cast<off_t>(image.Size())) != 0) {
-    err << "Writing \"" << path << "\" failed: " << std::strerror(errno) << ".\n";
-    return false;
-  }
   return true;
 }
 
-bool CompareImage(const udf::TUdfImage& image, int fd, std::ostream& out, std::ostream& err) {
+bool CompareImage(const udf::TUdfImage& image, TOutputFile& file, std::ostream& out, std::ostream& err) {
   udf::TUdfImageReader reader(image);
   std::vector<uint8_t> expected(Chunk), written(Chunk);
   TProgress progress(out, "Verifying", image.Size());
@@ -104,8 +92,8 @@ bool CompareImage(const udf::TUdfImage& image, int fd, std::ostream& out, std::o
       return false;
     }
     if (want == 0) break;
-    ssize_t got = pread(fd, written.data(), static_cast<size_t>(want), static_cast<off_t>(at));
-    if (got != want || std::memcmp(expected.data(), written.data(), static_cast<size_t>(want)) != 0) {
+    const size_t size = static_cast<size_t>(want);
+    if (!file.ReadBack(at, written.data(), size) || std::memcmp(expected.data(), written.data(), size) != 0) {
       progress.End();
       err << "Verifying: the image differs from the sources near byte " << at << ".\n";
       return false;
@@ -117,8 +105,8 @@ bool CompareImage(const udf::TUdfImage& image, int fd, std::ostream& out, std::o
   return true;
 }
 
-// The image and its ".part" file replace only regular files: renaming over
-// a device node, a folder or a link would destroy what the name stood for.
+// The image replaces only a regular file: renaming over a device node, a
+// folder or a link would destroy what the name stood for.
 bool IsFileOrAbsent(const std::string& path, std::ostream& err) {
   struct stat st {};
   if (lstat(path.c_str(), &st) != 0) {
@@ -139,24 +127,17 @@ bool IsFileOrAbsent(const std::string& path, std::ostream& err) {
 
 bool WriteImageFile(const udf::TUdfImage& image, const std::string& path, bool verify, std::ostream& out,
                     std::ostream& err) {
-  std::string partial = path + ".part";
-  if (!IsFileOrAbsent(path, err) || !IsFileOrAbsent(partial, err) || !HasRoom(path, image.Size(), err))
-    return false;
-  int fd = open(partial.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-  if (fd < 0) {
-    err << "The destination \"" << path << "\" cannot be opened: " << std::strerror(errno) << ".\n";
+  if (!IsFileOrAbsent(path, err) || !HasRoom(path, image.Size(), err)) return false;
+  TOutputFile file;
+  if (!file.Open(path)) {
+    err << "The destination \"" << path << "\" cannot be opened: " << std::strerror(file.ErrorNumber()) << ".\n";
     return false;
   }
-  bool ok = CopyImage(image, fd, path, out, err) && (!verify || CompareImage(image, fd, out, err));
-  if (ok && fsync(fd) != 0) {
-    err << "Writing \"" << path << "\" failed: " << std::strerror(errno) << ".\n";
-    ok = false;
+  if (!CopyImage(image, file, out, err) || (verify && !CompareImage(image, file, out, err))) return false;
+  if (!file.Sync() || !file.Finish()) return WritingFailed(file, err);
+  if (!file.Publish()) {
+    err << "The image cannot be renamed to \"" << path << "\": " << std::strerror(file.ErrorNumber()) << ".\n";
+    return false;
   }
-  close(fd);
-  if (ok && std::rename(partial.c_str(), path.c_str()) != 0) {
-    err << "The image cannot be renamed to \"" << path << "\": " << std::strerror(errno) << ".\n";
-    ok = false;
-  }
-  if (!ok) unlink(partial.c_str());
-  return ok;
+  return true;
 }

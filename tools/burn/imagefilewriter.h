@@ -1,6 +1,8 @@
 // Writing an image to a regular file (/BUILDOUTPUTMODE IMAGEFILE). The
-// image goes to "{path}.part" first and replaces `path` only when
-// complete, so a failed run never leaves a half image under the name.
+// image is written to an unnamed file in the destination folder (a hidden
+// one where the file system has no unnamed files), verified there when
+// asked, and replaces `path` only when complete, so a failed or stopped run
+// never leaves a half image under the name.
 #pragma once
 
 #include <iosfwd>

@@ -110,7 +110,7 @@ std::vector<uint8_t> makePesHeader(uint8_t streamId, uint64_t pts, std::optional
 }
 
 uint8_t* TTsPacketWriter::beginPacket(uint64_t ats27) {
-  uint8_t* p = out_.reserve(kSourcePacketSize);
+  uint8_t* p = out_.Reserve(kSourcePacketSize);
   uint32_t ats = uint32_t(ats27 & 0x3FFFFFFF);
   p[0] = uint8_t(ats >> 24);
   p[1] = uint8_t(ats >> 16);

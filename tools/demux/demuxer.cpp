@@ -13,7 +13,7 @@ extern "C" {
 #include "audiofitter.h"
 #include "cliplist.h"
 #include "cliptimeline.h"
-#include "outputfile.h"
+#include "common/outputfile.h"
 #include "media/cliptimes.h"
 
 namespace demux {

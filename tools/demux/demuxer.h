@@ -12,11 +12,12 @@
 #include "console.h"
 #include "silentframe.h"
 
+class TOutputFile;
+
 namespace demux {
 
 class TAudioFitter;
 class TClipTimeline;
-class TOutputFile;
 
 // What was written for one clip, on the joined time lines.
 struct TClipResult {

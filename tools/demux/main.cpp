@@ -10,9 +10,9 @@ extern "C" {
 }
 
 #include "commandline.h"
+#include "common/outputfile.h"
 #include "console.h"
 #include "demuxer.h"
-#include "outputfile.h"
 
 // The current folder by its full name, so that messages say where the
 // streams went; "." when it has none any more (deleted while we run).
@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   // Problems are reported once, by us, with the file concerned.
   av_log_set_level(AV_LOG_QUIET);
-  demux::InstallInterruptCleanup();
+  InstallInterruptCleanup();
   demux::TConsole console(std::cout, std::cerr);
   demux::TCommandLine line = demux::ParseCommandLine(argc, argv);
   if (!line.Ok()) {

@@ -10,12 +10,12 @@
 #include <stdexcept>
 #include <sys/stat.h>
 
-#include "common/outputfile.h"
 #include "common/stopflag.h"
 #include "mux/audiostream.h"
 #include "mux/clipsummary.h"
 #include "mux/m2tsmuxer.h"
 #include "mux/metafile.h"
+#include "mux/muxfile.h"
 #include "mux/videostream.h"
 
 namespace fs = std::filesystem;

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <stdexcept>
 
 #include "common/outputfile.h"
 #include "common/tspacketwriter.h"
+#include "mux/muxfile.h"
 
 namespace {
 
@@ -186,7 +188,8 @@ TMuxResult TM2tsMuxer::run(const std::string& path, const std::function<void(dou
   std::vector<uint8_t> audioFrame;
   bool haveAudio = audio_ && audio_->next(audioFrame);
 
-  TOutputFile out(path);
+  TOutputFile out;
+  throwOnFailure(out.Open(path), out, "cannot create");
   TSession session(out, settings_, audioFrame);
   TMuxResult result;
   result.pcrPid = session.pcrPid();
@@ -228,13 +231,15 @@ TMuxResult TM2tsMuxer::run(const std::string& path, const std::function<void(dou
     }
     uint64_t read = video_.bytesRead() + (audio_ ? audio_->bytesRead() : 0);
     int percent = int(std::min<uint64_t>(100, read * 100 / totalBytes));
-    if (percent != lastPercent && progress) {
-      progress(percent / 100.0);
+    if (percent != lastPercent) {
+      // A full disc stops the run here rather than at the end.
+      throwOnFailure(out.Error().empty(), out);
+      if (progress) progress(percent / 100.0);
       lastPercent = percent;
     }
   }
   session.finish();
-  out.close();
+  throwOnFailure(out.Finish() && out.Publish(), out);
   result.sourcePackets = session.packets();
   result.endPts27 = video_.endPts27();
   result.peakStreamBitRate = peakBitRate(bytesPerTenth);

@@ -3,21 +3,17 @@
 #include <csignal>
 #include <iostream>
 
+#include "common/outputfile.h"
 #include "mux/discbuilder.h"
-
-namespace {
-
-void onSignal(int) { TDiscBuilder::requestStop(); }
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 3) {
     std::cerr << "usage: tsmuxer META_FILE OUTPUT_FOLDER\n";
     return 2;
   }
-  std::signal(SIGTERM, onSignal);
-  std::signal(SIGINT, onSignal);
+  // SIGTERM and SIGINT stop the build, which then removes what it wrote; a
+  // second one stops it at once.
+  InstallInterruptCleanup(TDiscBuilder::requestStop);
   // A reader of our output that goes away only stops the output.
   std::signal(SIGPIPE, SIG_IGN);
   TDiscBuilder builder(std::cout, std::cerr);

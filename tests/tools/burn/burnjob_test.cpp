@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 #include <libburn/libburn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -181,8 +183,7 @@ TEST_F(BurnJobTest, ImageFileDestinationThatIsNotAFileIsRefused) {
   std::filesystem::create_directory(folder);
   MakeFile(dir_ / "target.img", 5, 4);
   std::filesystem::create_symlink(dir_ / "target.img", link);
-  for (const std::string& dest : {pipe, folder, link, dir_ / "partial.img"}) {
-    if (dest == dir_ / "partial.img") std::filesystem::create_directory(dest + ".part");
+  for (const std::string& dest : {pipe, folder, link}) {
     TRun run = RunProgram({ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC", sources_[0],
                            "/DEST", dest});
     EXPECT_EQ(run.exitCode, BurnFailed) << dest;
@@ -193,6 +194,29 @@ TEST_F(BurnJobTest, ImageFileDestinationThatIsNotAFileIsRefused) {
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(ReadWhole(dir_ / "target.img").size(), 5u);
   EXPECT_TRUE(std::filesystem::is_empty(folder));
+}
+
+// A write failure of an image file (here a file size limit the burner
+// inherits) is reported with the file and the reason, and the image that
+// was there stays whole, with no hidden file beside it.
+TEST_F(BurnJobTest, ImageFileWriteFailureKeepsTheOlderImage) {
+  const std::string image = dir_ / "out.img";
+  MakeFile(image, 1000, 5);
+  rlimit old {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  rlimit small = old;
+  small.rlim_cur = 128 << 10;  // below the image's size
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  TRun run = RunProgram({ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC", sources_[0],
+                         "/DEST", image});
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(run.exitCode, BurnFailed);
+  EXPECT_NE(run.err.find("Writing \"" + image + "\" failed: File too large."), std::string::npos) << run.err;
+  EXPECT_EQ(ReadWhole(image).size(), 1000u);
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.Path()))
+    EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
 }
 
 // A file larger than the medium is refused before anything is written. The

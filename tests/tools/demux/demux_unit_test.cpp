@@ -1,5 +1,5 @@
 // Pure pieces of the demultiplexer: the clip list split, the audio
-// placement at joins, the stream checks and the all-or-nothing file.
+// placement at joins and the stream checks.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,45 +13,13 @@
 #include "clipsource.h"
 #include "cliplist.h"
 #include "cliptimeline.h"
-#include "outputfile.h"
 #include "media/ac3parser.h"
 #include "media/cliptimes.h"
 #include "media/tspackets.h"
+#include "support/tempfolder.h"
 
 namespace fs = std::filesystem;
 using namespace demux;
-
-namespace {
-
-class TTempFolder {
-public:
-  TTempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "demux-unit-XXXXXX").string();
-    FPath = mkdtemp(pattern.data());
-  }
-  ~TTempFolder() { fs::remove_all(FPath); }
-  std::string Touch(const std::string& name, const std::string& text = "x") const {
-    std::ofstream(FPath / name) << text;
-    return (FPath / name).string();
-  }
-  const fs::path& Path() const { return FPath; }
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(FPath)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
-private:
-  fs::path FPath;
-};
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-}  // namespace
 
 // --- clip list ---------------------------------------------------------
 
@@ -408,66 +376,6 @@ INSTANTIATE_TEST_SUITE_P(
                    {{field(EKind::Idr, false, 0, 0), field(EKind::I, false, 0, 2)}},
                    2}),
     [](const testing::TestParamInfo<TCountCase>& info) { return std::string(info.param.Name); });
-
-// --- output file --------------------------------------------------------
-
-TEST(OutputFile, NothingVisibleUntilPublished) {
-  TTempFolder folder;
-  const std::string path = (folder.Path() / "s.h264").string();
-  {
-    TOutputFile file;
-    ASSERT_TRUE(file.Open(path)) << file.Error();
-    std::vector<uint8_t> big(6 << 20, 0xab);  // larger than the buffer
-    ASSERT_TRUE(file.Write(big.data(), 10));
-    ASSERT_TRUE(file.Write(big.data(), big.size()));
-    EXPECT_TRUE(folder.Entries().empty());
-    ASSERT_TRUE(file.Finish()) << file.Error();
-    EXPECT_TRUE(folder.Entries().size() <= 1);  // at most a hidden name
-    ASSERT_TRUE(file.Publish()) << file.Error();
-    EXPECT_EQ(file.BytesWritten(), big.size() + 10);
-  }
-  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"s.h264"});
-  EXPECT_EQ(fs::file_size(path), (6u << 20) + 10);
-}
-
-TEST(OutputFile, DiscardKeepsTheOlderFile) {
-  TTempFolder folder;
-  const std::string path = folder.Touch("s.ac3", "older");
-  {
-    TOutputFile file;
-    ASSERT_TRUE(file.Open(path));
-    const uint8_t data[] = {1, 2, 3};
-    ASSERT_TRUE(file.Write(data, sizeof data));
-    ASSERT_TRUE(file.Finish());
-  }  // dropped without Publish
-  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"s.ac3"});
-  EXPECT_EQ(ReadAll(path), "older");
-}
-
-TEST(OutputFile, PublishReplacesTheOlderFile) {
-  TTempFolder folder;
-  const std::string path = folder.Touch("s.ac3", "older");
-  TOutputFile file;
-  ASSERT_TRUE(file.Open(path));
-  const uint8_t data[] = {'n', 'e', 'w'};
-  ASSERT_TRUE(file.Write(data, sizeof data));
-  ASSERT_TRUE(file.Finish());
-  EXPECT_EQ(ReadAll(path), "older");
-  ASSERT_TRUE(file.Publish());
-  EXPECT_EQ(ReadAll(path), "new");
-  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"s.ac3"});
-}
-
-TEST(OutputFile, MissingFolderIsReported) {
-  TTempFolder folder;
-  TOutputFile file;
-  EXPECT_FALSE(file.Open((folder.Path() / "nope" / "s.h264").string()));
-  EXPECT_NE(file.Error().find("nope"), std::string::npos) << file.Error();
-  const uint8_t data[] = {1};
-  EXPECT_FALSE(file.Write(data, 1));
-  EXPECT_FALSE(file.Finish());
-  EXPECT_FALSE(file.Publish());
-}
 
 // --- AC-3 frames ------------------------------------------------------------
 

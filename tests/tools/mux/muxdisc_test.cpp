@@ -10,6 +10,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -412,6 +413,26 @@ TEST_F(MuxDisc, FoldersAndFilesFollowTheUmask) {
     EXPECT_EQ(fs::status(out / folder).permissions(), fs::perms(0750)) << folder;
   for (const char* file : {"BDMV/index.bdmv", "BDMV/STREAM/00000.m2ts", "BDMV/BACKUP/MovieObject.bdmv"})
     EXPECT_EQ(fs::status(out / file).permissions(), fs::perms(0640)) << file;
+}
+
+// A full disc (here a file size limit the muxer inherits) fails the run
+// with the file and the reason, and leaves nothing behind.
+TEST_F(MuxDisc, WriteFailureFailsTheRunAndLeavesNothing) {
+  fs::path out = work_ / "full";
+  rlimit old {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  rlimit small = old;
+  small.rlim_cur = 64 << 10;
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  TProcessResult r = mux(metaText("00:00:00.000", work_ / "two.h264", work_ / "two.ac3"), out);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.err.find("error: cannot write \""), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("/BDMV/STREAM/00000.m2ts\": File too large"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_FALSE(tempLeftBeside(out));
 }
 
 // Whether process `pid` has `path` open and has read some of it.

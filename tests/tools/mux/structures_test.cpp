@@ -6,8 +6,8 @@
 #include <libbluray/clpi_data.h>
 #include <unistd.h>
 
-#include "common/outputfile.h"
 #include "mux/clipsummary.h"
+#include "mux/muxfile.h"
 
 namespace fs = std::filesystem;
 

@@ -24,7 +24,8 @@ TEST(TsPacketWriter, SplitsPesIntoSourcePacketsWithTimesAndCounters) {
   std::filesystem::path path = tempPath("pes.m2ts");
   std::vector<uint8_t> pes(400, 0xAA);
   {
-    TOutputFile out(path.string());
+    TOutputFile out;
+    ASSERT_TRUE(out.Open(path.string())) << out.Error();
     TTsPacketWriter writer(out);
     size_t done = 0;
     uint64_t ats = (uint64_t(1) << 30) + 1000;  // wraps to 1000
@@ -36,7 +37,7 @@ TEST(TsPacketWriter, SplitsPesIntoSourcePacketsWithTimesAndCounters) {
     }
     writer.writePcr(0x1001, 27000000 * 3 + 7, ats);
     EXPECT_EQ(writer.packetCount(), 4u);
-    out.close();
+    ASSERT_TRUE(out.Finish() && out.Publish()) << out.Error();
   }
   std::ifstream in(path, std::ios::binary);
   std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), {});
