@@ -29,9 +29,9 @@ double Since(Clock::time_point start)
 }
 
 struct Run {
-    double wall = 0, cpu = 0;
-    long calls = 0;
-    long long bytes = 0;
+    double Wall = 0, Cpu = 0;
+    long Calls = 0;
+    long long Bytes = 0;
 };
 
 Run Measure(const QString &tool, const char *actions)
@@ -41,11 +41,11 @@ Run Measure(const QString &tool, const char *actions)
     const double cpu = CpuSeconds();
     const auto start = Clock::now();
     RunTool(tool, QString(), [&run](const QByteArray &out, const QByteArray &err, bool &) {
-        ++run.calls;
-        run.bytes += out.size() + err.size();
+        ++run.Calls;
+        run.Bytes += out.size() + err.size();
     });
-    run.wall = Since(start);
-    run.cpu = CpuSeconds() - cpu;
+    run.Wall = Since(start);
+    run.Cpu = CpuSeconds() - cpu;
     return run;
 }
 
@@ -70,16 +70,16 @@ int main(int argc, char **argv)
     std::printf("reference: one busy core for 1 s used %.3f s of CPU\n", busy);
     std::printf("child sleeping: wall %.2f s, RunTool CPU %.3f s (%.2f %% of one core, aim < 5 %%), "
                 "%ld handler calls (%.0f/s)\n",
-                idle.wall, idle.cpu, 100 * idle.cpu / idle.wall, idle.calls, idle.calls / idle.wall);
+                idle.Wall, idle.Cpu, 100 * idle.Cpu / idle.Wall, idle.Calls, idle.Calls / idle.Wall);
     std::printf("ratio CPU per second, RunTool / busy core: %.4f\n",
-                (idle.cpu / idle.wall) / busy);
+                (idle.Cpu / idle.Wall) / busy);
 
     const Run chatty = Measure(tool, "chatter:3");
     std::printf("child printing: wall %.2f s, %ld handler calls (%.0f/s), %.1f MB received (%.1f MB/s), "
                 "RunTool CPU %.2f s\n",
-                chatty.wall, chatty.calls, chatty.calls / chatty.wall, chatty.bytes / 1e6,
-                chatty.bytes / 1e6 / chatty.wall, chatty.cpu);
+                chatty.Wall, chatty.Calls, chatty.Calls / chatty.Wall, chatty.Bytes / 1e6,
+                chatty.Bytes / 1e6 / chatty.Wall, chatty.Cpu);
     std::printf("ratio handler rate, printing / sleeping: %.3f\n",
-                (chatty.calls / chatty.wall) / (idle.calls / idle.wall));
+                (chatty.Calls / chatty.Wall) / (idle.Calls / idle.Wall));
     return 0;
 }

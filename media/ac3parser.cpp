@@ -10,7 +10,7 @@ constexpr uint32_t kBlockSamples = 256;
 constexpr uint32_t kLastAc3Bsid = 10;
 
 // Frame size in 16-bit words; at 44.1 kHz the odd size codes pad a word.
-uint32_t frameWords(uint32_t fscod, uint32_t frmsizecod) {
+uint32_t FrameWords(uint32_t fscod, uint32_t frmsizecod) {
   uint32_t kbps = kBitRates[frmsizecod / 2];
   switch (fscod) {
     case 0: return kbps * 2;
@@ -19,56 +19,56 @@ uint32_t frameWords(uint32_t fscod, uint32_t frmsizecod) {
   }
 }
 
-bool hasSyncWord(const uint8_t* data) { return data[0] == 0x0B && data[1] == 0x77; }
+bool HasSyncWord(const uint8_t* data) { return data[0] == 0x0B && data[1] == 0x77; }
 
-uint32_t bsidOf(const uint8_t* data) { return data[5] >> 3; }
+uint32_t BsidOf(const uint8_t* data) { return data[5] >> 3; }
 
-std::optional<TAc3Frame> ac3Header(const uint8_t* data) {
-  const uint32_t fscod = data[4] >> 6, frmsizecod = data[4] & 0x3F, bsid = bsidOf(data);
+std::optional<TAc3Frame> Ac3Header(const uint8_t* data) {
+  const uint32_t fscod = data[4] >> 6, frmsizecod = data[4] & 0x3F, bsid = BsidOf(data);
   if (fscod == 3 || frmsizecod >= 38) return std::nullopt;
   const uint32_t rateShift = bsid > 8 ? bsid - 8 : 0;
   TAc3Frame frame;
-  frame.sampleRate = kSampleRates[fscod] >> rateShift;
-  frame.bitRate = (uint32_t(kBitRates[frmsizecod / 2]) * 1000) >> rateShift;
-  frame.size = frameWords(fscod, frmsizecod) * 2;
-  frame.samples = TAc3Frame::kSamples;
-  frame.acmod = data[6] >> 5;
+  frame.SampleRate = kSampleRates[fscod] >> rateShift;
+  frame.BitRate = (uint32_t(kBitRates[frmsizecod / 2]) * 1000) >> rateShift;
+  frame.Size = FrameWords(fscod, frmsizecod) * 2;
+  frame.Samples = TAc3Frame::kSamples;
+  frame.Acmod = data[6] >> 5;
   // lfeon follows acmod and the optional mix level fields.
   int bit = 3;
-  if ((frame.acmod & 1) && frame.acmod != 1) bit += 2;
-  if (frame.acmod & 4) bit += 2;
-  if (frame.acmod == 2) bit += 2;
-  frame.lfe = (((data[6] << 8) | data[7]) >> (15 - bit)) & 1;
+  if ((frame.Acmod & 1) && frame.Acmod != 1) bit += 2;
+  if (frame.Acmod & 4) bit += 2;
+  if (frame.Acmod == 2) bit += 2;
+  frame.Lfe = (((data[6] << 8) | data[7]) >> (15 - bit)) & 1;
   return frame;
 }
 
-std::optional<TAc3Frame> eac3Header(const uint8_t* data) {
+std::optional<TAc3Frame> Eac3Header(const uint8_t* data) {
   TAc3Frame frame;
-  frame.enhanced = true;
-  frame.size = ((((data[2] & 0x07) << 8) | data[3]) + 1) * 2;
+  frame.Enhanced = true;
+  frame.Size = ((((data[2] & 0x07) << 8) | data[3]) + 1) * 2;
   const uint32_t fscod = data[4] >> 6, code = (data[4] >> 4) & 3;
   if (fscod == 3) {
     if (code == 3) return std::nullopt;  // reserved reduced rate
-    frame.sampleRate = kSampleRates[code] / 2;
-    frame.samples = 6 * kBlockSamples;
+    frame.SampleRate = kSampleRates[code] / 2;
+    frame.Samples = 6 * kBlockSamples;
   } else {
-    frame.sampleRate = kSampleRates[fscod];
-    frame.samples = kEac3Blocks[code] * kBlockSamples;
+    frame.SampleRate = kSampleRates[fscod];
+    frame.Samples = kEac3Blocks[code] * kBlockSamples;
   }
-  frame.acmod = (data[4] >> 1) & 7;
-  frame.lfe = data[4] & 1;
+  frame.Acmod = (data[4] >> 1) & 7;
+  frame.Lfe = data[4] & 1;
   return frame;
 }
 
 }  // namespace
 
-std::optional<TAc3Frame> parseAc3Header(const uint8_t* data, size_t size) {
-  if (size < 8 || !hasSyncWord(data) || bsidOf(data) > kLastAc3Bsid) return std::nullopt;
-  return ac3Header(data);
+std::optional<TAc3Frame> ParseAc3Header(const uint8_t* data, size_t size) {
+  if (size < 8 || !HasSyncWord(data) || BsidOf(data) > kLastAc3Bsid) return std::nullopt;
+  return Ac3Header(data);
 }
 
-std::optional<TAc3Frame> parseAc3OrEac3Header(const uint8_t* data, size_t size) {
-  if (size < 6 || !hasSyncWord(data)) return std::nullopt;
-  if (bsidOf(data) > kLastAc3Bsid) return bsidOf(data) <= 16 ? eac3Header(data) : std::nullopt;
-  return parseAc3Header(data, size);
+std::optional<TAc3Frame> ParseAc3OrEac3Header(const uint8_t* data, size_t size) {
+  if (size < 6 || !HasSyncWord(data)) return std::nullopt;
+  if (BsidOf(data) > kLastAc3Bsid) return BsidOf(data) <= 16 ? Eac3Header(data) : std::nullopt;
+  return ParseAc3Header(data, size);
 }

@@ -3,34 +3,34 @@
 #include <algorithm>
 #include <stdexcept>
 
-uint32_t TBitReader::bits(int count) {
+uint32_t TBitReader::Bits(int count) {
   if (count == 0) return 0;
-  if (pos_ + size_t(count) > size_ * 8) throw std::runtime_error("truncated header");
+  if (FPos + size_t(count) > FSize * 8) throw std::runtime_error("truncated header");
   uint32_t value = 0;
-  for (int i = 0; i < count; ++i, ++pos_)
-    value = value << 1 | ((data_[pos_ >> 3] >> (7 - (pos_ & 7))) & 1);
+  for (int i = 0; i < count; ++i, ++FPos)
+    value = value << 1 | ((FData[FPos >> 3] >> (7 - (FPos & 7))) & 1);
   return value;
 }
 
-uint32_t TBitReader::ue() {
+uint32_t TBitReader::Ue() {
   int zeros = 0;
-  while (bits(1) == 0) {
+  while (Bits(1) == 0) {
     if (++zeros > 31) throw std::runtime_error("invalid Exp-Golomb code");
   }
-  return uint32_t((uint64_t(1) << zeros) - 1 + bits(zeros));
+  return uint32_t((uint64_t(1) << zeros) - 1 + Bits(zeros));
 }
 
-int32_t TBitReader::se() {
-  uint32_t code = ue();
+int32_t TBitReader::Se() {
+  uint32_t code = Ue();
   return (code & 1) ? int32_t((code + 1) / 2) : -int32_t(code / 2);
 }
 
-void TBitReader::skip(size_t count) {
-  if (pos_ + count > size_ * 8) throw std::runtime_error("truncated header");
-  pos_ += count;
+void TBitReader::Skip(size_t count) {
+  if (FPos + count > FSize * 8) throw std::runtime_error("truncated header");
+  FPos += count;
 }
 
-std::vector<uint8_t> unescapeNal(const uint8_t* data, size_t size, size_t limit) {
+std::vector<uint8_t> UnescapeNal(const uint8_t* data, size_t size, size_t limit) {
   std::vector<uint8_t> out;
   out.reserve(std::min(size, limit));
   int zeros = 0;

@@ -5,7 +5,7 @@
 
 namespace {
 
-void checkWidth(uint64_t value, int bits) {
+void CheckWidth(uint64_t value, int bits) {
   if (bits < 1 || bits > 64)
     throw std::logic_error("bit field width " + std::to_string(bits) + " out of range");
   if (bits < 64 && (value >> bits) != 0)
@@ -15,62 +15,62 @@ void checkWidth(uint64_t value, int bits) {
 
 }  // namespace
 
-void TBitWriter::put(uint64_t value, int bits) {
-  checkWidth(value, bits);
+void TBitWriter::Put(uint64_t value, int bits) {
+  CheckWidth(value, bits);
   for (int i = bits - 1; i >= 0; --i) {
-    if (bitFill_ == 0) data_.push_back(0);
-    if ((value >> i) & 1) data_.back() |= uint8_t(0x80 >> bitFill_);
-    bitFill_ = (bitFill_ + 1) % 8;
+    if (FBitFill == 0) FData.push_back(0);
+    if ((value >> i) & 1) FData.back() |= uint8_t(0x80 >> FBitFill);
+    FBitFill = (FBitFill + 1) % 8;
   }
 }
 
-void TBitWriter::putZeros(size_t bytes) {
-  bytePos();
-  data_.insert(data_.end(), bytes, 0);
+void TBitWriter::PutZeros(size_t bytes) {
+  BytePos();
+  FData.insert(FData.end(), bytes, 0);
 }
 
-void TBitWriter::putBytes(std::string_view text) {
-  bytePos();
-  data_.insert(data_.end(), text.begin(), text.end());
+void TBitWriter::PutBytes(std::string_view text) {
+  BytePos();
+  FData.insert(FData.end(), text.begin(), text.end());
 }
 
-void TBitWriter::putBytes(const std::vector<uint8_t>& bytes) {
-  bytePos();
-  data_.insert(data_.end(), bytes.begin(), bytes.end());
+void TBitWriter::PutBytes(const std::vector<uint8_t>& bytes) {
+  BytePos();
+  FData.insert(FData.end(), bytes.begin(), bytes.end());
 }
 
-size_t TBitWriter::bytePos() const {
-  if (bitFill_ != 0) throw std::logic_error("bit writer not byte aligned");
-  return data_.size();
+size_t TBitWriter::BytePos() const {
+  if (FBitFill != 0) throw std::logic_error("bit writer not byte aligned");
+  return FData.size();
 }
 
-size_t TBitWriter::beginLength(int bits) {
+size_t TBitWriter::BeginLength(int bits) {
   if (bits != 8 && bits != 16 && bits != 32)
     throw std::logic_error("length fields are 8, 16 or 32 bits");
-  size_t marker = bytePos();
-  put(0, bits);
-  if (lengthWidths_.size() <= marker) lengthWidths_.resize(marker + 1, 0);
-  lengthWidths_[marker] = bits;
+  size_t marker = BytePos();
+  Put(0, bits);
+  if (FLengthWidths.size() <= marker) FLengthWidths.resize(marker + 1, 0);
+  FLengthWidths[marker] = bits;
   return marker;
 }
 
-void TBitWriter::endLength(size_t marker) {
-  if (marker >= lengthWidths_.size() || lengthWidths_[marker] == 0)
+void TBitWriter::EndLength(size_t marker) {
+  if (marker >= FLengthWidths.size() || FLengthWidths[marker] == 0)
     throw std::logic_error("no length field at this marker");
-  int bits = lengthWidths_[marker];
-  lengthWidths_[marker] = 0;
-  patch(marker, bytePos() - marker - size_t(bits / 8), bits);
+  int bits = FLengthWidths[marker];
+  FLengthWidths[marker] = 0;
+  Patch(marker, BytePos() - marker - size_t(bits / 8), bits);
 }
 
-void TBitWriter::patch(size_t bytePosition, uint64_t value, int bits) {
-  checkWidth(value, bits);
-  if (bits % 8 != 0 || bytePosition + size_t(bits / 8) > data_.size())
+void TBitWriter::Patch(size_t bytePosition, uint64_t value, int bits) {
+  CheckWidth(value, bits);
+  if (bits % 8 != 0 || bytePosition + size_t(bits / 8) > FData.size())
     throw std::logic_error("patched field outside the written bytes");
   for (int i = 0; i < bits / 8; ++i)
-    data_[bytePosition + size_t(i)] = uint8_t(value >> (bits - 8 - 8 * i));
+    FData[bytePosition + size_t(i)] = uint8_t(value >> (bits - 8 - 8 * i));
 }
 
-const std::vector<uint8_t>& TBitWriter::bytes() const {
-  bytePos();
-  return data_;
+const std::vector<uint8_t>& TBitWriter::Bytes() const {
+  BytePos();
+  return FData;
 }

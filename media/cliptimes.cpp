@@ -117,10 +117,10 @@ int64_t Ac3Units(const std::vector<uint8_t>& payload) {
   size_t pos = 0;
   int64_t units = 0;
   while (pos < payload.size()) {
-    const std::optional<TAc3Frame> frame = parseAc3OrEac3Header(payload.data() + pos, payload.size() - pos);
-    if (!frame || pos + frame->size > payload.size()) break;
-    units += int64_t(frame->samples) * kUnitsPerSecond / frame->sampleRate;
-    pos += frame->size;
+    const std::optional<TAc3Frame> frame = ParseAc3OrEac3Header(payload.data() + pos, payload.size() - pos);
+    if (!frame || pos + frame->Size > payload.size()) break;
+    units += int64_t(frame->Samples) * kUnitsPerSecond / frame->SampleRate;
+    pos += frame->Size;
   }
   return units;
 }

@@ -4,7 +4,7 @@
 
 namespace {
 
-std::array<uint32_t, 256> makeTable() {
+std::array<uint32_t, 256> MakeTable() {
   std::array<uint32_t, 256> table{};
   for (uint32_t i = 0; i < 256; ++i) {
     uint32_t crc = i << 24;
@@ -17,8 +17,8 @@ std::array<uint32_t, 256> makeTable() {
 
 }  // namespace
 
-uint32_t crc32Mpeg(const uint8_t* data, size_t size) {
-  static const std::array<uint32_t, 256> table = makeTable();
+uint32_t Crc32Mpeg(const uint8_t* data, size_t size) {
+  static const std::array<uint32_t, 256> table = MakeTable();
   uint32_t crc = 0xFFFFFFFFu;
   for (size_t i = 0; i < size; ++i) crc = (crc << 8) ^ table[((crc >> 24) ^ data[i]) & 0xFF];
   return crc;

@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int Runs = 20;
+constexpr int kRuns = 20;
 
 double Median(std::vector<double> values)
 {
@@ -60,7 +60,7 @@ int main(int argc, char **argv)
 
     std::vector<double> first, step;
     QElapsedTimer timer;
-    for (int run = 0; run < Runs; ++run) {
+    for (int run = 0; run < kRuns; ++run) {
         system.Close();
         timer.start();
         system.SetSources(video, audio);
@@ -69,7 +69,7 @@ int main(int argc, char **argv)
         first.push_back(timer.nsecsElapsed() / 1e6);
     }
     system.ToStart();
-    for (int run = 0; run < Runs; ++run) {
+    for (int run = 0; run < kRuns; ++run) {
         const auto before = system.LastFrame();
         timer.start();
         system.ForwardImage();

@@ -29,15 +29,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string m2ts = FuzzFolder() + "/stream.m2ts";
     try {
         TMuxSettings settings;
-        const TFrameRate rate = parseFrameRate("25");
-        TVideoStream video(h264, rate, true, TM2tsMuxer::firstPresentationTime27(settings, rate));
+        const TFrameRate rate = ParseFrameRate("25");
+        TVideoStream video(h264, rate, true, TM2tsMuxer::FirstPresentationTime27(settings, rate));
         std::unique_ptr<TAc3Stream> audio;
         try {
             audio = std::make_unique<TAc3Stream>(ac3);
         } catch (const std::runtime_error&) {
             // Muxed without audio.
         }
-        TM2tsMuxer(video, audio.get(), settings).run(m2ts, [](double) {});
+        TM2tsMuxer(video, audio.get(), settings).Run(m2ts, [](double) {});
     } catch (const std::runtime_error& e) {
         AbortIfCapped(e.what());
     }

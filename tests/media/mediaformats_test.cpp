@@ -14,7 +14,7 @@
 
 namespace {
 
-std::vector<uint8_t> fromHex(const std::string& hex) {
+std::vector<uint8_t> FromHex(const std::string& hex) {
   std::vector<uint8_t> out;
   for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(uint8_t(std::stoi(hex.substr(i, 2), nullptr, 16)));
   return out;
@@ -22,46 +22,46 @@ std::vector<uint8_t> fromHex(const std::string& hex) {
 
 TEST(BitWriter, PacksFieldsBigEndianAndPatchesLengths) {
   TBitWriter w;
-  size_t length = w.beginLength(16);
-  w.put(0x5, 3);
-  w.put(0x1F, 5);
-  w.put(0xABCD, 16);
-  w.endLength(length);
-  EXPECT_EQ(w.bytes(), (std::vector<uint8_t>{0x00, 0x03, 0xBF, 0xAB, 0xCD}));
+  size_t length = w.BeginLength(16);
+  w.Put(0x5, 3);
+  w.Put(0x1F, 5);
+  w.Put(0xABCD, 16);
+  w.EndLength(length);
+  EXPECT_EQ(w.Bytes(), (std::vector<uint8_t>{0x00, 0x03, 0xBF, 0xAB, 0xCD}));
 }
 
 TEST(BitWriter, RefusesValuesWiderThanTheirField) {
   TBitWriter w;
-  EXPECT_THROW(w.put(8, 3), std::logic_error);
-  EXPECT_THROW(w.put(1, 0), std::logic_error);
-  w.put(1, 1);
-  EXPECT_THROW(w.bytePos(), std::logic_error);  // not aligned
+  EXPECT_THROW(w.Put(8, 3), std::logic_error);
+  EXPECT_THROW(w.Put(1, 0), std::logic_error);
+  w.Put(1, 1);
+  EXPECT_THROW(w.BytePos(), std::logic_error);  // not aligned
 }
 
 TEST(Crc32Mpeg, MatchesTheCheckValue) {
   const std::string text = "123456789";
-  EXPECT_EQ(crc32Mpeg(reinterpret_cast<const uint8_t*>(text.data()), text.size()), 0x0376E6E7u);
+  EXPECT_EQ(Crc32Mpeg(reinterpret_cast<const uint8_t*>(text.data()), text.size()), 0x0376E6E7u);
 }
 
 struct TSpsCase {
-  const char* hex;
-  uint32_t width, height, pocType, refs;
-  bool frameMbsOnly;
-  std::optional<uint32_t> reorder;
+  const char* Hex;
+  uint32_t Width, Height, PocType, Refs;
+  bool FrameMbsOnly;
+  std::optional<uint32_t> Reorder;
 };
 
 class SpsParse : public testing::TestWithParam<TSpsCase> {};
 
 TEST_P(SpsParse, ReadsSizeOrderTypeAndReferences) {
-  std::vector<uint8_t> nal = fromHex(GetParam().hex);
-  TH264Sps sps = parseSps(nal.data(), nal.size());
-  EXPECT_EQ(sps.width, GetParam().width);
-  EXPECT_EQ(sps.height, GetParam().height);
-  EXPECT_EQ(sps.pocType, GetParam().pocType);
-  EXPECT_EQ(sps.maxNumRefFrames, GetParam().refs);
-  EXPECT_EQ(sps.frameMbsOnly, GetParam().frameMbsOnly);
-  EXPECT_EQ(sps.maxNumReorderFrames, GetParam().reorder);
-  EXPECT_EQ(sps.timeScale / (2 * sps.numUnitsInTick), 25u);
+  std::vector<uint8_t> nal = FromHex(GetParam().Hex);
+  TH264Sps sps = ParseSps(nal.data(), nal.size());
+  EXPECT_EQ(sps.Width, GetParam().Width);
+  EXPECT_EQ(sps.Height, GetParam().Height);
+  EXPECT_EQ(sps.PocType, GetParam().PocType);
+  EXPECT_EQ(sps.MaxNumRefFrames, GetParam().Refs);
+  EXPECT_EQ(sps.FrameMbsOnly, GetParam().FrameMbsOnly);
+  EXPECT_EQ(sps.MaxNumReorderFrames, GetParam().Reorder);
+  EXPECT_EQ(sps.TimeScale / (2 * sps.NumUnitsInTick), 25u);
 }
 
 // Parameter sets of x264 streams: no B-frames and one reference; B-pyramid
@@ -74,30 +74,30 @@ INSTANTIATE_TEST_SUITE_P(X264, SpsParse, testing::Values(
 TEST(SliceHeader, NeedsItsParameterSets) {
   TH264ParamSets sets;
   std::vector<uint8_t> slice = {0x65, 0x88, 0x84};
-  EXPECT_THROW(sets.parseSlice(slice.data(), slice.size()), std::runtime_error);
+  EXPECT_THROW(sets.ParseSlice(slice.data(), slice.size()), std::runtime_error);
 }
 
 // Damaged parameter sets: each field out of the range the syntax allows is
 // refused (the first once made the slice group parsing shift by 32 and
 // loop for ever).
 struct TBadSetCase {
-  const char* name;
-  const char* hex;  // the NAL unit, header byte first
-  const char* cause;
+  const char* Name;
+  const char* Hex;  // the NAL unit, header byte first
+  const char* Cause;
 };
 
 class DamagedParamSet : public testing::TestWithParam<TBadSetCase> {};
 
 TEST_P(DamagedParamSet, IsRefusedNamingTheField) {
-  std::vector<uint8_t> nal = fromHex(GetParam().hex);
+  std::vector<uint8_t> nal = FromHex(GetParam().Hex);
   try {
-    if (nalType(nal.data()) == 7)
-      parseSps(nal.data(), nal.size());
+    if (NalType(nal.data()) == 7)
+      ParseSps(nal.data(), nal.size());
     else
-      parsePps(nal.data(), nal.size());
+      ParsePps(nal.data(), nal.size());
     FAIL() << "accepted";
   } catch (const std::runtime_error& e) {
-    EXPECT_NE(std::string(e.what()).find(GetParam().cause), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find(GetParam().Cause), std::string::npos) << e.what();
   }
 }
 
@@ -108,30 +108,30 @@ INSTANTIATE_TEST_SUITE_P(Fields, DamagedParamSet, testing::Values(
     TBadSetCase{"reference_indices", "68c82180", "number of reference indices"},
     // pic_width_in_mbs_minus1 = 2^20 in a baseline SPS.
     TBadSetCase{"picture_width", "6742001ef40000080000c0", "picture width"}),
-    [](const testing::TestParamInfo<TBadSetCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<TBadSetCase>& info) { return std::string(info.param.Name); });
 
-TH264SliceHeader slice(uint8_t nalType, uint8_t refIdc, uint32_t frameNum, uint32_t lsb) {
+TH264SliceHeader Slice(uint8_t nalType, uint8_t refIdc, uint32_t frameNum, uint32_t lsb) {
   TH264SliceHeader h;
-  h.nalType = nalType;
-  h.nalRefIdc = refIdc;
-  h.frameNum = frameNum;
-  h.pocLsb = lsb;
+  h.NalType = nalType;
+  h.NalRefIdc = refIdc;
+  h.FrameNum = frameNum;
+  h.PocLsb = lsb;
   return h;
 }
 
 TEST(PocCalculator, Type0FollowsLsbWrapAround) {
   TH264Sps sps;
-  sps.pocType = 0;
-  sps.log2MaxPocLsb = 4;  // lsb wraps at 16
+  sps.PocType = 0;
+  sps.Log2MaxPocLsb = 4;  // lsb wraps at 16
   TH264PocCalculator calc;
   // IDR, P, B, B, P, B, B, P (lsb wrapped), B; B pictures are not references.
   struct {
-    uint8_t type, ref;
-    uint32_t lsb;
+    uint8_t Type, Ref;
+    uint32_t Lsb;
   } pictures[] = {{5, 1, 0}, {1, 1, 6}, {1, 0, 2}, {1, 0, 4}, {1, 1, 12},
                   {1, 0, 8}, {1, 0, 10}, {1, 1, 2}, {1, 0, 14}};
   std::vector<int32_t> pocs;
-  for (const auto& p : pictures) pocs.push_back(calc.next(slice(p.type, p.ref, 0, p.lsb), sps).poc);
+  for (const auto& p : pictures) pocs.push_back(calc.Next(Slice(p.Type, p.Ref, 0, p.Lsb), sps).Poc);
   EXPECT_EQ(pocs, (std::vector<int32_t>{0, 6, 2, 4, 12, 8, 10, 18, 14}));
 }
 
@@ -139,26 +139,26 @@ TEST(PocCalculator, Type0FollowsLsbWrapAround) {
 // are kept modulo 2^32 (they once overflowed a signed 32-bit sum).
 TEST(PocCalculator, Type1WithLargestOffsetsWraps) {
   TH264Sps sps;
-  sps.pocType = 1;
-  sps.log2MaxFrameNum = 4;
-  sps.offsetForRefFrame = {INT32_MAX, INT32_MAX};
+  sps.PocType = 1;
+  sps.Log2MaxFrameNum = 4;
+  sps.OffsetForRefFrame = {INT32_MAX, INT32_MAX};
   TH264PocCalculator calc;
-  calc.next(slice(5, 1, 0, 0), sps);
+  calc.Next(Slice(5, 1, 0, 0), sps);
   // Frame 3: one whole cycle (2 * max) and the first offset of the next.
-  const TPictureOrder order = calc.next(slice(1, 1, 3, 0), sps);
-  EXPECT_EQ(order.poc, int32_t(uint32_t(3 * int64_t(INT32_MAX))));
+  const TPictureOrder order = calc.Next(Slice(1, 1, 3, 0), sps);
+  EXPECT_EQ(order.Poc, int32_t(uint32_t(3 * int64_t(INT32_MAX))));
 }
 
 TEST(PocCalculator, Type2CountsFramesAndNonReferencePictures) {
   TH264Sps sps;
-  sps.pocType = 2;
-  sps.log2MaxFrameNum = 4;
+  sps.PocType = 2;
+  sps.Log2MaxFrameNum = 4;
   TH264PocCalculator calc;
   std::vector<int32_t> pocs;
-  pocs.push_back(calc.next(slice(5, 1, 0, 0), sps).poc);
-  for (uint32_t n = 1; n < 16; ++n) pocs.push_back(calc.next(slice(1, 1, n, 0), sps).poc);
-  pocs.push_back(calc.next(slice(1, 1, 0, 0), sps).poc);  // frame_num wrapped
-  pocs.push_back(calc.next(slice(1, 0, 1, 0), sps).poc);  // non-reference
+  pocs.push_back(calc.Next(Slice(5, 1, 0, 0), sps).Poc);
+  for (uint32_t n = 1; n < 16; ++n) pocs.push_back(calc.Next(Slice(1, 1, n, 0), sps).Poc);
+  pocs.push_back(calc.Next(Slice(1, 1, 0, 0), sps).Poc);  // frame_num wrapped
+  pocs.push_back(calc.Next(Slice(1, 0, 1, 0), sps).Poc);  // non-reference
   EXPECT_EQ(pocs[15], 30);
   EXPECT_EQ(pocs[16], 32);
   EXPECT_EQ(pocs[17], 33);
@@ -166,50 +166,50 @@ TEST(PocCalculator, Type2CountsFramesAndNonReferencePictures) {
 
 TEST(PocCalculator, MemoryOperationFiveStartsANewSequence) {
   TH264Sps sps;
-  sps.pocType = 0;
-  sps.log2MaxPocLsb = 8;
+  sps.PocType = 0;
+  sps.Log2MaxPocLsb = 8;
   TH264PocCalculator calc;
-  calc.next(slice(5, 1, 0, 0), sps);
-  TH264SliceHeader reset = slice(1, 1, 1, 20);
-  reset.hasMmco5 = true;
-  TPictureOrder order = calc.next(reset, sps);
-  EXPECT_TRUE(order.newSequence);
-  EXPECT_EQ(order.poc, 0);
-  EXPECT_EQ(calc.next(slice(1, 1, 1, 4), sps).poc, 4);  // counted from zero again
+  calc.Next(Slice(5, 1, 0, 0), sps);
+  TH264SliceHeader reset = Slice(1, 1, 1, 20);
+  reset.HasMmco5 = true;
+  TPictureOrder order = calc.Next(reset, sps);
+  EXPECT_TRUE(order.NewSequence);
+  EXPECT_EQ(order.Poc, 0);
+  EXPECT_EQ(calc.Next(Slice(1, 1, 1, 4), sps).Poc, 4);  // counted from zero again
 }
 
 TEST(PocCalculator, FieldPairsTakeTheirOwnCounts) {
   TH264Sps sps;
-  sps.pocType = 0;
-  sps.log2MaxPocLsb = 8;
-  sps.frameMbsOnly = false;
+  sps.PocType = 0;
+  sps.Log2MaxPocLsb = 8;
+  sps.FrameMbsOnly = false;
   TH264PocCalculator calc;
-  TH264SliceHeader top = slice(5, 1, 0, 0);
-  top.fieldPic = true;
-  TH264SliceHeader bottom = slice(1, 1, 0, 1);
-  bottom.fieldPic = true;
-  bottom.bottomField = true;
-  EXPECT_EQ(calc.next(top, sps).poc, 0);
-  TPictureOrder second = calc.next(bottom, sps);
-  EXPECT_EQ(second.poc, 1);
-  EXPECT_FALSE(second.newSequence);
+  TH264SliceHeader top = Slice(5, 1, 0, 0);
+  top.FieldPic = true;
+  TH264SliceHeader bottom = Slice(1, 1, 0, 1);
+  bottom.FieldPic = true;
+  bottom.BottomField = true;
+  EXPECT_EQ(calc.Next(top, sps).Poc, 0);
+  TPictureOrder second = calc.Next(bottom, sps);
+  EXPECT_EQ(second.Poc, 1);
+  EXPECT_FALSE(second.NewSequence);
 }
 
 struct TAc3Case {
-  uint8_t byte4;
-  uint32_t size, rate, bitRate;
+  uint8_t Byte4;
+  uint32_t Size, Rate, BitRate;
 };
 
 class Ac3Header : public testing::TestWithParam<TAc3Case> {};
 
 TEST_P(Ac3Header, GivesFrameSizeAndRate) {
-  uint8_t header[8] = {0x0B, 0x77, 0, 0, GetParam().byte4, 0x40, 0x43, 0xE0};
-  std::optional<TAc3Frame> frame = parseAc3Header(header, sizeof header);
+  uint8_t header[8] = {0x0B, 0x77, 0, 0, GetParam().Byte4, 0x40, 0x43, 0xE0};
+  std::optional<TAc3Frame> frame = ParseAc3Header(header, sizeof header);
   ASSERT_TRUE(frame);
-  EXPECT_EQ(frame->size, GetParam().size);
-  EXPECT_EQ(frame->sampleRate, GetParam().rate);
-  EXPECT_EQ(frame->bitRate, GetParam().bitRate);
-  EXPECT_EQ(frame->acmod, 2);
+  EXPECT_EQ(frame->Size, GetParam().Size);
+  EXPECT_EQ(frame->SampleRate, GetParam().Rate);
+  EXPECT_EQ(frame->BitRate, GetParam().BitRate);
+  EXPECT_EQ(frame->Acmod, 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Ac3Header, testing::Values(
@@ -221,34 +221,34 @@ INSTANTIATE_TEST_SUITE_P(Table, Ac3Header, testing::Values(
 
 TEST(Ac3HeaderRejects, WrongSyncReservedRateAndEac3) {
   uint8_t bad[8] = {0x0B, 0x78, 0, 0, 0x14, 0x40, 0x43, 0xE0};
-  EXPECT_FALSE(parseAc3Header(bad, 8));
+  EXPECT_FALSE(ParseAc3Header(bad, 8));
   uint8_t reservedRate[8] = {0x0B, 0x77, 0, 0, 0xC0 | 0x14, 0x40, 0x43, 0xE0};
-  EXPECT_FALSE(parseAc3Header(reservedRate, 8));
+  EXPECT_FALSE(ParseAc3Header(reservedRate, 8));
   uint8_t eac3[8] = {0x0B, 0x77, 0, 0, 0x14, 16 << 3, 0x43, 0xE0};
-  EXPECT_FALSE(parseAc3Header(eac3, 8));
+  EXPECT_FALSE(ParseAc3Header(eac3, 8));
 }
 
 struct TEac3Case {
-  uint8_t byte4;
-  uint32_t rate, samples;
-  uint8_t acmod;
-  bool lfe;
+  uint8_t Byte4;
+  uint32_t Rate, Samples;
+  uint8_t Acmod;
+  bool Lfe;
 };
 
 class Eac3Header : public testing::TestWithParam<TEac3Case> {};
 
 // Frame size 0x17F + 1 words: 768 bytes.
 TEST_P(Eac3Header, GivesRateSamplesAndLayout) {
-  const uint8_t header[6] = {0x0B, 0x77, 0x01, 0x7F, GetParam().byte4, 16 << 3};
-  std::optional<TAc3Frame> frame = parseAc3OrEac3Header(header, sizeof header);
+  const uint8_t header[6] = {0x0B, 0x77, 0x01, 0x7F, GetParam().Byte4, 16 << 3};
+  std::optional<TAc3Frame> frame = ParseAc3OrEac3Header(header, sizeof header);
   ASSERT_TRUE(frame);
-  EXPECT_TRUE(frame->enhanced);
-  EXPECT_EQ(frame->size, 768u);
-  EXPECT_EQ(frame->sampleRate, GetParam().rate);
-  EXPECT_EQ(frame->samples, GetParam().samples);
-  EXPECT_EQ(frame->acmod, GetParam().acmod);
-  EXPECT_EQ(frame->lfe, GetParam().lfe);
-  EXPECT_FALSE(parseAc3Header(header, sizeof header)) << "an E-AC-3 frame is no AC-3 frame";
+  EXPECT_TRUE(frame->Enhanced);
+  EXPECT_EQ(frame->Size, 768u);
+  EXPECT_EQ(frame->SampleRate, GetParam().Rate);
+  EXPECT_EQ(frame->Samples, GetParam().Samples);
+  EXPECT_EQ(frame->Acmod, GetParam().Acmod);
+  EXPECT_EQ(frame->Lfe, GetParam().Lfe);
+  EXPECT_FALSE(ParseAc3Header(header, sizeof header)) << "an E-AC-3 frame is no AC-3 frame";
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Eac3Header, testing::Values(
@@ -260,7 +260,7 @@ INSTANTIATE_TEST_SUITE_P(Table, Eac3Header, testing::Values(
 
 TEST(Eac3HeaderRejects, ReservedReducedRate) {
   const uint8_t header[6] = {0x0B, 0x77, 0x01, 0x7F, 0xC0 | 0x30, 16 << 3};
-  EXPECT_FALSE(parseAc3OrEac3Header(header, sizeof header));
+  EXPECT_FALSE(ParseAc3OrEac3Header(header, sizeof header));
 }
 
 // Stream ids 9 and 10 keep the AC-3 frame sizes at a half and a quarter of
@@ -268,11 +268,11 @@ TEST(Eac3HeaderRejects, ReservedReducedRate) {
 TEST(Ac3Header, LowRateStreamIds) {
   for (uint8_t bsid : {9, 10}) {
     const uint8_t header[8] = {0x0B, 0x77, 0, 0, 0x14, uint8_t(bsid << 3), 0x43, 0xE0};
-    std::optional<TAc3Frame> frame = parseAc3Header(header, sizeof header);
+    std::optional<TAc3Frame> frame = ParseAc3Header(header, sizeof header);
     ASSERT_TRUE(frame) << int(bsid);
-    EXPECT_EQ(frame->size, 768u);
-    EXPECT_EQ(frame->sampleRate, 48000u >> (bsid - 8));
-    EXPECT_EQ(frame->bitRate, 192000u >> (bsid - 8));
+    EXPECT_EQ(frame->Size, 768u);
+    EXPECT_EQ(frame->SampleRate, 48000u >> (bsid - 8));
+    EXPECT_EQ(frame->BitRate, 192000u >> (bsid - 8));
   }
 }
 
@@ -285,9 +285,9 @@ std::vector<int64_t> PictureTimes(int64_t count, double rate) {
 }
 
 struct TRateCase {
-  double rate;
-  int64_t pictures;
-  int64_t duration;  // ticks, worked out from the rate
+  double Rate;
+  int64_t Pictures;
+  int64_t Duration;  // ticks, worked out from the rate
 };
 
 class ClipDurationRule : public testing::TestWithParam<TRateCase> {};

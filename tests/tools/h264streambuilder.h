@@ -13,7 +13,7 @@ namespace h264build {
 class TNalBuilder {
 public:
   TNalBuilder& u(uint32_t value, int bits) {
-    if (bits > 0) w_.put(value, bits);
+    if (bits > 0) w_.Put(value, bits);
     return *this;
   }
   TNalBuilder& ue(uint32_t value) {
@@ -26,11 +26,11 @@ public:
   // Stop bit, alignment and emulation prevention, behind a start code.
   std::string finish(uint8_t header) {
     u(1, 1);
-    while (w_.bitCount() % 8) u(0, 1);
+    while (w_.BitCount() % 8) u(0, 1);
     std::string out("\0\0\0\1", 4);
     out += char(header);
     int zeros = 0;
-    for (uint8_t b : w_.bytes()) {
+    for (uint8_t b : w_.Bytes()) {
       if (zeros >= 2 && b <= 3) {
         out += '\3';
         zeros = 0;

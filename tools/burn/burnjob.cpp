@@ -27,14 +27,14 @@ std::string ImageFilePath(const std::string& dest) {
 
 bool WriteToDevice(const udf::TUdfImage& image, const TBurnSwitches& s, const std::string& settingsPath,
                    std::ostream& out, std::ostream& err) {
-  std::string address = s.dest.empty() ? ReadSettingsDestination(settingsPath) : s.dest;
+  std::string address = s.Dest.empty() ? ReadSettingsDestination(settingsPath) : s.Dest;
   TDiscWriter writer(out, err);
   if (!writer.Open(address)) return false;
   out << "Destination: " << writer.Address() << std::endl;
-  if (!writer.WaitForBlank(s.waitForMedia) || !writer.CheckRoom(image.Size()) || !writer.Write(image))
+  if (!writer.WaitForBlank(s.WaitForMedia) || !writer.CheckRoom(image.Size()) || !writer.Write(image))
     return false;
-  if (s.verify && !writer.Verify(image)) return false;
-  writer.Release(s.eject);
+  if (s.Verify && !writer.Verify(image)) return false;
+  writer.Release(s.Eject);
   return true;
 }
 
@@ -49,29 +49,29 @@ int RunBurn(const std::vector<std::string>& args, const std::string& settingsPat
     err << BurnUsage();
     return BurnFailed;
   }
-  if (s.output == TOutputMode::ImageFile && s.dest.empty()) {
+  if (s.Output == TOutputMode::ImageFile && s.Dest.empty()) {
     err << "/BUILDOUTPUTMODE IMAGEFILE needs the image file path in /DEST.\n";
     return BurnFailed;
   }
 
-  TVolumeLabel label = MakeVolumeLabel(s.volumeLabel.value_or(LastComponent(s.sources.front())));
-  for (const std::string& note : label.notes) out << note << "\n";
-  out << "Volume label: " << udf::Ucs2ToUtf8(label.text) << "\n";
+  TVolumeLabel label = MakeVolumeLabel(s.VolumeLabel.value_or(LastComponent(s.Sources.front())));
+  for (const std::string& note : label.Notes) out << note << "\n";
+  out << "Volume label: " << udf::Ucs2ToUtf8(label.Text) << "\n";
 
   udf::TUdfImage image;
   std::string error;
-  if (!image.Build(s.sources, label.text, error)) {
+  if (!image.Build(s.Sources, label.Text, error)) {
     err << error << "\n";
     return BurnFailed;
   }
   const udf::TTreeCounts& counts = image.Counts();
-  out << "UDF 2.50 file system: " << counts.files << " files, " << counts.directories - 1 << " folders, "
-      << counts.bytes << " bytes of files, image of " << image.Size() << " bytes" << std::endl;
+  out << "UDF 2.50 file system: " << counts.Files << " files, " << counts.Directories - 1 << " folders, "
+      << counts.Bytes << " bytes of files, image of " << image.Size() << " bytes" << std::endl;
 
-  bool ok = s.output == TOutputMode::ImageFile
-                ? WriteImageFile(image, ImageFilePath(s.dest), s.verify, out, err)
+  bool ok = s.Output == TOutputMode::ImageFile
+                ? WriteImageFile(image, ImageFilePath(s.Dest), s.Verify, out, err)
                 : WriteToDevice(image, s, settingsPath, out, err);
   if (!ok) return BurnFailed;
   out << "Done." << std::endl;
-  return label.notes.empty() ? BurnDone : BurnDoneWithNotes;
+  return label.Notes.empty() ? BurnDone : BurnDoneWithNotes;
 }

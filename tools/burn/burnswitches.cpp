@@ -30,48 +30,48 @@ std::vector<std::string> SplitSources(const std::string& value) {
 }
 
 struct TValueSwitch {
-  const char* name;
-  std::function<void(TBurnSwitches&, const std::string&, std::vector<std::string>&)> apply;
+  const char* Name;
+  std::function<void(TBurnSwitches&, const std::string&, std::vector<std::string>&)> Apply;
 };
 
 struct TFlagSwitch {
-  const char* name;
-  bool TBurnSwitches::*flag;
+  const char* Name;
+  bool TBurnSwitches::*Flag;
 };
 
 const TValueSwitch ValueSwitches[] = {
     {"/MODE", [](TBurnSwitches& s, const std::string& v, std::vector<std::string>& errors) {
-       s.mode = Upper(v);
-       if (s.mode != "BUILD") errors.push_back("/MODE " + v + " is not supported: this burner only builds (/MODE BUILD).");
+       s.Mode = Upper(v);
+       if (s.Mode != "BUILD") errors.push_back("/MODE " + v + " is not supported: this burner only builds (/MODE BUILD).");
      }},
     {"/BUILDOUTPUTMODE", [](TBurnSwitches& s, const std::string& v, std::vector<std::string>& errors) {
        std::string mode = Upper(v);
-       if (mode == "DEVICE") s.output = TOutputMode::Device;
-       else if (mode == "IMAGEFILE") s.output = TOutputMode::ImageFile;
+       if (mode == "DEVICE") s.Output = TOutputMode::Device;
+       else if (mode == "IMAGEFILE") s.Output = TOutputMode::ImageFile;
        else errors.push_back("/BUILDOUTPUTMODE " + v + " is not known: use DEVICE or IMAGEFILE.");
      }},
     {"/SRC", [](TBurnSwitches& s, const std::string& v, std::vector<std::string>&) {
-       for (std::string& part : SplitSources(v)) s.sources.push_back(part);
+       for (std::string& part : SplitSources(v)) s.Sources.push_back(part);
      }},
     {"/FILESYSTEM", [](TBurnSwitches& s, const std::string& v, std::vector<std::string>& errors) {
-       s.fileSystem = Upper(v);
-       if (s.fileSystem != "UDF") errors.push_back("/FILESYSTEM " + v + " is not supported: this burner writes UDF only.");
+       s.FileSystem = Upper(v);
+       if (s.FileSystem != "UDF") errors.push_back("/FILESYSTEM " + v + " is not supported: this burner writes UDF only.");
      }},
     {"/UDFREVISION", [](TBurnSwitches& s, const std::string& v, std::vector<std::string>& errors) {
-       s.udfRevision = v;
+       s.UdfRevision = v;
        if (v != "2.50") errors.push_back("/UDFREVISION " + v + " is not supported: this burner writes UDF 2.50 only.");
      }},
-    {"/VOLUMELABEL", [](TBurnSwitches& s, const std::string& v, std::vector<std::string>&) { s.volumeLabel = v; }},
-    {"/DEST", [](TBurnSwitches& s, const std::string& v, std::vector<std::string>&) { s.dest = v; }},
+    {"/VOLUMELABEL", [](TBurnSwitches& s, const std::string& v, std::vector<std::string>&) { s.VolumeLabel = v; }},
+    {"/DEST", [](TBurnSwitches& s, const std::string& v, std::vector<std::string>&) { s.Dest = v; }},
 };
 
 const TFlagSwitch FlagSwitches[] = {
-    {"/VERIFY", &TBurnSwitches::verify},
-    {"/EJECT", &TBurnSwitches::eject},
-    {"/CLOSESUCCESS", &TBurnSwitches::closeSuccess},
-    {"/NOIMAGEDETAILS", &TBurnSwitches::noImageDetails},
-    {"/WAITFORMEDIA", &TBurnSwitches::waitForMedia},
-    {"/START", &TBurnSwitches::start},
+    {"/VERIFY", &TBurnSwitches::Verify},
+    {"/EJECT", &TBurnSwitches::Eject},
+    {"/CLOSESUCCESS", &TBurnSwitches::CloseSuccess},
+    {"/NOIMAGEDETAILS", &TBurnSwitches::NoImageDetails},
+    {"/WAITFORMEDIA", &TBurnSwitches::WaitForMedia},
+    {"/START", &TBurnSwitches::Start},
 };
 
 }  // namespace
@@ -81,21 +81,21 @@ TBurnSwitches ParseBurnSwitches(const std::vector<std::string>& args, std::vecto
   for (size_t i = 0; i < args.size(); ++i) {
     std::string name = Upper(args[i]);
     auto value = std::find_if(std::begin(ValueSwitches), std::end(ValueSwitches),
-                              [&](const TValueSwitch& v) { return name == v.name; });
+                              [&](const TValueSwitch& v) { return name == v.Name; });
     if (value != std::end(ValueSwitches)) {
       if (i + 1 >= args.size()) {
-        errors.push_back(std::string(value->name) + " needs a value.");
+        errors.push_back(std::string(value->Name) + " needs a value.");
         break;
       }
-      value->apply(s, args[++i], errors);
+      value->Apply(s, args[++i], errors);
       continue;
     }
     auto flag = std::find_if(std::begin(FlagSwitches), std::end(FlagSwitches),
-                             [&](const TFlagSwitch& f) { return name == f.name; });
+                             [&](const TFlagSwitch& f) { return name == f.Name; });
     if (flag != std::end(FlagSwitches)) {
       // A flag may be followed by YES or NO; alone it means YES.
       std::string next = i + 1 < args.size() ? Upper(args[i + 1]) : "";
-      s.*(flag->flag) = next != "NO";
+      s.*(flag->Flag) = next != "NO";
       if (next == "YES" || next == "NO") ++i;
       continue;
     }
@@ -104,8 +104,8 @@ TBurnSwitches ParseBurnSwitches(const std::vector<std::string>& args, std::vecto
     else
       errors.push_back("Unexpected argument \"" + args[i] + "\".");
   }
-  if (errors.empty() && s.mode.empty()) errors.push_back("No /MODE given: use /MODE BUILD.");
-  if (errors.empty() && s.sources.empty()) errors.push_back("No source folder given (/SRC).");
+  if (errors.empty() && s.Mode.empty()) errors.push_back("No /MODE given: use /MODE BUILD.");
+  if (errors.empty() && s.Sources.empty()) errors.push_back("No source folder given (/SRC).");
   return s;
 }
 

@@ -9,19 +9,19 @@
 enum class TOutputMode { Device, ImageFile };
 
 struct TBurnSwitches {
-  std::string mode;                  // only "BUILD" is done
-  TOutputMode output = TOutputMode::Device;
-  std::vector<std::string> sources;  // /SRC "a"|"b", possibly given more than once
-  std::string fileSystem = "UDF";
-  std::string udfRevision = "2.50";
-  bool verify = false;
-  std::optional<std::string> volumeLabel;
-  bool eject = false;
-  bool closeSuccess = false;
-  bool noImageDetails = false;
-  bool waitForMedia = false;
-  bool start = false;
-  std::string dest;  // device, stdio:/path, or the image file path
+  std::string Mode;                  // only "BUILD" is done
+  TOutputMode Output = TOutputMode::Device;
+  std::vector<std::string> Sources;  // /SRC "a"|"b", possibly given more than once
+  std::string FileSystem = "UDF";
+  std::string UdfRevision = "2.50";
+  bool Verify = false;
+  std::optional<std::string> VolumeLabel;
+  bool Eject = false;
+  bool CloseSuccess = false;
+  bool NoImageDetails = false;
+  bool WaitForMedia = false;
+  bool Start = false;
+  std::string Dest;  // device, stdio:/path, or the image file path
 };
 
 // Parses the arguments (program name excluded). Every problem found is

@@ -25,39 +25,39 @@ const char StdioPrefix[] = "stdio:";
 // 32 MB of read-ahead between the sources and the drive: several seconds
 // of the fastest DVD writing speed, so that a slow source read never
 // empties the drive's buffer.
-constexpr int FifoChunks = 16384;
-constexpr int VerifyChunk = 1 << 20;
+constexpr int kFifoChunks = 16384;
+constexpr int kVerifyChunk = 1 << 20;
 
 // Why reading the sources failed, set on libburn's reading thread.
 struct TSourceError {
-  std::mutex lock;
-  std::string text;
+  std::mutex Lock;
+  std::string Text;
 };
 
 // The source's own data, freed by libburn with the source.
 struct TSourceState {
-  udf::TUdfImageReader reader;
-  off_t size;
-  std::shared_ptr<TSourceError> error;
+  udf::TUdfImageReader Reader;
+  off_t Size;
+  std::shared_ptr<TSourceError> Error;
   TSourceState(const udf::TUdfImage& image, std::shared_ptr<TSourceError> e)
-      : reader(image), size(static_cast<off_t>(image.Size())), error(std::move(e)) {}
+      : Reader(image), Size(static_cast<off_t>(image.Size())), Error(std::move(e)) {}
 };
 
 int SourceRead(burn_source* source, unsigned char* buffer, int size) {
   auto* state = static_cast<TSourceState*>(source->data);
-  ssize_t got = state->reader.Read(buffer, static_cast<size_t>(size));
+  ssize_t got = state->Reader.Read(buffer, static_cast<size_t>(size));
   if (got < 0) {
-    std::lock_guard<std::mutex> guard(state->error->lock);
-    state->error->text = state->reader.Error();
+    std::lock_guard<std::mutex> guard(state->Error->Lock);
+    state->Error->Text = state->Reader.Error();
     return -1;
   }
   return static_cast<int>(got);
 }
 
-off_t SourceSize(burn_source* source) { return static_cast<TSourceState*>(source->data)->size; }
+off_t SourceSize(burn_source* source) { return static_cast<TSourceState*>(source->data)->Size; }
 
 int SourceSetSize(burn_source* source, off_t size) {
-  static_cast<TSourceState*>(source->data)->size = size;
+  static_cast<TSourceState*>(source->data)->Size = size;
   return 1;
 }
 
@@ -88,11 +88,11 @@ const char* StatusText(burn_disc_status status) {
 
 }  // namespace
 
-TDiscWriter::TDiscWriter(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+TDiscWriter::TDiscWriter(std::ostream& out, std::ostream& err) : FOut(out), FErr(err) {}
 
 TDiscWriter::~TDiscWriter() {
   Release(false);
-  if (initialized_) burn_finish();
+  if (FInitialized) burn_finish();
 }
 
 bool TDiscWriter::CheckStdioFile(const std::string& path) {
@@ -100,39 +100,39 @@ bool TDiscWriter::CheckStdioFile(const std::string& path) {
   if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return true;  // a device is written in place
   int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) {
-    err_ << "The destination \"" << path << "\" cannot be opened: " << std::strerror(errno) << ".\n";
+    FErr << "The destination \"" << path << "\" cannot be opened: " << std::strerror(errno) << ".\n";
     return false;
   }
   close(fd);
-  stdioFile_ = path;
+  FStdioFile = path;
   return true;
 }
 
 bool TDiscWriter::EmptyStdioFile() {
-  if (stdioFile_.empty() || truncate(stdioFile_.c_str(), 0) == 0) return true;
-  err_ << "The destination \"" << stdioFile_ << "\" cannot be emptied: " << std::strerror(errno) << ".\n";
+  if (FStdioFile.empty() || truncate(FStdioFile.c_str(), 0) == 0) return true;
+  FErr << "The destination \"" << FStdioFile << "\" cannot be emptied: " << std::strerror(errno) << ".\n";
   return false;
 }
 
 bool TDiscWriter::Grab(const std::string& address) {
   std::vector<char> adr(address.begin(), address.end());
   adr.push_back('\0');
-  if (burn_drive_scan_and_grab(&infos_, adr.data(), 1) <= 0) {
-    err_ << "The destination \"" << address << "\" cannot be opened as a drive.\n";
-    infos_ = nullptr;
+  if (burn_drive_scan_and_grab(&FInfos, adr.data(), 1) <= 0) {
+    FErr << "The destination \"" << address << "\" cannot be opened as a drive.\n";
+    FInfos = nullptr;
     return false;
   }
-  drive_ = infos_[0].drive;
-  address_ = address;
+  FDrive = FInfos[0].drive;
+  FAddress = address;
   return true;
 }
 
 bool TDiscWriter::Open(const std::string& address) {
   if (!burn_initialize()) {
-    err_ << "The disc writing library cannot start.\n";
+    FErr << "The disc writing library cannot start.\n";
     return false;
   }
-  initialized_ = true;
+  FInitialized = true;
   burn_msgs_set_severities(const_cast<char*>("NEVER"), const_cast<char*>("SORRY"),
                            const_cast<char*>("imgburn: "));
   if (address.rfind(StdioPrefix, 0) == 0) {
@@ -145,7 +145,7 @@ bool TDiscWriter::Open(const std::string& address) {
   unsigned int count = 0;
   while (!burn_drive_scan(&found, &count)) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   if (count == 0) {
-    err_ << "No optical drive found.\n";
+    FErr << "No optical drive found.\n";
     burn_drive_info_free(found);
     return false;
   }
@@ -153,7 +153,7 @@ bool TDiscWriter::Open(const std::string& address) {
   int ok = burn_drive_get_adr(&found[0], first);
   burn_drive_info_free(found);
   if (ok <= 0) {
-    err_ << "The first optical drive cannot be named.\n";
+    FErr << "The first optical drive cannot be named.\n";
     return false;
   }
   return Grab(first);
@@ -162,28 +162,28 @@ bool TDiscWriter::Open(const std::string& address) {
 bool TDiscWriter::WaitForBlank(bool wait) {
   burn_disc_status last = BURN_DISC_UNREADY;
   for (;;) {
-    burn_disc_status status = burn_disc_get_status(drive_);
+    burn_disc_status status = burn_disc_get_status(FDrive);
     if (status == BURN_DISC_BLANK) return true;
     if (!wait) {
-      err_ << "The drive " << address_ << " holds " << StatusText(status) << "; a blank writable disc is needed.\n";
+      FErr << "The drive " << FAddress << " holds " << StatusText(status) << "; a blank writable disc is needed.\n";
       return false;
     }
     if (status != last) {
-      out_ << "Waiting for a blank writable disc in " << address_ << " (it holds " << StatusText(status) << ")..."
+      FOut << "Waiting for a blank writable disc in " << FAddress << " (it holds " << StatusText(status) << ")..."
            << std::endl;
       last = status;
     }
     std::this_thread::sleep_for(std::chrono::seconds(2));
-    burn_drive_re_assess(drive_, 0);
+    burn_drive_re_assess(FDrive, 0);
   }
 }
 
 bool TDiscWriter::CheckRoom(uint64_t bytes) {
-  burn_write_opts* opts = burn_write_opts_new(drive_);
-  off_t room = burn_disc_available_space(drive_, opts);
+  burn_write_opts* opts = burn_write_opts_new(FDrive);
+  off_t room = burn_disc_available_space(FDrive, opts);
   burn_write_opts_free(opts);
   if (room >= 0 && static_cast<uint64_t>(room) < bytes) {
-    err_ << "The image needs " << bytes << " bytes but the medium in " << address_ << " holds only " << room
+    FErr << "The image needs " << bytes << " bytes but the medium in " << FAddress << " holds only " << room
          << " bytes; nothing was written.\n";
     return false;
   }
@@ -194,7 +194,7 @@ bool TDiscWriter::Write(const udf::TUdfImage& image) {
   if (!EmptyStdioFile()) return false;
   auto error = std::make_shared<TSourceError>();
   burn_source* source = NewImageSource(new TSourceState(image, error));
-  burn_source* fifo = burn_fifo_source_new(source, 2048, FifoChunks, 1);
+  burn_source* fifo = burn_fifo_source_new(source, 2048, kFifoChunks, 1);
   burn_source_free(source);
 
   burn_disc* disc = burn_disc_create();
@@ -205,35 +205,35 @@ bool TDiscWriter::Write(const udf::TUdfImage& image) {
   bool ok = burn_track_set_source(track, fifo) == BURN_SOURCE_OK;
   burn_session_add_track(session, track, BURN_POS_END);
 
-  burn_write_opts* opts = burn_write_opts_new(drive_);
+  burn_write_opts* opts = burn_write_opts_new(FDrive);
   burn_write_opts_set_perform_opc(opts, 0);
   burn_write_opts_set_multi(opts, 0);
   burn_write_opts_set_underrun_proof(opts, 1);
   burn_write_opts_set_stdio_fsync(opts, 1);  // a stdio file is synced once, at the end
   char reasons[BURN_REASONS_LEN];
   if (ok && burn_write_opts_auto_write_type(opts, disc, reasons, 0) == BURN_WRITE_NONE) {
-    err_ << "The medium in " << address_ << " cannot be written: " << reasons << "\n";
+    FErr << "The medium in " << FAddress << " cannot be written: " << reasons << "\n";
     ok = false;
   }
   if (ok) {
     burn_disc_write(opts, disc);
     burn_progress progress {};
     int shown = -1;
-    while (burn_drive_get_status(drive_, &progress) != BURN_DRIVE_IDLE) {
+    while (burn_drive_get_status(FDrive, &progress) != BURN_DRIVE_IDLE) {
       if (progress.sectors > 0) {
         int percent = static_cast<int>(100.0 * progress.sector / progress.sectors);
         if (percent != shown && percent <= 100) {
-          out_ << "\rWriting: " << percent << "%" << std::flush;
+          FOut << "\rWriting: " << percent << "%" << std::flush;
           shown = percent;
         }
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    ok = burn_drive_wrote_well(drive_);
-    out_ << (ok ? "\rWriting: 100%\n" : "\n") << std::flush;
-    std::lock_guard<std::mutex> guard(error->lock);
-    if (!error->text.empty()) err_ << error->text << "\n";
-    if (!ok) err_ << "Writing to " << address_ << " failed.\n";
+    ok = burn_drive_wrote_well(FDrive);
+    FOut << (ok ? "\rWriting: 100%\n" : "\n") << std::flush;
+    std::lock_guard<std::mutex> guard(error->Lock);
+    if (!error->Text.empty()) FErr << error->Text << "\n";
+    if (!ok) FErr << "Writing to " << FAddress << " failed.\n";
   }
   burn_write_opts_free(opts);
   burn_track_free(track);
@@ -245,38 +245,38 @@ bool TDiscWriter::Write(const udf::TUdfImage& image) {
 
 bool TDiscWriter::Verify(const udf::TUdfImage& image) {
   udf::TUdfImageReader expected(image);
-  std::vector<char> disc(VerifyChunk);
-  std::vector<uint8_t> source(VerifyChunk);
+  std::vector<char> disc(kVerifyChunk);
+  std::vector<uint8_t> source(kVerifyChunk);
   uint64_t total = image.Size();
   int shown = -1;
-  for (uint64_t at = 0; at < total; at += VerifyChunk) {
-    auto size = static_cast<size_t>(std::min<uint64_t>(VerifyChunk, total - at));
+  for (uint64_t at = 0; at < total; at += kVerifyChunk) {
+    auto size = static_cast<size_t>(std::min<uint64_t>(kVerifyChunk, total - at));
     off_t count = 0;
-    if (burn_read_data(drive_, static_cast<off_t>(at), disc.data(), static_cast<off_t>(size), &count, 0) <= 0) {
-      err_ << "\nVerifying: reading " << address_ << " failed at byte " << at + count << ".\n";
+    if (burn_read_data(FDrive, static_cast<off_t>(at), disc.data(), static_cast<off_t>(size), &count, 0) <= 0) {
+      FErr << "\nVerifying: reading " << FAddress << " failed at byte " << at + count << ".\n";
       return false;
     }
     if (expected.Read(source.data(), size) != static_cast<ssize_t>(size)) {
-      err_ << "\nVerifying: " << expected.Error() << "\n";
+      FErr << "\nVerifying: " << expected.Error() << "\n";
       return false;
     }
     if (std::memcmp(disc.data(), source.data(), size) != 0) {
-      err_ << "\nVerifying: the disc differs from the sources near byte " << at << ".\n";
+      FErr << "\nVerifying: the disc differs from the sources near byte " << at << ".\n";
       return false;
     }
     int percent = static_cast<int>(100 * (at + size) / total);
     if (percent != shown) {
-      out_ << "\rVerifying: " << percent << "%" << std::flush;
+      FOut << "\rVerifying: " << percent << "%" << std::flush;
       shown = percent;
     }
   }
-  out_ << "\n";
+  FOut << "\n";
   return true;
 }
 
 void TDiscWriter::Release(bool eject) {
-  if (drive_) burn_drive_release(drive_, eject ? 1 : 0);
-  drive_ = nullptr;
-  if (infos_) burn_drive_info_free(infos_);
-  infos_ = nullptr;
+  if (FDrive) burn_drive_release(FDrive, eject ? 1 : 0);
+  FDrive = nullptr;
+  if (FInfos) burn_drive_info_free(FInfos);
+  FInfos = nullptr;
 }

@@ -36,18 +36,18 @@ class TDiscWriter {
   // Lets the drive go, ejecting the medium when asked.
   void Release(bool eject);
 
-  const std::string& Address() const { return address_; }
+  const std::string& Address() const { return FAddress; }
 
  private:
   bool CheckStdioFile(const std::string& path);
   bool EmptyStdioFile();
   bool Grab(const std::string& address);
 
-  std::ostream& out_;
-  std::ostream& err_;
-  bool initialized_ = false;
-  burn::burn_drive_info* infos_ = nullptr;
-  burn::burn_drive* drive_ = nullptr;
-  std::string address_;
-  std::string stdioFile_;  // the regular file behind a stdio: address
+  std::ostream& FOut;
+  std::ostream& FErr;
+  bool FInitialized = false;
+  burn::burn_drive_info* FInfos = nullptr;
+  burn::burn_drive* FDrive = nullptr;
+  std::string FAddress;
+  std::string FStdioFile;  // the regular file behind a stdio: address
 };

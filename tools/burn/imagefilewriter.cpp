@@ -13,24 +13,24 @@
 
 namespace {
 
-constexpr size_t Chunk = 4 << 20;
+constexpr size_t kChunk = 4 << 20;
 
 class TProgress {
  public:
-  TProgress(std::ostream& out, const char* what, uint64_t total) : out_(out), what_(what), total_(total) {}
+  TProgress(std::ostream& out, const char* what, uint64_t total) : FOut(out), FWhat(what), FTotal(total) {}
   void Show(uint64_t done) {
-    int percent = total_ ? static_cast<int>(100 * done / total_) : 100;
-    if (percent == shown_) return;
-    out_ << "\r" << what_ << ": " << percent << "%" << std::flush;
-    shown_ = percent;
+    int percent = FTotal ? static_cast<int>(100 * done / FTotal) : 100;
+    if (percent == FShown) return;
+    FOut << "\r" << FWhat << ": " << percent << "%" << std::flush;
+    FShown = percent;
   }
-  void End() { out_ << "\n"; }
+  void End() { FOut << "\n"; }
 
  private:
-  std::ostream& out_;
-  const char* what_;
-  uint64_t total_;
-  int shown_ = -1;
+  std::ostream& FOut;
+  const char* FWhat;
+  uint64_t FTotal;
+  int FShown = -1;
 };
 
 bool AllZero(const uint8_t* data, size_t size) {
@@ -57,7 +57,7 @@ bool WritingFailed(const TOutputFile& file, std::ostream& err) {
 
 bool CopyImage(const udf::TUdfImage& image, TOutputFile& file, std::ostream& out, std::ostream& err) {
   udf::TUdfImageReader reader(image);
-  std::vector<uint8_t> buffer(Chunk);
+  std::vector<uint8_t> buffer(kChunk);
   TProgress progress(out, "Writing", image.Size());
   for (;;) {
     ssize_t got = reader.Read(buffer.data(), buffer.size());
@@ -81,7 +81,7 @@ bool CopyImage(const udf::TUdfImage& image, TOutputFile& file, std::ostream& out
 
 bool CompareImage(const udf::TUdfImage& image, TOutputFile& file, std::ostream& out, std::ostream& err) {
   udf::TUdfImageReader reader(image);
-  std::vector<uint8_t> expected(Chunk), written(Chunk);
+  std::vector<uint8_t> expected(kChunk), written(kChunk);
   TProgress progress(out, "Verifying", image.Size());
   uint64_t at = 0;
   for (;;) {

@@ -10,20 +10,20 @@ namespace {
 
 // Largest extent an allocation descriptor holds: its 30-bit length, kept
 // to whole blocks so that the next extent starts on a block.
-constexpr uint32_t MaxExtent = 0x40000000u - BlockSize;
+constexpr uint32_t kMaxExtent = 0x40000000u - kBlockSize;
 
-constexpr uint32_t MetadataAllocationUnit = 32;
-constexpr uint16_t MetadataAlignmentUnit = 16;
+constexpr uint32_t kMetadataAllocationUnit = 32;
+constexpr uint16_t kMetadataAlignmentUnit = 16;
 
 // Read permission for owner, group and others; execute (search) as well
 // for folders.
-constexpr uint32_t ReadOnlyFile = 0x1084;
-constexpr uint32_t ReadOnlyFolder = 0x14A5;
+constexpr uint32_t kReadOnlyFile = 0x1084;
+constexpr uint32_t kReadOnlyFolder = 0x14A5;
 
 }  // namespace
 
 std::vector<uint8_t> VolumeStructure(const char* identifier) {
-  TDescriptor d(BlockSize);
+  TDescriptor d(kBlockSize);
   d.U8(0, 0);
   d.Text(1, identifier);
   d.U8(6, 1);
@@ -33,9 +33,9 @@ std::vector<uint8_t> VolumeStructure(const char* identifier) {
 std::vector<uint8_t> AnchorPointer(uint32_t location, uint32_t mainVds, uint32_t reserveVds,
                                    uint32_t vdsLength) {
   TDescriptor d(512);
-  d.U32(16, vdsLength * BlockSize);
+  d.U32(16, vdsLength * kBlockSize);
   d.U32(20, mainVds);
-  d.U32(24, vdsLength * BlockSize);
+  d.U32(24, vdsLength * kBlockSize);
   d.U32(28, reserveVds);
   d.FinishTag(TagAnchor, location);
   return d.Data();
@@ -45,18 +45,18 @@ std::vector<uint8_t> PrimaryVolume(uint32_t location, uint32_t sequence, const T
   TDescriptor d(512);
   d.U32(16, sequence);
   d.U32(20, 0);  // primary volume descriptor number
-  d.Bytes(24, DString(ids.label, 32));
+  d.Bytes(24, DString(ids.Label, 32));
   d.U16(56, 1);  // volume sequence number
   d.U16(58, 1);  // maximum volume sequence number
   d.U16(60, 2);  // interchange level: single volume
   d.U16(62, 2);
   d.U32(64, 1);  // character set list: CS0
   d.U32(68, 1);
-  d.Bytes(72, DString(ids.volumeSetId, 128));
+  d.Bytes(72, DString(ids.VolumeSetId, 128));
   d.Bytes(200, OstaCharspec());
   d.Bytes(264, OstaCharspec());
   d.Bytes(344, ImplementationId());  // application identifier
-  d.Bytes(376, Timestamp(ids.recorded));
+  d.Bytes(376, Timestamp(ids.Recorded));
   d.Bytes(388, ImplementationId());
   d.FinishTag(TagPrimaryVolume, location);
   return d.Data();
@@ -68,7 +68,7 @@ std::vector<uint8_t> ImplementationUseVolume(uint32_t location, uint32_t sequenc
   d.U32(16, sequence);
   d.Bytes(20, UdfId("*UDF LV Info"));
   d.Bytes(52, OstaCharspec());
-  d.Bytes(116, DString(ids.label, 128));
+  d.Bytes(116, DString(ids.Label, 128));
   d.Bytes(352, ImplementationId());
   d.FinishTag(TagImplementationUse, location);
   return d.Data();
@@ -81,8 +81,8 @@ std::vector<uint8_t> Partition(uint32_t location, uint32_t sequence, const TPart
   d.U16(22, 0);  // partition number
   d.Bytes(24, PlainId("+NSR03"));
   d.U32(184, 1);  // access type: read only
-  d.U32(188, place.start);
-  d.U32(192, place.length);
+  d.U32(188, place.Start);
+  d.U32(192, place.Length);
   d.Bytes(196, ImplementationId());
   d.FinishTag(TagPartition, location);
   return d.Data();
@@ -106,11 +106,11 @@ std::vector<uint8_t> MetadataMap(const TPartitionPlace& place) {
   m.Bytes(4, UdfId("*UDF Metadata Partition"));
   m.U16(36, 1);  // volume sequence number
   m.U16(38, 0);  // partition number
-  m.U32(40, place.metadataFile);
-  m.U32(44, place.mirrorFile);
+  m.U32(40, place.MetadataFile);
+  m.U32(44, place.MirrorFile);
   m.U32(48, 0xFFFFFFFF);  // no metadata bitmap on a read-only volume
-  m.U32(52, MetadataAllocationUnit);
-  m.U16(56, MetadataAlignmentUnit);
+  m.U32(52, kMetadataAllocationUnit);
+  m.U16(56, kMetadataAlignmentUnit);
   m.U8(58, 1);  // the mirror holds its own copy of the metadata
   return m.Data();
 }
@@ -125,14 +125,14 @@ std::vector<uint8_t> LogicalVolume(uint32_t location, uint32_t sequence, const T
   TDescriptor d(440 + map1.size() + map2.size());
   d.U32(16, sequence);
   d.Bytes(20, OstaCharspec());
-  d.Bytes(84, DString(ids.label, 128));
-  d.U32(212, BlockSize);
+  d.Bytes(84, DString(ids.Label, 128));
+  d.U32(212, kBlockSize);
   d.Bytes(216, DomainId());
-  d.Bytes(248, LongAd(BlockSize, 0, MetadataPartition));  // the file set descriptor
+  d.Bytes(248, LongAd(kBlockSize, 0, kMetadataPartition));  // the file set descriptor
   d.U32(264, static_cast<uint32_t>(map1.size() + map2.size()));
   d.U32(268, 2);
   d.Bytes(272, ImplementationId());
-  d.U32(432, integrityLength * BlockSize);
+  d.U32(432, integrityLength * kBlockSize);
   d.U32(436, integrityStart);
   d.Bytes(440, map1);
   d.Bytes(440 + map1.size(), map2);
@@ -157,87 +157,87 @@ std::vector<uint8_t> Terminating(uint32_t location) {
 std::vector<uint8_t> LogicalVolumeIntegrity(uint32_t location, const TVolumeIds& ids,
                                             const TPartitionPlace& place,
                                             const TIntegrity& integrity) {
-  constexpr size_t partitions = 2;
-  constexpr size_t implUse = 80 + 8 * partitions;
-  TDescriptor d(implUse + 46);
-  d.Bytes(16, Timestamp(ids.recorded));
+  constexpr size_t kPartitions = 2;
+  constexpr size_t kImplUse = 80 + 8 * kPartitions;
+  TDescriptor d(kImplUse + 46);
+  d.Bytes(16, Timestamp(ids.Recorded));
   d.U32(28, 1);  // closed
-  d.U64(40, integrity.nextUniqueId);
-  d.U32(72, partitions);
+  d.U64(40, integrity.NextUniqueId);
+  d.U32(72, kPartitions);
   d.U32(76, 46);
   d.U32(80, 0);  // free space: none, the volume is read only
   d.U32(84, 0);
-  d.U32(88, place.length);
-  d.U32(92, place.metadataSize);
-  d.Bytes(implUse, ImplementationId());
-  d.U32(implUse + 32, integrity.files);
-  d.U32(implUse + 36, integrity.directories);
-  d.U16(implUse + 40, UdfRevision);  // minimum read revision
-  d.U16(implUse + 42, UdfRevision);  // minimum write revision
-  d.U16(implUse + 44, UdfRevision);  // maximum write revision
+  d.U32(88, place.Length);
+  d.U32(92, place.MetadataSize);
+  d.Bytes(kImplUse, ImplementationId());
+  d.U32(kImplUse + 32, integrity.Files);
+  d.U32(kImplUse + 36, integrity.Directories);
+  d.U16(kImplUse + 40, kUdfRevision);  // minimum read revision
+  d.U16(kImplUse + 42, kUdfRevision);  // minimum write revision
+  d.U16(kImplUse + 44, kUdfRevision);  // maximum write revision
   d.FinishTag(TagLogicalVolumeIntegrity, location);
   return d.Data();
 }
 
 std::vector<uint8_t> FileSet(const TVolumeIds& ids, uint32_t rootBlock) {
   TDescriptor d(512);
-  d.Bytes(16, Timestamp(ids.recorded));
+  d.Bytes(16, Timestamp(ids.Recorded));
   d.U16(28, 3);  // interchange level
   d.U16(30, 3);
   d.U32(32, 1);
   d.U32(36, 1);
   d.Bytes(48, OstaCharspec());
-  d.Bytes(112, DString(ids.label, 128));
+  d.Bytes(112, DString(ids.Label, 128));
   d.Bytes(240, OstaCharspec());
-  d.Bytes(304, DString(ids.label, 32));
-  d.Bytes(400, LongAd(BlockSize, rootBlock, MetadataPartition));
+  d.Bytes(304, DString(ids.Label, 32));
+  d.Bytes(400, LongAd(kBlockSize, rootBlock, kMetadataPartition));
   d.Bytes(416, DomainId());
   d.FinishTag(TagFileSet, 0);
   return d.Data();
 }
 
 std::vector<uint8_t> ExtendedFileEntry(const TFileEntry& entry) {
-  constexpr size_t header = 216;
-  TDescriptor d(header + entry.ads.size());
+  constexpr size_t kHeader = 216;
+  TDescriptor d(kHeader + entry.Ads.size());
   d.U16(20, 4);  // strategy 4: a single direct entry
   d.U16(24, 1);
-  d.U8(27, entry.type);
-  d.U16(34, entry.longAds ? 1 : 0);
+  d.U8(27, entry.Type);
+  d.U16(34, entry.LongAds ? 1 : 0);
   d.U32(36, 0xFFFFFFFF);  // no user
   d.U32(40, 0xFFFFFFFF);  // no group
-  d.U32(44, entry.type == FileTypeDirectory ? ReadOnlyFolder : ReadOnlyFile);
-  d.U16(48, entry.linkCount);
-  d.U64(56, entry.length);
-  d.U64(64, entry.length);  // object size: no streams
-  d.U64(72, entry.blocksRecorded);
-  d.Bytes(80, Timestamp(entry.accessed));
-  d.Bytes(92, Timestamp(entry.modified));
-  d.Bytes(104, Timestamp(entry.created));
-  d.Bytes(116, Timestamp(entry.attributes));
+  d.U32(44, entry.Type == FileTypeDirectory ? kReadOnlyFolder : kReadOnlyFile);
+  d.U16(48, entry.LinkCount);
+  d.U64(56, entry.Length);
+  d.U64(64, entry.Length);  // object size: no streams
+  d.U64(72, entry.BlocksRecorded);
+  d.Bytes(80, Timestamp(entry.Accessed));
+  d.Bytes(92, Timestamp(entry.Modified));
+  d.Bytes(104, Timestamp(entry.Created));
+  d.Bytes(116, Timestamp(entry.Attributes));
   d.U32(128, 1);  // checkpoint
   d.Bytes(168, ImplementationId());
-  d.U64(200, entry.uniqueId);
+  d.U64(200, entry.UniqueId);
   d.U32(208, 0);
-  d.U32(212, static_cast<uint32_t>(entry.ads.size()));
-  d.Bytes(header, entry.ads);
-  d.FinishTag(TagExtendedFileEntry, entry.location);
+  d.U32(212, static_cast<uint32_t>(entry.Ads.size()));
+  d.Bytes(kHeader, entry.Ads);
+  d.FinishTag(TagExtendedFileEntry, entry.Location);
   return d.Data();
 }
 
 uint64_t MaxFileSize() {
-  constexpr uint64_t entryHeader = 216, longAd = 16;
-  return (BlockSize - entryHeader) / longAd * MaxExtent;
+  constexpr uint64_t kEntryHeader = 216, kLongAd = 16;
+  return (kBlockSize - kEntryHeader) / kLongAd * kMaxExtent;
 }
 
 std::vector<uint8_t> ContiguousAds(uint64_t length, uint32_t block, bool longAds,
                                    uint16_t partition) {
   std::vector<uint8_t> ads;
   while (length > 0) {
-    auto part = static_cast<uint32_t>(std::min<uint64_t>(length, MaxExtent));
+    auto part = static_cast<uint32_t>(std::min<uint64_t>(length, kMaxExtent));
     std::vector<uint8_t> ad = longAds ? LongAd(part, block, partition) : ShortAd(part, block);
     ads.insert(ads.end(), ad.begin(), ad.end());
     length -= part;
-    block += part / BlockSize;
+    block += part / kBlockSize;
   }
   return ads;
 }
@@ -255,7 +255,7 @@ std::vector<uint8_t> FileIdentifier(uint32_t location, uint8_t flags, const TUcs
   d.U16(16, 1);  // file version number
   d.U8(18, flags);
   d.U8(19, static_cast<uint8_t>(packed.size()));
-  d.Bytes(20, LongAd(BlockSize, icbBlock, MetadataPartition, static_cast<uint32_t>(uniqueId)));
+  d.Bytes(20, LongAd(kBlockSize, icbBlock, kMetadataPartition, static_cast<uint32_t>(uniqueId)));
   d.U16(36, 0);
   d.Bytes(38, packed);
   d.FinishTag(TagFileIdentifier, location);

@@ -21,27 +21,27 @@ enum FileType : uint8_t {
 
 // Partition reference numbers of the logical volume: the physical
 // partition (map 0) and the metadata partition inside it (map 1).
-constexpr uint16_t PhysicalPartition = 0;
-constexpr uint16_t MetadataPartition = 1;
+constexpr uint16_t kPhysicalPartition = 0;
+constexpr uint16_t kMetadataPartition = 1;
 
 struct TVolumeIds {
-  TUcs2 label;            // logical volume identifier, the volume label
-  TUcs2 volumeSetId;      // starts with 16 unique hex digits
-  struct timespec recorded {};
+  TUcs2 Label;            // logical volume identifier, the volume label
+  TUcs2 VolumeSetId;      // starts with 16 unique hex digits
+  struct timespec Recorded {};
 };
 
 struct TPartitionPlace {
-  uint32_t start = 0;         // first sector of the physical partition
-  uint32_t length = 0;        // its length in blocks
-  uint32_t metadataFile = 0;  // blocks inside it: metadata file entry
-  uint32_t mirrorFile = 0;    // and its mirror
-  uint32_t metadataSize = 0;  // blocks of the metadata partition
+  uint32_t Start = 0;         // first sector of the physical partition
+  uint32_t Length = 0;        // its length in blocks
+  uint32_t MetadataFile = 0;  // blocks inside it: metadata file entry
+  uint32_t MirrorFile = 0;    // and its mirror
+  uint32_t MetadataSize = 0;  // blocks of the metadata partition
 };
 
 struct TIntegrity {
-  uint64_t nextUniqueId = 0;
-  uint32_t files = 0;
-  uint32_t directories = 0;
+  uint64_t NextUniqueId = 0;
+  uint32_t Files = 0;
+  uint32_t Directories = 0;
 };
 
 std::vector<uint8_t> VolumeStructure(const char* identifier);  // BEA01, NSR03, TEA01
@@ -63,16 +63,16 @@ std::vector<uint8_t> LogicalVolumeIntegrity(uint32_t location, const TVolumeIds&
 std::vector<uint8_t> FileSet(const TVolumeIds& ids, uint32_t rootBlock);
 
 struct TFileEntry {
-  uint32_t location = 0;  // block of this entry inside its partition
-  FileType type = FileTypeRegular;
-  uint64_t uniqueId = 0;
-  uint16_t linkCount = 1;
-  uint64_t length = 0;          // information length in bytes
-  uint64_t blocksRecorded = 0;  // blocks its allocation descriptors cover
-  struct timespec accessed {}, modified {}, created {}, attributes {};
+  uint32_t Location = 0;  // block of this entry inside its partition
+  FileType Type = FileTypeRegular;
+  uint64_t UniqueId = 0;
+  uint16_t LinkCount = 1;
+  uint64_t Length = 0;          // information length in bytes
+  uint64_t BlocksRecorded = 0;  // blocks its allocation descriptors cover
+  struct timespec Accessed {}, Modified {}, Created {}, Attributes {};
   // Either short_ads in the entry's own partition or long_ads.
-  bool longAds = false;
-  std::vector<uint8_t> ads;
+  bool LongAds = false;
+  std::vector<uint8_t> Ads;
 };
 std::vector<uint8_t> ExtendedFileEntry(const TFileEntry& entry);
 

@@ -36,19 +36,19 @@ class TUdfImage {
   // source cannot be read or stored.
   bool Build(const std::vector<std::string>& sources, const TUcs2& label, std::string& error);
 
-  uint64_t Size() const { return uint64_t(sectors_) * BlockSize; }
-  uint32_t Sectors() const { return sectors_; }
-  const TTreeCounts& Counts() const { return counts_; }
+  uint64_t Size() const { return uint64_t(FSectors) * kBlockSize; }
+  uint32_t Sectors() const { return FSectors; }
+  const TTreeCounts& Counts() const { return FCounts; }
 
   // A piece of the image: bytes held in memory or the content of a file,
   // starting on a sector; the sectors between pieces are zeros.
   struct TPiece {
-    uint64_t sector = 0;
-    uint64_t length = 0;  // bytes, a whole number of sectors
-    const std::vector<uint8_t>* bytes = nullptr;
-    const TUdfNode* file = nullptr;
+    uint64_t Sector = 0;
+    uint64_t Length = 0;  // bytes, a whole number of sectors
+    const std::vector<uint8_t>* Bytes = nullptr;
+    const TUdfNode* File = nullptr;
   };
-  const std::vector<TPiece>& Pieces() const { return pieces_; }
+  const std::vector<TPiece>& Pieces() const { return FPieces; }
 
  private:
   void Place(const TUcs2& label);
@@ -58,22 +58,22 @@ class TUdfImage {
   void WriteMetadata(const TUdfNode& node, const TUdfNode& parent);
   void WriteHead(const TUcs2& label);
 
-  TUdfNode root_;
-  TTreeCounts counts_;
-  uint64_t nextUniqueId_ = 0;
-  uint32_t metadataBlocks_ = 0;
-  uint32_t mirrorStart_ = 0;
-  uint32_t partitionLength_ = 0;
-  uint32_t reserveVds_ = 0;  // sector of the reserve volume descriptor sequence
-  uint32_t sectors_ = 0;
-  std::vector<uint8_t> head_, metadata_, reserve_, middleAnchor_, lastAnchor_;
-  std::vector<TPiece> pieces_;
+  TUdfNode FRoot;
+  TTreeCounts FCounts;
+  uint64_t FNextUniqueId = 0;
+  uint32_t FMetadataBlocks = 0;
+  uint32_t FMirrorStart = 0;
+  uint32_t FPartitionLength = 0;
+  uint32_t FReserveVds = 0;  // sector of the reserve volume descriptor sequence
+  uint32_t FSectors = 0;
+  std::vector<uint8_t> FHead, FMetadata, FReserve, FMiddleAnchor, FLastAnchor;
+  std::vector<TPiece> FPieces;
 };
 
 // Reads an image from its first byte to its last, in order.
 class TUdfImageReader {
  public:
-  explicit TUdfImageReader(const TUdfImage& image) : image_(image) {}
+  explicit TUdfImageReader(const TUdfImage& image) : FImage(image) {}
   ~TUdfImageReader();
   TUdfImageReader(const TUdfImageReader&) = delete;
   TUdfImageReader& operator=(const TUdfImageReader&) = delete;
@@ -82,18 +82,18 @@ class TUdfImageReader {
   // than `size` only at the end, 0 after it), or -1 when a source file
   // cannot be read or changed size, with the reason in Error().
   ssize_t Read(uint8_t* buffer, size_t size);
-  uint64_t Position() const { return position_; }
-  const std::string& Error() const { return error_; }
+  uint64_t Position() const { return FPosition; }
+  const std::string& Error() const { return FError; }
 
  private:
   ssize_t ReadFile(const TUdfImage::TPiece& piece, uint64_t offset, uint8_t* buffer, size_t size);
   bool StillAsScanned(const TUdfNode& file);
 
-  const TUdfImage& image_;
-  uint64_t position_ = 0;
-  size_t piece_ = 0;
-  int fd_ = -1;
-  std::string error_;
+  const TUdfImage& FImage;
+  uint64_t FPosition = 0;
+  size_t FPiece = 0;
+  int FFd = -1;
+  std::string FError;
 };
 
 }  // namespace udf

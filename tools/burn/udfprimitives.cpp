@@ -10,8 +10,8 @@ namespace udf {
 namespace {
 
 // Operating system class 4 (UNIX), identifier 5 (Linux), as UDF lists them.
-constexpr uint8_t OsClass = 4;
-constexpr uint8_t OsIdentifier = 5;
+constexpr uint8_t kOsClass = 4;
+constexpr uint8_t kOsIdentifier = 5;
 
 std::vector<uint8_t> EntityId(const char* identifier, const uint8_t (&suffix)[8]) {
   std::vector<uint8_t> id(32, 0);
@@ -35,48 +35,48 @@ uint16_t Crc16(const uint8_t* data, size_t size) {
 }
 
 void TDescriptor::U8(size_t at, uint8_t v) {
-  assert(at + 1 <= bytes_.size());
-  bytes_[at] = v;
+  assert(at + 1 <= FBytes.size());
+  FBytes[at] = v;
 }
 
 void TDescriptor::U16(size_t at, uint16_t v) {
-  assert(at + 2 <= bytes_.size());
-  for (int i = 0; i < 2; ++i) bytes_[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  assert(at + 2 <= FBytes.size());
+  for (int i = 0; i < 2; ++i) FBytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 void TDescriptor::U32(size_t at, uint32_t v) {
-  assert(at + 4 <= bytes_.size());
-  for (int i = 0; i < 4; ++i) bytes_[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  assert(at + 4 <= FBytes.size());
+  for (int i = 0; i < 4; ++i) FBytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 void TDescriptor::U64(size_t at, uint64_t v) {
-  assert(at + 8 <= bytes_.size());
-  for (int i = 0; i < 8; ++i) bytes_[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  assert(at + 8 <= FBytes.size());
+  for (int i = 0; i < 8; ++i) FBytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 void TDescriptor::Bytes(size_t at, const std::vector<uint8_t>& v) {
-  assert(at + v.size() <= bytes_.size());
-  if (!v.empty()) std::memcpy(bytes_.data() + at, v.data(), v.size());
+  assert(at + v.size() <= FBytes.size());
+  if (!v.empty()) std::memcpy(FBytes.data() + at, v.data(), v.size());
 }
 
 void TDescriptor::Text(size_t at, const char* ascii) {
   size_t len = std::strlen(ascii);
-  assert(at + len <= bytes_.size());
-  std::memcpy(bytes_.data() + at, ascii, len);
+  assert(at + len <= FBytes.size());
+  std::memcpy(FBytes.data() + at, ascii, len);
 }
 
 void TDescriptor::FinishTag(uint16_t tagId, uint32_t location) {
   U16(0, tagId);
   U16(2, 3);  // descriptor version of NSR03 volumes
   U16(6, 1);  // tag serial number
-  auto crcLength = static_cast<uint16_t>(bytes_.size() - 16);
-  U16(8, Crc16(bytes_.data() + 16, crcLength));
+  auto crcLength = static_cast<uint16_t>(FBytes.size() - 16);
+  U16(8, Crc16(FBytes.data() + 16, crcLength));
   U16(10, crcLength);
   U32(12, location);
   uint8_t sum = 0;
   for (int i = 0; i < 16; ++i)
-    if (i != 4) sum = static_cast<uint8_t>(sum + bytes_[i]);
-  bytes_[4] = sum;
+    if (i != 4) sum = static_cast<uint8_t>(sum + FBytes[i]);
+  FBytes[4] = sum;
 }
 
 size_t Utf8ToUcs2(const std::string& utf8, TUcs2& out) {
@@ -172,17 +172,17 @@ std::vector<uint8_t> OstaCharspec() {
 }
 
 std::vector<uint8_t> DomainId() {
-  const uint8_t suffix[8] = {UdfRevision & 0xFF, UdfRevision >> 8, 0, 0, 0, 0, 0, 0};
+  const uint8_t suffix[8] = {kUdfRevision & 0xFF, kUdfRevision >> 8, 0, 0, 0, 0, 0, 0};
   return EntityId("*OSTA UDF Compliant", suffix);
 }
 
 std::vector<uint8_t> UdfId(const char* identifier) {
-  const uint8_t suffix[8] = {UdfRevision & 0xFF, UdfRevision >> 8, OsClass, OsIdentifier, 0, 0, 0, 0};
+  const uint8_t suffix[8] = {kUdfRevision & 0xFF, kUdfRevision >> 8, kOsClass, kOsIdentifier, 0, 0, 0, 0};
   return EntityId(identifier, suffix);
 }
 
 std::vector<uint8_t> ImplementationId() {
-  const uint8_t suffix[8] = {OsClass, OsIdentifier, 0, 0, 0, 0, 0, 0};
+  const uint8_t suffix[8] = {kOsClass, kOsIdentifier, 0, 0, 0, 0, 0, 0};
   return EntityId("*Tavrel imgburn", suffix);
 }
 

@@ -11,8 +11,8 @@
 
 namespace udf {
 
-constexpr uint32_t BlockSize = 2048;
-constexpr uint16_t UdfRevision = 0x0250;
+constexpr uint32_t kBlockSize = 2048;
+constexpr uint16_t kUdfRevision = 0x0250;
 
 // Descriptor tag identifiers (ECMA-167 3/7.2.1 and 4/7.2.1).
 enum TagId : uint16_t {
@@ -36,7 +36,7 @@ uint16_t Crc16(const uint8_t* data, size_t size);
 // little-endian setters. Offsets are checked against the size.
 class TDescriptor {
  public:
-  explicit TDescriptor(size_t size) : bytes_(size, 0) {}
+  explicit TDescriptor(size_t size) : FBytes(size, 0) {}
 
   void U8(size_t at, uint8_t v);
   void U16(size_t at, uint16_t v);
@@ -49,11 +49,11 @@ class TDescriptor {
   // CRC over everything after the tag, then the tag checksum.
   void FinishTag(uint16_t tagId, uint32_t location);
 
-  size_t Size() const { return bytes_.size(); }
-  const std::vector<uint8_t>& Data() const { return bytes_; }
+  size_t Size() const { return FBytes.size(); }
+  const std::vector<uint8_t>& Data() const { return FBytes; }
 
  private:
-  std::vector<uint8_t> bytes_;
+  std::vector<uint8_t> FBytes;
 };
 
 // Text held as UCS-2 code units, the character set of UDF 2.50 names.

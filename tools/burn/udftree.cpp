@@ -13,7 +13,7 @@ namespace udf {
 namespace {
 
 // A file identifier holds at most 255 bytes of compressed unicode.
-constexpr size_t MaxNameBytes = 255;
+constexpr size_t kMaxNameBytes = 255;
 
 std::string LastComponent(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
@@ -26,7 +26,7 @@ bool DiscName(const std::string& name, const std::string& path, TUcs2& out, std:
     error = "The name of \"" + path + "\" holds characters UDF cannot store.";
     return false;
   }
-  if (CompressedUnicode(out).size() > MaxNameBytes) {
+  if (CompressedUnicode(out).size() > kMaxNameBytes) {
     error = "The name of \"" + path + "\" is too long for UDF.";
     return false;
   }
@@ -37,39 +37,39 @@ bool ScanNode(TUdfNode& node, TTreeCounts& counts, std::string& error);
 
 bool FillNode(TUdfNode& node, TTreeCounts& counts, std::string& error) {
   struct stat st {};
-  if (stat(node.sourcePath.c_str(), &st) != 0) {
-    error = "Cannot read \"" + node.sourcePath + "\": " + std::strerror(errno) + ".";
+  if (stat(node.SourcePath.c_str(), &st) != 0) {
+    error = "Cannot read \"" + node.SourcePath + "\": " + std::strerror(errno) + ".";
     return false;
   }
-  node.accessed = st.st_atim;
-  node.modified = st.st_mtim;
-  node.changed = st.st_ctim;
+  node.Accessed = st.st_atim;
+  node.Modified = st.st_mtim;
+  node.Changed = st.st_ctim;
   if (S_ISDIR(st.st_mode)) {
-    node.isDirectory = true;
-    ++counts.directories;
+    node.IsDirectory = true;
+    ++counts.Directories;
     return ScanNode(node, counts, error);
   }
   if (!S_ISREG(st.st_mode)) {
-    error = "\"" + node.sourcePath + "\" is neither a file nor a folder.";
+    error = "\"" + node.SourcePath + "\" is neither a file nor a folder.";
     return false;
   }
-  node.size = static_cast<uint64_t>(st.st_size);
-  node.device = st.st_dev;
-  node.inode = st.st_ino;
-  ++counts.files;
-  counts.bytes += node.size;
+  node.Size = static_cast<uint64_t>(st.st_size);
+  node.Device = st.st_dev;
+  node.Inode = st.st_ino;
+  ++counts.Files;
+  counts.Bytes += node.Size;
   return true;
 }
 
 void SortChildren(TUdfNode& node) {
-  std::sort(node.children.begin(), node.children.end(),
-            [](const auto& a, const auto& b) { return a->name < b->name; });
+  std::sort(node.Children.begin(), node.Children.end(),
+            [](const auto& a, const auto& b) { return a->Name < b->Name; });
 }
 
 bool ScanNode(TUdfNode& node, TTreeCounts& counts, std::string& error) {
-  DIR* dir = opendir(node.sourcePath.c_str());
+  DIR* dir = opendir(node.SourcePath.c_str());
   if (!dir) {
-    error = "Cannot open the folder \"" + node.sourcePath + "\": " + std::strerror(errno) + ".";
+    error = "Cannot open the folder \"" + node.SourcePath + "\": " + std::strerror(errno) + ".";
     return false;
   }
   std::vector<std::string> names;
@@ -80,10 +80,10 @@ bool ScanNode(TUdfNode& node, TTreeCounts& counts, std::string& error) {
   closedir(dir);
   for (const std::string& name : names) {
     auto child = std::make_unique<TUdfNode>();
-    child->sourcePath = node.sourcePath + "/" + name;
-    if (!DiscName(name, child->sourcePath, child->name, error) || !FillNode(*child, counts, error))
+    child->SourcePath = node.SourcePath + "/" + name;
+    if (!DiscName(name, child->SourcePath, child->Name, error) || !FillNode(*child, counts, error))
       return false;
-    node.children.push_back(std::move(child));
+    node.Children.push_back(std::move(child));
   }
   SortChildren(node);
   return true;
@@ -95,10 +95,10 @@ bool ScanSources(const std::vector<std::string>& sources, TUdfNode& root, TTreeC
                  std::string& error) {
   counts = {};
   root = {};
-  root.isDirectory = true;
-  clock_gettime(CLOCK_REALTIME, &root.modified);
-  root.accessed = root.changed = root.modified;
-  ++counts.directories;
+  root.IsDirectory = true;
+  clock_gettime(CLOCK_REALTIME, &root.Modified);
+  root.Accessed = root.Changed = root.Modified;
+  ++counts.Directories;
   for (const std::string& source : sources) {
     struct stat st {};
     if (stat(source.c_str(), &st) != 0) {
@@ -106,18 +106,18 @@ bool ScanSources(const std::vector<std::string>& sources, TUdfNode& root, TTreeC
       return false;
     }
     auto child = std::make_unique<TUdfNode>();
-    child->sourcePath = source;
-    while (child->sourcePath.size() > 1 && child->sourcePath.back() == '/')
-      child->sourcePath.pop_back();
-    if (!DiscName(LastComponent(source), source, child->name, error)) return false;
-    for (const auto& other : root.children) {
-      if (other->name == child->name) {
+    child->SourcePath = source;
+    while (child->SourcePath.size() > 1 && child->SourcePath.back() == '/')
+      child->SourcePath.pop_back();
+    if (!DiscName(LastComponent(source), source, child->Name, error)) return false;
+    for (const auto& other : root.Children) {
+      if (other->Name == child->Name) {
         error = "Two sources have the name \"" + LastComponent(source) + "\".";
         return false;
       }
     }
     if (!FillNode(*child, counts, error)) return false;
-    root.children.push_back(std::move(child));
+    root.Children.push_back(std::move(child));
   }
   SortChildren(root);
   return true;

@@ -14,26 +14,26 @@
 namespace udf {
 
 struct TUdfNode {
-  TUcs2 name;               // name on the disc (empty for the root)
-  std::string sourcePath;   // where the content comes from
-  bool isDirectory = false;
-  uint64_t size = 0;        // bytes of a file
-  dev_t device = 0;         // which file it was when scanned, to notice
-  ino_t inode = 0;          // one replaced before it is written
-  struct timespec accessed {}, modified {}, changed {};
-  std::vector<std::unique_ptr<TUdfNode>> children;  // sorted by name
+  TUcs2 Name;               // name on the disc (empty for the root)
+  std::string SourcePath;   // where the content comes from
+  bool IsDirectory = false;
+  uint64_t Size = 0;        // bytes of a file
+  dev_t Device = 0;         // which file it was when scanned, to notice
+  ino_t Inode = 0;          // one replaced before it is written
+  struct timespec Accessed {}, Modified {}, Changed {};
+  std::vector<std::unique_ptr<TUdfNode>> Children;  // sorted by name
 
   // Placement, filled in by the image layout.
-  uint64_t uniqueId = 0;
-  uint32_t entryBlock = 0;  // extended file entry, in the metadata partition
-  uint32_t dataBlock = 0;   // folder: identifiers (metadata partition); file: content (physical)
-  uint64_t dataLength = 0;  // folder: bytes of identifiers; file: size
+  uint64_t UniqueId = 0;
+  uint32_t EntryBlock = 0;  // extended file entry, in the metadata partition
+  uint32_t DataBlock = 0;   // folder: identifiers (metadata partition); file: content (physical)
+  uint64_t DataLength = 0;  // folder: bytes of identifiers; file: size
 };
 
 struct TTreeCounts {
-  uint32_t files = 0;
-  uint32_t directories = 0;  // the root included
-  uint64_t bytes = 0;        // content of all files
+  uint32_t Files = 0;
+  uint32_t Directories = 0;  // the root included
+  uint64_t Bytes = 0;        // content of all files
 };
 
 // Builds the root of the disc from the sources: each folder becomes a

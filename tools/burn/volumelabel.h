@@ -7,8 +7,8 @@
 #include "udfprimitives.h"
 
 struct TVolumeLabel {
-  udf::TUcs2 text;                 // what goes on the disc
-  std::vector<std::string> notes;  // what was changed, for the output
+  udf::TUcs2 Text;                 // what goes on the disc
+  std::vector<std::string> Notes;  // what was changed, for the output
 };
 
 // The logical volume identifier holds 126 characters of 8 bits, or 63 when

@@ -15,11 +15,11 @@ public:
   explicit TAnnexBReader(const std::string& path);
 
   // The next NAL unit without start code and trailing zero bytes.
-  bool next(const uint8_t*& data, size_t& size);
+  bool Next(const uint8_t*& data, size_t& size);
 
-  uint64_t fileSize() const { return file_.FileSize(); }
-  uint64_t bytesRead() const { return file_.BytesRead(); }
+  uint64_t FileSize() const { return FFile.FileSize(); }
+  uint64_t BytesRead() const { return FFile.BytesRead(); }
 
 private:
-  TStreamFile file_;
+  TStreamFile FFile;
 };

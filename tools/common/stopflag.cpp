@@ -10,10 +10,10 @@ static_assert(std::atomic<bool>::is_always_lock_free);
 
 }  // namespace
 
-void requestStop() { stopFlag.store(true, std::memory_order_relaxed); }
+void RequestStop() { stopFlag.store(true, std::memory_order_relaxed); }
 
-bool stopRequested() { return stopFlag.load(std::memory_order_relaxed); }
+bool StopRequested() { return stopFlag.load(std::memory_order_relaxed); }
 
-void throwIfStopRequested() {
-  if (stopRequested()) throw TStopped();
+void ThrowIfStopRequested() {
+  if (StopRequested()) throw TStopped();
 }

@@ -9,7 +9,7 @@ struct TStopped : std::runtime_error {
   TStopped() : std::runtime_error("interrupted") {}
 };
 
-void requestStop();
-bool stopRequested();
+void RequestStop();
+bool StopRequested();
 // Throws TStopped once a stop was asked for.
-void throwIfStopRequested();
+void ThrowIfStopRequested();

@@ -24,7 +24,7 @@ TStreamFile::~TStreamFile() {
 
 bool TStreamFile::ReadMore() {
   if (FAtEnd) return false;
-  throwIfStopRequested();
+  ThrowIfStopRequested();
   if (FBegin > 0) {
     std::memmove(FBuffer.data(), FBuffer.data() + FBegin, FEnd - FBegin);
     FEnd -= FBegin;

@@ -29,13 +29,13 @@ std::vector<TAc3Stream::TFrame> TAc3Stream::Frames(int sampleRate) {
   int64_t sinceBase = 0;  // frames since the one that carried basePts
   size_t at = 0;
   while (at + kHeaderSize <= FBytes.size()) {
-    const std::optional<TAc3Frame> header = parseAc3Header(FBytes.data() + at, FBytes.size() - at);
+    const std::optional<TAc3Frame> header = ParseAc3Header(FBytes.data() + at, FBytes.size() - at);
     if (!header) {
       ++FSkipped;
       ++at;
       continue;
     }
-    const size_t size = header->size;
+    const size_t size = header->Size;
     if (at + size > FBytes.size()) break;
     // The latest mark at or before this frame's start, if no earlier frame
     // has taken it, stamps this frame.

@@ -14,8 +14,8 @@ bool StartsWithStartCode(const uint8_t* data, size_t size) {
 bool HasParameterSetsBeforeFirstPicture(const uint8_t* data, size_t size) {
   bool sps = false, pps = false;
   ForEachNal(data, size, [&](const uint8_t* nal, size_t) {
-    const uint8_t type = nalType(nal);
-    if (isVclNal(type)) return false;
+    const uint8_t type = NalType(nal);
+    if (IsVclNal(type)) return false;
     sps = sps || type == uint8_t(EH264Nal::Sps);
     pps = pps || type == uint8_t(EH264Nal::Pps);
     return true;
@@ -25,16 +25,16 @@ bool HasParameterSetsBeforeFirstPicture(const uint8_t* data, size_t size) {
 
 void TPictureCounter::Add(const uint8_t* data, size_t size) {
   ForEachNal(data, size, [this](const uint8_t* nal, size_t nalSize) {
-    const uint8_t type = nalType(nal);
+    const uint8_t type = NalType(nal);
     try {
-      if (type == uint8_t(EH264Nal::Sps)) FParams.addSps(nal, nalSize);
-      if (type == uint8_t(EH264Nal::Pps)) FParams.addPps(nal, nalSize);
+      if (type == uint8_t(EH264Nal::Sps)) FParams.AddSps(nal, nalSize);
+      if (type == uint8_t(EH264Nal::Pps)) FParams.AddPps(nal, nalSize);
     } catch (const std::runtime_error&) {
       // A damaged set: pictures that use it count as frames below.
     }
     // The first slice of a picture begins at macroblock 0: its first byte
     // after the NAL header has the top bit set (first_mb_in_slice ue(v) = 0).
-    if (isVclNal(type) && nalSize > 1 && (nal[1] & 0x80))
+    if (IsVclNal(type) && nalSize > 1 && (nal[1] & 0x80))
       AddPicture(nal, nalSize);
     return true;
   });
@@ -43,18 +43,18 @@ void TPictureCounter::Add(const uint8_t* data, size_t size) {
 void TPictureCounter::AddPicture(const uint8_t* nal, size_t size) {
   TH264SliceHeader slice;
   try {
-    slice = FParams.parseSlice(nal, size);
+    slice = FParams.ParseSlice(nal, size);
   } catch (const std::runtime_error&) {
     ++FFrames;  // unreadable header: taken as a frame of its own
     FOpenField.reset();
     return;
   }
-  if (FOpenField && isSecondField(*FOpenField, slice)) {
+  if (FOpenField && IsSecondField(*FOpenField, slice)) {
     FOpenField.reset();
     return;
   }
   ++FFrames;
-  if (slice.fieldPic)
+  if (slice.FieldPic)
     FOpenField = slice;
   else
     FOpenField.reset();

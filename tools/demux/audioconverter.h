@@ -69,7 +69,7 @@ private:
   bool Drain(TAc3Stream& out);
 
   struct TState;
-  std::unique_ptr<TState> F;
+  std::unique_ptr<TState> F_;
   std::string FError;
   int FDamaged = 0;
 };

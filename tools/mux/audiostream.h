@@ -18,16 +18,16 @@ public:
 
   // The next whole frame; false at the end. A damaged stretch is skipped up
   // to the next sync frame and counted.
-  bool next(std::vector<uint8_t>& frame);
+  bool Next(std::vector<uint8_t>& frame);
 
-  const TAc3Frame& format() const { return first_; }
-  uint64_t frameDuration27() const { return uint64_t(27000000) * TAc3Frame::kSamples / first_.sampleRate; }
-  uint32_t skippedStretches() const { return skipped_; }
-  uint64_t bytesRead() const { return file_.BytesRead(); }
-  uint64_t fileSize() const { return file_.FileSize(); }
+  const TAc3Frame& Format() const { return FFirst; }
+  uint64_t FrameDuration27() const { return uint64_t(27000000) * TAc3Frame::kSamples / FFirst.SampleRate; }
+  uint32_t SkippedStretches() const { return FSkipped; }
+  uint64_t BytesRead() const { return FFile.BytesRead(); }
+  uint64_t FileSize() const { return FFile.FileSize(); }
 
 private:
-  TStreamFile file_;
-  TAc3Frame first_;
-  uint32_t skipped_ = 0;
+  TStreamFile FFile;
+  TAc3Frame FFirst;
+  uint32_t FSkipped = 0;
 };

@@ -22,40 +22,40 @@ struct TTrack;
 
 class TDiscBuilder {
 public:
-  TDiscBuilder(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+  TDiscBuilder(std::ostream& out, std::ostream& err) : FOut(out), FErr(err) {}
 
   // Exit status: 0 done, 1 done with warnings, 2 failed (nothing changed
   // in the output folder).
-  int run(const std::string& metaPath, const std::string& outputFolder);
+  int Run(const std::string& metaPath, const std::string& outputFolder);
 
   // Asks a running build to stop (from a signal handler): it fails and
   // removes what it wrote.
-  static void requestStop();
+  static void RequestStop();
 
 private:
   struct TTracks {
-    const TTrack* video = nullptr;
-    const TTrack* audio = nullptr;
+    const TTrack* Video = nullptr;
+    const TTrack* Audio = nullptr;
   };
 
   // The steps of run, in the order it takes them.
-  static TTracks findTracks(const TMetaFile& meta);
-  void reportOptions(const TMetaFile& meta, const TTrack& videoTrack);
-  void checkFrameRate(const TVideoStream& video, const TFrameRate& rate, const std::string& fps);
-  TMuxResult mux(TVideoStream& video, TAc3Stream* audio, const TMuxSettings& settings,
+  static TTracks FindTracks(const TMetaFile& meta);
+  void ReportOptions(const TMetaFile& meta, const TTrack& videoTrack);
+  void CheckFrameRate(const TVideoStream& video, const TFrameRate& rate, const std::string& fps);
+  TMuxResult Mux(TVideoStream& video, TAc3Stream* audio, const TMuxSettings& settings,
                  const std::filesystem::path& streamPath);
-  void reportStreams(const TMuxResult& result, const TVideoStream& video, const TAc3Stream* audio,
+  void ReportStreams(const TMuxResult& result, const TVideoStream& video, const TAc3Stream* audio,
                      const TTracks& tracks);
-  TClipSummary summarise(const TMuxOptions& options, const TMuxResult& result, const TMuxSettings& settings,
+  TClipSummary Summarise(const TMuxOptions& options, const TMuxResult& result, const TMuxSettings& settings,
                          const TAc3Stream* audio);
-  void placeChapters(const std::vector<uint64_t>& chaptersMs, TClipSummary& clip);
-  void warn(const std::string& text);
+  void PlaceChapters(const std::vector<uint64_t>& chaptersMs, TClipSummary& clip);
+  void Warn(const std::string& text);
 
-  std::ostream& out_;
-  std::ostream& err_;
-  bool warned_ = false;
+  std::ostream& FOut;
+  std::ostream& FErr;
+  bool FWarned = false;
 };
 
 // The output folder argument with trailing path delimiters removed (the
 // application passes a folder ending with a delimiter).
-std::string normaliseOutputFolder(std::string folder);
+std::string NormaliseOutputFolder(std::string folder);

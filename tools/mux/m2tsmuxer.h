@@ -16,23 +16,23 @@
 #include "mux/videostream.h"
 
 struct TMuxSettings {
-  bool pcrOnOwnPid = true;  // otherwise the PCR rides on the video PID
-  bool blurayAudioPes = false;  // AC-3 as stream id 0xFD, extension 0x71
-  uint32_t vbvLenMs = 500;
-  uint64_t muxRate = 48000000;  // bit/s: no 10 ms of source packets exceed it
-  TVideoAttributes video;       // for the video registration descriptor
+  bool PcrOnOwnPid = true;  // otherwise the PCR rides on the video PID
+  bool BlurayAudioPes = false;  // AC-3 as stream id 0xFD, extension 0x71
+  uint32_t VbvLenMs = 500;
+  uint64_t MuxRate = 48000000;  // bit/s: no 10 ms of source packets exceed it
+  TVideoAttributes Video;       // for the video registration descriptor
 };
 
 struct TMuxResult {
-  uint32_t sourcePackets = 0;  // null packets of the last aligned unit included
-  uint16_t pcrPid = kPcrPid;
-  std::vector<TEpEntry> entryPoints;  // with the last packet of each picture
-  uint64_t firstPts27 = 0;
-  uint64_t endPts27 = 0;
-  uint32_t lateFrames = 0;          // arrived after their decoding time
-  double peakStreamBitRate = 0;     // bit/s over one second of decoding time
-  uint64_t videoFrames = 0;
-  uint64_t audioFrames = 0;
+  uint32_t SourcePackets = 0;  // null packets of the last aligned unit included
+  uint16_t PcrPid = kPcrPid;
+  std::vector<TEpEntry> EntryPoints;  // with the last packet of each picture
+  uint64_t FirstPts27 = 0;
+  uint64_t EndPts27 = 0;
+  uint32_t LateFrames = 0;          // arrived after their decoding time
+  double PeakStreamBitRate = 0;     // bit/s over one second of decoding time
+  uint64_t VideoFrames = 0;
+  uint64_t AudioFrames = 0;
 };
 
 class TM2tsMuxer {
@@ -41,15 +41,15 @@ public:
 
   // Writes the file; `progress` gets the fraction of input read. Throws
   // std::runtime_error on read or write failures.
-  TMuxResult run(const std::string& path, const std::function<void(double)>& progress);
+  TMuxResult Run(const std::string& path, const std::function<void(double)>& progress);
 
   // The presentation time the video must start at so that every packet
   // time stays positive.
-  static uint64_t firstPresentationTime27(const TMuxSettings& settings, const TFrameRate& rate);
+  static uint64_t FirstPresentationTime27(const TMuxSettings& settings, const TFrameRate& rate);
 
 private:
   class TSession;
-  TVideoStream& video_;
-  TAc3Stream* audio_;
-  TMuxSettings settings_;
+  TVideoStream& FVideo;
+  TAc3Stream* FAudio;
+  TMuxSettings FSettings;
 };

@@ -13,9 +13,9 @@ int main(int argc, char** argv) {
   }
   // SIGTERM and SIGINT stop the build, which then removes what it wrote; a
   // second one stops it at once.
-  InstallInterruptCleanup(TDiscBuilder::requestStop);
+  InstallInterruptCleanup(TDiscBuilder::RequestStop);
   // A reader of our output that goes away only stops the output.
   std::signal(SIGPIPE, SIG_IGN);
   TDiscBuilder builder(std::cout, std::cerr);
-  return builder.run(argv[1], argv[2]);
+  return builder.Run(argv[1], argv[2]);
 }

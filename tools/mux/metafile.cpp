@@ -10,18 +10,18 @@
 
 namespace {
 
-std::string trim(const std::string& s) {
+std::string Trim(const std::string& s) {
   size_t b = s.find_first_not_of(" \t\r\n");
   if (b == std::string::npos) return {};
   size_t e = s.find_last_not_of(" \t\r\n");
   return s.substr(b, e - b + 1);
 }
 
-bool startsWith(const std::string& s, const std::string& prefix) {
+bool StartsWith(const std::string& s, const std::string& prefix) {
   return s.compare(0, prefix.size(), prefix) == 0;
 }
 
-uint64_t parseNumber(const std::string& text, const std::string& what) {
+uint64_t ParseNumber(const std::string& text, const std::string& what) {
   if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
       text.size() > 12)
     throw std::runtime_error("invalid " + what + " \"" + text + "\"");
@@ -33,13 +33,13 @@ uint64_t parseNumber(const std::string& text, const std::string& what) {
 constexpr uint64_t kLongestChapterMs = UINT32_MAX / 45;  // 26:30:43.717
 constexpr size_t kMostChapters = 65535;
 
-std::vector<uint64_t> parseChapterList(const std::string& list, TMetaFile& meta) {
+std::vector<uint64_t> ParseChapterList(const std::string& list, TMetaFile& meta) {
   std::vector<uint64_t> chapters;
   size_t start = 0;
   while (start <= list.size() && !list.empty()) {
     size_t semi = list.find(';', start);
     std::string item = list.substr(start, semi == std::string::npos ? std::string::npos : semi - start);
-    if (!item.empty()) chapters.push_back(parseChapterTime(item));
+    if (!item.empty()) chapters.push_back(ParseChapterTime(item));
     if (!chapters.empty() && chapters.back() > kLongestChapterMs)
       throw std::runtime_error("chapter time \"" + item + "\" is past 26:30:43.717, the latest a disc can mark");
     if (chapters.size() > kMostChapters)
@@ -50,43 +50,43 @@ std::vector<uint64_t> parseChapterList(const std::string& list, TMetaFile& meta)
   }
   if (!std::is_sorted(chapters.begin(), chapters.end())) {
     std::sort(chapters.begin(), chapters.end());
-    meta.notes.push_back("the chapters of --custom-chapters were not in time order; they are marked in time order");
+    meta.Notes.push_back("the chapters of --custom-chapters were not in time order; they are marked in time order");
   }
   auto repeated = std::unique(chapters.begin(), chapters.end());
   if (repeated != chapters.end()) {
     chapters.erase(repeated, chapters.end());
-    meta.notes.push_back("--custom-chapters names a chapter time more than once; each time is marked once");
+    meta.Notes.push_back("--custom-chapters names a chapter time more than once; each time is marked once");
   }
   return chapters;
 }
 
-void parseOptions(const std::string& line, TMetaFile& meta) {
+void ParseOptions(const std::string& line, TMetaFile& meta) {
   std::istringstream words(line.substr(6));
   std::string word;
-  TMuxOptions& o = meta.options;
+  TMuxOptions& o = meta.Options;
   while (words >> word) {
     if (word == "--avchd") {
-      o.avchd = true;
+      o.Avchd = true;
     } else if (word == "--no-pcr-on-video-pid") {
-      o.pcrOnOwnPid = true;
+      o.PcrOnOwnPid = true;
     } else if (word == "--new-audio-pes") {
-      o.newAudioPes = true;
+      o.NewAudioPes = true;
     } else if (word == "--vbr") {
-      o.vbr = true;
-    } else if (startsWith(word, "--vbv-len=")) {
-      uint64_t ms = parseNumber(word.substr(10), "--vbv-len value");
+      o.Vbr = true;
+    } else if (StartsWith(word, "--vbv-len=")) {
+      uint64_t ms = ParseNumber(word.substr(10), "--vbv-len value");
       if (ms < 10 || ms > 10000) throw std::runtime_error("--vbv-len must be 10 to 10000 ms");
-      o.vbvLenMs = uint32_t(ms);
-    } else if (startsWith(word, "--custom-chapters=")) {
-      o.chaptersMs = parseChapterList(word.substr(18), meta);
+      o.VbvLenMs = uint32_t(ms);
+    } else if (StartsWith(word, "--custom-chapters=")) {
+      o.ChaptersMs = ParseChapterList(word.substr(18), meta);
     } else {
-      meta.notes.push_back("option " + word + " is not supported and was ignored");
+      meta.Notes.push_back("option " + word + " is not supported and was ignored");
     }
   }
 }
 
 // Splits a track line at the commas outside double quotes.
-std::vector<std::string> splitFields(const std::string& line) {
+std::vector<std::string> SplitFields(const std::string& line) {
   std::vector<std::string> fields(1);
   bool quoted = false;
   for (char c : line) {
@@ -97,43 +97,43 @@ std::vector<std::string> splitFields(const std::string& line) {
       fields.back() += c;
   }
   if (quoted) throw std::runtime_error("unbalanced double quote");
-  for (std::string& f : fields) f = trim(f);
+  for (std::string& f : fields) f = Trim(f);
   return fields;
 }
 
-TTrack parseTrack(const std::string& line, TMetaFile& meta) {
-  std::vector<std::string> fields = splitFields(line);
+TTrack ParseTrack(const std::string& line, TMetaFile& meta) {
+  std::vector<std::string> fields = SplitFields(line);
   TTrack track;
   if (fields[0] == "V_MPEG4/ISO/AVC") {
-    track.kind = ETrackKind::Video;
+    track.Kind = ETrackKind::Video;
   } else if (fields[0] == "A_AC3") {
-    track.kind = ETrackKind::Audio;
+    track.Kind = ETrackKind::Audio;
   } else {
     throw std::runtime_error("track type " + fields[0] +
                              " is not supported (only V_MPEG4/ISO/AVC and A_AC3)");
   }
   if (fields.size() < 2 || fields[1].empty()) throw std::runtime_error("track without a file");
-  track.path = fields[1];
-  if (track.path.size() >= 2 && track.path.front() == '"' && track.path.back() == '"')
-    track.path = track.path.substr(1, track.path.size() - 2);
+  track.Path = fields[1];
+  if (track.Path.size() >= 2 && track.Path.front() == '"' && track.Path.back() == '"')
+    track.Path = track.Path.substr(1, track.Path.size() - 2);
   for (size_t i = 2; i < fields.size(); ++i) {
     const std::string& f = fields[i];
     if (f.empty()) continue;
-    if (track.kind == ETrackKind::Video && startsWith(f, "fps="))
-      track.fps = f.substr(4);
-    else if (track.kind == ETrackKind::Video && f == "insertSEI")
-      track.insertSei = true;
-    else if (track.kind == ETrackKind::Video && f == "contSPS")
-      track.contSps = true;
+    if (track.Kind == ETrackKind::Video && StartsWith(f, "fps="))
+      track.Fps = f.substr(4);
+    else if (track.Kind == ETrackKind::Video && f == "insertSEI")
+      track.InsertSei = true;
+    else if (track.Kind == ETrackKind::Video && f == "contSPS")
+      track.ContSps = true;
     else
-      meta.notes.push_back("track option " + f + " is not supported and was ignored");
+      meta.Notes.push_back("track option " + f + " is not supported and was ignored");
   }
   return track;
 }
 
 }  // namespace
 
-uint64_t parseChapterTime(const std::string& text) {
+uint64_t ParseChapterTime(const std::string& text) {
   std::vector<std::string> parts;
   std::string part;
   std::istringstream in(text);
@@ -147,34 +147,34 @@ uint64_t parseChapterTime(const std::string& text) {
     if (fraction.empty() || fraction.size() > 3)
       throw std::runtime_error("invalid chapter time \"" + text + "\"");
     fraction.resize(3, '0');
-    ms = parseNumber(fraction, "chapter time");
+    ms = ParseNumber(fraction, "chapter time");
     secondsText = secondsText.substr(0, dot);
   }
   try {
-    ms += parseNumber(secondsText, "chapter time") * 1000;
+    ms += ParseNumber(secondsText, "chapter time") * 1000;
     uint64_t scale = 60000;
     for (size_t i = parts.size() - 1; i-- > 0; scale *= 60)
-      ms += parseNumber(parts[i], "chapter time") * scale;
+      ms += ParseNumber(parts[i], "chapter time") * scale;
   } catch (const std::runtime_error&) {
     throw std::runtime_error("invalid chapter time \"" + text + "\"");
   }
   return ms;
 }
 
-TMetaFile parseMetaFile(const std::string& text) {
+TMetaFile ParseMetaFile(const std::string& text) {
   TMetaFile meta;
   std::istringstream lines(text);
   std::string line;
   int number = 0;
   while (std::getline(lines, line)) {
     ++number;
-    line = trim(line);
+    line = Trim(line);
     if (line.empty() || line[0] == '#') continue;
     try {
-      if (startsWith(line, "MUXOPT"))
-        parseOptions(line, meta);
+      if (StartsWith(line, "MUXOPT"))
+        ParseOptions(line, meta);
       else
-        meta.tracks.push_back(parseTrack(line, meta));
+        meta.Tracks.push_back(ParseTrack(line, meta));
     } catch (const std::runtime_error& e) {
       throw std::runtime_error("meta file line " + std::to_string(number) + ": " + e.what());
     }
@@ -182,7 +182,7 @@ TMetaFile parseMetaFile(const std::string& text) {
   return meta;
 }
 
-TMetaFile readMetaFile(const std::string& path) {
+TMetaFile ReadMetaFile(const std::string& path) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error))
     throw std::runtime_error("the meta file \"" + path + "\" does not exist or is not a file");
@@ -191,5 +191,5 @@ TMetaFile readMetaFile(const std::string& path) {
   std::ostringstream text;
   text << in.rdbuf();
   if (in.bad()) throw std::runtime_error("cannot read the meta file \"" + path + "\"");
-  return parseMetaFile(text.str());
+  return ParseMetaFile(text.str());
 }

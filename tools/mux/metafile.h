@@ -11,33 +11,33 @@
 #include <vector>
 
 struct TMuxOptions {
-  std::vector<uint64_t> chaptersMs;  // --custom-chapters, milliseconds
-  bool avchd = false;                // --avchd: AVCHD "0100" structure versions
-  bool pcrOnOwnPid = false;          // --no-pcr-on-video-pid
-  bool newAudioPes = false;          // --new-audio-pes
-  bool vbr = false;                  // --vbr
-  uint32_t vbvLenMs = 500;           // --vbv-len
+  std::vector<uint64_t> ChaptersMs;  // --custom-chapters, milliseconds
+  bool Avchd = false;                // --avchd: AVCHD "0100" structure versions
+  bool PcrOnOwnPid = false;          // --no-pcr-on-video-pid
+  bool NewAudioPes = false;          // --new-audio-pes
+  bool Vbr = false;                  // --vbr
+  uint32_t VbvLenMs = 500;           // --vbv-len
 };
 
 enum class ETrackKind { Video, Audio };
 
 struct TTrack {
-  ETrackKind kind = ETrackKind::Video;
-  std::string path;
-  std::string fps = "25";
-  bool insertSei = false;
-  bool contSps = false;
+  ETrackKind Kind = ETrackKind::Video;
+  std::string Path;
+  std::string Fps = "25";
+  bool InsertSei = false;
+  bool ContSps = false;
 };
 
 struct TMetaFile {
-  TMuxOptions options;
-  std::vector<TTrack> tracks;
-  std::vector<std::string> notes;  // options that were ignored, for the user
+  TMuxOptions Options;
+  std::vector<TTrack> Tracks;
+  std::vector<std::string> Notes;  // options that were ignored, for the user
 };
 
 // Throws std::runtime_error with a message naming the line at fault.
-TMetaFile parseMetaFile(const std::string& text);
+TMetaFile ParseMetaFile(const std::string& text);
 // Throws std::runtime_error naming the file when it cannot be read.
-TMetaFile readMetaFile(const std::string& path);
+TMetaFile ReadMetaFile(const std::string& path);
 // "HH:MM:SS.mmm" (or "SS.mmm", "MM:SS") to milliseconds; throws when invalid.
-uint64_t parseChapterTime(const std::string& text);
+uint64_t ParseChapterTime(const std::string& text);

@@ -5,13 +5,13 @@
 
 #include "common/outputfile.h"
 
-void throwOnFailure(bool ok, const TOutputFile& file, const char* failing) {
+void ThrowOnFailure(bool ok, const TOutputFile& file, const char* failing) {
   if (!ok)
     throw std::runtime_error(std::string(failing) + " \"" + file.Path() + "\": " + std::strerror(file.ErrorNumber()));
 }
 
-void writeWholeFile(const std::string& path, const std::vector<uint8_t>& data) {
+void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& data) {
   TOutputFile file;
-  throwOnFailure(file.Open(path), file, "cannot create");
-  throwOnFailure(file.Write(data.data(), data.size()) && file.Finish() && file.Publish(), file);
+  ThrowOnFailure(file.Open(path), file, "cannot create");
+  ThrowOnFailure(file.Write(data.data(), data.size()) && file.Finish() && file.Publish(), file);
 }

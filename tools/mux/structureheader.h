@@ -10,14 +10,14 @@
 class TStructureHeader {
 public:
   TStructureHeader(TBitWriter& writer, const char* tag, const std::string& version) : FWriter(writer) {
-    FWriter.putBytes(tag);
-    FWriter.putBytes(version);
-    FAddresses = FWriter.bytePos();
-    FWriter.putZeros(kHeaderSize - FAddresses);
+    FWriter.PutBytes(tag);
+    FWriter.PutBytes(version);
+    FAddresses = FWriter.BytePos();
+    FWriter.PutZeros(kHeaderSize - FAddresses);
   }
 
   // The part numbered `part` (from 0) starts at the writer's position.
-  void PartStartsHere(int part) { FWriter.patch(FAddresses + 4 * size_t(part), FWriter.bytePos(), 32); }
+  void PartStartsHere(int part) { FWriter.Patch(FAddresses + 4 * size_t(part), FWriter.BytePos(), 32); }
 
 private:
   static constexpr size_t kHeaderSize = 40;

@@ -15,7 +15,7 @@ constexpr size_t kReorderWindow = 32;
 constexpr size_t kHeadroom = 512;  // PES header, delimiter and parameter sets
 constexpr uint8_t kStartCode[4] = {0, 0, 0, 1};
 
-uint8_t primaryPicType(uint8_t sliceTypes) {
+uint8_t PrimaryPicType(uint8_t sliceTypes) {
   auto only = [&](std::initializer_list<ESliceType> allowed) {
     uint8_t mask = 0;
     for (ESliceType t : allowed) mask |= uint8_t(1 << int(t));
@@ -32,13 +32,13 @@ uint8_t primaryPicType(uint8_t sliceTypes) {
   return 7;
 }
 
-bool startsNewAccessUnit(uint8_t type) {
+bool StartsNewAccessUnit(uint8_t type) {
   return type == 6 || type == 7 || type == 8 || type == 9 || (type >= 14 && type <= 18);
 }
 
 }  // namespace
 
-TFrameRate parseFrameRate(const std::string& text) {
+TFrameRate ParseFrameRate(const std::string& text) {
   char* end = nullptr;
   double fps = std::strtod(text.c_str(), &end);
   if (end == text.c_str() || *end != '\0' || !(fps >= 1 && fps <= 300))
@@ -53,211 +53,211 @@ TFrameRate parseFrameRate(const std::string& text) {
 
 TVideoStream::TVideoStream(const std::string& path, TFrameRate rate, bool repeatParamSets,
                            uint64_t firstPts27)
-    : path_(path), reader_(path), rate_(rate), repeatParamSets_(repeatParamSets),
-      firstPts27_(firstPts27) {
-  fillWindow();
-  if (window_.empty()) throw std::runtime_error(fail("holds no picture"));
+    : FPath(path), FReader(path), FRate(rate), FRepeatParamSets(repeatParamSets),
+      FFirstPts27(firstPts27) {
+  FillWindow();
+  if (FWindow.empty()) throw std::runtime_error(Fail("holds no picture"));
 }
 
-std::string TVideoStream::fail(const std::string& what) const {
-  return "\"" + path_ + "\": " + what;
+std::string TVideoStream::Fail(const std::string& what) const {
+  return "\"" + FPath + "\": " + what;
 }
 
-bool TVideoStream::readNal(const uint8_t*& data, size_t& size) {
-  if (haveNal_) {
-    haveNal_ = false;
-    data = nalData_;
-    size = nalSize_;
+bool TVideoStream::ReadNal(const uint8_t*& data, size_t& size) {
+  if (FHaveNal) {
+    FHaveNal = false;
+    data = FNalData;
+    size = FNalSize;
     return true;
   }
   do {
-    if (!reader_.next(data, size)) return false;
+    if (!FReader.Next(data, size)) return false;
   } while (size == 0);
   return true;
 }
 
-void TVideoStream::appendNal(TPicture& picture, const uint8_t* data, size_t size) {
+void TVideoStream::AppendNal(TPicture& picture, const uint8_t* data, size_t size) {
   // Three-byte start codes inside the frame, four before parameter sets.
-  uint8_t type = nalType(data);
-  bool longCode = type == 7 || type == 8 || picture.buffer.size() == kHeadroom;
-  picture.buffer.insert(picture.buffer.end(), kStartCode + (longCode ? 0 : 1), kStartCode + 4);
-  picture.buffer.insert(picture.buffer.end(), data, data + size);
+  uint8_t type = NalType(data);
+  bool longCode = type == 7 || type == 8 || picture.Buffer.size() == kHeadroom;
+  picture.Buffer.insert(picture.Buffer.end(), kStartCode + (longCode ? 0 : 1), kStartCode + 4);
+  picture.Buffer.insert(picture.Buffer.end(), data, data + size);
 }
 
 // Reads one primary coded picture (a frame or a field) and the non-VCL NAL
 // units before it. Returns false at the end of the stream.
-bool TVideoStream::readPicture(TPicture& picture) {
-  picture.buffer.clear();
-  picture.buffer.reserve(kHeadroom + largestPicture_);  // avoids regrowing for each NAL unit
-  picture.buffer.resize(kHeadroom);
-  picture.sliceTypes = 0;
-  picture.hasAud = picture.hasSps = picture.hasPps = false;
+bool TVideoStream::ReadPicture(TPicture& picture) {
+  picture.Buffer.clear();
+  picture.Buffer.reserve(kHeadroom + FLargestPicture);  // avoids regrowing for each NAL unit
+  picture.Buffer.resize(kHeadroom);
+  picture.SliceTypes = 0;
+  picture.HasAud = picture.HasSps = picture.HasPps = false;
   bool seenSlice = false;
   std::string damage;  // why the slices read so far without a readable one could not be read
   const uint8_t* data;
   size_t size;
-  while (readNal(data, size)) {
-    uint8_t type = nalType(data);
+  while (ReadNal(data, size)) {
+    uint8_t type = NalType(data);
     TH264SliceHeader slice;
-    if (isVclNal(type)) {
+    if (IsVclNal(type)) {
       try {
-        slice = params_.parseSlice(data, size);
+        slice = FParams.ParseSlice(data, size);
       } catch (const std::runtime_error& e) {
         // Where delimiters mark where pictures begin (as on every AVCHD
         // camera), a slice whose header cannot be read is kept, as a
         // decoder would get it, with the picture being read: that picture
         // is timed by its other slices. Without them the slice could as
         // well begin the next picture, whose time would then be lost.
-        if (!picture.hasAud) throw std::runtime_error(fail(std::string("bad slice: ") + e.what()));
-        ++damagedSlices_;
+        if (!picture.HasAud) throw std::runtime_error(Fail(std::string("bad slice: ") + e.what()));
+        ++FDamagedSlices;
         if (!seenSlice) damage = e.what();
-        appendNal(picture, data, size);
+        AppendNal(picture, data, size);
         continue;
       }
     }
-    bool startsPicture = startsNewAccessUnit(type) || (isVclNal(type) && slice.firstMb == 0);
+    bool startsPicture = StartsNewAccessUnit(type) || (IsVclNal(type) && slice.FirstMb == 0);
     if (!seenSlice && !damage.empty() && startsPicture)
-      throw std::runtime_error(fail("a picture has no readable slice header: " + damage));
+      throw std::runtime_error(Fail("a picture has no readable slice header: " + damage));
     if (seenSlice && startsPicture) {
-      haveNal_ = true;
-      nalData_ = data;
-      nalSize_ = size;
-      largestPicture_ = std::max(largestPicture_, picture.buffer.size());
+      FHaveNal = true;
+      FNalData = data;
+      FNalSize = size;
+      FLargestPicture = std::max(FLargestPicture, picture.Buffer.size());
       return true;
     }
     try {
       if (type == 7) {
-        const TH264Sps& sps = params_.addSps(data, size);
-        rawSps_[sps.id].assign(data, data + size);
-        picture.hasSps = true;
+        const TH264Sps& sps = FParams.AddSps(data, size);
+        FRawSps[sps.Id].assign(data, data + size);
+        picture.HasSps = true;
       } else if (type == 8) {
-        const TH264Pps& pps = params_.addPps(data, size);
-        rawPps_[pps.id].assign(data, data + size);
-        picture.hasPps = true;
+        const TH264Pps& pps = FParams.AddPps(data, size);
+        FRawPps[pps.Id].assign(data, data + size);
+        picture.HasPps = true;
       }
     } catch (const std::runtime_error& e) {
-      throw std::runtime_error(fail(std::string("bad parameter set: ") + e.what()));
+      throw std::runtime_error(Fail(std::string("bad parameter set: ") + e.what()));
     }
     if (type == 9) {
-      picture.hasAud = true;  // replaced by the delimiter written in front
+      picture.HasAud = true;  // replaced by the delimiter written in front
       continue;
     }
-    if (isVclNal(type)) {
-      if (!seenSlice) picture.slice = slice;
+    if (IsVclNal(type)) {
+      if (!seenSlice) picture.Slice = slice;
       seenSlice = true;
-      picture.sliceTypes |= uint8_t(1 << int(slice.sliceType));
+      picture.SliceTypes |= uint8_t(1 << int(slice.SliceType));
     }
-    appendNal(picture, data, size);
+    AppendNal(picture, data, size);
   }
-  largestPicture_ = std::max(largestPicture_, picture.buffer.size());
+  FLargestPicture = std::max(FLargestPicture, picture.Buffer.size());
   if (!seenSlice && !damage.empty())
-    throw std::runtime_error(fail("the last picture has no readable slice header: " + damage));
+    throw std::runtime_error(Fail("the last picture has no readable slice header: " + damage));
   return seenSlice;
 }
 
-bool TVideoStream::pairsWith(const TPicture& first, const TPicture& second) const {
-  return isSecondField(first.slice, second.slice);
+bool TVideoStream::PairsWith(const TPicture& first, const TPicture& second) const {
+  return IsSecondField(first.Slice, second.Slice);
 }
 
 // Writes the access unit delimiter (and the parameter sets) into the
 // headroom in front of the picture's data.
-void TVideoStream::prependHeaders(TPicture& picture, bool withParamSets) {
+void TVideoStream::PrependHeaders(TPicture& picture, bool withParamSets) {
   std::vector<uint8_t> front = {0, 0, 0, 1, 0x09,
-                                uint8_t(primaryPicType(picture.sliceTypes) << 5 | 0x10)};
+                                uint8_t(PrimaryPicType(picture.SliceTypes) << 5 | 0x10)};
   if (withParamSets) {
-    const TH264Pps* pps = params_.pps(picture.slice.ppsId);
-    for (const std::vector<uint8_t>* raw : {&rawSps_[pps->spsId], &rawPps_[pps->id]}) {
+    const TH264Pps* pps = FParams.Pps(picture.Slice.PpsId);
+    for (const std::vector<uint8_t>* raw : {&FRawSps[pps->SpsId], &FRawPps[pps->Id]}) {
       front.insert(front.end(), kStartCode, kStartCode + 4);
       front.insert(front.end(), raw->begin(), raw->end());
     }
   }
   if (front.size() > kHeadroom) {
-    picture.buffer.insert(picture.buffer.begin() + kHeadroom, front.begin(), front.end());
-    picture.start = kHeadroom;
+    picture.Buffer.insert(picture.Buffer.begin() + kHeadroom, front.begin(), front.end());
+    picture.Start = kHeadroom;
   } else {
-    picture.start = kHeadroom - front.size();
-    std::memcpy(picture.buffer.data() + picture.start, front.data(), front.size());
+    picture.Start = kHeadroom - front.size();
+    std::memcpy(picture.Buffer.data() + picture.Start, front.data(), front.size());
   }
 }
 
-bool TVideoStream::readFrame(TPending& pending) {
+bool TVideoStream::ReadFrame(TPending& pending) {
   TPicture picture;
-  if (havePicture_) {
-    std::swap(picture, nextPicture_);
-    havePicture_ = false;
-  } else if (!readPicture(picture)) {
+  if (FHavePicture) {
+    std::swap(picture, FNextPicture);
+    FHavePicture = false;
+  } else if (!ReadPicture(picture)) {
     return false;
   }
-  const TH264Pps* pps = params_.pps(picture.slice.ppsId);
-  const TH264Sps& sps = *params_.sps(pps->spsId);
-  const uint32_t reorderLimit = sps.maxNumReorderFrames.value_or(0);
-  if (!haveFirstSps_) firstSps_ = sps;
-  haveFirstSps_ = true;
-  picture.order = poc_.next(picture.slice, sps);
-  bool intra = picture.sliceTypes == (1 << int(ESliceType::I));
-  bool addParamSets = repeatParamSets_ && intra && !(picture.hasSps && picture.hasPps);
-  prependHeaders(picture, addParamSets);
+  const TH264Pps* pps = FParams.Pps(picture.Slice.PpsId);
+  const TH264Sps& sps = *FParams.Sps(pps->SpsId);
+  const uint32_t reorderLimit = sps.MaxNumReorderFrames.value_or(0);
+  if (!FHaveFirstSps) FFirstSps = sps;
+  FHaveFirstSps = true;
+  picture.Order = FPoc.Next(picture.Slice, sps);
+  bool intra = picture.SliceTypes == (1 << int(ESliceType::I));
+  bool addParamSets = FRepeatParamSets && intra && !(picture.HasSps && picture.HasPps);
+  PrependHeaders(picture, addParamSets);
 
-  int32_t poc = picture.order.poc;
-  bool newSequence = picture.order.newSequence;
-  TVideoFrame& frame = pending.frame;
-  frame.intra = intra;
-  frame.buffer = std::move(picture.buffer);
-  frame.headroom = picture.start;
+  int32_t poc = picture.Order.Poc;
+  bool newSequence = picture.Order.NewSequence;
+  TVideoFrame& frame = pending.Frame;
+  frame.Intra = intra;
+  frame.Buffer = std::move(picture.Buffer);
+  frame.Headroom = picture.Start;
 
-  if (picture.slice.fieldPic && readPicture(nextPicture_)) {
+  if (picture.Slice.FieldPic && ReadPicture(FNextPicture)) {
     const TPictureOrder second = [&] {
-      const TH264Pps* p2 = params_.pps(nextPicture_.slice.ppsId);
+      const TH264Pps* p2 = FParams.Pps(FNextPicture.Slice.PpsId);
       // Order counts of the second field only when it belongs to this frame.
-      return pairsWith(picture, nextPicture_) ? poc_.next(nextPicture_.slice, *params_.sps(p2->spsId))
+      return PairsWith(picture, FNextPicture) ? FPoc.Next(FNextPicture.Slice, *FParams.Sps(p2->SpsId))
                                                : TPictureOrder{};
     }();
-    if (pairsWith(picture, nextPicture_)) {
-      poc = std::min(poc, second.poc);
-      prependHeaders(nextPicture_, false);
-      frame.buffer.insert(frame.buffer.end(),
-                          nextPicture_.buffer.begin() + std::ptrdiff_t(nextPicture_.start),
-                          nextPicture_.buffer.end());
+    if (PairsWith(picture, FNextPicture)) {
+      poc = std::min(poc, second.Poc);
+      PrependHeaders(FNextPicture, false);
+      frame.Buffer.insert(frame.Buffer.end(),
+                          FNextPicture.Buffer.begin() + std::ptrdiff_t(FNextPicture.Start),
+                          FNextPicture.Buffer.end());
     } else {
-      havePicture_ = true;
+      FHavePicture = true;
     }
   }
-  if (newSequence && segmentCount_ > 0) {
-    ++segment_;
-    segmentCount_ = 0;
+  if (newSequence && FSegmentCount > 0) {
+    ++FSegment;
+    FSegmentCount = 0;
   }
-  pending.poc = poc;
-  pending.segment = segment_;
-  pending.indexInSegment = segmentCount_++;
-  pending.reorderLimit = reorderLimit;
+  pending.Poc = poc;
+  pending.Segment = FSegment;
+  pending.IndexInSegment = FSegmentCount++;
+  pending.ReorderLimit = reorderLimit;
   return true;
 }
 
-bool TVideoStream::fillWindow() {
-  while (!endOfStream_ && window_.size() <= kReorderWindow) {
+bool TVideoStream::FillWindow() {
+  while (!FEndOfStream && FWindow.size() <= kReorderWindow) {
     TPending pending;
-    if (!readFrame(pending)) {
-      endOfStream_ = true;
+    if (!ReadFrame(pending)) {
+      FEndOfStream = true;
       break;
     }
-    window_.push_back(std::move(pending));
+    FWindow.push_back(std::move(pending));
   }
-  return !window_.empty();
+  return !FWindow.empty();
 }
 
 // Position in presentation order, within its order count sequence, of the
 // frame at windowIndex: frames far before it are taken as shown before it,
 // frames far after it as shown after it.
-uint64_t TVideoStream::displayRank(size_t windowIndex) const {
-  const TPending& me = window_[windowIndex];
-  uint64_t rank = me.indexInSegment;
+uint64_t TVideoStream::DisplayRank(size_t windowIndex) const {
+  const TPending& me = FWindow[windowIndex];
+  uint64_t rank = me.IndexInSegment;
   size_t seen = 0;
-  for (auto it = history_.rbegin(); it != history_.rend() && seen < kReorderWindow; ++it, ++seen)
-    if (it->segment == me.segment && it->poc > me.poc) --rank;
-  for (size_t i = 0; i < window_.size(); ++i) {
-    if (i == windowIndex || window_[i].segment != me.segment) continue;
-    if (i < windowIndex && window_[i].poc > me.poc) --rank;
-    if (i > windowIndex && window_[i].poc < me.poc) ++rank;
+  for (auto it = FHistory.rbegin(); it != FHistory.rend() && seen < kReorderWindow; ++it, ++seen)
+    if (it->Segment == me.Segment && it->Poc > me.Poc) --rank;
+  for (size_t i = 0; i < FWindow.size(); ++i) {
+    if (i == windowIndex || FWindow[i].Segment != me.Segment) continue;
+    if (i < windowIndex && FWindow[i].Poc > me.Poc) --rank;
+    if (i > windowIndex && FWindow[i].Poc < me.Poc) ++rank;
   }
   return rank;
 }
@@ -265,66 +265,66 @@ uint64_t TVideoStream::displayRank(size_t windowIndex) const {
 // How many frames of the segment starting at the window's front are
 // decoded ahead of their place in presentation order, at most: what the
 // window shows, or more where the parameter set says so.
-uint64_t TVideoStream::reorderDepth(uint64_t segment) const {
+uint64_t TVideoStream::ReorderDepth(uint64_t segment) const {
   constexpr uint64_t kPictureBuffer = 16;  // no conforming stream reorders more
-  uint64_t depth = std::min<uint64_t>(window_.front().reorderLimit, kPictureBuffer);
-  for (size_t i = 0; i < window_.size(); ++i) {
-    if (window_[i].segment != segment) continue;
-    int64_t ahead = int64_t(window_[i].indexInSegment) - int64_t(displayRank(i));
+  uint64_t depth = std::min<uint64_t>(FWindow.front().ReorderLimit, kPictureBuffer);
+  for (size_t i = 0; i < FWindow.size(); ++i) {
+    if (FWindow[i].Segment != segment) continue;
+    int64_t ahead = int64_t(FWindow[i].IndexInSegment) - int64_t(DisplayRank(i));
     depth = std::max<uint64_t>(depth, uint64_t(std::max<int64_t>(ahead, 0)));
   }
   return depth;
 }
 
-// Presentation follows the order counts; decoding runs `decodeDelay_`
+// Presentation follows the order counts; decoding runs `FDecodeDelay`
 // frames ahead and steps by exactly one frame duration, so that a player
 // never has to decode two pictures closer together than one frame.
-void TVideoStream::assignTimes(TPending& pending) {
-  const int64_t duration = int64_t(rate_.frameDuration27());
-  if (pending.segment != timedSegment_) {
+void TVideoStream::AssignTimes(TPending& pending) {
+  const int64_t duration = int64_t(FRate.FrameDuration27());
+  if (pending.Segment != FTimedSegment) {
     // A new order count sequence is shown right after the previous one.
-    segmentStart27_ = anyTimed_ ? segmentStart27_ + framesInTimedSegment_ * uint64_t(duration)
-                                : firstPts27_;
-    timedSegment_ = pending.segment;
-    framesInTimedSegment_ = 0;
-    uint64_t depth = reorderDepth(pending.segment);
-    if (depth > decodeDelay_) {
-      catchUpStep27_ = duration / int64_t(depth - decodeDelay_ + 1);
-      decodeDelay_ = depth;
+    FSegmentStart27 = FAnyTimed ? FSegmentStart27 + FFramesInTimedSegment * uint64_t(duration)
+                                : FFirstPts27;
+    FTimedSegment = pending.Segment;
+    FFramesInTimedSegment = 0;
+    uint64_t depth = ReorderDepth(pending.Segment);
+    if (depth > FDecodeDelay) {
+      FCatchUpStep27 = duration / int64_t(depth - FDecodeDelay + 1);
+      FDecodeDelay = depth;
     }
   }
-  int64_t pts = int64_t(segmentStart27_) + int64_t(displayRank(0)) * duration;
-  int64_t dts = int64_t(segmentStart27_) +
-                (int64_t(pending.indexInSegment) - int64_t(decodeDelay_)) * duration;
+  int64_t pts = int64_t(FSegmentStart27) + int64_t(DisplayRank(0)) * duration;
+  int64_t dts = int64_t(FSegmentStart27) +
+                (int64_t(pending.IndexInSegment) - int64_t(FDecodeDelay)) * duration;
   if (dts > pts) {
     // Deeper reordering than the window showed: decode further ahead from here on.
     int64_t more = (dts - pts + duration - 1) / duration;
-    decodeDelay_ += uint64_t(more);
+    FDecodeDelay += uint64_t(more);
     dts -= more * duration;
-    catchUpStep27_ = duration / (more + 1);
+    FCatchUpStep27 = duration / (more + 1);
   }
-  if (anyTimed_ && dts < int64_t(lastDts27_) + duration) {
-    dts = std::max(dts, int64_t(lastDts27_) + std::max<int64_t>(catchUpStep27_, 1));
+  if (FAnyTimed && dts < int64_t(FLastDts27) + duration) {
+    dts = std::max(dts, int64_t(FLastDts27) + std::max<int64_t>(FCatchUpStep27, 1));
   }
   if (dts > pts) {
-    ++timingRepairs_;
-    dts = std::max(pts, int64_t(lastDts27_) + 1);
+    ++FTimingRepairs;
+    dts = std::max(pts, int64_t(FLastDts27) + 1);
   }
-  pending.frame.pts27 = uint64_t(pts);
-  pending.frame.dts27 = uint64_t(dts);
-  lastDts27_ = uint64_t(dts);
-  anyTimed_ = true;
-  ++framesInTimedSegment_;
-  endPts27_ = std::max(endPts27_, uint64_t(pts + duration));
+  pending.Frame.Pts27 = uint64_t(pts);
+  pending.Frame.Dts27 = uint64_t(dts);
+  FLastDts27 = uint64_t(dts);
+  FAnyTimed = true;
+  ++FFramesInTimedSegment;
+  FEndPts27 = std::max(FEndPts27, uint64_t(pts + duration));
 }
 
-bool TVideoStream::next(TVideoFrame& frame) {
-  if (!fillWindow()) return false;
-  assignTimes(window_.front());
-  TPending& front = window_.front();
-  history_.push_back(TOrderMark{front.poc, front.segment});
-  if (history_.size() > kReorderWindow) history_.pop_front();
-  frame = std::move(front.frame);
-  window_.pop_front();
+bool TVideoStream::Next(TVideoFrame& frame) {
+  if (!FillWindow()) return false;
+  AssignTimes(FWindow.front());
+  TPending& front = FWindow.front();
+  FHistory.push_back(TOrderMark{front.Poc, front.Segment});
+  if (FHistory.size() > kReorderWindow) FHistory.pop_front();
+  frame = std::move(front.Frame);
+  FWindow.pop_front();
   return true;
 }

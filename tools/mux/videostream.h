@@ -16,20 +16,20 @@
 #include "media/h264poc.h"
 
 struct TFrameRate {
-  uint32_t num = 25;
-  uint32_t den = 1;
-  uint64_t frameDuration27() const { return uint64_t(27000000) * den / num; }
+  uint32_t Num = 25;
+  uint32_t Den = 1;
+  uint64_t FrameDuration27() const { return uint64_t(27000000) * Den / Num; }
 };
 
 struct TVideoFrame {
-  std::vector<uint8_t> buffer;  // `headroom` free bytes, then the Annex B data
-  size_t headroom = 0;
-  uint64_t pts27 = 0;
-  uint64_t dts27 = 0;
-  bool intra = false;  // its first picture is I or IDR: an entry point
+  std::vector<uint8_t> Buffer;  // `headroom` free bytes, then the Annex B data
+  size_t Headroom = 0;
+  uint64_t Pts27 = 0;
+  uint64_t Dts27 = 0;
+  bool Intra = false;  // its first picture is I or IDR: an entry point
 
-  const uint8_t* data() const { return buffer.data() + headroom; }
-  size_t size() const { return buffer.size() - headroom; }
+  const uint8_t* Data() const { return Buffer.data() + Headroom; }
+  size_t Size() const { return Buffer.size() - Headroom; }
 };
 
 class TVideoStream {
@@ -39,95 +39,95 @@ public:
   TVideoStream(const std::string& path, TFrameRate rate, bool repeatParamSets,
                uint64_t firstPts27);
 
-  bool next(TVideoFrame& frame);
+  bool Next(TVideoFrame& frame);
 
   // The parameters of the first picture's sequence parameter set.
-  const TH264Sps& firstSps() const { return firstSps_; }
+  const TH264Sps& FirstSps() const { return FFirstSps; }
   // End of presentation of everything handed out so far.
-  uint64_t endPts27() const { return endPts27_; }
-  uint64_t firstPts27() const { return firstPts27_; }
-  uint64_t bytesRead() const { return reader_.bytesRead(); }
-  uint64_t fileSize() const { return reader_.fileSize(); }
+  uint64_t EndPts27() const { return FEndPts27; }
+  uint64_t FirstPts27() const { return FFirstPts27; }
+  uint64_t BytesRead() const { return FReader.BytesRead(); }
+  uint64_t FileSize() const { return FReader.FileSize(); }
   // Frames whose decoding time had to be moved past its natural place.
-  uint32_t timingRepairs() const { return timingRepairs_; }
+  uint32_t TimingRepairs() const { return FTimingRepairs; }
   // Slices whose header could not be read, kept in the picture they came in.
-  uint32_t damagedSlices() const { return damagedSlices_; }
+  uint32_t DamagedSlices() const { return FDamagedSlices; }
 
 private:
   struct TPicture {
-    std::vector<uint8_t> buffer;  // headroom, then the picture's NAL units
-    size_t start = 0;             // where the written data begins
-    TH264SliceHeader slice;
-    TPictureOrder order;
-    uint8_t sliceTypes = 0;  // bit per slice type seen
-    bool hasAud = false;
-    bool hasSps = false;
-    bool hasPps = false;
+    std::vector<uint8_t> Buffer;  // headroom, then the picture's NAL units
+    size_t Start = 0;             // where the written data begins
+    TH264SliceHeader Slice;
+    TPictureOrder Order;
+    uint8_t SliceTypes = 0;  // bit per slice type seen
+    bool HasAud = false;
+    bool HasSps = false;
+    bool HasPps = false;
   };
   struct TPending {
-    TVideoFrame frame;
-    int32_t poc = 0;
-    uint64_t segment = 0;
-    uint64_t indexInSegment = 0;
-    uint32_t reorderLimit = 0;  // max_num_reorder_frames of its SPS, 0 when absent
+    TVideoFrame Frame;
+    int32_t Poc = 0;
+    uint64_t Segment = 0;
+    uint64_t IndexInSegment = 0;
+    uint32_t ReorderLimit = 0;  // max_num_reorder_frames of its SPS, 0 when absent
   };
 
-  bool readNal(const uint8_t*& data, size_t& size);
-  bool readPicture(TPicture& picture);
-  void appendNal(TPicture& picture, const uint8_t* data, size_t size);
-  bool readFrame(TPending& pending);
-  bool pairsWith(const TPicture& first, const TPicture& second) const;
-  void prependHeaders(TPicture& picture, bool withParamSets);
-  bool fillWindow();
-  uint64_t displayRank(size_t windowIndex) const;
-  uint64_t reorderDepth(uint64_t segment) const;
-  void assignTimes(TPending& pending);
-  std::string fail(const std::string& what) const;
+  bool ReadNal(const uint8_t*& data, size_t& size);
+  bool ReadPicture(TPicture& picture);
+  void AppendNal(TPicture& picture, const uint8_t* data, size_t size);
+  bool ReadFrame(TPending& pending);
+  bool PairsWith(const TPicture& first, const TPicture& second) const;
+  void PrependHeaders(TPicture& picture, bool withParamSets);
+  bool FillWindow();
+  uint64_t DisplayRank(size_t windowIndex) const;
+  uint64_t ReorderDepth(uint64_t segment) const;
+  void AssignTimes(TPending& pending);
+  std::string Fail(const std::string& what) const;
 
-  std::string path_;
-  TAnnexBReader reader_;
-  TFrameRate rate_;
-  bool repeatParamSets_;
-  TH264ParamSets params_;
-  std::vector<std::vector<uint8_t>> rawSps_ = std::vector<std::vector<uint8_t>>(32);
-  std::vector<std::vector<uint8_t>> rawPps_ = std::vector<std::vector<uint8_t>>(256);
-  TH264PocCalculator poc_;
-  TH264Sps firstSps_;
-  bool haveFirstSps_ = false;
+  std::string FPath;
+  TAnnexBReader FReader;
+  TFrameRate FRate;
+  bool FRepeatParamSets;
+  TH264ParamSets FParams;
+  std::vector<std::vector<uint8_t>> FRawSps = std::vector<std::vector<uint8_t>>(32);
+  std::vector<std::vector<uint8_t>> FRawPps = std::vector<std::vector<uint8_t>>(256);
+  TH264PocCalculator FPoc;
+  TH264Sps FFirstSps;
+  bool FHaveFirstSps = false;
 
   // One NAL unit read ahead (the first of the next picture).
-  bool haveNal_ = false;
-  const uint8_t* nalData_ = nullptr;
-  size_t nalSize_ = 0;
+  bool FHaveNal = false;
+  const uint8_t* FNalData = nullptr;
+  size_t FNalSize = 0;
   // One picture read ahead (to pair fields).
-  bool havePicture_ = false;
-  TPicture nextPicture_;
-  bool endOfStream_ = false;
-  size_t largestPicture_ = 0;
+  bool FHavePicture = false;
+  TPicture FNextPicture;
+  bool FEndOfStream = false;
+  size_t FLargestPicture = 0;
 
   // Frames read but not yet timed, and the order counts of recent ones.
-  std::deque<TPending> window_;
+  std::deque<TPending> FWindow;
   struct TOrderMark {
-    int32_t poc;
-    uint64_t segment;
+    int32_t Poc;
+    uint64_t Segment;
   };
-  std::deque<TOrderMark> history_;  // the last frames handed out
-  uint64_t segment_ = 0;
-  uint64_t segmentCount_ = 0;   // frames read in the current segment
-  uint64_t timedSegment_ = UINT64_MAX;
-  uint64_t segmentStart27_ = 0;  // presentation start of the segment being timed
+  std::deque<TOrderMark> FHistory;  // the last frames handed out
+  uint64_t FSegment = 0;
+  uint64_t FSegmentCount = 0;   // frames read in the current segment
+  uint64_t FTimedSegment = UINT64_MAX;
+  uint64_t FSegmentStart27 = 0;  // presentation start of the segment being timed
   // Frames decoding runs ahead of presentation: the deepest reordering met
   // so far. Decoding times step by one frame duration, except for a short
-  // catch-up (steps of catchUpStep27_) where a deeper reordering starts.
-  uint64_t decodeDelay_ = 0;
-  int64_t catchUpStep27_ = 0;
-  uint64_t framesInTimedSegment_ = 0;
-  uint64_t firstPts27_;
-  uint64_t endPts27_ = 0;
-  uint64_t lastDts27_ = 0;
-  bool anyTimed_ = false;
-  uint32_t timingRepairs_ = 0;
-  uint32_t damagedSlices_ = 0;
+  // catch-up (steps of FCatchUpStep27) where a deeper reordering starts.
+  uint64_t FDecodeDelay = 0;
+  int64_t FCatchUpStep27 = 0;
+  uint64_t FFramesInTimedSegment = 0;
+  uint64_t FFirstPts27;
+  uint64_t FEndPts27 = 0;
+  uint64_t FLastDts27 = 0;
+  bool FAnyTimed = false;
+  uint32_t FTimingRepairs = 0;
+  uint32_t FDamagedSlices = 0;
 };
 
-TFrameRate parseFrameRate(const std::string& text);
+TFrameRate ParseFrameRate(const std::string& text);

@@ -7,14 +7,14 @@
 namespace {
 
 struct TSwitchCase {
-  const char* title;
-  std::vector<std::string> args;
-  const char* error;  // expected in the errors, or nullptr for none
-  TOutputMode output = TOutputMode::Device;
-  std::vector<std::string> sources = {};
-  bool verify = false, eject = false, waitForMedia = false;
-  const char* label = nullptr;
-  const char* dest = "";
+  const char* Title;
+  std::vector<std::string> Args;
+  const char* Error;  // expected in the errors, or nullptr for none
+  TOutputMode Output = TOutputMode::Device;
+  std::vector<std::string> Sources = {};
+  bool Verify = false, Eject = false, WaitForMedia = false;
+  const char* Label = nullptr;
+  const char* Dest = "";
 };
 
 class BurnSwitchesTest : public testing::TestWithParam<TSwitchCase> {};
@@ -22,24 +22,24 @@ class BurnSwitchesTest : public testing::TestWithParam<TSwitchCase> {};
 TEST_P(BurnSwitchesTest, Parses) {
   const TSwitchCase& c = GetParam();
   std::vector<std::string> errors;
-  TBurnSwitches s = ParseBurnSwitches(c.args, errors);
-  if (c.error) {
+  TBurnSwitches s = ParseBurnSwitches(c.Args, errors);
+  if (c.Error) {
     std::string all;
     for (const auto& e : errors) all += e + "\n";
-    EXPECT_NE(all.find(c.error), std::string::npos) << all;
+    EXPECT_NE(all.find(c.Error), std::string::npos) << all;
     return;
   }
   ASSERT_TRUE(errors.empty()) << errors.front();
-  EXPECT_EQ(s.output, c.output);
-  EXPECT_EQ(s.sources, c.sources);
-  EXPECT_EQ(s.verify, c.verify);
-  EXPECT_EQ(s.eject, c.eject);
-  EXPECT_EQ(s.waitForMedia, c.waitForMedia);
-  EXPECT_EQ(s.volumeLabel.has_value(), c.label != nullptr);
-  if (c.label) {
-    EXPECT_EQ(*s.volumeLabel, c.label);
+  EXPECT_EQ(s.Output, c.Output);
+  EXPECT_EQ(s.Sources, c.Sources);
+  EXPECT_EQ(s.Verify, c.Verify);
+  EXPECT_EQ(s.Eject, c.Eject);
+  EXPECT_EQ(s.WaitForMedia, c.WaitForMedia);
+  EXPECT_EQ(s.VolumeLabel.has_value(), c.Label != nullptr);
+  if (c.Label) {
+    EXPECT_EQ(*s.VolumeLabel, c.Label);
   }
-  EXPECT_EQ(s.dest, c.dest);
+  EXPECT_EQ(s.Dest, c.Dest);
 }
 
 // The authoring core's line after the Windows command-line split: the two
@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
         TSwitchCase{"no source", {"/MODE", "BUILD"}, "No source folder given"}),
     [](const testing::TestParamInfo<TSwitchCase>& info) {
       std::string name;
-      for (char c : std::string(info.param.title)) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+      for (char c : std::string(info.param.Title)) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
       return name;
     });
 

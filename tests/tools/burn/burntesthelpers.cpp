@@ -122,25 +122,25 @@ bool ReadSkippingHoles(int fd, uint64_t offset, char* buffer, size_t size) {
 
 // A block input for libudfread over an image file, skipping its holes.
 struct TImageInput {
-  udfread_block_input input;
-  int fd;
-  uint32_t blocks;
+  udfread_block_input Input;
+  int Fd;
+  uint32_t Blocks;
 };
 
 int ImageInputRead(udfread_block_input* input, uint32_t lba, void* buffer, uint32_t count, int) {
   auto* image = reinterpret_cast<TImageInput*>(input);
-  if (lba >= image->blocks) return 0;
-  count = std::min(count, image->blocks - lba);
-  bool ok = ReadSkippingHoles(image->fd, uint64_t(lba) * UDF_BLOCK_SIZE, static_cast<char*>(buffer),
+  if (lba >= image->Blocks) return 0;
+  count = std::min(count, image->Blocks - lba);
+  bool ok = ReadSkippingHoles(image->Fd, uint64_t(lba) * UDF_BLOCK_SIZE, static_cast<char*>(buffer),
                               size_t(count) * UDF_BLOCK_SIZE);
   return ok ? static_cast<int>(count) : -1;
 }
 
-uint32_t ImageInputSize(udfread_block_input* input) { return reinterpret_cast<TImageInput*>(input)->blocks; }
+uint32_t ImageInputSize(udfread_block_input* input) { return reinterpret_cast<TImageInput*>(input)->Blocks; }
 
 int ImageInputClose(udfread_block_input* input) {
   auto* image = reinterpret_cast<TImageInput*>(input);
-  close(image->fd);
+  close(image->Fd);
   delete image;
   return 0;
 }
@@ -156,8 +156,8 @@ TUdf OpenUdf(const std::string& image) {
   }
   auto* input = new TImageInput{{ImageInputClose, ImageInputRead, ImageInputSize}, fd,
                                 static_cast<uint32_t>(lseek(fd, 0, SEEK_END) / UDF_BLOCK_SIZE)};
-  if (udfread_open_input(udf.get(), &input->input) < 0) {
-    ImageInputClose(&input->input);
+  if (udfread_open_input(udf.get(), &input->Input) < 0) {
+    ImageInputClose(&input->Input);
     udf.reset();
   }
   return udf;
@@ -237,8 +237,8 @@ std::string CompareImageFiles(const std::string& image, const TListing& listing,
                               const std::vector<std::string>& sources) {
   TUdf udf = OpenUdf(image);
   if (!udf) return "libudfread cannot open " + image;
-  constexpr size_t Chunk = 4 << 20;
-  std::vector<char> fromImage(Chunk), fromSource(Chunk);
+  constexpr size_t kChunk = 4 << 20;
+  std::vector<char> fromImage(kChunk), fromSource(kChunk);
   for (const auto& [path, size] : listing) {
     if (size < 0) continue;
     UDFFILE* file = udfread_file_open(udf.get(), ("/" + path).c_str());
@@ -248,7 +248,7 @@ std::string CompareImageFiles(const std::string& image, const TListing& listing,
     std::string difference;
     // Whole runs of blocks per call: reading a file of gigabytes in
     // small pieces would take minutes.
-    const auto blocks = static_cast<uint32_t>(Chunk / UDF_BLOCK_SIZE);
+    const auto blocks = static_cast<uint32_t>(kChunk / UDF_BLOCK_SIZE);
     for (uint32_t block = 0; difference.empty() && done < size; block += blocks) {
       uint32_t want = static_cast<uint32_t>(std::min<int64_t>(blocks, (size - done + UDF_BLOCK_SIZE - 1) / UDF_BLOCK_SIZE));
       uint32_t gotBlocks = udfread_read_blocks(file, fromImage.data(), block, want, 0);

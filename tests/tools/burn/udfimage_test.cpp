@@ -144,7 +144,7 @@ TEST_F(UdfImageTest, MirrorStandsInForDamagedMetadata) {
 // from the file entries themselves, since libudfread ignores both.
 TEST_F(UdfImageTest, EntriesAreReadableByAllWithUnixLinkCounts) {
   // Permission bits of a file entry: other in bits 0-4, group 5-9, owner 10-14.
-  constexpr uint32_t Execute = 1, Write = 2, Read = 4, Attributes = 8, Delete = 16;
+  constexpr uint32_t kExecute = 1, kWrite = 2, kRead = 4, kAttributes = 8, kDelete = 16;
   auto forAll = [](uint32_t bits) { return bits | bits << 5 | bits << 10; };
   const std::string bytes = ReadWhole(image_);
   auto [metadata, blocks] = MetadataExtent(bytes);
@@ -157,10 +157,10 @@ TEST_F(UdfImageTest, EntriesAreReadableByAllWithUnixLinkCounts) {
     const uint32_t permissions = Le32(bytes, at + 44);
     const uint16_t links = static_cast<uint16_t>(static_cast<uint8_t>(bytes[at + 48]) | static_cast<uint8_t>(bytes[at + 49]) << 8);
     const uint64_t uniqueId = Le32(bytes, at + 200) | uint64_t(Le32(bytes, at + 204)) << 32;
-    EXPECT_EQ(permissions & forAll(Read), forAll(Read)) << "block " << b;
-    EXPECT_EQ(permissions & forAll(Write | Attributes | Delete), 0u) << "block " << b;
+    EXPECT_EQ(permissions & forAll(kRead), forAll(kRead)) << "block " << b;
+    EXPECT_EQ(permissions & forAll(kWrite | kAttributes | kDelete), 0u) << "block " << b;
     if (type == 4) {
-      EXPECT_EQ(permissions & forAll(Execute), forAll(Execute)) << "block " << b;
+      EXPECT_EQ(permissions & forAll(kExecute), forAll(kExecute)) << "block " << b;
       folderLinks[uniqueId] = links;
     } else {
       EXPECT_EQ(links, 1) << "block " << b;
@@ -320,8 +320,8 @@ TEST(UdfImageReaderTest, SameBytesWhateverThePieceSize) {
 // it, not an image with its old length.
 TEST(UdfImageReaderTest, SourceThatGrewOrWasReplacedIsAnError) {
   struct {
-    const char* change;
-    const char* message;
+    const char* Change;
+    const char* Message;
   } cases[] = {{"grow", "a.bin\" became longer while the image was written (100000 bytes"},
                {"replace", "a.bin\" was replaced while the image was written"}};
   for (const auto& c : cases) {
@@ -330,14 +330,14 @@ TEST(UdfImageReaderTest, SourceThatGrewOrWasReplacedIsAnError) {
     udf::TUdfImage image;
     std::string error;
     ASSERT_TRUE(image.Build({dir / "BDMV"}, u"Label", error)) << error;
-    if (std::string(c.change) == "grow") {
+    if (std::string(c.Change) == "grow") {
       std::ofstream(dir / "BDMV/a.bin", std::ios::app) << "more";
     } else {
       MakeFile(dir / "new.bin", 100000, 2);
       ASSERT_EQ(rename((dir / "new.bin").c_str(), (dir / "BDMV/a.bin").c_str()), 0);
     }
     ReadImage(image, 1 << 20, error);
-    EXPECT_NE(error.find(c.message), std::string::npos) << c.change << ": " << error;
+    EXPECT_NE(error.find(c.Message), std::string::npos) << c.Change << ": " << error;
   }
 }
 

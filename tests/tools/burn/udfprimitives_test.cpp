@@ -70,20 +70,20 @@ TEST(UdfPrimitivesTest, Utf8OutsideUcs2BecomesUnderscore) {
 }
 
 struct TLabelCase {
-  std::string given;
-  std::u16string stored;
-  const char* note;  // expected in the notes, or nullptr for none
+  std::string Given;
+  std::u16string Stored;
+  const char* Note;  // expected in the notes, or nullptr for none
 };
 
 class VolumeLabelTest : public testing::TestWithParam<TLabelCase> {};
 
 TEST_P(VolumeLabelTest, FitsUdf) {
-  TVolumeLabel label = MakeVolumeLabel(GetParam().given);
-  EXPECT_EQ(label.text, GetParam().stored);
+  TVolumeLabel label = MakeVolumeLabel(GetParam().Given);
+  EXPECT_EQ(label.Text, GetParam().Stored);
   std::string notes;
-  for (const auto& n : label.notes) notes += n;
-  if (GetParam().note)
-    EXPECT_NE(notes.find(GetParam().note), std::string::npos) << notes;
+  for (const auto& n : label.Notes) notes += n;
+  if (GetParam().Note)
+    EXPECT_NE(notes.find(GetParam().Note), std::string::npos) << notes;
   else
     EXPECT_TRUE(notes.empty()) << notes;
 }

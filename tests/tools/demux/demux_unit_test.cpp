@@ -405,8 +405,8 @@ TEST_P(Ac3Header, GivesTheSyncFrameSize) {
   uint8_t header[8] = {0x0b, 0x77, 0, 0, 0, 0, 0, 0};
   header[4] = static_cast<uint8_t>(GetParam().Fscod << 6 | GetParam().Frmsizecod);
   header[5] = static_cast<uint8_t>(GetParam().Bsid << 3);
-  const std::optional<TAc3Frame> frame = parseAc3Header(header, sizeof header);
-  EXPECT_EQ(frame ? frame->size : 0, GetParam().Bytes);
+  const std::optional<TAc3Frame> frame = ParseAc3Header(header, sizeof header);
+  EXPECT_EQ(frame ? frame->Size : 0, GetParam().Bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Ac3Header,

@@ -34,9 +34,9 @@ TEST(DemuxDiscWithEac3to, CollectsExactlyTheTwoStreams) {
   const QString flux = dir.path() + QStringLiteral("/flux 1/");
   ASSERT_TRUE(QDir().mkpath(clips) && QDir().mkpath(flux));
   struct {
-    const char* fixture;
-    QString name;
-    int64_t duration;
+    const char* Fixture;
+    QString Name;
+    int64_t Duration;
   } parts[] = {{"small1s", QStringLiteral("00001 a.m2ts"), 1 * kSecond},
                {"videoonly", QStringLiteral("b+c.m2ts"), 2 * kSecond},
                {"small3s", QStringLiteral("ç.m2ts"), 3 * kSecond}};
@@ -47,10 +47,10 @@ TEST(DemuxDiscWithEac3to, CollectsExactlyTheTwoStreams) {
   disc.Project = QStringLiteral("vacances");
   long frames = 0;
   for (const auto& part : parts) {
-    ASSERT_TRUE(QFile::copy(Fixture(part.fixture), clips + part.name));
-    frames += FramesOf(Fixture(part.fixture));
-    const int64_t duration = part.duration;
-    records.push_back(Tm2tsFichier::CreateFromPath(clips + part.name, [duration](const QString& path) {
+    ASSERT_TRUE(QFile::copy(Fixture(part.Fixture), clips + part.Name));
+    frames += FramesOf(Fixture(part.Fixture));
+    const int64_t duration = part.Duration;
+    records.push_back(Tm2tsFichier::CreateFromPath(clips + part.Name, [duration](const QString& path) {
       return std::make_unique<Tm2tsFileDevice>(path, TKnownClip{duration});
     }));
     ASSERT_EQ(disc.AddClip(records.back().get()), acAdded);

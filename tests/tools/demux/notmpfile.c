@@ -9,7 +9,7 @@
 
 typedef int (*open_fn)(const char*, int, ...);
 
-static int forward(const char* symbol, const char* path, int flags, va_list args) {
+static int Forward(const char* symbol, const char* path, int flags, va_list args) {
   mode_t mode = 0;
   if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE) mode = va_arg(args, mode_t);
   if ((flags & O_TMPFILE) == O_TMPFILE) {
@@ -23,7 +23,7 @@ static int forward(const char* symbol, const char* path, int flags, va_list args
 int open(const char* path, int flags, ...) {
   va_list args;
   va_start(args, flags);
-  int fd = forward("open", path, flags, args);
+  int fd = Forward("open", path, flags, args);
   va_end(args);
   return fd;
 }
@@ -31,7 +31,7 @@ int open(const char* path, int flags, ...) {
 int open64(const char* path, int flags, ...) {
   va_list args;
   va_start(args, flags);
-  int fd = forward("open64", path, flags, args);
+  int fd = Forward("open64", path, flags, args);
   va_end(args);
   return fd;
 }

@@ -10,50 +10,50 @@
 namespace {
 
 TEST(MetaFile, ReadsTheApplicationsThreeLines) {
-  TMetaFile meta = parseMetaFile(
+  TMetaFile meta = ParseMetaFile(
       "MUXOPT --no-pcr-on-video-pid --new-audio-pes --avchd --vbr  "
       "--custom-chapters=00:00:00.000;00:01:10.120;01:02:03.004 --vbv-len=500\r\n"
       "V_MPEG4/ISO/AVC, \"/flux/a, b.h264\", fps=25, insertSEI, contSPS\r\n"
       "A_AC3, \"/flux/a, b.ac3\"\r\n");
-  const TMuxOptions& o = meta.options;
-  EXPECT_TRUE(o.avchd);
-  EXPECT_TRUE(o.pcrOnOwnPid);
-  EXPECT_TRUE(o.newAudioPes);
-  EXPECT_TRUE(o.vbr);
-  EXPECT_EQ(o.vbvLenMs, 500u);
-  EXPECT_EQ(o.chaptersMs, (std::vector<uint64_t>{0, 70120, 3723004}));
-  ASSERT_EQ(meta.tracks.size(), 2u);
-  EXPECT_EQ(meta.tracks[0].kind, ETrackKind::Video);
-  EXPECT_EQ(meta.tracks[0].path, "/flux/a, b.h264");
-  EXPECT_EQ(meta.tracks[0].fps, "25");
-  EXPECT_TRUE(meta.tracks[0].insertSei);
-  EXPECT_TRUE(meta.tracks[0].contSps);
-  EXPECT_EQ(meta.tracks[1].kind, ETrackKind::Audio);
-  EXPECT_EQ(meta.tracks[1].path, "/flux/a, b.ac3");
-  EXPECT_TRUE(meta.notes.empty());
+  const TMuxOptions& o = meta.Options;
+  EXPECT_TRUE(o.Avchd);
+  EXPECT_TRUE(o.PcrOnOwnPid);
+  EXPECT_TRUE(o.NewAudioPes);
+  EXPECT_TRUE(o.Vbr);
+  EXPECT_EQ(o.VbvLenMs, 500u);
+  EXPECT_EQ(o.ChaptersMs, (std::vector<uint64_t>{0, 70120, 3723004}));
+  ASSERT_EQ(meta.Tracks.size(), 2u);
+  EXPECT_EQ(meta.Tracks[0].Kind, ETrackKind::Video);
+  EXPECT_EQ(meta.Tracks[0].Path, "/flux/a, b.h264");
+  EXPECT_EQ(meta.Tracks[0].Fps, "25");
+  EXPECT_TRUE(meta.Tracks[0].InsertSei);
+  EXPECT_TRUE(meta.Tracks[0].ContSps);
+  EXPECT_EQ(meta.Tracks[1].Kind, ETrackKind::Audio);
+  EXPECT_EQ(meta.Tracks[1].Path, "/flux/a, b.ac3");
+  EXPECT_TRUE(meta.Notes.empty());
 }
 
 TEST(MetaFile, OptionsLineAloneWithEmptyChapters) {
-  TMetaFile meta = parseMetaFile("MUXOPT --avchd --custom-chapters= --vbv-len=500\r\n");
-  EXPECT_TRUE(meta.tracks.empty());
-  EXPECT_TRUE(meta.options.chaptersMs.empty());
-  EXPECT_FALSE(meta.options.pcrOnOwnPid);
+  TMetaFile meta = ParseMetaFile("MUXOPT --avchd --custom-chapters= --vbv-len=500\r\n");
+  EXPECT_TRUE(meta.Tracks.empty());
+  EXPECT_TRUE(meta.Options.ChaptersMs.empty());
+  EXPECT_FALSE(meta.Options.PcrOnOwnPid);
 }
 
 TEST(MetaFile, UnknownOptionsAreReportedAndIgnored) {
-  TMetaFile meta = parseMetaFile("MUXOPT --avchd --blu-ray-v3 --mplsOffset=2\n"
+  TMetaFile meta = ParseMetaFile("MUXOPT --avchd --blu-ray-v3 --mplsOffset=2\n"
                                  "V_MPEG4/ISO/AVC, \"v.h264\", fps=25, level=4.1\n");
-  ASSERT_EQ(meta.notes.size(), 3u);
-  EXPECT_NE(meta.notes[0].find("--blu-ray-v3"), std::string::npos);
-  EXPECT_NE(meta.notes[2].find("level=4.1"), std::string::npos);
-  EXPECT_TRUE(meta.options.avchd);
+  ASSERT_EQ(meta.Notes.size(), 3u);
+  EXPECT_NE(meta.Notes[0].find("--blu-ray-v3"), std::string::npos);
+  EXPECT_NE(meta.Notes[2].find("level=4.1"), std::string::npos);
+  EXPECT_TRUE(meta.Options.Avchd);
 }
 
 class MetaFileRejects : public testing::TestWithParam<std::pair<const char*, const char*>> {};
 
 TEST_P(MetaFileRejects, NamingLineAndCause) {
   try {
-    parseMetaFile(GetParam().first);
+    ParseMetaFile(GetParam().first);
     FAIL() << "accepted";
   } catch (const std::runtime_error& e) {
     EXPECT_NE(std::string(e.what()).find(GetParam().second), std::string::npos) << e.what();
@@ -69,43 +69,43 @@ INSTANTIATE_TEST_SUITE_P(Cases, MetaFileRejects, testing::Values(
     std::make_pair("MUXOPT --custom-chapters=00:00:00.000;00:61:xx.000\n", "invalid chapter time")));
 
 struct TChapterCase {
-  const char* text;
-  uint64_t ms;
+  const char* Text;
+  uint64_t Ms;
 };
 
 class ChapterTime : public testing::TestWithParam<TChapterCase> {};
 
 TEST(MetaFile, ChaptersOutOfOrderOrRepeatedAreMarkedInTimeOrderOnce) {
-  TMetaFile meta = parseMetaFile("MUXOPT --custom-chapters=00:00:05.000;00:00:01.000;00:00:05.000\n");
-  EXPECT_EQ(meta.options.chaptersMs, (std::vector<uint64_t>{1000, 5000}));
-  ASSERT_EQ(meta.notes.size(), 2u);
-  EXPECT_NE(meta.notes[0].find("not in time order"), std::string::npos) << meta.notes[0];
-  EXPECT_NE(meta.notes[1].find("more than once"), std::string::npos) << meta.notes[1];
+  TMetaFile meta = ParseMetaFile("MUXOPT --custom-chapters=00:00:05.000;00:00:01.000;00:00:05.000\n");
+  EXPECT_EQ(meta.Options.ChaptersMs, (std::vector<uint64_t>{1000, 5000}));
+  ASSERT_EQ(meta.Notes.size(), 2u);
+  EXPECT_NE(meta.Notes[0].find("not in time order"), std::string::npos) << meta.Notes[0];
+  EXPECT_NE(meta.Notes[1].find("more than once"), std::string::npos) << meta.Notes[1];
 }
 
 // A chapter's 45 kHz time once wrapped round to a mark near the start;
 // too many marks were refused only when the playlist was written.
 TEST(MetaFile, ChaptersADiscCannotMarkAreRefusedNamingTheLimit) {
-  EXPECT_NO_THROW(parseMetaFile("MUXOPT --custom-chapters=26:30:43.717\n"));
+  EXPECT_NO_THROW(ParseMetaFile("MUXOPT --custom-chapters=26:30:43.717\n"));
   struct {
-    std::string chapters;
-    const char* cause;
+    std::string Chapters;
+    const char* Cause;
   } cases[] = {{"26:30:43.718", "past 26:30:43.717"},
                {"00:00:01.000;99999999999:00:00.000", "past 26:30:43.717"},
                {"", "more than 65535 chapters"}};
-  for (int i = 0; i < 70000; ++i) cases[2].chapters += std::to_string(i) + ";";
+  for (int i = 0; i < 70000; ++i) cases[2].Chapters += std::to_string(i) + ";";
   for (const auto& c : cases) {
     try {
-      parseMetaFile("MUXOPT --custom-chapters=" + c.chapters + "\n");
-      ADD_FAILURE() << "accepted " << c.chapters.substr(0, 40);
+      ParseMetaFile("MUXOPT --custom-chapters=" + c.Chapters + "\n");
+      ADD_FAILURE() << "accepted " << c.Chapters.substr(0, 40);
     } catch (const std::runtime_error& e) {
-      EXPECT_NE(std::string(e.what()).find(c.cause), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find(c.Cause), std::string::npos) << e.what();
     }
   }
 }
 
 TEST_P(ChapterTime, ConvertsToMilliseconds) {
-  EXPECT_EQ(parseChapterTime(GetParam().text), GetParam().ms);
+  EXPECT_EQ(ParseChapterTime(GetParam().Text), GetParam().Ms);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ChapterTime, testing::Values(
@@ -114,16 +114,16 @@ INSTANTIATE_TEST_SUITE_P(Cases, ChapterTime, testing::Values(
     TChapterCase{"10.5", 10500}, TChapterCase{"01:30", 90000}));
 
 struct TRateCase {
-  const char* text;
-  uint32_t num, den;
+  const char* Text;
+  uint32_t Num, Den;
 };
 
 class FrameRate : public testing::TestWithParam<TRateCase> {};
 
 TEST_P(FrameRate, IsExactForNtscRates) {
-  TFrameRate rate = parseFrameRate(GetParam().text);
-  EXPECT_EQ(rate.num, GetParam().num);
-  EXPECT_EQ(rate.den, GetParam().den);
+  TFrameRate rate = ParseFrameRate(GetParam().Text);
+  EXPECT_EQ(rate.Num, GetParam().Num);
+  EXPECT_EQ(rate.Den, GetParam().Den);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, FrameRate, testing::Values(
@@ -131,15 +131,15 @@ INSTANTIATE_TEST_SUITE_P(Cases, FrameRate, testing::Values(
     TRateCase{"59.94", 60000, 1001}, TRateCase{"50", 50, 1}, TRateCase{"12.5", 25, 2}));
 
 TEST(FrameRate, RejectsNonsense) {
-  EXPECT_THROW(parseFrameRate("fast"), std::runtime_error);
-  EXPECT_THROW(parseFrameRate("0"), std::runtime_error);
-  EXPECT_THROW(parseFrameRate("25fps"), std::runtime_error);
+  EXPECT_THROW(ParseFrameRate("fast"), std::runtime_error);
+  EXPECT_THROW(ParseFrameRate("0"), std::runtime_error);
+  EXPECT_THROW(ParseFrameRate("25fps"), std::runtime_error);
 }
 
 TEST(OutputFolder, TrailingDelimitersAreDropped) {
-  EXPECT_EQ(normaliseOutputFolder("/discs/Projet 1/"), "/discs/Projet 1");
-  EXPECT_EQ(normaliseOutputFolder("/discs/d\\\""), "/discs/d");
-  EXPECT_EQ(normaliseOutputFolder("/"), "/");
+  EXPECT_EQ(NormaliseOutputFolder("/discs/Projet 1/"), "/discs/Projet 1");
+  EXPECT_EQ(NormaliseOutputFolder("/discs/d\\\""), "/discs/d");
+  EXPECT_EQ(NormaliseOutputFolder("/"), "/");
 }
 
 }  // namespace

@@ -21,17 +21,17 @@ namespace {
 
 constexpr int64_t kSecond = 10'000'000;
 
-std::unique_ptr<Tm2tsFichier> fixtureClip(const QString& name, int64_t duration) {
+std::unique_ptr<Tm2tsFichier> FixtureClip(const QString& name, int64_t duration) {
   return Tm2tsFichier::CreateFromPath(QStringLiteral(TAVREL_FIXTURE_DIR "/") + name,
                                       [duration](const QString& path) {
                                         return std::make_unique<Tm2tsFileDevice>(path, TKnownClip{duration});
                                       });
 }
 
-void keepAbortFlag(const QByteArray&, const QByteArray&, bool& abort) { abort = AbortRequested; }
+void KeepAbortFlag(const QByteArray&, const QByteArray&, bool& abort) { abort = AbortRequested; }
 
 // Settings whose folders lie in root, with the built programs.
-TSettings settingsIn(const QString& root) {
+TSettings SettingsIn(const QString& root) {
   for (const char* sub : {"flux", "meta", "avchd"}) EXPECT_TRUE(QDir().mkpath(root + sub));
   TSettings settings;
   settings.DossierFlux = root + QStringLiteral("flux/");
@@ -49,17 +49,17 @@ TEST(MuxDiscSteps, DemuxedStreamsBecomeTheDiscFolder) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   const QString root = dir.path() + QStringLiteral("/projet é/");
-  const TSettings settings = settingsIn(root);
+  const TSettings settings = SettingsIn(root);
 
   std::vector<std::unique_ptr<Tm2tsFichier>> clips;
-  clips.push_back(fixtureClip(QStringLiteral("small1s.m2ts"), 1 * kSecond));
-  clips.push_back(fixtureClip(QStringLiteral("small3s.m2ts"), 3 * kSecond));
+  clips.push_back(FixtureClip(QStringLiteral("small1s.m2ts"), 1 * kSecond));
+  clips.push_back(FixtureClip(QStringLiteral("small3s.m2ts"), 3 * kSecond));
   TDisque disc(DiscCapacity);
   disc.Number = 1;
   disc.Project = QStringLiteral("Vacances");
   for (const auto& clip : clips) ASSERT_EQ(disc.AddClip(clip.get()), acAdded);
 
-  ToolOutputHandler handler = keepAbortFlag;
+  ToolOutputHandler handler = KeepAbortFlag;
   ASSERT_EQ(DemuxDisc(disc, settings, handler), srDone);
   ASSERT_FALSE(disc.Streams.isEmpty());
   // The first clip is 25 pictures at 25 per second.
@@ -104,7 +104,7 @@ TEST_P(MuxDiscRate, TitleLastsAsLongAsTheClips) {
   AbortRequested = false;
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
-  const TSettings settings = settingsIn(dir.path() + QStringLiteral("/"));
+  const TSettings settings = SettingsIn(dir.path() + QStringLiteral("/"));
   std::vector<std::unique_ptr<Tm2tsFichier>> clips;
   TDisque disc(DiscCapacity);
   disc.Number = 1;
@@ -120,7 +120,7 @@ TEST_P(MuxDiscRate, TitleLastsAsLongAsTheClips) {
   // time stamps are rounded to.
   EXPECT_NEAR(disc.TotalDuration / 1e7 * 90000, frames * frameTicks, 2.0 * GetParam().Clips.size());
 
-  ToolOutputHandler handler = keepAbortFlag;
+  ToolOutputHandler handler = KeepAbortFlag;
   ASSERT_EQ(DemuxDisc(disc, settings, handler), srDone);
   EXPECT_NE(MetaFileText(disc).indexOf(QByteArray(", fps=") + GetParam().Fps + ", "), -1) << MetaFileText(disc).constData();
   ASSERT_EQ(MuxDisc(disc, settings, handler), srDone);

@@ -26,7 +26,7 @@ const fs::path kFixtures = TAVREL_FIXTURE_DIR;
 
 // Video and audio elementary streams of fixture clips joined in order, as
 // the demultiplexer writes them.
-void demuxJoined(const std::vector<std::string>& clips, const fs::path& h264, const fs::path& ac3) {
+void DemuxJoined(const std::vector<std::string>& clips, const fs::path& h264, const fs::path& ac3) {
   std::string video, audio;
   for (const std::string& clip : clips) {
     fs::path v = h264.string() + ".part", a = ac3.string() + ".part";
@@ -42,7 +42,7 @@ void demuxJoined(const std::vector<std::string>& clips, const fs::path& h264, co
   writeFile(ac3, audio);
 }
 
-std::string metaText(const std::string& chapters, const fs::path& h264, const fs::path& ac3,
+std::string MetaText(const std::string& chapters, const fs::path& h264, const fs::path& ac3,
                      const std::string& options = "--no-pcr-on-video-pid --new-audio-pes --avchd --vbr ",
                      const std::string& fps = "25") {
   std::string text = "MUXOPT " + options + " --custom-chapters=" + chapters + " --vbv-len=500\r\n";
@@ -52,21 +52,21 @@ std::string metaText(const std::string& chapters, const fs::path& h264, const fs
 }
 
 struct TTitle {
-  uint64_t duration = 0;
-  std::vector<uint64_t> chapterStarts;
-  uint8_t videoFormat = 0;
-  uint32_t titles = 0;
+  uint64_t Duration = 0;
+  std::vector<uint64_t> ChapterStarts;
+  uint8_t VideoFormat = 0;
+  uint32_t Titles = 0;
 };
 
-TTitle readTitle(const fs::path& disc) {
+TTitle ReadTitle(const fs::path& disc) {
   TTitle t;
   BLURAY* bd = bd_open(disc.c_str(), nullptr);
   if (!bd) return t;
-  t.titles = bd_get_titles(bd, TITLES_ALL, 0);
-  if (BLURAY_TITLE_INFO* info = t.titles ? bd_get_title_info(bd, 0, 0) : nullptr) {
-    t.duration = info->duration;
-    for (uint32_t i = 0; i < info->chapter_count; ++i) t.chapterStarts.push_back(info->chapters[i].start);
-    if (info->clip_count && info->clips[0].video_stream_count) t.videoFormat = info->clips[0].video_streams[0].format;
+  t.Titles = bd_get_titles(bd, TITLES_ALL, 0);
+  if (BLURAY_TITLE_INFO* info = t.Titles ? bd_get_title_info(bd, 0, 0) : nullptr) {
+    t.Duration = info->duration;
+    for (uint32_t i = 0; i < info->chapter_count; ++i) t.ChapterStarts.push_back(info->chapters[i].start);
+    if (info->clip_count && info->clips[0].video_stream_count) t.VideoFormat = info->clips[0].video_streams[0].format;
     bd_free_title_info(info);
   }
   bd_close(bd);
@@ -75,7 +75,7 @@ TTitle readTitle(const fs::path& disc) {
 
 // The sequence parameter set sent since the previous IDR picture in front
 // of each IDR picture of an Annex B stream (empty when there is none).
-std::vector<std::string> spsBeforeEachIdr(const std::string& stream) {
+std::vector<std::string> SpsBeforeEachIdr(const std::string& stream) {
   std::vector<std::string> result;
   std::string lastSps;
   size_t pos = 0;
@@ -96,7 +96,7 @@ std::vector<std::string> spsBeforeEachIdr(const std::string& stream) {
 }
 
 // The stream with its parameter sets only in front of its first picture.
-std::string withParamSetsOnce(const std::string& stream) {
+std::string WithParamSetsOnce(const std::string& stream) {
   std::string out;
   bool sliceSeen = false;
   size_t pos = stream.find(std::string("\0\0\1", 3));
@@ -117,8 +117,8 @@ protected:
     work_ = fs::temp_directory_path() / ("tavrel-muxdisc-" + std::to_string(::getpid()));
     fs::remove_all(work_);
     fs::create_directories(work_);
-    demuxJoined({"small1s.m2ts", "small3s.m2ts"}, work_ / "two.h264", work_ / "two.ac3");
-    demuxJoined({"cam1080i.m2ts"}, work_ / "cam.h264", work_ / "cam.ac3");
+    DemuxJoined({"small1s.m2ts", "small3s.m2ts"}, work_ / "two.h264", work_ / "two.ac3");
+    DemuxJoined({"cam1080i.m2ts"}, work_ / "cam.h264", work_ / "cam.ac3");
     // One camera: POC type 2, one reference frame. Another: POC type 0, four
     // reference frames, B-pyramid. Both number their parameter sets 0.
     const std::string source = "testsrc2=size=320x180:rate=25:duration=2";
@@ -135,13 +135,13 @@ protected:
   static void TearDownTestSuite() { fs::remove_all(work_); }
 
   // Writes the meta file and runs the muxer on it.
-  TProcessResult mux(const std::string& meta, const fs::path& output) {
+  TProcessResult Mux(const std::string& meta, const fs::path& output) {
     fs::path metaPath = work_ / "disc.meta";
     writeFile(metaPath, meta);
     return runProcess({kTsmuxer, metaPath.string(), output.string() + "/"});
   }
 
-  static bool tempLeftBeside(const fs::path& output) {
+  static bool TempLeftBeside(const fs::path& output) {
     for (const auto& entry : fs::directory_iterator(output.parent_path()))
       if (entry.path().filename().string().find(".tsmuxer-") != std::string::npos) return true;
     return false;
@@ -154,10 +154,10 @@ fs::path MuxDisc::work_;
 
 TEST_F(MuxDisc, TwoClipsMakeOneTitleWithTheirChapters) {
   fs::path out = work_ / "two";
-  TProcessResult r = mux(metaText("00:00:00.000;00:00:01.120", work_ / "two.h264", work_ / "two.ac3"), out);
+  TProcessResult r = Mux(MetaText("00:00:00.000;00:00:01.120", work_ / "two.h264", work_ / "two.ac3"), out);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("\rMuxing: "), std::string::npos);
-  EXPECT_FALSE(tempLeftBeside(out));
+  EXPECT_FALSE(TempLeftBeside(out));
 
   for (const char* name : {"index.bdmv", "MovieObject.bdmv", "PLAYLIST/00000.mpls", "CLIPINF/00000.clpi"}) {
     std::string data = readFile(out / "BDMV" / name);
@@ -166,10 +166,10 @@ TEST_F(MuxDisc, TwoClipsMakeOneTitleWithTheirChapters) {
   }
   EXPECT_TRUE(fs::is_directory(out / "CERTIFICATE/BACKUP"));
 
-  TTitle title = readTitle(out);
-  EXPECT_EQ(title.titles, 1u);
-  EXPECT_NEAR(double(title.duration), 4.0 * 90000, 0.1 * 90000);
-  EXPECT_EQ(title.chapterStarts, (std::vector<uint64_t>{0, 2 * 45 * 1120}));
+  TTitle title = ReadTitle(out);
+  EXPECT_EQ(title.Titles, 1u);
+  EXPECT_NEAR(double(title.Duration), 4.0 * 90000, 0.1 * 90000);
+  EXPECT_EQ(title.ChapterStarts, (std::vector<uint64_t>{0, 2 * 45 * 1120}));
 
   fs::path m2ts = out / "BDMV/STREAM/00000.m2ts";
   TProcessResult probe = runProcess({"ffprobe", "-v", "error", "-show_entries",
@@ -183,7 +183,7 @@ TEST_F(MuxDisc, TwoClipsMakeOneTitleWithTheirChapters) {
 
 TEST_F(MuxDisc, EveryIntraPictureHasAnEntryPointAtItsFirstPacket) {
   fs::path out = work_ / "ep";
-  ASSERT_EQ(mux(metaText("00:00:00.000", work_ / "two.h264", work_ / "two.ac3"), out).exitCode, 0);
+  ASSERT_EQ(Mux(MetaText("00:00:00.000", work_ / "two.h264", work_ / "two.ac3"), out).exitCode, 0);
   TProcessResult frames = runProcess({"ffprobe", "-v", "error", "-show_entries", "frame=pict_type",
                                       "-of", "csv=p=0", (work_ / "two.h264").string()});
   size_t intra = 0;
@@ -220,11 +220,11 @@ TEST_F(MuxDisc, EveryIntraPictureHasAnEntryPointAtItsFirstPacket) {
 
 TEST_F(MuxDisc, InterlacedCamcorderClipDecodesAndPlays) {
   fs::path out = work_ / "cam";
-  TProcessResult r = mux(metaText("00:00:00.000", work_ / "cam.h264", work_ / "cam.ac3"), out);
+  TProcessResult r = Mux(MetaText("00:00:00.000", work_ / "cam.h264", work_ / "cam.ac3"), out);
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  TTitle title = readTitle(out);
-  EXPECT_NEAR(double(title.duration), 2.0 * 90000, 0.1 * 90000);
-  EXPECT_EQ(title.videoFormat, BLURAY_VIDEO_FORMAT_1080I);
+  TTitle title = ReadTitle(out);
+  EXPECT_NEAR(double(title.Duration), 2.0 * 90000, 0.1 * 90000);
+  EXPECT_EQ(title.VideoFormat, BLURAY_VIDEO_FORMAT_1080I);
   fs::path m2ts = out / "BDMV/STREAM/00000.m2ts";
   TProcessResult decode = runProcess({"ffmpeg", "-nostdin", "-v", "error", "-i", m2ts.string(), "-f", "null", "-"});
   EXPECT_EQ(decode.exitCode, 0);
@@ -240,7 +240,7 @@ TEST_F(MuxDisc, InterlacedCamcorderClipDecodesAndPlays) {
 
 TEST_F(MuxDisc, MixedCamerasKeepTheirOwnParameterSetsAndDecodeCleanly) {
   fs::path out = work_ / "mixed";
-  TProcessResult r = mux(metaText("00:00:00.000;00:00:02.120;00:00:04.240", work_ / "mixed.h264",
+  TProcessResult r = Mux(MetaText("00:00:00.000;00:00:02.120;00:00:04.240", work_ / "mixed.h264",
                                   work_ / "mixed.ac3"), out);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   fs::path m2ts = out / "BDMV/STREAM/00000.m2ts";
@@ -249,9 +249,9 @@ TEST_F(MuxDisc, MixedCamerasKeepTheirOwnParameterSetsAndDecodeCleanly) {
   EXPECT_EQ(decode.err, "");
 
   // Shown back to back: no gap or overlap where the cameras change.
-  TTitle title = readTitle(out);
-  EXPECT_NEAR(double(title.duration), 6.0 * 90000, 0.1 * 90000);
-  EXPECT_EQ(title.chapterStarts.size(), 3u);
+  TTitle title = ReadTitle(out);
+  EXPECT_NEAR(double(title.Duration), 6.0 * 90000, 0.1 * 90000);
+  EXPECT_EQ(title.ChapterStarts.size(), 3u);
   TProcessResult pts = runProcess({"ffprobe", "-v", "error", "-select_streams", "v", "-show_entries",
                                    "frame=pts", "-of", "csv=p=0", m2ts.string()});
   std::istringstream lines(pts.out);
@@ -264,9 +264,9 @@ TEST_F(MuxDisc, MixedCamerasKeepTheirOwnParameterSetsAndDecodeCleanly) {
   // Each IDR is preceded by the sequence parameter set of its own camera.
   fs::path back = work_ / "mixed-back.h264";
   ffmpeg({"-i", m2ts.string(), "-map", "0:v", "-c", "copy", "-f", "h264", back.string()});
-  std::vector<std::string> got = spsBeforeEachIdr(readFile(back));
-  std::vector<std::string> p = spsBeforeEachIdr(readFile(work_ / "p.h264"));
-  std::vector<std::string> b = spsBeforeEachIdr(readFile(work_ / "b.h264"));
+  std::vector<std::string> got = SpsBeforeEachIdr(readFile(back));
+  std::vector<std::string> p = SpsBeforeEachIdr(readFile(work_ / "p.h264"));
+  std::vector<std::string> b = SpsBeforeEachIdr(readFile(work_ / "b.h264"));
   ASSERT_FALSE(p.empty());
   ASSERT_FALSE(b.empty());
   ASSERT_NE(p[0], b[0]);
@@ -277,20 +277,20 @@ TEST_F(MuxDisc, MixedCamerasKeepTheirOwnParameterSetsAndDecodeCleanly) {
 }
 
 TEST_F(MuxDisc, ContSpsRepeatsEachClipsOwnParameterSets) {
-  std::string p = withParamSetsOnce(readFile(work_ / "p.h264"));
-  std::string b = withParamSetsOnce(readFile(work_ / "b.h264"));
+  std::string p = WithParamSetsOnce(readFile(work_ / "p.h264"));
+  std::string b = WithParamSetsOnce(readFile(work_ / "b.h264"));
   writeFile(work_ / "sparse.h264", p + b + p);
   fs::path out = work_ / "sparse";
-  ASSERT_EQ(mux(metaText("00:00:00.000", work_ / "sparse.h264", work_ / "mixed.ac3"), out).exitCode, 0);
+  ASSERT_EQ(Mux(MetaText("00:00:00.000", work_ / "sparse.h264", work_ / "mixed.ac3"), out).exitCode, 0);
   fs::path m2ts = out / "BDMV/STREAM/00000.m2ts";
   TProcessResult decode = runProcess({"ffmpeg", "-nostdin", "-v", "error", "-i", m2ts.string(), "-f", "null", "-"});
   EXPECT_EQ(decode.err, "");
   fs::path back = work_ / "sparse-back.h264";
   ffmpeg({"-i", m2ts.string(), "-map", "0:v", "-c", "copy", "-f", "h264", back.string()});
-  std::vector<std::string> got = spsBeforeEachIdr(readFile(back));
-  std::vector<std::string> ownP = spsBeforeEachIdr(readFile(work_ / "p.h264"));
-  std::vector<std::string> ownB = spsBeforeEachIdr(readFile(work_ / "b.h264"));
-  ASSERT_EQ(spsBeforeEachIdr(p + b + p).size(), got.size());
+  std::vector<std::string> got = SpsBeforeEachIdr(readFile(back));
+  std::vector<std::string> ownP = SpsBeforeEachIdr(readFile(work_ / "p.h264"));
+  std::vector<std::string> ownB = SpsBeforeEachIdr(readFile(work_ / "b.h264"));
+  ASSERT_EQ(SpsBeforeEachIdr(p + b + p).size(), got.size());
   std::vector<std::string> expected = ownP;
   expected.insert(expected.end(), ownB.begin(), ownB.end());
   expected.insert(expected.end(), ownP.begin(), ownP.end());
@@ -299,7 +299,7 @@ TEST_F(MuxDisc, ContSpsRepeatsEachClipsOwnParameterSets) {
 
 TEST_F(MuxDisc, OptionsChoosePcrPidAndStructureVersion) {
   fs::path out = work_ / "options";
-  ASSERT_EQ(mux(metaText("00:00:00.000", work_ / "two.h264", work_ / "two.ac3", "--vbr"), out).exitCode, 0);
+  ASSERT_EQ(Mux(MetaText("00:00:00.000", work_ / "two.h264", work_ / "two.ac3", "--vbr"), out).exitCode, 0);
   EXPECT_EQ(readFile(out / "BDMV/index.bdmv").substr(4, 4), "0200");
   CLPI_CL* cl = bd_read_clpi((out / "BDMV/CLIPINF/00000.clpi").c_str());
   ASSERT_NE(cl, nullptr);
@@ -312,17 +312,17 @@ TEST_F(MuxDisc, OptionsChoosePcrPidAndStructureVersion) {
 
 TEST_F(MuxDisc, ChapterPastTheEndIsLeftOutWithAWarning) {
   fs::path out = work_ / "late-chapter";
-  TProcessResult r = mux(metaText("00:00:00.000;00:00:01.120;00:00:09.000", work_ / "two.h264",
+  TProcessResult r = Mux(MetaText("00:00:00.000;00:00:01.120;00:00:09.000", work_ / "two.h264",
                                   work_ / "two.ac3"), out);
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("chapter 00:00:09.000 is past the end"), std::string::npos) << r.err;
-  EXPECT_EQ(readTitle(out).chapterStarts.size(), 2u);
+  EXPECT_EQ(ReadTitle(out).ChapterStarts.size(), 2u);
 }
 
 TEST_F(MuxDisc, RateAboveWhatDvdPlayersReadIsWarnedWithTheRate) {
   fs::path out = work_ / "fast";
   // Twelve megabits a second shown four times as fast.
-  TProcessResult r = mux(metaText("00:00:00.000", work_ / "cam.h264", work_ / "cam.ac3",
+  TProcessResult r = Mux(MetaText("00:00:00.000", work_ / "cam.h264", work_ / "cam.ac3",
                                   "--no-pcr-on-video-pid --avchd --vbr", "100"), out);
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("Mbit/s; AVCHD players on DVD are specified for 24 Mbit/s"), std::string::npos) << r.err;
@@ -334,15 +334,15 @@ TEST_F(MuxDisc, ExistingFolderGetsNewStructureAndKeepsOtherFiles) {
   fs::create_directories(out / "BDMV");
   writeFile(out / "BDMV/stale.txt", "old");
   writeFile(out / "notes.txt", "mine");
-  ASSERT_EQ(mux(metaText("00:00:00.000", work_ / "two.h264", work_ / "two.ac3"), out).exitCode, 0);
+  ASSERT_EQ(Mux(MetaText("00:00:00.000", work_ / "two.h264", work_ / "two.ac3"), out).exitCode, 0);
   EXPECT_FALSE(fs::exists(out / "BDMV/stale.txt"));
   EXPECT_EQ(readFile(out / "notes.txt"), "mine");
-  EXPECT_EQ(readTitle(out).titles, 1u);
-  EXPECT_FALSE(tempLeftBeside(out));
+  EXPECT_EQ(ReadTitle(out).Titles, 1u);
+  EXPECT_FALSE(TempLeftBeside(out));
 }
 
 // Where the slices (NAL units 1 and 5) of an Annex B stream begin.
-std::vector<size_t> sliceStarts(const std::string& stream) {
+std::vector<size_t> SliceStarts(const std::string& stream) {
   std::vector<size_t> starts;
   for (size_t at = stream.find(std::string("\0\0\1", 3)); at != std::string::npos;
        at = stream.find(std::string("\0\0\1", 3), at + 3)) {
@@ -353,11 +353,11 @@ std::vector<size_t> sliceStarts(const std::string& stream) {
 }
 
 // The header of the slice starting at `nal` made unreadable (slice type 10).
-void damageSliceHeader(std::string& stream, size_t nal) { stream[nal + 1] = char(0x8b); }
+void DamageSliceHeader(std::string& stream, size_t nal) { stream[nal + 1] = char(0x8b); }
 
 // Two seconds of 25 fps video with access unit delimiters, as cameras write
 // them; `x264opts` adds to the encoder's options.
-fs::path delimitedStream(const fs::path& folder, const std::string& name, const std::string& x264opts) {
+fs::path DelimitedStream(const fs::path& folder, const std::string& name, const std::string& x264opts) {
   fs::path path = folder / name;
   ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x180:rate=25:duration=2", "-c:v", "libx264", "-preset",
           "veryfast", "-x264opts", "aud=1:keyint=12" + x264opts, "-pix_fmt", "yuv420p", "-f", "h264",
@@ -368,14 +368,14 @@ fs::path delimitedStream(const fs::path& folder, const std::string& name, const 
 // The demultiplexer passes a damaged slice on with a warning; the muxer
 // keeps it in its picture, timed by the picture's other slices.
 TEST_F(MuxDisc, DamagedSliceHeaderIsWarnedAndKept) {
-  fs::path sliced = delimitedStream(work_, "sliced.h264", ":slices=4");
+  fs::path sliced = DelimitedStream(work_, "sliced.h264", ":slices=4");
   std::string stream = readFile(sliced);
-  const std::vector<size_t> slices = sliceStarts(stream);
+  const std::vector<size_t> slices = SliceStarts(stream);
   ASSERT_EQ(slices.size(), 200u);
-  damageSliceHeader(stream, slices[21]);  // the second slice of the sixth picture
+  DamageSliceHeader(stream, slices[21]);  // the second slice of the sixth picture
   writeFile(sliced, stream);
   fs::path out = work_ / "damaged-slice";
-  TProcessResult r = mux(metaText("00:00:00.000", sliced, work_ / "mixed.ac3"), out);
+  TProcessResult r = Mux(MetaText("00:00:00.000", sliced, work_ / "mixed.ac3"), out);
   EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_NE(r.err.find("sliced.h264\": 1 slices have a damaged header"), std::string::npos) << r.err;
   EXPECT_NE(r.out.find(": 50 frames,"), std::string::npos) << r.out;
@@ -386,16 +386,16 @@ TEST_F(MuxDisc, DamagedSliceHeaderIsWarnedAndKept) {
 // mux fails.
 TEST_F(MuxDisc, PictureWithoutAReadableSliceHeaderFails) {
   const std::pair<fs::path, std::string> cases[] = {
-      {delimitedStream(work_, "one-slice.h264", ""), "a picture has no readable slice header: invalid slice type"},
+      {DelimitedStream(work_, "one-slice.h264", ""), "a picture has no readable slice header: invalid slice type"},
       {work_ / "p.h264", "bad slice: invalid slice type"}};
   for (const auto& [source, cause] : cases) {
     std::string stream = readFile(source);
-    const std::vector<size_t> slices = sliceStarts(stream);
+    const std::vector<size_t> slices = SliceStarts(stream);
     ASSERT_EQ(slices.size(), 50u);
-    damageSliceHeader(stream, slices[5]);
+    DamageSliceHeader(stream, slices[5]);
     writeFile(work_ / "unreadable.h264", stream);
     fs::path out = work_ / "unreadable";
-    TProcessResult r = mux(metaText("00:00:00.000", work_ / "unreadable.h264", work_ / "mixed.ac3"), out);
+    TProcessResult r = Mux(MetaText("00:00:00.000", work_ / "unreadable.h264", work_ / "mixed.ac3"), out);
     EXPECT_EQ(r.exitCode, 2) << source;
     EXPECT_NE(r.err.find(cause), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(out));
@@ -406,7 +406,7 @@ TEST_F(MuxDisc, PictureWithoutAReadableSliceHeaderFails) {
 TEST_F(MuxDisc, FoldersAndFilesFollowTheUmask) {
   fs::path out = work_ / "umask";
   const mode_t old = ::umask(027);
-  TProcessResult r = mux(metaText("00:00:00.000", work_ / "two.h264", work_ / "two.ac3"), out);
+  TProcessResult r = Mux(MetaText("00:00:00.000", work_ / "two.h264", work_ / "two.ac3"), out);
   ::umask(old);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   for (const char* folder : {"", "BDMV", "BDMV/STREAM", "CERTIFICATE"})
@@ -425,18 +425,18 @@ TEST_F(MuxDisc, WriteFailureFailsTheRunAndLeavesNothing) {
   small.rlim_cur = 64 << 10;
   auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  TProcessResult r = mux(metaText("00:00:00.000", work_ / "two.h264", work_ / "two.ac3"), out);
+  TProcessResult r = Mux(MetaText("00:00:00.000", work_ / "two.h264", work_ / "two.ac3"), out);
   setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_NE(r.err.find("error: cannot write \""), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("/BDMV/STREAM/00000.m2ts\": File too large"), std::string::npos) << r.err;
   EXPECT_FALSE(fs::exists(out));
-  EXPECT_FALSE(tempLeftBeside(out));
+  EXPECT_FALSE(TempLeftBeside(out));
 }
 
 // Whether process `pid` has `path` open and has read some of it.
-bool isReading(pid_t pid, const fs::path& path) {
+bool IsReading(pid_t pid, const fs::path& path) {
   const fs::path fds = "/proc/" + std::to_string(pid) + "/fd";
   std::error_code error;
   for (const auto& fd : fs::directory_iterator(fds, error)) {
@@ -456,7 +456,7 @@ TEST_F(MuxDisc, SigtermStopsItWhileItReadsTheStreams) {
   writeFile(h264, std::string("\0\0\0\1\x0c", 5));
   fs::resize_file(h264, uint64_t(16) << 30);  // a filler unit and 16 GB of zeros, sparse
   const fs::path meta = work_ / "stop.meta", errors = work_ / "stop.err", out = work_ / "stopped";
-  writeFile(meta, metaText("00:00:00.000", h264, work_ / "two.ac3"));
+  writeFile(meta, MetaText("00:00:00.000", h264, work_ / "two.ac3"));
   const pid_t pid = fork();
   if (pid == 0) {
     const int err = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -465,7 +465,7 @@ TEST_F(MuxDisc, SigtermStopsItWhileItReadsTheStreams) {
     _exit(127);
   }
   int status = 0;
-  while (!isReading(pid, h264)) ASSERT_EQ(waitpid(pid, &status, WNOHANG), 0) << "ended before reading";
+  while (!IsReading(pid, h264)) ASSERT_EQ(waitpid(pid, &status, WNOHANG), 0) << "ended before reading";
   kill(pid, SIGTERM);
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   fs::remove(h264);
@@ -473,24 +473,24 @@ TEST_F(MuxDisc, SigtermStopsItWhileItReadsTheStreams) {
   EXPECT_EQ(WEXITSTATUS(status), 2);
   EXPECT_NE(readFile(errors).find("error: interrupted"), std::string::npos) << readFile(errors);
   EXPECT_FALSE(fs::exists(out));
-  EXPECT_FALSE(tempLeftBeside(out));
+  EXPECT_FALSE(TempLeftBeside(out));
 }
 
 struct TBadInput {
-  const char* name;
-  const char* expected;
+  const char* Name;
+  const char* Expected;
 };
 
 class MuxDiscBadInput : public MuxDisc, public testing::WithParamInterface<TBadInput> {};
 
 TEST_P(MuxDiscBadInput, FailsClearlyAndLeavesNothing) {
-  const std::string name = GetParam().name;
+  const std::string name = GetParam().Name;
   fs::path out = work_ / ("bad-" + name);
   fs::path metaPath = work_ / "bad.meta";
   fs::path h264 = work_ / "two.h264", ac3 = work_ / "two.ac3";
   std::string meta;
   if (name == "missing-track") {
-    meta = metaText("00:00:00.000", work_ / "nowhere.h264", ac3);
+    meta = MetaText("00:00:00.000", work_ / "nowhere.h264", ac3);
   } else if (name == "not-annex-b") {
     // The same pictures with four-byte lengths instead of start codes.
     std::string annexB = readFile(h264), avcc;
@@ -504,21 +504,21 @@ TEST_P(MuxDiscBadInput, FailsClearlyAndLeavesNothing) {
       pos = next;
     }
     writeFile(work_ / "avcc.h264", avcc);
-    meta = metaText("00:00:00.000", work_ / "avcc.h264", ac3);
+    meta = MetaText("00:00:00.000", work_ / "avcc.h264", ac3);
   } else if (name == "not-ac3") {
-    meta = metaText("00:00:00.000", h264, h264);
+    meta = MetaText("00:00:00.000", h264, h264);
   } else if (name == "dts-track") {
-    meta = metaText("00:00:00.000", h264, ac3) + "A_DTS, \"" + ac3.string() + "\"\r\n";
+    meta = MetaText("00:00:00.000", h264, ac3) + "A_DTS, \"" + ac3.string() + "\"\r\n";
   } else if (name == "no-video") {
     meta = "MUXOPT --avchd\r\nA_AC3, \"" + ac3.string() + "\"\r\n";
   } else if (name == "runaway-pps") {
     // num_slice_groups_minus1 = 2^31 once made the parsing loop for ever.
     writeFile(work_ / "pps.h264", std::string("\0\0\0\1\x68\xc0\0\0\3\0\x10\0\0\3\0\x27\x80", 17));
-    meta = metaText("00:00:00.000", work_ / "pps.h264", ac3);
+    meta = MetaText("00:00:00.000", work_ / "pps.h264", ac3);
   } else if (name == "output-not-creatable") {
     writeFile(work_ / "plain-file", "x");
     out = work_ / "plain-file" / "disc";
-    meta = metaText("00:00:00.000", h264, ac3);
+    meta = MetaText("00:00:00.000", h264, ac3);
   }
   TProcessResult r;
   if (name == "missing-meta") {
@@ -528,11 +528,11 @@ TEST_P(MuxDiscBadInput, FailsClearlyAndLeavesNothing) {
     r = runProcess({kTsmuxer, metaPath.string(), out.string()});
   }
   EXPECT_EQ(r.exitCode, 2);
-  EXPECT_NE(r.err.find(GetParam().expected), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(GetParam().Expected), std::string::npos) << r.err;
   EXPECT_FALSE(fs::exists(out));
   std::error_code ignored;
   if (fs::is_directory(out.parent_path(), ignored)) {
-    EXPECT_FALSE(tempLeftBeside(out));
+    EXPECT_FALSE(TempLeftBeside(out));
   }
 }
 
@@ -546,7 +546,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, MuxDiscBadInput, testing::Values(
     TBadInput{"runaway-pps", "bad parameter set: invalid number of slice groups"},
     TBadInput{"output-not-creatable", "cannot create the output folder"}),
     [](const testing::TestParamInfo<TBadInput>& info) {
-      std::string n = info.param.name;
+      std::string n = info.param.Name;
       for (char& c : n) if (c == '-') c = '_';
       return n;
     });

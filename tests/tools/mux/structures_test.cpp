@@ -16,39 +16,39 @@ namespace {
 class Structures : public testing::Test {
 protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("tavrel-structures-" + std::to_string(::getpid()));
-    fs::remove_all(root_);
+    FRoot = fs::temp_directory_path() / ("tavrel-structures-" + std::to_string(::getpid()));
+    fs::remove_all(FRoot);
     for (const char* sub : {"BDMV/PLAYLIST", "BDMV/CLIPINF", "BDMV/STREAM"})
-      fs::create_directories(root_ / sub);
-    clip_.version = "0100";
-    clip_.inTime45 = 45000;
-    clip_.outTime45 = 45000 + 45 * 600000;  // ten minutes
-    clip_.sourcePackets = 400000;
-    clip_.recordingRate = 6000000;
-    clip_.video = {4, 3, 3};
-    clip_.audio = TAudioAttributes{};
+      fs::create_directories(FRoot / sub);
+    FClip.Version = "0100";
+    FClip.InTime45 = 45000;
+    FClip.OutTime45 = 45000 + 45 * 600000;  // ten minutes
+    FClip.SourcePackets = 400000;
+    FClip.RecordingRate = 6000000;
+    FClip.Video = {4, 3, 3};
+    FClip.Audio = TAudioAttributes{};
     // Entry points every half second, with packet numbers crossing several
     // 2^17 boundaries and times crossing coarse time steps.
     for (uint32_t i = 0; i < 1200; ++i)
-      clip_.entryPoints.push_back({90000 + uint64_t(i) * 45000, i * 333, i * 333 + 100});
-    clip_.chapterTimes45 = {45000, 45000 + 45 * 70120, 45000 + 45 * 140240};
+      FClip.EntryPoints.push_back({90000 + uint64_t(i) * 45000, i * 333, i * 333 + 100});
+    FClip.ChapterTimes45 = {45000, 45000 + 45 * 70120, 45000 + 45 * 140240};
   }
-  void TearDown() override { fs::remove_all(root_); }
+  void TearDown() override { fs::remove_all(FRoot); }
 
-  void writeAll() {
-    writeWholeFile((root_ / "BDMV/index.bdmv").string(), buildIndexFile(clip_));
-    writeWholeFile((root_ / "BDMV/MovieObject.bdmv").string(), buildMovieObjectFile(clip_));
-    writeWholeFile((root_ / "BDMV/PLAYLIST/00000.mpls").string(), buildPlaylistFile(clip_));
-    writeWholeFile((root_ / "BDMV/CLIPINF/00000.clpi").string(), buildClipInfoFile(clip_));
+  void WriteAll() {
+    WriteWholeFile((FRoot / "BDMV/index.bdmv").string(), BuildIndexFile(FClip));
+    WriteWholeFile((FRoot / "BDMV/MovieObject.bdmv").string(), BuildMovieObjectFile(FClip));
+    WriteWholeFile((FRoot / "BDMV/PLAYLIST/00000.mpls").string(), BuildPlaylistFile(FClip));
+    WriteWholeFile((FRoot / "BDMV/CLIPINF/00000.clpi").string(), BuildClipInfoFile(FClip));
   }
 
-  fs::path root_;
-  TClipSummary clip_;
+  fs::path FRoot;
+  TClipSummary FClip;
 };
 
 TEST_F(Structures, ClipInfoEpMapRoundTrips) {
-  writeAll();
-  CLPI_CL* cl = bd_read_clpi((root_ / "BDMV/CLIPINF/00000.clpi").c_str());
+  WriteAll();
+  CLPI_CL* cl = bd_read_clpi((FRoot / "BDMV/CLIPINF/00000.clpi").c_str());
   ASSERT_NE(cl, nullptr);
   EXPECT_EQ(cl->clip.num_source_packets, 400000u);
   ASSERT_EQ(cl->sequence.num_atc_seq, 1);
@@ -62,15 +62,15 @@ TEST_F(Structures, ClipInfoEpMapRoundTrips) {
   ASSERT_EQ(cl->cpi.num_stream_pid, 1);
   const CLPI_EP_MAP_ENTRY& map = cl->cpi.entry[0];
   EXPECT_EQ(map.pid, kVideoPid);
-  ASSERT_EQ(map.num_ep_fine, clip_.entryPoints.size());
+  ASSERT_EQ(map.num_ep_fine, FClip.EntryPoints.size());
   // Rebuild every entry from its coarse and fine parts.
   for (uint32_t c = 0; c < uint32_t(map.num_ep_coarse); ++c) {
     uint32_t end = c + 1 < uint32_t(map.num_ep_coarse) ? map.coarse[c + 1].ref_ep_fine_id : map.num_ep_fine;
     for (uint32_t f = map.coarse[c].ref_ep_fine_id; f < end; ++f) {
       uint64_t pts45 = (uint64_t(map.coarse[c].pts_ep & ~1u) << 18) + (uint64_t(map.fine[f].pts_ep) << 8);
       uint32_t spn = (map.coarse[c].spn_ep & ~0x1FFFFu) + map.fine[f].spn_ep;
-      EXPECT_EQ(spn, clip_.entryPoints[f].spn) << f;
-      EXPECT_EQ(pts45, (clip_.entryPoints[f].pts90 / 2) & ~uint64_t(0xFF)) << f;
+      EXPECT_EQ(spn, FClip.EntryPoints[f].Spn) << f;
+      EXPECT_EQ(pts45, (FClip.EntryPoints[f].Pts90 / 2) & ~uint64_t(0xFF)) << f;
       EXPECT_EQ(map.fine[f].i_end_position_offset, 1);
     }
   }
@@ -78,8 +78,8 @@ TEST_F(Structures, ClipInfoEpMapRoundTrips) {
 }
 
 TEST_F(Structures, LibblurayOpensOneTitleWithTheChapters) {
-  writeAll();
-  BLURAY* bd = bd_open(root_.c_str(), nullptr);
+  WriteAll();
+  BLURAY* bd = bd_open(FRoot.c_str(), nullptr);
   ASSERT_NE(bd, nullptr);
   const BLURAY_DISC_INFO* info = bd_get_disc_info(bd);
   EXPECT_TRUE(info->bluray_detected);
@@ -103,16 +103,16 @@ TEST_F(Structures, LibblurayOpensOneTitleWithTheChapters) {
 
 TEST_F(Structures, HeadersCarryTheVersion) {
   for (const char* version : {"0100", "0200"}) {
-    clip_.version = version;
-    for (const auto& file : {buildIndexFile(clip_), buildMovieObjectFile(clip_),
-                             buildPlaylistFile(clip_), buildClipInfoFile(clip_)})
+    FClip.Version = version;
+    for (const auto& file : {BuildIndexFile(FClip), BuildMovieObjectFile(FClip),
+                             BuildPlaylistFile(FClip), BuildClipInfoFile(FClip)})
       EXPECT_EQ(std::string(file.begin() + 4, file.begin() + 8), version);
   }
 }
 
 TEST_F(Structures, IndexGivesFirstPlayTopMenuAndTitleObjectsOfTheirOwn) {
-  writeAll();
-  BLURAY* bd = bd_open(root_.c_str(), nullptr);
+  WriteAll();
+  BLURAY* bd = bd_open(FRoot.c_str(), nullptr);
   ASSERT_NE(bd, nullptr);
   const BLURAY_DISC_INFO* info = bd_get_disc_info(bd);
   ASSERT_TRUE(info->first_play_supported);
@@ -125,7 +125,7 @@ TEST_F(Structures, IndexGivesFirstPlayTopMenuAndTitleObjectsOfTheirOwn) {
 }
 
 TEST_F(Structures, MovieObjectsPlayTheTitleAndJumpToIt) {
-  std::vector<uint8_t> mobj = buildMovieObjectFile(clip_);
+  std::vector<uint8_t> mobj = BuildMovieObjectFile(FClip);
   ASSERT_EQ(mobj.size(), 40u + 4 + 4 + 2 + 3 * (4 + 12));
   auto object = [&](int i) { return mobj.begin() + 50 + 16 * i; };
   // Title: resumed after a menu call, PLAY_PL with immediate operand 0.

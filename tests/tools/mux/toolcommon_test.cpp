@@ -15,13 +15,13 @@
 
 namespace {
 
-std::filesystem::path tempPath(const std::string& name) {
+std::filesystem::path TempPath(const std::string& name) {
   return std::filesystem::temp_directory_path() /
          ("tavrel-toolcommon-" + std::to_string(::getpid()) + "-" + name);
 }
 
 TEST(TsPacketWriter, SplitsPesIntoSourcePacketsWithTimesAndCounters) {
-  std::filesystem::path path = tempPath("pes.m2ts");
+  std::filesystem::path path = TempPath("pes.m2ts");
   std::vector<uint8_t> pes(400, 0xAA);
   {
     TOutputFile out;
@@ -31,12 +31,12 @@ TEST(TsPacketWriter, SplitsPesIntoSourcePacketsWithTimesAndCounters) {
     uint64_t ats = (uint64_t(1) << 30) + 1000;  // wraps to 1000
     bool first = true;
     while (done < pes.size()) {
-      done += writer.writePayloadPacket(0x1011, first, first, pes.data() + done, pes.size() - done, ats);
+      done += writer.WritePayloadPacket(0x1011, first, first, pes.data() + done, pes.size() - done, ats);
       first = false;
       ats += 10;
     }
-    writer.writePcr(0x1001, 27000000 * 3 + 7, ats);
-    EXPECT_EQ(writer.packetCount(), 4u);
+    writer.WritePcr(0x1001, 27000000 * 3 + 7, ats);
+    EXPECT_EQ(writer.PacketCount(), 4u);
     ASSERT_TRUE(out.Finish() && out.Publish()) << out.Error();
   }
   std::ifstream in(path, std::ios::binary);
@@ -64,14 +64,14 @@ TEST(TsPacketWriter, SplitsPesIntoSourcePacketsWithTimesAndCounters) {
 }
 
 TEST(TsPacketWriter, PsiSectionsEndWithTheirCrc) {
-  std::vector<uint8_t> pmt = makePmtSection(1, 0x1001, {}, {{0x1B, 0x1011, {}}, {0x81, 0x1100, {}}});
-  EXPECT_EQ(crc32Mpeg(pmt.data(), pmt.size()), 0u);  // CRC over section and CRC is zero
+  std::vector<uint8_t> pmt = MakePmtSection(1, 0x1001, {}, {{0x1B, 0x1011, {}}, {0x81, 0x1100, {}}});
+  EXPECT_EQ(Crc32Mpeg(pmt.data(), pmt.size()), 0u);  // CRC over section and CRC is zero
   size_t length = size_t(pmt[1] & 0x0F) << 8 | pmt[2];
   EXPECT_EQ(length + 3, pmt.size());
 }
 
 TEST(TsPacketWriter, PesHeaderCarriesPtsAndDts) {
-  std::vector<uint8_t> h = makePesHeader(0xE0, 0x1FFFFFFFFull, 0x123456789ull, 1000);
+  std::vector<uint8_t> h = MakePesHeader(0xE0, 0x1FFFFFFFFull, 0x123456789ull, 1000);
   ASSERT_EQ(h.size(), 19u);
   auto read = [&](size_t at) {
     return (uint64_t(h[at] >> 1) & 7) << 30 | uint64_t(h[at + 1]) << 22 | uint64_t(h[at + 2] >> 1) << 15 |
@@ -84,7 +84,7 @@ TEST(TsPacketWriter, PesHeaderCarriesPtsAndDts) {
 }
 
 TEST(AnnexBReader, SplitsAtThreeAndFourByteStartCodes) {
-  std::filesystem::path path = tempPath("nals.h264");
+  std::filesystem::path path = TempPath("nals.h264");
   {
     std::ofstream out(path, std::ios::binary);
     const uint8_t bytes[] = {0, 0, 0, 1, 0x67, 1, 2, 0, 0, 1, 0x68, 3, 0, 0, 0, 0, 1, 0x65, 0, 0, 3, 1, 9};
@@ -94,7 +94,7 @@ TEST(AnnexBReader, SplitsAtThreeAndFourByteStartCodes) {
   std::vector<std::vector<uint8_t>> nals;
   const uint8_t* data;
   size_t size;
-  while (reader.next(data, size)) nals.emplace_back(data, data + size);
+  while (reader.Next(data, size)) nals.emplace_back(data, data + size);
   std::filesystem::remove(path);
   ASSERT_EQ(nals.size(), 3u);
   EXPECT_EQ(nals[0], (std::vector<uint8_t>{0x67, 1, 2}));
@@ -103,7 +103,7 @@ TEST(AnnexBReader, SplitsAtThreeAndFourByteStartCodes) {
 }
 
 TEST(AnnexBReader, RefusesLengthPrefixedStreams) {
-  std::filesystem::path path = tempPath("avcc.h264");
+  std::filesystem::path path = TempPath("avcc.h264");
   {
     std::ofstream out(path, std::ios::binary);
     const uint8_t bytes[] = {0, 0, 0, 0x19, 0x67, 0x64, 0, 0x1E};
