@@ -182,7 +182,7 @@ QSize TForm1::ClientSizeFor(int width, int height)
 TForm1::TForm1(const TPrefsLocation &where, const TDeviceFactory &makeDevice, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      where_(where)
+      FWhere(where)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Tavrel"));
@@ -237,7 +237,7 @@ void TForm1::CreatePages(const TDeviceFactory &makeDevice)
     ListeFrame = new TListeFrame(this, makeDevice);
     ListeFrame->move(0, 0);
     Disquesframe = CreateDiscPage();
-    OptionsFrame = new TOptionsFrame(where_, this);
+    OptionsFrame = new TOptionsFrame(FWhere, this);
     OptionsFrame->move(-800, 0);
     aproposFrame = new TAProposFrame(this);
     OptionsFrame->hide();
@@ -488,8 +488,8 @@ void TForm1::ApplySettings()
 void TForm1::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (!shown_) {
-        shown_ = true;
+    if (!FShown) {
+        FShown = true;
         FirstShow();
     }
 }
@@ -499,7 +499,7 @@ void TForm1::FirstShow()
     setWindowTitle(FormTitle);
     saListe->Execute();
     QString error;
-    if (!LoadSettings(Settings, QGuiApplication::primaryScreen()->size(), &error, where_))
+    if (!LoadSettings(Settings, QGuiApplication::primaryScreen()->size(), &error, FWhere))
         QMessageBox::critical(this, FormTitle, error);
     ApplySettings();
     ShowStatus(QStringLiteral("Ouvrez des fichiers m2ts ou un dossier contenant des fichiers m2ts"), skNormal);
@@ -509,8 +509,8 @@ void TForm1::FirstShow()
 void TForm1::paintEvent(QPaintEvent *event)
 {
     QWidget::paintEvent(event);
-    if (!painted_) {
-        painted_ = true;
+    if (!FPainted) {
+        FPainted = true;
         // After this paint has ended: the check may open dialogs.
         QTimer::singleShot(0, this, &TForm1::FirstPaint);
     }
@@ -550,9 +550,9 @@ bool TForm1::CloseQuery()
     Settings.mainWidth = width() + FrameExtra.width();
     Settings.mainHeight = height() + FrameExtra.height();
     Settings.SortIndex = ListeFrame->lb->SortIndex().Key;
-    Settings.PortablePath = where_.ExeFolder();
+    Settings.PortablePath = FWhere.ExeFolder();
     QString error;
-    if (!SaveSettings(Settings, &error, where_)) {
+    if (!SaveSettings(Settings, &error, FWhere)) {
         QMessageBox::critical(this, FormTitle, error);
         return false;
     }

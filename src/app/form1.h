@@ -119,7 +119,7 @@ private:
     void saOpenFolderprepare();
     void saMesOptionsexecute();
 
-    TPrefsLocation where_;
-    bool shown_ = false;
-    bool painted_ = false;
+    TPrefsLocation FWhere;
+    bool FShown = false;
+    bool FPainted = false;
 };

@@ -12,7 +12,7 @@
 // video) and a clip's duration is its exact video duration, so a clip starts
 // at the plain sum of the durations before it; any gap here would put each
 // chapter further after the start of its clip.
-inline constexpr int64_t ChapterGapBetweenClips = 0;
+inline constexpr int64_t kChapterGapBetweenClips = 0;
 
 // Chapter start times, "HH:MM:SS.mmm", in the order of the disc's clips.
 class TChapters : public QList<QByteArray>

@@ -35,7 +35,7 @@ uint8_t TDisque::AddClip(const Tm2tsFichier *clip)
 
 QByteArray TDisque::FrameRateOrDefault() const
 {
-    return FrameRate.isEmpty() ? QByteArray(DefaultFrameRate) : FrameRate;
+    return FrameRate.isEmpty() ? QByteArray(kDefaultFrameRate) : FrameRate;
 }
 
 QString TDisque::DiscName() const

@@ -17,7 +17,7 @@
 class Tm2tsFichier;
 
 // Room of one disc, in bytes.
-inline constexpr int64_t DiscCapacity = 4'600'000'000;
+inline constexpr int64_t kDiscCapacity = 4'600'000'000;
 
 // Results of TDisque::AddClip.
 enum TAddClipResult : uint8_t {

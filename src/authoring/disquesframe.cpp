@@ -44,14 +44,14 @@ QFont ArialPixels(int pixels, bool bold = false)
 class TFixedRowDelegate : public QStyledItemDelegate
 {
 public:
-    TFixedRowDelegate(int height, QObject *parent) : QStyledItemDelegate(parent), height_(height) {}
+    TFixedRowDelegate(int height, QObject *parent) : QStyledItemDelegate(parent), FHeight(height) {}
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
-        return QSize(QStyledItemDelegate::sizeHint(option, index).width(), height_);
+        return QSize(QStyledItemDelegate::sizeHint(option, index).width(), FHeight);
     }
 
 private:
-    int height_;
+    int FHeight;
 };
 
 const QColor Maroon(128, 0, 0);

@@ -9,15 +9,15 @@ struct TRate {
     double PictureDuration; // 100 ns
 };
 
-constexpr double UnitsPerSecond = 10'000'000;
+constexpr double kUnitsPerSecond = 10'000'000;
 
-constexpr TRate Rates[] = {
-    {"23.976", UnitsPerSecond * 1001 / 24000}, {"24", UnitsPerSecond / 24},
-    {"25", UnitsPerSecond / 25},               {"29.97", UnitsPerSecond * 1001 / 30000},
-    {"50", UnitsPerSecond / 50},               {"59.94", UnitsPerSecond * 1001 / 60000},
+constexpr TRate kRates[] = {
+    {"23.976", kUnitsPerSecond * 1001 / 24000}, {"24", kUnitsPerSecond / 24},
+    {"25", kUnitsPerSecond / 25},               {"29.97", kUnitsPerSecond * 1001 / 30000},
+    {"50", kUnitsPerSecond / 50},               {"59.94", kUnitsPerSecond * 1001 / 60000},
 };
 
-constexpr double Tolerance = 0.01;
+constexpr double kTolerance = 0.01;
 
 } // namespace
 
@@ -29,12 +29,12 @@ QByteArray FrameRateOfPicture(int64_t pictureDuration)
     // of 90 kHz round a 23.976 picture by up to one tick.
     const TRate *best = nullptr;
     double bestGap = 0;
-    for (const TRate &rate : Rates) {
+    for (const TRate &rate : kRates) {
         const double gap = std::fabs(double(pictureDuration) - rate.PictureDuration) / rate.PictureDuration;
         if (!best || gap < bestGap) {
             best = &rate;
             bestGap = gap;
         }
     }
-    return bestGap <= Tolerance ? QByteArray(best->Text) : QByteArray();
+    return bestGap <= kTolerance ? QByteArray(best->Text) : QByteArray();
 }

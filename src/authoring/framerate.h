@@ -6,7 +6,7 @@
 #include <cstdint>
 
 // Rate written when no clip of a disc tells its own (PAL camcorders).
-inline constexpr char DefaultFrameRate[] = "25";
+inline constexpr char kDefaultFrameRate[] = "25";
 
 // "23.976", "24", "25", "29.97", "50" or "59.94": the disc rate whose
 // picture lasts closest to pictureDuration (100 ns), within 1 %; empty when

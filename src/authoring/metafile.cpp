@@ -11,7 +11,7 @@ void BuildChapters(TDisque &disc)
     int64_t start = 0;
     for (const TDiscClip &clip : disc.Clips) {
         disc.Chapters.append(FormatChapterTime(start));
-        start += clip.Duration + ChapterGapBetweenClips;
+        start += clip.Duration + kChapterGapBetweenClips;
     }
 }
 

@@ -4,7 +4,7 @@ namespace {
 
 // A single-selection list reports no selection count, as the list control
 // it was designed on did.
-constexpr int NoSelectionCount = -1;
+constexpr int kNoSelectionCount = -1;
 
 } // namespace
 
@@ -107,7 +107,7 @@ void TObjetListBox::CheckActive()
 void TObjetListBox::UpdateCounts()
 {
     const int total = count();
-    const int selected = NoSelectionCount;
+    const int selected = kNoSelectionCount;
     if (total != FLastCount || selected != FLastSelCount) {
         FLastCount = total;
         FLastSelCount = selected;

@@ -10,7 +10,7 @@ QString StopMessage(uint8_t code, const Tm2tsFichier *clip, const TDisque &disc)
     const QString path = clip->FullPath();
     if (code == acLargerThanDisc)
         return QStringLiteral("Erreur: la taille de ") + path + QStringLiteral(" dépasse ")
-               + QString::number(DiscCapacity);
+               + QString::number(kDiscCapacity);
     if (code == acOtherFrameRate)
         return QStringLiteral("Erreur: la cadence de ") + path + QStringLiteral(" (")
                + QString::fromLatin1(FrameRateOfClip(clip))
@@ -44,7 +44,7 @@ TSplitResult SplitClipsIntoDiscs(const QList<const Tm2tsFichier *> &clips)
             }
         }
         if (code == acNoRoomLeft) {
-            filling = std::make_shared<TdecoupeDisque>(DiscCapacity);
+            filling = std::make_shared<TdecoupeDisque>(kDiscCapacity);
             filling->FirstClip = int32_t(i);
             code = filling->AddClip(clip);
             filling->Number = int32_t(result.Discs.size() + 1);

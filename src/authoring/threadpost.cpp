@@ -1,11 +1,11 @@
 #include "authoring/threadpost.h"
 
 // Often enough for a log and a mark to look immediate.
-static constexpr int DrainIntervalMs = 20;
+static constexpr int kDrainIntervalMs = 20;
 
 TThreadPost::TThreadPost()
 {
-    FTimer.setInterval(DrainIntervalMs);
+    FTimer.setInterval(kDrainIntervalMs);
     QObject::connect(&FTimer, &QTimer::timeout, [this] { RunPending(); });
     FTimer.start();
 }

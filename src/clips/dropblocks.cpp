@@ -38,7 +38,7 @@ QList<QByteArray> FileUris(const QStringList &files)
 QByteArray DropFilesBlock(const QStringList &files)
 {
     QByteArray block;
-    AppendUInt32(block, DropFilesHeaderSize);  // offset of the file list
+    AppendUInt32(block, kDropFilesHeaderSize);  // offset of the file list
     AppendUInt32(block, 0);                    // drop point x
     AppendUInt32(block, 0);                    // drop point y
     AppendUInt32(block, 0);                    // not in the non-client area

@@ -13,7 +13,7 @@
 // Size of the DROPFILES header: offset of the file list (4 bytes), drop
 // point x and y (4 bytes each), non-client flag and wide-character flag
 // (4 bytes each).
-inline constexpr int DropFilesHeaderSize = 20;
+inline constexpr int kDropFilesHeaderSize = 20;
 
 // The DROPFILES header (file list at offset 20, point 0, 0, not in the
 // non-client area, wide characters) followed by each path as UTF-16LE with

@@ -52,7 +52,7 @@ TDropSource::TDropSource(QObject *parent) : QObject(parent) {}
 
 void TDropSource::AddFormatEtc(const QString &format)
 {
-    if (FFormats.size() < MaxFormats)
+    if (FFormats.size() < kMaxFormats)
         FFormats.append(format);
 }
 
@@ -127,9 +127,9 @@ bool TDropSource::eventFilter(QObject *, QEvent *event)
 TDropFileSourceW::TDropFileSourceW(QObject *parent) : TDropSource(parent)
 {
     for (const QString &format :
-         {UriListMime, GnomeCopiedFilesMime, QString::fromLatin1(DropFilesMime),
-          QString::fromLatin1(PreferredDropEffectMime), QString::fromLatin1(FileNameMapMime),
-          QString::fromLatin1(FileNameMapWMime)})
+         {UriListMime, GnomeCopiedFilesMime, QString::fromLatin1(kDropFilesMime),
+          QString::fromLatin1(kPreferredDropEffectMime), QString::fromLatin1(kFileNameMapMime),
+          QString::fromLatin1(kFileNameMapWMime)})
         AddFormatEtc(format);
 }
 
@@ -141,14 +141,14 @@ QByteArray TDropFileSourceW::DoGetData(const QString &format) const
         return UriListBlock(Files);
     if (format == GnomeCopiedFilesMime)
         return GnomeCopiedFilesBlock(Files, FeedbackEffect() == dtMove);
-    if (format == QLatin1String(DropFilesMime))
+    if (format == QLatin1String(kDropFilesMime))
         return DropFilesBlock(Files);
-    if (format == QLatin1String(PreferredDropEffectMime))
+    if (format == QLatin1String(kPreferredDropEffectMime))
         return PreferredDropEffectBlock(std::uint32_t(FeedbackEffect()));
     const bool mapped = MappedNames.size() == Files.size();
-    if (mapped && format == QLatin1String(FileNameMapMime))
+    if (mapped && format == QLatin1String(kFileNameMapMime))
         return FileNameMapBlock(MappedNames);
-    if (mapped && format == QLatin1String(FileNameMapWMime))
+    if (mapped && format == QLatin1String(kFileNameMapWMime))
         return FileNameMapWBlock(MappedNames);
     return {};
 }

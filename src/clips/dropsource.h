@@ -20,10 +20,10 @@ enum TDragResult { drDropCopy, drDropMove, drDropLink, drCancel };
 
 // The MIME names of the blocks of the other desktop family's shell drag
 // protocol (dropblocks.h), offered beside the desktop's file lists.
-inline constexpr char DropFilesMime[] = "application/x-qt-windows-mime;value=\"CF_HDROP\"";
-inline constexpr char PreferredDropEffectMime[] = "application/x-qt-windows-mime;value=\"Preferred DropEffect\"";
-inline constexpr char FileNameMapMime[] = "application/x-qt-windows-mime;value=\"FileNameMap\"";
-inline constexpr char FileNameMapWMime[] = "application/x-qt-windows-mime;value=\"FileNameMapW\"";
+inline constexpr char kDropFilesMime[] = "application/x-qt-windows-mime;value=\"CF_HDROP\"";
+inline constexpr char kPreferredDropEffectMime[] = "application/x-qt-windows-mime;value=\"Preferred DropEffect\"";
+inline constexpr char kFileNameMapMime[] = "application/x-qt-windows-mime;value=\"FileNameMap\"";
+inline constexpr char kFileNameMapWMime[] = "application/x-qt-windows-mime;value=\"FileNameMapW\"";
 
 class TDropSource : public QObject
 {
@@ -33,7 +33,7 @@ public:
     using TFeedbackEvent = std::function<void(TDropSource *sender, int effect)>;
 
     // Most formats one source offers; more are ignored.
-    static constexpr int MaxFormats = 20;
+    static constexpr int kMaxFormats = 20;
 
     explicit TDropSource(QObject *parent = nullptr);
 

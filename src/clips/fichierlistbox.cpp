@@ -429,7 +429,7 @@ void TFichierListBox::mouseMoveEvent(QMouseEvent *event)
     if (FDragRequested || !(event->buttons() & (Qt::LeftButton | Qt::RightButton)))
         return;
     const QPoint moved = event->position().toPoint() - FPressPoint;
-    if (std::abs(moved.x()) < DragDistance && std::abs(moved.y()) < DragDistance)
+    if (std::abs(moved.x()) < kDragDistance && std::abs(moved.y()) < kDragDistance)
         return;
     FDragRequested = true;
     emit DragStartRequested();

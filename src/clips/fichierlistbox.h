@@ -36,7 +36,7 @@ public:
 
     // Distance in pixels, either way, that the pointer moves with a button
     // held before the selected files are dragged out.
-    static constexpr int DragDistance = 10;
+    static constexpr int kDragDistance = 10;
 
     explicit TFichierListBox(QWidget *parent = nullptr);
     // Stops the openings still running and waits for their workers.

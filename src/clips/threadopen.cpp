@@ -87,7 +87,7 @@ void TThreadOpen::OpenInputs()
 
 void TThreadOpen::OpenListedPath(const QString &path, bool listFiles)
 {
-    if (path.isEmpty() || path.size() > MaxListedPath)
+    if (path.isEmpty() || path.size() > kMaxListedPath)
         return;
     if (listFiles && ExtensionAsWritten(path) == QLatin1String(".txt")) {
         ReadListFile(path);

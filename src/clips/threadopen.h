@@ -47,7 +47,7 @@ public:
 class TThreadOpen {
 public:
     // Longest path taken from a pasted or dropped file list.
-    static constexpr int MaxListedPath = 65530;
+    static constexpr int kMaxListedPath = 65530;
 
     // paths: the chosen files (okFiles), the folder (okFolder), or the file
     // list of the clipboard or of the drop; the worker keeps its own copy.

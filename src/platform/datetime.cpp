@@ -5,11 +5,11 @@
 
 namespace {
 
-constexpr int64_t MsPerDay = 86'400'000;
+constexpr int64_t kMsPerDay = 86'400'000;
 
 // Day number of 1899-12-30 in the proleptic Gregorian calendar counted by
 // std::chrono (days since 1970-01-01).
-constexpr int64_t EpochOffsetDays =
+constexpr int64_t kEpochOffsetDays =
     std::chrono::sys_days{std::chrono::year{1899} / 12 / 30}.time_since_epoch().count();
 
 int64_t DaysFromCivil(int y, int m, int d)
@@ -23,25 +23,25 @@ int64_t DaysFromCivil(int y, int m, int d)
 
 TDateTime EncodeDateTime(const TDateTimeFields &f)
 {
-    const int64_t days = DaysFromCivil(f.year, f.month, f.day) - EpochOffsetDays;
+    const int64_t days = DaysFromCivil(f.year, f.month, f.day) - kEpochOffsetDays;
     const int64_t ms = ((int64_t(f.hour) * 60 + f.minute) * 60 + f.second) * 1000 + f.millisecond;
     // Before the epoch the fraction still counts forward within the day, as
     // the classic date-time format has it (-1.25 is 1899-12-29 06:00).
     if (days < 0)
-        return double(days) - double(ms) / MsPerDay;
-    return double(days) + double(ms) / MsPerDay;
+        return double(days) - double(ms) / kMsPerDay;
+    return double(days) + double(ms) / kMsPerDay;
 }
 
 TDateTimeFields DecodeDateTime(TDateTime value)
 {
     int64_t days = int64_t(std::trunc(value));
-    int64_t ms = std::llround(std::fabs(value - double(days)) * MsPerDay);
-    if (ms >= MsPerDay) {
-        ms -= MsPerDay;
+    int64_t ms = std::llround(std::fabs(value - double(days)) * kMsPerDay);
+    if (ms >= kMsPerDay) {
+        ms -= kMsPerDay;
         days += value < 0 ? -1 : 1;
     }
     using namespace std::chrono;
-    const year_month_day ymd{sys_days{std::chrono::days{days + EpochOffsetDays}}};
+    const year_month_day ymd{sys_days{std::chrono::days{days + kEpochOffsetDays}}};
     TDateTimeFields f;
     f.year = int(ymd.year());
     f.month = int(unsigned(ymd.month()));

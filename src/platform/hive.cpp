@@ -324,7 +324,7 @@ QStringList SplitKeyPath(const QString &path)
     return path.split(u'\\', Qt::SkipEmptyParts);
 }
 
-THive::THive() : root(std::make_unique<THiveKey>())
+THive::THive() : FRoot(std::make_unique<THiveKey>())
 {
 }
 
@@ -353,7 +353,7 @@ THive THive::Parse(const QByteArray &bytes)
 QByteArray THive::Serialise() const
 {
     QString out = QString::fromLatin1(FirstLine) + QStringLiteral("\n\n");
-    SerialiseKey(*root, RootName, true, out);
+    SerialiseKey(*FRoot, RootName, true, out);
     return out.toUtf8();
 }
 
@@ -379,7 +379,7 @@ bool THive::Save(const QString &path, QString *error) const
 
 THiveKey *THive::Find(const QString &path) const
 {
-    THiveKey *key = root.get();
+    THiveKey *key = FRoot.get();
     for (const QString &part : SplitKeyPath(path)) {
         key = key->FindSubkey(part);
         if (!key)
@@ -390,7 +390,7 @@ THiveKey *THive::Find(const QString &path) const
 
 THiveKey *THive::Create(const QString &path)
 {
-    THiveKey *key = root.get();
+    THiveKey *key = FRoot.get();
     for (const QString &part : SplitKeyPath(path))
         key = key->AddSubkey(part);
     return key;

@@ -74,14 +74,14 @@ public:
     // Replaces the hive file atomically, creating its folder when missing.
     bool Save(const QString &path, QString *error) const;
 
-    THiveKey &Root() { return *root; }
+    THiveKey &Root() { return *FRoot; }
     // Key paths are taken from the root and separated by "\"; empty parts
     // (a leading or trailing "\") are ignored.
     THiveKey *Find(const QString &path) const;
     THiveKey *Create(const QString &path);
 
 private:
-    std::unique_ptr<THiveKey> root;
+    std::unique_ptr<THiveKey> FRoot;
 };
 
 // The parts of a key path ("\Software\Morvek\" → Software, Morvek).

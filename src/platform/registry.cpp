@@ -1,45 +1,45 @@
 #include "registry.h"
 
-TRegistry::TRegistry(const QString &hiveFile) : file(hiveFile)
+TRegistry::TRegistry(const QString &hiveFile) : FFile(hiveFile)
 {
-    hive.Load(file, &loadError);
+    FHive.Load(FFile, &FLoadError);
 }
 
 bool TRegistry::OpenKeyReadOnly(const QString &path)
 {
-    current = hive.Find(path);
-    return current != nullptr;
+    FCurrent = FHive.Find(path);
+    return FCurrent != nullptr;
 }
 
 bool TRegistry::OpenKey(const QString &path)
 {
-    current = hive.Find(path);
-    if (!current) {
-        current = hive.Create(path);
-        changed = true;
+    FCurrent = FHive.Find(path);
+    if (!FCurrent) {
+        FCurrent = FHive.Create(path);
+        FChanged = true;
     }
     return true;
 }
 
 void TRegistry::CloseKey()
 {
-    current = nullptr;
+    FCurrent = nullptr;
 }
 
 bool TRegistry::ValueExists(const QString &name) const
 {
-    return current && current->FindValue(name);
+    return FCurrent && FCurrent->FindValue(name);
 }
 
 std::optional<QString> TRegistry::ReadString(const QString &name) const
 {
-    const TRegValue *value = current ? current->FindValue(name) : nullptr;
+    const TRegValue *value = FCurrent ? FCurrent->FindValue(name) : nullptr;
     return value ? value->Text() : std::nullopt;
 }
 
 std::optional<int32_t> TRegistry::ReadInteger(const QString &name) const
 {
-    const TRegValue *value = current ? current->FindValue(name) : nullptr;
+    const TRegValue *value = FCurrent ? FCurrent->FindValue(name) : nullptr;
     if (!value || !value->Dword())
         return std::nullopt;
     return int32_t(*value->Dword());
@@ -47,10 +47,10 @@ std::optional<int32_t> TRegistry::ReadInteger(const QString &name) const
 
 bool TRegistry::write(const QString &name, const TRegValue &value)
 {
-    if (!current)
+    if (!FCurrent)
         return false;
-    current->SetValue(name, value);
-    changed = true;
+    FCurrent->SetValue(name, value);
+    FChanged = true;
     return true;
 }
 
@@ -72,33 +72,33 @@ bool TRegistry::WriteInteger(const QString &name, int32_t value)
 bool TRegistry::DeleteKey(const QString &subkey)
 {
     const QStringList parts = SplitKeyPath(subkey);
-    if (!current || parts.isEmpty())
+    if (!FCurrent || parts.isEmpty())
         return false;
-    THiveKey *parent = current;
+    THiveKey *parent = FCurrent;
     for (qsizetype i = 0; parent && i + 1 < parts.size(); ++i)
         parent = parent->FindSubkey(parts[i]);
     if (!parent || !parent->RemoveSubkey(parts.last()))
         return false;
-    changed = true;
+    FChanged = true;
     return true;
 }
 
 bool TRegistry::HasSubKeys() const
 {
-    return current && !current->subkeys.empty();
+    return FCurrent && !FCurrent->subkeys.empty();
 }
 
 bool TRegistry::Flush(QString *error)
 {
-    if (!changed)
+    if (!FChanged)
         return true;
-    if (!loadError.isEmpty()) {
+    if (!FLoadError.isEmpty()) {
         if (error)
-            *error = loadError;
+            *error = FLoadError;
         return false;
     }
-    if (!hive.Save(file, error))
+    if (!FHive.Save(FFile, error))
         return false;
-    changed = false;
+    FChanged = false;
     return true;
 }

@@ -48,9 +48,9 @@ public:
 private:
     bool write(const QString &name, const TRegValue &value);
 
-    QString file;
-    THive hive;
-    QString loadError;
-    THiveKey *current = nullptr;
-    bool changed = false;
+    QString FFile;
+    THive FHive;
+    QString FLoadError;
+    THiveKey *FCurrent = nullptr;
+    bool FChanged = false;
 };

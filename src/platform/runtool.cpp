@@ -23,12 +23,12 @@ extern char **environ;
 namespace {
 
 // Handler calls are paced at this interval.
-constexpr int64_t HandlerIntervalNs = 1'000'000;
+constexpr int64_t kHandlerIntervalNs = 1'000'000;
 // Bytes read from one pipe before the handler gets its turn again.
-constexpr size_t MaxReadPerRound = size_t(1) << 20;
+constexpr size_t kMaxReadPerRound = size_t(1) << 20;
 // Upper bound for the last read after the program ended, in case something
 // it left behind keeps writing into the pipe.
-constexpr size_t MaxFinalRead = size_t(64) << 20;
+constexpr size_t kMaxFinalRead = size_t(64) << 20;
 
 class Fd
 {
@@ -37,16 +37,16 @@ public:
     Fd(const Fd &) = delete;
     Fd &operator=(const Fd &) = delete;
     ~Fd() { reset(); }
-    int get() const { return fd_; }
+    int get() const { return FFd; }
     void reset(int fd = -1)
     {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = fd;
+        if (FFd >= 0)
+            ::close(FFd);
+        FFd = fd;
     }
 
 private:
-    int fd_ = -1;
+    int FFd = -1;
 };
 
 struct Pipe {
@@ -174,24 +174,24 @@ TToolOutcome Ended(int status, bool stopped)
 class TStopper
 {
 public:
-    explicit TStopper(pid_t pid) : pid_(pid) {}
-    bool Stopped() const { return termAt_ != 0; }
+    explicit TStopper(pid_t pid) : FPid(pid) {}
+    bool Stopped() const { return FTermAt != 0; }
     void Request()
     {
         const int64_t now = MonotonicNs();
-        if (termAt_ == 0) {
-            kill(pid_, SIGTERM);
-            termAt_ = now;
-        } else if (!killed_ && now - termAt_ >= int64_t(RunToolGraceMs) * 1'000'000) {
-            kill(pid_, SIGKILL);
-            killed_ = true;
+        if (FTermAt == 0) {
+            kill(FPid, SIGTERM);
+            FTermAt = now;
+        } else if (!FKilled && now - FTermAt >= int64_t(kRunToolGraceMs) * 1'000'000) {
+            kill(FPid, SIGKILL);
+            FKilled = true;
         }
     }
 
 private:
-    pid_t pid_;
-    int64_t termAt_ = 0;
-    bool killed_ = false;
+    pid_t FPid;
+    int64_t FTermAt = 0;
+    bool FKilled = false;
 };
 
 // Watches the started program until it ends, reading both output pipes.
@@ -204,7 +204,7 @@ TToolOutcome Supervise(pid_t pid, int outFd, int errFd, const ToolOutputHandler 
     bool abort = false;
     bool handlerFailed = false;
     TStopper stopper(pid);
-    int64_t nextCall = MonotonicNs() + HandlerIntervalNs;
+    int64_t nextCall = MonotonicNs() + kHandlerIntervalNs;
 
     for (;;) {
         const int64_t wait = std::max<int64_t>(0, nextCall - MonotonicNs());
@@ -214,7 +214,7 @@ TToolOutcome Supervise(pid_t pid, int outFd, int errFd, const ToolOutputHandler 
                 // A closed pipe is left out of the poll, or it would wake
                 // it at once for ever.
                 if (fds[i].fd >= 0 && fds[i].revents != 0
-                    && !ReadAvailable(fds[i].fd, texts[i], MaxReadPerRound))
+                    && !ReadAvailable(fds[i].fd, texts[i], kMaxReadPerRound))
                     fds[i].fd = -1;
             }
         }
@@ -226,7 +226,7 @@ TToolOutcome Supervise(pid_t pid, int outFd, int errFd, const ToolOutputHandler 
         while (MonotonicNs() < nextCall
                && clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr) == EINTR) {
         }
-        nextCall = MonotonicNs() + HandlerIntervalNs;
+        nextCall = MonotonicNs() + kHandlerIntervalNs;
 
         int status = 0;
         const pid_t waited = waitpid(pid, &status, WNOHANG);
@@ -243,7 +243,7 @@ TToolOutcome Supervise(pid_t pid, int outFd, int errFd, const ToolOutputHandler 
         if (ended) {
             for (int i = 0; i < 2; ++i)
                 if (fds[i].fd >= 0)
-                    ReadAvailable(fds[i].fd, texts[i], MaxFinalRead);
+                    ReadAvailable(fds[i].fd, texts[i], kMaxFinalRead);
         }
         CallHandler(handler, texts[0], texts[1], abort, handlerFailed);
         texts[0].clear();

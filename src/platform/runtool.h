@@ -15,7 +15,7 @@
 using ToolOutputHandler =
     std::function<void(const QByteArray &output, const QByteArray &errorOutput, bool &abort)>;
 
-inline constexpr int RunToolGraceMs = 3000;
+inline constexpr int kRunToolGraceMs = 3000;
 
 // How a program started by RunTool ended.
 struct TToolOutcome {

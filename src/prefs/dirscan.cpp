@@ -8,21 +8,21 @@
 
 void TDirscan::Setdirectory(const QString &folder)
 {
-    directory_ = IncludeTrailingPathDelimiter(folder);
+    FDirectory = IncludeTrailingPathDelimiter(folder);
 }
 
 void TDirscan::Scan()
 {
-    if (directory_.isEmpty() || !QFileInfo(directory_).isDir())
+    if (FDirectory.isEmpty() || !QFileInfo(FDirectory).isDir())
         return;
-    active_ = true;
+    FActive = true;
     if (OnStartScan)
-        OnStartScan(this, directory_, Masque, recursive);
-    chain_.clear();
-    ScanFolder(directory_);
+        OnStartScan(this, FDirectory, Masque, recursive);
+    FChain.clear();
+    ScanFolder(FDirectory);
     if (OnEndScan)
-        OnEndScan(this, directory_, Masque, recursive);
-    active_ = false;
+        OnEndScan(this, FDirectory, Masque, recursive);
+    FActive = false;
 }
 
 bool TDirscan::ScanFolder(const QString &folder)
@@ -33,9 +33,9 @@ bool TDirscan::ScanFolder(const QString &folder)
     if (!ScanFiles(folder, files))
         return false;
     if (recursive) {
-        chain_.append(QFileInfo(folder).canonicalFilePath());
+        FChain.append(QFileInfo(folder).canonicalFilePath());
         const bool finished = ScanSubFolders(folder, subFolders);
-        chain_.removeLast();
+        FChain.removeLast();
         if (!finished)
             return false;
     }
@@ -56,7 +56,7 @@ bool TDirscan::ScanFiles(const QString &folder, int &files)
     for (const TFindData &entry : FindFiles(folder + Masque)) {
         if (entry.Attributes & faDirectory)
             continue;
-        if (!active_)
+        if (!FActive)
             return false;
         ++files;
         if (OnFileFound)
@@ -75,10 +75,10 @@ bool TDirscan::ScanSubFolders(const QString &folder, int &subFolders)
             continue;
         if (QCoreApplication::instance())
             QCoreApplication::processEvents();
-        if (!active_)
+        if (!FActive)
             return false;
         const QString sub = folder + entry.FileName + PathDelim;
-        if (chain_.contains(QFileInfo(sub).canonicalFilePath()))
+        if (FChain.contains(QFileInfo(sub).canonicalFilePath()))
             continue;
         ++subFolders;
         if (!ScanFolder(sub))

@@ -18,21 +18,21 @@ public:
     using TdsFileEvent = std::function<void(TDirscan *sender, const QString &fichier)>;
 
     // The folder to scan; stored with a trailing delimiter.
-    QString directory() const { return directory_; }
+    QString directory() const { return FDirectory; }
     void Setdirectory(const QString &folder);
 
     bool recursive = false;
     // File name pattern, "*" and "?" wildcards, letter case ignored.
     QString Masque;
 
-    bool Active() const { return active_; }
+    bool Active() const { return FActive; }
 
     // Scans directory; returns when the walk is over or stopped. Nothing
     // happens when directory names no folder.
     void Scan();
     // Ends the scan under way at its next check; the folders still open
     // report no more events, but OnEndScan still fires.
-    void Stop() { active_ = false; }
+    void Stop() { FActive = false; }
 
     TdsScanEvent OnStartScan, OnEndScan;
     TdsFolderEvent OnStartFolder, OnDirWithFiles, OnDirWithSubDirs, OnEndFolder;
@@ -44,9 +44,9 @@ private:
     bool ScanFiles(const QString &folder, int &files);
     bool ScanSubFolders(const QString &folder, int &subFolders);
 
-    QString directory_;
-    bool active_ = false;
+    QString FDirectory;
+    bool FActive = false;
     // Real paths of the folders being walked, so that a link to one of them
     // is not followed again.
-    QStringList chain_;
+    QStringList FChain;
 };

@@ -2,7 +2,7 @@
 
 namespace {
 
-constexpr char16_t LineSeparator = 0x2028;
+constexpr char16_t kLineSeparator = 0x2028;
 
 // UTF-16 code units from bytes; an odd last byte is dropped.
 QString DecodeUtf16(const QByteArray &bytes, qsizetype start, bool bigEndian)
@@ -55,7 +55,7 @@ QStringList DecodeIniText(const QByteArray &bytes)
     const qsizetype size = text.size();
     while (start < size) {
         qsizetype end = start;
-        while (end < size && text[end] != u'\r' && text[end] != u'\n' && text[end] != LineSeparator)
+        while (end < size && text[end] != u'\r' && text[end] != u'\n' && text[end] != kLineSeparator)
             ++end;
         lines.append(text.mid(start, end - start));
         if (end < size && text[end] == u'\r' && end + 1 < size && text[end + 1] == u'\n')

@@ -128,12 +128,12 @@ void TLocaliserFichiersFrame::AutoBtnClick()
     for (int tool = 0; tool < 3; ++tool) {
         if (!ToolMissing(Settings.*Tools[tool].Setting))
             continue;
-        searching_ = tool + 1;
+        FSearching = tool + 1;
         dirscan.Masque = Tools[tool].FileName;
         dirscan.Scan();
         SetToolFile(tool, Settings.*Tools[tool].Setting);
     }
-    searching_ = 0;
+    FSearching = 0;
 }
 
 void TLocaliserFichiersFrame::dirscanStartScan()
@@ -151,7 +151,7 @@ void TLocaliserFichiersFrame::dirscanEndScan()
 // The first match wins.
 void TLocaliserFichiersFrame::dirscanFileFound(const QString &fichier)
 {
-    if (searching_ > 0)
-        Settings.*Tools[searching_ - 1].Setting = fichier;
+    if (FSearching > 0)
+        Settings.*Tools[FSearching - 1].Setting = fichier;
     dirscan.Stop();
 }

@@ -34,7 +34,7 @@ public:
     // Shows the stored path of tool (0 eac3to, 1 tsmuxer, 2 imgburn).
     void ShowToolFile(int tool, const QString &path);
     // The tool being searched: 0 none, 1 eac3to, 2 tsmuxer, 3 imgburn.
-    int Searching() const { return searching_; }
+    int Searching() const { return FSearching; }
 
     void AutoBtnClick();
 
@@ -45,5 +45,5 @@ private:
     void dirscanEndScan();
     void dirscanFileFound(const QString &fichier);
 
-    int searching_ = 0;
+    int FSearching = 0;
 };

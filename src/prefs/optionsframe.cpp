@@ -12,7 +12,7 @@
 #include <QRadioButton>
 #include <QToolButton>
 
-TOptionsFrame::TOptionsFrame(const TPrefsLocation &where, QWidget *parent) : QFrame(parent), where_(where)
+TOptionsFrame::TOptionsFrame(const TPrefsLocation &where, QWidget *parent) : QFrame(parent), FWhere(where)
 {
     Bevel1 = SetUpPage(this, "OptionsFrame");
     OptionsBtn = NewPageButton(this, "OptionsBtn", 576, 8);
@@ -104,7 +104,7 @@ void TOptionsFrame::rgPrefsClick()
 {
     Settings.PrefsMode = TPrefsMode(PrefsIndex());
     if (Settings.PrefsMode != pmPortable)
-        DeleteIniSettings(where_);
+        DeleteIniSettings(FWhere);
     if (Settings.PrefsMode != pmNormal)
-        DeleteRegistrySettings(where_);
+        DeleteRegistrySettings(FWhere);
 }

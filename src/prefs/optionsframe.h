@@ -42,5 +42,5 @@ private:
                                       int y);
     void rgPrefsClick();
 
-    TPrefsLocation where_;
+    TPrefsLocation FWhere;
 };

@@ -70,15 +70,15 @@ QString TPrefsLocation::IniFile() const
 }
 
 TReadPreferences::TReadPreferences(const QString &section, TPrefsMode mode, const TPrefsLocation &where)
-    : header(Bracketed(section)), mode(Normalised(mode))
+    : FHeader(Bracketed(section)), FMode(Normalised(mode))
 {
-    if (this->mode == pmNormal) {
-        registry = std::make_unique<TRegistry>(where.HiveFile);
-        registry->OpenKeyReadOnly(section);
-    } else if (this->mode == pmPortable) {
+    if (this->FMode == pmNormal) {
+        FRegistry = std::make_unique<TRegistry>(where.HiveFile);
+        FRegistry->OpenKeyReadOnly(section);
+    } else if (this->FMode == pmPortable) {
         QByteArray bytes;
-        if (ReadWholeFile(where.IniFile(), &bytes, &openError))
-            lines = DecodeIniText(bytes);
+        if (ReadWholeFile(where.IniFile(), &bytes, &FOpenError))
+            FLines = DecodeIniText(bytes);
     }
 }
 
@@ -86,15 +86,15 @@ TReadPreferences::~TReadPreferences() = default;
 
 QString TReadPreferences::iniRead(const QString &key, const QString &defaultValue) const
 {
-    const qsizetype line = FindIniKey(lines, header, key);
-    return line < 0 ? defaultValue : IniLineValue(lines[line]);
+    const qsizetype line = FindIniKey(FLines, FHeader, key);
+    return line < 0 ? defaultValue : IniLineValue(FLines[line]);
 }
 
 bool TReadPreferences::ReadBool(const QString &key, bool defaultValue) const
 {
-    switch (mode) {
+    switch (FMode) {
     case pmNormal: {
-        const auto value = registry->ReadInteger(key);
+        const auto value = FRegistry->ReadInteger(key);
         return value ? *value != 0 : defaultValue;
     }
     case pmPortable:
@@ -106,9 +106,9 @@ bool TReadPreferences::ReadBool(const QString &key, bool defaultValue) const
 
 int32_t TReadPreferences::ReadInteger(const QString &key, int32_t defaultValue) const
 {
-    switch (mode) {
+    switch (FMode) {
     case pmNormal:
-        return registry->ReadInteger(key).value_or(defaultValue);
+        return FRegistry->ReadInteger(key).value_or(defaultValue);
     case pmPortable:
         return IniInteger(iniRead(key, QString::number(defaultValue)));
     default:
@@ -118,9 +118,9 @@ int32_t TReadPreferences::ReadInteger(const QString &key, int32_t defaultValue) 
 
 QString TReadPreferences::ReadString(const QString &key, const QString &defaultValue) const
 {
-    switch (mode) {
+    switch (FMode) {
     case pmNormal:
-        return Unmarked(registry->ReadString(key).value_or(defaultValue));
+        return Unmarked(FRegistry->ReadString(key).value_or(defaultValue));
     case pmPortable:
         return Unmarked(iniRead(key, defaultValue));
     default:
@@ -129,18 +129,18 @@ QString TReadPreferences::ReadString(const QString &key, const QString &defaultV
 }
 
 TWritePreferences::TWritePreferences(const QString &section, TPrefsMode mode, const TPrefsLocation &where)
-    : header(Bracketed(section)), mode(Normalised(mode)), where(where)
+    : FHeader(Bracketed(section)), FMode(Normalised(mode)), FWhere(where)
 {
-    if (this->mode == pmNormal) {
-        registry = std::make_unique<TRegistry>(where.HiveFile);
-        registry->OpenKey(section);
-    } else if (this->mode == pmPortable) {
+    if (this->FMode == pmNormal) {
+        FRegistry = std::make_unique<TRegistry>(where.HiveFile);
+        FRegistry->OpenKey(section);
+    } else if (this->FMode == pmPortable) {
         QByteArray bytes;
         bool missing = false;
-        if (ReadWholeFile(where.IniFile(), &bytes, &openError, &missing))
-            lines = DecodeIniText(bytes);
+        if (ReadWholeFile(where.IniFile(), &bytes, &FOpenError, &missing))
+            FLines = DecodeIniText(bytes);
         else if (missing)
-            openError.clear();
+            FOpenError.clear();
     }
 }
 
@@ -151,41 +151,41 @@ TWritePreferences::~TWritePreferences()
 
 void TWritePreferences::WriteBool(const QString &key, bool value)
 {
-    if (mode == pmNormal)
-        registry->WriteInteger(key, value ? 1 : 0);
-    else if (mode == pmPortable)
-        WriteIniKey(lines, header, key, BoolText(value));
+    if (FMode == pmNormal)
+        FRegistry->WriteInteger(key, value ? 1 : 0);
+    else if (FMode == pmPortable)
+        WriteIniKey(FLines, FHeader, key, BoolText(value));
 }
 
 void TWritePreferences::WriteInteger(const QString &key, int32_t value)
 {
-    if (mode == pmNormal)
-        registry->WriteInteger(key, value);
-    else if (mode == pmPortable)
-        WriteIniKey(lines, header, key, QString::number(value));
+    if (FMode == pmNormal)
+        FRegistry->WriteInteger(key, value);
+    else if (FMode == pmPortable)
+        WriteIniKey(FLines, FHeader, key, QString::number(value));
 }
 
 void TWritePreferences::WriteString(const QString &key, const QString &value)
 {
-    if (mode == pmNormal)
-        registry->WriteString(key, Marked(value));
-    else if (mode == pmPortable)
-        WriteIniKey(lines, header, key, Marked(value));
+    if (FMode == pmNormal)
+        FRegistry->WriteString(key, Marked(value));
+    else if (FMode == pmPortable)
+        WriteIniKey(FLines, FHeader, key, Marked(value));
 }
 
 bool TWritePreferences::Close(QString *error)
 {
-    if (closed)
+    if (FClosed)
         return true;
-    closed = true;
-    if (!openError.isEmpty()) {
+    FClosed = true;
+    if (!FOpenError.isEmpty()) {
         if (error)
-            *error = openError;
+            *error = FOpenError;
         return false;
     }
-    if (mode == pmNormal)
-        return registry->Flush(error);
-    if (mode == pmPortable)
-        return WriteFileAtomically(where.IniFile(), EncodeIniText(lines), error);
+    if (FMode == pmNormal)
+        return FRegistry->Flush(error);
+    if (FMode == pmPortable)
+        return WriteFileAtomically(FWhere.IniFile(), EncodeIniText(FLines), error);
     return true;
 }

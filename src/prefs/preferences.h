@@ -51,7 +51,7 @@ public:
 
     // Empty, or the system's error text when the ini file could not be read
     // (every read then returns its default).
-    const QString &OpenError() const { return openError; }
+    const QString &OpenError() const { return FOpenError; }
 
     bool ReadBool(const QString &key, bool defaultValue) const;
     int32_t ReadInteger(const QString &key, int32_t defaultValue) const;
@@ -60,11 +60,11 @@ public:
 private:
     QString iniRead(const QString &key, const QString &defaultValue) const;
 
-    QString header;
-    TPrefsMode mode;
-    std::unique_ptr<TRegistry> registry;
-    QStringList lines;
-    QString openError;
+    QString FHeader;
+    TPrefsMode FMode;
+    std::unique_ptr<TRegistry> FRegistry;
+    QStringList FLines;
+    QString FOpenError;
 };
 
 class TWritePreferences {
@@ -81,7 +81,7 @@ public:
 
     // Empty, or the system's error text when an existing file could not be
     // read; nothing should be saved then.
-    const QString &OpenError() const { return openError; }
+    const QString &OpenError() const { return FOpenError; }
 
     void WriteBool(const QString &key, bool value);
     void WriteInteger(const QString &key, int32_t value);
@@ -94,11 +94,11 @@ public:
     bool Close(QString *error = nullptr);
 
 private:
-    QString header;
-    TPrefsMode mode;
-    TPrefsLocation where;
-    std::unique_ptr<TRegistry> registry;
-    QStringList lines;
-    QString openError;
-    bool closed = false;
+    QString FHeader;
+    TPrefsMode FMode;
+    TPrefsLocation FWhere;
+    std::unique_ptr<TRegistry> FRegistry;
+    QStringList FLines;
+    QString FOpenError;
+    bool FClosed = false;
 };

@@ -54,7 +54,7 @@ QPushButton *TSavePrefsForm::NewChoiceButton(const char *name, const QString &ca
     button->setGeometry(x, 236, 108, 38);
     button->setToolTip(QString(hint).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     connect(button, &QPushButton::clicked, this, [this, choice] {
-        choice_ = choice;
+        FChoice = choice;
         accept();
     });
     return button;
@@ -64,6 +64,6 @@ bool TSavePrefsForm::Execute(TPrefsMode &mode)
 {
     if (exec() != QDialog::Accepted)
         return false;
-    mode = choice_;
+    mode = FChoice;
     return true;
 }

@@ -27,5 +27,5 @@ private:
     QPushButton *NewChoiceButton(const char *name, const QString &caption, const char *icon, const QString &hint,
                                  int x, TPrefsMode choice);
 
-    TPrefsMode choice_ = pmNone;
+    TPrefsMode FChoice = pmNone;
 };

@@ -13,7 +13,7 @@ struct TWaveFormat {
 // Wave-format tags and their names, in ascending tag order (looked up by
 // binary search). Names are the platform's constant names without their
 // WAVE_FORMAT_ prefix, with a few of our own.
-constexpr TWaveFormat WaveFormats[] = {
+constexpr TWaveFormat kWaveFormats[] = {
     {0x0001, "PCM"}, {0x0002, "ADPCM"}, {0x0003, "IEEE_FLOAT"},
     {0x0004, "VSELP"}, {0x0005, "IBM_CVSD"}, {0x0006, "ALAW"},
     {0x0007, "MULAW"}, {0x0008, "DTS"}, {0x0009, "DRM"},
@@ -66,14 +66,14 @@ constexpr TWaveFormat WaveFormats[] = {
 
 constexpr bool SortedByTag()
 {
-    for (std::size_t i = 1; i < std::size(WaveFormats); ++i)
-        if (WaveFormats[i - 1].Tag >= WaveFormats[i].Tag)
+    for (std::size_t i = 1; i < std::size(kWaveFormats); ++i)
+        if (kWaveFormats[i - 1].Tag >= kWaveFormats[i].Tag)
             return false;
     return true;
 }
 static_assert(SortedByTag(), "the wave-format table must stay sorted by tag");
 
-constexpr std::uint32_t LowestPrintable = 32;
+constexpr std::uint32_t kLowestPrintable = 32;
 
 } // namespace
 
@@ -82,7 +82,7 @@ QByteArray FourCCText(std::uint32_t code)
     QByteArray text;
     for (int i = 0; i < 4; ++i) {
         const std::uint32_t byte = (code >> (8 * i)) & 0xFF;
-        if (byte < LowestPrintable)
+        if (byte < kLowestPrintable)
             return {};
         text.append(char(byte));
     }
@@ -91,9 +91,9 @@ QByteArray FourCCText(std::uint32_t code)
 
 QByteArray WaveFormatName(std::uint16_t tag)
 {
-    const auto found = std::lower_bound(std::begin(WaveFormats), std::end(WaveFormats), tag,
+    const auto found = std::lower_bound(std::begin(kWaveFormats), std::end(kWaveFormats), tag,
                                         [](const TWaveFormat &f, std::uint16_t t) { return f.Tag < t; });
-    if (found == std::end(WaveFormats) || found->Tag != tag)
+    if (found == std::end(kWaveFormats) || found->Tag != tag)
         return {};
     return found->Name;
 }

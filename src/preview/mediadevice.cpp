@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr std::int64_t NanosecondsPerUnit = 100;
+constexpr std::int64_t kNanosecondsPerUnit = 100;
 
 TPinKind PinKindOfCaps(const GstCaps *caps)
 {
@@ -65,7 +65,7 @@ void ForEachSrcPad(GstElement *element, F visit)
 bool WaitForPads(GstElement *graph, GstElement *splitter)
 {
     GstBus *bus = gst_element_get_bus(graph);
-    const GstClockTime deadline = gst_util_get_timestamp() + TMediaDevice::ProbeTimeout * NanosecondsPerUnit;
+    const GstClockTime deadline = gst_util_get_timestamp() + TMediaDevice::kProbeTimeout * kNanosecondsPerUnit;
     bool announced = false;
     for (;;) {
         const GstClockTime now = gst_util_get_timestamp();
@@ -77,7 +77,7 @@ bool WaitForPads(GstElement *graph, GstElement *splitter)
             break;
         const GstMessageType type = GST_MESSAGE_TYPE(message);
         announced = type == GST_MESSAGE_APPLICATION && GST_MESSAGE_SRC(message) == GST_OBJECT(splitter)
-                    && gst_structure_has_name(gst_message_get_structure(message), SplitterPadsMessage);
+                    && gst_structure_has_name(gst_message_get_structure(message), kSplitterPadsMessage);
         gst_message_unref(message);
         if (announced || type != GST_MESSAGE_APPLICATION)
             break;
@@ -87,7 +87,7 @@ bool WaitForPads(GstElement *graph, GstElement *splitter)
 }
 
 // Set on a splitter once it has announced all its pads.
-constexpr char AnnouncedKey[] = "tavrel-pads-announced";
+constexpr char kAnnouncedKey[] = "tavrel-pads-announced";
 
 // parsebin exposes all the pads of a stream group at once before any data
 // leaves it, and says nothing when done; so the first data (or the end of
@@ -98,12 +98,12 @@ GstPadProbeReturn AnnounceOnFirstData(GstPad *, GstPadProbeInfo *info, gpointer 
     if ((GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM)
         && GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) != GST_EVENT_EOS)
         return GST_PAD_PROBE_OK;
-    auto *announced = static_cast<std::atomic<bool> *>(g_object_get_data(G_OBJECT(splitter), AnnouncedKey));
+    auto *announced = static_cast<std::atomic<bool> *>(g_object_get_data(G_OBJECT(splitter), kAnnouncedKey));
     if (!announced->exchange(true)) {
         GstElement *bin = GST_ELEMENT(splitter);
         gst_element_no_more_pads(bin);
         gst_element_post_message(
-            bin, gst_message_new_application(GST_OBJECT(bin), gst_structure_new_empty(SplitterPadsMessage)));
+            bin, gst_message_new_application(GST_OBJECT(bin), gst_structure_new_empty(kSplitterPadsMessage)));
     }
     return GST_PAD_PROBE_REMOVE;
 }
@@ -123,7 +123,7 @@ void ExposePad(GstElement *splitter, GstPad *pad, bool dataAnnounces, const char
 
 void MarkUnannounced(GstElement *splitter)
 {
-    g_object_set_data_full(G_OBJECT(splitter), AnnouncedKey, new std::atomic<bool>(false),
+    g_object_set_data_full(G_OBJECT(splitter), kAnnouncedKey, new std::atomic<bool>(false),
                            [](gpointer flag) { delete static_cast<std::atomic<bool> *>(flag); });
 }
 
@@ -244,14 +244,14 @@ void TMediaDevice::SetPosition(std::int64_t position)
 {
     if (FCurrentGraph)
         gst_element_seek(FCurrentGraph, 1.0, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                         GST_SEEK_TYPE_SET, position * NanosecondsPerUnit, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
+                         GST_SEEK_TYPE_SET, position * kNanosecondsPerUnit, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
 }
 
 std::int64_t TMediaDevice::GetPosition()
 {
     gint64 position = 0;
     if (FCurrentGraph && gst_element_query_position(FCurrentGraph, GST_FORMAT_TIME, &position))
-        return position / NanosecondsPerUnit;
+        return position / kNanosecondsPerUnit;
     return 0;
 }
 
@@ -259,7 +259,7 @@ std::int64_t TMediaDevice::GetDuration()
 {
     gint64 duration = 0;
     if (FCurrentGraph && gst_element_query_duration(FCurrentGraph, GST_FORMAT_TIME, &duration) && duration > 0)
-        return duration / NanosecondsPerUnit;
+        return duration / kNanosecondsPerUnit;
     return 0;
 }
 
@@ -454,7 +454,7 @@ std::int64_t Tm2tsFileDevice::MeasureDuration(GstElement *graph)
         if (estimate <= 0 && gst_pad_query_duration(pad, GST_FORMAT_TIME, &duration))
             estimate = duration;
     });
-    return estimate > 0 ? estimate / NanosecondsPerUnit : 0;
+    return estimate > 0 ? estimate / kNanosecondsPerUnit : 0;
 }
 
 // --- TDVDevice

@@ -23,7 +23,7 @@ typedef void *gpointer;
 
 // Name of the application message a splitter posts on its pipeline's bus
 // once it has added all its pads (when it also emits "no-more-pads").
-inline constexpr char SplitterPadsMessage[] = "tavrel-splitter-pads";
+inline constexpr char kSplitterPadsMessage[] = "tavrel-splitter-pads";
 
 // What a splitter's output pad carries, from the major type of its caps.
 enum class TPinKind { Other, Video, Audio, Interleaved, ByteStream };
@@ -82,7 +82,7 @@ public:
     bool Valid() const { return FValid; }
 
     // Longest a probe waits for the splitter to announce its pads.
-    static constexpr std::int64_t ProbeTimeout = 100'000'000;  // 10 s
+    static constexpr std::int64_t kProbeTimeout = 100'000'000;  // 10 s
 
 protected:
     TMediaDevice(const QString &deviceName, int number, TMediaDevice *parent = nullptr);

@@ -21,13 +21,13 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcPreview, "tavrel.preview")
 
-constexpr QEvent::Type BusEventType = QEvent::Type(QEvent::User + 8);
+constexpr QEvent::Type kBusEventType = QEvent::Type(QEvent::User + 8);
 
 // A pipeline message that matters to the UI thread.
 class TBusEvent : public QEvent {
 public:
     TBusEvent(GstMessageType message, int generation, QString text)
-        : QEvent(BusEventType), Message(message), Generation(generation), Text(std::move(text))
+        : QEvent(kBusEventType), Message(message), Generation(generation), Text(std::move(text))
     {
     }
     const GstMessageType Message;
@@ -35,21 +35,21 @@ public:
     const QString Text;
 };
 
-constexpr QEvent::Type MissingStreamEventType = QEvent::Type(QEvent::User + 9);
+constexpr QEvent::Type kMissingStreamEventType = QEvent::Type(QEvent::User + 9);
 
 // Wakes a wait for a stepped picture when no video window is there to be
 // woken by the frame event.
-constexpr QEvent::Type FrameWakeEventType = QEvent::Type(QEvent::User + 10);
+constexpr QEvent::Type kFrameWakeEventType = QEvent::Type(QEvent::User + 10);
 
 // A step this long or shorter goes picture by picture in the paused video
 // sink; farther, a seek decodes less than the pictures stepped over.
-constexpr std::int64_t MostPicturesStepped = 2;
+constexpr std::int64_t kMostPicturesStepped = 2;
 
 // A chain whose stream the clip does not have.
 class TMissingStreamEvent : public QEvent {
 public:
     TMissingStreamEvent(GstElement *chain, int generation)
-        : QEvent(MissingStreamEventType), Chain(chain), Generation(generation)
+        : QEvent(kMissingStreamEventType), Chain(chain), Generation(generation)
     {
     }
     GstElement *const Chain;
@@ -58,7 +58,7 @@ public:
 
 class TFrameEvent : public TPendingEvent {
 public:
-    explicit TFrameEvent(TFlag pending) : TPendingEvent(FrameEventType, std::move(pending)) {}
+    explicit TFrameEvent(TFlag pending) : TPendingEvent(kFrameEventType, std::move(pending)) {}
 };
 
 GstBusSyncReply OnBusMessage(GstBus *, GstMessage *message, gpointer data)
@@ -303,8 +303,8 @@ void TMediaSystem::BuildChains()
     GstElement *scale = Make("videoscale");
     GstElement *convert = Make("videoconvert");
     GstElement *size = Make("capsfilter");
-    GstCaps *caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", "width", G_TYPE_INT, FrameWidth,
-                                        "height", G_TYPE_INT, FrameHeight, "pixel-aspect-ratio", GST_TYPE_FRACTION, 1,
+    GstCaps *caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", "width", G_TYPE_INT, kFrameWidth,
+                                        "height", G_TYPE_INT, kFrameHeight, "pixel-aspect-ratio", GST_TYPE_FRACTION, 1,
                                         1, nullptr);
     g_object_set(size, "caps", caps, nullptr);
     gst_caps_unref(caps);
@@ -350,7 +350,7 @@ void TMediaSystem::FrameArrived(std::shared_ptr<const TVideoFrame> frame)
     if (FVideoWindow && TPendingEvent::Claim(FFramePending))
         QCoreApplication::postEvent(FVideoWindow, new TFrameEvent(FFramePending));
     if (FAwaitingFrame.exchange(false))
-        QCoreApplication::postEvent(this, new QEvent(FrameWakeEventType));
+        QCoreApplication::postEvent(this, new QEvent(kFrameWakeEventType));
 }
 
 std::shared_ptr<const TVideoFrame> TMediaSystem::LastFrame() const
@@ -448,7 +448,7 @@ void TMediaSystem::Teardown()
     std::lock_guard lock(FFrameLock);
     FLastFrame.reset();
     if (FVideoWindow)
-        QCoreApplication::postEvent(FVideoWindow, new QEvent(FrameEventType));
+        QCoreApplication::postEvent(FVideoWindow, new QEvent(kFrameEventType));
 }
 
 bool TMediaSystem::SetSources(TVideoSource *video, TAudioSource *audio)
@@ -551,7 +551,7 @@ bool TMediaSystem::StepTo(std::int64_t position)
     if (!shown || shown->Time < 0 || shown->Duration <= 0 || position < shown->Time)
         return false;
     const std::int64_t pictures = (position - shown->Time) / shown->Duration;
-    if (pictures < 1 || pictures > MostPicturesStepped)
+    if (pictures < 1 || pictures > kMostPicturesStepped)
         return false;
     // Only the video sink steps; the audio sink keeps its sound until the
     // seek that starts playing.
@@ -595,7 +595,7 @@ void TMediaSystem::Seek(std::int64_t position, bool wait)
 
 bool TMediaSystem::WaitFor(const std::function<bool()> &condition)
 {
-    const QDeadlineTimer deadline(PauseTimeoutMs);
+    const QDeadlineTimer deadline(kPauseTimeoutMs);
     QTimer tick;
     tick.start(10);
     while (!FFailed && !condition() && !deadline.hasExpired())
@@ -607,7 +607,7 @@ void TMediaSystem::WaitPaused()
 {
     const bool settled = WaitFor([this] { return gst_element_get_state(FGraph, nullptr, nullptr, 0) != GST_STATE_CHANGE_ASYNC; });
     if (!settled && !FFailed)
-        qCWarning(lcPreview) << "The pause did not complete within" << PauseTimeoutMs << "ms";
+        qCWarning(lcPreview) << "The pause did not complete within" << kPauseTimeoutMs << "ms";
 }
 
 int TMediaSystem::VolumeHundredthsDb(int volume)
@@ -652,9 +652,9 @@ void TMediaSystem::SetMaxSpeed(std::uint8_t maxSpeed)
 
 bool TMediaSystem::event(QEvent *event)
 {
-    if (event->type() == FrameWakeEventType)
+    if (event->type() == kFrameWakeEventType)
         return true;
-    if (event->type() == MissingStreamEventType) {
+    if (event->type() == kMissingStreamEventType) {
         // Out of the pipeline, the chain no longer holds its pause; its
         // source stays recorded, so the viewer keeps its layout.
         const auto *missing = static_cast<TMissingStreamEvent *>(event);
@@ -664,7 +664,7 @@ bool TMediaSystem::event(QEvent *event)
         }
         return true;
     }
-    if (event->type() != BusEventType)
+    if (event->type() != kBusEventType)
         return QObject::event(event);
     const auto *bus = static_cast<TBusEvent *>(event);
     // Messages of a clip already closed say nothing about this one.

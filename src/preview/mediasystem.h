@@ -35,7 +35,7 @@ extern std::int64_t CurrentPosition;
 
 // Posted to the video window when a new picture is ready (at most one
 // pending at a time).
-inline constexpr QEvent::Type FrameEventType = QEvent::Type(QEvent::User + 7);
+inline constexpr QEvent::Type kFrameEventType = QEvent::Type(QEvent::User + 7);
 
 // One picture for the video area: 32-bit pixels (blue, green, red, unused
 // byte in memory order), already scaled with its aspect kept.
@@ -52,12 +52,12 @@ public:
     ~TMediaSystem() override;
 
     // Size of the pictures the appsink delivers.
-    static constexpr int FrameWidth = 320, FrameHeight = 180;
+    static constexpr int kFrameWidth = 320, kFrameHeight = 180;
     // One image step; never changed.
     static constexpr std::int64_t ImageStep = 400'000;
     // Longest a pause or seek waits for its picture before giving up and
     // leaving the viewer usable.
-    static constexpr int PauseTimeoutMs = 5000;
+    static constexpr int kPauseTimeoutMs = 5000;
 
     // Receiver of the frame events (the viewer's video area).
     void SetVideoWindow(QObject *window);

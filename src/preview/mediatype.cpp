@@ -78,7 +78,7 @@ QByteArray AudioCodecName(const TMediaType &type)
     for (const auto &entry : known)
         if (type.SubType == entry.subType)
             return entry.name;
-    if (type.FormatType == WaveFormatEx && type.FormatSize >= FormatSizes::WaveFormatEx && type.FormatTag != 0)
+    if (type.FormatType == WaveFormatEx && type.FormatSize >= FormatSizes::kWaveFormatEx && type.FormatTag != 0)
         return WaveFormatName(type.FormatTag).left(4);
     return "???";
 }

@@ -43,8 +43,8 @@ extern const TGuid VideoInfo, VideoInfo2, WaveFormatEx, MpegVideo, Mpeg2VideoFor
 // Sizes of the format blocks as the platform lays them out; the format
 // logic only trusts a block of at least the size of its header.
 namespace FormatSizes {
-inline constexpr int VideoInfo = 88, VideoInfo2 = 112, Mpeg1Video = 104, Mpeg2Video = 136, WaveFormatEx = 18,
-                     DvInfo = 32;
+inline constexpr int VideoInfo = 88, kVideoInfo2 = 112, kMpeg1Video = 104, kMpeg2Video = 136, kWaveFormatEx = 18,
+                     kDvInfo = 32;
 } // namespace FormatSizes
 
 struct TMediaType {

@@ -13,7 +13,7 @@ namespace {
 
 using namespace MediaGuids;
 
-constexpr std::int64_t NanosecondsPerUnit = 100;
+constexpr std::int64_t kNanosecondsPerUnit = 100;
 
 // --- the process-wide reports
 
@@ -91,7 +91,7 @@ void VideoType(const GstCaps *caps, const GstStructure *s, TMediaType &type)
                 type.BitCount = raw.bitCount;
             }
         type.FormatType = VideoInfo2;
-        type.FormatSize = FormatSizes::VideoInfo2;
+        type.FormatSize = FormatSizes::kVideoInfo2;
         return;
     }
     int mpegVersion = 0;
@@ -105,30 +105,30 @@ void VideoType(const GstCaps *caps, const GstStructure *s, TMediaType &type)
         type.FormatSize = size;
     };
     if (g_str_equal(name, "video/x-h264"))
-        fourCC(MakeFourCC('H', '2', '6', '4'), VideoInfo2, FormatSizes::VideoInfo2);
+        fourCC(MakeFourCC('H', '2', '6', '4'), VideoInfo2, FormatSizes::kVideoInfo2);
     else if (g_str_equal(name, "video/x-h265"))
-        fourCC(MakeFourCC('H', 'E', 'V', 'C'), VideoInfo2, FormatSizes::VideoInfo2);
+        fourCC(MakeFourCC('H', 'E', 'V', 'C'), VideoInfo2, FormatSizes::kVideoInfo2);
     else if (g_str_equal(name, "video/x-dv") && !system)
         fourCC(MakeFourCC('d', 'v', 's', 'd'), VideoInfo, FormatSizes::VideoInfo);
     else if (g_str_equal(name, "video/x-dv")) {
         type.MajorType = Interleaved;
-        fourCC(MakeFourCC('d', 'v', 's', 'd'), DvInfo, FormatSizes::DvInfo);
+        fourCC(MakeFourCC('d', 'v', 's', 'd'), DvInfo, FormatSizes::kDvInfo);
     } else if (g_str_equal(name, "video/mpeg") && mpegVersion == 2) {
         type.SubType = Mpeg2Video;
         type.FormatType = Mpeg2VideoFormat;
-        type.FormatSize = FormatSizes::Mpeg2Video;
+        type.FormatSize = FormatSizes::kMpeg2Video;
     } else if (g_str_equal(name, "video/mpeg") && mpegVersion == 1) {
         type.SubType = Mpeg1Video;
         type.FormatType = MpegVideo;
-        type.FormatSize = FormatSizes::Mpeg1Video;
+        type.FormatSize = FormatSizes::kMpeg1Video;
     } else if (g_str_equal(name, "video/mpeg") && mpegVersion == 4)
-        fourCC(MakeFourCC('M', 'P', '4', 'V'), VideoInfo2, FormatSizes::VideoInfo2);
+        fourCC(MakeFourCC('M', 'P', '4', 'V'), VideoInfo2, FormatSizes::kVideoInfo2);
 }
 
 void WaveFormat(const GstStructure *s, std::uint16_t tag, TMediaType &type)
 {
     type.FormatType = WaveFormatEx;
-    type.FormatSize = FormatSizes::WaveFormatEx;
+    type.FormatSize = FormatSizes::kWaveFormatEx;
     type.FormatTag = tag;
     gst_structure_get_int(s, "channels", &type.Channels);
     gst_structure_get_int(s, "rate", &type.SampleRate);
@@ -211,7 +211,7 @@ gboolean NotifierSetCaps(GstBaseTransform *transform, GstCaps *incaps, GstCaps *
 
 std::int64_t Units(GstClockTime time)
 {
-    return GST_CLOCK_TIME_IS_VALID(time) ? std::int64_t(time / NanosecondsPerUnit) : -1;
+    return GST_CLOCK_TIME_IS_VALID(time) ? std::int64_t(time / kNanosecondsPerUnit) : -1;
 }
 
 GstFlowReturn NotifierTransformIp(GstBaseTransform *transform, GstBuffer *buffer)

@@ -28,8 +28,8 @@ typedef struct _GstCaps GstCaps;
 typedef struct _GstElement GstElement;
 
 // Event types of the two messages a notifier posts.
-inline constexpr QEvent::Type ReportEventType = QEvent::Type(QEvent::User + 3);
-inline constexpr QEvent::Type PositionEventType = QEvent::Type(QEvent::User + 6);
+inline constexpr QEvent::Type kReportEventType = QEvent::Type(QEvent::User + 3);
+inline constexpr QEvent::Type kPositionEventType = QEvent::Type(QEvent::User + 6);
 
 // The message's first parameter: what it is about.
 enum TReportKind { rkVideo = 1, rkAudio = 2, rkPosition = 3 };
@@ -37,8 +37,8 @@ enum TReportKind { rkVideo = 1, rkAudio = 2, rkPosition = 3 };
 // A video (rkVideo) or audio (rkAudio) report, with a copy of the record.
 class TReportEvent : public QEvent {
 public:
-    explicit TReportEvent(const TvData &video) : QEvent(ReportEventType), Kind(rkVideo), Video(video) {}
-    explicit TReportEvent(const TaData &audio) : QEvent(ReportEventType), Kind(rkAudio), Audio(audio) {}
+    explicit TReportEvent(const TvData &video) : QEvent(kReportEventType), Kind(rkVideo), Video(video) {}
+    explicit TReportEvent(const TaData &audio) : QEvent(kReportEventType), Kind(rkAudio), Audio(audio) {}
     const int Kind;
     const TvData Video;
     const TaData Audio;
@@ -63,7 +63,7 @@ private:
 // "A new buffer went by" (Kind rkPosition).
 class TPositionEvent : public TPendingEvent {
 public:
-    explicit TPositionEvent(TFlag pending) : TPendingEvent(PositionEventType, std::move(pending)) {}
+    explicit TPositionEvent(TFlag pending) : TPendingEvent(kPositionEventType, std::move(pending)) {}
     const int Kind = rkPosition;
 };
 

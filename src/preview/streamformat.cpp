@@ -11,7 +11,7 @@ namespace {
 
 using namespace MediaGuids;
 
-constexpr double UnitsPerSecond = 10'000'000.0;
+constexpr double kUnitsPerSecond = 10'000'000.0;
 
 void CopyGuids(const TMediaType &type, TvData &video)
 {
@@ -27,7 +27,7 @@ void FillPicture(const TMediaType &type, TvData &video)
     video.Height = type.Height;
     video.BitCount = type.BitCount;
     video.FrameDuration = type.AvgTimePerFrame;
-    video.FrameRate = type.AvgTimePerFrame > 0 ? UnitsPerSecond / double(type.AvgTimePerFrame) : 0;
+    video.FrameRate = type.AvgTimePerFrame > 0 ? kUnitsPerSecond / double(type.AvgTimePerFrame) : 0;
     video.SizeText = SizeText(video.Width, video.Height, video.FrameRate);
 }
 
@@ -55,11 +55,11 @@ bool IsDvVideoInfo(const TMediaType &t)
 }
 bool IsMpeg2(const TMediaType &t)
 {
-    return t.FormatType == Mpeg2VideoFormat && t.FormatSize >= FormatSizes::Mpeg2Video;
+    return t.FormatType == Mpeg2VideoFormat && t.FormatSize >= FormatSizes::kMpeg2Video;
 }
 bool IsDvInfo(const TMediaType &t)
 {
-    return t.FormatType == DvInfo && t.FormatSize >= FormatSizes::DvInfo;
+    return t.FormatType == DvInfo && t.FormatSize >= FormatSizes::kDvInfo;
 }
 bool IsVideoInfo(const TMediaType &t)
 {
@@ -67,11 +67,11 @@ bool IsVideoInfo(const TMediaType &t)
 }
 bool IsVideoInfo2(const TMediaType &t)
 {
-    return t.FormatType == VideoInfo2 && t.FormatSize >= FormatSizes::VideoInfo2;
+    return t.FormatType == VideoInfo2 && t.FormatSize >= FormatSizes::kVideoInfo2;
 }
 bool IsMpeg1(const TMediaType &t)
 {
-    return t.FormatType == MpegVideo && t.FormatSize >= FormatSizes::Mpeg1Video;
+    return t.FormatType == MpegVideo && t.FormatSize >= FormatSizes::kMpeg1Video;
 }
 
 void DvVideoInfoFormat(const TMediaType &t, TvData &v)
@@ -124,7 +124,7 @@ void Mpeg1Format(const TMediaType &t, TvData &v)
 }
 
 // In the order they are tried; the DV-info block carries no picture.
-constexpr TInterpretation Interpretations[] = {
+constexpr TInterpretation kInterpretations[] = {
     {IsDvVideoInfo, DvVideoInfoFormat, true}, {IsMpeg2, Mpeg2Format, true},
     {IsDvInfo, DvInfoFormat, true},           {IsVideoInfo, VideoInfoFormat, false},
     {IsVideoInfo2, VideoInfo2Format, false},  {IsMpeg1, Mpeg1Format, false},
@@ -145,19 +145,19 @@ double Mpeg2FrameRate(int code)
     }
 }
 
-constexpr std::size_t DifSequence = 12'000;
+constexpr std::size_t kDifSequence = 12'000;
 
 // Sequence n of a DV frame, or null when the frame is shorter.
 const std::uint8_t *Sequence(const std::uint8_t *frame, std::size_t size, int n)
 {
-    const std::size_t start = std::size_t(n) * DifSequence;
-    return start + DifSequence <= size ? frame + start : nullptr;
+    const std::size_t start = std::size_t(n) * kDifSequence;
+    return start + kDifSequence <= size ? frame + start : nullptr;
 }
 
-constexpr std::size_t VauxSourceControl = 453;
+constexpr std::size_t kVauxSourceControl = 453;
 bool HasSourceControl(const std::uint8_t *sequence)
 {
-    return sequence[VauxSourceControl] == 0x61;
+    return sequence[kVauxSourceControl] == 0x61;
 }
 
 int Bcd(std::uint8_t byte, std::uint8_t tensMask)
@@ -250,7 +250,7 @@ QByteArray SizeText(std::int32_t width, std::int32_t height, double frameRate)
 
 TVideoStart StartVideoReport(const TMediaType &type, bool reportFormat, bool reportPicture, TvData &video)
 {
-    for (const TInterpretation &i : Interpretations) {
+    for (const TInterpretation &i : kInterpretations) {
         if (!i.matches(type))
             continue;
         if (reportFormat) {
@@ -284,7 +284,7 @@ QByteArray AudioDescription(const TaData &audio)
 
 TAudioStart StartAudioReport(const TMediaType &type, TaData &audio)
 {
-    if (type.FormatType == WaveFormatEx && type.FormatSize >= FormatSizes::WaveFormatEx) {
+    if (type.FormatType == WaveFormatEx && type.FormatSize >= FormatSizes::kWaveFormatEx) {
         audio.MajorType = type.MajorType;
         audio.SubType = type.SubType;
         audio.FormatType = type.FormatType;
@@ -295,7 +295,7 @@ TAudioStart StartAudioReport(const TMediaType &type, TaData &audio)
         audio.Description = AudioDescription(audio);
         return {true, false};
     }
-    if (type.FormatType == DvInfo && type.FormatSize >= FormatSizes::DvInfo)
+    if (type.FormatType == DvInfo && type.FormatSize >= FormatSizes::kDvInfo)
         return {true, true};
     return {};
 }

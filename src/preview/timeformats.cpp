@@ -5,11 +5,11 @@
 
 namespace {
 
-constexpr std::int64_t UnitsPerSecond = 10'000'000;
-constexpr std::int64_t UnitsPerMillisecond = 10'000;
+constexpr std::int64_t kUnitsPerSecond = 10'000'000;
+constexpr std::int64_t kUnitsPerMillisecond = 10'000;
 // Added for the frame part only: a position this close before a frame
 // boundary counts the next frame.
-constexpr std::int64_t FrameRoundUp = 200;
+constexpr std::int64_t kFrameRoundUp = 200;
 
 struct THms {
     int hours, minutes, seconds;
@@ -33,14 +33,14 @@ QByteArray Format(const char *format, Args... args)
 
 QByteArray FormatFrameTime(std::int64_t time, std::int64_t frameDuration)
 {
-    const int frames = int((time + FrameRoundUp) % UnitsPerSecond / frameDuration);
-    const THms t = SplitSeconds(time / UnitsPerSecond);
+    const int frames = int((time + kFrameRoundUp) % kUnitsPerSecond / frameDuration);
+    const THms t = SplitSeconds(time / kUnitsPerSecond);
     return Format("%d:%.2d:%.2d:%.2d", t.hours, t.minutes, t.seconds, frames);
 }
 
 QByteArray FormatDuration(std::int64_t time)
 {
-    const THms t = SplitSeconds(time / UnitsPerSecond);
+    const THms t = SplitSeconds(time / kUnitsPerSecond);
     if (t.hours > 0)
         return Format("%dh %.2dmn %.2ds", t.hours, t.minutes, t.seconds);
     if (t.minutes > 0)
@@ -52,7 +52,7 @@ QByteArray FormatDuration(std::int64_t time)
 
 QByteArray FormatChapterTime(std::int64_t time)
 {
-    const std::int64_t totalMs = time / UnitsPerMillisecond;
+    const std::int64_t totalMs = time / kUnitsPerMillisecond;
     const THms t = SplitSeconds(totalMs / 1000);
     return Format("%.2d:%.2d:%.2d.%.3d", t.hours, t.minutes, t.seconds, int(totalMs % 1000));
 }

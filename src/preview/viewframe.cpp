@@ -27,7 +27,7 @@ enum : int {
 };
 
 // Shown until the notifier has reported a frame duration.
-constexpr std::int64_t DefaultFrameDuration = 400'000;
+constexpr std::int64_t kDefaultFrameDuration = 400'000;
 
 QFont Arial8(bool italic = false)
 {
@@ -84,7 +84,7 @@ TVideoArea::TVideoArea(QWidget *parent) : QWidget(parent)
 
 bool TVideoArea::event(QEvent *event)
 {
-    if (event->type() == FrameEventType) {
+    if (event->type() == kFrameEventType) {
         update();
         return true;
     }
@@ -439,7 +439,7 @@ void TviewFrame::PositionRefresh()
     const std::int64_t position = FSystem->GetPosition();
     std::int64_t frame = VideoReport().FrameDuration;
     if (frame <= 0)
-        frame = DefaultFrameDuration;
+        frame = kDefaultFrameDuration;
     edPosition->setText(QString::fromLatin1(FormatFrameTime(position, frame)));
     edPosition->show();
     if (edDuration->isHidden()) {
@@ -467,12 +467,12 @@ void TviewFrame::ReportRefresh(QEvent *event)
 
 bool TviewFrame::event(QEvent *event)
 {
-    if (event->type() == PositionEventType) {
+    if (event->type() == kPositionEventType) {
         if (FSystem)
             PositionRefresh();
         return true;
     }
-    if (event->type() == ReportEventType) {
+    if (event->type() == kReportEventType) {
         if (FSystem)
             ReportRefresh(event);
         return true;

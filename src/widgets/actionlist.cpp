@@ -6,23 +6,23 @@
 
 void TActionList::Add(TCustomSuperAction *action)
 {
-    actions_.append(action);
+    FActions.append(action);
     connect(action, &TCustomSuperAction::shortCutChanged, this, &TActionList::AssignShortcuts);
     connect(this, &TActionList::imagesChanged, action, &TCustomSuperAction::SetImages);
-    action->SetImages(images_);
+    action->SetImages(FImages);
     AssignShortcuts();
 }
 
 void TActionList::SetImages(TImageList *images)
 {
-    images_ = images;
+    FImages = images;
     emit imagesChanged(images);
 }
 
 void TActionList::AssignShortcuts()
 {
     QSet<QKeySequence> claimed;
-    for (TCustomSuperAction *action : actions_) {
+    for (TCustomSuperAction *action : FActions) {
         const QKeySequence key = action->ShortCut();
         if (key.isEmpty() || claimed.contains(key)) {
             action->setShortcut(QKeySequence());

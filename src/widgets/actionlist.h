@@ -23,11 +23,11 @@ public:
 
     // Appends the action, which keeps its own parent, and connects it.
     void Add(TCustomSuperAction *action);
-    int Count() const { return actions_.size(); }
-    TCustomSuperAction *Action(int index) const { return actions_.at(index); }
-    const QVector<TCustomSuperAction *> &Actions() const { return actions_; }
+    int Count() const { return FActions.size(); }
+    TCustomSuperAction *Action(int index) const { return FActions.at(index); }
+    const QVector<TCustomSuperAction *> &Actions() const { return FActions; }
 
-    TImageList *Images() const { return images_; }
+    TImageList *Images() const { return FImages; }
     void SetImages(TImageList *images);
 
 public slots:
@@ -38,6 +38,6 @@ signals:
     void imagesChanged(TImageList *images);
 
 private:
-    QVector<TCustomSuperAction *> actions_;
-    TImageList *images_ = nullptr;
+    QVector<TCustomSuperAction *> FActions;
+    TImageList *FImages = nullptr;
 };

@@ -4,7 +4,7 @@
 #include <QPixmap>
 #include <QStandardPaths>
 
-TImageList::TImageList(int width, int height) : width_(width), height_(height) {}
+TImageList::TImageList(int width, int height) : FWidth(width), FHeight(height) {}
 
 void TImageList::ChooseIconTheme()
 {
@@ -29,44 +29,44 @@ void TImageList::Add(const Entry &entry)
     const bool themed = !icon.isNull() && !icon.availableSizes().isEmpty();
     if (!themed)
         icon = DrawFallback(entry);
-    if (entry.index >= icons_.size()) {
-        icons_.resize(entry.index + 1);
-        themed_.resize(entry.index + 1);
+    if (entry.index >= FIcons.size()) {
+        FIcons.resize(entry.index + 1);
+        FThemed.resize(entry.index + 1);
     }
-    icons_[entry.index] = icon;
-    themed_[entry.index] = themed;
-    entries_.append(entry);
+    FIcons[entry.index] = icon;
+    FThemed[entry.index] = themed;
+    FEntries.append(entry);
 }
 
 QIcon TImageList::Icon(int index) const
 {
-    if (index < 0 || index >= icons_.size())
+    if (index < 0 || index >= FIcons.size())
         return QIcon();
-    return icons_[index];
+    return FIcons[index];
 }
 
 bool TImageList::FromTheme(int index) const
 {
-    return index >= 0 && index < themed_.size() && themed_[index];
+    return index >= 0 && index < FThemed.size() && FThemed[index];
 }
 
 // A rounded tile in the entry's colour with its glyph in white: plain,
 // but tells the actions apart when no icon theme is installed.
 QIcon TImageList::DrawFallback(const Entry &entry) const
 {
-    QPixmap pixmap(width_, height_);
+    QPixmap pixmap(FWidth, FHeight);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(entry.colour.darker(140));
     painter.setBrush(entry.colour);
-    painter.drawRoundedRect(QRectF(1.5, 1.5, width_ - 3, height_ - 3), 4, 4);
+    painter.drawRoundedRect(QRectF(1.5, 1.5, FWidth - 3, FHeight - 3), 4, 4);
     QFont font = painter.font();
     font.setBold(true);
-    font.setPixelSize(height_ * 3 / 5);
+    font.setPixelSize(FHeight * 3 / 5);
     painter.setFont(font);
     painter.setPen(Qt::white);
-    painter.drawText(QRect(0, 0, width_, height_), Qt::AlignCenter, QString(entry.glyph));
+    painter.drawText(QRect(0, 0, FWidth, FHeight), Qt::AlignCenter, QString(entry.glyph));
     painter.end();
     return QIcon(pixmap);
 }

@@ -29,17 +29,17 @@ public:
     void Add(const Entry &entry);
     // The picture at index; a null icon for an index without one.
     QIcon Icon(int index) const;
-    int Width() const { return width_; }
-    int Height() const { return height_; }
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
     // True when the picture at index came from the icon theme.
     bool FromTheme(int index) const;
 
 private:
     QIcon DrawFallback(const Entry &entry) const;
 
-    int width_;
-    int height_;
-    QVector<Entry> entries_;
-    QVector<QIcon> icons_;
-    QVector<bool> themed_;
+    int FWidth;
+    int FHeight;
+    QVector<Entry> FEntries;
+    QVector<QIcon> FIcons;
+    QVector<bool> FThemed;
 };

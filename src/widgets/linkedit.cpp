@@ -16,14 +16,14 @@
 namespace {
 
 // Sizes the markup asks for are drawn within what a text box can lay out.
-constexpr double SmallestPoints = 1;
-constexpr double LargestPoints = 300;
+constexpr double kSmallestPoints = 1;
+constexpr double kLargestPoints = 300;
 
 QTextCharFormat CharFormat(const TMarkupAttributes &a)
 {
     QTextCharFormat format;
     format.setFontFamilies(QStringList{a.FontName});
-    format.setFontPointSize(std::clamp(a.Size, SmallestPoints, LargestPoints));
+    format.setFontPointSize(std::clamp(a.Size, kSmallestPoints, kLargestPoints));
     format.setFontWeight(a.Bold ? QFont::Bold : QFont::Normal);
     format.setFontItalic(a.Italic);
     format.setFontUnderline(a.Underline);
@@ -109,7 +109,7 @@ TMarkupDefaults TLinkEdit::Defaults() const
 // The attributes start again from the control's font whenever it changes.
 void TLinkEdit::ResetAttributes()
 {
-    state_ = TMarkupState::FromFont(Defaults().Font);
+    FState = TMarkupState::FromFont(Defaults().Font);
 }
 
 void TLinkEdit::changeEvent(QEvent *event)
@@ -122,14 +122,14 @@ void TLinkEdit::changeEvent(QEvent *event)
 void TLinkEdit::SetRichText(const QString &text)
 {
     setVisible(false);
-    richText_ = text;
-    const TMarkupText rendered = RenderMarkup(text, state_, Defaults());
+    FRichText = text;
+    const TMarkupText rendered = RenderMarkup(text, FState, Defaults());
     QTextDocument *doc = document();
     doc->clear();
     QTextCursor cursor(doc);
     for (const TMarkupRun &run : rendered.Runs) {
         const QTextCharFormat format = CharFormat(run.Attributes);
-        const QStringList lines = DocumentText(rendered.Text.mid(run.Start, run.Length)).split(MarkupBreak);
+        const QStringList lines = DocumentText(rendered.Text.mid(run.Start, run.Length)).split(kMarkupBreak);
         for (qsizetype i = 0; i < lines.size(); ++i) {
             if (i > 0)
                 cursor.insertBlock(QTextBlockFormat(), format);
@@ -176,7 +176,7 @@ std::optional<TMarkupLink> TLinkEdit::LinkAtPoint(QPoint viewportPos) const
     const int index = CharIndexAt(viewportPos);
     if (index < 0)
         return std::nullopt;
-    return LinkAt(richText_, index);
+    return LinkAt(FRichText, index);
 }
 
 void TLinkEdit::PointerMoved(QPoint viewportPos)
@@ -184,7 +184,7 @@ void TLinkEdit::PointerMoved(QPoint viewportPos)
     const std::optional<TMarkupLink> link = LinkAtPoint(viewportPos);
     if (!link) {
         viewport()->setCursor(Qt::ArrowCursor);
-        hintsOn_ = false;
+        FHintsOn = false;
         return;
     }
     viewport()->setCursor(Qt::PointingHandCursor);
@@ -195,7 +195,7 @@ void TLinkEdit::PointerMoved(QPoint viewportPos)
         QString hint = toolTip();
         event(link->Target, hint);
         setToolTip(hint);
-        hintsOn_ = true;
+        FHintsOn = true;
     }
 }
 
@@ -222,7 +222,7 @@ void TLinkEdit::mouseReleaseEvent(QMouseEvent *event)
 bool TLinkEdit::viewportEvent(QEvent *event)
 {
     if (event->type() == QEvent::ToolTip) {
-        if (hintsOn_ && !toolTip().isEmpty())
+        if (FHintsOn && !toolTip().isEmpty())
             QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), toolTip(), this);
         else
             QToolTip::hideText();

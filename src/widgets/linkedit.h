@@ -28,7 +28,7 @@ public:
     explicit TLinkEdit(QWidget *parent = nullptr);
 
     // The markup source; setting it renders it at once and shows the control.
-    QString RichText() const { return richText_; }
+    QString RichText() const { return FRichText; }
     void SetRichText(const QString &text);
 
     // Colours of the three link kinds (navy unless set); used by the next
@@ -51,7 +51,7 @@ public:
     // Index in the displayed text of the character under a point of the
     // viewport (a line break counts as one character); -1 over no character.
     int CharIndexAt(QPoint viewportPos) const;
-    bool HintsOn() const { return hintsOn_; }
+    bool HintsOn() const { return FHintsOn; }
 
 signals:
     void UrlClick(const QString &link);
@@ -69,7 +69,7 @@ private:
     void ResetAttributes();
     void PointerMoved(QPoint viewportPos);
 
-    QString richText_;
-    TMarkupState state_;
-    bool hintsOn_ = false;
+    QString FRichText;
+    TMarkupState FState;
+    bool FHintsOn = false;
 };

@@ -29,7 +29,7 @@ std::vector<TToken> Tokenize(const QString &source)
                 tag.clear();
                 literalLess = 0;
             } else {
-                text += c == MarkupBreak ? QChar(QChar::LineSeparator) : c;
+                text += c == kMarkupBreak ? QChar(QChar::LineSeparator) : c;
             }
         } else if (c == u'>') {
             text += QString(literalLess, u'<');
@@ -229,7 +229,7 @@ TMarkupText RenderMarkup(const QString &source, TMarkupState &state, const TMark
         }
         const TTag tag = ParseTag(token.Text);
         if (tag.LineBreak)
-            out.Text += MarkupBreak;
+            out.Text += kMarkupBreak;
         giveAttributes();
         if (tag.LineBreak) {
             out.Aligns.back() = AlignNamed(tag.Param);

@@ -60,7 +60,7 @@ struct TMarkupRun {
 // The line break of a tag in the displayed text. A paragraph separator
 // written in the source itself is displayed as a line separator instead, so
 // that paragraphs are ended by tags only.
-inline constexpr QChar MarkupBreak = QChar::ParagraphSeparator;
+inline constexpr QChar kMarkupBreak = QChar::ParagraphSeparator;
 
 // The markup turned into text: every line break of a tag is one MarkupBreak
 // in Text. Aligns holds one entry per paragraph (the number of MarkupBreak

@@ -22,10 +22,10 @@ bool TCustomSuperAction::Execute()
         Onprepare(this);
     if (!ActionProceed)
         return true;
-    if (autoCheck_)
-        SetCheckedFlag(!checked_);
+    if (FAutoCheck)
+        SetCheckedFlag(!FChecked);
     // Copied first: a handler may change the handler of its own action.
-    const TNotifyEvent handler = handler_;
+    const TNotifyEvent handler = FHandler;
     if (handler)
         handler(this);
     return true;
@@ -33,7 +33,7 @@ bool TCustomSuperAction::Execute()
 
 void TCustomSuperAction::SetHint(const QString &hint)
 {
-    hint_ = hint;
+    FHint = hint;
     QString shown = hint;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     setToolTip(shown);
@@ -42,7 +42,7 @@ void TCustomSuperAction::SetHint(const QString &hint)
 
 void TCustomSuperAction::SetShortCut(const QKeySequence &shortcut)
 {
-    shortcut_ = shortcut;
+    FShortcut = shortcut;
     setShortcut(shortcut);
     emit shortCutChanged();
 }
@@ -54,31 +54,31 @@ void TCustomSuperAction::SetChecked(bool checked)
 
 void TCustomSuperAction::SetCheckedFlag(bool checked)
 {
-    if (checked_ == checked)
+    if (FChecked == checked)
         return;
-    checked_ = checked;
+    FChecked = checked;
     emit checkedChanged(checked);
 }
 
 void TCustomSuperAction::Setimageindex(int index)
 {
-    if (index == imageIndex_)
+    if (index == FImageIndex)
         return;
-    imageIndex_ = index;
+    FImageIndex = index;
     ApplyIcon();
     if (OnImageChanged)
-        OnImageChanged(images_, index);
+        OnImageChanged(FImages, index);
 }
 
 void TCustomSuperAction::SetImages(TImageList *images)
 {
-    images_ = images;
+    FImages = images;
     ApplyIcon();
 }
 
 void TCustomSuperAction::ApplyIcon()
 {
-    setIcon(images_ ? images_->Icon(imageIndex_) : QIcon());
+    setIcon(FImages ? FImages->Icon(FImageIndex) : QIcon());
 }
 
 void TtoggleAction::SetChecked(bool checked)
@@ -86,7 +86,7 @@ void TtoggleAction::SetChecked(bool checked)
     SetCaption(checked ? TrueCaption : FalseCaption);
     SetHint(checked ? TrueHint : FalseHint);
     Setimageindex(checked ? TrueImageIndex : FalseImageIndex);
-    handler_ = checked ? OnTrueExecute : OnfalseExecute;
+    FHandler = checked ? OnTrueExecute : OnfalseExecute;
     TCustomSuperAction::SetChecked(checked);
 }
 

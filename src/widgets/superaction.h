@@ -36,23 +36,23 @@ public:
     void SetCaption(const QString &caption) { setText(caption); }
     // The hint exactly as given (line breaks CR LF); tooltips show it with
     // plain line feeds.
-    QString Hint() const { return hint_; }
+    QString Hint() const { return FHint; }
     void SetHint(const QString &hint);
     // The category the action is filed under in its action list.
-    QString Category() const { return category_; }
-    void SetCategory(const QString &category) { category_ = category; }
+    QString Category() const { return FCategory; }
+    void SetCategory(const QString &category) { FCategory = category; }
     // The action's own shortcut, whether or not an earlier action of the
     // same list claims the key (see TActionList, which hears of every
     // change through shortCutChanged and may take the key back).
-    QKeySequence ShortCut() const { return shortcut_; }
+    QKeySequence ShortCut() const { return FShortcut; }
     void SetShortCut(const QKeySequence &shortcut);
 
-    bool AutoCheck() const { return autoCheck_; }
-    void SetAutoCheck(bool autoCheck) { autoCheck_ = autoCheck; }
-    bool Checked() const { return checked_; }
+    bool AutoCheck() const { return FAutoCheck; }
+    void SetAutoCheck(bool autoCheck) { FAutoCheck = autoCheck; }
+    bool Checked() const { return FChecked; }
     virtual void SetChecked(bool checked);
 
-    int imageindex() const { return imageIndex_; }
+    int imageindex() const { return FImageIndex; }
     void Setimageindex(int index);
 
     TNotifyEvent Onprepare;
@@ -68,19 +68,19 @@ signals:
 
 protected:
     // The handler called by Execute once the prepare step let it proceed.
-    TNotifyEvent handler_;
+    TNotifyEvent FHandler;
 
 private:
     void SetCheckedFlag(bool checked);
     void ApplyIcon();
 
-    QString hint_;
-    QString category_;
-    QKeySequence shortcut_;
-    bool autoCheck_ = false;
-    bool checked_ = false;
-    int imageIndex_ = -1;
-    TImageList *images_ = nullptr;
+    QString FHint;
+    QString FCategory;
+    QKeySequence FShortcut;
+    bool FAutoCheck = false;
+    bool FChecked = false;
+    int FImageIndex = -1;
+    TImageList *FImages = nullptr;
 };
 
 class TSuperAction : public TCustomSuperAction
@@ -89,7 +89,7 @@ class TSuperAction : public TCustomSuperAction
 public:
     explicit TSuperAction(QObject *parent = nullptr) : TCustomSuperAction(parent) {}
 
-    void SetOnexecute(TNotifyEvent onexecute) { handler_ = std::move(onexecute); }
+    void SetOnexecute(TNotifyEvent onexecute) { FHandler = std::move(onexecute); }
 };
 
 class TtoggleAction : public TCustomSuperAction

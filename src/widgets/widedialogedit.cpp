@@ -47,40 +47,40 @@ bool ChooseFolder(const QString &title, const QString &root, QString &folder, bo
 }
 
 TWideDialogEdit::TWideDialogEdit(QWidget *parent)
-    : QFrame(parent), edit_(new QLineEdit(this)), button_(new QPushButton(this))
+    : QFrame(parent), FEdit(new QLineEdit(this)), FButton(new QPushButton(this))
 {
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
-    edit_->setReadOnly(true);
-    edit_->setFrame(false);
-    edit_->setBackgroundRole(QPalette::Window);
-    edit_->setAutoFillBackground(true);
-    QPalette palette = edit_->palette();
+    FEdit->setReadOnly(true);
+    FEdit->setFrame(false);
+    FEdit->setBackgroundRole(QPalette::Window);
+    FEdit->setAutoFillBackground(true);
+    QPalette palette = FEdit->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));
-    edit_->setPalette(palette);
-    button_->setIcon(OpenIcon(this));
-    button_->setIconSize(QSize(16, 16));
-    button_->setFlat(false);
-    connect(button_, &QPushButton::clicked, this, [this] { ButtonClick(); });
+    FEdit->setPalette(palette);
+    FButton->setIcon(OpenIcon(this));
+    FButton->setIconSize(QSize(16, 16));
+    FButton->setFlat(false);
+    connect(FButton, &QPushButton::clicked, this, [this] { ButtonClick(); });
     resize(185, 21);
     LayOut();
 }
 
 QString TWideDialogEdit::ButtonHint() const
 {
-    return button_->toolTip();
+    return FButton->toolTip();
 }
 
 void TWideDialogEdit::SetButtonHint(const QString &hint)
 {
-    button_->setToolTip(hint);
+    FButton->setToolTip(hint);
 }
 
 void TWideDialogEdit::SetButtonWidth(int width)
 {
-    buttonWidth_ = width;
+    FButtonWidth = width;
     LayOut();
 }
 
@@ -94,7 +94,7 @@ void TWideDialogEdit::resizeEvent(QResizeEvent *event)
 bool TWideDialogEdit::event(QEvent *event)
 {
     if (event->type() == QEvent::ToolTipChange)
-        edit_->setToolTip(toolTip());
+        FEdit->setToolTip(toolTip());
     return QFrame::event(event);
 }
 
@@ -105,25 +105,25 @@ void TWideDialogEdit::LayOut()
     const QPoint origin = contentsRect().topLeft();
     const int w = width();
     const int h = height();
-    edit_->setGeometry(origin.x(), origin.y() + 1, w - buttonWidth_ - 4, h - 2);
-    button_->setGeometry(origin.x() + w - buttonWidth_ - 4, origin.y() + 1, buttonWidth_, h - 4);
+    FEdit->setGeometry(origin.x(), origin.y() + 1, w - FButtonWidth - 4, h - 2);
+    FButton->setGeometry(origin.x() + w - FButtonWidth - 4, origin.y() + 1, FButtonWidth, h - 4);
 }
 
 void TWideDialogEdit::ShowPath(const QString &path)
 {
-    edit_->setText(path);
-    edit_->setCursorPosition(0);
+    FEdit->setText(path);
+    FEdit->setCursorPosition(0);
 }
 
 TWideFileEdit::TWideFileEdit(QWidget *parent)
-    : TWideDialogEdit(parent), dialog_(new QFileDialog(this))
+    : TWideDialogEdit(parent), FDialog(new QFileDialog(this))
 {
     DialogOptions = QFileDialog::DontUseNativeDialog;
 }
 
 void TWideFileEdit::SetFileName(const QString &fileName)
 {
-    fileName_ = fileName;
+    FFileName = fileName;
     ShowPath(fileName);
 }
 
@@ -141,30 +141,30 @@ QStringList TWideFileEdit::NameFilters(const QString &filter)
 
 void TWideFileEdit::ButtonClick()
 {
-    dialog_->setWindowTitle(DialogTitle);
-    dialog_->setOptions(DialogOptions);
-    dialog_->setFileMode(QFileDialog::ExistingFile);
-    dialog_->setDirectory(InitialDir);
+    FDialog->setWindowTitle(DialogTitle);
+    FDialog->setOptions(DialogOptions);
+    FDialog->setFileMode(QFileDialog::ExistingFile);
+    FDialog->setDirectory(InitialDir);
     const QStringList filters = NameFilters(Filter);
-    dialog_->setNameFilters(filters.isEmpty() ? QStringList{QStringLiteral("*")} : filters);
+    FDialog->setNameFilters(filters.isEmpty() ? QStringList{QStringLiteral("*")} : filters);
     if (FilterIndex >= 1 && FilterIndex <= filters.size())
-        dialog_->selectNameFilter(filters[FilterIndex - 1]);
+        FDialog->selectNameFilter(filters[FilterIndex - 1]);
     QString suffix = DefaultExt;
     if (suffix.startsWith(u'.'))
         suffix.remove(0, 1);
-    dialog_->setDefaultSuffix(suffix);
-    if (dialog_->exec() == QDialog::Accepted && !dialog_->selectedFiles().isEmpty()) {
-        SetFileName(dialog_->selectedFiles().constFirst());
+    FDialog->setDefaultSuffix(suffix);
+    if (FDialog->exec() == QDialog::Accepted && !FDialog->selectedFiles().isEmpty()) {
+        SetFileName(FDialog->selectedFiles().constFirst());
         if (OnAfterDialog)
-            OnAfterDialog(this, fileName_);
+            OnAfterDialog(this, FFileName);
     } else if (OnAbortDialog) {
-        OnAbortDialog(this, fileName_);
+        OnAbortDialog(this, FFileName);
     }
 }
 
 void TWideDirectoryEdit::SetFolder(const QString &folder)
 {
-    folder_ = folder;
+    FFolder = folder;
     ShowPath(folder);
 }
 
@@ -172,11 +172,11 @@ void TWideDirectoryEdit::ButtonClick()
 {
     // The chooser works on Folder itself: a vanished folder is emptied
     // even when the user cancels, while the edit keeps the old text.
-    if (ChooseFolder(DialogTitle, Root, folder_, CanCreateNew, this)) {
-        SetFolder(IncludeTrailingPathDelimiter(folder_));
+    if (ChooseFolder(DialogTitle, Root, FFolder, CanCreateNew, this)) {
+        SetFolder(IncludeTrailingPathDelimiter(FFolder));
         if (OnAfterDialog)
-            OnAfterDialog(this, folder_);
+            OnAfterDialog(this, FFolder);
     } else if (OnAbortDialog) {
-        OnAbortDialog(this, folder_);
+        OnAbortDialog(this, FFolder);
     }
 }

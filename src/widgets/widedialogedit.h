@@ -33,13 +33,13 @@ public:
 
     QString ButtonHint() const;
     void SetButtonHint(const QString &hint);
-    int ButtonWidth() const { return buttonWidth_; }
+    int ButtonWidth() const { return FButtonWidth; }
     void SetButtonWidth(int width);
-    bool HideSelection() const { return hideSelection_; }
-    void SetHideSelection(bool hide) { hideSelection_ = hide; }
+    bool HideSelection() const { return FHideSelection; }
+    void SetHideSelection(bool hide) { FHideSelection = hide; }
 
-    QLineEdit *Edit() const { return edit_; }
-    QPushButton *Button() const { return button_; }
+    QLineEdit *Edit() const { return FEdit; }
+    QPushButton *Button() const { return FButton; }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -51,10 +51,10 @@ protected:
 private:
     void LayOut();
 
-    QLineEdit *edit_;
-    QPushButton *button_;
-    int buttonWidth_ = 21;
-    bool hideSelection_ = true;
+    QLineEdit *FEdit;
+    QPushButton *FButton;
+    int FButtonWidth = 21;
+    bool FHideSelection = true;
 };
 
 class TWideFileEdit : public TWideDialogEdit
@@ -63,7 +63,7 @@ class TWideFileEdit : public TWideDialogEdit
 public:
     explicit TWideFileEdit(QWidget *parent = nullptr);
 
-    QString FileName() const { return fileName_; }
+    QString FileName() const { return FFileName; }
     void SetFileName(const QString &fileName);
 
     // Pairs of a description and a pattern, all separated by "|"; several
@@ -74,7 +74,7 @@ public:
     QFileDialog::Options DialogOptions;
     QString InitialDir;
 
-    QFileDialog *Dialog() const { return dialog_; }
+    QFileDialog *Dialog() const { return FDialog; }
     // The filter written as Qt name filters, one per entry.
     static QStringList NameFilters(const QString &filter);
 
@@ -82,8 +82,8 @@ protected:
     void ButtonClick() override;
 
 private:
-    QFileDialog *dialog_;
-    QString fileName_;
+    QFileDialog *FDialog;
+    QString FFileName;
 };
 
 class TWideDirectoryEdit : public TWideDialogEdit
@@ -92,7 +92,7 @@ class TWideDirectoryEdit : public TWideDialogEdit
 public:
     explicit TWideDirectoryEdit(QWidget *parent = nullptr) : TWideDialogEdit(parent) {}
 
-    QString Folder() const { return folder_; }
+    QString Folder() const { return FFolder; }
     void SetFolder(const QString &folder);
 
     QString Root;
@@ -102,5 +102,5 @@ protected:
     void ButtonClick() override;
 
 private:
-    QString folder_;
+    QString FFolder;
 };

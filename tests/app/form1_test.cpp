@@ -43,13 +43,13 @@ class Form1Test : public testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(tmp.isValid());
-        QDir().mkpath(tmp.filePath(QStringLiteral("bin")));
-        where.ExeName = tmp.filePath(QStringLiteral("bin/tavrel"));
-        where.HiveFile = tmp.filePath(QStringLiteral("registry.reg"));
+        ASSERT_TRUE(FTmp.isValid());
+        QDir().mkpath(FTmp.filePath(QStringLiteral("bin")));
+        FWhere.ExeName = FTmp.filePath(QStringLiteral("bin/tavrel"));
+        FWhere.HiveFile = FTmp.filePath(QStringLiteral("registry.reg"));
         Settings = TSettings();
         for (const TToolFile &tool : Tools)
-            QFile(where.ExeFolder() + tool.FileName).open(QIODevice::WriteOnly);
+            QFile(FWhere.ExeFolder() + tool.FileName).open(QIODevice::WriteOnly);
         AbortRequested = false;
     }
 
@@ -64,18 +64,18 @@ protected:
         stored.mainHeight = height;
         stored.SortIndex = sortKey;
         QString error;
-        ASSERT_TRUE(SaveSettings(stored, &error, where)) << error.toStdString();
+        ASSERT_TRUE(SaveSettings(stored, &error, FWhere)) << error.toStdString();
     }
 
     TSettings Reload()
     {
         TSettings loaded;
-        EXPECT_TRUE(LoadSettings(loaded, QSize(1920, 1080), nullptr, where));
+        EXPECT_TRUE(LoadSettings(loaded, QSize(1920, 1080), nullptr, FWhere));
         return loaded;
     }
 
-    QTemporaryDir tmp;
-    TPrefsLocation where;
+    QTemporaryDir FTmp;
+    TPrefsLocation FWhere;
 };
 
 struct ActionRow
@@ -124,7 +124,7 @@ const ActionRow ExpectedActions[] = {
 
 TEST_F(Form1Test, ActionTableInOrder)
 {
-    TForm1 form(where);
+    TForm1 form(FWhere);
     ASSERT_EQ(form.TntActionList1->Count(), 16);
     for (int i = 0; i < 16; ++i) {
         const ActionRow &row = ExpectedActions[i];
@@ -144,7 +144,7 @@ TEST_F(Form1Test, ActionTableInOrder)
 
 TEST_F(Form1Test, TogglesHaveTheirCheckedTexts)
 {
-    TForm1 form(where);
+    TForm1 form(FWhere);
     EXPECT_EQ(form.taOptions->TrueCaption, QStringLiteral("Sortir"));
     EXPECT_EQ(form.taOptions->TrueHint, QStringLiteral("Quitter la page des Options"));
     EXPECT_EQ(form.taApropos->TrueCaption, QStringLiteral("Retour"));
@@ -155,7 +155,7 @@ TEST_F(Form1Test, TogglesHaveTheirCheckedTexts)
 
 TEST_F(Form1Test, ListPageButtonsAreBoundAndShowHints)
 {
-    TForm1 form(where);
+    TForm1 form(FWhere);
     const TListeFrame *page = form.ListeFrame;
     const QPair<QToolButton *, TCustomSuperAction *> bound[] = {
         {page->FichiersBtn, form.saOpenFiles}, {page->DossierBtn, form.saOpenFolder},
@@ -174,7 +174,7 @@ TEST_F(Form1Test, ListPageButtonsAreBoundAndShowHints)
 
 TEST_F(Form1Test, CtrlDRunsDossierOnEveryPage)
 {
-    TForm1 form(where);
+    TForm1 form(FWhere);
     form.show();
     QApplication::setActiveWindow(&form);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -196,7 +196,7 @@ TEST_F(Form1Test, CtrlDRunsDossierOnEveryPage)
 
 TEST_F(Form1Test, PagesStackAndSwitch)
 {
-    TForm1 form(where);
+    TForm1 form(FWhere);
     for (QWidget *page : {static_cast<QWidget *>(form.ListeFrame), static_cast<QWidget *>(form.Disquesframe),
                           static_cast<QWidget *>(form.OptionsFrame), static_cast<QWidget *>(form.aproposFrame)})
         EXPECT_EQ(page->size(), QSize(684, 498)) << page->objectName().toStdString();
@@ -213,7 +213,7 @@ TEST_F(Form1Test, PagesStackAndSwitch)
 
 TEST_F(Form1Test, OptionsToggleTwiceOpensThenCloses)
 {
-    TForm1 form(where);
+    TForm1 form(FWhere);
     form.taOptions->Execute();
     EXPECT_TRUE(form.taOptions->Checked());
     EXPECT_TRUE(form.OptionsFrame->isVisibleTo(&form));
@@ -233,7 +233,7 @@ TEST_F(Form1Test, OptionsToggleTwiceOpensThenCloses)
 
 TEST_F(Form1Test, ToggleImageFollowsBasePage)
 {
-    TForm1 form(where);
+    TForm1 form(FWhere);
     form.saDisques->Execute();
     form.taApropos->Execute();
     EXPECT_EQ(form.taApropos->imageindex(), 62);
@@ -247,7 +247,7 @@ TEST_F(Form1Test, ToggleImageFollowsBasePage)
 
 TEST_F(Form1Test, OptionsAndAboutCloseEachOther)
 {
-    TForm1 form(where);
+    TForm1 form(FWhere);
     form.taOptions->Execute();
     form.taApropos->Execute();
     EXPECT_FALSE(form.taOptions->Checked());
@@ -265,7 +265,7 @@ TEST_F(Form1Test, OptionsAndAboutCloseEachOther)
 
 TEST_F(Form1Test, AboutPageButtonLeavesThePage)
 {
-    TForm1 form(where);
+    TForm1 form(FWhere);
     form.taApropos->Execute();
     EXPECT_EQ(form.aproposFrame->pos(), QPoint(0, 0));
     EXPECT_EQ(form.aproposFrame->OptionsBtn->defaultAction(), form.taApropos);
@@ -284,7 +284,7 @@ struct StatusCase
 
 TEST_F(Form1Test, StatusColoursByKind)
 {
-    TForm1 form(where);
+    TForm1 form(FWhere);
     const StatusCase cases[] = {{1, QColor(255, 255, 0)},   {2, QColor(166, 202, 240)},
                                 {3, QColor(192, 220, 192)}, {4, QColor(255, 0, 0)},
                                 {0, QColor()}};
@@ -303,7 +303,7 @@ TEST_F(Form1Test, StatusColoursByKind)
 TEST_F(Form1Test, FirstShowingAppliesStoredSettings)
 {
     StorePortable(120, 80, 705, 566, QStringLiteral("taille"));
-    TForm1 form(where);
+    TForm1 form(FWhere);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Tavrel"));
     form.show();
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Tavrel 1.0.3 fr de Morvek"));
@@ -327,7 +327,7 @@ TEST_F(Form1Test, CloseSavesBoundsAndSortKey)
 {
     StorePortable(120, 80, 696, 556, QStringLiteral("alpha"));
     {
-        TForm1 form(where);
+        TForm1 form(FWhere);
         form.show();
         form.move(200, 150);
         AbortRequested = false;
@@ -340,17 +340,17 @@ TEST_F(Form1Test, CloseSavesBoundsAndSortKey)
     EXPECT_EQ(saved.mainWidth, 696);
     EXPECT_EQ(saved.mainHeight, 556);
     EXPECT_EQ(saved.SortIndex, QStringLiteral("alpha"));
-    EXPECT_EQ(saved.PortablePath, where.ExeFolder());
+    EXPECT_EQ(saved.PortablePath, FWhere.ExeFolder());
 }
 
 TEST_F(Form1Test, SaveFailureKeepsWindowOpen)
 {
     StorePortable(120, 80, 696, 556, QStringLiteral("alpha"));
-    TForm1 form(where);
+    TForm1 form(FWhere);
     form.show();
     // The ini file can no longer be read back: the save must fail.
-    ASSERT_TRUE(QFile::remove(where.IniFile()));
-    ASSERT_TRUE(QDir().mkdir(where.IniFile()));
+    ASSERT_TRUE(QFile::remove(FWhere.IniFile()));
+    ASSERT_TRUE(QDir().mkdir(FWhere.IniFile()));
     QString shown;
     QTimer::singleShot(0, [&] {
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
@@ -362,12 +362,12 @@ TEST_F(Form1Test, SaveFailureKeepsWindowOpen)
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(shown.isEmpty());
     form.saListe->Execute();
-    QDir().rmdir(where.IniFile());
+    QDir().rmdir(FWhere.IniFile());
 }
 
 TEST_F(Form1Test, MissingToolsEndProgramUnlessUserGoesOn)
 {
-    TForm1 form(where);
+    TForm1 form(FWhere);
     int asked = 0;
     form.Localiser = [] { return false; };
     form.ConfirmMissing = [&] {
@@ -387,15 +387,15 @@ TEST_F(Form1Test, MissingToolsEndProgramUnlessUserGoesOn)
 
 TEST_F(Form1Test, FirstStartFindsTheToolsBesideTheProgram)
 {
-    TForm1 form(where);
+    TForm1 form(FWhere);
     form.show();
     QApplication::processEvents();
     QApplication::processEvents();
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);  // no dialog
-    EXPECT_EQ(Settings.eac3tofile, where.ExeFolder() + QStringLiteral("eac3to"));
-    EXPECT_EQ(form.OptionsFrame->LocaliserFichiersFrame->feImgBurn->FileName(), where.ExeFolder() + QStringLiteral("imgburn"));
+    EXPECT_EQ(Settings.eac3tofile, FWhere.ExeFolder() + QStringLiteral("eac3to"));
+    EXPECT_EQ(form.OptionsFrame->LocaliserFichiersFrame->feImgBurn->FileName(), FWhere.ExeFolder() + QStringLiteral("imgburn"));
     EXPECT_EQ(form.LocaliserFichiersForm->LocaliserFichiersFrame->feTsMuxer->FileName(),
-              where.ExeFolder() + QStringLiteral("tsmuxer"));
+              FWhere.ExeFolder() + QStringLiteral("tsmuxer"));
 }
 
 TEST_F(Form1Test, OptionsPageShowsTheLoadedSettings)
@@ -409,8 +409,8 @@ TEST_F(Form1Test, OptionsPageShowsTheLoadedSettings)
     stored.DeleteMeta = false;
     stored.DeleteFlux = true;
     stored.eac3tofile = QStringLiteral("/opt/eac3to");
-    ASSERT_TRUE(SaveSettings(stored, nullptr, where));
-    TForm1 form(where);
+    ASSERT_TRUE(SaveSettings(stored, nullptr, FWhere));
+    TForm1 form(FWhere);
     form.Localiser = [] { return true; };
     form.show();
     const TOptionsFrame *page = form.OptionsFrame;
@@ -429,11 +429,11 @@ TEST_F(Form1Test, OptionsPageShowsTheLoadedSettings)
     QTimer::singleShot(0, [this] {
         auto *d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
         ASSERT_NE(d, nullptr);
-        d->setDirectory(tmp.path());
+        d->setDirectory(FTmp.path());
         static_cast<QDialog *>(d)->accept();
     });
     form.OptionsFrame->deFlux->Button()->click();
-    EXPECT_EQ(Settings.DossierFlux, QDir(tmp.path()).canonicalPath() + u'/');
+    EXPECT_EQ(Settings.DossierFlux, QDir(FTmp.path()).canonicalPath() + u'/');
 }
 
 // The close of a first run (no storage mode yet): the question, then the
@@ -461,39 +461,39 @@ protected:
 
     bool HiveHasSettings() const
     {
-        TRegistry registry(where.HiveFile);
+        TRegistry registry(FWhere.HiveFile);
         return registry.OpenKeyReadOnly(SettingsSection);
     }
 };
 
 TEST_F(FirstClose, PortableWritesTheIniBesideTheProgramAndNoHive)
 {
-    TForm1 form(where);
+    TForm1 form(FWhere);
     form.show();
     EXPECT_EQ(Settings.PrefsMode, pmNone);
     EXPECT_TRUE(CloseAnswering(form, "BitBtn2"));
-    EXPECT_TRUE(QFileInfo::exists(where.IniFile()));
-    EXPECT_FALSE(QFileInfo::exists(where.HiveFile));
+    EXPECT_TRUE(QFileInfo::exists(FWhere.IniFile()));
+    EXPECT_FALSE(QFileInfo::exists(FWhere.HiveFile));
     EXPECT_EQ(form.OptionsFrame->PrefsIndex(), pmPortable);
     const TSettings saved = Reload();
     EXPECT_EQ(saved.PrefsMode, pmPortable);
-    EXPECT_EQ(saved.eac3tofile, where.ExeFolder() + QStringLiteral("eac3to"));
+    EXPECT_EQ(saved.eac3tofile, FWhere.ExeFolder() + QStringLiteral("eac3to"));
 }
 
 TEST_F(FirstClose, NormalWritesTheHiveWithExename)
 {
     {
-        TForm1 form(where);
+        TForm1 form(FWhere);
         form.show();
         EXPECT_TRUE(CloseAnswering(form, "NormalBtn"));
     }
-    EXPECT_FALSE(QFileInfo::exists(where.IniFile()));
-    TRegistry registry(where.HiveFile);
+    EXPECT_FALSE(QFileInfo::exists(FWhere.IniFile()));
+    TRegistry registry(FWhere.HiveFile);
     ASSERT_TRUE(registry.OpenKeyReadOnly(SettingsSection));
-    EXPECT_EQ(registry.ReadString(QStringLiteral("Exename")).value_or(QString()), where.ExeName);
+    EXPECT_EQ(registry.ReadString(QStringLiteral("Exename")).value_or(QString()), FWhere.ExeName);
     // The next start uses it.
     Settings = TSettings();
-    TForm1 again(where);
+    TForm1 again(FWhere);
     again.show();
     EXPECT_EQ(Settings.PrefsMode, pmNormal);
     EXPECT_EQ(again.OptionsFrame->PrefsIndex(), pmNormal);
@@ -501,11 +501,11 @@ TEST_F(FirstClose, NormalWritesTheHiveWithExename)
 
 TEST_F(FirstClose, AucunWritesNothingAndAsksAgain)
 {
-    TForm1 form(where);
+    TForm1 form(FWhere);
     form.show();
     EXPECT_TRUE(CloseAnswering(form, "BitBtn3"));
-    EXPECT_FALSE(QFileInfo::exists(where.IniFile()));
-    EXPECT_FALSE(QFileInfo::exists(where.HiveFile));
+    EXPECT_FALSE(QFileInfo::exists(FWhere.IniFile()));
+    EXPECT_FALSE(QFileInfo::exists(FWhere.HiveFile));
     EXPECT_EQ(Settings.PrefsMode, pmNone);
     form.show();
     EXPECT_TRUE(CloseAnswering(form, "BitBtn3"));  // asked again
@@ -513,13 +513,13 @@ TEST_F(FirstClose, AucunWritesNothingAndAsksAgain)
 
 TEST_F(FirstClose, CloseBoxKeepsTheWindowOpen)
 {
-    TForm1 form(where);
+    TForm1 form(FWhere);
     form.show();
     EXPECT_FALSE(CloseAnswering(form, ""));
     EXPECT_TRUE(form.isVisible());
     EXPECT_TRUE(AbortRequested);  // a running tool was told to stop all the same
     EXPECT_EQ(Settings.PrefsMode, pmNone);
-    EXPECT_FALSE(QFileInfo::exists(where.IniFile()));
+    EXPECT_FALSE(QFileInfo::exists(FWhere.IniFile()));
     EXPECT_TRUE(CloseAnswering(form, "NormalBtn"));  // asked again at the next close
 }
 
@@ -528,23 +528,23 @@ TEST_F(FirstClose, NoSavingOnTheOptionsPageRemovesBothStoresAtOnce)
     StorePortable(10, 20, 696, 556, QStringLiteral("alpha"));
     TSettings hive;
     hive.PrefsMode = pmNormal;
-    ASSERT_TRUE(SaveSettings(hive, nullptr, where));
-    TForm1 form(where);
+    ASSERT_TRUE(SaveSettings(hive, nullptr, FWhere));
+    TForm1 form(FWhere);
     form.Localiser = [] { return true; };
     form.show();
     ASSERT_EQ(Settings.PrefsMode, pmPortable);
     EXPECT_FALSE(HiveHasSettings());  // portable: the registry settings go at start-up
-    ASSERT_TRUE(SaveSettings(hive, nullptr, where));
+    ASSERT_TRUE(SaveSettings(hive, nullptr, FWhere));
     form.OptionsFrame->rgPrefsButtons->button(pmNone)->click();
     EXPECT_EQ(Settings.PrefsMode, pmNone);
-    EXPECT_FALSE(QFileInfo::exists(where.IniFile()));
+    EXPECT_FALSE(QFileInfo::exists(FWhere.IniFile()));
     EXPECT_FALSE(HiveHasSettings());
     EXPECT_TRUE(CloseAnswering(form, "BitBtn3"));  // and the question comes back
 }
 
 TEST_F(Form1Test, ToolsPresentAskNothing)
 {
-    TForm1 form(where);
+    TForm1 form(FWhere);
     int asked = 0;
     form.Localiser = [] { return true; };
     form.ConfirmMissing = [&] {
@@ -569,7 +569,7 @@ TEST_P(StoredSortKey, AppliedAtStartAndSavedAtClose)
     const auto [stored, applied] = GetParam();
     StorePortable(10, 20, 696, 556, QString::fromLatin1(stored));
     {
-        TForm1 form(where);
+        TForm1 form(FWhere);
         form.show();
         EXPECT_EQ(form.ListeFrame->lb->SortIndex().Key, QString::fromLatin1(applied));
         EXPECT_TRUE(form.close());
@@ -605,15 +605,15 @@ protected:
     void SetUp() override
     {
         Form1Test::SetUp();
-        clips = tmp.filePath(QStringLiteral("clips"));
-        QDir().mkpath(clips + QStringLiteral("/sub"));
+        FClips = FTmp.filePath(QStringLiteral("clips"));
+        QDir().mkpath(FClips + QStringLiteral("/sub"));
         for (const char *name : {"c.m2ts", "a.M2TS", "sub/b.m2ts", "notes.txt", "d.mts"})
-            QFile(clips + u'/' + QString::fromLatin1(name)).open(QIODevice::WriteOnly);
-        form = std::make_unique<TForm1>(where, KnownDurations({{QStringLiteral("a.M2TS"), 1},
+            QFile(FClips + u'/' + QString::fromLatin1(name)).open(QIODevice::WriteOnly);
+        FForm = std::make_unique<TForm1>(FWhere, KnownDurations({{QStringLiteral("a.M2TS"), 1},
                                                                {QStringLiteral("b.m2ts"), 2},
                                                                {QStringLiteral("c.m2ts"), 3723}}));
-        form->show();
-        lb = form->ListeFrame->lb;
+        FForm->show();
+        lb = FForm->ListeFrame->lb;
         Record(lb->OnOpenStart, [] {});
         auto found = lb->OnOpenFolderFound;
         lb->OnOpenFolderFound = [this, found](const QString &folder) {
@@ -624,7 +624,7 @@ protected:
         lb->OnOpenEnd = [this, end](int nb) {
             end(nb);
             Snap();
-            ++ended;
+            ++FEnded;
         };
     }
 
@@ -637,12 +637,12 @@ protected:
         };
     }
 
-    void Snap() { steps.append({form->StatusBar1->text(), form->StatusColour(), form->ListeFrame->DisquesBtn->isEnabled()}); }
+    void Snap() { FSteps.append({FForm->StatusBar1->text(), FForm->StatusColour(), FForm->ListeFrame->DisquesBtn->isEnabled()}); }
 
     void WaitForOpenings(int count)
     {
-        ASSERT_TRUE(WaitUntil([&] { return ended >= count && !lb->Busy(); }, 60'000));
-        ASSERT_EQ(ended, count);
+        ASSERT_TRUE(WaitUntil([&] { return FEnded >= count && !lb->Busy(); }, 60'000));
+        ASSERT_EQ(FEnded, count);
     }
 
     QStringList Names() const
@@ -653,114 +653,114 @@ protected:
         return names;
     }
 
-    QString clips;
-    std::unique_ptr<TForm1> form;
+    QString FClips;
+    std::unique_ptr<TForm1> FForm;
     TFichierListBox *lb = nullptr;
-    QVector<StatusStep> steps;
-    int ended = 0;
+    QVector<StatusStep> FSteps;
+    int FEnded = 0;
 };
 
 TEST_F(ListFlowTest, OpenFolderShowsStatusSortsAndCounts)
 {
-    form->saOpenFolder->Onprepare = [this](TCustomSuperAction *) { ActionParams << clips; };
-    form->saOpenFolder->Execute();
+    FForm->saOpenFolder->Onprepare = [this](TCustomSuperAction *) { ActionParams << FClips; };
+    FForm->saOpenFolder->Execute();
     WaitForOpenings(1);
 
     const QColor sky(166, 202, 240);
-    ASSERT_GE(steps.size(), 4);
-    EXPECT_EQ(steps[0].text, QStringLiteral("En train d'ouvrir des fichiers"));
-    EXPECT_EQ(steps[0].colour, sky);
-    EXPECT_FALSE(steps[0].disquesEnabled);
-    EXPECT_EQ(steps[1].text, QStringLiteral("En train d'explorer ") + clips + u'/');
-    EXPECT_EQ(steps[1].colour, sky);
-    EXPECT_TRUE(steps[2].text.startsWith(QStringLiteral("En train d'explorer ")));
-    EXPECT_EQ(steps.last().text, QStringLiteral("Prêt"));
-    EXPECT_EQ(steps.last().colour, QApplication::palette().color(QPalette::Button));
-    EXPECT_TRUE(steps.last().disquesEnabled);
+    ASSERT_GE(FSteps.size(), 4);
+    EXPECT_EQ(FSteps[0].text, QStringLiteral("En train d'ouvrir des fichiers"));
+    EXPECT_EQ(FSteps[0].colour, sky);
+    EXPECT_FALSE(FSteps[0].disquesEnabled);
+    EXPECT_EQ(FSteps[1].text, QStringLiteral("En train d'explorer ") + FClips + u'/');
+    EXPECT_EQ(FSteps[1].colour, sky);
+    EXPECT_TRUE(FSteps[2].text.startsWith(QStringLiteral("En train d'explorer ")));
+    EXPECT_EQ(FSteps.last().text, QStringLiteral("Prêt"));
+    EXPECT_EQ(FSteps.last().colour, QApplication::palette().color(QPalette::Button));
+    EXPECT_TRUE(FSteps.last().disquesEnabled);
 
     EXPECT_EQ(Names(), (QStringList{QStringLiteral("a.M2TS"), QStringLiteral("b.m2ts"), QStringLiteral("c.m2ts")}));
-    EXPECT_EQ(form->ListeFrame->labCount->text(), QStringLiteral("3 fichiers : 1h 02mn 06s"));
+    EXPECT_EQ(FForm->ListeFrame->labCount->text(), QStringLiteral("3 fichiers : 1h 02mn 06s"));
 
     // Selecting changes nothing: the line counts every item.
     lb->SetActive(2);
-    EXPECT_EQ(form->ListeFrame->labCount->text(), QStringLiteral("3 fichiers : 1h 02mn 06s"));
+    EXPECT_EQ(FForm->ListeFrame->labCount->text(), QStringLiteral("3 fichiers : 1h 02mn 06s"));
 
-    form->saVider->Execute();
+    FForm->saVider->Execute();
     EXPECT_EQ(lb->count(), 0);
-    EXPECT_EQ(form->ListeFrame->labCount->text(), QStringLiteral("Aucun fichier"));
+    EXPECT_EQ(FForm->ListeFrame->labCount->text(), QStringLiteral("Aucun fichier"));
 }
 
 TEST_F(ListFlowTest, OneClipAndDeleteKey)
 {
-    EXPECT_TRUE(form->ListeFrame->labCount->text().isEmpty());  // nothing reported yet
-    lb->OpenFiles({clips + QStringLiteral("/c.m2ts"), clips + QStringLiteral("/a.M2TS")});
+    EXPECT_TRUE(FForm->ListeFrame->labCount->text().isEmpty());  // nothing reported yet
+    lb->OpenFiles({FClips + QStringLiteral("/c.m2ts"), FClips + QStringLiteral("/a.M2TS")});
     WaitForOpenings(1);
-    EXPECT_EQ(form->ListeFrame->labCount->text(), QStringLiteral("2 fichiers : 1h 02mn 04s"));
+    EXPECT_EQ(FForm->ListeFrame->labCount->text(), QStringLiteral("2 fichiers : 1h 02mn 04s"));
     lb->setFocus();
     lb->clearSelection();
     lb->SetActive(0);  // a.M2TS
     QTest::keyClick(lb, Qt::Key_Delete);
     EXPECT_EQ(Names(), QStringList{QStringLiteral("c.m2ts")});
-    EXPECT_EQ(form->ListeFrame->labCount->text(), QStringLiteral("Un fichier : 1h 02mn 03s"));
+    EXPECT_EQ(FForm->ListeFrame->labCount->text(), QStringLiteral("Un fichier : 1h 02mn 03s"));
 }
 
 TEST_F(ListFlowTest, CancelledFolderChooserOpensNothing)
 {
-    Settings.DossierOuvrir = clips;
+    Settings.DossierOuvrir = FClips;
     QTimer::singleShot(0, [] {
         if (auto *d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget()))
             d->reject();
     });
-    form->saOpenFolder->Execute();
+    FForm->saOpenFolder->Execute();
     // An opening started would still be running: its first call into this
     // thread waits for an event loop that has not run since.
     EXPECT_FALSE(lb->Busy());
-    EXPECT_EQ(ended, 0);
-    EXPECT_TRUE(steps.isEmpty());
-    EXPECT_EQ(Settings.DossierOuvrir, clips);
+    EXPECT_EQ(FEnded, 0);
+    EXPECT_TRUE(FSteps.isEmpty());
+    EXPECT_EQ(Settings.DossierOuvrir, FClips);
 }
 
 TEST_F(ListFlowTest, ChooserEmptiesVanishedFolderAndStoresChosenOne)
 {
-    Settings.DossierOuvrir = tmp.filePath(QStringLiteral("gone"));
+    Settings.DossierOuvrir = FTmp.filePath(QStringLiteral("gone"));
     QTimer::singleShot(0, [this] {
         auto *d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
         ASSERT_NE(d, nullptr);
         EXPECT_EQ(d->windowTitle(), QStringLiteral("Sélectionnez le Dossier contenant les images à ouvrir"));
-        d->setDirectory(clips + QStringLiteral("/sub"));
+        d->setDirectory(FClips + QStringLiteral("/sub"));
         static_cast<QDialog *>(d)->accept();
     });
-    form->saOpenFolder->Execute();
+    FForm->saOpenFolder->Execute();
     WaitForOpenings(1);
-    EXPECT_EQ(QDir(Settings.DossierOuvrir).canonicalPath(), QDir(clips + QStringLiteral("/sub")).canonicalPath());
+    EXPECT_EQ(QDir(Settings.DossierOuvrir).canonicalPath(), QDir(FClips + QStringLiteral("/sub")).canonicalPath());
     EXPECT_EQ(Names(), QStringList{QStringLiteral("b.m2ts")});
 }
 
 TEST_F(ListFlowTest, CancelledFilesDialogOpensNothing)
 {
-    Settings.DossierOuvrir = clips;
+    Settings.DossierOuvrir = FClips;
     QTimer::singleShot(0, [this] {
-        EXPECT_EQ(QApplication::activeModalWidget(), form->od);
-        EXPECT_EQ(form->od->directory().canonicalPath(), QDir(clips).canonicalPath());
-        form->od->reject();
+        EXPECT_EQ(QApplication::activeModalWidget(), FForm->od);
+        EXPECT_EQ(FForm->od->directory().canonicalPath(), QDir(FClips).canonicalPath());
+        FForm->od->reject();
     });
-    form->saOpenFiles->Execute();
+    FForm->saOpenFiles->Execute();
     EXPECT_FALSE(lb->Busy());  // as above
-    EXPECT_EQ(ended, 0);
-    EXPECT_TRUE(steps.isEmpty());
+    EXPECT_EQ(FEnded, 0);
+    EXPECT_TRUE(FSteps.isEmpty());
     EXPECT_EQ(lb->count(), 0);
 }
 
 TEST_F(ListFlowTest, DroppedFilesOpenInTheList)
 {
     QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(clips + QStringLiteral("/c.m2ts"))});
+    data.setUrls({QUrl::fromLocalFile(FClips + QStringLiteral("/c.m2ts"))});
     // A drop is delivered where the drag entered.
     QDragEnterEvent enter(QPoint(400, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(form.get(), &enter);
+    QApplication::sendEvent(FForm.get(), &enter);
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(400, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(form.get(), &drop);
+    QApplication::sendEvent(FForm.get(), &drop);
     EXPECT_TRUE(drop.isAccepted());
     WaitForOpenings(1);
     EXPECT_EQ(Names(), QStringList{QStringLiteral("c.m2ts")});

@@ -27,59 +27,59 @@
 
 namespace {
 
-constexpr int64_t GB = 1'000'000'000;
+constexpr int64_t kGb = 1'000'000'000;
 
 class Form1DiscsTest : public testing::Test
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(tmp.isValid());
-        previousFolder = QDir::currentPath();
-        QDir::setCurrent(tmp.path());
-        QDir(tmp.path()).mkpath(QStringLiteral("bin"));
+        ASSERT_TRUE(FTmp.isValid());
+        FPreviousFolder = QDir::currentPath();
+        QDir::setCurrent(FTmp.path());
+        QDir(FTmp.path()).mkpath(QStringLiteral("bin"));
         for (const char *folder : {"flux", "meta", "avchd", "clips/Vacances"})
-            QDir(tmp.path()).mkpath(QString::fromLatin1(folder));
-        where.ExeName = tmp.filePath(QStringLiteral("bin/tavrel"));
-        where.HiveFile = tmp.filePath(QStringLiteral("registry.reg"));
+            QDir(FTmp.path()).mkpath(QString::fromLatin1(folder));
+        FWhere.ExeName = FTmp.filePath(QStringLiteral("bin/tavrel"));
+        FWhere.HiveFile = FTmp.filePath(QStringLiteral("registry.reg"));
         Settings = TSettings();
         AbortRequested = false;
-        form = std::make_unique<TForm1>(where);
-        form->Localiser = [] { return true; };
-        form->ShowSplitMessage = [this](const QString &text) { messages << text; };
-        form->show();
+        FForm = std::make_unique<TForm1>(FWhere);
+        FForm->Localiser = [] { return true; };
+        FForm->ShowSplitMessage = [this](const QString &text) { FMessages << text; };
+        FForm->show();
         // The first showing loaded the settings: the test's own come after.
         Settings.eac3tofile = Settings.tsMuxerFile = Settings.ImgBurnFile = FakeToolPath();
-        Settings.DossierFlux = tmp.filePath(QStringLiteral("flux/"));
-        Settings.Dossiermeta = tmp.filePath(QStringLiteral("meta/"));
-        Settings.DossierAVCHD = tmp.filePath(QStringLiteral("avchd/"));
+        Settings.DossierFlux = FTmp.filePath(QStringLiteral("flux/"));
+        Settings.Dossiermeta = FTmp.filePath(QStringLiteral("meta/"));
+        Settings.DossierAVCHD = FTmp.filePath(QStringLiteral("avchd/"));
         Settings.DeleteMeta = Settings.DeleteFlux = false;
     }
 
     void TearDown() override
     {
-        if (form) {
-            if (auto thread = form->Disquesframe->Processor.BurnThread()) {
+        if (FForm) {
+            if (auto thread = FForm->Disquesframe->Processor.BurnThread()) {
                 EXPECT_TRUE(thread->WaitFor(30'000));
             }
         }
-        form.reset();
-        QDir::setCurrent(previousFolder);
+        FForm.reset();
+        QDir::setCurrent(FPreviousFolder);
     }
 
     void AddClip(const QString &name, int64_t size, int64_t duration = 100 * Second)
     {
-        form->ListeFrame->lb->AddFile(MakeClip(tmp.filePath(QStringLiteral("clips/Vacances/") + name), size, duration),
+        FForm->ListeFrame->lb->AddFile(MakeClip(FTmp.filePath(QStringLiteral("clips/Vacances/") + name), size, duration),
                                       false);
     }
 
-    QString RecordFile() const { return tmp.filePath(QStringLiteral("record")); }
+    QString RecordFile() const { return FTmp.filePath(QStringLiteral("record")); }
 
     void WhenToolRuns(const std::function<void()> &action)
     {
-        auto *timer = new QTimer(form.get());
+        auto *timer = new QTimer(FForm.get());
         timer->setInterval(5);
-        QObject::connect(timer, &QTimer::timeout, form.get(), [this, timer, action] {
+        QObject::connect(timer, &QTimer::timeout, FForm.get(), [this, timer, action] {
             if (!QFile::exists(RecordFile()))
                 return;
             timer->stop();
@@ -88,60 +88,60 @@ protected:
         timer->start();
     }
 
-    TDisquesframe *Page() const { return form->Disquesframe; }
+    TDisquesframe *Page() const { return FForm->Disquesframe; }
 
     // Steers the fake tool until the fixture is gone: the burn thread may
     // still start it after the test body.
     void UseTool(const QString &actions, const QString &recordFile = {})
     {
-        env.reset();
-        env.emplace(actions, recordFile);
+        FEnv.reset();
+        FEnv.emplace(actions, recordFile);
     }
 
-    QTemporaryDir tmp;
-    std::optional<FakeToolEnv> env;
-    QString previousFolder;
-    TPrefsLocation where;
-    std::unique_ptr<TForm1> form;
-    QStringList messages;
+    QTemporaryDir FTmp;
+    std::optional<FakeToolEnv> FEnv;
+    QString FPreviousFolder;
+    TPrefsLocation FWhere;
+    std::unique_ptr<TForm1> FForm;
+    QStringList FMessages;
 };
 
 TEST_F(Form1DiscsTest, DisquesSplitsTheClipListOnTheDiscPage)
 {
-    AddClip(QStringLiteral("a.m2ts"), 3 * GB);
-    AddClip(QStringLiteral("b.m2ts"), 3 * GB);
-    AddClip(QStringLiteral("c.m2ts"), 1 * GB);
-    form->saDisques->Execute();
+    AddClip(QStringLiteral("a.m2ts"), 3 * kGb);
+    AddClip(QStringLiteral("b.m2ts"), 3 * kGb);
+    AddClip(QStringLiteral("c.m2ts"), 1 * kGb);
+    FForm->saDisques->Execute();
     EXPECT_EQ(Page()->x(), 0);
-    EXPECT_TRUE(form->BasePageIsDiscs);
+    EXPECT_TRUE(FForm->BasePageIsDiscs);
     ASSERT_EQ(Page()->lbDisques->count(), 2);
     EXPECT_EQ(Page()->lbDisques->item(0)->text(), QStringLiteral("Vacances : Disque 01"));
     EXPECT_EQ(Page()->lbDisques->item(1)->text(), QStringLiteral("Vacances : Disque 02"));
     EXPECT_EQ(Page()->labDisques->text(), QStringLiteral("2 disques"));
     EXPECT_EQ(Page()->labTitre->text(), QStringLiteral("Disque 01"));
     EXPECT_EQ(Page()->DisqueActuelBtn->text(), QStringLiteral("Disque 01"));
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(FMessages.isEmpty());
 
     // Each showing splits again: earlier marks are gone.
     Page()->cbBurnt->setChecked(true);
-    form->saListe->Execute();
-    form->saDisques->Execute();
+    FForm->saListe->Execute();
+    FForm->saDisques->Execute();
     EXPECT_FALSE(Page()->cbBurnt->isChecked());
 
-    form->saVider->Execute();
+    FForm->saVider->Execute();
     EXPECT_EQ(Page()->lbDisques->count(), 0);
     EXPECT_EQ(Page()->labDisques->text(), QStringLiteral("Aucun disque"));
-    EXPECT_FALSE(form->saDisqueActuel->isEnabled());
+    EXPECT_FALSE(FForm->saDisqueActuel->isEnabled());
 }
 
 TEST_F(Form1DiscsTest, OversizeClipStopsTheSplitWithAMessage)
 {
-    AddClip(QStringLiteral("a.m2ts"), 3 * GB);
-    AddClip(QStringLiteral("b.m2ts"), 3 * GB);
-    AddClip(QStringLiteral("c.m2ts"), 5 * GB);
-    form->saDisques->Execute();
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(messages[0], QStringLiteral("Erreur: la taille de ") + tmp.filePath(QStringLiteral("clips/Vacances/c.m2ts"))
+    AddClip(QStringLiteral("a.m2ts"), 3 * kGb);
+    AddClip(QStringLiteral("b.m2ts"), 3 * kGb);
+    AddClip(QStringLiteral("c.m2ts"), 5 * kGb);
+    FForm->saDisques->Execute();
+    ASSERT_EQ(FMessages.size(), 1);
+    EXPECT_EQ(FMessages[0], QStringLiteral("Erreur: la taille de ") + FTmp.filePath(QStringLiteral("clips/Vacances/c.m2ts"))
                                + QStringLiteral(" dépasse 4600000000"));
     ASSERT_EQ(Page()->lbDisques->count(), 1);
     EXPECT_EQ(Page()->labDisques->text(), QStringLiteral("Un disque"));
@@ -150,18 +150,18 @@ TEST_F(Form1DiscsTest, OversizeClipStopsTheSplitWithAMessage)
 TEST_F(Form1DiscsTest, InterrompreDuringDemux)
 {
     UseTool(QStringLiteral("sleep:30"), RecordFile());
-    AddClip(QStringLiteral("a.m2ts"), 3 * GB);
-    form->saDisques->Execute();
+    AddClip(QStringLiteral("a.m2ts"), 3 * kGb);
+    FForm->saDisques->Execute();
     bool buttonsSwapped = false;
     WhenToolRuns([&] {
         buttonsSwapped = Page()->AnnulerBtn->isVisible() && !Page()->DisqueActuelBtn->isVisible()
                          && !Page()->TousDisquesBtn->isVisible() && !Page()->GraverBtn->isVisible();
-        form->saAbort->Execute();
+        FForm->saAbort->Execute();
     });
-    form->saDisqueActuel->Execute();
+    FForm->saDisqueActuel->Execute();
     EXPECT_TRUE(buttonsSwapped);
-    EXPECT_EQ(form->StatusBar1->text(), QStringLiteral("L'exécution de eac3to a été interrompue"));
-    EXPECT_EQ(form->StatusColour(), QColor(255, 255, 0));
+    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("L'exécution de eac3to a été interrompue"));
+    EXPECT_EQ(FForm->StatusColour(), QColor(255, 255, 0));
     const FakeToolRecord record = ReadFakeToolRecord(RecordFile());
     ASSERT_TRUE(record.found);
     EXPECT_EQ(kill(record.pid, 0), -1);
@@ -174,22 +174,22 @@ TEST_F(Form1DiscsTest, InterrompreDuringDemux)
 TEST_F(Form1DiscsTest, ClosingDuringAllDiscsStopsTheToolAndSaves)
 {
     UseTool(QStringLiteral("sleep:30"), RecordFile());
-    AddClip(QStringLiteral("a.m2ts"), 3 * GB);
-    AddClip(QStringLiteral("b.m2ts"), 3 * GB);
-    form->saDisques->Execute();
+    AddClip(QStringLiteral("a.m2ts"), 3 * kGb);
+    AddClip(QStringLiteral("b.m2ts"), 3 * kGb);
+    FForm->saDisques->Execute();
     Settings.PrefsMode = pmNormal;
-    WhenToolRuns([&] { form->close(); });
-    form->saTousDisques->Execute();
-    EXPECT_FALSE(form->isVisible());
+    WhenToolRuns([&] { FForm->close(); });
+    FForm->saTousDisques->Execute();
+    EXPECT_FALSE(FForm->isVisible());
     const FakeToolRecord record = ReadFakeToolRecord(RecordFile());
     ASSERT_TRUE(record.found);
     EXPECT_EQ(kill(record.pid, 0), -1);
-    EXPECT_EQ(form->StatusBar1->text(), QStringLiteral("L'exécution de eac3to a été interrompue"));
+    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("L'exécution de eac3to a été interrompue"));
     // The loop stopped: the second disc was never demultiplexed.
     ASSERT_EQ(Page()->Discs->Count(), 2);
     EXPECT_TRUE(Page()->Discs->At(1)->StreamBase.isEmpty());
     TSettings saved;
-    ASSERT_TRUE(LoadSettings(saved, QSize(1920, 1080), nullptr, where));
+    ASSERT_TRUE(LoadSettings(saved, QSize(1920, 1080), nullptr, FWhere));
     EXPECT_EQ(saved.PrefsMode, pmNormal);
     EXPECT_EQ(saved.eac3tofile, FakeToolPath());
 }
@@ -197,15 +197,15 @@ TEST_F(Form1DiscsTest, ClosingDuringAllDiscsStopsTheToolAndSaves)
 TEST_F(Form1DiscsTest, PictureOfTheDiscPage)
 {
     UseTool(QStringLiteral("streams,progress"));
-    AddClip(QStringLiteral("00001.m2ts"), 4 * GB, 1500 * Second);
-    AddClip(QStringLiteral("00002.m2ts"), 4 * GB, 1600 * Second);
-    AddClip(QStringLiteral("00003.m2ts"), 2 * GB, 725 * Second);
-    AddClip(QStringLiteral("00004.m2ts"), 2 * GB, 3000 * Second);
-    form->saDisques->Execute();
+    AddClip(QStringLiteral("00001.m2ts"), 4 * kGb, 1500 * Second);
+    AddClip(QStringLiteral("00002.m2ts"), 4 * kGb, 1600 * Second);
+    AddClip(QStringLiteral("00003.m2ts"), 2 * kGb, 725 * Second);
+    AddClip(QStringLiteral("00004.m2ts"), 2 * kGb, 3000 * Second);
+    FForm->saDisques->Execute();
     ASSERT_EQ(Page()->lbDisques->count(), 3);
     Page()->lbDisques->SetActive(2);
-    form->saDisqueActuel->Execute();
-    EXPECT_EQ(form->StatusBar1->text(), QStringLiteral("Prêt"));
+    FForm->saDisqueActuel->Execute();
+    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("Prêt"));
     EXPECT_TRUE(Page()->cbReadyForMux->isChecked());
     EXPECT_TRUE(Page()->cbBurnt->isChecked());
     EXPECT_TRUE(Page()->Memo1->toPlainText().contains(QStringLiteral("done")));
@@ -213,7 +213,7 @@ TEST_F(Form1DiscsTest, PictureOfTheDiscPage)
 
     QDir().mkpath(QStringLiteral(TAVREL_SCREENSHOT_DIR));
     const QString file = QStringLiteral(TAVREL_SCREENSHOT_DIR "/disques.png");
-    ASSERT_TRUE(form->grab().save(file));
+    ASSERT_TRUE(FForm->grab().save(file));
     std::printf("picture: %s\n", qPrintable(file));
 }
 

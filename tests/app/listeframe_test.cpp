@@ -55,84 +55,84 @@ protected:
     void SetUp() override
     {
         Settings = TSettings();
-        Form = std::make_unique<TForm1>(TPrefsLocation{Tmp.filePath(QStringLiteral("bin/tavrel")),
-                                                       Tmp.filePath(QStringLiteral("registry.reg"))});
-        Form->Localiser = [] { return true; };
-        Form->show();
-        Page = Form->ListeFrame;
+        FOrm = std::make_unique<TForm1>(TPrefsLocation{FTmp.filePath(QStringLiteral("bin/tavrel")),
+                                                       FTmp.filePath(QStringLiteral("registry.reg"))});
+        FOrm->Localiser = [] { return true; };
+        FOrm->show();
+        FPage = FOrm->ListeFrame;
     }
     void OpenFixtures()
     {
-        TFichierListBox *lb = Page->lb;
+        TFichierListBox *lb = FPage->lb;
         bool ended = false;
         auto end = lb->OnOpenEnd;
         lb->OnOpenEnd = [&](int nb) {
             end(nb);
             ended = true;
         };
-        Form->saOpenFolder->Onprepare = [](TCustomSuperAction *) { ActionParams << QStringLiteral(TAVREL_FIXTURE_DIR); };
-        Form->saOpenFolder->Execute();
+        FOrm->saOpenFolder->Onprepare = [](TCustomSuperAction *) { ActionParams << QStringLiteral(TAVREL_FIXTURE_DIR); };
+        FOrm->saOpenFolder->Execute();
         ASSERT_TRUE(WaitUntil([&] { return ended; }, 30'000));
         lb->OnOpenEnd = end;
     }
     int IndexOf(const char *name) const
     {
-        for (int i = 0; i < Page->lb->count(); ++i)
-            if (Page->lb->Record(i)->FullPath().endsWith(QLatin1String(name)))
+        for (int i = 0; i < FPage->lb->count(); ++i)
+            if (FPage->lb->Record(i)->FullPath().endsWith(QLatin1String(name)))
                 return i;
         return -1;
     }
 
-    QTemporaryDir Tmp;
-    std::unique_ptr<TForm1> Form;
-    TListeFrame *Page = nullptr;
+    QTemporaryDir FTmp;
+    std::unique_ptr<TForm1> FOrm;
+    TListeFrame *FPage = nullptr;
 };
 
 TEST_F(ListePageTest, WelcomePanelUntilAClipIsShown)
 {
-    EXPECT_TRUE(Page->Disclaimer->isVisible());
-    EXPECT_TRUE(Page->Disclaimer->RichText().contains(QStringLiteral("<url site>en cliquant ici</url>")));
-    EXPECT_EQ(Page->Disclaimer->geometry(), QRect(326, 296, 318, 137));
-    EXPECT_EQ(Page->viewFrame->geometry(), QRect(300, 72, 376, 300));
-    EXPECT_EQ(Page->viewFrame->AvanceTrackBtn->x(), 337);
-    EXPECT_TRUE(Page->viewFrame->Image1->isVisible());
-    Save(*Form, "liste-accueil.png");
+    EXPECT_TRUE(FPage->Disclaimer->isVisible());
+    EXPECT_TRUE(FPage->Disclaimer->RichText().contains(QStringLiteral("<url site>en cliquant ici</url>")));
+    EXPECT_EQ(FPage->Disclaimer->geometry(), QRect(326, 296, 318, 137));
+    EXPECT_EQ(FPage->viewFrame->geometry(), QRect(300, 72, 376, 300));
+    EXPECT_EQ(FPage->viewFrame->AvanceTrackBtn->x(), 337);
+    EXPECT_TRUE(FPage->viewFrame->Image1->isVisible());
+    Save(*FOrm, "liste-accueil.png");
 
     OpenFixtures();
-    Page->lb->SetActive(IndexOf("cam1080i.m2ts"));
-    EXPECT_FALSE(Page->Disclaimer->isVisible());
-    ASSERT_TRUE(Page->viewFrame->vw->isVisible());
-    ASSERT_TRUE(WaitUntil([&] { return ShowsAPicture(Page->viewFrame->vw); }, 5000));
-    ASSERT_TRUE(WaitUntil([&] { return Page->viewFrame->edDuration->isVisible(); }, 5000));
-    Save(*Form, "liste-lecteur.png");
+    FPage->lb->SetActive(IndexOf("cam1080i.m2ts"));
+    EXPECT_FALSE(FPage->Disclaimer->isVisible());
+    ASSERT_TRUE(FPage->viewFrame->vw->isVisible());
+    ASSERT_TRUE(WaitUntil([&] { return ShowsAPicture(FPage->viewFrame->vw); }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return FPage->viewFrame->edDuration->isVisible(); }, 5000));
+    Save(*FOrm, "liste-lecteur.png");
 
     // A clip that has no stream at all keeps the welcome panel.
-    Page->lb->SetActive(IndexOf("bad.m2ts"));
-    EXPECT_TRUE(Page->Disclaimer->isVisible());
-    EXPECT_TRUE(Page->viewFrame->Image1->isVisible());
+    FPage->lb->SetActive(IndexOf("bad.m2ts"));
+    EXPECT_TRUE(FPage->Disclaimer->isVisible());
+    EXPECT_TRUE(FPage->viewFrame->Image1->isVisible());
 
-    Page->lb->SetActive(IndexOf("small1s.m2ts"));
-    EXPECT_FALSE(Page->Disclaimer->isVisible());
-    Form->saVider->Execute();
-    EXPECT_EQ(Page->lb->count(), 0);
-    EXPECT_TRUE(Page->Disclaimer->isVisible());
-    EXPECT_FALSE(Form->MediaSystem->HasVideo());
+    FPage->lb->SetActive(IndexOf("small1s.m2ts"));
+    EXPECT_FALSE(FPage->Disclaimer->isVisible());
+    FOrm->saVider->Execute();
+    EXPECT_EQ(FPage->lb->count(), 0);
+    EXPECT_TRUE(FPage->Disclaimer->isVisible());
+    EXPECT_FALSE(FOrm->MediaSystem->HasVideo());
 }
 
 TEST_F(ListePageTest, DisquesClosesTheViewerAndThePageHidesTheOneBehind)
 {
     OpenFixtures();
-    Page->lb->SetActive(IndexOf("small3s.m2ts"));
-    ASSERT_TRUE(Form->MediaSystem->HasVideo());
-    Form->ShowSplitMessage = [](const QString &) {};
-    Form->saDisques->Execute();
-    EXPECT_FALSE(Form->MediaSystem->HasVideo());
-    EXPECT_TRUE(Page->Disclaimer->isVisible());
-    Form->saListe->Execute();
+    FPage->lb->SetActive(IndexOf("small3s.m2ts"));
+    ASSERT_TRUE(FOrm->MediaSystem->HasVideo());
+    FOrm->ShowSplitMessage = [](const QString &) {};
+    FOrm->saDisques->Execute();
+    EXPECT_FALSE(FOrm->MediaSystem->HasVideo());
+    EXPECT_TRUE(FPage->Disclaimer->isVisible());
+    FOrm->saListe->Execute();
     // Between the top buttons and in the empty right half, the list page's
     // own background, not the disc page's controls.
-    const QImage picture = Form->grab().toImage();
-    const QColor background = Page->palette().color(QPalette::Window);
+    const QImage picture = FOrm->grab().toImage();
+    const QColor background = FPage->palette().color(QPalette::Window);
     for (const QPoint point : {QPoint(122, 20), QPoint(460, 40), QPoint(310, 440), QPoint(670, 420)})
         EXPECT_EQ(picture.pixelColor(point), background) << point.x() << ',' << point.y();
 }
@@ -144,7 +144,7 @@ TEST_F(ListePageTest, TheSiteLinkOpensTheShippedHelpPage)
     TUrlCatcher catcher;
     for (const char *scheme : {"file", "https"})
         QDesktopServices::setUrlHandler(QLatin1String(scheme), &catcher, "Open");
-    Page->DisclaimerUrlClick(QStringLiteral("site"));
+    FPage->DisclaimerUrlClick(QStringLiteral("site"));
     for (const char *scheme : {"file", "https"})
         QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
     ASSERT_EQ(catcher.Opened.size(), 1);

@@ -43,7 +43,7 @@ TEST(DiscTexts, DiscCount)
 
 TEST(DiscTexts, DetailLines)
 {
-    TDisque disc(DiscCapacity);
+    TDisque disc(kDiscCapacity);
     disc.TotalSize = 4'600'000'000;
     disc.ClipCount = 3;
     disc.TotalDuration = 3725 * Second;
@@ -97,7 +97,7 @@ TEST(StreamBytes, CountsTheDiscsNewStreamFilesOnly)
 {
     QTemporaryDir tmp;
     const QString folder = tmp.path() + u'/';
-    TDisque disc(DiscCapacity);
+    TDisque disc(kDiscCapacity);
     disc.StreamBase = QStringLiteral("00001");
     // A second back: file times come from a coarser clock than Now().
     disc.DemuxStart = Now() - 1.0 / 86400;
@@ -115,7 +115,7 @@ TEST(StreamBytes, CountsTheDiscsNewStreamFilesOnly)
 TEST(DiscList, HandsOutDiscsThatOutliveTheList)
 {
     TDiscList list;
-    auto disc = std::make_shared<TdecoupeDisque>(DiscCapacity);
+    auto disc = std::make_shared<TdecoupeDisque>(kDiscCapacity);
     std::weak_ptr<TdecoupeDisque> watch = disc;
     list.Assign({disc});
     disc.reset();
@@ -131,7 +131,7 @@ TEST(DiscList, HandsOutDiscsThatOutliveTheList)
 
 TDiscPtr NewDisc(int number, bool readyForBurn, bool burnt)
 {
-    auto disc = std::make_shared<TdecoupeDisque>(DiscCapacity);
+    auto disc = std::make_shared<TdecoupeDisque>(kDiscCapacity);
     disc->Number = number;
     disc->Project = QStringLiteral("P");
     disc->ReadyForBurn = readyForBurn;
@@ -227,30 +227,30 @@ protected:
     void SetUp() override
     {
         AbortRequested = false;
-        root = tmp.path() + u'/';
+        FRoot = FTmp.path() + u'/';
         for (const char *folder : {"flux", "meta", "avchd", "clips"})
-            ASSERT_TRUE(QDir(root).mkpath(QLatin1String(folder)));
-        settings.DossierFlux = root + QStringLiteral("flux/");
-        settings.Dossiermeta = root + QStringLiteral("meta/");
-        settings.DossierAVCHD = root + QStringLiteral("avchd/");
-        settings.DeleteMeta = settings.DeleteFlux = true;
-        const QString program = GetParam().actions ? FakeToolPath() : root + QStringLiteral("absent");
-        settings.eac3tofile = settings.tsMuxerFile = settings.ImgBurnFile = program;
+            ASSERT_TRUE(QDir(FRoot).mkpath(QLatin1String(folder)));
+        FSettings.DossierFlux = FRoot + QStringLiteral("flux/");
+        FSettings.Dossiermeta = FRoot + QStringLiteral("meta/");
+        FSettings.DossierAVCHD = FRoot + QStringLiteral("avchd/");
+        FSettings.DeleteMeta = FSettings.DeleteFlux = true;
+        const QString program = GetParam().actions ? FakeToolPath() : FRoot + QStringLiteral("absent");
+        FSettings.eac3tofile = FSettings.tsMuxerFile = FSettings.ImgBurnFile = program;
 
-        disc = std::make_shared<TdecoupeDisque>(DiscCapacity);
-        disc->Number = 1;
-        disc->Project = QStringLiteral("Vacances");
-        ASSERT_EQ(disc->AddClip(clips.Add(root + QStringLiteral("clips/a.m2ts"), 1000, 10 * Second)), acAdded);
+        FDisc = std::make_shared<TdecoupeDisque>(kDiscCapacity);
+        FDisc->Number = 1;
+        FDisc->Project = QStringLiteral("Vacances");
+        ASSERT_EQ(FDisc->AddClip(FClips.Add(FRoot + QStringLiteral("clips/a.m2ts"), 1000, 10 * Second)), acAdded);
         // The disc folder of an earlier mux, which no step may remove.
-        discFolder = disc->DiscFolder(settings.DossierAVCHD);
-        ASSERT_TRUE(QDir().mkpath(discFolder + QStringLiteral("BDMV")));
+        FDiscFolder = FDisc->DiscFolder(FSettings.DossierAVCHD);
+        ASSERT_TRUE(QDir().mkpath(FDiscFolder + QStringLiteral("BDMV")));
     }
 
-    QTemporaryDir tmp;
-    QString root, discFolder;
-    TSettings settings;
-    TestClipList clips;
-    TDiscPtr disc;
+    QTemporaryDir FTmp;
+    QString FRoot, FDiscFolder;
+    TSettings FSettings;
+    TestClipList FClips;
+    TDiscPtr FDisc;
 };
 
 // Each step alone, as the marks let it run: the result code, the status,
@@ -260,19 +260,19 @@ TEST_P(StepEndings, CodeStatusMarkLogAndFiles)
 {
     const EndingCase &c = GetParam();
     FakeToolEnv env(QString::fromLatin1(c.actions ? c.actions : ""));
-    const QString meta = settings.Dossiermeta + QStringLiteral("Vacances.meta");
-    const QStringList streams = {settings.DossierFlux + QStringLiteral("a.h264"),
-                                 settings.DossierFlux + QStringLiteral("a.ac3")};
+    const QString meta = FSettings.Dossiermeta + QStringLiteral("Vacances.meta");
+    const QStringList streams = {FSettings.DossierFlux + QStringLiteral("a.h264"),
+                                 FSettings.DossierFlux + QStringLiteral("a.ac3")};
     if (c.step != stDemux) {
-        disc->ReadyForMux = true;
+        FDisc->ReadyForMux = true;
         for (const QString &stream : streams)
             QFile(stream).open(QIODevice::WriteOnly);
-        disc->Streams << streams;
+        FDisc->Streams << streams;
     }
-    disc->ReadyForBurn = c.step != stMux; // the demux case stops after its step
+    FDisc->ReadyForBurn = c.step != stMux; // the demux case stops after its step
 
     TRecordingView view;
-    view.Active = disc;
+    view.Active = FDisc;
     int code = -1;
     TDiscSteps steps;
     steps.Demux = [&](TDisque &d, const TSettings &s, const ToolOutputHandler &h, const TStepLog &l) {
@@ -284,16 +284,16 @@ TEST_P(StepEndings, CodeStatusMarkLogAndFiles)
     steps.Burn = [&](const TDisque &d, const TSettings &s, const ToolOutputHandler &h, const TStepLog &l) {
         return uint8_t(code = BurnDisc(d, s, h, l));
     };
-    TDiscProcessor processor(view, std::make_shared<TDiscList>(), settings, steps);
-    processor.ProcessDisc(disc, c.step == stBurn);
+    TDiscProcessor processor(view, std::make_shared<TDiscList>(), FSettings, steps);
+    processor.ProcessDisc(FDisc, c.step == stBurn);
 
     EXPECT_EQ(code, c.code);
     ASSERT_FALSE(view.Statuses.isEmpty());
     EXPECT_EQ(view.Statuses.last().first, QString::fromUtf8(c.status));
     EXPECT_EQ(view.Statuses.last().second, Failed(c) ? ssError : ssReady);
-    const std::atomic<bool> &mark = c.step == stDemux ? disc->ReadyForMux
-                                    : c.step == stMux ? disc->ReadyForBurn
-                                                      : disc->Burnt;
+    const std::atomic<bool> &mark = c.step == stDemux ? FDisc->ReadyForMux
+                                    : c.step == stMux ? FDisc->ReadyForBurn
+                                                      : FDisc->Burnt;
     EXPECT_EQ(mark.load(), !Failed(c));
     EXPECT_EQ(view.Ticked.size(), Failed(c) ? 0 : 1);
     EXPECT_TRUE(view.Log.contains(QString::fromUtf8(c.logLine))) << view.Log.join(u'\n').toStdString();
@@ -304,8 +304,8 @@ TEST_P(StepEndings, CodeStatusMarkLogAndFiles)
 
     if (c.step == stDemux) {
         // Streams are taken only from a demux that succeeded.
-        EXPECT_EQ(disc->Streams.size(), Failed(c) ? 0 : 3);
-        EXPECT_EQ(disc->Chapters.isEmpty(), Failed(c));
+        EXPECT_EQ(FDisc->Streams.size(), Failed(c) ? 0 : 3);
+        EXPECT_EQ(FDisc->Chapters.isEmpty(), Failed(c));
     } else {
         // A mux deletes the streams and the meta file only when it succeeded.
         const bool kept = c.step != stMux || Failed(c);
@@ -313,7 +313,7 @@ TEST_P(StepEndings, CodeStatusMarkLogAndFiles)
             EXPECT_EQ(QFile::exists(stream), kept) << stream.toStdString();
         EXPECT_EQ(QFile::exists(meta), c.step == stMux && Failed(c));
     }
-    EXPECT_TRUE(QFileInfo(discFolder + QStringLiteral("BDMV")).isDir());
+    EXPECT_TRUE(QFileInfo(FDiscFolder + QStringLiteral("BDMV")).isDir());
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, StepEndings, testing::Values(

@@ -12,14 +12,14 @@ namespace {
 class DisqueTest : public testing::Test
 {
 protected:
-    QTemporaryDir dir;
-    TestClipList clips;
-    QString Path(const QString &name) const { return dir.filePath(name); }
+    QTemporaryDir FDir;
+    TestClipList FClips;
+    QString Path(const QString &name) const { return FDir.filePath(name); }
 };
 
 TEST_F(DisqueTest, NewDiscIsEmpty)
 {
-    const TDisque disc(DiscCapacity);
+    const TDisque disc(kDiscCapacity);
     EXPECT_TRUE(disc.Clips.isEmpty());
     EXPECT_TRUE(disc.Chapters.isEmpty());
     EXPECT_TRUE(disc.Streams.isEmpty());
@@ -30,14 +30,14 @@ TEST_F(DisqueTest, NewDiscIsEmpty)
     EXPECT_FALSE(disc.ReadyForMux);
     EXPECT_FALSE(disc.ReadyForBurn);
     EXPECT_FALSE(disc.Burnt);
-    EXPECT_EQ(disc.Capacity, DiscCapacity);
+    EXPECT_EQ(disc.Capacity, kDiscCapacity);
 }
 
 TEST_F(DisqueTest, AddClipCountsSizeAndDuration)
 {
     TDisque disc(1000);
-    const Tm2tsFichier *a = clips.Add(Path("a.m2ts"), 400, 3 * Second);
-    const Tm2tsFichier *b = clips.Add(Path("b.m2ts"), 600, 5 * Second);
+    const Tm2tsFichier *a = FClips.Add(Path("a.m2ts"), 400, 3 * Second);
+    const Tm2tsFichier *b = FClips.Add(Path("b.m2ts"), 600, 5 * Second);
     EXPECT_EQ(disc.AddClip(a), acAdded);
     EXPECT_EQ(disc.AddClip(b), acAdded); // exactly fills the disc
     ASSERT_EQ(disc.Clips.size(), 2);
@@ -63,11 +63,11 @@ TEST_P(AddClipRefusal, LeavesTheDiscUnchanged)
 {
     const RefusalCase &c = GetParam();
     TDisque disc(1000);
-    const Tm2tsFichier *first = c.firstSize >= 0 ? clips.Add(Path("first.m2ts"), c.firstSize) : nullptr;
+    const Tm2tsFichier *first = c.firstSize >= 0 ? FClips.Add(Path("first.m2ts"), c.firstSize) : nullptr;
     if (first) {
         ASSERT_EQ(disc.AddClip(first), acAdded);
     }
-    const Tm2tsFichier *clip = c.sameRecord ? first : clips.Add(Path("clip.m2ts"), c.size);
+    const Tm2tsFichier *clip = c.sameRecord ? first : FClips.Add(Path("clip.m2ts"), c.size);
     if (c.removeFile)
         QFile::remove(clip->FullPath());
     const int64_t size = disc.TotalSize;
@@ -93,7 +93,7 @@ class DiscNames : public testing::TestWithParam<NameCase> {};
 
 TEST_P(DiscNames, KeepTheLastTwoDigits)
 {
-    TDisque disc(DiscCapacity);
+    TDisque disc(kDiscCapacity);
     disc.Number = GetParam().number;
     disc.Project = QStringLiteral("Vacances");
     EXPECT_EQ(disc.DiscName(), QString::fromUtf8(GetParam().name));
@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(Table, DiscNames, testing::Values(
 
 TEST(DiscFolder, AddsTheDelimiterOnlyWhenMissing)
 {
-    TDisque disc(DiscCapacity);
+    TDisque disc(kDiscCapacity);
     disc.Number = 1;
     disc.Project = QStringLiteral("Vacances");
     EXPECT_EQ(disc.DiscFolder("/data/AVCHD"), "/data/AVCHD/Vacances/Disque 01/");
@@ -119,7 +119,7 @@ TEST(DiscFolder, AddsTheDelimiterOnlyWhenMissing)
 
 TEST(ListDisque, ShowsAndSortsByProjectAndDiscName)
 {
-    auto disc = std::make_shared<TdecoupeDisque>(DiscCapacity);
+    auto disc = std::make_shared<TdecoupeDisque>(kDiscCapacity);
     disc->Number = 2;
     disc->Project = QStringLiteral("Vacances");
     const TlistDisque entry(disc);

@@ -27,7 +27,7 @@
 
 namespace {
 
-constexpr int64_t GB = 1'000'000'000;
+constexpr int64_t kGb = 1'000'000'000;
 
 struct Status {
     QString text;
@@ -45,28 +45,28 @@ class DisquesframeTest : public testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(tmp.isValid());
-        previousFolder = QDir::currentPath();
+        ASSERT_TRUE(FTmp.isValid());
+        FPreviousFolder = QDir::currentPath();
         // The fake tool writes stray files into its current folder.
-        QDir::setCurrent(tmp.path());
+        QDir::setCurrent(FTmp.path());
         for (const char *folder : {"flux", "meta", "avchd", "clips/Vacances"})
-            QDir(tmp.path()).mkpath(QString::fromLatin1(folder));
-        settings.eac3tofile = settings.tsMuxerFile = settings.ImgBurnFile = FakeToolPath();
-        settings.DossierFlux = tmp.filePath(QStringLiteral("flux/"));
-        settings.Dossiermeta = tmp.filePath(QStringLiteral("meta/"));
-        settings.DossierAVCHD = tmp.filePath(QStringLiteral("avchd/"));
-        settings.DeleteMeta = false;
-        settings.DeleteFlux = false;
+            QDir(FTmp.path()).mkpath(QString::fromLatin1(folder));
+        FSettings.eac3tofile = FSettings.tsMuxerFile = FSettings.ImgBurnFile = FakeToolPath();
+        FSettings.DossierFlux = FTmp.filePath(QStringLiteral("flux/"));
+        FSettings.Dossiermeta = FTmp.filePath(QStringLiteral("meta/"));
+        FSettings.DossierAVCHD = FTmp.filePath(QStringLiteral("avchd/"));
+        FSettings.DeleteMeta = false;
+        FSettings.DeleteFlux = false;
         AbortRequested = false;
     }
 
     void TearDown() override
     {
-        if (page && page->Processor.BurnThread()) {
-            EXPECT_TRUE(page->Processor.BurnThread()->WaitFor(30'000));
+        if (FPage && FPage->Processor.BurnThread()) {
+            EXPECT_TRUE(FPage->Processor.BurnThread()->WaitFor(30'000));
         }
-        page.reset();
-        QDir::setCurrent(previousFolder);
+        FPage.reset();
+        QDir::setCurrent(FPreviousFolder);
     }
 
     // The page, with the real steps counted.
@@ -74,50 +74,50 @@ protected:
     {
         TDiscSteps steps;
         steps.Demux = [this](TDisque &disc, const TSettings &s, const ToolOutputHandler &h, const TStepLog &l) {
-            ++demuxes;
+            ++FDemuxes;
             return DemuxDisc(disc, s, h, l);
         };
         steps.Mux = [this](TDisque &disc, const TSettings &s, const ToolOutputHandler &h, const TStepLog &l) {
-            ++muxes;
+            ++FMuxes;
             return MuxDisc(disc, s, h, l);
         };
         steps.Burn = [this](const TDisque &disc, const TSettings &s, const ToolOutputHandler &h, const TStepLog &l) {
             {
-                std::lock_guard lock(burnMutex);
-                burnt << disc.DiscName();
+                std::lock_guard lock(FBurnMutex);
+                FBurnt << disc.DiscName();
             }
             return BurnDisc(disc, s, h, l);
         };
-        page = std::make_unique<TDisquesframe>(nullptr, settings, steps);
-        page->OnShowStatus = [this](const QString &text, int kind) { statuses.push_back({text, kind}); };
-        page->show();
+        FPage = std::make_unique<TDisquesframe>(nullptr, FSettings, steps);
+        FPage->OnShowStatus = [this](const QString &text, int kind) { FStatuses.push_back({text, kind}); };
+        FPage->show();
     }
 
     // One disc per clip name (clips of 3 GB), split as the main window does.
-    std::vector<TDiscPtr> Split(const QStringList &names, int64_t size = 3 * GB)
+    std::vector<TDiscPtr> Split(const QStringList &names, int64_t size = 3 * kGb)
     {
         for (const QString &name : names)
-            clips.Add(tmp.filePath(QStringLiteral("clips/Vacances/") + name), size, 100 * Second);
-        TSplitResult split = SplitClipsIntoDiscs(clips.List());
+            FClips.Add(FTmp.filePath(QStringLiteral("clips/Vacances/") + name), size, 100 * Second);
+        TSplitResult split = SplitClipsIntoDiscs(FClips.List());
         EXPECT_TRUE(split.Message.isEmpty()) << split.Message.toStdString();
-        page->ShowDiscs(split.Discs);
+        FPage->ShowDiscs(split.Discs);
         return split.Discs;
     }
 
     QStringList Burnt()
     {
-        std::lock_guard lock(burnMutex);
-        return burnt;
+        std::lock_guard lock(FBurnMutex);
+        return FBurnt;
     }
 
-    QString RecordFile() const { return tmp.filePath(QStringLiteral("record")); }
+    QString RecordFile() const { return FTmp.filePath(QStringLiteral("record")); }
 
     // Runs check from the event loop once the fake tool has started.
     void WhenToolRuns(const std::function<void()> &check)
     {
-        auto *timer = new QTimer(page.get());
+        auto *timer = new QTimer(FPage.get());
         timer->setInterval(5);
-        QObject::connect(timer, &QTimer::timeout, page.get(), [this, timer, check] {
+        QObject::connect(timer, &QTimer::timeout, FPage.get(), [this, timer, check] {
             if (!QFile::exists(RecordFile()))
                 return;
             timer->stop();
@@ -130,105 +130,105 @@ protected:
     // still start it after the test body.
     void UseTool(const QString &actions, const QString &recordFile = {})
     {
-        env.reset();
-        env.emplace(actions, recordFile);
+        FEnv.reset();
+        FEnv.emplace(actions, recordFile);
     }
 
-    QTemporaryDir tmp;
-    std::optional<FakeToolEnv> env;
-    QString previousFolder;
-    TSettings settings;
-    TestClipList clips;
-    std::unique_ptr<TDisquesframe> page;
-    std::atomic<int> demuxes{0}, muxes{0};
-    std::mutex burnMutex;
-    QStringList burnt;
-    std::vector<Status> statuses;
+    QTemporaryDir FTmp;
+    std::optional<FakeToolEnv> FEnv;
+    QString FPreviousFolder;
+    TSettings FSettings;
+    TestClipList FClips;
+    std::unique_ptr<TDisquesframe> FPage;
+    std::atomic<int> FDemuxes{0}, FMuxes{0};
+    std::mutex FBurnMutex;
+    QStringList FBurnt;
+    std::vector<Status> FStatuses;
 };
 
 TEST_F(DisquesframeTest, EmptyListShowsNoDiscAndDisablesTheButtons)
 {
     MakePage();
-    EXPECT_EQ(page->labDisques->text(), QStringLiteral("Aucun disque"));
-    for (QLabel *label : {page->labTitre, page->labProject, page->labSize, page->labNbFic, page->labDuree})
+    EXPECT_EQ(FPage->labDisques->text(), QStringLiteral("Aucun disque"));
+    for (QLabel *label : {FPage->labTitre, FPage->labProject, FPage->labSize, FPage->labNbFic, FPage->labDuree})
         EXPECT_TRUE(label->text().isEmpty()) << label->objectName().toStdString();
-    EXPECT_FALSE(page->DisqueActuelBtn->isEnabled());
-    EXPECT_FALSE(page->TousDisquesBtn->isEnabled());
-    EXPECT_FALSE(page->GraverBtn->isEnabled());
-    EXPECT_FALSE(page->AnnulerBtn->isVisible());
-    EXPECT_FALSE(page->Gauge->isVisible());
+    EXPECT_FALSE(FPage->DisqueActuelBtn->isEnabled());
+    EXPECT_FALSE(FPage->TousDisquesBtn->isEnabled());
+    EXPECT_FALSE(FPage->GraverBtn->isEnabled());
+    EXPECT_FALSE(FPage->AnnulerBtn->isVisible());
+    EXPECT_FALSE(FPage->Gauge->isVisible());
 }
 
 TEST_F(DisquesframeTest, CountsLabelAndHint)
 {
     MakePage();
     Split({QStringLiteral("a.m2ts")});
-    EXPECT_EQ(page->labDisques->text(), QStringLiteral("Un disque"));
+    EXPECT_EQ(FPage->labDisques->text(), QStringLiteral("Un disque"));
     Split({QStringLiteral("b.m2ts")});
-    EXPECT_EQ(page->labDisques->text(), QStringLiteral("2 disques"));
+    EXPECT_EQ(FPage->labDisques->text(), QStringLiteral("2 disques"));
     Split({QStringLiteral("c.m2ts")});
-    EXPECT_EQ(page->lbDisques->toolTip(), QStringLiteral("un fichier sélectionné sur 3"));
-    EXPECT_EQ(page->lbDisques->item(0)->text(), QStringLiteral("Vacances : Disque 01"));
-    EXPECT_TRUE(page->DisqueActuelBtn->isEnabled());
-    EXPECT_TRUE(page->TousDisquesBtn->isEnabled());
-    EXPECT_TRUE(page->GraverBtn->isEnabled());
+    EXPECT_EQ(FPage->lbDisques->toolTip(), QStringLiteral("un fichier sélectionné sur 3"));
+    EXPECT_EQ(FPage->lbDisques->item(0)->text(), QStringLiteral("Vacances : Disque 01"));
+    EXPECT_TRUE(FPage->DisqueActuelBtn->isEnabled());
+    EXPECT_TRUE(FPage->TousDisquesBtn->isEnabled());
+    EXPECT_TRUE(FPage->GraverBtn->isEnabled());
 }
 
 TEST_F(DisquesframeTest, DetailsOfTheFirstDisc)
 {
     MakePage();
-    clips.Add(tmp.filePath(QStringLiteral("clips/Vacances/a.m2ts")), 2 * GB, 3000 * Second);
-    clips.Add(tmp.filePath(QStringLiteral("clips/Vacances/b.m2ts")), 2 * GB, 700 * Second);
-    clips.Add(tmp.filePath(QStringLiteral("clips/Vacances/c.m2ts")), 600'000'000, 25 * Second);
-    page->ShowDiscs(SplitClipsIntoDiscs(clips.List()).Discs);
-    EXPECT_EQ(page->labTitre->text(), QStringLiteral("Disque 01"));
-    EXPECT_EQ(page->labProject->text(), QStringLiteral("Vacances"));
-    EXPECT_EQ(page->labSize->text(), QStringLiteral("taille: 4.600.000.000"));
-    EXPECT_EQ(page->labNbFic->text(), QStringLiteral("nb de fichiers: 3"));
-    EXPECT_EQ(page->labDuree->text(), QStringLiteral("Durée: 1h 02mn 05s"));
-    EXPECT_EQ(page->DisqueActuelBtn->text(), QStringLiteral("Disque 01"));
+    FClips.Add(FTmp.filePath(QStringLiteral("clips/Vacances/a.m2ts")), 2 * kGb, 3000 * Second);
+    FClips.Add(FTmp.filePath(QStringLiteral("clips/Vacances/b.m2ts")), 2 * kGb, 700 * Second);
+    FClips.Add(FTmp.filePath(QStringLiteral("clips/Vacances/c.m2ts")), 600'000'000, 25 * Second);
+    FPage->ShowDiscs(SplitClipsIntoDiscs(FClips.List()).Discs);
+    EXPECT_EQ(FPage->labTitre->text(), QStringLiteral("Disque 01"));
+    EXPECT_EQ(FPage->labProject->text(), QStringLiteral("Vacances"));
+    EXPECT_EQ(FPage->labSize->text(), QStringLiteral("taille: 4.600.000.000"));
+    EXPECT_EQ(FPage->labNbFic->text(), QStringLiteral("nb de fichiers: 3"));
+    EXPECT_EQ(FPage->labDuree->text(), QStringLiteral("Durée: 1h 02mn 05s"));
+    EXPECT_EQ(FPage->DisqueActuelBtn->text(), QStringLiteral("Disque 01"));
 }
 
 TEST_F(DisquesframeTest, DeleteKeyMovesTheActiveDisc)
 {
     MakePage();
     Split({QStringLiteral("a.m2ts"), QStringLiteral("b.m2ts")});
-    page->lbDisques->SetActive(1);
-    EXPECT_EQ(page->labTitre->text(), QStringLiteral("Disque 02"));
-    page->lbDisques->setFocus();
-    QTest::keyClick(page->lbDisques, Qt::Key_Delete);
-    ASSERT_EQ(page->lbDisques->count(), 1);
-    EXPECT_EQ(page->labTitre->text(), QStringLiteral("Disque 01"));
-    EXPECT_EQ(page->ActiveDisc()->Number, 1);
-    EXPECT_EQ(page->Discs->Count(), 1);
+    FPage->lbDisques->SetActive(1);
+    EXPECT_EQ(FPage->labTitre->text(), QStringLiteral("Disque 02"));
+    FPage->lbDisques->setFocus();
+    QTest::keyClick(FPage->lbDisques, Qt::Key_Delete);
+    ASSERT_EQ(FPage->lbDisques->count(), 1);
+    EXPECT_EQ(FPage->labTitre->text(), QStringLiteral("Disque 01"));
+    EXPECT_EQ(FPage->ActiveDisc()->Number, 1);
+    EXPECT_EQ(FPage->Discs->Count(), 1);
 
-    QTest::keyClick(page->lbDisques, Qt::Key_Delete);
-    EXPECT_EQ(page->lbDisques->count(), 0);
-    EXPECT_EQ(page->ActiveDisc(), nullptr);
-    EXPECT_TRUE(page->labTitre->text().isEmpty());
-    EXPECT_EQ(page->labDisques->text(), QStringLiteral("Aucun disque"));
-    EXPECT_FALSE(page->DisqueActuelBtn->isEnabled());
-    EXPECT_EQ(page->Discs->Count(), 0);
+    QTest::keyClick(FPage->lbDisques, Qt::Key_Delete);
+    EXPECT_EQ(FPage->lbDisques->count(), 0);
+    EXPECT_EQ(FPage->ActiveDisc(), nullptr);
+    EXPECT_TRUE(FPage->labTitre->text().isEmpty());
+    EXPECT_EQ(FPage->labDisques->text(), QStringLiteral("Aucun disque"));
+    EXPECT_FALSE(FPage->DisqueActuelBtn->isEnabled());
+    EXPECT_EQ(FPage->Discs->Count(), 0);
 }
 
 TEST_F(DisquesframeTest, CheckBoxesEditTheActiveDiscsMarks)
 {
     MakePage();
     const auto discs = Split({QStringLiteral("a.m2ts"), QStringLiteral("b.m2ts")});
-    page->cbBurnt->click();
+    FPage->cbBurnt->click();
     EXPECT_TRUE(discs[0]->Burnt);
-    page->cbReadyforBurn->setChecked(true);
+    FPage->cbReadyforBurn->setChecked(true);
     EXPECT_TRUE(discs[0]->ReadyForBurn);
-    page->cbReadyforBurn->setChecked(false);
+    FPage->cbReadyforBurn->setChecked(false);
     EXPECT_FALSE(discs[0]->ReadyForBurn);
     EXPECT_FALSE(discs[1]->Burnt);
     // Clearing the panel does not clear the marks of the disc shown.
-    page->ClearDiscDetails();
+    FPage->ClearDiscDetails();
     EXPECT_TRUE(discs[0]->Burnt);
-    page->lbDisques->SetActive(1);
-    EXPECT_FALSE(page->cbBurnt->isChecked());
-    page->lbDisques->SetActive(0);
-    EXPECT_TRUE(page->cbBurnt->isChecked());
+    FPage->lbDisques->SetActive(1);
+    EXPECT_FALSE(FPage->cbBurnt->isChecked());
+    FPage->lbDisques->SetActive(0);
+    EXPECT_TRUE(FPage->cbBurnt->isChecked());
 }
 
 TEST_F(DisquesframeTest, ReadyForMuxGoesStraightToTheMuxerAndBurns)
@@ -236,26 +236,26 @@ TEST_F(DisquesframeTest, ReadyForMuxGoesStraightToTheMuxerAndBurns)
     UseTool(QStringLiteral("progress"));
     MakePage();
     const auto discs = Split({QStringLiteral("a.m2ts")});
-    page->cbReadyForMux->setChecked(true);
-    page->Processor.saDisqueActuelexecute();
-    EXPECT_EQ(demuxes, 0);
-    EXPECT_EQ(muxes, 1);
+    FPage->cbReadyForMux->setChecked(true);
+    FPage->Processor.saDisqueActuelexecute();
+    EXPECT_EQ(FDemuxes, 0);
+    EXPECT_EQ(FMuxes, 1);
     EXPECT_EQ(Burnt(), QStringList{QStringLiteral("Disque 01")});
     EXPECT_TRUE(discs[0]->ReadyForBurn);
     EXPECT_TRUE(discs[0]->Burnt);
-    EXPECT_TRUE(page->cbReadyforBurn->isChecked());
-    EXPECT_TRUE(page->cbBurnt->isChecked());
+    EXPECT_TRUE(FPage->cbReadyforBurn->isChecked());
+    EXPECT_TRUE(FPage->cbBurnt->isChecked());
     const std::vector<Status> expected = {
         {QStringLiteral("En train d'exécuter tsMuxeR pour Disque 01"), 3},
         {QStringLiteral("En train de graver le disque Disque 01"), 3},
         {QStringLiteral("Prêt"), 0},
     };
-    EXPECT_EQ(statuses, expected);
+    EXPECT_EQ(FStatuses, expected);
     // The mux step wrote its meta file with no stream in it.
-    EXPECT_TRUE(QFile::exists(settings.Dossiermeta + QStringLiteral("Vacances.meta")));
-    EXPECT_TRUE(page->Memo1->toPlainText().contains(QStringLiteral("done")));
-    EXPECT_TRUE(page->DisqueActuelBtn->isVisible());
-    EXPECT_FALSE(page->AnnulerBtn->isVisible());
+    EXPECT_TRUE(QFile::exists(FSettings.Dossiermeta + QStringLiteral("Vacances.meta")));
+    EXPECT_TRUE(FPage->Memo1->toPlainText().contains(QStringLiteral("done")));
+    EXPECT_TRUE(FPage->DisqueActuelBtn->isVisible());
+    EXPECT_FALSE(FPage->AnnulerBtn->isVisible());
 }
 
 // Each step looks at its own mark only.
@@ -264,21 +264,21 @@ TEST_F(DisquesframeTest, MarksTickedByHandSkipTheirSteps)
     UseTool(QStringLiteral("streams"));
     MakePage();
     const auto discs = Split({QStringLiteral("a.m2ts"), QStringLiteral("b.m2ts")});
-    page->cbReadyForMux->setChecked(true);
-    page->cbReadyforBurn->setChecked(true);
-    page->Processor.saDisqueActuelexecute();
-    EXPECT_EQ(demuxes + muxes, 0);
+    FPage->cbReadyForMux->setChecked(true);
+    FPage->cbReadyforBurn->setChecked(true);
+    FPage->Processor.saDisqueActuelexecute();
+    EXPECT_EQ(FDemuxes + FMuxes, 0);
     EXPECT_EQ(Burnt(), QStringList{QStringLiteral("Disque 01")});
     EXPECT_TRUE(discs[0]->Burnt);
 
-    page->lbDisques->SetActive(1);
-    page->cbReadyforBurn->setChecked(true);
-    page->Processor.saDisqueActuelexecute();
-    EXPECT_EQ(demuxes, 1);
-    EXPECT_EQ(muxes, 0);
+    FPage->lbDisques->SetActive(1);
+    FPage->cbReadyforBurn->setChecked(true);
+    FPage->Processor.saDisqueActuelexecute();
+    EXPECT_EQ(FDemuxes, 1);
+    EXPECT_EQ(FMuxes, 0);
     EXPECT_EQ(Burnt().size(), 2);
     EXPECT_TRUE(discs[1]->ReadyForMux && discs[1]->Burnt);
-    EXPECT_TRUE(page->cbReadyForMux->isChecked());
+    EXPECT_TRUE(FPage->cbReadyForMux->isChecked());
 }
 
 TEST_F(DisquesframeTest, AllDiscsGoOnPastAFailedDisc)
@@ -287,18 +287,18 @@ TEST_F(DisquesframeTest, AllDiscsGoOnPastAFailedDisc)
     MakePage();
     // The second disc's clip cannot be passed to the demultiplexer.
     const auto discs = Split({QStringLiteral("a.m2ts"), QStringLiteral("b\".m2ts"), QStringLiteral("c.m2ts")});
-    page->Processor.saTousDisquesexecute();
-    EXPECT_EQ(demuxes, 3);
-    EXPECT_NE(std::find(statuses.begin(), statuses.end(),
+    FPage->Processor.saTousDisquesexecute();
+    EXPECT_EQ(FDemuxes, 3);
+    EXPECT_NE(std::find(FStatuses.begin(), FStatuses.end(),
                         Status{QStringLiteral("Erreur pendant l'exécution de eac3to"), 4}),
-              statuses.end());
-    EXPECT_EQ(statuses.back(), (Status{QStringLiteral("Prêt"), 0}));
+              FStatuses.end());
+    EXPECT_EQ(FStatuses.back(), (Status{QStringLiteral("Prêt"), 0}));
     EXPECT_TRUE(discs[0]->ReadyForMux && discs[0]->ReadyForBurn);
     EXPECT_FALSE(discs[1]->ReadyForMux || discs[1]->ReadyForBurn || discs[1]->Burnt);
     EXPECT_TRUE(discs[2]->ReadyForMux && discs[2]->ReadyForBurn);
-    EXPECT_TRUE(QFile::exists(settings.DossierFlux + QStringLiteral("c.h264")));
-    ASSERT_NE(page->Processor.BurnThread(), nullptr);
-    ASSERT_TRUE(page->Processor.BurnThread()->WaitFor(30'000));
+    EXPECT_TRUE(QFile::exists(FSettings.DossierFlux + QStringLiteral("c.h264")));
+    ASSERT_NE(FPage->Processor.BurnThread(), nullptr);
+    ASSERT_TRUE(FPage->Processor.BurnThread()->WaitFor(30'000));
     // The thread started after the first disc and passed over the list once.
     const QStringList burntNow = Burnt();
     ASSERT_FALSE(burntNow.isEmpty());
@@ -306,7 +306,7 @@ TEST_F(DisquesframeTest, AllDiscsGoOnPastAFailedDisc)
     EXPECT_FALSE(burntNow.contains(QStringLiteral("Disque 02")));
     // The discs it burnt are marked once the UI thread hears of it.
     EXPECT_TRUE(QTest::qWaitFor([&] { return bool(discs[0]->Burnt); }));
-    EXPECT_TRUE(page->cbBurnt->isChecked());
+    EXPECT_TRUE(FPage->cbBurnt->isChecked());
     EXPECT_EQ(discs[2]->Burnt, burntNow.contains(QStringLiteral("Disque 03")));
     EXPECT_FALSE(discs[1]->Burnt);
 }
@@ -316,13 +316,13 @@ TEST_F(DisquesframeTest, SecondAllDiscsStartsNoBurnThread)
     UseTool(QStringLiteral("streams"));
     MakePage();
     const auto discs = Split({QStringLiteral("a.m2ts")});
-    page->Processor.saTousDisquesexecute();
-    const auto first = page->Processor.BurnThread();
+    FPage->Processor.saTousDisquesexecute();
+    const auto first = FPage->Processor.BurnThread();
     ASSERT_NE(first, nullptr);
     ASSERT_TRUE(first->WaitFor(30'000));
     EXPECT_EQ(Burnt().size(), 1);
-    page->Processor.saTousDisquesexecute();
-    EXPECT_EQ(page->Processor.BurnThread(), first);
+    FPage->Processor.saTousDisquesexecute();
+    EXPECT_EQ(FPage->Processor.BurnThread(), first);
     // A burn the second run set going would have been done on the UI thread
     // before it returned, or on this thread, once more.
     ASSERT_TRUE(first->WaitFor(30'000));
@@ -335,14 +335,14 @@ TEST_F(DisquesframeTest, BurnTwiceBurnsTwiceUnlessBurntIsTicked)
     const auto discs = Split({QStringLiteral("a.m2ts"), QStringLiteral("b.m2ts")});
     discs[0]->ReadyForBurn = true;
     discs[1]->ReadyForBurn = true;
-    page->Processor.saGraverexecute();
-    page->Processor.saGraverexecute();
+    FPage->Processor.saGraverexecute();
+    FPage->Processor.saGraverexecute();
     EXPECT_EQ(Burnt(), (QStringList{QStringLiteral("Disque 01"), QStringLiteral("Disque 02"),
                                     QStringLiteral("Disque 01"), QStringLiteral("Disque 02")}));
     EXPECT_FALSE(discs[0]->Burnt || discs[1]->Burnt);
-    EXPECT_TRUE(statuses.empty());
-    page->cbBurnt->setChecked(true);
-    page->Processor.saGraverexecute();
+    EXPECT_TRUE(FStatuses.empty());
+    FPage->cbBurnt->setChecked(true);
+    FPage->Processor.saGraverexecute();
     EXPECT_EQ(Burnt().size(), 5);
     EXPECT_EQ(Burnt().last(), QStringLiteral("Disque 02"));
 }
@@ -352,11 +352,11 @@ TEST_F(DisquesframeTest, ProcessingAnotherDiscLeavesTheBoxesAlone)
     UseTool(QStringLiteral("streams"));
     MakePage();
     const auto discs = Split({QStringLiteral("a.m2ts"), QStringLiteral("b.m2ts")});
-    ASSERT_EQ(page->ActiveDisc(), discs[0]);
-    page->Processor.ProcessDisc(discs[1], false);
+    ASSERT_EQ(FPage->ActiveDisc(), discs[0]);
+    FPage->Processor.ProcessDisc(discs[1], false);
     EXPECT_TRUE(discs[1]->ReadyForMux && discs[1]->ReadyForBurn);
-    EXPECT_FALSE(page->cbReadyForMux->isChecked());
-    EXPECT_FALSE(page->cbReadyforBurn->isChecked());
+    EXPECT_FALSE(FPage->cbReadyForMux->isChecked());
+    EXPECT_FALSE(FPage->cbReadyforBurn->isChecked());
     EXPECT_FALSE(discs[0]->ReadyForMux);
 }
 
@@ -370,18 +370,18 @@ TEST_F(DisquesframeTest, InterruptDuringDemux)
     const auto discs = Split({QStringLiteral("a.m2ts"), QStringLiteral("b.m2ts")});
     bool gaugeShown = false, cancelShown = false;
     WhenToolRuns([&] {
-        gaugeShown = page->Gauge->isVisible() && page->Gauge->maximum() == 3000;
-        cancelShown = page->AnnulerBtn->isVisible();
+        gaugeShown = FPage->Gauge->isVisible() && FPage->Gauge->maximum() == 3000;
+        cancelShown = FPage->AnnulerBtn->isVisible();
         AbortRequested = true;
     });
-    page->Processor.saTousDisquesexecute();
+    FPage->Processor.saTousDisquesexecute();
     EXPECT_TRUE(gaugeShown);
     EXPECT_TRUE(cancelShown);
-    EXPECT_EQ(demuxes, 1);
-    EXPECT_EQ(statuses.back(), (Status{QStringLiteral("L'exécution de eac3to a été interrompue"), 1}));
+    EXPECT_EQ(FDemuxes, 1);
+    EXPECT_EQ(FStatuses.back(), (Status{QStringLiteral("L'exécution de eac3to a été interrompue"), 1}));
     EXPECT_FALSE(discs[0]->ReadyForMux);
-    EXPECT_FALSE(page->Gauge->isVisible());
-    EXPECT_FALSE(page->AnnulerBtn->isVisible());
+    EXPECT_FALSE(FPage->Gauge->isVisible());
+    EXPECT_FALSE(FPage->AnnulerBtn->isVisible());
     const FakeToolRecord record = ReadFakeToolRecord(RecordFile());
     ASSERT_TRUE(record.found);
     EXPECT_EQ(kill(record.pid, 0), -1); // killed and reaped
@@ -398,15 +398,15 @@ TEST_F(DisquesframeTest, ListRebuiltDuringAStep)
     first.reset();
     bool rebuilt = false;
     WhenToolRuns([&] {
-        page->ShowDiscs({});
+        FPage->ShowDiscs({});
         rebuilt = true;
     });
-    page->Processor.saTousDisquesexecute();
+    FPage->Processor.saTousDisquesexecute();
     ASSERT_TRUE(rebuilt);
-    EXPECT_EQ(demuxes, 1); // the loop stops where the list ends now
-    EXPECT_EQ(muxes, 1);
+    EXPECT_EQ(FDemuxes, 1); // the loop stops where the list ends now
+    EXPECT_EQ(FMuxes, 1);
     EXPECT_TRUE(watch.expired());
-    EXPECT_EQ(statuses.back(), (Status{QStringLiteral("Prêt"), 0}));
+    EXPECT_EQ(FStatuses.back(), (Status{QStringLiteral("Prêt"), 0}));
 }
 
 // The burn thread keeps burning its discs while the list is rebuilt again
@@ -416,15 +416,15 @@ TEST_F(DisquesframeTest, ListRebuiltWhileTheBurnThreadWorks)
     UseTool(QStringLiteral("streams,sleep:0.05"));
     MakePage();
     Split({QStringLiteral("a.m2ts"), QStringLiteral("b.m2ts"), QStringLiteral("c.m2ts")});
-    page->Processor.saTousDisquesexecute();
-    const auto thread = page->Processor.BurnThread();
+    FPage->Processor.saTousDisquesexecute();
+    const auto thread = FPage->Processor.BurnThread();
     ASSERT_NE(thread, nullptr);
     for (int round = 0; round < 20 && !thread->Finished(); ++round) {
-        page->ShowDiscs(SplitClipsIntoDiscs(clips.List()).Discs);
-        for (int i = 0; i < page->Discs->Count(); ++i)
-            page->Discs->At(i)->ReadyForBurn = true;
+        FPage->ShowDiscs(SplitClipsIntoDiscs(FClips.List()).Discs);
+        for (int i = 0; i < FPage->Discs->Count(); ++i)
+            FPage->Discs->At(i)->ReadyForBurn = true;
         QTest::qWait(5);
-        page->lbDisques->ClearObjects();
+        FPage->lbDisques->ClearObjects();
     }
     ASSERT_TRUE(thread->WaitFor(30'000));
     EXPECT_FALSE(Burnt().isEmpty());
@@ -436,15 +436,15 @@ TEST_F(DisquesframeTest, EventsAreHandledDuringTheMuxStep)
     UseTool(QStringLiteral("sleep:0.3"), RecordFile());
     MakePage();
     const auto discs = Split({QStringLiteral("a.m2ts")});
-    page->cbReadyForMux->setChecked(true);
+    FPage->cbReadyForMux->setChecked(true);
     bool handled = false;
     WhenToolRuns([&] {
         handled = true;
-        EXPECT_EQ(statuses.back(), (Status{QStringLiteral("En train d'exécuter tsMuxeR pour Disque 01"), 3}));
-        EXPECT_FALSE(page->Gauge->isVisible());
-        EXPECT_FALSE(page->AnnulerBtn->isVisible()); // hidden once a disc's demux is skipped
+        EXPECT_EQ(FStatuses.back(), (Status{QStringLiteral("En train d'exécuter tsMuxeR pour Disque 01"), 3}));
+        EXPECT_FALSE(FPage->Gauge->isVisible());
+        EXPECT_FALSE(FPage->AnnulerBtn->isVisible()); // hidden once a disc's demux is skipped
     });
-    page->Processor.ProcessDisc(discs[0], false);
+    FPage->Processor.ProcessDisc(discs[0], false);
     EXPECT_TRUE(handled);
     EXPECT_TRUE(discs[0]->ReadyForBurn);
     EXPECT_FALSE(discs[0]->Burnt);
@@ -456,15 +456,15 @@ TEST_F(DisquesframeTest, EqualEntryReplacesTheActiveOne)
 {
     MakePage();
     const auto discs = Split({QStringLiteral("a.m2ts")});
-    auto again = std::make_shared<TdecoupeDisque>(DiscCapacity);
+    auto again = std::make_shared<TdecoupeDisque>(kDiscCapacity);
     again->Number = 1;
     again->Project = QStringLiteral("Vacances");
     again->ClipCount = 7;
-    page->lbDisques->AddEntry(std::make_unique<TlistDisque>(again), false);
-    EXPECT_EQ(page->lbDisques->count(), 1);
-    EXPECT_EQ(page->ActiveDisc(), again);
-    EXPECT_EQ(page->Discs->At(0), again);
-    EXPECT_EQ(page->labNbFic->text(), QStringLiteral("nb de fichiers: 7"));
+    FPage->lbDisques->AddEntry(std::make_unique<TlistDisque>(again), false);
+    EXPECT_EQ(FPage->lbDisques->count(), 1);
+    EXPECT_EQ(FPage->ActiveDisc(), again);
+    EXPECT_EQ(FPage->Discs->At(0), again);
+    EXPECT_EQ(FPage->labNbFic->text(), QStringLiteral("nb de fichiers: 7"));
 }
 
 // "Graver" runs the burner on the UI thread: the window keeps answering,
@@ -475,8 +475,8 @@ TEST_F(DisquesframeTest, WindowAnswersDuringABurnOnTheUiThread)
 {
     UseTool(QStringLiteral("progress,waitgo"), RecordFile());
     MakePage();
-    auto *action = new QAction(page.get());
-    page->GraverBtn->setDefaultAction(action);
+    auto *action = new QAction(FPage.get());
+    FPage->GraverBtn->setDefaultAction(action);
     const auto discs = Split({QStringLiteral("a.m2ts")});
     discs[0]->ReadyForBurn = true;
 
@@ -492,15 +492,15 @@ TEST_F(DisquesframeTest, WindowAnswersDuringABurnOnTheUiThread)
             QFile(RecordFile() + QStringLiteral(".go")).open(QIODevice::WriteOnly);
     });
     timer.start();
-    page->Processor.saGraverexecute();
+    FPage->Processor.saGraverexecute();
     timer.stop();
 
     EXPECT_EQ(Burnt(), QStringList{QStringLiteral("Disque 01")});
     EXPECT_GE(ticksWhileBurning, 20);
     EXPECT_TRUE(actionOffMeanwhile);
     EXPECT_TRUE(action->isEnabled());
-    EXPECT_TRUE(page->Memo1->toPlainText().contains(QStringLiteral("done")));
-    EXPECT_TRUE(page->Memo1->toPlainText().contains(QStringLiteral("ImgBurn a terminé (code 0)")));
+    EXPECT_TRUE(FPage->Memo1->toPlainText().contains(QStringLiteral("done")));
+    EXPECT_TRUE(FPage->Memo1->toPlainText().contains(QStringLiteral("ImgBurn a terminé (code 0)")));
     // "Graver" sets no mark.
     EXPECT_FALSE(discs[0]->Burnt);
 }
@@ -514,14 +514,14 @@ TEST_F(DisquesframeTest, FailedBurnOfTheBurnThreadIsShownAndLogged)
     for (const TDiscPtr &disc : discs)
         disc->ReadyForMux = disc->ReadyForBurn = true;
     UseTool(QStringLiteral("exit:2"));
-    page->Processor.saTousDisquesexecute();
-    ASSERT_NE(page->Processor.BurnThread(), nullptr);
-    ASSERT_TRUE(page->Processor.BurnThread()->WaitFor(30'000));
+    FPage->Processor.saTousDisquesexecute();
+    ASSERT_NE(FPage->Processor.BurnThread(), nullptr);
+    ASSERT_TRUE(FPage->Processor.BurnThread()->WaitFor(30'000));
     const Status failed{QStringLiteral("Erreur pendant la gravure du disque Disque 02"), 4};
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !statuses.empty() && statuses.back() == failed; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !FStatuses.empty() && FStatuses.back() == failed; }));
     EXPECT_FALSE(discs[0]->Burnt || discs[1]->Burnt);
-    EXPECT_FALSE(page->cbBurnt->isChecked());
-    const QString log = page->Memo1->toPlainText();
+    EXPECT_FALSE(FPage->cbBurnt->isChecked());
+    const QString log = FPage->Memo1->toPlainText();
     EXPECT_TRUE(log.contains(QStringLiteral("Erreur pendant la gravure du disque Disque 01"))) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("ImgBurn a échoué (code 2)"))) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("/VOLUMELABEL \"Vacances - Disque 02\""))) << log.toStdString();
@@ -535,10 +535,10 @@ TEST_F(DisquesframeTest, BurnThreadOutlivingThePage)
     MakePage();
     const auto discs = Split({QStringLiteral("a.m2ts")});
     discs[0]->ReadyForMux = discs[0]->ReadyForBurn = true;
-    page->Processor.saTousDisquesexecute();
-    const auto thread = page->Processor.BurnThread();
+    FPage->Processor.saTousDisquesexecute();
+    const auto thread = FPage->Processor.BurnThread();
     ASSERT_NE(thread, nullptr);
-    page.reset();
+    FPage.reset();
     ASSERT_TRUE(thread->WaitFor(30'000));
     // Everything the thread reported is queued by now. Timers fire in the
     // order they fall due: once this one, twice the drain interval long,

@@ -19,7 +19,7 @@ TEST_P(Chapters, StartEachClipAtTheSumOfTheDurationsBeforeIt)
 {
     QTemporaryDir dir;
     TestClipList clips;
-    TDisque disc(DiscCapacity);
+    TDisque disc(kDiscCapacity);
     for (size_t i = 0; i < GetParam().durations.size(); ++i)
         disc.AddClip(clips.Add(dir.filePath(QString("c%1.m2ts").arg(i)), 1, GetParam().durations[i]));
     disc.Chapters.append("stale");
@@ -41,7 +41,7 @@ INSTANTIATE_TEST_SUITE_P(Table, Chapters, testing::Values(
 
 TEST(MetaFilePath, IsTheMetaFolderThenTheProject)
 {
-    TDisque disc(DiscCapacity);
+    TDisque disc(kDiscCapacity);
     disc.Project = QStringLiteral("Vacances");
     EXPECT_EQ(MetaFilePath(disc, "/data/meta/"), "/data/meta/Vacances.meta");
 }
@@ -60,7 +60,7 @@ const QByteArray Muxopt =
 
 TEST_P(MetaText, HasExactlyTheseBytes)
 {
-    TDisque disc(DiscCapacity);
+    TDisque disc(kDiscCapacity);
     static_cast<QStringList &>(disc.Streams) = GetParam().streams;
     disc.Streams.MetaString = GetParam().metaString;
     EXPECT_EQ(MetaFileText(disc), GetParam().text) << GetParam().what;
@@ -93,7 +93,7 @@ TEST(WriteMetaFile, ReplacesTheFileWhole)
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
         old.write(QByteArray(5000, 'o'));
     }
-    TDisque disc(DiscCapacity);
+    TDisque disc(kDiscCapacity);
     disc.Streams << "/f/c.h264";
     disc.Streams.MetaString = "00:00:00.000";
     ASSERT_TRUE(WriteMetaFile(disc, path));
@@ -107,7 +107,7 @@ TEST(WriteMetaFile, ReplacesTheFileWhole)
 TEST(WriteMetaFile, FailsForAMissingFolder)
 {
     QTemporaryDir dir;
-    TDisque disc(DiscCapacity);
+    TDisque disc(kDiscCapacity);
     EXPECT_FALSE(WriteMetaFile(disc, dir.filePath("missing/Vacances.meta")));
 }
 
@@ -123,7 +123,7 @@ TEST_P(MetaFrameRate, IsTheRateOfTheDiscsClips)
 {
     QTemporaryDir dir;
     TestClipList clips;
-    TDisque disc(DiscCapacity);
+    TDisque disc(kDiscCapacity);
     ASSERT_EQ(disc.AddClip(clips.Add(dir.filePath("c.m2ts"), 1, Second, GetParam().pictureDuration)), acAdded);
     disc.Streams << "/f/c.h264";
     EXPECT_EQ(MetaFileText(disc), Muxopt + " --vbv-len=500\r\nV_MPEG4/ISO/AVC, \"/f/c.h264\", fps="

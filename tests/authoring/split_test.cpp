@@ -29,7 +29,7 @@ struct SplitCase {
     std::vector<const char *> rates = {}; // of each disc; a stop by frame rate when one more
 };
 
-constexpr int64_t G2 = 2'000'000'000;
+constexpr int64_t kG2 = 2'000'000'000;
 
 class Split : public testing::TestWithParam<SplitCase> {};
 
@@ -54,7 +54,7 @@ TEST_P(Split, GroupsClipsInListOrder)
         EXPECT_EQ(disc.LastClip, c.discs[i].last) << c.what;
         EXPECT_EQ(disc.ClipCount, c.discs[i].last - c.discs[i].first + 1);
         EXPECT_LE(disc.TotalSize, disc.Capacity);
-        EXPECT_EQ(disc.Capacity, DiscCapacity);
+        EXPECT_EQ(disc.Capacity, kDiscCapacity);
         if (i < c.rates.size()) {
             EXPECT_EQ(disc.FrameRateOrDefault(), c.rates[i]) << c.what;
         }
@@ -78,22 +78,22 @@ TEST_P(Split, GroupsClipsInListOrder)
 
 INSTANTIATE_TEST_SUITE_P(Table, Split, testing::Values(
     SplitCase{"empty list", {}, {}},
-    SplitCase{"exactly one disc", {{"V/a.m2ts", G2}, {"V/b.m2ts", G2}, {"V/c.m2ts", 600'000'000}},
+    SplitCase{"exactly one disc", {{"V/a.m2ts", kG2}, {"V/b.m2ts", kG2}, {"V/c.m2ts", 600'000'000}},
               {{"V : Disque 01", 0, 2}}},
     SplitCase{"one byte more starts disc 2",
-              {{"V/a.m2ts", G2}, {"V/b.m2ts", G2}, {"V/c.m2ts", 600'000'000}, {"V/d.m2ts", 1}},
+              {{"V/a.m2ts", kG2}, {"V/b.m2ts", kG2}, {"V/c.m2ts", 600'000'000}, {"V/d.m2ts", 1}},
               {{"V : Disque 01", 0, 2}, {"V : Disque 02", 3, 3}}},
-    SplitCase{"first clip too large", {{"V/a.m2ts", DiscCapacity + 1}, {"V/b.m2ts", 1}}, {}, "V/a.m2ts"},
+    SplitCase{"first clip too large", {{"V/a.m2ts", kDiscCapacity + 1}, {"V/b.m2ts", 1}}, {}, "V/a.m2ts"},
     SplitCase{"too large in the middle",
-              {{"V/a.m2ts", G2}, {"V/b.m2ts", G2}, {"V/c.m2ts", G2}, {"V/d.m2ts", DiscCapacity + 1},
+              {{"V/a.m2ts", kG2}, {"V/b.m2ts", kG2}, {"V/c.m2ts", kG2}, {"V/d.m2ts", kDiscCapacity + 1},
                {"V/e.m2ts", 1}},
               {{"V : Disque 01", 0, 1}}, "V/d.m2ts"},
     SplitCase{"project is the folder of the first clip",
-              {{"Alpha/a.m2ts", G2}, {"Alpha/b.m2ts", G2}, {"Alpha/c.m2ts", G2}, {"Beta/d.m2ts", G2},
-               {"Beta/e.m2ts", G2}, {"Beta/f.m2ts", G2}},
+              {{"Alpha/a.m2ts", kG2}, {"Alpha/b.m2ts", kG2}, {"Alpha/c.m2ts", kG2}, {"Beta/d.m2ts", kG2},
+               {"Beta/e.m2ts", kG2}, {"Beta/f.m2ts", kG2}},
               {{"Alpha : Disque 01", 0, 1}, {"Alpha : Disque 02", 2, 3}, {"Beta : Disque 03", 4, 5}}},
     SplitCase{"file gone at split time",
-              {{"V/a.m2ts", G2}, {"V/b.m2ts", G2}, {"V/c.m2ts", G2}, {"V/d.m2ts", 5}},
+              {{"V/a.m2ts", kG2}, {"V/b.m2ts", kG2}, {"V/c.m2ts", kG2}, {"V/d.m2ts", 5}},
               {{"V : Disque 01", 0, 1}}, "V/d.m2ts", false, "V/d.m2ts"},
     SplitCase{"first file gone", {{"V/a.m2ts", 5}}, {}, "V/a.m2ts", false, "V/a.m2ts"},
     SplitCase{"unknown frame rates make a PAL disc", {{"V/a.m2ts", 1}, {"V/b.m2ts", 1}},
@@ -102,10 +102,10 @@ INSTANTIATE_TEST_SUITE_P(Table, Split, testing::Values(
               {{"V/a.m2ts", 1}, {"V/b.m2ts", 1, Picture2997}, {"V/c.m2ts", 1}, {"V/d.m2ts", 1, 333'666}},
               {{"V : Disque 01", 0, 3}}, nullptr, true, nullptr, {"29.97"}},
     SplitCase{"a clip of another rate that starts a new disc anyway",
-              {{"V/a.m2ts", G2, Picture25}, {"V/b.m2ts", G2, Picture25}, {"V/c.m2ts", G2, Picture2997}},
+              {{"V/a.m2ts", kG2, Picture25}, {"V/b.m2ts", kG2, Picture25}, {"V/c.m2ts", kG2, Picture2997}},
               {{"V : Disque 01", 0, 1}, {"V : Disque 02", 2, 2}}, nullptr, true, nullptr, {"25", "29.97"}},
     SplitCase{"a clip of another rate on the disc being filled stops the split",
-              {{"V/a.m2ts", G2, Picture25}, {"V/b.m2ts", G2, Picture25}, {"V/c.m2ts", G2, Picture25},
+              {{"V/a.m2ts", kG2, Picture25}, {"V/b.m2ts", kG2, Picture25}, {"V/c.m2ts", kG2, Picture25},
                {"V/d.m2ts", 10}, {"V/e.m2ts", 10, Picture2997}, {"V/f.m2ts", 10, Picture2997}},
               {{"V : Disque 01", 0, 1}}, "V/e.m2ts", true, nullptr, {"25", "25", "29.97"}}));
 
@@ -121,7 +121,7 @@ TEST(SplitNumbers, RunOverTheWholeSplitAndWrapAtOneHundred)
     QTemporaryDir dir;
     TestClipList clips;
     for (int i = 0; i < 101; ++i)
-        clips.Add(dir.filePath(QString("V/%1.m2ts").arg(i, 3, 10, QChar('0'))), DiscCapacity);
+        clips.Add(dir.filePath(QString("V/%1.m2ts").arg(i, 3, 10, QChar('0'))), kDiscCapacity);
     const TSplitResult result = SplitClipsIntoDiscs(clips.List());
     ASSERT_EQ(result.Discs.size(), 101u);
     EXPECT_EQ(result.Discs[99]->DiscName(), "Disque 00");

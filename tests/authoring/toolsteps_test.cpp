@@ -40,38 +40,38 @@ protected:
     void SetUp() override
     {
         AbortRequested = false;
-        const QString root = dir.path() + QStringLiteral("/travail é+1/");
+        const QString root = FDir.path() + QStringLiteral("/travail é+1/");
         for (const char *sub : {"clips+été", "flux", "meta", "avchd"})
             ASSERT_TRUE(QDir().mkpath(root + sub));
-        clipFolder = root + QStringLiteral("clips+été/");
-        settings.DossierFlux = root + QStringLiteral("flux/");
-        settings.Dossiermeta = root + QStringLiteral("meta/");
-        settings.DossierAVCHD = root + QStringLiteral("avchd");
-        settings.eac3tofile = settings.tsMuxerFile = settings.ImgBurnFile = FakeToolPath();
-        record = dir.filePath("record");
+        FClipFolder = root + QStringLiteral("clips+été/");
+        FSettings.DossierFlux = root + QStringLiteral("flux/");
+        FSettings.Dossiermeta = root + QStringLiteral("meta/");
+        FSettings.DossierAVCHD = root + QStringLiteral("avchd");
+        FSettings.eac3tofile = FSettings.tsMuxerFile = FSettings.ImgBurnFile = FakeToolPath();
+        FRecord = FDir.filePath("record");
     }
     void TearDown() override { AbortRequested = false; }
 
     // A disc of the named clips of clipFolder, each 10 s long.
     std::unique_ptr<TDisque> MakeDisc(const QStringList &names)
     {
-        auto disc = std::make_unique<TDisque>(DiscCapacity);
+        auto disc = std::make_unique<TDisque>(kDiscCapacity);
         disc->Number = 1;
         disc->Project = QStringLiteral("clips+été");
         for (const QString &name : names)
-            EXPECT_EQ(disc->AddClip(clips.Add(clipFolder + name, 100, 10 * Second)), acAdded);
+            EXPECT_EQ(disc->AddClip(FClips.Add(FClipFolder + name, 100, 10 * Second)), acAdded);
         return disc;
     }
 
-    QTemporaryDir dir;
-    TestClipList clips;
-    TSettings settings;
-    QString clipFolder, record;
+    QTemporaryDir FDir;
+    TestClipList FClips;
+    TSettings FSettings;
+    QString FClipFolder, FRecord;
 };
 
 TEST(StepArguments, AreTheExactWindowsTexts)
 {
-    TDisque one(DiscCapacity);
+    TDisque one(kDiscCapacity);
     one.Clips.append({"/data/a.m2ts", nullptr, 0});
     EXPECT_EQ(DemuxArguments(one), R"(-demux  "/data/a.m2ts")");
     one.Clips.append({"/d/a b.m2ts", nullptr, 0});
@@ -87,24 +87,24 @@ TEST(StepArguments, AreTheExactWindowsTexts)
 TEST_F(ToolSteps, DemuxRunsInTheStreamFolderAndCollectsTheNewStreams)
 {
     auto disc = MakeDisc({"00001 a.m2ts", "b+c.m2ts", "ç.m2ts"});
-    FakeToolEnv env("progress,streams", record);
+    FakeToolEnv env("progress,streams", FRecord);
     const QString before = GetCurrentFolder();
     QByteArray output;
-    const uint8_t code = DemuxDisc(*disc, settings, [&](const QByteArray &out, const QByteArray &, bool &abort) {
+    const uint8_t code = DemuxDisc(*disc, FSettings, [&](const QByteArray &out, const QByteArray &, bool &abort) {
         output += out;
         abort = AbortRequested;
     });
     EXPECT_EQ(code, srDone);
     EXPECT_EQ(GetCurrentFolder(), before);
 
-    const FakeToolRecord r = ReadFakeToolRecord(record);
+    const FakeToolRecord r = ReadFakeToolRecord(FRecord);
     EXPECT_EQ(r.args, QStringList({FakeToolPath(), "-demux",
-        clipFolder + "00001 a.m2ts+" + clipFolder + "b+c.m2ts+" + clipFolder + "ç.m2ts"}));
-    EXPECT_EQ(r.cwd + '/', QDir(settings.DossierFlux).canonicalPath() + '/');
+        FClipFolder + "00001 a.m2ts+" + FClipFolder + "b+c.m2ts+" + FClipFolder + "ç.m2ts"}));
+    EXPECT_EQ(r.cwd + '/', QDir(FSettings.DossierFlux).canonicalPath() + '/');
     EXPECT_TRUE(output.endsWith("done\n"));
 
     EXPECT_EQ(disc->StreamBase, "00001 a");
-    const QString flux = settings.DossierFlux;
+    const QString flux = FSettings.DossierFlux;
     EXPECT_EQ(Sorted(disc->Streams),
               QStringList({flux + "00001 a.ac3", flux + "00001 a.h264", flux + "00001 a.txt"}));
     EXPECT_EQ(disc->Chapters.getmetastring(), "00:00:00.000;00:00:10.000;00:00:20.000");
@@ -114,7 +114,7 @@ TEST_F(ToolSteps, DemuxRunsInTheStreamFolderAndCollectsTheNewStreams)
 TEST_F(ToolSteps, DemuxTakesOnlyFilesWrittenSinceItStarted)
 {
     auto disc = MakeDisc({"clip.m2ts"});
-    const QString flux = settings.DossierFlux;
+    const QString flux = FSettings.DossierFlux;
     for (const char *name : {"clip.h264", "clip.old", "other.h264"}) {
         QFile(flux + name).open(QIODevice::WriteOnly);
         MakeOld(flux + name);
@@ -123,7 +123,7 @@ TEST_F(ToolSteps, DemuxTakesOnlyFilesWrittenSinceItStarted)
     disc->Streams << flux + "clip.h264";
     bool wroteOther = false;
     FakeToolEnv env("streams,sleep:0.05");
-    EXPECT_EQ(DemuxDisc(*disc, settings, [&](const QByteArray &, const QByteArray &, bool &) {
+    EXPECT_EQ(DemuxDisc(*disc, FSettings, [&](const QByteArray &, const QByteArray &, bool &) {
         // Another disc whose first clip has the same name, demuxed meanwhile.
         if (!wroteOther)
             wroteOther = QFile(flux + "clip-autre.ac3").open(QIODevice::WriteOnly);
@@ -138,7 +138,7 @@ TEST_F(ToolSteps, DemuxInterruptedGivesSixAndCollectsNothing)
     FakeToolEnv env("sleep");
     int calls = 0;
     // The program would sleep a minute and exit 0: only a stop interrupts it.
-    EXPECT_EQ(DemuxDisc(*disc, settings, [&](const QByteArray &, const QByteArray &, bool &abort) {
+    EXPECT_EQ(DemuxDisc(*disc, FSettings, [&](const QByteArray &, const QByteArray &, bool &abort) {
         if (++calls == 20)
             AbortRequested = true;
         abort = AbortRequested;
@@ -152,38 +152,38 @@ TEST_F(ToolSteps, AbortAlreadySetStartsThenStopsEachStep)
     AbortRequested = true;
     FakeToolEnv env("sleep");
     auto disc = MakeDisc({"clip.m2ts"});
-    EXPECT_EQ(DemuxDisc(*disc, settings, CopyAbort), srInterrupted);
-    EXPECT_EQ(MuxDisc(*disc, settings, CopyAbort), srInterrupted);
+    EXPECT_EQ(DemuxDisc(*disc, FSettings, CopyAbort), srInterrupted);
+    EXPECT_EQ(MuxDisc(*disc, FSettings, CopyAbort), srInterrupted);
 }
 
 TEST_F(ToolSteps, DemuxStartsNothingForPathsTheCommandLineCannotCarry)
 {
-    FakeToolEnv env("", record);
-    TDisque empty(DiscCapacity);
-    EXPECT_EQ(DemuxDisc(empty, settings, CopyAbort), srNoClip);
+    FakeToolEnv env("", FRecord);
+    TDisque empty(kDiscCapacity);
+    EXPECT_EQ(DemuxDisc(empty, FSettings, CopyAbort), srNoClip);
 
     auto quoted = MakeDisc({"ok.m2ts", "dit \"bonjour\".m2ts"});
-    EXPECT_EQ(DemuxDisc(*quoted, settings, CopyAbort), srNoClip);
+    EXPECT_EQ(DemuxDisc(*quoted, FSettings, CopyAbort), srNoClip);
 
     auto disc = MakeDisc({"clip.m2ts"});
-    settings.DossierFlux = dir.filePath("missing/");
-    EXPECT_EQ(DemuxDisc(*disc, settings, CopyAbort), srNoClip);
+    FSettings.DossierFlux = FDir.filePath("missing/");
+    EXPECT_EQ(DemuxDisc(*disc, FSettings, CopyAbort), srNoClip);
 
-    EXPECT_FALSE(QFile::exists(record));
+    EXPECT_FALSE(QFile::exists(FRecord));
 }
 
 // A demultiplexer that fails leaves the disc's streams as they were.
 TEST_F(ToolSteps, DemuxThatFailsTakesNoStream)
 {
     auto disc = MakeDisc({"clip.m2ts"});
-    disc->Streams << settings.DossierFlux + "clip.h264";
+    disc->Streams << FSettings.DossierFlux + "clip.h264";
     FakeToolEnv env("streams,exit:2");
-    EXPECT_EQ(DemuxDisc(*disc, settings, CopyAbort), srDemuxFailed);
-    EXPECT_EQ(disc->Streams, QStringList{settings.DossierFlux + "clip.h264"});
+    EXPECT_EQ(DemuxDisc(*disc, FSettings, CopyAbort), srDemuxFailed);
+    EXPECT_EQ(disc->Streams, QStringList{FSettings.DossierFlux + "clip.h264"});
     EXPECT_TRUE(disc->Chapters.isEmpty());
 
-    settings.eac3tofile = dir.filePath("no eac3to");
-    EXPECT_EQ(DemuxDisc(*disc, settings, CopyAbort), srDemuxFailed);
+    FSettings.eac3tofile = FDir.filePath("no eac3to");
+    EXPECT_EQ(DemuxDisc(*disc, FSettings, CopyAbort), srDemuxFailed);
 }
 
 TEST_F(ToolSteps, EachRunIsLoggedWithItsCommandLineAndEnding)
@@ -192,7 +192,7 @@ TEST_F(ToolSteps, EachRunIsLoggedWithItsCommandLineAndEnding)
     QStringList log;
     const TStepLog toLog = [&log](const QString &line) { log << line; };
     FakeToolEnv env("exit:1");
-    EXPECT_EQ(DemuxDisc(*disc, settings, CopyAbort, toLog), srDone);
+    EXPECT_EQ(DemuxDisc(*disc, FSettings, CopyAbort, toLog), srDone);
     EXPECT_EQ(log, QStringList({"Lancement de eac3to : \"" + FakeToolPath() + "\" " + DemuxArguments(*disc),
                                 "eac3to a terminé avec des avertissements (code 1)"}));
 }
@@ -201,15 +201,15 @@ TEST_F(ToolSteps, EachRunIsLoggedWithItsCommandLineAndEnding)
 TEST_F(ToolSteps, BurnDoesNotHearAStopRequest)
 {
     auto disc = MakeDisc({"clip.m2ts"});
-    FakeToolEnv env("onterm,sleep:0.2", record);
+    FakeToolEnv env("onterm,sleep:0.2", FRecord);
     int calls = 0;
     // Done, not interrupted nor failed of a signal: it ran to its own end.
-    EXPECT_EQ(BurnDisc(*disc, settings, [&](const QByteArray &, const QByteArray &, bool &abort) {
+    EXPECT_EQ(BurnDisc(*disc, FSettings, [&](const QByteArray &, const QByteArray &, bool &abort) {
         ++calls;
         abort = true;
     }), srDone);
     EXPECT_GT(calls, 1);
-    EXPECT_FALSE(QFile::exists(record + ".term"));
+    EXPECT_FALSE(QFile::exists(FRecord + ".term"));
 }
 
 struct OutcomeCase {
@@ -251,26 +251,26 @@ class MuxDeletion : public ToolSteps, public testing::WithParamInterface<MuxCase
 TEST_P(MuxDeletion, FollowsTheSettingsAndTheInterruption)
 {
     const MuxCase &c = GetParam();
-    settings.DeleteMeta = c.deleteMeta;
-    settings.DeleteFlux = c.deleteFlux;
+    FSettings.DeleteMeta = c.deleteMeta;
+    FSettings.DeleteFlux = c.deleteFlux;
     auto disc = MakeDisc({"clip.m2ts"});
     for (const char *name : {"clip.h264", "clip.ac3"}) {
-        disc->Streams << settings.DossierFlux + name;
+        disc->Streams << FSettings.DossierFlux + name;
         QFile(disc->Streams.last()).open(QIODevice::WriteOnly);
     }
     disc->Streams.MetaString = "00:00:00.000";
-    FakeToolEnv env(c.interrupt ? "sleep" : c.actions, record);
-    const uint8_t code = MuxDisc(*disc, settings, [&](const QByteArray &, const QByteArray &, bool &abort) {
+    FakeToolEnv env(c.interrupt ? "sleep" : c.actions, FRecord);
+    const uint8_t code = MuxDisc(*disc, FSettings, [&](const QByteArray &, const QByteArray &, bool &abort) {
         // Interrupted once the muxer has surely started.
-        if (c.interrupt && QFile::exists(record))
+        if (c.interrupt && QFile::exists(FRecord))
             AbortRequested = true;
         abort = AbortRequested;
     });
     EXPECT_EQ(code, c.code);
 
-    const QString meta = settings.Dossiermeta + "clips+été.meta";
-    const QString folder = settings.DossierAVCHD + "/clips+été/Disque 01/";
-    const FakeToolRecord r = ReadFakeToolRecord(record);
+    const QString meta = FSettings.Dossiermeta + "clips+été.meta";
+    const QString folder = FSettings.DossierAVCHD + "/clips+été/Disque 01/";
+    const FakeToolRecord r = ReadFakeToolRecord(FRecord);
     ASSERT_TRUE(r.found);
     EXPECT_EQ(r.args, QStringList({FakeToolPath(), meta, folder}));
     EXPECT_EQ(QFile::exists(meta), c.metaStays);
@@ -296,25 +296,25 @@ INSTANTIATE_TEST_SUITE_P(Table, MuxDeletion, testing::Values(
 
 TEST_F(ToolSteps, MuxWithoutMetaFileStartsNothing)
 {
-    FakeToolEnv env("", record);
+    FakeToolEnv env("", FRecord);
     auto disc = MakeDisc({"clip.m2ts"});
-    settings.Dossiermeta = dir.filePath("missing/");
-    EXPECT_EQ(MuxDisc(*disc, settings, CopyAbort), srMetaNotWritten);
+    FSettings.Dossiermeta = FDir.filePath("missing/");
+    EXPECT_EQ(MuxDisc(*disc, FSettings, CopyAbort), srMetaNotWritten);
 
-    settings.Dossiermeta = dir.path() + '/';
+    FSettings.Dossiermeta = FDir.path() + '/';
     disc->Project = QStringLiteral("dit \"bonjour\"");
-    EXPECT_EQ(MuxDisc(*disc, settings, CopyAbort), srMetaNotWritten);
-    EXPECT_FALSE(QFile::exists(dir.filePath("dit \"bonjour\".meta")));
-    EXPECT_FALSE(QFile::exists(record));
+    EXPECT_EQ(MuxDisc(*disc, FSettings, CopyAbort), srMetaNotWritten);
+    EXPECT_FALSE(QFile::exists(FDir.filePath("dit \"bonjour\".meta")));
+    EXPECT_FALSE(QFile::exists(FRecord));
 }
 
 TEST_F(ToolSteps, BurnPassesTheFoldersAndTheLabel)
 {
-    FakeToolEnv env("", record);
+    FakeToolEnv env("", FRecord);
     auto disc = MakeDisc({"clip.m2ts"});
-    EXPECT_EQ(BurnDisc(*disc, settings), srDone);
-    const QString f = settings.DossierAVCHD + "/clips+été/Disque 01/";
-    const FakeToolRecord r = ReadFakeToolRecord(record);
+    EXPECT_EQ(BurnDisc(*disc, FSettings), srDone);
+    const QString f = FSettings.DossierAVCHD + "/clips+été/Disque 01/";
+    const FakeToolRecord r = ReadFakeToolRecord(FRecord);
     EXPECT_EQ(r.args, QStringList({FakeToolPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "DEVICE", "/SRC",
                                    f + "BDMV|" + f + "CERTIFICATE", "/FILESYSTEM", "UDF", "/UDFREVISION",
                                    "2.50", "/VERIFY", "NO", "/VOLUMELABEL", "clips+été - Disque 01",
@@ -324,13 +324,13 @@ TEST_F(ToolSteps, BurnPassesTheFoldersAndTheLabel)
 
 TEST_F(ToolSteps, BurnStartsNothingForAFolderItCannotPass)
 {
-    FakeToolEnv env("", record);
+    FakeToolEnv env("", FRecord);
     auto disc = MakeDisc({"clip.m2ts"});
     for (const char *project : {"dit \"bonjour\"", "a|b"}) {
         disc->Project = QString::fromUtf8(project);
-        EXPECT_EQ(BurnDisc(*disc, settings), srBurnNotStarted) << project;
+        EXPECT_EQ(BurnDisc(*disc, FSettings), srBurnNotStarted) << project;
     }
-    EXPECT_FALSE(QFile::exists(record));
+    EXPECT_FALSE(QFile::exists(FRecord));
 }
 
 } // namespace

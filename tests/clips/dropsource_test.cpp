@@ -82,15 +82,15 @@ protected:
 
     void SetUp() override
     {
-        window.resize(500, 300);
-        lb = new TFichierListBox(&window);
+        FWindow.resize(500, 300);
+        lb = new TFichierListBox(&FWindow);
         lb->setGeometry(0, 0, 250, 300);
-        target = new TDropTarget;
-        target->setParent(&window);
-        target->setAcceptDrops(true);
-        target->setGeometry(250, 0, 250, 300);
-        window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        FTarget = new TDropTarget;
+        FTarget->setParent(&FWindow);
+        FTarget->setAcceptDrops(true);
+        FTarget->setGeometry(250, 0, 250, 300);
+        FWindow.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&FWindow));
         for (const char *path : {"/data/été 1.m2ts", "/data/b.m2ts", "/data/c.m2ts", "/data/d.m2ts"})
             lb->AddFile(MakeRecord(QString::fromUtf8(path)), false);
         // Items 1 to 3 selected.
@@ -101,7 +101,7 @@ protected:
 
     QPoint ItemPoint(int index) const
     {
-        return lb->viewport()->mapTo(&window, lb->visualItemRect(lb->item(index)).center());
+        return lb->viewport()->mapTo(&FWindow, lb->visualItemRect(lb->item(index)).center());
     }
 
     // Presses on item 1, moves far enough to start the drag, and once it
@@ -111,15 +111,15 @@ protected:
     {
         RunDrag(end);
         // The drag ran, and the press on a selected clip kept the selection.
-        EXPECT_EQ(Steps, 2);
+        EXPECT_EQ(FSteps, 2);
         EXPECT_EQ(lb->SelectedCount(), 3);
     }
 
     void RunDrag(const std::function<void(QWindow *, QPoint)> &end)
     {
-        QWindow *handle = window.windowHandle();
-        const QPoint over = target->geometry().center();
-        int &step = Steps;
+        QWindow *handle = FWindow.windowHandle();
+        const QPoint over = FTarget->geometry().center();
+        int &step = FSteps;
         QTimer driver;
         QObject::connect(&driver, &QTimer::timeout, [&] {
             if (!lb->DragSource()->Dragging())
@@ -138,10 +138,10 @@ protected:
         driver.stop();
     }
 
-    QWidget window;
+    QWidget FWindow;
     TFichierListBox *lb = nullptr;
-    TDropTarget *target = nullptr;
-    int Steps = 0;
+    TDropTarget *FTarget = nullptr;
+    int FSteps = 0;
 };
 
 TEST_F(DragOutTest, DropGivesTheSelectedPathsAndTheClipsStayListed)
@@ -155,17 +155,17 @@ TEST_F(DragOutTest, DropGivesTheSelectedPathsAndTheClipsStayListed)
     };
     DragToTarget([](QWindow *w, QPoint at) { QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, at); });
     EXPECT_EQ(onDrop, 1);
-    EXPECT_EQ(target->Drops, 1);
+    EXPECT_EQ(FTarget->Drops, 1);
     // Items 1 to 3, in list order (where "été" sorts depends on the locale).
     const QStringList selected{lb->Record(1)->FullPath(), lb->Record(2)->FullPath(), lb->Record(3)->FullPath()};
-    EXPECT_EQ(target->Received, selected);
+    EXPECT_EQ(FTarget->Received, selected);
     EXPECT_EQ(lb->DragSource()->Files, selected);
     EXPECT_EQ(lb->count(), 4);
     // While hovering the formats are offered but hold nothing yet.
-    EXPECT_TRUE(target->OfferedWhileHovering.contains(QStringLiteral("text/uri-list")));
-    EXPECT_TRUE(target->OfferedWhileHovering.contains(QStringLiteral("x-special/gnome-copied-files")));
-    EXPECT_TRUE(target->OfferedWhileHovering.contains(QString::fromLatin1(DropFilesMime)));
-    EXPECT_TRUE(target->DataWhileHovering.isEmpty());
+    EXPECT_TRUE(FTarget->OfferedWhileHovering.contains(QStringLiteral("text/uri-list")));
+    EXPECT_TRUE(FTarget->OfferedWhileHovering.contains(QStringLiteral("x-special/gnome-copied-files")));
+    EXPECT_TRUE(FTarget->OfferedWhileHovering.contains(QString::fromLatin1(kDropFilesMime)));
+    EXPECT_TRUE(FTarget->DataWhileHovering.isEmpty());
 }
 
 TEST_F(DragOutTest, EscapeCancelsWithoutOnDrop)
@@ -174,19 +174,19 @@ TEST_F(DragOutTest, EscapeCancelsWithoutOnDrop)
     lb->DragSource()->OnDrop = [&](TDropSource *, TDragType, bool &) { ++onDrop; };
     DragToTarget([](QWindow *w, QPoint) { QTest::keyPress(w, Qt::Key_Escape); });
     EXPECT_EQ(onDrop, 0);
-    EXPECT_EQ(target->Drops, 0);
+    EXPECT_EQ(FTarget->Drops, 0);
     EXPECT_TRUE(lb->DragSource()->Files.isEmpty());
     EXPECT_FALSE(lb->DragSource()->Dragging());
 }
 
 TEST_F(DragOutTest, TargetThatOnlyMovesGetsNothing)
 {
-    target->MoveOnly = true;
+    FTarget->MoveOnly = true;
     int onDrop = 0;
     lb->DragSource()->OnDrop = [&](TDropSource *, TDragType, bool &) { ++onDrop; };
     DragToTarget([](QWindow *w, QPoint at) { QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, at); });
     EXPECT_EQ(onDrop, 0);
-    EXPECT_EQ(target->Drops, 0);
+    EXPECT_EQ(FTarget->Drops, 0);
     EXPECT_EQ(lb->DragSource()->FeedbackEffect(), 0);
 }
 
@@ -194,7 +194,7 @@ TEST_F(DragOutTest, OnDropMayRefuseTheDrop)
 {
     lb->DragSource()->OnDrop = [](TDropSource *, TDragType, bool &go) { go = false; };
     DragToTarget([](QWindow *w, QPoint at) { QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, at); });
-    EXPECT_EQ(target->Drops, 0);
+    EXPECT_EQ(FTarget->Drops, 0);
 }
 
 TEST(DropFileSource, RendersNothingWithoutFilesAndMapsOnlyWhenComplete)
@@ -204,10 +204,10 @@ TEST(DropFileSource, RendersNothingWithoutFilesAndMapsOnlyWhenComplete)
         EXPECT_TRUE(source.DoGetData(format).isEmpty()) << format.toStdString();
     source.Files = {QStringLiteral("/a.m2ts"), QStringLiteral("/b.m2ts")};
     EXPECT_EQ(source.DoGetData(QStringLiteral("text/uri-list")), QByteArray("file:///a.m2ts\r\nfile:///b.m2ts\r\n"));
-    EXPECT_EQ(source.DoGetData(QString::fromLatin1(DropFilesMime)).size(), 20 + 16 + 16 + 2);
-    EXPECT_TRUE(source.DoGetData(QString::fromLatin1(FileNameMapWMime)).isEmpty());
+    EXPECT_EQ(source.DoGetData(QString::fromLatin1(kDropFilesMime)).size(), 20 + 16 + 16 + 2);
+    EXPECT_TRUE(source.DoGetData(QString::fromLatin1(kFileNameMapWMime)).isEmpty());
     source.MappedNames = {QStringLiteral("x"), QStringLiteral("y")};
-    EXPECT_EQ(source.DoGetData(QString::fromLatin1(FileNameMapMime)), QByteArray("x\0y\0\0", 5));
+    EXPECT_EQ(source.DoGetData(QString::fromLatin1(kFileNameMapMime)), QByteArray("x\0y\0\0", 5));
     EXPECT_TRUE(source.DoGetData(QStringLiteral("text/plain")).isEmpty());
 }
 

@@ -51,10 +51,10 @@ protected:
         lb = std::make_unique<TFichierListBox>();
         lb->resize(273, 354);
         lb->show();
-        lb->OnCountsChange = [this](int selected, int total) { Counts.push_back({selected, total}); };
+        lb->OnCountsChange = [this](int selected, int total) { FCounts.push_back({selected, total}); };
         lb->OnActiveChange = [this](TAbstractListFichier *actif) {
             // Dereferenced on purpose: the record announced must be alive.
-            ActivePaths.append(actif ? actif->FullPath() : QString("none"));
+            FActivePaths.append(actif ? actif->FullPath() : QString("none"));
         };
     }
 
@@ -108,8 +108,8 @@ protected:
     }
 
     std::unique_ptr<TFichierListBox> lb;
-    std::vector<std::pair<int, int>> Counts;
-    QStringList ActivePaths;
+    std::vector<std::pair<int, int>> FCounts;
+    QStringList FActivePaths;
 };
 
 TEST_F(ListBoxTest, FirstFileBecomesCurrentSelectedAndAnnounced)
@@ -117,7 +117,7 @@ TEST_F(ListBoxTest, FirstFileBecomesCurrentSelectedAndAnnounced)
     Add("/data/m.m2ts");
     EXPECT_EQ(lb->currentRow(), 0);
     EXPECT_EQ(SelectedRows(), (QList<int>{0}));
-    EXPECT_EQ(ActivePaths, (QStringList{"/data/m.m2ts"}));
+    EXPECT_EQ(FActivePaths, (QStringList{"/data/m.m2ts"}));
     EXPECT_EQ(lb->Active(), lb->Record(0));
 
     // Later files come unselected; the current item stays on its record.
@@ -126,8 +126,8 @@ TEST_F(ListBoxTest, FirstFileBecomesCurrentSelectedAndAnnounced)
     EXPECT_EQ(Names(), (QStringList{"a.m2ts", "m.m2ts", "z.m2ts"}));
     EXPECT_EQ(lb->currentRow(), 1);
     EXPECT_EQ(SelectedRows(), (QList<int>{1}));
-    EXPECT_EQ(ActivePaths.size(), 1);
-    EXPECT_EQ(Counts.back(), (std::pair{1, 3}));
+    EXPECT_EQ(FActivePaths.size(), 1);
+    EXPECT_EQ(FCounts.back(), (std::pair{1, 3}));
 }
 
 TEST_F(ListBoxTest, SelectedOpeningsAreSelected)
@@ -164,7 +164,7 @@ TEST_F(ListBoxTest, PathDifferingOnlyInLetterCaseIsListedOnceWithItsFirstText)
     EXPECT_EQ(lb->Record(0), second);
     // The active record was replaced: the next check announces the newer one.
     lb->CheckActive();
-    EXPECT_EQ(ActivePaths.last(), "/DATA/CLIP.M2TS");
+    EXPECT_EQ(FActivePaths.last(), "/DATA/CLIP.M2TS");
 }
 
 TEST_F(ListBoxTest, BeforeListerKeepsRecordsOut)
@@ -214,22 +214,22 @@ TEST_F(ListBoxTest, SortByKeepsTheSelectedAndCurrentRecords)
     lb->item(0)->setSelected(false);
     lb->item(1)->setSelected(true);
     lb->SetActive(3);
-    const int announced = int(ActivePaths.size());
-    Counts.clear();
+    const int announced = int(FActivePaths.size());
+    FCounts.clear();
     lb->SortBy(SortTaille);
     EXPECT_EQ(lb->Record(0), records[4]);
     EXPECT_EQ(lb->Active(), records[3]);
     EXPECT_EQ(lb->Record(lb->currentRow()), records[3]);
     EXPECT_EQ(SelectedRows(), (QList<int>{1, 3}));  // records 3 and 1
-    EXPECT_EQ(int(ActivePaths.size()), announced);
-    ASSERT_FALSE(Counts.empty());
-    EXPECT_EQ(Counts.back(), (std::pair{2, 5}));
+    EXPECT_EQ(int(FActivePaths.size()), announced);
+    ASSERT_FALSE(FCounts.empty());
+    EXPECT_EQ(FCounts.back(), (std::pair{2, 5}));
 }
 
 TEST_F(ListBoxTest, SortByOnAnEmptyListRaisesNoCountsChange)
 {
     lb->SortBy(SortTaille);
-    EXPECT_TRUE(Counts.empty());
+    EXPECT_TRUE(FCounts.empty());
     EXPECT_EQ(lb->SortIndex().Key, "taille");
 }
 
@@ -258,7 +258,7 @@ TEST_F(ListBoxTest, DeletingItems3And4Of6MakesItem2Current)
     Key(Qt::Key_Delete);
     EXPECT_EQ(Names(), (QStringList{"0.m2ts", "1.m2ts", "2.m2ts", "5.m2ts"}));
     EXPECT_EQ(lb->currentRow(), 2);
-    EXPECT_EQ(ActivePaths.last(), "/data/2.m2ts");
+    EXPECT_EQ(FActivePaths.last(), "/data/2.m2ts");
     EXPECT_EQ(lb->Keys().Count(), 4);
 }
 
@@ -270,7 +270,7 @@ TEST_F(ListBoxTest, DeletingItem0MakesTheNewItem0Current)
     Key(Qt::Key_Delete);  // item 0: current and selected since it came first
     EXPECT_EQ(Names(), (QStringList{"1.m2ts", "2.m2ts"}));
     EXPECT_EQ(lb->currentRow(), 0);
-    EXPECT_EQ(ActivePaths.last(), "/data/1.m2ts");
+    EXPECT_EQ(FActivePaths.last(), "/data/1.m2ts");
 }
 
 TEST_F(ListBoxTest, DeletingEveryItemAnnouncesNoRecordAndZeroCounts)
@@ -282,9 +282,9 @@ TEST_F(ListBoxTest, DeletingEveryItemAnnouncesNoRecordAndZeroCounts)
     Key(Qt::Key_Delete);
     EXPECT_EQ(lb->count(), 0);
     EXPECT_EQ(lb->Keys().Count(), 0);
-    EXPECT_EQ(ActivePaths.last(), "none");
+    EXPECT_EQ(FActivePaths.last(), "none");
     EXPECT_EQ(lb->Active(), nullptr);
-    EXPECT_EQ(Counts.back(), (std::pair{0, 0}));
+    EXPECT_EQ(FCounts.back(), (std::pair{0, 0}));
 }
 
 struct KeptCase {
@@ -301,10 +301,10 @@ TEST_P(ListBoxDeleteKeptTest, DeleteRemovesNothing)
     lb->KeyDelete = GetParam().keyDelete;
     Add("/data/a.m2ts");
     Add("/data/b.m2ts");
-    Counts.clear();
+    FCounts.clear();
     Key(Qt::Key_Delete, GetParam().modifiers);
     EXPECT_EQ(lb->count(), 2);
-    EXPECT_EQ(!Counts.empty(), GetParam().countsRefreshed);
+    EXPECT_EQ(!FCounts.empty(), GetParam().countsRefreshed);
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, ListBoxDeleteKeptTest,
@@ -320,10 +320,10 @@ TEST_F(ListBoxTest, ArrowKeysMoveTheActiveRecord)
     for (int i = 0; i < 3; ++i)
         Add(QString("/data/%1.m2ts").arg(i));
     Key(Qt::Key_Down);
-    EXPECT_EQ(ActivePaths.last(), "/data/1.m2ts");
+    EXPECT_EQ(FActivePaths.last(), "/data/1.m2ts");
     Key(Qt::Key_End);
-    EXPECT_EQ(ActivePaths.last(), "/data/2.m2ts");
-    EXPECT_EQ(Counts.back(), (std::pair{1, 3}));
+    EXPECT_EQ(FActivePaths.last(), "/data/2.m2ts");
+    EXPECT_EQ(FCounts.back(), (std::pair{1, 3}));
 }
 
 struct HintCase {
@@ -343,7 +343,7 @@ TEST_P(ListBoxHintTest, HintGivesTheSelectedAndTotalCounts)
         lb->item(i)->setSelected(true);
     lb->UpdateCounts();
     EXPECT_EQ(lb->toolTip(), QString::fromUtf8(GetParam().hint));
-    EXPECT_EQ(Counts.back(), (std::pair{GetParam().selected, GetParam().total}));
+    EXPECT_EQ(FCounts.back(), (std::pair{GetParam().selected, GetParam().total}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Counts, ListBoxHintTest,
@@ -358,19 +358,19 @@ TEST_F(ListBoxTest, ClearFilesAnnouncesNoRecordAndZeroCounts)
     lb->ClearFiles();
     EXPECT_EQ(lb->count(), 0);
     EXPECT_EQ(lb->Keys().Count(), 0);
-    EXPECT_EQ(ActivePaths.last(), "none");
-    EXPECT_EQ(Counts.back(), (std::pair{0, 0}));
+    EXPECT_EQ(FActivePaths.last(), "none");
+    EXPECT_EQ(FCounts.back(), (std::pair{0, 0}));
     Add("/data/c.m2ts");  // an empty list again makes its first file active
-    EXPECT_EQ(ActivePaths.last(), "/data/c.m2ts");
+    EXPECT_EQ(FActivePaths.last(), "/data/c.m2ts");
 }
 
 TEST_F(ListBoxTest, SetActiveOutOfRangeDoesNothing)
 {
     Add("/data/a.m2ts");
-    Counts.clear();
+    FCounts.clear();
     lb->SetActive(1);
     lb->SetActive(-2);
-    EXPECT_TRUE(Counts.empty());
+    EXPECT_TRUE(FCounts.empty());
     EXPECT_EQ(lb->currentRow(), 0);
 }
 
@@ -379,9 +379,9 @@ TEST_F(ListBoxTest, ClickMakesTheClickedRecordActive)
     for (int i = 0; i < 3; ++i)
         Add(QString("/data/%1.m2ts").arg(i));
     Click(2);
-    EXPECT_EQ(ActivePaths.last(), "/data/2.m2ts");
+    EXPECT_EQ(FActivePaths.last(), "/data/2.m2ts");
     EXPECT_EQ(SelectedRows(), (QList<int>{2}));
-    EXPECT_EQ(Counts.back(), (std::pair{1, 3}));
+    EXPECT_EQ(FCounts.back(), (std::pair{1, 3}));
     EXPECT_EQ(lb->SelectedPaths(), (QStringList{"/data/2.m2ts"}));
 }
 
@@ -441,14 +441,14 @@ protected:
         lb->OnOpenTestExtension = [](const QString &name) {
             return name.endsWith(QLatin1String(".m2ts"), Qt::CaseInsensitive);
         };
-        lb->OnOpenStart = [this] { Events.append("start"); };
-        lb->OnOpenFolderFound = [this](const QString &folder) { Events.append("folder " + folder); };
+        lb->OnOpenStart = [this] { FEvents.append("start"); };
+        lb->OnOpenFolderFound = [this](const QString &folder) { FEvents.append("folder " + folder); };
         lb->OnOpenFileFound = [this](const QString &, TAbstractListFichier *sf) {
-            Events.append("file " + sf->FileName());
+            FEvents.append("file " + sf->FileName());
         };
         lb->OnOpenEnd = [this](int nb) {
-            Events.append(QString("end %1").arg(nb));
-            ++Ends;
+            FEvents.append(QString("end %1").arg(nb));
+            ++FEnds;
         };
     }
 
@@ -465,7 +465,7 @@ protected:
     TlfCLass SlowClass(int milliseconds)
     {
         return TlfCLass("TSRFichier", [this, milliseconds](const QString &folder, const TFindData &entry) {
-            ++Made;
+            ++FMade;
             QThread::msleep(milliseconds);
             return TSRFichier::CreateFromEntry(folder, entry);
         });
@@ -473,9 +473,9 @@ protected:
 
     QTemporaryDir FDir;
     QString Root;
-    QStringList Events;
-    int Ends = 0;
-    std::atomic<int> Made = 0;
+    QStringList FEvents;
+    int FEnds = 0;
+    std::atomic<int> FMade = 0;
 };
 
 TEST_F(ListBoxOpenTest, FolderWithThreeClipsAndTwoInASubfolder)
@@ -483,13 +483,13 @@ TEST_F(ListBoxOpenTest, FolderWithThreeClipsAndTwoInASubfolder)
     for (const char *name : {"a.m2ts", "b.m2ts", "c.m2ts", "notes.txt", "sub/d.m2ts", "sub/e.m2ts", "sub/x.jpg"})
         Touch(name);
     lb->OpenFolder(FDir.path());
-    ASSERT_TRUE(WaitUntil([&] { return Ends == 1; }, 30'000));
+    ASSERT_TRUE(WaitUntil([&] { return FEnds == 1; }, 30'000));
     EXPECT_EQ(Names(), (QStringList{"a.m2ts", "b.m2ts", "c.m2ts", "d.m2ts", "e.m2ts"}));
-    EXPECT_EQ(Events.first(), "start");
-    EXPECT_EQ(Events.filter(QRegularExpression("^folder ")),
+    EXPECT_EQ(FEvents.first(), "start");
+    EXPECT_EQ(FEvents.filter(QRegularExpression("^folder ")),
               (QStringList{"folder " + Root, "folder " + Root + "sub/"}));
-    EXPECT_EQ(Events.filter(QRegularExpression("^file ")).size(), 5);
-    EXPECT_EQ(Events.last(), "end 5");
+    EXPECT_EQ(FEvents.filter(QRegularExpression("^file ")).size(), 5);
+    EXPECT_EQ(FEvents.last(), "end 5");
     EXPECT_FALSE(lb->Busy());
     // The first file found became current and active; it stayed so.
     ASSERT_GE(lb->currentRow(), 0);
@@ -502,8 +502,8 @@ TEST_F(ListBoxOpenTest, ChosenFilesRaiseNoFolderEvent)
     Touch("a.m2ts");
     Touch("b.m2ts");
     lb->OpenFiles({Root + "a.m2ts", Root + "b.m2ts"});
-    ASSERT_TRUE(WaitUntil([&] { return Ends == 1; }, 30'000));
-    EXPECT_EQ(Events, (QStringList{"start", "file a.m2ts", "file b.m2ts", "end 2"}));
+    ASSERT_TRUE(WaitUntil([&] { return FEnds == 1; }, 30'000));
+    EXPECT_EQ(FEvents, (QStringList{"start", "file a.m2ts", "file b.m2ts", "end 2"}));
 }
 
 TEST_F(ListBoxOpenTest, PastingTextOnlyGivesStartThenEndWithNothing)
@@ -511,8 +511,8 @@ TEST_F(ListBoxOpenTest, PastingTextOnlyGivesStartThenEndWithNothing)
     Touch("a.m2ts");
     QApplication::clipboard()->setText(Root + "a.m2ts");
     lb->PasteFiles();
-    ASSERT_TRUE(WaitUntil([&] { return Ends == 1; }, 30'000));
-    EXPECT_EQ(Events, (QStringList{"start", "end 0"}));
+    ASSERT_TRUE(WaitUntil([&] { return FEnds == 1; }, 30'000));
+    EXPECT_EQ(FEvents, (QStringList{"start", "end 0"}));
     EXPECT_EQ(lb->count(), 0);
 }
 
@@ -524,9 +524,9 @@ TEST_F(ListBoxOpenTest, PastingCopiedFilesOpensThemWithTheirSubfolders)
     data->setUrls({QUrl::fromLocalFile(Root + "a.m2ts"), QUrl::fromLocalFile(Root + "dir")});
     QApplication::clipboard()->setMimeData(data);
     lb->PasteFiles();
-    ASSERT_TRUE(WaitUntil([&] { return Ends == 1; }, 30'000));
+    ASSERT_TRUE(WaitUntil([&] { return FEnds == 1; }, 30'000));
     EXPECT_EQ(Names(), (QStringList{"a.m2ts", "b.m2ts"}));
-    EXPECT_EQ(Events.last(), "end 2");
+    EXPECT_EQ(FEvents.last(), "end 2");
 }
 
 TEST_F(ListBoxOpenTest, DroppedListFileIsRead)
@@ -538,7 +538,7 @@ TEST_F(ListBoxOpenTest, DroppedListFileIsRead)
     list.write(("# only b\n" + Root + "b.m2ts\n").toUtf8());
     list.close();
     lb->DropFiles({Root + "list.txt"});
-    ASSERT_TRUE(WaitUntil([&] { return Ends == 1; }, 30'000));
+    ASSERT_TRUE(WaitUntil([&] { return FEnds == 1; }, 30'000));
     EXPECT_EQ(Names(), (QStringList{"b.m2ts"}));
 }
 
@@ -561,7 +561,7 @@ TEST_F(ListBoxOpenTest, FilesDroppedOnAnAcceptingListAreOpened)
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(lb->viewport(), &drop);
     EXPECT_TRUE(drop.isAccepted());
-    ASSERT_TRUE(WaitUntil([&] { return Ends == 1; }, 30'000));
+    ASSERT_TRUE(WaitUntil([&] { return FEnds == 1; }, 30'000));
     EXPECT_EQ(Names(), (QStringList{"a.m2ts", "b.m2ts"}));
 }
 
@@ -575,7 +575,7 @@ TEST_F(ListBoxOpenTest, ClassChosenForAnExtensionBecomesTheRecordClass)
         return TlfCLass::SRFichier();
     };
     lb->OpenFiles({Root + "a.M2TS"});
-    ASSERT_TRUE(WaitUntil([&] { return Ends == 1; }, 30'000));
+    ASSERT_TRUE(WaitUntil([&] { return FEnds == 1; }, 30'000));
     EXPECT_EQ(extensions, (QStringList{".M2TS"}));
     EXPECT_EQ(lb->RecordClass().ClassName(), "TSRFichier");
     ASSERT_EQ(lb->count(), 1);
@@ -592,10 +592,10 @@ TEST_F(ListBoxOpenTest, StoppingKeepsWhatWasFound)
     lb->StopOpening();
     EXPECT_FALSE(lb->Busy());
     // The worker clears Busy just before its end call.
-    ASSERT_TRUE(WaitUntil([&] { return Ends == 1; }, 30'000));
+    ASSERT_TRUE(WaitUntil([&] { return FEnds == 1; }, 30'000));
     const int listed = lb->count();
     EXPECT_LT(listed, 40);
-    EXPECT_EQ(Events.last(), QString("end %1").arg(listed));
+    EXPECT_EQ(FEvents.last(), QString("end %1").arg(listed));
 }
 
 TEST_F(ListBoxOpenTest, WorkerStartedWhileAnotherRuns)
@@ -607,9 +607,9 @@ TEST_F(ListBoxOpenTest, WorkerStartedWhileAnotherRuns)
     lb->SetRecordClass(SlowClass(5));
     lb->OpenFolder(Root + "one");
     lb->OpenFolder(Root + "two");
-    ASSERT_TRUE(WaitUntil([&] { return Ends == 2; }, 30'000));
+    ASSERT_TRUE(WaitUntil([&] { return FEnds == 2; }, 30'000));
     EXPECT_EQ(lb->count(), 12);
-    EXPECT_EQ(Events.count("start"), 2);
+    EXPECT_EQ(FEvents.count("start"), 2);
     EXPECT_FALSE(lb->Busy());
 }
 
@@ -629,7 +629,7 @@ TEST_F(ListBoxOpenTest, StoppingWaitsForEveryOpening)
     EXPECT_FALSE(lb->Busy());
     const int listed = lb->count();
     EXPECT_LT(listed, 60);
-    ASSERT_TRUE(WaitUntil([&] { return Ends == 2; }, 30'000));
+    ASSERT_TRUE(WaitUntil([&] { return FEnds == 2; }, 30'000));
     EXPECT_EQ(lb->count(), listed);
 }
 
@@ -642,10 +642,10 @@ TEST_F(ListBoxOpenTest, ClosingTheListWhileAnOpeningRuns)
     ASSERT_TRUE(WaitUntil([&] { return lb->count() >= 2; }, 30'000));
     lb.reset();
     // The worker was stopped, not waited for through all forty clips.
-    EXPECT_LT(Made, 40);
+    EXPECT_LT(FMade, 40);
     // Nothing queued for the closed list may run any more.
     QApplication::processEvents();
-    EXPECT_EQ(Ends, 0);
+    EXPECT_EQ(FEnds, 0);
 }
 
 }  // namespace

@@ -98,16 +98,16 @@ protected:
 
     void Run(TOpenKind kind, const QStringList &paths)
     {
-        TThreadOpen worker(kind, List, paths);
-        List.Worker = &worker;
+        TThreadOpen worker(kind, FList, paths);
+        FList.Worker = &worker;
         worker.Start();
         worker.Wait();
         EXPECT_FALSE(worker.StopRequested());
         EXPECT_FALSE(worker.Running());
-        List.Worker = nullptr;
+        FList.Worker = nullptr;
     }
 
-    QSet<QString> PathSet() const { return QSet<QString>(List.Paths.begin(), List.Paths.end()); }
+    QSet<QString> PathSet() const { return QSet<QString>(FList.Paths.begin(), FList.Paths.end()); }
     QSet<QString> Under(const QStringList &names) const
     {
         QSet<QString> set;
@@ -118,23 +118,23 @@ protected:
 
     QTemporaryDir FDir;
     QString Root;
-    TFakeList List;
+    TFakeList FList;
 };
 
 TEST_F(ThreadOpenTest, FolderOpensItsClipsAndThoseOfEverySubfolder)
 {
     MakeTree();
     Run(okFolder, {FDir.path()});
-    EXPECT_EQ(List.EndCount, 5);
+    EXPECT_EQ(FList.EndCount, 5);
     EXPECT_EQ(PathSet(), Under({"a.m2ts", "b.M2TS", "c.m2ts", "sub/d.m2ts", "sub/e.m2ts"}));
     // The folder itself, then each subfolder, with or without clips.
-    ASSERT_EQ(List.Folders.size(), 3);
-    EXPECT_EQ(List.Folders.first(), Root);
-    EXPECT_EQ(QSet<QString>(List.Folders.begin() + 1, List.Folders.end()), Under({"sub/", "empty/"}));
-    EXPECT_EQ(List.Events.first(), "start");
-    EXPECT_EQ(List.Events.last(), "end");
-    EXPECT_EQ(List.RunningAtCalls, (QList<bool>{true, false}));
-    EXPECT_TRUE(List.Extensions.contains(".M2TS"));
+    ASSERT_EQ(FList.Folders.size(), 3);
+    EXPECT_EQ(FList.Folders.first(), Root);
+    EXPECT_EQ(QSet<QString>(FList.Folders.begin() + 1, FList.Folders.end()), Under({"sub/", "empty/"}));
+    EXPECT_EQ(FList.Events.first(), "start");
+    EXPECT_EQ(FList.Events.last(), "end");
+    EXPECT_EQ(FList.RunningAtCalls, (QList<bool>{true, false}));
+    EXPECT_TRUE(FList.Extensions.contains(".M2TS"));
 }
 
 TEST_F(ThreadOpenTest, HiddenFilesAndFoldersAreFound)
@@ -149,9 +149,9 @@ TEST_F(ThreadOpenTest, ChosenFilesAreOpenedWithoutDescendingAndWithoutFolderEven
 {
     MakeTree();
     Run(okFiles, {Root + "a.m2ts", Root + "sub", Root + "missing.m2ts", Root + "notes.txt", Root + "c.m2ts"});
-    EXPECT_EQ(List.EndCount, 2);
-    EXPECT_EQ(List.Paths, (QStringList{Root + "a.m2ts", Root + "c.m2ts"}));
-    EXPECT_TRUE(List.Folders.isEmpty());
+    EXPECT_EQ(FList.EndCount, 2);
+    EXPECT_EQ(FList.Paths, (QStringList{Root + "a.m2ts", Root + "c.m2ts"}));
+    EXPECT_TRUE(FList.Folders.isEmpty());
 }
 
 TEST_F(ThreadOpenTest, DroppedFolderOpensEverythingBelowIt)
@@ -159,7 +159,7 @@ TEST_F(ThreadOpenTest, DroppedFolderOpensEverythingBelowIt)
     MakeTree();
     Touch("sub/deeper/g.m2ts");
     Run(okDroppedFiles, {Root + "sub", Root + "a.m2ts"});
-    EXPECT_EQ(List.EndCount, 4);
+    EXPECT_EQ(FList.EndCount, 4);
     EXPECT_EQ(PathSet(), Under({"sub/d.m2ts", "sub/e.m2ts", "sub/deeper/g.m2ts", "a.m2ts"}));
 }
 
@@ -177,9 +177,9 @@ TEST_F(ThreadOpenTest, ListFileOpensTheClipsItsMaskMatchesWithoutDescending)
     Touch("sub/other.m2t");
     Touch("list.txt", ("# the clips of the subfolder\r\n\r\n   \r\n  " + Root + "sub/*.m2ts  \r\n").toUtf8());
     Run(okDroppedFiles, {Root + "list.txt"});
-    EXPECT_EQ(List.EndCount, 2);
+    EXPECT_EQ(FList.EndCount, 2);
     EXPECT_EQ(PathSet(), Under({"sub/d.m2ts", "sub/e.m2ts"}));
-    EXPECT_TRUE(List.Folders.isEmpty());
+    EXPECT_TRUE(FList.Folders.isEmpty());
 }
 
 TEST_F(ThreadOpenTest, ListFileInUtf16WithRelativeEntries)
@@ -190,58 +190,58 @@ TEST_F(ThreadOpenTest, ListFileInUtf16WithRelativeEntries)
     bytes.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
     Touch("list.txt", bytes);
     Run(okDroppedFiles, {Root + "list.txt"});
-    EXPECT_EQ(List.Paths, (QStringList{Root + "sub/d.m2ts", Root + "a.m2ts"}));
+    EXPECT_EQ(FList.Paths, (QStringList{Root + "sub/d.m2ts", Root + "a.m2ts"}));
 }
 
 TEST_F(ThreadOpenTest, ListFileWithCapitalExtensionIsNotRead)
 {
     MakeTree();
     Touch("list.TXT", (Root + "a.m2ts\n").toUtf8());
-    List.AcceptAll = true;
+    FList.AcceptAll = true;
     Run(okDroppedFiles, {Root + "list.TXT"});
-    EXPECT_EQ(List.Paths, (QStringList{Root + "list.TXT"}));
+    EXPECT_EQ(FList.Paths, (QStringList{Root + "list.TXT"}));
 }
 
 TEST_F(ThreadOpenTest, UnreadableListFileOpensNothing)
 {
     Run(okDroppedFiles, {Root + "missing.txt"});
-    EXPECT_EQ(List.EndCount, 0);
-    EXPECT_EQ(List.Events, (QStringList{"start", "end"}));
+    EXPECT_EQ(FList.EndCount, 0);
+    EXPECT_EQ(FList.Events, (QStringList{"start", "end"}));
 }
 
 TEST_F(ThreadOpenTest, EmptyPasteGivesStartThenEndWithNothing)
 {
     Run(okPaste, {});
-    EXPECT_EQ(List.Events, (QStringList{"start", "end"}));
-    EXPECT_EQ(List.EndCount, 0);
+    EXPECT_EQ(FList.Events, (QStringList{"start", "end"}));
+    EXPECT_EQ(FList.EndCount, 0);
 }
 
 TEST_F(ThreadOpenTest, OverlongListedPathIsSkipped)
 {
     MakeTree();
-    Run(okDroppedFiles, {Root + QString(TThreadOpen::MaxListedPath, 'x'), Root + "a.m2ts"});
-    EXPECT_EQ(List.Paths, (QStringList{Root + "a.m2ts"}));
+    Run(okDroppedFiles, {Root + QString(TThreadOpen::kMaxListedPath, 'x'), Root + "a.m2ts"});
+    EXPECT_EQ(FList.Paths, (QStringList{Root + "a.m2ts"}));
 }
 
 TEST_F(ThreadOpenTest, StopKeepsTheFilesFoundSoFar)
 {
     for (int i = 0; i < 20; ++i)
         Touch(QString("clip%1.m2ts").arg(i));
-    List.StopAfterFiles = 3;
+    FList.StopAfterFiles = 3;
     Run(okFolder, {Root});
-    EXPECT_EQ(List.Records.size(), 3u);
-    EXPECT_EQ(List.EndCount, 3);
-    EXPECT_EQ(List.Events.last(), "end");
+    EXPECT_EQ(FList.Records.size(), 3u);
+    EXPECT_EQ(FList.EndCount, 3);
+    EXPECT_EQ(FList.Events.last(), "end");
 }
 
 TEST_F(ThreadOpenTest, FailureWhileOpeningStillEndsTheRun)
 {
     MakeTree();
-    List.ThrowOnFolder = true;
+    FList.ThrowOnFolder = true;
     Run(okFolder, {Root});
-    EXPECT_EQ(List.Events, (QStringList{"start", "end"}));
-    EXPECT_EQ(List.EndCount, 0);
-    EXPECT_EQ(List.RunningAtCalls, (QList<bool>{true, false}));
+    EXPECT_EQ(FList.Events, (QStringList{"start", "end"}));
+    EXPECT_EQ(FList.EndCount, 0);
+    EXPECT_EQ(FList.RunningAtCalls, (QList<bool>{true, false}));
 }
 
 TEST_F(ThreadOpenTest, LinkToAnEnclosingFolderDoesNotLoop)
@@ -249,13 +249,13 @@ TEST_F(ThreadOpenTest, LinkToAnEnclosingFolderDoesNotLoop)
     MakeTree();
     ASSERT_TRUE(QFile::link(Root, Root + "sub/back"));
     Run(okFolder, {Root});
-    EXPECT_EQ(List.EndCount, 5);
+    EXPECT_EQ(FList.EndCount, 5);
 }
 
 TEST_F(ThreadOpenTest, EmptyFolderPathOpensNothing)
 {
     Run(okFolder, {QString()});
-    EXPECT_EQ(List.Events, (QStringList{"start", "end"}));
+    EXPECT_EQ(FList.Events, (QStringList{"start", "end"}));
 }
 
 }  // namespace

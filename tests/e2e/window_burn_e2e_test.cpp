@@ -39,37 +39,37 @@
 namespace {
 
 // Set for a test's child process: the folder of its parent test.
-constexpr char CloseChildVariable[] = "TAVREL_CLOSE_DURING_BURN";
+constexpr char kCloseChildVariable[] = "TAVREL_CLOSE_DURING_BURN";
 
 class WindowBurnTest : public testing::Test
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(tmp.isValid());
+        ASSERT_TRUE(FTmp.isValid());
         // A child process started by a test works in its parent's folder,
         // which outlives it.
-        const char *parentFolder = std::getenv(CloseChildVariable);
-        root = parentFolder ? QFile::decodeName(parentFolder) + QStringLiteral("/child/") : tmp.path() + u'/';
-        previousFolder = QDir::currentPath();
-        ASSERT_TRUE(QDir().mkpath(root));
-        QDir::setCurrent(root);
+        const char *parentFolder = std::getenv(kCloseChildVariable);
+        FRoot = parentFolder ? QFile::decodeName(parentFolder) + QStringLiteral("/child/") : FTmp.path() + u'/';
+        FPreviousFolder = QDir::currentPath();
+        ASSERT_TRUE(QDir().mkpath(FRoot));
+        QDir::setCurrent(FRoot);
         for (const char *folder : {"bin", "tools", "flux", "meta", "avchd", "clips/Vacances"})
-            ASSERT_TRUE(QDir(root).mkpath(QString::fromLatin1(folder)));
-        image = Path(QStringLiteral("disque.img"));
+            ASSERT_TRUE(QDir(FRoot).mkpath(QString::fromLatin1(folder)));
+        FImage = Path(QStringLiteral("disque.img"));
         QFile ini(Path(QStringLiteral("tools/imgburn.ini")));
         ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[imgburn]\nDestination=stdio:" + image.toUtf8() + "\n");
+        ini.write("[imgburn]\nDestination=stdio:" + FImage.toUtf8() + "\n");
         ini.close();
 
-        where.ExeName = Path(QStringLiteral("bin/tavrel"));
-        where.HiveFile = Path(QStringLiteral("registry.reg"));
+        FWhere.ExeName = Path(QStringLiteral("bin/tavrel"));
+        FWhere.HiveFile = Path(QStringLiteral("registry.reg"));
         Settings = TSettings();
         AbortRequested = false;
-        form = std::make_unique<TForm1>(where);
-        form->Localiser = [] { return true; };
-        form->ShowSplitMessage = [this](const QString &text) { messages << text; };
-        form->show();
+        FForm = std::make_unique<TForm1>(FWhere);
+        FForm->Localiser = [] { return true; };
+        FForm->ShowSplitMessage = [this](const QString &text) { FMessages << text; };
+        FForm->show();
         // The first showing loaded the settings: the test's own come after.
         Settings.eac3tofile = Install("eac3to");
         Settings.tsMuxerFile = Install("tsmuxer");
@@ -82,13 +82,13 @@ protected:
 
     void TearDown() override
     {
-        if (form) {
-            if (auto thread = form->Disquesframe->Processor.BurnThread()) {
+        if (FForm) {
+            if (auto thread = FForm->Disquesframe->Processor.BurnThread()) {
                 EXPECT_TRUE(thread->WaitFor(30'000));
             }
         }
-        form.reset();
-        QDir::setCurrent(previousFolder);
+        FForm.reset();
+        QDir::setCurrent(FPreviousFolder);
     }
 
     // Copies a built program into the shared tools folder, as an
@@ -119,15 +119,15 @@ protected:
     void OpenClipsIntoOneDisc(int clipCount)
     {
         OpenClips(clipCount);
-        form->saDisques->Execute();
-        EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join(u'\n'));
+        FForm->saDisques->Execute();
+        EXPECT_TRUE(FMessages.isEmpty()) << qPrintable(FMessages.join(u'\n'));
         ASSERT_EQ(Page()->Discs->Count(), 1);
         ASSERT_EQ(Page()->Discs->At(0)->Clips.size(), clipCount);
     }
 
     void OpenClips(int clipCount)
     {
-        TFichierListBox *lb = form->ListeFrame->lb;
+        TFichierListBox *lb = FForm->ListeFrame->lb;
         int opened = -1;
         auto end = lb->OnOpenEnd;
         lb->OnOpenEnd = [&opened, end](int count) {
@@ -135,8 +135,8 @@ protected:
             opened = count;
         };
         const QString folder = Path(QStringLiteral("clips"));
-        form->saOpenFolder->Onprepare = [folder](TCustomSuperAction *) { ActionParams << folder; };
-        form->saOpenFolder->Execute();
+        FForm->saOpenFolder->Onprepare = [folder](TCustomSuperAction *) { ActionParams << folder; };
+        FForm->saOpenFolder->Execute();
         QElapsedTimer clock;
         clock.start();
         while ((opened < 0 || lb->Busy()) && clock.elapsed() < 30'000)
@@ -156,17 +156,17 @@ protected:
         return done();
     }
 
-    TDisquesframe *Page() const { return form->Disquesframe; }
+    TDisquesframe *Page() const { return FForm->Disquesframe; }
 
-    QString Path(const QString &relative) const { return root + relative; }
+    QString Path(const QString &relative) const { return FRoot + relative; }
 
-    QTemporaryDir tmp;
-    QString root;
-    QString previousFolder;
-    QString image;
-    TPrefsLocation where;
-    std::unique_ptr<TForm1> form;
-    QStringList messages;
+    QTemporaryDir FTmp;
+    QString FRoot;
+    QString FPreviousFolder;
+    QString FImage;
+    TPrefsLocation FWhere;
+    std::unique_ptr<TForm1> FForm;
+    QStringList FMessages;
 };
 
 // The image holds a UDF file system with the label and libbluray reads one
@@ -212,7 +212,7 @@ TEST_F(WindowBurnTest, ClipsBecomeDiscFoldersAndImagesThroughTheWindow)
     const TDiscPtr disc = Page()->Discs->At(0);
     EXPECT_EQ(disc->VolumeLabel(), QStringLiteral("Vacances - Disque 01"));
 
-    form->saTousDisques->Execute();
+    FForm->saTousDisques->Execute();
     EXPECT_FALSE(Page()->Processor.Processing());
     EXPECT_TRUE(disc->ReadyForMux);
     EXPECT_TRUE(disc->ReadyForBurn);
@@ -227,9 +227,9 @@ TEST_F(WindowBurnTest, ClipsBecomeDiscFoldersAndImagesThroughTheWindow)
     ASSERT_TRUE(thread->WaitFor(30'000));
     ASSERT_TRUE(HandleEventsUntil([&] { return bool(disc->Burnt); }));
     EXPECT_TRUE(Page()->cbBurnt->isChecked());
-    EXPECT_EQ(form->StatusBar1->text(), QStringLiteral("Prêt"));
-    ExpectBurntImage(image, disc->VolumeLabel(), disc->Clips.size());
-    ExpectImageHoldsTheDiscFolder(image, folder);
+    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("Prêt"));
+    ExpectBurntImage(FImage, disc->VolumeLabel(), disc->Clips.size());
+    ExpectImageHoldsTheDiscFolder(FImage, folder);
     const QString log = Page()->Memo1->toPlainText();
     EXPECT_TRUE(log.contains(QStringLiteral("eac3to a terminé (code 0)"))) << qPrintable(log);
     EXPECT_TRUE(log.contains(QStringLiteral("tsMuxeR a terminé (code 0)"))) << qPrintable(log);
@@ -237,13 +237,13 @@ TEST_F(WindowBurnTest, ClipsBecomeDiscFoldersAndImagesThroughTheWindow)
 
     // "Graver" burns what is ready and not burnt: nothing, until "Gravé" is
     // unticked; then the image is made anew.
-    ASSERT_TRUE(QFile::remove(image));
-    form->saGraver->Execute();
-    EXPECT_FALSE(QFile::exists(image));
+    ASSERT_TRUE(QFile::remove(FImage));
+    FForm->saGraver->Execute();
+    EXPECT_FALSE(QFile::exists(FImage));
     Page()->cbBurnt->setChecked(false);
-    form->saGraver->Execute();
+    FForm->saGraver->Execute();
     EXPECT_FALSE(Page()->Processor.Processing());
-    ExpectBurntImage(image, disc->VolumeLabel(), disc->Clips.size());
+    ExpectBurntImage(FImage, disc->VolumeLabel(), disc->Clips.size());
 }
 
 // A mux that fails (the disc folder's place is taken by a file) keeps the
@@ -260,11 +260,11 @@ TEST_F(WindowBurnTest, FailedMuxKeepsItsInputsAndIsNotBurnt)
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
 
-    form->saTousDisques->Execute();
+    FForm->saTousDisques->Execute();
     EXPECT_TRUE(disc->ReadyForMux);
     EXPECT_FALSE(disc->ReadyForBurn);
     EXPECT_FALSE(Page()->cbReadyforBurn->isChecked());
-    EXPECT_EQ(form->StatusBar1->text(), QStringLiteral("Erreur pendant l'exécution de tsMuxeR"));
+    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("Erreur pendant l'exécution de tsMuxeR"));
     ASSERT_EQ(disc->Streams.size(), 2);
     for (const QString &stream : disc->Streams)
         EXPECT_TRUE(QFile::exists(stream)) << qPrintable(stream);
@@ -274,9 +274,9 @@ TEST_F(WindowBurnTest, FailedMuxKeepsItsInputsAndIsNotBurnt)
     const auto thread = Page()->Processor.BurnThread();
     ASSERT_TRUE(thread);
     ASSERT_TRUE(thread->WaitFor(30'000));
-    form->saGraver->Execute();
+    FForm->saGraver->Execute();
     QApplication::processEvents();
-    EXPECT_FALSE(QFile::exists(image));
+    EXPECT_FALSE(QFile::exists(FImage));
     EXPECT_FALSE(disc->Burnt);
 }
 
@@ -381,15 +381,15 @@ TEST_F(WindowBurnTest, InterruptedMuxLeavesNoHiddenFolder)
         // Once the muxer is held at work in its hidden folder.
         if (!caught && hold.Holding()) {
             caught = true;
-            form->saAbort->Execute();
+            FForm->saAbort->Execute();
         }
     });
     watch.start();
-    form->saTousDisques->Execute();
+    FForm->saTousDisques->Execute();
     watch.stop();
 
     ASSERT_TRUE(caught) << "the muxer ended before it could be interrupted";
-    EXPECT_EQ(form->StatusBar1->text(), QStringLiteral("L'exécution de tsMuxeR a été interrompue"));
+    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("L'exécution de tsMuxeR a été interrompue"));
     EXPECT_FALSE(disc->ReadyForBurn);
     EXPECT_EQ(HiddenMuxFolders(folder), QStringList());
     EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("BDMV")));
@@ -402,7 +402,7 @@ TEST_F(WindowBurnTest, InterruptedMuxLeavesNoHiddenFolder)
 // does, with the burner still running.
 TEST_F(WindowBurnTest, CloseDuringBurnChild)
 {
-    if (!std::getenv(CloseChildVariable))
+    if (!std::getenv(kCloseChildVariable))
         GTEST_SKIP() << "run by CloseDuringBurnLeavesTheBurnToFinish";
     AddThreeClips();
     OpenClipsIntoOneDisc(3);
@@ -419,31 +419,31 @@ TEST_F(WindowBurnTest, CloseDuringBurnChild)
         ASSERT_EQ(filler.write(block), block.size());
     filler.close();
 
-    form->saTousDisques->Execute();
+    FForm->saTousDisques->Execute();
     ASSERT_TRUE(Page()->Processor.BurnThread());
-    ASSERT_TRUE(HandleEventsUntil([&] { return QFileInfo(image).size() > 20'000'000; }))
+    ASSERT_TRUE(HandleEventsUntil([&] { return QFileInfo(FImage).size() > 20'000'000; }))
         << "the burner did not start writing";
     // With a place chosen for the settings, closing asks nothing; the hive
     // goes to the test's folder.
     Settings.PrefsMode = pmNormal;
-    ASSERT_TRUE(form->close());
+    ASSERT_TRUE(FForm->close());
     QFile(Path(QStringLiteral("closed"))).open(QIODevice::WriteOnly);
-    tmp.remove();
+    FTmp.remove();
     // As the program ends once its window is closed.
     std::exit(0);
 }
 
 TEST_F(WindowBurnTest, CloseDuringBurnLeavesTheBurnToFinish)
 {
-    if (std::getenv(CloseChildVariable))
+    if (std::getenv(kCloseChildVariable))
         GTEST_SKIP() << "the child side";
-    qputenv(CloseChildVariable, QFile::encodeName(tmp.path()));
+    qputenv(kCloseChildVariable, QFile::encodeName(FTmp.path()));
     QByteArray childOutput;
     const TToolOutcome outcome = RunTool(
         QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath(),
         QStringLiteral("--gtest_filter=WindowBurnTest.CloseDuringBurnChild"),
         [&childOutput](const QByteArray &out, const QByteArray &err, bool &) { childOutput += out + err; });
-    qunsetenv(CloseChildVariable);
+    qunsetenv(kCloseChildVariable);
     const QString child = Path(QStringLiteral("child/"));
     ASSERT_TRUE(QFile::exists(child + QStringLiteral("closed"))) << childOutput.toStdString();
     EXPECT_EQ(outcome.End, TToolOutcome::Exited);
@@ -468,20 +468,20 @@ TEST_F(WindowBurnTest, NtscClipsKeepTheirDurationOnTheDisc)
         AddClip(clip, QLatin1String(clip));
     OpenClipsIntoOneDisc(2);
     const TDiscPtr disc = Page()->Discs->At(0);
-    form->saTousDisques->Execute();
+    FForm->saTousDisques->Execute();
     ASSERT_TRUE(disc->ReadyForBurn);
 
-    constexpr double frame = 90000 * 1001 / 30000.0; // 90 kHz ticks
+    constexpr double kFrame = 90000 * 1001 / 30000.0; // 90 kHz ticks
     BLURAY *bd = bd_open(QFile::encodeName(disc->DiscFolder(Settings.DossierAVCHD)).constData(), nullptr);
     ASSERT_NE(bd, nullptr);
     ASSERT_EQ(bd_get_titles(bd, TITLES_ALL, 0), 1u);
     BLURAY_TITLE_INFO *title = bd_get_title_info(bd, 0, 0);
     ASSERT_NE(title, nullptr);
     // In list order, ntsc60i-b (30 pictures) then ntsc60i (60 pictures).
-    EXPECT_NEAR(double(title->duration), 90 * frame, frame);
+    EXPECT_NEAR(double(title->duration), 90 * kFrame, kFrame);
     ASSERT_EQ(title->chapter_count, 2u);
-    EXPECT_NEAR(double(title->chapters[0].start), 0, frame);
-    EXPECT_NEAR(double(title->chapters[1].start), 30 * frame, frame);
+    EXPECT_NEAR(double(title->chapters[0].start), 0, kFrame);
+    EXPECT_NEAR(double(title->chapters[1].start), 30 * kFrame, kFrame);
     bd_free_title_info(title);
     bd_close(bd);
 }

@@ -173,25 +173,25 @@ INSTANTIATE_TEST_SUITE_P(Lines, HiveBadLine,
 
 class RegistryTest : public testing::Test {
 protected:
-    QTemporaryDir dir;
-    QString hiveFile = dir.filePath("config/Tavrel/registry.reg");
+    QTemporaryDir FDir;
+    QString FHiveFile = FDir.filePath("config/Tavrel/registry.reg");
 };
 
 TEST_F(RegistryTest, ReadOnlyOpenOfAMissingKeyCreatesNothing)
 {
-    TRegistry registry(hiveFile);
+    TRegistry registry(FHiveFile);
     EXPECT_FALSE(registry.OpenKeyReadOnly("\\Software\\Morvek\\Tavrel"));
     EXPECT_FALSE(registry.ValueExists("Exename"));
     EXPECT_FALSE(registry.ReadString("Exename"));
     EXPECT_FALSE(registry.WriteString("Exename", "x")) << "no key open";
     EXPECT_TRUE(registry.Flush());
-    EXPECT_FALSE(QFileInfo::exists(hiveFile));
+    EXPECT_FALSE(QFileInfo::exists(FHiveFile));
 }
 
 TEST_F(RegistryTest, OpenKeyCreatesParentsAndValuesPersist)
 {
     {
-        TRegistry registry(hiveFile);
+        TRegistry registry(FHiveFile);
         ASSERT_TRUE(registry.OpenKey("\\Software\\Morvek\\Tavrel"));
         EXPECT_TRUE(registry.WriteString("DossierFlux", "/data/flux/"));
         EXPECT_TRUE(registry.WriteInteger("maintop", -12));
@@ -199,7 +199,7 @@ TEST_F(RegistryTest, OpenKeyCreatesParentsAndValuesPersist)
         QString error;
         ASSERT_TRUE(registry.Flush(&error)) << error.toStdString();
     }
-    TRegistry registry(hiveFile);
+    TRegistry registry(FHiveFile);
     ASSERT_TRUE(registry.OpenKeyReadOnly("\\Software"));
     EXPECT_TRUE(registry.HasSubKeys());
     ASSERT_TRUE(registry.OpenKeyReadOnly("\\Software\\Morvek\\Tavrel"));
@@ -212,7 +212,7 @@ TEST_F(RegistryTest, OpenKeyCreatesParentsAndValuesPersist)
 
 TEST_F(RegistryTest, ValuesOfTheWrongTypeReadAsNothing)
 {
-    TRegistry registry(hiveFile);
+    TRegistry registry(FHiveFile);
     ASSERT_TRUE(registry.OpenKey("K"));
     registry.WriteString("text", "42");
     registry.WriteInteger("number", 42);
@@ -223,7 +223,7 @@ TEST_F(RegistryTest, ValuesOfTheWrongTypeReadAsNothing)
 
 TEST_F(RegistryTest, DeleteKeyRemovesTheSubtree)
 {
-    TRegistry registry(hiveFile);
+    TRegistry registry(FHiveFile);
     ASSERT_TRUE(registry.OpenKey("\\Software\\Morvek\\Tavrel\\Deeper"));
     registry.WriteInteger("x", 1);
     ASSERT_TRUE(registry.OpenKey("\\Software\\Morvek\\Other"));
@@ -239,32 +239,32 @@ TEST_F(RegistryTest, DeleteKeyRemovesTheSubtree)
 TEST_F(RegistryTest, UnreadableHiveIsNeverOverwritten)
 {
     // A folder where the hive file should be: it exists but cannot be read.
-    ASSERT_TRUE(QDir().mkpath(hiveFile));
-    TRegistry registry(hiveFile);
+    ASSERT_TRUE(QDir().mkpath(FHiveFile));
+    TRegistry registry(FHiveFile);
     EXPECT_FALSE(registry.OpenKeyReadOnly("\\Software"));
     ASSERT_TRUE(registry.OpenKey("\\Software\\Morvek\\Tavrel"));
     registry.WriteInteger("x", 1);
     QString error;
     EXPECT_FALSE(registry.Flush(&error));
     EXPECT_TRUE(error.contains(QString::fromLocal8Bit(std::strerror(EISDIR)))) << error.toStdString();
-    EXPECT_TRUE(QFileInfo(hiveFile).isDir());
+    EXPECT_TRUE(QFileInfo(FHiveFile).isDir());
 }
 
 TEST_F(RegistryTest, UnwritableFolderFailsAndKeepsTheOldHive)
 {
     {
-        TRegistry registry(hiveFile);
+        TRegistry registry(FHiveFile);
         registry.OpenKey("K");
         registry.WriteInteger("old", 1);
         ASSERT_TRUE(registry.Flush());
     }
-    const QByteArray before = ReadBytes(hiveFile);
-    const QByteArray folder = QFile::encodeName(QFileInfo(hiveFile).absolutePath());
-    ASSERT_EQ(chmod(QFile::encodeName(hiveFile).constData(), 0666), 0);
+    const QByteArray before = ReadBytes(FHiveFile);
+    const QByteArray folder = QFile::encodeName(QFileInfo(FHiveFile).absolutePath());
+    ASSERT_EQ(chmod(QFile::encodeName(FHiveFile).constData(), 0666), 0);
     ASSERT_EQ(chmod(folder.constData(), 0555), 0);
-    ASSERT_EQ(chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(FDir.path()).constData(), 0755), 0);
     const int result = RunUnprivileged([&] {
-        TRegistry registry(hiveFile);
+        TRegistry registry(FHiveFile);
         registry.OpenKey("K");
         registry.WriteInteger("new", 2);
         QString error;
@@ -272,14 +272,14 @@ TEST_F(RegistryTest, UnwritableFolderFailsAndKeepsTheOldHive)
     });
     chmod(folder.constData(), 0755);
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(ReadBytes(hiveFile), before);
+    EXPECT_EQ(ReadBytes(FHiveFile), before);
 }
 
 TEST_F(RegistryTest, HiveWithUtf16MarkLoadsFromFile)
 {
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(hiveFile).absolutePath()));
-    WriteBytes(hiveFile, "\xFF\xFE" + Utf16Le("[HKEY_CURRENT_USER\\K]\r\n\"n\"=dword:00000007\r\n"));
-    TRegistry registry(hiveFile);
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(FHiveFile).absolutePath()));
+    WriteBytes(FHiveFile, "\xFF\xFE" + Utf16Le("[HKEY_CURRENT_USER\\K]\r\n\"n\"=dword:00000007\r\n"));
+    TRegistry registry(FHiveFile);
     ASSERT_TRUE(registry.OpenKeyReadOnly("K"));
     EXPECT_EQ(registry.ReadInteger("n"), 7);
 }

@@ -40,13 +40,13 @@ ToolOutputHandler Collect(Collected &c)
 class RunToolTest : public testing::Test
 {
 protected:
-    QTemporaryDir dir;
-    QString record() const { return dir.filePath("record"); }
+    QTemporaryDir FDir;
+    QString record() const { return FDir.filePath("record"); }
 };
 
 TEST_F(RunToolTest, ChildReceivesTheArgumentsOfTheCommandLineAndOurCurrentFolder)
 {
-    const QString work = dir.filePath("dossier flux é+1");
+    const QString work = FDir.filePath("dossier flux é+1");
     ASSERT_TRUE(QDir().mkpath(work));
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(work));
@@ -110,14 +110,14 @@ TEST_F(RunToolTest, HandlerIsCalledAboutEveryMillisecondWhileTheProgramRuns)
 // busy machine too.
 TEST_F(RunToolTest, ChattyProgramStillGetsItsHandlerCalledAtMostEveryMillisecond)
 {
-    constexpr int Lines = 50'000;
-    FakeToolEnv env(QString("chatter:%1").arg(Lines));
+    constexpr int kLines = 50'000;
+    FakeToolEnv env(QString("chatter:%1").arg(kLines));
     Collected c;
     const auto start = Clock::now();
     ASSERT_TRUE(RunTool(FakeToolPath(), "", Collect(c)).Started());
     const double elapsed = SecondsSince(start);
-    EXPECT_EQ(c.output.count('\n'), Lines);
-    EXPECT_TRUE(c.output.endsWith(QByteArray("line ") + QByteArray::number(Lines - 1) + "\n"));
+    EXPECT_EQ(c.output.count('\n'), kLines);
+    EXPECT_TRUE(c.output.endsWith(QByteArray("line ") + QByteArray::number(kLines - 1) + "\n"));
     EXPECT_LE(c.calls, int(elapsed * 1000) + 2) << "in " << elapsed << " s";
 }
 
@@ -156,12 +156,12 @@ TEST_F(RunToolTest, AbortAlreadySetStartsThenKillsTheProgram)
 
 TEST_F(RunToolTest, ProgramThatCannotStartGivesFalseAtOnce)
 {
-    const QString notExecutable = dir.filePath("plain file");
+    const QString notExecutable = FDir.filePath("plain file");
     QFile(notExecutable).open(QIODevice::WriteOnly);
     // The name up to the quote is a program that does run.
-    const QString cut = dir.filePath("tool");
+    const QString cut = FDir.filePath("tool");
     ASSERT_TRUE(QFile::copy(FakeToolPath(), cut));
-    for (const QString &program : {dir.filePath("missing tool"), notExecutable, QString(), cut + "\"x"}) {
+    for (const QString &program : {FDir.filePath("missing tool"), notExecutable, QString(), cut + "\"x"}) {
         int calls = 0;
         const TToolOutcome outcome = RunTool(program, "-demux", [&](const QByteArray &, const QByteArray &, bool &) {
             ++calls;
@@ -243,7 +243,7 @@ TEST_F(RunToolTest, ReportsHowTheProgramEnded)
         EXPECT_EQ(outcome.Code, c.code) << c.actions;
         EXPECT_FALSE(outcome.Stopped) << c.actions;
     }
-    const TToolOutcome missing = RunTool(dir.filePath("missing tool"), "");
+    const TToolOutcome missing = RunTool(FDir.filePath("missing tool"), "");
     EXPECT_EQ(missing.End, TToolOutcome::NotStarted);
     EXPECT_EQ(missing.Code, ENOENT);
 }
@@ -271,7 +271,7 @@ TEST_F(RunToolTest, StopKillsAProgramThatIgnoresTerminate)
         abort = QFile::exists(record());
     });
     // The grace period is the behaviour: SIGKILL never comes before it.
-    EXPECT_GE(SecondsSince(start), RunToolGraceMs / 1000.0);
+    EXPECT_GE(SecondsSince(start), kRunToolGraceMs / 1000.0);
     EXPECT_TRUE(outcome.Stopped);
     EXPECT_EQ(outcome.End, TToolOutcome::Signalled);
     EXPECT_EQ(outcome.Code, SIGKILL);
@@ -279,7 +279,7 @@ TEST_F(RunToolTest, StopKillsAProgramThatIgnoresTerminate)
 
 TEST_F(RunToolTest, StartsInItsWorkingFolderAndLeavesOursAlone)
 {
-    const QString work = dir.filePath("flux é");
+    const QString work = FDir.filePath("flux é");
     ASSERT_TRUE(QDir().mkpath(work));
     const QString ours = QDir::currentPath();
     FakeToolEnv env("", record());
@@ -287,7 +287,7 @@ TEST_F(RunToolTest, StartsInItsWorkingFolderAndLeavesOursAlone)
     EXPECT_EQ(QDir::currentPath(), ours);
     EXPECT_EQ(ReadFakeToolRecord(record()).cwd, QDir(work).canonicalPath());
 
-    const TToolOutcome missing = RunTool(FakeToolPath(), "", {}, dir.filePath("missing"));
+    const TToolOutcome missing = RunTool(FakeToolPath(), "", {}, FDir.filePath("missing"));
     EXPECT_EQ(missing.End, TToolOutcome::NotStarted);
 }
 

@@ -37,22 +37,22 @@ public:
     explicit TimeZoneScope(const char *zone)
     {
         if (const char *old = std::getenv("TZ"))
-            saved = old, hadZone = true;
+            FSaved = old, FHadZone = true;
         setenv("TZ", zone, 1);
         tzset();
     }
     ~TimeZoneScope()
     {
-        if (hadZone)
-            setenv("TZ", saved.c_str(), 1);
+        if (FHadZone)
+            setenv("TZ", FSaved.c_str(), 1);
         else
             unsetenv("TZ");
         tzset();
     }
 
 private:
-    std::string saved;
-    bool hadZone = false;
+    std::string FSaved;
+    bool FHadZone = false;
 };
 
 TEST(FileSize64, MissingEmptyAndFilledFiles)

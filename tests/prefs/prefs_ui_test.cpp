@@ -27,15 +27,15 @@ class LocatorTest : public testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(tmp.isValid());
+        ASSERT_TRUE(FTmp.isValid());
         Settings = TSettings();
-        tree = tmp.filePath(QStringLiteral("tree")) + u'/';
+        FTree = FTmp.filePath(QStringLiteral("tree")) + u'/';
     }
 
     QString Put(const QString &relative)
     {
-        PutFile(tree + relative, "#!/bin/sh\n");
-        return tree + relative;
+        PutFile(FTree + relative, "#!/bin/sh\n");
+        return FTree + relative;
     }
 
     // Types the file's name in the open dialog, in its folder, and opens it.
@@ -55,8 +55,8 @@ protected:
         };
     }
 
-    QTemporaryDir tmp;
-    QString tree;
+    QTemporaryDir FTmp;
+    QString FTree;
 };
 
 TEST_F(LocatorTest, PathPickedByHandShowsOnBothPanels)
@@ -81,7 +81,7 @@ TEST_F(LocatorTest, NameThatDoesNotExistChangesNoSetting)
 {
     TLocaliserFichiersFrame frame;
     SetEac3toFile(QStringLiteral("/before/eac3to"));
-    frame.feEac3to->OnAfterDialog(frame.feEac3to, tree + QStringLiteral("absent"));
+    frame.feEac3to->OnAfterDialog(frame.feEac3to, FTree + QStringLiteral("absent"));
     EXPECT_EQ(Settings.eac3tofile, QStringLiteral("/before/eac3to"));
 }
 
@@ -91,18 +91,18 @@ TEST_F(LocatorTest, AutoSearchIgnoresCaseAndHiddenFolders)
     Put(QStringLiteral(".hidden/tsmuxer"));
     const QString imgburn = Put(QStringLiteral("b/c/imgburn"));
     Put(QStringLiteral("kept/tsmuxer-old"));  // the whole name must match
-    Settings.tsMuxerFile = tree + QStringLiteral("gone/tsmuxer");
+    Settings.tsMuxerFile = FTree + QStringLiteral("gone/tsmuxer");
     TLocaliserFichiersFrame frame;
     QStringList seen;  // red frame and button while each tool is searched
     frame.dirscan.OnStartFolder = [&](TDirscan *, const QString &folder) {
-        if (folder == tree)
+        if (folder == FTree)
             seen << QStringLiteral("%1 %2 %3").arg(frame.Searching()).arg(frame.Panel1->isVisible())
                         .arg(frame.AutoBtn->isEnabled());
     };
     TModalAnswers answers;
     answers.Then<QFileDialog>([this](QFileDialog *d) {
         EXPECT_EQ(d->windowTitle(), QStringLiteral("Sélectionnez le dossier dans lequel chercher les fichiers manquants"));
-        Choose(tree)(d);
+        Choose(FTree)(d);
     });
     answers.Start();
     QWidget window;
@@ -111,7 +111,7 @@ TEST_F(LocatorTest, AutoSearchIgnoresCaseAndHiddenFolders)
     frame.AutoBtn->click();
     EXPECT_EQ(seen, (QStringList{"1 1 0", "2 1 0", "3 1 0"}));
     EXPECT_EQ(Settings.eac3tofile, eac3to);
-    EXPECT_EQ(Settings.tsMuxerFile, tree + QStringLiteral("gone/tsmuxer"));  // nothing found: kept
+    EXPECT_EQ(Settings.tsMuxerFile, FTree + QStringLiteral("gone/tsmuxer"));  // nothing found: kept
     EXPECT_EQ(Settings.ImgBurnFile, imgburn);
     EXPECT_EQ(frame.feImgBurn->FileName(), imgburn);
     EXPECT_FALSE(frame.Panel1->isVisible());
@@ -123,7 +123,7 @@ TEST_F(LocatorTest, AutoSearchIgnoresCaseAndHiddenFolders)
 TEST_F(LocatorTest, CancelledChoiceSearchesTheProgramFolder)
 {
     Put(QStringLiteral("eac3to"));
-    Settings.eac3tofile = tree + QStringLiteral("eac3to");  // present: only two scans
+    Settings.eac3tofile = FTree + QStringLiteral("eac3to");  // present: only two scans
     TLocaliserFichiersFrame frame;
     QStringList scanned;
     frame.dirscan.OnStartScan = [&](TDirscan *, const QString &d, const QString &m, bool) { scanned << d + m; };
@@ -198,12 +198,12 @@ TEST_F(LocatorTest, TermineDuringASearch)
     TLocaliserFichiersForm form;
     TLocaliserFichiersFrame *frame = form.LocaliserFichiersFrame;
     frame->dirscan.OnStartFolder = [&](TDirscan *, const QString &folder) {
-        if (frame->Searching() == 1 && folder == tree + QStringLiteral("a/"))
+        if (frame->Searching() == 1 && folder == FTree + QStringLiteral("a/"))
             QTimer::singleShot(0, form.QuitterBtn, &QPushButton::click);  // served by the scan's next yield
     };
     TModalAnswers answers;
     answers.Then<TLocaliserFichiersForm>([](TLocaliserFichiersForm *f) { f->LocaliserFichiersFrame->AutoBtn->click(); });
-    answers.Then<QFileDialog>(Choose(tree));
+    answers.Then<QFileDialog>(Choose(FTree));
     answers.Start();
     EXPECT_FALSE(form.Localiser());
     EXPECT_TRUE(Settings.eac3tofile.isEmpty());

@@ -21,7 +21,7 @@
 namespace {
 
 const QString FixtureDir = QStringLiteral(TAVREL_FIXTURE_DIR);
-constexpr std::int64_t Millisecond = 10'000;
+constexpr std::int64_t kMillisecond = 10'000;
 
 QString Fixture(const char *name)
 {
@@ -81,7 +81,7 @@ TEST_P(GoodClips, DurationIsPicturesTimesPictureDuration)
     EXPECT_EQ(device.StreamCount(), 0);
     const std::int64_t expected = FfprobeDuration(Fixture(c.name), c.video > 0 ? "v" : "a");
     ASSERT_GT(expected, 0) << "ffprobe could not count the frames";
-    EXPECT_NEAR(double(device.Duration()), double(expected), double(Millisecond));
+    EXPECT_NEAR(double(device.Duration()), double(expected), double(kMillisecond));
     // One frame, interlaced or not, to the 90 kHz tick.
     EXPECT_NEAR(double(device.PictureDuration()), c.fps > 0 ? 1e7 / c.fps : 0, 112);
     EXPECT_EQ(device.CurrentGraph(), nullptr);
@@ -279,7 +279,7 @@ protected:
         while (GstMessage *message = gst_bus_timed_pop_filtered(
                    bus, 10 * GST_SECOND, GstMessageType(GST_MESSAGE_APPLICATION | GST_MESSAGE_ERROR))) {
             announced = GST_MESSAGE_TYPE(message) == GST_MESSAGE_APPLICATION
-                        && gst_structure_has_name(gst_message_get_structure(message), SplitterPadsMessage);
+                        && gst_structure_has_name(gst_message_get_structure(message), kSplitterPadsMessage);
             gst_message_unref(message);
             if (announced)
                 break;

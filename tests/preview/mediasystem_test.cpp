@@ -21,16 +21,16 @@
 
 namespace {
 
-constexpr std::int64_t Millisecond = 10'000;
+constexpr std::int64_t kMillisecond = 10'000;
 
 // The first picture is due within a second; sanitizer builds run several
 // times slower and get five.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr int FirstPictureMs = 5000;
 #else
-constexpr int FirstPictureMs = 1000;
+constexpr int kFirstPictureMs = 1000;
 #endif
-constexpr std::int64_t Second = 10'000'000;
+constexpr std::int64_t kSecond = 10'000'000;
 
 QString Fixture(const char *name)
 {
@@ -45,7 +45,7 @@ public:
 protected:
     bool event(QEvent *e) override
     {
-        if (e->type() != FrameEventType)
+        if (e->type() != kFrameEventType)
             return QObject::event(e);
         ++Frames;
         return true;
@@ -91,7 +91,7 @@ protected:
     {
         ClearReports();
         System = std::make_unique<TMediaSystem>();
-        System->SetVideoWindow(&Receiver);
+        System->SetVideoWindow(&FReceiver);
         System->SetMaxSpeed(0);
         System->SetSources(NoVideo, NoAudio);
     }
@@ -99,7 +99,7 @@ protected:
     {
         System->Close();
         System.reset();
-        Devices.clear();
+        FDevices.clear();
     }
 
     // A clip device that outlives the system's last close, as the list's
@@ -107,8 +107,8 @@ protected:
     template <class... Args>
     Tm2tsFileDevice &Clip(Args &&...args)
     {
-        Devices.push_back(std::make_unique<Tm2tsFileDevice>(std::forward<Args>(args)...));
-        return *Devices.back();
+        FDevices.push_back(std::make_unique<Tm2tsFileDevice>(std::forward<Args>(args)...));
+        return *FDevices.back();
     }
 
     // Opens device's first streams as the list page does.
@@ -128,8 +128,8 @@ protected:
 
     static QTemporaryDir *LongDir;
     static QString LongClip;
-    TFrameReceiver Receiver;
-    std::vector<std::unique_ptr<Tm2tsFileDevice>> Devices;
+    TFrameReceiver FReceiver;
+    std::vector<std::unique_ptr<Tm2tsFileDevice>> FDevices;
     std::unique_ptr<TMediaSystem> System;
 };
 
@@ -143,13 +143,13 @@ TEST_F(MediaSystemTest, SelectingAClipShowsItsPictureWithinASecond)
     QElapsedTimer timer;
     timer.start();
     EXPECT_TRUE(Open(clip));
-    ASSERT_TRUE(WaitUntil([this] { return Receiver.Frames > 0; }, FirstPictureMs));
-    EXPECT_LT(timer.elapsed(), FirstPictureMs);
+    ASSERT_TRUE(WaitUntil([this] { return FReceiver.Frames > 0; }, kFirstPictureMs));
+    EXPECT_LT(timer.elapsed(), kFirstPictureMs);
     EXPECT_TRUE(HasPicture(System->LastFrame()));
-    EXPECT_EQ(System->LastFrame()->Width, TMediaSystem::FrameWidth);
+    EXPECT_EQ(System->LastFrame()->Width, TMediaSystem::kFrameWidth);
     EXPECT_TRUE(System->HasVideo());
     EXPECT_TRUE(System->HasAudio());
-    EXPECT_NEAR(double(System->Duration()), 2.0 * Second, 50.0 * Millisecond);
+    EXPECT_NEAR(double(System->Duration()), 2.0 * kSecond, 50.0 * kMillisecond);
 }
 
 TEST_F(MediaSystemTest, StepsLandWhereTheyShould)
@@ -158,7 +158,7 @@ TEST_F(MediaSystemTest, StepsLandWhereTheyShould)
     ASSERT_EQ(clip.VideoCount(), 1);
     ASSERT_TRUE(Open(clip));
     const std::int64_t duration = System->Duration();
-    ASSERT_GT(duration, 69 * Second);
+    ASSERT_GT(duration, 69 * kSecond);
     System->ToStart();
     const struct {
         const char *what;
@@ -233,7 +233,7 @@ TEST_F(MediaSystemTest, PlayingAfterImageStepsStartsThere)
     ASSERT_EQ(CurrentPosition, 5 * TMediaSystem::ImageStep);
     System->Play();
     Pump(1000);
-    EXPECT_NEAR(double(System->GetPosition()), double(Second + 5 * TMediaSystem::ImageStep), 300.0 * Millisecond);
+    EXPECT_NEAR(double(System->GetPosition()), double(kSecond + 5 * TMediaSystem::ImageStep), 300.0 * kMillisecond);
 }
 
 TEST_F(MediaSystemTest, PlayingForASecondAdvancesAboutASecond)
@@ -245,7 +245,7 @@ TEST_F(MediaSystemTest, PlayingForASecondAdvancesAboutASecond)
     EXPECT_TRUE(System->IsRunning());
     Pump(1000);
     const std::int64_t position = System->GetPosition();
-    EXPECT_NEAR(double(position), double(Second), 300.0 * Millisecond);
+    EXPECT_NEAR(double(position), double(kSecond), 300.0 * kMillisecond);
     System->Pause();
     EXPECT_FALSE(System->IsRunning());
     Pump(200);
@@ -307,7 +307,7 @@ TEST_F(MediaSystemTest, AClipWithoutSound)
     EXPECT_EQ(System->VolumeFactor(), factor) << "no sound, no volume";
     System->ToStart();
     System->ForwardSecond();
-    EXPECT_EQ(FrameTime(), Second);
+    EXPECT_EQ(FrameTime(), kSecond);
 }
 
 TEST_F(MediaSystemTest, AClipWithoutPictureKeepsItsPosition)
@@ -318,7 +318,7 @@ TEST_F(MediaSystemTest, AClipWithoutPictureKeepsItsPosition)
     EXPECT_TRUE(System->HasAudio());
     System->ToStart();
     System->ForwardSecond();
-    EXPECT_EQ(CurrentPosition, Second);
+    EXPECT_EQ(CurrentPosition, kSecond);
     EXPECT_EQ(AudioReport().CodecName, QByteArray("DOLBY AC3"));
 }
 
@@ -326,11 +326,11 @@ TEST_F(MediaSystemTest, AClipWithoutPictureKeepsItsPosition)
 // stream must not hold the pause, and the picture plays.
 TEST_F(MediaSystemTest, AMissingStreamDoesNotHoldThePause)
 {
-    Tm2tsFileDevice &clip = Clip(Fixture("videoonly.m2ts"), TKnownClip{2 * Second, 1, 1});
+    Tm2tsFileDevice &clip = Clip(Fixture("videoonly.m2ts"), TKnownClip{2 * kSecond, 1, 1});
     QElapsedTimer timer;
     timer.start();
     ASSERT_TRUE(Open(clip));
-    EXPECT_LT(timer.elapsed(), TMediaSystem::PauseTimeoutMs);
+    EXPECT_LT(timer.elapsed(), TMediaSystem::kPauseTimeoutMs);
     ASSERT_TRUE(WaitUntil([this] { return HasPicture(System->LastFrame()); }, 5000));
     System->Play();
     ASSERT_TRUE(WaitUntil([this] { return FrameTime() >= 10 * 400'000; }, 5000));
@@ -338,13 +338,13 @@ TEST_F(MediaSystemTest, AMissingStreamDoesNotHoldThePause)
 
 TEST_F(MediaSystemTest, AClipThatCannotBeReadLeavesTheViewerUsable)
 {
-    Tm2tsFileDevice &bad = Clip(Fixture("bad.m2ts"), TKnownClip{2 * Second, 1, 1});
+    Tm2tsFileDevice &bad = Clip(Fixture("bad.m2ts"), TKnownClip{2 * kSecond, 1, 1});
     QElapsedTimer timer;
     timer.start();
     Open(bad);
     System->ForwardImage();
     System->Play();
-    EXPECT_LT(timer.elapsed(), 2 * TMediaSystem::PauseTimeoutMs);
+    EXPECT_LT(timer.elapsed(), 2 * TMediaSystem::kPauseTimeoutMs);
     System->Close();
     Tm2tsFileDevice &good = Clip(Fixture("small1s.m2ts"));
     ASSERT_TRUE(Open(good));

@@ -82,7 +82,7 @@ public:
 protected:
     bool event(QEvent *e) override
     {
-        if (e->type() == ReportEventType) {
+        if (e->type() == kReportEventType) {
             const auto *report = static_cast<TReportEvent *>(e);
             if (report->Kind == rkVideo)
                 Videos.push_back(report->Video);
@@ -90,7 +90,7 @@ protected:
                 Audios.push_back(report->Audio);
             return true;
         }
-        if (e->type() == PositionEventType) {
+        if (e->type() == kPositionEventType) {
             EXPECT_EQ(static_cast<TPositionEvent *>(e)->Kind, rkPosition);
             ++Positions;
             return true;

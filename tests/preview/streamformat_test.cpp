@@ -19,7 +19,7 @@ TMediaType H264(int width, int height, int aspectX, int aspectY, std::int64_t ti
     t.MajorType = Video;
     t.SubType = FourCCGuid(MakeFourCC('H', '2', '6', '4'));
     t.FormatType = VideoInfo2;
-    t.FormatSize = FormatSizes::VideoInfo2;
+    t.FormatSize = FormatSizes::kVideoInfo2;
     t.Width = width;
     t.Height = height;
     t.Compression = MakeFourCC('H', '2', '6', '4');
@@ -35,7 +35,7 @@ TMediaType Wave(const TGuid &subType, std::uint16_t tag, int channels, int rate,
     t.MajorType = Audio;
     t.SubType = subType;
     t.FormatType = WaveFormatEx;
-    t.FormatSize = FormatSizes::WaveFormatEx;
+    t.FormatSize = FormatSizes::kWaveFormatEx;
     t.FormatTag = tag;
     t.Channels = channels;
     t.SampleRate = rate;
@@ -97,7 +97,7 @@ TEST(VideoTypes, UnknownOrShortBlocksMatchNothing)
     unknown.MajorType = Video;
     EXPECT_FALSE(StartVideoReport(unknown, true, true, video).Posted);
     TMediaType shortBlock = H264(1920, 1080, 16, 9, 400'000);
-    shortBlock.FormatSize = FormatSizes::VideoInfo2 - 1;
+    shortBlock.FormatSize = FormatSizes::kVideoInfo2 - 1;
     EXPECT_FALSE(StartVideoReport(shortBlock, true, true, video).Posted);
     EXPECT_TRUE(video.Description.isEmpty());
 }
@@ -122,7 +122,7 @@ TEST(VideoTypes, MpegAndDvBlocksAskForSampleAnalysis)
     mpeg2.MajorType = Video;
     mpeg2.SubType = Mpeg2Video;
     mpeg2.FormatType = Mpeg2VideoFormat;
-    mpeg2.FormatSize = FormatSizes::Mpeg2Video;
+    mpeg2.FormatSize = FormatSizes::kMpeg2Video;
     mpeg2.AspectX = 4;
     mpeg2.AspectY = 3;
     TvData video;
@@ -195,7 +195,7 @@ TEST(AudioTypes, NotAudioOrNoWaveBlock)
     EXPECT_FALSE(StartAudioReport(bare, audio).Posted);
     TMediaType dv;
     dv.FormatType = DvInfo;
-    dv.FormatSize = FormatSizes::DvInfo;
+    dv.FormatSize = FormatSizes::kDvInfo;
     const TAudioStart start = StartAudioReport(dv, audio);
     EXPECT_TRUE(start.Posted);
     EXPECT_TRUE(start.Analyse);

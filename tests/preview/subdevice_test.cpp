@@ -37,21 +37,21 @@ class DVDevice : public testing::Test {
 protected:
     void SetUp() override
     {
-        const QString path = MakeDvFile(dir);
+        const QString path = MakeDvFile(FDir);
         ASSERT_FALSE(path.isEmpty()) << "ffmpeg could not make the DV file";
-        device = std::make_unique<TSystemStreamFileDevice>(path);
-        ASSERT_EQ(device->DvDevices().Count(), 1);
-        dv = device->DvDevices().Get(0);
+        FDevice = std::make_unique<TSystemStreamFileDevice>(path);
+        ASSERT_EQ(FDevice->DvDevices().Count(), 1);
+        FDv = FDevice->DvDevices().Get(0);
     }
 
-    QTemporaryDir dir;
-    std::unique_ptr<TSystemStreamFileDevice> device;
-    TMediaDevice *dv = nullptr;
+    QTemporaryDir FDir;
+    std::unique_ptr<TSystemStreamFileDevice> FDevice;
+    TMediaDevice *FDv = nullptr;
 };
 
 TEST_F(DVDevice, InterleavedPadGetsADvDeviceWhoseSourcesAreCollected)
 {
-    const TSystemStreamFileDevice &device = *this->device;
+    const TSystemStreamFileDevice &device = *this->FDevice;
     ASSERT_TRUE(device.Valid());
     EXPECT_EQ(device.InterleavedCount(), 1);
     EXPECT_EQ(device.StreamCount(), 0);
@@ -62,7 +62,7 @@ TEST_F(DVDevice, InterleavedPadGetsADvDeviceWhoseSourcesAreCollected)
     EXPECT_EQ(device.AudioSources().Count(), 0);
 
     EXPECT_EQ(device.StreamDevices().Count(), 0);
-    auto *dv = dynamic_cast<TDVDevice *>(this->dv);
+    auto *dv = dynamic_cast<TDVDevice *>(this->FDv);
     ASSERT_NE(dv, nullptr);
     EXPECT_TRUE(dv->Valid());
     EXPECT_EQ(dv->Parent(), &device);
@@ -86,14 +86,14 @@ TEST_F(DVDevice, JoinsAndLeavesAGraphWithItsParentAgainAndAgain)
     GstElement *graph = gst_pipeline_new(nullptr);
     gst_object_ref_sink(graph);
     for (int round = 0; round < 2; ++round) {
-        ASSERT_TRUE(dv->AddToGraph(graph));
-        EXPECT_TRUE(dv->AddToGraph(graph));  // already there
-        EXPECT_EQ(device->CurrentGraph(), graph);
+        ASSERT_TRUE(FDv->AddToGraph(graph));
+        EXPECT_TRUE(FDv->AddToGraph(graph));  // already there
+        EXPECT_EQ(FDevice->CurrentGraph(), graph);
         EXPECT_EQ(ChildCount(graph), 2);  // the parent's splitter and the DV splitter
-        ASSERT_NE(dv->OutputFilter(), nullptr);
-        dv->RemoveFromGraph();
-        EXPECT_EQ(device->CurrentGraph(), nullptr);
-        EXPECT_EQ(dv->OutputFilter(), nullptr);
+        ASSERT_NE(FDv->OutputFilter(), nullptr);
+        FDv->RemoveFromGraph();
+        EXPECT_EQ(FDevice->CurrentGraph(), nullptr);
+        EXPECT_EQ(FDv->OutputFilter(), nullptr);
         EXPECT_EQ(ChildCount(graph), 0);
     }
     gst_object_unref(graph);
@@ -115,8 +115,8 @@ TEST_F(DVDevice, PlaysItsVideoAndAudioInAGraphOfTheCallers)
 {
     GstElement *graph = gst_pipeline_new(nullptr);
     gst_object_ref_sink(graph);
-    ASSERT_TRUE(dv->AddToGraph(graph));
-    g_signal_connect(dv->OutputFilter(), "pad-added", G_CALLBACK(SinkEveryPad), graph);
+    ASSERT_TRUE(FDv->AddToGraph(graph));
+    g_signal_connect(FDv->OutputFilter(), "pad-added", G_CALLBACK(SinkEveryPad), graph);
     ASSERT_NE(gst_element_set_state(graph, GST_STATE_PAUSED), GST_STATE_CHANGE_FAILURE);
     GstBus *bus = gst_element_get_bus(graph);
     // The DV splitter says when its pads are all there: video data left it.
@@ -124,8 +124,8 @@ TEST_F(DVDevice, PlaysItsVideoAndAudioInAGraphOfTheCallers)
     while (GstMessage *message = gst_bus_timed_pop_filtered(
                bus, 30 * GST_SECOND, GstMessageType(GST_MESSAGE_APPLICATION | GST_MESSAGE_ERROR))) {
         const bool error = GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR;
-        announced = !error && GST_MESSAGE_SRC(message) == GST_OBJECT(dv->OutputFilter())
-                    && gst_structure_has_name(gst_message_get_structure(message), SplitterPadsMessage);
+        announced = !error && GST_MESSAGE_SRC(message) == GST_OBJECT(FDv->OutputFilter())
+                    && gst_structure_has_name(gst_message_get_structure(message), kSplitterPadsMessage);
         gst_message_unref(message);
         if (error || announced)
             break;
@@ -133,9 +133,9 @@ TEST_F(DVDevice, PlaysItsVideoAndAudioInAGraphOfTheCallers)
     gst_object_unref(bus);
     ASSERT_TRUE(announced);
     // The parent's interleaved pad feeds the notifier; video and audio come out.
-    EXPECT_NE(dv->OutputPin(), nullptr);
+    EXPECT_NE(FDv->OutputPin(), nullptr);
     int linked = 0;
-    GstIterator *pads = gst_element_iterate_src_pads(dv->OutputFilter());
+    GstIterator *pads = gst_element_iterate_src_pads(FDv->OutputFilter());
     GValue item = G_VALUE_INIT;
     while (gst_iterator_next(pads, &item) == GST_ITERATOR_OK) {
         linked += gst_pad_is_linked(GST_PAD(g_value_get_object(&item))) ? 1 : 0;
@@ -144,9 +144,9 @@ TEST_F(DVDevice, PlaysItsVideoAndAudioInAGraphOfTheCallers)
     g_value_unset(&item);
     gst_iterator_free(pads);
     EXPECT_EQ(linked, 2);
-    EXPECT_FALSE(dv->IsUnused());
+    EXPECT_FALSE(FDv->IsUnused());
     gst_element_set_state(graph, GST_STATE_NULL);
-    dv->RemoveFromGraph();
+    FDv->RemoveFromGraph();
     gst_object_unref(graph);
 }
 

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr std::int64_t Second = 10'000'000;
+constexpr std::int64_t kSecond = 10'000'000;
 
 struct FrameCase {
     std::int64_t time, frameDuration;
@@ -32,7 +32,7 @@ INSTANTIATE_TEST_SUITE_P(Values, FrameTimeTable, testing::Values(
     // Just before a frame boundary counts the next frame.
     FrameCase{399'850, 400'000, "0:00:00:01"},
     FrameCase{399'700, 400'000, "0:00:00:00"},
-    FrameCase{25 * 3600 * Second + 61 * Second + 3 * 333'667, 333'667, "25:01:01:03"}));
+    FrameCase{25 * 3600 * kSecond + 61 * kSecond + 3 * 333'667, 333'667, "25:01:01:03"}));
 
 struct DurationCase {
     std::int64_t time;
@@ -50,10 +50,10 @@ INSTANTIATE_TEST_SUITE_P(Values, DurationTable, testing::Values(
     DurationCase{0, ""},
     DurationCase{9'999'999, ""},
     DurationCase{10'000'000, "1s"},
-    DurationCase{3599 * Second, "59mn 59s"},
-    DurationCase{60 * Second, "1mn 00s"},
+    DurationCase{3599 * kSecond, "59mn 59s"},
+    DurationCase{60 * kSecond, "1mn 00s"},
     DurationCase{36'000'000'000, "1h 00mn 00s"},
-    DurationCase{(100 * 3600 + 5 * 60 + 7) * Second, "100h 05mn 07s"}));
+    DurationCase{(100 * 3600 + 5 * 60 + 7) * kSecond, "100h 05mn 07s"}));
 
 struct ChapterCase {
     std::int64_t time;
@@ -71,8 +71,8 @@ INSTANTIATE_TEST_SUITE_P(Values, ChapterTimeTable, testing::Values(
     ChapterCase{0, "00:00:00.000"},
     ChapterCase{123'456'789, "00:00:12.345"},
     ChapterCase{9'999, "00:00:00.000"},
-    ChapterCase{(3600 + 2 * 60 + 3) * Second + 40'000, "01:02:03.004"},
-    ChapterCase{100 * 3600 * Second, "100:00:00.000"}));
+    ChapterCase{(3600 + 2 * 60 + 3) * kSecond + 40'000, "01:02:03.004"},
+    ChapterCase{100 * 3600 * kSecond, "100:00:00.000"}));
 
 TEST(FourCCText, ReadsTheBytesLowestFirst)
 {
@@ -110,7 +110,7 @@ TEST(WaveFormatName, NamesExactlyTheKnownTags)
     struct Run {
         int first, last;
     };
-    constexpr Run Named[] = {
+    constexpr Run kNamed[] = {
         {0x0001, 0x0009}, {0x0010, 0x0019}, {0x0020, 0x0028}, {0x0030, 0x003D}, {0x0040, 0x0042},
         {0x0050, 0x0050}, {0x0052, 0x0053}, {0x0055, 0x0055}, {0x0059, 0x0059}, {0x0060, 0x0067},
         {0x0069, 0x0069}, {0x0070, 0x0079}, {0x0080, 0x0086}, {0x0088, 0x0089}, {0x0091, 0x0092},
@@ -121,7 +121,7 @@ TEST(WaveFormatName, NamesExactlyTheKnownTags)
         {0x1500, 0x1500}, {0x181C, 0x181C}, {0x1FC4, 0x1FC4}, {0x2000, 0x2005}, {0x674F, 0x6751},
         {0x676F, 0x6771}, {0x7A21, 0x7A22}};
     for (int tag = 0; tag <= 0xFFFF; ++tag) {
-        const bool known = std::any_of(std::begin(Named), std::end(Named),
+        const bool known = std::any_of(std::begin(kNamed), std::end(kNamed),
                                        [tag](const Run &r) { return tag >= r.first && tag <= r.last; });
         EXPECT_EQ(!WaveFormatName(std::uint16_t(tag)).isEmpty(), known) << std::hex << "tag 0x" << tag;
     }

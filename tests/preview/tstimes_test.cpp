@@ -13,9 +13,9 @@
 
 namespace {
 
-constexpr int VideoPid = 0x1011, AudioPid = 0x1100, PmtPid = 0x100;
-constexpr std::int64_t Frame25 = 3600;  // 40 ms in 90 kHz ticks
-constexpr std::int64_t Units25 = 400'000;
+constexpr int kVideoPid = 0x1011, kAudioPid = 0x1100, kPmtPid = 0x100;
+constexpr std::int64_t kFrame25 = 3600;  // 40 ms in 90 kHz ticks
+constexpr std::int64_t kUnits25 = 400'000;
 
 class TsWriter {
 public:
@@ -31,13 +31,13 @@ public:
             pmt.insert(pmt.end(), {0x81, 0xF1, 0x00, 0xF0, 0x00});
         pmt.insert(pmt.end(), {0, 0, 0, 0});
         pmt[2] = std::uint8_t(pmt.size() - 3);
-        Section(PmtPid, pmt);
+        Section(kPmtPid, pmt);
     }
 
     // One PES with time stamp pts whose payload spans `packets` packets.
     void Pes(int pid, std::int64_t pts, int packets, const std::vector<std::uint8_t> &payload = {})
     {
-        std::vector<std::uint8_t> data{0, 0, 1, std::uint8_t(pid == VideoPid ? 0xE0 : 0xBD), 0, 0, 0x80, 0x80, 5};
+        std::vector<std::uint8_t> data{0, 0, 1, std::uint8_t(pid == kVideoPid ? 0xE0 : 0xBD), 0, 0, 0x80, 0x80, 5};
         data.push_back(std::uint8_t(0x21 | ((pts >> 29) & 0x0E)));
         data.push_back(std::uint8_t(pts >> 22));
         data.push_back(std::uint8_t(0x01 | ((pts >> 14) & 0xFE)));
@@ -90,7 +90,7 @@ void WriteVideo(TsWriter &ts, std::int64_t first, int pictures, int leading = 0)
     }
     ASSERT_EQ(int(order.size()), pictures);
     for (int n : order)
-        ts.Pes(VideoPid, (first + n * Frame25) % (std::int64_t(1) << 33), 2);
+        ts.Pes(kVideoPid, (first + n * kFrame25) % (std::int64_t(1) << 33), 2);
 }
 
 // An AC-3 frame of 48 kHz, 192 kb/s (768 bytes).
@@ -117,21 +117,21 @@ TEST_P(VideoTimes, CountsEveryPictureOnce)
     const TClipTimes times = ClipTimesOf(ts.Data(), ts.Data());
     EXPECT_TRUE(times.HasVideo);
     EXPECT_FALSE(times.HasAudio);
-    EXPECT_EQ(times.PictureDuration, Units25);
-    EXPECT_EQ(times.VideoDuration, 50 * Units25);
-    EXPECT_EQ(times.Duration(), 50 * Units25);
+    EXPECT_EQ(times.PictureDuration, kUnits25);
+    EXPECT_EQ(times.VideoDuration, 50 * kUnits25);
+    EXPECT_EQ(times.Duration(), 50 * kUnits25);
 }
 
 INSTANTIATE_TEST_SUITE_P(PacketsAndClock, VideoTimes, testing::Values(
     std::make_tuple(192, std::int64_t(126'000), 0),
     std::make_tuple(188, std::int64_t(126'000), 0),
     // The 33-bit clock wraps in the middle of the clip.
-    std::make_tuple(192, (std::int64_t(1) << 33) - 20 * Frame25, 0),
+    std::make_tuple(192, (std::int64_t(1) << 33) - 20 * kFrame25, 0),
     // Open group: two pictures shown before the first one stored, whose
     // time stamps lie below it.
     std::make_tuple(192, std::int64_t(126'000), 2),
     // The same with the clock wrapping between them.
-    std::make_tuple(192, (std::int64_t(1) << 33) - Frame25, 2)));
+    std::make_tuple(192, (std::int64_t(1) << 33) - kFrame25, 2)));
 
 TEST(ClipTimes, ReadsTheLastTimesFromTheTailOnly)
 {
@@ -140,7 +140,7 @@ TEST(ClipTimes, ReadsTheLastTimesFromTheTailOnly)
     WriteVideo(ts, 90'000, 250);
     const QByteArray all = ts.Data();
     const QByteArray tail = all.right(all.size() / 3 + 100);  // starts inside a packet
-    EXPECT_EQ(ClipTimesOf(all.left(all.size() / 3), tail).VideoDuration, 250 * Units25);
+    EXPECT_EQ(ClipTimesOf(all.left(all.size() / 3), tail).VideoDuration, 250 * kUnits25);
 }
 
 TEST(ClipTimes, AudioOnlyClipLastsUntilItsLastFrameEnds)
@@ -153,8 +153,8 @@ TEST(ClipTimes, AudioOnlyClipLastsUntilItsLastFrameEnds)
         three.insert(three.end(), frame.begin(), frame.end());
     // 20 packets of three 32 ms frames, then one of a single frame.
     for (int i = 0; i < 20; ++i)
-        ts.Pes(AudioPid, 90'000 + i * 3 * 2880, 1, three);
-    ts.Pes(AudioPid, 90'000 + 60 * 2880, 1, frame);
+        ts.Pes(kAudioPid, 90'000 + i * 3 * 2880, 1, three);
+    ts.Pes(kAudioPid, 90'000 + 60 * 2880, 1, frame);
     const TClipTimes times = ClipTimesOf(ts.Data(), ts.Data());
     EXPECT_FALSE(times.HasVideo);
     EXPECT_TRUE(times.HasAudio);
@@ -169,7 +169,7 @@ TEST(ClipTimes, ReservedEac3RateInTheLastPacketIsNoFrame)
     TsWriter ts(192);
     ts.Tables(false, true);
     for (int i = 0; i < 3; ++i)
-        ts.Pes(AudioPid, 90'000 + i * 2880, 1, Ac3Frame());
+        ts.Pes(kAudioPid, 90'000 + i * 2880, 1, Ac3Frame());
     std::vector<std::uint8_t> reserved(64, 0);
     reserved[0] = 0x0B;
     reserved[1] = 0x77;
@@ -177,7 +177,7 @@ TEST(ClipTimes, ReservedEac3RateInTheLastPacketIsNoFrame)
     reserved[3] = 0x1F;      // 64 bytes
     reserved[4] = 0xF0;      // fscod 3, fscod2 3
     reserved[5] = 16 << 3;   // bsid 16: E-AC-3
-    ts.Pes(AudioPid, 90'000 + 3 * 2880, 1, reserved);
+    ts.Pes(kAudioPid, 90'000 + 3 * 2880, 1, reserved);
     // The last packet lasts as long as the step before it.
     EXPECT_EQ(ClipTimesOf(ts.Data(), ts.Data()).AudioDuration, 4 * 320'000);
 }
@@ -199,7 +199,7 @@ TEST(ClipTimes, ZerosAfterTheClipAddNoTime)
         file.close();
         const TClipTimes times = ReadClipTimes(file.fileName());
         EXPECT_TRUE(times.TransportStream);
-        EXPECT_EQ(times.VideoDuration, 50 * Units25) << zeros << " bytes of zeros";
+        EXPECT_EQ(times.VideoDuration, 50 * kUnits25) << zeros << " bytes of zeros";
     }
 }
 
@@ -207,9 +207,9 @@ TEST(ClipTimes, OnePictureIsNotEnoughToMeasure)
 {
     TsWriter ts(192);
     ts.Tables(true, true);
-    ts.Pes(VideoPid, 126'000, 40);
-    ts.Pes(AudioPid, 125'000, 1, Ac3Frame());
-    ts.Pes(VideoPid, 126'000 + 3 * Frame25, 2);  // cut short: the file ends here
+    ts.Pes(kVideoPid, 126'000, 40);
+    ts.Pes(kAudioPid, 125'000, 1, Ac3Frame());
+    ts.Pes(kVideoPid, 126'000 + 3 * kFrame25, 2);  // cut short: the file ends here
     const TClipTimes times = ClipTimesOf(ts.Data(), ts.Data());
     EXPECT_TRUE(times.HasVideo);
     EXPECT_EQ(times.VideoDuration, 0);

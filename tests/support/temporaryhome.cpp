@@ -12,14 +12,14 @@
 
 namespace {
 
-constexpr const char *OwnerVariable = "TAVREL_TEST_HOME";
+constexpr const char *kOwnerVariable = "TAVREL_TEST_HOME";
 
 class TTemporaryHome
 {
 public:
     TTemporaryHome()
     {
-        if (std::getenv(OwnerVariable))
+        if (std::getenv(kOwnerVariable))
             return;
         std::string pattern = (std::filesystem::temp_directory_path() / "tavrel-test-home-XXXXXX").string();
         if (!mkdtemp(pattern.data()))
@@ -27,7 +27,7 @@ public:
         FPath = pattern;
         FCreator = getpid();
         const std::filesystem::path home(FPath);
-        setenv(OwnerVariable, FPath.c_str(), 1);
+        setenv(kOwnerVariable, FPath.c_str(), 1);
         setenv("HOME", FPath.c_str(), 1);
         SetFolder("XDG_CONFIG_HOME", home / ".config");
         SetFolder("XDG_CACHE_HOME", home / ".cache");

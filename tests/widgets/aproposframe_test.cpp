@@ -33,8 +33,8 @@ protected:
     void SetUp() override
     {
         for (const char *scheme : {"mailto", "https", "file"})
-            QDesktopServices::setUrlHandler(QLatin1String(scheme), &catcher, "Open");
-        page.show();
+            QDesktopServices::setUrlHandler(QLatin1String(scheme), &FCatcher, "Open");
+        FPage.show();
     }
     void TearDown() override
     {
@@ -65,20 +65,20 @@ protected:
         }
     }
 
-    TUrlCatcher catcher;
-    TAProposFrame page{nullptr, Home, Mail};
+    TUrlCatcher FCatcher;
+    TAProposFrame FPage{nullptr, Home, Mail};
 };
 
 TEST_F(AProposTest, TextsAndLayout)
 {
-    EXPECT_EQ(page.size(), QSize(684, 498));
-    EXPECT_EQ(page.JvLabel1->text(), QStringLiteral("Tavrel 1.0.3 fr"));
-    EXPECT_EQ(page.le1->size(), QSize(641, 305));
-    EXPECT_EQ(page.leHome->size(), QSize(177, 25));
-    EXPECT_EQ(page.leMail->size(), QSize(177, 25));
-    EXPECT_EQ(page.leHome->RichText(), QStringLiteral("* <URL https://tavrel.example/aide>Homepage de <b>Tavrel</b></URL>"));
-    EXPECT_EQ(page.leMail->RichText(), QStringLiteral("* <mail auteur@tavrel.example>E-mail de <b>Morvek</b></mail>"));
-    const QString shown = page.le1->toPlainText();
+    EXPECT_EQ(FPage.size(), QSize(684, 498));
+    EXPECT_EQ(FPage.JvLabel1->text(), QStringLiteral("Tavrel 1.0.3 fr"));
+    EXPECT_EQ(FPage.le1->size(), QSize(641, 305));
+    EXPECT_EQ(FPage.leHome->size(), QSize(177, 25));
+    EXPECT_EQ(FPage.leMail->size(), QSize(177, 25));
+    EXPECT_EQ(FPage.leHome->RichText(), QStringLiteral("* <URL https://tavrel.example/aide>Homepage de <b>Tavrel</b></URL>"));
+    EXPECT_EQ(FPage.leMail->RichText(), QStringLiteral("* <mail auteur@tavrel.example>E-mail de <b>Morvek</b></mail>"));
+    const QString shown = FPage.le1->toPlainText();
     for (const char *part :
          {"Tavrel a été écrit par Morvek.", "Qt, GStreamer, FFmpeg et libburn",
           "font partie de Tavrel et sont installés avec lui", "eac3to, tsmuxer et ImgBurn sur leurs sites",
@@ -88,8 +88,8 @@ TEST_F(AProposTest, TextsAndLayout)
         EXPECT_TRUE(shown.contains(QString::fromUtf8(part))) << part;
     EXPECT_FALSE(shown.contains(u'<'));
     // The help paragraph names the home page and the address given.
-    EXPECT_TRUE(page.le1->RichText().contains(QStringLiteral("<url https://tavrel.example/aide>mon site web</url>")));
-    EXPECT_TRUE(page.le1->RichText().contains(QStringLiteral("<mail auteur@tavrel.example>e-mail</mail>")));
+    EXPECT_TRUE(FPage.le1->RichText().contains(QStringLiteral("<url https://tavrel.example/aide>mon site web</url>")));
+    EXPECT_TRUE(FPage.le1->RichText().contains(QStringLiteral("<mail auteur@tavrel.example>e-mail</mail>")));
 }
 
 TEST_F(AProposTest, LinkColours)
@@ -101,9 +101,9 @@ TEST_F(AProposTest, LinkColours)
     };
     const QColor navy(0, 0, 128);
     const Case cases[] = {
-        {page.le1, "mon site web", Qt::black}, {page.le1, "e-mail", Qt::black},
-        {page.le1, "GStreamer libav", Qt::black}, {page.le1, "ImgBurn", Qt::black},
-        {page.leHome, "Homepage de", navy}, {page.leMail, "E-mail de", navy},
+        {FPage.le1, "mon site web", Qt::black}, {FPage.le1, "e-mail", Qt::black},
+        {FPage.le1, "GStreamer libav", Qt::black}, {FPage.le1, "ImgBurn", Qt::black},
+        {FPage.leHome, "Homepage de", navy}, {FPage.leMail, "E-mail de", navy},
     };
     for (const Case &c : cases) {
         const QTextCharFormat format = FormatOf(c.box, QString::fromUtf8(c.text));
@@ -111,12 +111,12 @@ TEST_F(AProposTest, LinkColours)
         EXPECT_TRUE(format.fontUnderline()) << c.text;
     }
     // Text outside the links is not underlined.
-    EXPECT_FALSE(FormatOf(page.le1, QStringLiteral("Profitez-en")).fontUnderline());
+    EXPECT_FALSE(FormatOf(FPage.le1, QStringLiteral("Profitez-en")).fontUnderline());
 }
 
 TEST_F(AProposTest, Hints)
 {
-    for (TLinkEdit *box : {page.le1, page.leHome, page.leMail}) {
+    for (TLinkEdit *box : {FPage.le1, FPage.leHome, FPage.leMail}) {
         QString hint;
         box->OnUrlHint(Home, hint);
         EXPECT_EQ(hint, QStringLiteral("Cliquez ici pour ouvrir le site web https://tavrel.example/aide\r\n"
@@ -128,10 +128,10 @@ TEST_F(AProposTest, Hints)
 
 TEST_F(AProposTest, MailLinksWriteToTheAuthorAboutTheProduct)
 {
-    Click(page.le1, QStringLiteral("e-mail"));
-    Click(page.leMail, QStringLiteral("E-mail de"));
-    ASSERT_EQ(catcher.Opened.size(), 2);
-    for (const QUrl &url : catcher.Opened) {
+    Click(FPage.le1, QStringLiteral("e-mail"));
+    Click(FPage.leMail, QStringLiteral("E-mail de"));
+    ASSERT_EQ(FCatcher.Opened.size(), 2);
+    for (const QUrl &url : FCatcher.Opened) {
         EXPECT_EQ(url.scheme(), QStringLiteral("mailto"));
         EXPECT_EQ(url.path(), Mail);
         EXPECT_EQ(url.query(QUrl::FullyDecoded), QStringLiteral("subject=A propos de Tavrel 1.0.3 fr&body="));
@@ -140,11 +140,11 @@ TEST_F(AProposTest, MailLinksWriteToTheAuthorAboutTheProduct)
 
 TEST_F(AProposTest, SiteLinksOpenTheHomePage)
 {
-    Click(page.le1, QStringLiteral("mon site web"));
-    Click(page.leHome, QStringLiteral("Homepage de"));
-    ASSERT_EQ(catcher.Opened.size(), 2);
-    EXPECT_EQ(catcher.Opened[0], QUrl(Home));
-    EXPECT_EQ(catcher.Opened[1], QUrl(Home));
+    Click(FPage.le1, QStringLiteral("mon site web"));
+    Click(FPage.leHome, QStringLiteral("Homepage de"));
+    ASSERT_EQ(FCatcher.Opened.size(), 2);
+    EXPECT_EQ(FCatcher.Opened[0], QUrl(Home));
+    EXPECT_EQ(FCatcher.Opened[1], QUrl(Home));
 }
 
 TEST(AProposHelpPage, WithoutAHomePageTheSiteLinkOpensTheHelpPageFile)

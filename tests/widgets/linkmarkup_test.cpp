@@ -4,18 +4,18 @@
 
 namespace {
 
-constexpr TMarkupColor Black = 0xFF000000, Maroon = 0xFF800000, Navy = 0xFF000080, Red = 0xFFFF0000;
-constexpr TMarkupColor UrlBlue = 0xFF0000CC, MailGreen = 0xFF00CC00, LinkPink = 0xFFCC00CC;
+constexpr TMarkupColor kBlack = 0xFF000000, kMaroon = 0xFF800000, kNavy = 0xFF000080, kRed = 0xFFFF0000;
+constexpr TMarkupColor kUrlBlue = 0xFF0000CC, kMailGreen = 0xFF00CC00, kLinkPink = 0xFFCC00CC;
 
 TMarkupDefaults Defaults()
 {
     TMarkupDefaults d;
     d.Font.FontName = QStringLiteral("Arial");
     d.Font.Size = 9;
-    d.Font.Color = Black;
-    d.UrlColor = UrlBlue;
-    d.MailColor = MailGreen;
-    d.LinkColor = LinkPink;
+    d.Font.Color = kBlack;
+    d.UrlColor = kUrlBlue;
+    d.MailColor = kMailGreen;
+    d.LinkColor = kLinkPink;
     d.BtnFace = 0xFFEEEEEE;
     return d;
 }
@@ -24,7 +24,7 @@ TMarkupDefaults Defaults()
 class Markup : public testing::Test
 {
 protected:
-    TMarkupText Render(const QString &source) { return RenderMarkup(source, state, defaults); }
+    TMarkupText Render(const QString &source) { return RenderMarkup(source, FState, FDefaults); }
 
     // The attributes of the displayed character at index.
     static TMarkupAttributes At(const TMarkupText &text, qsizetype index)
@@ -36,8 +36,8 @@ protected:
         return {};
     }
 
-    TMarkupDefaults defaults = Defaults();
-    TMarkupState state = TMarkupState::FromFont(defaults.Font);
+    TMarkupDefaults FDefaults = Defaults();
+    TMarkupState FState = TMarkupState::FromFont(FDefaults.Font);
 };
 
 TEST_F(Markup, StyleTagsInAnyLetterCase)
@@ -65,9 +65,9 @@ TEST_F(Markup, ToolNameInBoldMaroonThenBackToFont)
 {
     const TMarkupText t = Render(QStringLiteral("<color Maroon><B>tsmuxer</B></color> et"));
     EXPECT_EQ(t.Text, QStringLiteral("tsmuxer et"));
-    EXPECT_EQ(At(t, 0).Color, Maroon);
+    EXPECT_EQ(At(t, 0).Color, kMaroon);
     EXPECT_TRUE(At(t, 6).Bold);
-    EXPECT_EQ(At(t, 8).Color, Black);
+    EXPECT_EQ(At(t, 8).Color, kBlack);
     EXPECT_FALSE(At(t, 8).Bold);
 }
 
@@ -80,18 +80,18 @@ TEST_F(Markup, ColourSizeAndFontParameters)
         const char *font;
     };
     const Case cases[] = {
-        {"<color Pink>x", Black, 9, "Arial"},           // unknown colour: unchanged
-        {"<color red>x", Red, 9, "Arial"},
-        {"<COLOR   navy  >x", Navy, 9, "Arial"},
+        {"<color Pink>x", kBlack, 9, "Arial"},           // unknown colour: unchanged
+        {"<color red>x", kRed, 9, "Arial"},
+        {"<COLOR   navy  >x", kNavy, 9, "Arial"},
         {"<color btnface>x", 0xFFEEEEEE, 9, "Arial"},   // a system colour
-        {"<size abc>x", Black, 0, "Arial"},              // not a number: 0
-        {"<Size 12>x", Black, 12, "Arial"},
-        {"<font Times New Roman>x", Black, 9, "TIMES NEW ROMAN"},
-        {"<color red><size 14><font Courier></color></size></font>x", Black, 9, "Arial"},
+        {"<size abc>x", kBlack, 0, "Arial"},              // not a number: 0
+        {"<Size 12>x", kBlack, 12, "Arial"},
+        {"<font Times New Roman>x", kBlack, 9, "TIMES NEW ROMAN"},
+        {"<color red><size 14><font Courier></color></size></font>x", kBlack, 9, "Arial"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.source);
-        state = TMarkupState::FromFont(defaults.Font);
+        FState = TMarkupState::FromFont(FDefaults.Font);
         const TMarkupAttributes a = At(Render(QString::fromUtf8(c.source)), 0);
         EXPECT_EQ(a.Color, c.color);
         EXPECT_EQ(a.Size, c.size);
@@ -117,7 +117,7 @@ TEST_F(Markup, EndsAtFirstNul)
 {
     const QString source = QStringLiteral("ab") + QChar(u'\0') + QStringLiteral("<b>c");
     EXPECT_EQ(Render(source).Text, QStringLiteral("ab"));
-    EXPECT_FALSE(state.Current.Bold);
+    EXPECT_FALSE(FState.Current.Bold);
 }
 
 TEST_F(Markup, LineBreakAlignsTheParagraphItEnds)
@@ -157,12 +157,12 @@ TEST_F(Markup, RunsCoverTheTextInOrder)
 TEST_F(Markup, LinksTakeTheirColourAndUnderline)
 {
     const TMarkupText t = Render(QStringLiteral("<url site>u</url><mail a@b>m</mail><link k>k</link>x"));
-    EXPECT_EQ(At(t, 0).Color, UrlBlue);
-    EXPECT_EQ(At(t, 1).Color, MailGreen);
-    EXPECT_EQ(At(t, 2).Color, LinkPink);
+    EXPECT_EQ(At(t, 0).Color, kUrlBlue);
+    EXPECT_EQ(At(t, 1).Color, kMailGreen);
+    EXPECT_EQ(At(t, 2).Color, kLinkPink);
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(At(t, i).Underline) << i;
-    EXPECT_EQ(At(t, 3).Color, Black);
+    EXPECT_EQ(At(t, 3).Color, kBlack);
     EXPECT_FALSE(At(t, 3).Underline);
 }
 
@@ -173,11 +173,11 @@ TEST_F(Markup, LinkSlotRestoresColourAndStyle)
     EXPECT_FALSE(At(bold, 1).Underline);
 
     // One slot, not a stack: both closings restore what "<mail b>" saved.
-    state = TMarkupState::FromFont(defaults.Font);
+    FState = TMarkupState::FromFont(FDefaults.Font);
     const TMarkupText nested = Render(QStringLiteral("<url a><mail b>x</mail>y</url>z"));
-    EXPECT_EQ(At(nested, 1).Color, UrlBlue);
+    EXPECT_EQ(At(nested, 1).Color, kUrlBlue);
     EXPECT_TRUE(At(nested, 1).Underline);
-    EXPECT_EQ(At(nested, 2).Color, UrlBlue);
+    EXPECT_EQ(At(nested, 2).Color, kUrlBlue);
     EXPECT_TRUE(At(nested, 2).Underline);
 }
 

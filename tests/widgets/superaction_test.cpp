@@ -118,76 +118,76 @@ class ToggleTest : public testing::Test
 protected:
     void SetUp() override
     {
-        toggle.SetCaption(QStringLiteral("Options"));
-        toggle.SetHint(QStringLiteral("Ouvrir la page des Options pour les gérer."));
-        toggle.SetAutoCheck(true);
-        toggle.TrueCaption = QStringLiteral("Sortir");
-        toggle.FalseCaption = QStringLiteral("Options");
-        toggle.TrueHint = QStringLiteral("Quitter la page des Options");
-        toggle.FalseHint = QStringLiteral("Ouvrir la page des Options pour les gérer.");
-        toggle.TrueImageIndex = 26;
-        toggle.FalseImageIndex = 26;
-        toggle.OnTrueExecute = [this](TCustomSuperAction *) {
-            calls << QStringLiteral("true");
-            toggle.SetChecked(false);
+        FToggle.SetCaption(QStringLiteral("Options"));
+        FToggle.SetHint(QStringLiteral("Ouvrir la page des Options pour les gérer."));
+        FToggle.SetAutoCheck(true);
+        FToggle.TrueCaption = QStringLiteral("Sortir");
+        FToggle.FalseCaption = QStringLiteral("Options");
+        FToggle.TrueHint = QStringLiteral("Quitter la page des Options");
+        FToggle.FalseHint = QStringLiteral("Ouvrir la page des Options pour les gérer.");
+        FToggle.TrueImageIndex = 26;
+        FToggle.FalseImageIndex = 26;
+        FToggle.OnTrueExecute = [this](TCustomSuperAction *) {
+            FCalls << QStringLiteral("true");
+            FToggle.SetChecked(false);
         };
-        toggle.OnfalseExecute = [this](TCustomSuperAction *) {
-            calls << QStringLiteral("false");
-            toggle.SetChecked(true);
+        FToggle.OnfalseExecute = [this](TCustomSuperAction *) {
+            FCalls << QStringLiteral("false");
+            FToggle.SetChecked(true);
         };
     }
 
-    TtoggleAction toggle;
-    QStringList calls;
+    TtoggleAction FToggle;
+    QStringList FCalls;
 };
 
 TEST_F(ToggleTest, TwoExecutionsOpenThenClose)
 {
-    toggle.Execute();
-    EXPECT_EQ(calls, QStringList{QStringLiteral("false")});
-    EXPECT_TRUE(toggle.Checked());
-    EXPECT_EQ(toggle.Caption(), QStringLiteral("Sortir"));
-    EXPECT_EQ(toggle.Hint(), QStringLiteral("Quitter la page des Options"));
-    EXPECT_EQ(toggle.toolTip(), QStringLiteral("Quitter la page des Options"));
+    FToggle.Execute();
+    EXPECT_EQ(FCalls, QStringList{QStringLiteral("false")});
+    EXPECT_TRUE(FToggle.Checked());
+    EXPECT_EQ(FToggle.Caption(), QStringLiteral("Sortir"));
+    EXPECT_EQ(FToggle.Hint(), QStringLiteral("Quitter la page des Options"));
+    EXPECT_EQ(FToggle.toolTip(), QStringLiteral("Quitter la page des Options"));
 
-    toggle.Execute();
-    EXPECT_EQ(calls, (QStringList{QStringLiteral("false"), QStringLiteral("true")}));
-    EXPECT_FALSE(toggle.Checked());
-    EXPECT_EQ(toggle.Caption(), QStringLiteral("Options"));
-    EXPECT_EQ(toggle.Hint(), QStringLiteral("Ouvrir la page des Options pour les gérer."));
+    FToggle.Execute();
+    EXPECT_EQ(FCalls, (QStringList{QStringLiteral("false"), QStringLiteral("true")}));
+    EXPECT_FALSE(FToggle.Checked());
+    EXPECT_EQ(FToggle.Caption(), QStringLiteral("Options"));
+    EXPECT_EQ(FToggle.Hint(), QStringLiteral("Ouvrir la page des Options pour les gérer."));
 }
 
 TEST_F(ToggleTest, AutoCheckFlipsFlagButNotCaptionOrHandler)
 {
     // Handlers that leave the state alone show what AutoCheck does itself.
-    toggle.OnfalseExecute = [this](TCustomSuperAction *) { calls << QStringLiteral("false"); };
-    toggle.Execute();
-    EXPECT_TRUE(toggle.Checked());
-    EXPECT_EQ(toggle.Caption(), QStringLiteral("Options"));
+    FToggle.OnfalseExecute = [this](TCustomSuperAction *) { FCalls << QStringLiteral("false"); };
+    FToggle.Execute();
+    EXPECT_TRUE(FToggle.Checked());
+    EXPECT_EQ(FToggle.Caption(), QStringLiteral("Options"));
     // The next execution first lines everything up with the flag.
-    toggle.Execute();
-    EXPECT_EQ(calls, (QStringList{QStringLiteral("false"), QStringLiteral("true")}));
-    EXPECT_EQ(toggle.Caption(), QStringLiteral("Options"));  // true handler unchecked it
+    FToggle.Execute();
+    EXPECT_EQ(FCalls, (QStringList{QStringLiteral("false"), QStringLiteral("true")}));
+    EXPECT_EQ(FToggle.Caption(), QStringLiteral("Options"));  // true handler unchecked it
 }
 
 TEST_F(ToggleTest, SetCheckedSwitchesWholeStateWithoutRunningHandler)
 {
-    toggle.TrueImageIndex = 62;
-    toggle.SetChecked(true);
-    EXPECT_TRUE(calls.isEmpty());
-    EXPECT_EQ(toggle.Caption(), QStringLiteral("Sortir"));
-    EXPECT_EQ(toggle.imageindex(), 62);
-    toggle.SetChecked(false);
-    EXPECT_EQ(toggle.imageindex(), 26);
-    EXPECT_EQ(toggle.Hint(), QStringLiteral("Ouvrir la page des Options pour les gérer."));
+    FToggle.TrueImageIndex = 62;
+    FToggle.SetChecked(true);
+    EXPECT_TRUE(FCalls.isEmpty());
+    EXPECT_EQ(FToggle.Caption(), QStringLiteral("Sortir"));
+    EXPECT_EQ(FToggle.imageindex(), 62);
+    FToggle.SetChecked(false);
+    EXPECT_EQ(FToggle.imageindex(), 26);
+    EXPECT_EQ(FToggle.Hint(), QStringLiteral("Ouvrir la page des Options pour les gérer."));
 }
 
 TEST_F(ToggleTest, CancelledPrepareLeavesToggleUnchanged)
 {
-    toggle.Onprepare = [](TCustomSuperAction *) { ActionProceed = false; };
-    toggle.Execute();
-    EXPECT_TRUE(calls.isEmpty());
-    EXPECT_FALSE(toggle.Checked());
+    FToggle.Onprepare = [](TCustomSuperAction *) { ActionProceed = false; };
+    FToggle.Execute();
+    EXPECT_TRUE(FCalls.isEmpty());
+    EXPECT_FALSE(FToggle.Checked());
 }
 
 TEST(ActionList, SharedShortcutGoesToFirstActionOnly)

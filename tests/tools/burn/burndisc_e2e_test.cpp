@@ -55,7 +55,7 @@ TEST(BurnDiscEndToEnd, ClipsBecomeAnImageLibblurayReads) {
   std::vector<std::unique_ptr<Tm2tsFichier>> clips;
   clips.push_back(FixtureClip(QStringLiteral("small1s.m2ts"), 1 * kSecond));
   clips.push_back(FixtureClip(QStringLiteral("small3s.m2ts"), 3 * kSecond));
-  TDisque disc(DiscCapacity);
+  TDisque disc(kDiscCapacity);
   disc.Number = 1;
   disc.Project = QStringLiteral("Vacances");
   for (const auto& clip : clips) ASSERT_EQ(disc.AddClip(clip.get()), acAdded);

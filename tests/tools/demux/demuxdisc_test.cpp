@@ -42,7 +42,7 @@ TEST(DemuxDiscWithEac3to, CollectsExactlyTheTwoStreams) {
                {"small3s", QStringLiteral("ç.m2ts"), 3 * kSecond}};
 
   std::vector<std::unique_ptr<Tm2tsFichier>> records;
-  TDisque disc(DiscCapacity);
+  TDisque disc(kDiscCapacity);
   disc.Number = 1;
   disc.Project = QStringLiteral("vacances");
   long frames = 0;

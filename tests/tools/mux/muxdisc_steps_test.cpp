@@ -54,7 +54,7 @@ TEST(MuxDiscSteps, DemuxedStreamsBecomeTheDiscFolder) {
   std::vector<std::unique_ptr<Tm2tsFichier>> clips;
   clips.push_back(FixtureClip(QStringLiteral("small1s.m2ts"), 1 * kSecond));
   clips.push_back(FixtureClip(QStringLiteral("small3s.m2ts"), 3 * kSecond));
-  TDisque disc(DiscCapacity);
+  TDisque disc(kDiscCapacity);
   disc.Number = 1;
   disc.Project = QStringLiteral("Vacances");
   for (const auto& clip : clips) ASSERT_EQ(disc.AddClip(clip.get()), acAdded);
@@ -106,7 +106,7 @@ TEST_P(MuxDiscRate, TitleLastsAsLongAsTheClips) {
   ASSERT_TRUE(dir.isValid());
   const TSettings settings = SettingsIn(dir.path() + QStringLiteral("/"));
   std::vector<std::unique_ptr<Tm2tsFichier>> clips;
-  TDisque disc(DiscCapacity);
+  TDisque disc(kDiscCapacity);
   disc.Number = 1;
   disc.Project = QStringLiteral("Voyage");
   for (const char* name : GetParam().Clips) {
