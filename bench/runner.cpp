@@ -17,7 +17,7 @@ using Clock = std::chrono::steady_clock;
 
 double CpuSeconds()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
            + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
@@ -28,7 +28,8 @@ double Since(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-struct Run {
+struct Run
+{
     double Wall = 0, Cpu = 0;
     long Calls = 0;
     long long Bytes = 0;
@@ -59,7 +60,7 @@ double BusyCore(double seconds)
     return CpuSeconds() - cpu;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {
@@ -71,8 +72,7 @@ int main(int argc, char **argv)
     std::printf("child sleeping: wall %.2f s, RunTool CPU %.3f s (%.2f %% of one core, aim < 5 %%), "
                 "%ld handler calls (%.0f/s)\n",
                 idle.Wall, idle.Cpu, 100 * idle.Cpu / idle.Wall, idle.Calls, idle.Calls / idle.Wall);
-    std::printf("ratio CPU per second, RunTool / busy core: %.4f\n",
-                (idle.Cpu / idle.Wall) / busy);
+    std::printf("ratio CPU per second, RunTool / busy core: %.4f\n", (idle.Cpu / idle.Wall) / busy);
 
     const Run chatty = Measure(tool, "chatter:3");
     std::printf("child printing: wall %.2f s, %ld handler calls (%.0f/s), %.1f MB received (%.1f MB/s), "

@@ -7,23 +7,24 @@
 #include <cstdint>
 #include <vector>
 
-class TBitReader {
+class TBitReader
+{
 public:
-  TBitReader(const uint8_t* data, size_t size) : FData(data), FSize(size) {}
+    TBitReader(const uint8_t *data, size_t size) : FData(data), FSize(size) { }
 
-  uint32_t Bits(int count);  // 0..32 bits
-  bool Flag() { return Bits(1) != 0; }
-  uint32_t Ue();
-  int32_t Se();
-  void Skip(size_t count);
-  bool MoreData() const { return FPos < FSize * 8; }
+    uint32_t Bits(int count);  // 0..32 bits
+    bool Flag() { return Bits(1) != 0; }
+    uint32_t Ue();
+    int32_t Se();
+    void Skip(size_t count);
+    bool MoreData() const { return FPos < FSize * 8; }
 
 private:
-  const uint8_t* FData;
-  size_t FSize;
-  size_t FPos = 0;
+    const uint8_t *FData;
+    size_t FSize;
+    size_t FPos = 0;
 };
 
 // Copies a NAL unit's payload without its emulation prevention bytes,
 // stopping after `limit` output bytes (headers need only the beginning).
-std::vector<uint8_t> UnescapeNal(const uint8_t* data, size_t size, size_t limit = SIZE_MAX);
+std::vector<uint8_t> UnescapeNal(const uint8_t *data, size_t size, size_t limit = SIZE_MAX);

@@ -8,31 +8,32 @@
 #include <string_view>
 #include <vector>
 
-class TBitWriter {
+class TBitWriter
+{
 public:
-  // Appends the low `bits` bits of value; throws std::logic_error when the
-  // value does not fit or bits is outside 1..64.
-  void Put(uint64_t value, int bits);
-  void PutZeros(size_t bytes);
-  void PutBytes(std::string_view text);
-  void PutBytes(const std::vector<uint8_t>& data);
+    // Appends the low `bits` bits of value; throws std::logic_error when the
+    // value does not fit or bits is outside 1..64.
+    void Put(uint64_t value, int bits);
+    void PutZeros(size_t bytes);
+    void PutBytes(std::string_view text);
+    void PutBytes(const std::vector<uint8_t> &data);
 
-  // Position in bytes; the writer must be byte aligned.
-  size_t BytePos() const;
-  size_t BitCount() const { return FData.size() * 8 - size_t(FBitFill ? 8 - FBitFill : 0); }
+    // Position in bytes; the writer must be byte aligned.
+    size_t BytePos() const;
+    size_t BitCount() const { return FData.size() * 8 - size_t(FBitFill ? 8 - FBitFill : 0); }
 
-  // Reserves a length field of `bits` (8, 16 or 32) and returns a marker;
-  // endLength writes into it the byte count written after the field.
-  size_t BeginLength(int bits);
-  void EndLength(size_t marker);
+    // Reserves a length field of `bits` (8, 16 or 32) and returns a marker;
+    // endLength writes into it the byte count written after the field.
+    size_t BeginLength(int bits);
+    void EndLength(size_t marker);
 
-  // Overwrites an aligned field written earlier (start addresses).
-  void Patch(size_t bytePosition, uint64_t value, int bits);
+    // Overwrites an aligned field written earlier (start addresses).
+    void Patch(size_t bytePosition, uint64_t value, int bits);
 
-  const std::vector<uint8_t>& Bytes() const;
+    const std::vector<uint8_t> &Bytes() const;
 
 private:
-  std::vector<uint8_t> FData;
-  int FBitFill = 0;  // bits used in the last byte, 0 when aligned
-  std::vector<int> FLengthWidths;
+    std::vector<uint8_t> FData;
+    int FBitFill = 0;  // bits used in the last byte, 0 when aligned
+    std::vector<int> FLengthWidths;
 };

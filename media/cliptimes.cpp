@@ -30,13 +30,13 @@ constexpr int64_t kUsualQuarterSteps[] = {
     14400,  // 25
     12012,  // 29.97
     12000,  // 30
-    7200,   // 50
-    6006,   // 59.94
-    6000,   // 60
+    7200,  // 50
+    6006,  // 59.94
+    6000,  // 60
 };
 constexpr size_t kFirstWindow = 512 * 1024;
 constexpr size_t kLastWindow = 16 * 1024 * 1024;  // largest window at either end
-constexpr size_t kProbeWindow = 64 * 1024;        // looked at to tell packets from a dead tail
+constexpr size_t kProbeWindow = 64 * 1024;  // looked at to tell packets from a dead tail
 // Time stamps wanted in the window at the end of the file, so that the
 // latest picture in display order (a few pictures before the last one
 // stored when B-pictures are used) is among them.
@@ -45,246 +45,292 @@ constexpr size_t kWantedAudioPesAtEnd = 2;
 
 using TBytes = std::span<const uint8_t>;
 
-int64_t UnitsOfTicks(int64_t ticks) { return ticks * kUnitsPerSecond / kTsTicksPerSecond; }
+int64_t UnitsOfTicks(int64_t ticks)
+{
+    return ticks * kUnitsPerSecond / kTsTicksPerSecond;
+}
 
 // The step in quarter ticks: the usual one within a tick of it, or the
 // step itself.
-int64_t QuarterStepOf(int64_t step) {
-  for (int64_t usual : kUsualQuarterSteps)
-    if (std::llabs(kQuarter * step - usual) <= kQuarter) return usual;
-  return kQuarter * step;
+int64_t QuarterStepOf(int64_t step)
+{
+    for (int64_t usual : kUsualQuarterSteps)
+        if (std::llabs(kQuarter * step - usual) <= kQuarter)
+            return usual;
+    return kQuarter * step;
 }
 
 // The PES packets of one stream in a window: their time stamps (-1 where
 // a PES has none) and, when asked for, the payload of the last one.
-struct TStreamPes {
-  std::vector<int64_t> Pts;
-  std::vector<uint8_t> LastPayload;
+struct TStreamPes
+{
+    std::vector<int64_t> Pts;
+    std::vector<uint8_t> LastPayload;
 
-  int64_t First() const {
-    for (int64_t pts : Pts)
-      if (pts >= 0) return pts;
-    return -1;
-  }
-  // Their times on one line from `reference`, the clock wrap folded;
-  // `wholeOnly`: leaving out the last PES, which the window may cut.
-  void AddTimesFrom(int64_t reference, std::vector<int64_t>& times, bool wholeOnly = false) const {
-    const size_t count = wholeOnly && !Pts.empty() ? Pts.size() - 1 : Pts.size();
-    for (size_t i = 0; i < count; ++i)
-      if (Pts[i] >= 0) times.push_back(TicksBetween(reference, Pts[i]));
-  }
+    int64_t First() const
+    {
+        for (int64_t pts : Pts)
+            if (pts >= 0)
+                return pts;
+        return -1;
+    }
+    // Their times on one line from `reference`, the clock wrap folded;
+    // `wholeOnly`: leaving out the last PES, which the window may cut.
+    void AddTimesFrom(int64_t reference, std::vector<int64_t> &times, bool wholeOnly = false) const
+    {
+        const size_t count = wholeOnly && !Pts.empty() ? Pts.size() - 1 : Pts.size();
+        for (size_t i = 0; i < count; ++i)
+            if (Pts[i] >= 0)
+                times.push_back(TicksBetween(reference, Pts[i]));
+    }
 };
 
-TStreamPes CollectPes(TBytes data, int packetSize, int pid, bool keepPayload) {
-  TStreamPes stream;
-  TTsPacketReader reader(data.data(), data.size(), packetSize);
-  TTsPacket packet;
-  while (reader.Next(packet)) {
-    if (packet.Pid != pid) continue;
-    const uint8_t* payload = packet.Payload;
-    if (packet.UnitStart) {
-      int headerEnd = 0;
-      stream.Pts.push_back(PesPts(packet.Payload, packet.PayloadSize, headerEnd));
-      stream.LastPayload.clear();
-      payload += headerEnd;
+TStreamPes CollectPes(TBytes data, int packetSize, int pid, bool keepPayload)
+{
+    TStreamPes stream;
+    TTsPacketReader reader(data.data(), data.size(), packetSize);
+    TTsPacket packet;
+    while (reader.Next(packet)) {
+        if (packet.Pid != pid)
+            continue;
+        const uint8_t *payload = packet.Payload;
+        if (packet.UnitStart) {
+            int headerEnd = 0;
+            stream.Pts.push_back(PesPts(packet.Payload, packet.PayloadSize, headerEnd));
+            stream.LastPayload.clear();
+            payload += headerEnd;
+        }
+        if (keepPayload && !stream.Pts.empty())
+            stream.LastPayload.insert(stream.LastPayload.end(), payload, packet.Payload + packet.PayloadSize);
     }
-    if (keepPayload && !stream.Pts.empty())
-      stream.LastPayload.insert(stream.LastPayload.end(), payload, packet.Payload + packet.PayloadSize);
-  }
-  return stream;
+    return stream;
 }
 
 // The pictures' duration in ticks and the picture step, from the first
 // pictures in the head and the last ones in the tail.
-int64_t VideoTicks(const TStreamPes& head, const TStreamPes& tail, int64_t& step) {
-  step = 0;
-  const int64_t reference = head.First();
-  if (reference < 0 || tail.First() < 0) return 0;
-  // Two whole pictures at the start tell that the step can be known.
-  std::vector<int64_t> times;
-  head.AddTimesFrom(reference, times, true);
-  if (PictureStepOf(times, 0) == 0) return 0;
-  times.clear();
-  head.AddTimesFrom(reference, times);
-  tail.AddTimesFrom(reference, times);
-  const int64_t duration = ClipDuration(times, 0, 0);
-  step = PictureStepOf(times, 0);
-  return duration;
+int64_t VideoTicks(const TStreamPes &head, const TStreamPes &tail, int64_t &step)
+{
+    step = 0;
+    const int64_t reference = head.First();
+    if (reference < 0 || tail.First() < 0)
+        return 0;
+    // Two whole pictures at the start tell that the step can be known.
+    std::vector<int64_t> times;
+    head.AddTimesFrom(reference, times, true);
+    if (PictureStepOf(times, 0) == 0)
+        return 0;
+    times.clear();
+    head.AddTimesFrom(reference, times);
+    tail.AddTimesFrom(reference, times);
+    const int64_t duration = ClipDuration(times, 0, 0);
+    step = PictureStepOf(times, 0);
+    return duration;
 }
 
 // Length of the complete AC-3 or E-AC-3 frames in `payload`, in 100 ns.
-int64_t Ac3Units(const std::vector<uint8_t>& payload) {
-  size_t pos = 0;
-  int64_t units = 0;
-  while (pos < payload.size()) {
-    const std::optional<TAc3Frame> frame = ParseAc3OrEac3Header(payload.data() + pos, payload.size() - pos);
-    if (!frame || pos + frame->Size > payload.size()) break;
-    units += int64_t(frame->Samples) * kUnitsPerSecond / frame->SampleRate;
-    pos += frame->Size;
-  }
-  return units;
+int64_t Ac3Units(const std::vector<uint8_t> &payload)
+{
+    size_t pos = 0;
+    int64_t units = 0;
+    while (pos < payload.size()) {
+        const std::optional<TAc3Frame> frame =
+            ParseAc3OrEac3Header(payload.data() + pos, payload.size() - pos);
+        if (!frame || pos + frame->Size > payload.size())
+            break;
+        units += int64_t(frame->Samples) * kUnitsPerSecond / frame->SampleRate;
+        pos += frame->Size;
+    }
+    return units;
 }
 
-int64_t AudioUnits(const TStreamPes& head, const TStreamPes& tail, uint8_t type) {
-  const int64_t reference = head.First();
-  if (reference < 0) return 0;
-  std::vector<int64_t> times;
-  tail.AddTimesFrom(reference, times);
-  if (times.empty()) return 0;
-  // The last packet's length: its AC-3 frames, else the step between the
-  // last two packets (packets of one stream usually hold equal amounts).
-  int64_t lastUnits = IsAc3StreamType(type) ? Ac3Units(tail.LastPayload) : 0;
-  if (lastUnits == 0 && times.size() >= 2) lastUnits = UnitsOfTicks(times.back() - times[times.size() - 2]);
-  const int64_t total = UnitsOfTicks(times.back()) + lastUnits;
-  return std::max<int64_t>(total, 0);
+int64_t AudioUnits(const TStreamPes &head, const TStreamPes &tail, uint8_t type)
+{
+    const int64_t reference = head.First();
+    if (reference < 0)
+        return 0;
+    std::vector<int64_t> times;
+    tail.AddTimesFrom(reference, times);
+    if (times.empty())
+        return 0;
+    // The last packet's length: its AC-3 frames, else the step between the
+    // last two packets (packets of one stream usually hold equal amounts).
+    int64_t lastUnits = IsAc3StreamType(type) ? Ac3Units(tail.LastPayload) : 0;
+    if (lastUnits == 0 && times.size() >= 2)
+        lastUnits = UnitsOfTicks(times.back() - times[times.size() - 2]);
+    const int64_t total = UnitsOfTicks(times.back()) + lastUnits;
+    return std::max<int64_t>(total, 0);
 }
 
 // Reads the two ends of a regular file.
-class TClipFile {
+class TClipFile
+{
 public:
-  explicit TClipFile(const std::string& path) {
-    // Only regular files: opening a named pipe would block.
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
-    FFd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    FSize = FFd >= 0 ? static_cast<size_t>(st.st_size) : 0;
-  }
-  ~TClipFile() {
-    if (FFd >= 0) close(FFd);
-  }
-  TClipFile(const TClipFile&) = delete;
-  TClipFile& operator=(const TClipFile&) = delete;
-
-  bool IsOpen() const { return FFd >= 0; }
-  size_t Size() const { return FSize; }
-
-  std::vector<uint8_t> ReadAt(size_t offset, size_t size) const {
-    std::vector<uint8_t> data(size);
-    size_t done = 0;
-    while (done < size) {
-      const ssize_t got = pread(FFd, data.data() + done, size - done, static_cast<off_t>(offset + done));
-      if (got <= 0) break;
-      done += static_cast<size_t>(got);
+    explicit TClipFile(const std::string &path)
+    {
+        // Only regular files: opening a named pipe would block.
+        struct stat st
+        { };
+        if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            return;
+        FFd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        FSize = FFd >= 0 ? static_cast<size_t>(st.st_size) : 0;
     }
-    data.resize(done);
-    return data;
-  }
-
-  // Where the packets of the file end. A camera that lost power while
-  // filming leaves the clip followed by zeros (or other bytes that hold
-  // no packet), up to gigabytes of them; the last stretch holding packets
-  // is found by halving, a few small reads whatever the tail's size. The
-  // start of the file is known to hold packets.
-  size_t PacketsEnd(int packetSize) const {
-    if (FSize <= kProbeWindow || HoldsPackets(FSize - kProbeWindow, packetSize)) return FSize;
-    size_t holding = 0, dead = FSize - kProbeWindow;  // window starts known to hold packets, or not
-    while (dead - holding > kProbeWindow) {
-      const size_t middle = holding + (dead - holding) / 2;
-      (HoldsPackets(middle, packetSize) ? holding : dead) = middle;
+    ~TClipFile()
+    {
+        if (FFd >= 0)
+            close(FFd);
     }
-    return std::min(FSize, dead + kProbeWindow);
-  }
+    TClipFile(const TClipFile &) = delete;
+    TClipFile &operator=(const TClipFile &) = delete;
+
+    bool IsOpen() const { return FFd >= 0; }
+    size_t Size() const { return FSize; }
+
+    std::vector<uint8_t> ReadAt(size_t offset, size_t size) const
+    {
+        std::vector<uint8_t> data(size);
+        size_t done = 0;
+        while (done < size) {
+            const ssize_t got =
+                pread(FFd, data.data() + done, size - done, static_cast<off_t>(offset + done));
+            if (got <= 0)
+                break;
+            done += static_cast<size_t>(got);
+        }
+        data.resize(done);
+        return data;
+    }
+
+    // Where the packets of the file end. A camera that lost power while
+    // filming leaves the clip followed by zeros (or other bytes that hold
+    // no packet), up to gigabytes of them; the last stretch holding packets
+    // is found by halving, a few small reads whatever the tail's size. The
+    // start of the file is known to hold packets.
+    size_t PacketsEnd(int packetSize) const
+    {
+        if (FSize <= kProbeWindow || HoldsPackets(FSize - kProbeWindow, packetSize))
+            return FSize;
+        size_t holding = 0, dead = FSize - kProbeWindow;  // window starts known to hold packets, or not
+        while (dead - holding > kProbeWindow) {
+            const size_t middle = holding + (dead - holding) / 2;
+            (HoldsPackets(middle, packetSize) ? holding : dead) = middle;
+        }
+        return std::min(FSize, dead + kProbeWindow);
+    }
 
 private:
-  bool HoldsPackets(size_t offset, int packetSize) const {
-    const std::vector<uint8_t> data = ReadAt(offset, kProbeWindow);
-    TTsPacketReader reader(data.data(), data.size(), packetSize);
-    TTsPacket packet;
-    return reader.Next(packet);
-  }
+    bool HoldsPackets(size_t offset, int packetSize) const
+    {
+        const std::vector<uint8_t> data = ReadAt(offset, kProbeWindow);
+        TTsPacketReader reader(data.data(), data.size(), packetSize);
+        TTsPacket packet;
+        return reader.Next(packet);
+    }
 
-  int FFd = -1;
-  size_t FSize = 0;
+    int FFd = -1;
+    size_t FSize = 0;
 };
 
 }  // namespace
 
-int64_t PictureStepOf(std::vector<int64_t>& times, int64_t probedStep) {
-  std::sort(times.begin(), times.end());
-  std::map<int64_t, int64_t> steps;  // step -> how often
-  for (size_t i = 1; i < times.size(); ++i)
-    if (int64_t gap = times[i] - times[i - 1]; gap > 0) ++steps[gap];
-  int64_t step = probedStep, seen = 0;
-  for (const auto& [gap, count] : steps)
-    if (count > seen) {
-      step = gap;
-      seen = count;
+int64_t PictureStepOf(std::vector<int64_t> &times, int64_t probedStep)
+{
+    std::sort(times.begin(), times.end());
+    std::map<int64_t, int64_t> steps;  // step -> how often
+    for (size_t i = 1; i < times.size(); ++i)
+        if (int64_t gap = times[i] - times[i - 1]; gap > 0)
+            ++steps[gap];
+    int64_t step = probedStep, seen = 0;
+    for (const auto &[gap, count] : steps)
+        if (count > seen) {
+            step = gap;
+            seen = count;
+        }
+    // No picture lasts a second: a longer step comes from damage, and would
+    // make the clip ask for that much silence per picture.
+    return step > 0 && step <= kLongestStep ? step : 0;
+}
+
+int64_t ClipDuration(std::vector<int64_t> &times, int64_t pictures, int64_t probedStep)
+{
+    const int64_t step = PictureStepOf(times, probedStep);
+    if (step == 0)
+        return 0;
+    const int64_t quarterStep = QuarterStepOf(step);
+    if (pictures == 0 && !times.empty())
+        pictures = (kQuarter * (times.back() - times.front()) + quarterStep / 2) / quarterStep + 1;
+    return (pictures * quarterStep + kQuarter / 2) / kQuarter;
+}
+
+int64_t FrameDurationOf(int64_t pictureStep, bool interlaced)
+{
+    // Longest field of an interlaced camcorder format (50 fields a second),
+    // with room for the rounding of 90 kHz time stamps.
+    constexpr int64_t kLongestField = 205'000;
+    return interlaced && pictureStep <= kLongestField ? 2 * pictureStep : pictureStep;
+}
+
+TClipTimesReading ReadClipTimesOf(TBytes head, TBytes tail)
+{
+    TClipTimesReading result;
+    const int packetSize = TsPacketSizeOf(head.data(), head.size());
+    if (packetSize == 0)
+        return {TClipTimes {}, true, true};
+    TClipTimes &times = result.Times;
+    times.TransportStream = true;
+    const std::optional<TProgramStreams> streams = ReadProgramStreams(head.data(), head.size(), packetSize);
+    result.TailEnough = true;
+    if (!streams)
+        return result;
+    result.HeadEnough = true;
+    times.HasVideo = streams->VideoPid >= 0;
+    times.HasAudio = streams->AudioPid >= 0;
+    if (times.HasVideo) {
+        const TStreamPes first = CollectPes(head, packetSize, streams->VideoPid, false);
+        const TStreamPes last = CollectPes(tail, packetSize, streams->VideoPid, false);
+        int64_t step = 0;
+        times.VideoDuration = UnitsOfTicks(VideoTicks(first, last, step));
+        times.PictureDuration = UnitsOfTicks(step);
+        result.HeadEnough = step > 0;
+        result.TailEnough = last.Pts.size() >= kWantedVideoPesAtEnd;
     }
-  // No picture lasts a second: a longer step comes from damage, and would
-  // make the clip ask for that much silence per picture.
-  return step > 0 && step <= kLongestStep ? step : 0;
-}
-
-int64_t ClipDuration(std::vector<int64_t>& times, int64_t pictures, int64_t probedStep) {
-  const int64_t step = PictureStepOf(times, probedStep);
-  if (step == 0) return 0;
-  const int64_t quarterStep = QuarterStepOf(step);
-  if (pictures == 0 && !times.empty())
-    pictures = (kQuarter * (times.back() - times.front()) + quarterStep / 2) / quarterStep + 1;
-  return (pictures * quarterStep + kQuarter / 2) / kQuarter;
-}
-
-int64_t FrameDurationOf(int64_t pictureStep, bool interlaced) {
-  // Longest field of an interlaced camcorder format (50 fields a second),
-  // with room for the rounding of 90 kHz time stamps.
-  constexpr int64_t kLongestField = 205'000;
-  return interlaced && pictureStep <= kLongestField ? 2 * pictureStep : pictureStep;
-}
-
-TClipTimesReading ReadClipTimesOf(TBytes head, TBytes tail) {
-  TClipTimesReading result;
-  const int packetSize = TsPacketSizeOf(head.data(), head.size());
-  if (packetSize == 0) return {TClipTimes{}, true, true};
-  TClipTimes& times = result.Times;
-  times.TransportStream = true;
-  const std::optional<TProgramStreams> streams = ReadProgramStreams(head.data(), head.size(), packetSize);
-  result.TailEnough = true;
-  if (!streams) return result;
-  result.HeadEnough = true;
-  times.HasVideo = streams->VideoPid >= 0;
-  times.HasAudio = streams->AudioPid >= 0;
-  if (times.HasVideo) {
-    const TStreamPes first = CollectPes(head, packetSize, streams->VideoPid, false);
-    const TStreamPes last = CollectPes(tail, packetSize, streams->VideoPid, false);
-    int64_t step = 0;
-    times.VideoDuration = UnitsOfTicks(VideoTicks(first, last, step));
-    times.PictureDuration = UnitsOfTicks(step);
-    result.HeadEnough = step > 0;
-    result.TailEnough = last.Pts.size() >= kWantedVideoPesAtEnd;
-  }
-  if (times.HasAudio) {
-    const TStreamPes first = CollectPes(head, packetSize, streams->AudioPid, false);
-    const TStreamPes last = CollectPes(tail, packetSize, streams->AudioPid, true);
-    times.AudioDuration = AudioUnits(first, last, streams->AudioType);
-    result.HeadEnough = result.HeadEnough && first.First() >= 0;
-    result.TailEnough = result.TailEnough && last.Pts.size() >= kWantedAudioPesAtEnd;
-  }
-  return result;
-}
-
-TClipTimes ReadClipTimesOfFile(const std::string& path) {
-  const TClipFile file(path);
-  if (!file.IsOpen()) return {};
-  size_t size = file.Size();
-  size_t headLength = std::min(kFirstWindow, size);
-  std::vector<uint8_t> head = file.ReadAt(0, headLength);
-  if (const int packetSize = TsPacketSizeOf(head.data(), head.size())) size = file.PacketsEnd(packetSize);
-  headLength = std::min(headLength, size);
-  head.resize(std::min(head.size(), headLength));
-  size_t tailLength = headLength;
-  std::vector<uint8_t> tail = tailLength == size ? head : file.ReadAt(size - tailLength, tailLength);
-  for (;;) {
-    const TClipTimesReading reading = ReadClipTimesOf(head, tail);
-    const bool growHead = !reading.HeadEnough && headLength < size && headLength < kLastWindow;
-    const bool growTail = !reading.TailEnough && tailLength < size && tailLength < kLastWindow;
-    if (!growHead && !growTail) return reading.Times;
-    if (growHead) {
-      headLength = std::min(2 * headLength, size);
-      head = file.ReadAt(0, headLength);
+    if (times.HasAudio) {
+        const TStreamPes first = CollectPes(head, packetSize, streams->AudioPid, false);
+        const TStreamPes last = CollectPes(tail, packetSize, streams->AudioPid, true);
+        times.AudioDuration = AudioUnits(first, last, streams->AudioType);
+        result.HeadEnough = result.HeadEnough && first.First() >= 0;
+        result.TailEnough = result.TailEnough && last.Pts.size() >= kWantedAudioPesAtEnd;
     }
-    if (growTail) {
-      tailLength = std::min(2 * tailLength, size);
-      tail = file.ReadAt(size - tailLength, tailLength);
+    return result;
+}
+
+TClipTimes ReadClipTimesOfFile(const std::string &path)
+{
+    const TClipFile file(path);
+    if (!file.IsOpen())
+        return {};
+    size_t size = file.Size();
+    size_t headLength = std::min(kFirstWindow, size);
+    std::vector<uint8_t> head = file.ReadAt(0, headLength);
+    if (const int packetSize = TsPacketSizeOf(head.data(), head.size()))
+        size = file.PacketsEnd(packetSize);
+    headLength = std::min(headLength, size);
+    head.resize(std::min(head.size(), headLength));
+    size_t tailLength = headLength;
+    std::vector<uint8_t> tail = tailLength == size ? head : file.ReadAt(size - tailLength, tailLength);
+    for (;;) {
+        const TClipTimesReading reading = ReadClipTimesOf(head, tail);
+        const bool growHead = !reading.HeadEnough && headLength < size && headLength < kLastWindow;
+        const bool growTail = !reading.TailEnough && tailLength < size && tailLength < kLastWindow;
+        if (!growHead && !growTail)
+            return reading.Times;
+        if (growHead) {
+            headLength = std::min(2 * headLength, size);
+            head = file.ReadAt(0, headLength);
+        }
+        if (growTail) {
+            tailLength = std::min(2 * tailLength, size);
+            tail = file.ReadAt(size - tailLength, tailLength);
+        }
     }
-  }
 }

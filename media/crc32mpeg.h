@@ -5,4 +5,4 @@
 #include <cstddef>
 #include <cstdint>
 
-uint32_t Crc32Mpeg(const uint8_t* data, size_t size);
+uint32_t Crc32Mpeg(const uint8_t *data, size_t size);

@@ -10,28 +10,30 @@
 
 #include "media/h264parser.h"
 
-struct TPictureOrder {
-  int32_t Top = 0;
-  int32_t Bottom = 0;
-  int32_t Poc = 0;          // of the frame, or of the field for field pictures
-  bool NewSequence = false;  // counts restart here
+struct TPictureOrder
+{
+    int32_t Top = 0;
+    int32_t Bottom = 0;
+    int32_t Poc = 0;  // of the frame, or of the field for field pictures
+    bool NewSequence = false;  // counts restart here
 };
 
-class TH264PocCalculator {
+class TH264PocCalculator
+{
 public:
-  // Call for the first slice of each picture, in decoding order.
-  TPictureOrder Next(const TH264SliceHeader& slice, const TH264Sps& sps);
+    // Call for the first slice of each picture, in decoding order.
+    TPictureOrder Next(const TH264SliceHeader &slice, const TH264Sps &sps);
 
 private:
-  TPictureOrder Type0(const TH264SliceHeader& slice, const TH264Sps& sps);
-  TPictureOrder Type1or2(const TH264SliceHeader& slice, const TH264Sps& sps);
-  int64_t FrameNumOffset(const TH264SliceHeader& slice, const TH264Sps& sps) const;
+    TPictureOrder Type0(const TH264SliceHeader &slice, const TH264Sps &sps);
+    TPictureOrder Type1or2(const TH264SliceHeader &slice, const TH264Sps &sps);
+    int64_t FrameNumOffset(const TH264SliceHeader &slice, const TH264Sps &sps) const;
 
-  // Type 0: from the previous reference picture.
-  int64_t FPrevPocMsb = 0;
-  int64_t FPrevPocLsb = 0;
-  // Types 1 and 2: from the previous picture.
-  int64_t FPrevFrameNumOffset = 0;
-  uint32_t FPrevFrameNum = 0;
-  bool FPrevMmco5 = false;
+    // Type 0: from the previous reference picture.
+    int64_t FPrevPocMsb = 0;
+    int64_t FPrevPocLsb = 0;
+    // Types 1 and 2: from the previous picture.
+    int64_t FPrevFrameNumOffset = 0;
+    uint32_t FPrevFrameNum = 0;
+    bool FPrevMmco5 = false;
 };

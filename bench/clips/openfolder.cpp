@@ -22,15 +22,15 @@ namespace {
 
 // Measures the longest gap between two turns of the event loop, using a
 // timer that asks to run every millisecond.
-class TStallMeter {
+class TStallMeter
+{
 public:
     TStallMeter()
     {
         FTimer.setInterval(1);
         FTimer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&FTimer, &QTimer::timeout, [this] {
-            FLongest = std::max(FLongest, FSince.restart());
-        });
+        QObject::connect(&FTimer, &QTimer::timeout,
+                         [this] { FLongest = std::max(FLongest, FSince.restart()); });
     }
     void Start()
     {
@@ -123,13 +123,16 @@ int main(int argc, char *argv[])
     const qint64 listStall = meter.Stop();
 
     std::printf("clips: %d opened of %d\n", opened, count);
-    std::printf("idle event loop:                      longest stall %lld ms\n", static_cast<long long>(idleStall));
+    std::printf("idle event loop:                      longest stall %lld ms\n",
+                static_cast<long long>(idleStall));
     std::printf("reference (probing on the UI thread): %.2f s, %.1f clips/s, longest stall %lld ms\n",
                 referenceSeconds, count / referenceSeconds, static_cast<long long>(referenceStall));
-    std::printf("clip list (probing on a worker):      %.2f s, %.1f clips/s, longest stall %lld ms (aim < 50 ms)\n",
-                listSeconds, opened / listSeconds, static_cast<long long>(listStall));
+    std::printf(
+        "clip list (probing on a worker):      %.2f s, %.1f clips/s, longest stall %lld ms (aim < 50 ms)\n",
+        listSeconds, opened / listSeconds, static_cast<long long>(listStall));
     std::printf("longest insertion of one clip on the UI thread: %.3f ms\n", longestInsertion / 1e6);
     std::printf("ratio clips/s list/reference: %.2f; longest stall list/reference: %.3f\n",
-                (opened / listSeconds) / (count / referenceSeconds), double(listStall) / double(referenceStall));
+                (opened / listSeconds) / (count / referenceSeconds),
+                double(listStall) / double(referenceStall));
     return opened == count ? 0 : 1;
 }

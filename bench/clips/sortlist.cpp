@@ -20,7 +20,7 @@ std::vector<std::unique_ptr<TAbstractListFichier>> MakeRecords(int count)
 {
     std::mt19937_64 random(20000);
     const TlfCLass m2ts = TlfCLass::M2tsFichier(
-        [](const QString &path) { return std::make_unique<Tm2tsFileDevice>(path, TKnownClip{60'000'000}); });
+        [](const QString &path) { return std::make_unique<Tm2tsFileDevice>(path, TKnownClip {60'000'000}); });
     std::vector<std::unique_ptr<TAbstractListFichier>> records;
     for (int i = 0; i < count; ++i) {
         TFindData entry;
@@ -29,7 +29,8 @@ std::vector<std::unique_ptr<TAbstractListFichier>> MakeRecords(int count)
         entry.SizeHigh = std::uint32_t(size >> 32);
         entry.SizeLow = std::uint32_t(size);
         entry.LastWriteTime.Seconds = 1'300'000'000 + std::int64_t(random() % 300'000'000);
-        records.push_back(m2ts.CreateFromEntry(QString("/media/camera/AVCHD/BDMV/STREAM%1/").arg(i % 7), entry));
+        records.push_back(
+            m2ts.CreateFromEntry(QString("/media/camera/AVCHD/BDMV/STREAM%1/").arg(i % 7), entry));
     }
     return records;
 }
@@ -40,7 +41,8 @@ double Seconds(const QElapsedTimer &timer)
 }
 
 // Sorting the keys alone under sortIndex, as the reference.
-double ReferenceSort(const std::vector<std::unique_ptr<TAbstractListFichier>> &records, const TSortIndex &sortIndex)
+double ReferenceSort(const std::vector<std::unique_ptr<TAbstractListFichier>> &records,
+                     const TSortIndex &sortIndex)
 {
     QElapsedTimer timer;
     timer.start();
@@ -79,9 +81,11 @@ int main(int argc, char *argv[])
     const double sortSeconds = Seconds(timer);
 
     std::printf("records: %d listed of %d\n", lb.count(), count);
-    std::printf("adding in \"alpha\" order: %.3f s (aim < 1 s); reference sort of the keys: %.3f s; ratio %.1f\n",
-                addSeconds, referenceAlpha, addSeconds / referenceAlpha);
-    std::printf("re-sorting by \"taille\":  %.3f s (aim < 1 s); reference sort of the keys: %.3f s; ratio %.1f\n",
-                sortSeconds, referenceTaille, sortSeconds / referenceTaille);
+    std::printf(
+        "adding in \"alpha\" order: %.3f s (aim < 1 s); reference sort of the keys: %.3f s; ratio %.1f\n",
+        addSeconds, referenceAlpha, addSeconds / referenceAlpha);
+    std::printf(
+        "re-sorting by \"taille\":  %.3f s (aim < 1 s); reference sort of the keys: %.3f s; ratio %.1f\n",
+        sortSeconds, referenceTaille, sortSeconds / referenceTaille);
     return lb.count() == count ? 0 : 1;
 }

@@ -38,7 +38,7 @@ void WaitForPicture(const TMediaSystem &system, const std::shared_ptr<const TVid
     }
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

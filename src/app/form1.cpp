@@ -41,8 +41,17 @@ const QString FormTitle = QStringLiteral("Tavrel 1.0.3 fr de Morvek");
 
 // Image indexes of il.
 enum : int {
-    imgPaste = 0, imgOpen = 5, imgQuit = 7, imgEmpty = 8, imgFolder = 11, imgListPage = 23,
-    imgOptions = 26, imgDiscs = 62, imgAbort = 64, imgAllDiscs = 65, imgAbout = 66,
+    imgPaste = 0,
+    imgOpen = 5,
+    imgQuit = 7,
+    imgEmpty = 8,
+    imgFolder = 11,
+    imgListPage = 23,
+    imgOptions = 26,
+    imgDiscs = 62,
+    imgAbort = 64,
+    imgAllDiscs = 65,
+    imgAbout = 66,
 };
 
 struct ActionSpec
@@ -95,8 +104,8 @@ const ActionSpec SuperActions[] = {
      "et graver le résultat le lendemain."},
 };
 
-const ActionSpec MesOptions = {&TForm1::saMesOptions, "saMesOptions", "Morvek", "Mes Options",
-                               "Ctrl+Alt+F10", -1, ""};
+const ActionSpec MesOptions = {
+    &TForm1::saMesOptions, "saMesOptions", "Morvek", "Mes Options", "Ctrl+Alt+F10", -1, ""};
 
 QString Text(const char *utf8)
 {
@@ -145,22 +154,15 @@ TtoggleAction *NewToggleAction(QObject *parent, const ToggleSpec &spec)
     return toggle;
 }
 
-const ToggleSpec OptionsToggle = {"taOptions", "Options", "F10", "Ouvrir la page des Options pour les gérer.",
-                                  "Sortir", "Quitter la page des Options", imgOptions};
+const ToggleSpec OptionsToggle = {"taOptions", "Options",
+                                  "F10",       "Ouvrir la page des Options pour les gérer.",
+                                  "Sortir",    "Quitter la page des Options",
+                                  imgOptions};
 const ToggleSpec AproposToggle = {
-    "taApropos", "A propos", "F1",
-    "Ouvrir la page \"A Propos\" pour avoir des informations sur ce programme.", "Retour",
-    "Fermer le panneau \"A propos\"", imgAbout};
-
-// A page not built yet: an empty frame of the pages' size.
-QWidget *NewEmptyPage(QWidget *parent, const char *name)
-{
-    auto *page = new QFrame(parent);
-    page->setObjectName(QString::fromLatin1(name));
-    page->setGeometry(-800, 0, 684, 498);
-    page->setAutoFillBackground(true);
-    return page;
-}
+    "taApropos", "A propos",
+    "F1",        "Ouvrir la page \"A Propos\" pour avoir des informations sur ce programme.",
+    "Retour",    "Fermer le panneau \"A propos\"",
+    imgAbout};
 
 }  // namespace
 
@@ -302,8 +304,9 @@ void TForm1::CreateActions()
     });
     saParentAVCHD->SetOnexecute([this](TCustomSuperAction *) {
         const TDiscPtr disc = Disquesframe->ActiveDisc();
-        const QString folder = disc ? ParentAVCHDFolder(Settings.DossierAVCHD, disc->Project, disc->DiscName(), true)
-                                    : ParentAVCHDFolder(Settings.DossierAVCHD, QString(), QString(), false);
+        const QString folder =
+            disc ? ParentAVCHDFolder(Settings.DossierAVCHD, disc->Project, disc->DiscName(), true)
+                 : ParentAVCHDFolder(Settings.DossierAVCHD, QString(), QString(), false);
         if (!folder.isEmpty())
             ShowInFolder(folder);
     });
@@ -322,10 +325,18 @@ void TForm1::CreateActions()
         BasePageIsDiscs = true;
         SplitIntoDiscs();
     });
-    taOptions->OnfalseExecute = [this](TCustomSuperAction *) { ToggleOpen(taOptions, taApropos, OptionsFrame); };
-    taOptions->OnTrueExecute = [this](TCustomSuperAction *) { ToggleClose(taOptions, OptionsFrame, imgOptions); };
-    taApropos->OnfalseExecute = [this](TCustomSuperAction *) { ToggleOpen(taApropos, taOptions, aproposFrame); };
-    taApropos->OnTrueExecute = [this](TCustomSuperAction *) { ToggleClose(taApropos, aproposFrame, imgAbout); };
+    taOptions->OnfalseExecute = [this](TCustomSuperAction *) {
+        ToggleOpen(taOptions, taApropos, OptionsFrame);
+    };
+    taOptions->OnTrueExecute = [this](TCustomSuperAction *) {
+        ToggleClose(taOptions, OptionsFrame, imgOptions);
+    };
+    taApropos->OnfalseExecute = [this](TCustomSuperAction *) {
+        ToggleOpen(taApropos, taOptions, aproposFrame);
+    };
+    taApropos->OnTrueExecute = [this](TCustomSuperAction *) {
+        ToggleClose(taApropos, aproposFrame, imgAbout);
+    };
     saMesOptions->SetOnexecute([this](TCustomSuperAction *) { saMesOptionsexecute(); });
 }
 
@@ -454,8 +465,8 @@ void TForm1::saMesOptionsexecute()
     Settings.mainleft = (screen.width() - Settings.mainWidth) / 2;
     Settings.SortIndex = QStringLiteral("alpha");
     Settings.DossierOuvrir = IncludeTrailingPathDelimiter(VideosFolder()) + QStringLiteral("VideosHD/2010/");
-    const QString work = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)
-                         + QStringLiteral("/AVCHD/");
+    const QString work =
+        QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + QStringLiteral("/AVCHD/");
     Settings.DossierAVCHD = work;
     Settings.Dossiermeta = work;
     Settings.DossierFlux = work;
@@ -502,7 +513,8 @@ void TForm1::FirstShow()
     if (!LoadSettings(Settings, QGuiApplication::primaryScreen()->size(), &error, FWhere))
         QMessageBox::critical(this, FormTitle, error);
     ApplySettings();
-    ShowStatus(QStringLiteral("Ouvrez des fichiers m2ts ou un dossier contenant des fichiers m2ts"), skNormal);
+    ShowStatus(QStringLiteral("Ouvrez des fichiers m2ts ou un dossier contenant des fichiers m2ts"),
+               skNormal);
     setAcceptDrops(true);
 }
 

@@ -21,7 +21,7 @@ namespace {
 class TFixedRowDelegate : public QStyledItemDelegate
 {
 public:
-    TFixedRowDelegate(int height, QObject *parent) : QStyledItemDelegate(parent), FHeight(height) {}
+    TFixedRowDelegate(int height, QObject *parent) : QStyledItemDelegate(parent), FHeight(height) { }
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         return QSize(QStyledItemDelegate::sizeHint(option, index).width(), FHeight);

@@ -1,3 +1,3 @@
 #include "authoring/abort.h"
 
-std::atomic<bool> AbortRequested{false};
+std::atomic<bool> AbortRequested {false};

@@ -7,12 +7,12 @@
 
 TBurnThread::TBurnThread(std::shared_ptr<const TDiscList> discList, const TSettings &settings, TBurnStep burn,
                          TListener listener)
-    : DiscList(std::move(discList)), FSettings(settings), FBurn(std::move(burn)), FListener(std::move(listener))
-{
-}
+    : DiscList(std::move(discList)), FSettings(settings), FBurn(std::move(burn)),
+      FListener(std::move(listener))
+{ }
 
-std::shared_ptr<TBurnThread> TBurnThread::Start(std::shared_ptr<const TDiscList> discList, const TSettings &settings,
-                                                TBurnStep burn, TListener listener)
+std::shared_ptr<TBurnThread> TBurnThread::Start(std::shared_ptr<const TDiscList> discList,
+                                                const TSettings &settings, TBurnStep burn, TListener listener)
 {
     std::shared_ptr<TBurnThread> thread(
         new TBurnThread(std::move(discList), settings, std::move(burn), std::move(listener)));

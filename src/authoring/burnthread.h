@@ -23,16 +23,18 @@ public:
                                             const ToolOutputHandler &handler, const TStepLog &log)>;
 
     // What the pass tells of its burns; every call comes on the burn thread.
-    struct TListener {
+    struct TListener
+    {
         ToolOutputHandler Output;  // the burner's output while it runs
-        TStepLog Log;              // its command line and how it ended
+        TStepLog Log;  // its command line and how it ended
         std::function<void(const TDiscPtr &disc, uint8_t result)> Ended;  // after each burn
     };
 
     // Starts the pass at once on a detached thread. The settings are copied
     // now: the main thread may change its own while the burner runs.
-    static std::shared_ptr<TBurnThread> Start(std::shared_ptr<const TDiscList> discList, const TSettings &settings,
-                                              TBurnStep burn, TListener listener = {});
+    static std::shared_ptr<TBurnThread> Start(std::shared_ptr<const TDiscList> discList,
+                                              const TSettings &settings, TBurnStep burn,
+                                              TListener listener = {});
 
     bool Finished() const;
     // True once the pass has ended, false when timeoutMs passed first.

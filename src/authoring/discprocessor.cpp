@@ -6,11 +6,10 @@
 #include "platform/findfiles.h"
 #include "platform/pathdelim.h"
 
-TDiscProcessor::TDiscProcessor(TProcessingView &view, std::shared_ptr<TDiscList> discs, const TSettings &settings,
-                               TDiscSteps steps)
+TDiscProcessor::TDiscProcessor(TProcessingView &view, std::shared_ptr<TDiscList> discs,
+                               const TSettings &settings, TDiscSteps steps)
     : FView(view), FDiscs(std::move(discs)), FSettings(settings), FSteps(std::move(steps))
-{
-}
+{ }
 
 TDiscProcessor::~TDiscProcessor()
 {
@@ -90,13 +89,14 @@ void TDiscProcessor::SetMark(const TDiscPtr &disc, TDiscMark mark)
 
 bool TDiscProcessor::Demux(TdecoupeDisque &disc)
 {
-    FView.ShowStatus(QStringLiteral("En train de traiter eac3to pour le disque ") + disc.DiscName(), ssWorking);
+    FView.ShowStatus(QStringLiteral("En train de traiter eac3to pour le disque ") + disc.DiscName(),
+                     ssWorking);
     FView.ShowGauge(int(disc.TotalSize / 1'000'000));
     FView.ShowCancelButton(true);
     FView.ProcessEvents();
     const uint8_t result = FSteps.Demux(
-        disc, FSettings, [this](const QByteArray &o, const QByteArray &e, bool &a) { OnDemuxOutput(o, e, a); },
-        StepLog());
+        disc, FSettings,
+        [this](const QByteArray &o, const QByteArray &e, bool &a) { OnDemuxOutput(o, e, a); }, StepLog());
     FView.HideGauge();
     return ReportStep(result, QStringLiteral("eac3to"));
 }
@@ -142,8 +142,8 @@ uint8_t TDiscProcessor::RunBurn(const TDisque &disc)
     // The window keeps answering while the burner runs; its output goes to
     // the log. The handler cannot stop it: the step does not listen.
     return FSteps.Burn(
-        disc, FSettings, [this](const QByteArray &o, const QByteArray &e, bool &a) { LogToolOutput(o, e, a); },
-        StepLog());
+        disc, FSettings,
+        [this](const QByteArray &o, const QByteArray &e, bool &a) { LogToolOutput(o, e, a); }, StepLog());
 }
 
 bool TDiscProcessor::Burn(TdecoupeDisque &disc)

@@ -45,8 +45,10 @@ public:
 };
 
 // The three disc steps; tests may wrap them.
-struct TDiscSteps {
-    using TStep = std::function<uint8_t(TDisque &, const TSettings &, const ToolOutputHandler &, const TStepLog &)>;
+struct TDiscSteps
+{
+    using TStep =
+        std::function<uint8_t(TDisque &, const TSettings &, const ToolOutputHandler &, const TStepLog &)>;
     TStep Demux = DemuxDisc;
     TStep Mux = MuxDisc;
     TBurnThread::TBurnStep Burn = BurnDisc;
@@ -114,7 +116,7 @@ private:
     std::shared_ptr<TDiscList> FDiscs;
     const TSettings &FSettings;
     TDiscSteps FSteps;
-    TDiscPtr FCurrent; // the disc whose demux the gauge follows
+    TDiscPtr FCurrent;  // the disc whose demux the gauge follows
     bool FProcessing = false;
     std::shared_ptr<TBurnThread> FBurnThread;
     // Where the burn thread's reports reach this thread, once it is started.

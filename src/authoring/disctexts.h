@@ -15,6 +15,6 @@ QString GroupedNumber(int64_t value);
 QString DiscCountText(int count);
 
 // The lines of the details panel.
-QString DiscSizeText(const TDisque &disc);     // taille: 4.600.000.000
-QString DiscClipCountText(const TDisque &disc); // nb de fichiers: 3
+QString DiscSizeText(const TDisque &disc);  // taille: 4.600.000.000
+QString DiscClipCountText(const TDisque &disc);  // nb de fichiers: 3
 QString DiscDurationText(const TDisque &disc);  // Durée: 1h 02mn 05s

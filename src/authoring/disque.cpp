@@ -5,7 +5,8 @@
 #include "platform/pathdelim.h"
 #include "platform/shell.h"
 
-TDisque::TDisque(int64_t capacity) : Capacity(capacity) {}
+TDisque::TDisque(int64_t capacity) : Capacity(capacity)
+{ }
 
 uint8_t TDisque::AddClip(const Tm2tsFichier *clip)
 {

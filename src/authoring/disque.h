@@ -25,8 +25,8 @@ enum TAddClipResult : uint8_t {
     acAlreadyOnDisc = 7,
     acLargerThanDisc = 8,
     acNoRoomLeft = 9,
-    acFileMissing = 10, // the clip's file cannot be found any more
-    acOtherFrameRate = 11, // the clip's frame rate is not the disc's
+    acFileMissing = 10,  // the clip's file cannot be found any more
+    acOtherFrameRate = 11,  // the clip's frame rate is not the disc's
 };
 
 // Demuxed stream files of a disc, full paths in the order they were found,
@@ -40,10 +40,11 @@ public:
 // One clip of a disc. The record belongs to the clip list, which may be
 // emptied while the disc is still being worked on: the disc steps use only
 // the path and the duration taken when the clip was added.
-struct TDiscClip {
+struct TDiscClip
+{
     QString Path;
     const Tm2tsFichier *Record = nullptr;
-    int64_t Duration = 0; // 100 ns
+    int64_t Duration = 0;  // 100 ns
 };
 
 class TDisque
@@ -77,14 +78,14 @@ public:
     QString StreamBase;
     int64_t TotalDuration = 0;
     // The marks are read by the burn thread while the main thread sets them.
-    std::atomic<bool> ReadyForBurn{false};
-    std::atomic<bool> ReadyForMux{false};
-    std::atomic<bool> Burnt{false};
+    std::atomic<bool> ReadyForBurn {false};
+    std::atomic<bool> ReadyForMux {false};
+    std::atomic<bool> Burnt {false};
     TStreams Streams;
     int64_t Capacity = 0;
     QString Project;
     int32_t Number = 0;
-    QByteArray FrameRate; // of the first clip that tells it; empty until then
+    QByteArray FrameRate;  // of the first clip that tells it; empty until then
 };
 
 // A disc made by the split: it also knows which clips of the list it holds.

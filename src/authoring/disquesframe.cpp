@@ -44,7 +44,7 @@ QFont ArialPixels(int pixels, bool bold = false)
 class TFixedRowDelegate : public QStyledItemDelegate
 {
 public:
-    TFixedRowDelegate(int height, QObject *parent) : QStyledItemDelegate(parent), FHeight(height) {}
+    TFixedRowDelegate(int height, QObject *parent) : QStyledItemDelegate(parent), FHeight(height) { }
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         return QSize(QStyledItemDelegate::sizeHint(option, index).width(), FHeight);
@@ -56,10 +56,11 @@ private:
 
 const QColor Maroon(128, 0, 0);
 
-} // namespace
+}  // namespace
 
 TDisquesframe::TDisquesframe(QWidget *parent, const TSettings &settings, TDiscSteps steps)
-    : QFrame(parent), Discs(std::make_shared<TDiscList>()), Processor(*this, Discs, settings, std::move(steps))
+    : QFrame(parent), Discs(std::make_shared<TDiscList>()),
+      Processor(*this, Discs, settings, std::move(steps))
 {
     Bevel1 = SetUpPage(this, "Disquesframe");
 
@@ -76,7 +77,9 @@ TDisquesframe::TDisquesframe(QWidget *parent, const TSettings &settings, TDiscSt
     lbDisques->setItemDelegate(new TFixedRowDelegate(14, lbDisques));
     lbDisques->KeyDelete = true;
     lbDisques->OnActiveChange = [this](TAbstractListObjet *actif) { lbDisquesActiveChange(actif); };
-    lbDisques->OnCountsChange = [this](int iselcount, int icount) { lbDisquesCountsChange(iselcount, icount); };
+    lbDisques->OnCountsChange = [this](int iselcount, int icount) {
+        lbDisquesCountsChange(iselcount, icount);
+    };
 
     TntPanel1 = new QFrame(this);
     TntPanel1->setObjectName(QStringLiteral("TntPanel1"));

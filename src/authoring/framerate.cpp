@@ -4,22 +4,26 @@
 
 namespace {
 
-struct TRate {
+struct TRate
+{
     const char *Text;
-    double PictureDuration; // 100 ns
+    double PictureDuration;  // 100 ns
 };
 
 constexpr double kUnitsPerSecond = 10'000'000;
 
 constexpr TRate kRates[] = {
-    {"23.976", kUnitsPerSecond * 1001 / 24000}, {"24", kUnitsPerSecond / 24},
-    {"25", kUnitsPerSecond / 25},               {"29.97", kUnitsPerSecond * 1001 / 30000},
-    {"50", kUnitsPerSecond / 50},               {"59.94", kUnitsPerSecond * 1001 / 60000},
+    {"23.976", kUnitsPerSecond * 1001 / 24000},
+    {"24", kUnitsPerSecond / 24},
+    {"25", kUnitsPerSecond / 25},
+    {"29.97", kUnitsPerSecond * 1001 / 30000},
+    {"50", kUnitsPerSecond / 50},
+    {"59.94", kUnitsPerSecond * 1001 / 60000},
 };
 
 constexpr double kTolerance = 0.01;
 
-} // namespace
+}  // namespace
 
 QByteArray FrameRateOfPicture(int64_t pictureDuration)
 {

@@ -29,7 +29,8 @@ QByteArray MetaFileText(const TDisque &disc)
         const QString extension = dot < 0 ? QString() : stream.mid(dot).toLower();
         const QByteArray path = QFile::encodeName(stream);
         if (extension == QStringLiteral(".h264"))
-            text += "V_MPEG4/ISO/AVC, \"" + path + "\", fps=" + disc.FrameRateOrDefault() + ", insertSEI, contSPS\r\n";
+            text += "V_MPEG4/ISO/AVC, \"" + path + "\", fps=" + disc.FrameRateOrDefault()
+                    + ", insertSEI, contSPS\r\n";
         else if (extension == QStringLiteral(".ac3"))
             text += "A_AC3, \"" + path + "\"\r\n";
     }

@@ -6,7 +6,7 @@ namespace {
 // it was designed on did.
 constexpr int kNoSelectionCount = -1;
 
-} // namespace
+}  // namespace
 
 // A row of the list: the entry's text, and the entry it owns.
 class TObjetListBox::TItem : public QListWidgetItem
@@ -14,8 +14,7 @@ class TObjetListBox::TItem : public QListWidgetItem
 public:
     explicit TItem(std::unique_ptr<TAbstractListObjet> entry)
         : QListWidgetItem(entry->DisplayText, nullptr, QListWidgetItem::UserType), Entry(std::move(entry))
-    {
-    }
+    { }
     std::unique_ptr<TAbstractListObjet> Entry;
 };
 

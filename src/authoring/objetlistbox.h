@@ -8,7 +8,6 @@
 #include "clips/sortedkeys.h"
 #include "widgets/activelistbox.h"
 
-
 #include <functional>
 #include <memory>
 #include <vector>

@@ -19,7 +19,7 @@ QString StopMessage(uint8_t code, const Tm2tsFichier *clip, const TDisque &disc)
     return QStringLiteral("Erreur: le fichier ") + path + QStringLiteral(" est introuvable");
 }
 
-} // namespace
+}  // namespace
 
 QString ProjectOfClip(const QString &clipPath)
 {

@@ -14,9 +14,10 @@
 // emptied meanwhile.
 using TDiscPtr = std::shared_ptr<TdecoupeDisque>;
 
-struct TSplitResult {
-    std::vector<TDiscPtr> Discs; // numbered 1, 2, 3 … in clip order
-    QString Message;             // set when the split stopped at a clip
+struct TSplitResult
+{
+    std::vector<TDiscPtr> Discs;  // numbered 1, 2, 3 … in clip order
+    QString Message;  // set when the split stopped at a clip
 };
 
 // Fills discs of DiscCapacity bytes with consecutive clips. A clip larger

@@ -7,7 +7,7 @@ bool IsBreak(char c)
     return c == '\b' || c == '\n' || c == '\r';
 }
 
-} // namespace
+}  // namespace
 
 QByteArray NormaliseLineBreaks(const QByteArray &text)
 {

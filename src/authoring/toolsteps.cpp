@@ -26,7 +26,7 @@ QString Quoted(const QString &text)
 // older than it, and a new stream file would be missed.
 TDateTime CoarseNow()
 {
-    timespec ts{};
+    timespec ts {};
     clock_gettime(CLOCK_REALTIME_COARSE, &ts);
     return LocalDateTimeFromUnix(ts.tv_sec, ts.tv_nsec);
 }
@@ -72,7 +72,7 @@ TToolVerdict RunStepTool(const QString &tool, const QString &program, const QStr
     return JudgeTool(outcome);
 }
 
-} // namespace
+}  // namespace
 
 TToolVerdict JudgeTool(const TToolOutcome &outcome)
 {
@@ -88,14 +88,14 @@ QString ToolOutcomeText(const QString &tool, const TToolOutcome &outcome)
     const QString code = QString::number(outcome.Code);
     switch (outcome.End) {
     case TToolOutcome::NotStarted:
-        return tool + QStringLiteral(" n'a pas pu être lancé : ") + QString::fromLocal8Bit(strerror(outcome.Code));
+        return tool + QStringLiteral(" n'a pas pu être lancé : ")
+               + QString::fromLocal8Bit(strerror(outcome.Code));
     case TToolOutcome::Signalled:
         if (outcome.Stopped)
             return tool + QStringLiteral(" a été interrompu (signal ") + code + u')';
         return tool + QStringLiteral(" a été arrêté par le signal ") + code + QStringLiteral(" (")
                + QString::fromLocal8Bit(strsignal(outcome.Code)) + u')';
-    case TToolOutcome::Exited:
-        break;
+    case TToolOutcome::Exited: break;
     }
     switch (JudgeTool(outcome)) {
     case tvDone: return tool + QStringLiteral(" a terminé (code 0)");
@@ -129,7 +129,8 @@ QString BurnArguments(const QString &discFolder, const QString &volumeLabel)
            + QStringLiteral("   /EJECT /CLOSESUCCESS /NOIMAGEDETAILS /WAITFORMEDIA /START");
 }
 
-uint8_t DemuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler, const TStepLog &log)
+uint8_t DemuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler,
+                  const TStepLog &log)
 {
     uint8_t stage = srNoClip;
     try {
@@ -150,8 +151,8 @@ uint8_t DemuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHand
 
         stage = srDemuxFailed;
         // The streams are written into the program's current folder.
-        const TToolVerdict verdict =
-            RunStepTool(QStringLiteral("eac3to"), settings.eac3tofile, arguments, handler, log, settings.DossierFlux);
+        const TToolVerdict verdict = RunStepTool(QStringLiteral("eac3to"), settings.eac3tofile, arguments,
+                                                 handler, log, settings.DossierFlux);
 
         stage = srInterrupted;
         if (AbortRequested || verdict == tvInterrupted)
@@ -165,7 +166,8 @@ uint8_t DemuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHand
         disc.Streams.MetaString = disc.Chapters.getmetastring();
         return srDone;
     } catch (const std::exception &e) {
-        qCWarning(lcAuthoring) << "demux of" << disc.DiscName() << "failed at stage" << stage << ":" << e.what();
+        qCWarning(lcAuthoring) << "demux of" << disc.DiscName() << "failed at stage" << stage << ":"
+                               << e.what();
         return stage;
     } catch (...) {
         qCWarning(lcAuthoring) << "demux of" << disc.DiscName() << "failed at stage" << stage;
@@ -173,7 +175,8 @@ uint8_t DemuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHand
     }
 }
 
-uint8_t MuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler, const TStepLog &log)
+uint8_t MuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler,
+                const TStepLog &log)
 {
     const QString metaFile = MetaFilePath(disc, settings.Dossiermeta);
     const QString discFolder = disc.DiscFolder(settings.DossierAVCHD);

@@ -16,13 +16,13 @@
 // Result codes of the steps.
 enum TStepResult : uint8_t {
     srDone = 0,
-    srNoClip = 2,           // demux: no clip, or the command line cannot carry a clip
-    srDemuxFailed = 3,      // demux: the demultiplexer could not start or failed
-    srMetaNotWritten = 4,   // mux: meta file not written, muxer not started
-    srBurnNotStarted = 5,   // burn: folder or label cannot be passed, burner not started
+    srNoClip = 2,  // demux: no clip, or the command line cannot carry a clip
+    srDemuxFailed = 3,  // demux: the demultiplexer could not start or failed
+    srMetaNotWritten = 4,  // mux: meta file not written, muxer not started
+    srBurnNotStarted = 5,  // burn: folder or label cannot be passed, burner not started
     srInterrupted = 6,
-    srMuxFailed = 7,        // mux: the muxer could not start or failed
-    srBurnFailed = 8,       // burn: the burner could not start or failed
+    srMuxFailed = 7,  // mux: the muxer could not start or failed
+    srBurnFailed = 8,  // burn: the burner could not start or failed
 };
 
 // What a program's run means for its step. Our three programs end with 0

@@ -33,16 +33,16 @@ QList<QByteArray> FileUris(const QStringList &files)
     return uris;
 }
 
-} // namespace
+}  // namespace
 
 QByteArray DropFilesBlock(const QStringList &files)
 {
     QByteArray block;
     AppendUInt32(block, kDropFilesHeaderSize);  // offset of the file list
-    AppendUInt32(block, 0);                    // drop point x
-    AppendUInt32(block, 0);                    // drop point y
-    AppendUInt32(block, 0);                    // not in the non-client area
-    AppendUInt32(block, 1);                    // wide characters
+    AppendUInt32(block, 0);  // drop point x
+    AppendUInt32(block, 0);  // drop point y
+    AppendUInt32(block, 0);  // not in the non-client area
+    AppendUInt32(block, 1);  // wide characters
     block.append(WideList(files));
     return block;
 }

@@ -21,7 +21,7 @@ const QString GnomeCopiedFilesMime = QStringLiteral("x-special/gnome-copied-file
 class TDropMimeData : public QMimeData
 {
 public:
-    explicit TDropMimeData(const TDropSource *source) : FSource(source) {}
+    explicit TDropMimeData(const TDropSource *source) : FSource(source) { }
 
     QStringList formats() const override { return FSource ? FSource->Formats() : QStringList(); }
     bool hasFormat(const QString &format) const override { return formats().contains(format); }
@@ -46,9 +46,10 @@ int DragKindOf(int effect)
     return 0;
 }
 
-} // namespace
+}  // namespace
 
-TDropSource::TDropSource(QObject *parent) : QObject(parent) {}
+TDropSource::TDropSource(QObject *parent) : QObject(parent)
+{ }
 
 void TDropSource::AddFormatEtc(const QString &format)
 {

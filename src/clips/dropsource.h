@@ -21,7 +21,8 @@ enum TDragResult { drDropCopy, drDropMove, drDropLink, drCancel };
 // The MIME names of the blocks of the other desktop family's shell drag
 // protocol (dropblocks.h), offered beside the desktop's file lists.
 inline constexpr char kDropFilesMime[] = "application/x-qt-windows-mime;value=\"CF_HDROP\"";
-inline constexpr char kPreferredDropEffectMime[] = "application/x-qt-windows-mime;value=\"Preferred DropEffect\"";
+inline constexpr char kPreferredDropEffectMime[] =
+    "application/x-qt-windows-mime;value=\"Preferred DropEffect\"";
 inline constexpr char kFileNameMapMime[] = "application/x-qt-windows-mime;value=\"FileNameMap\"";
 inline constexpr char kFileNameMapWMime[] = "application/x-qt-windows-mime;value=\"FileNameMapW\"";
 

@@ -17,12 +17,12 @@
 #include <cstdlib>
 
 // An item of the list: the record's file name, and the record it owns.
-class TFichierListBox::TItem : public QListWidgetItem {
+class TFichierListBox::TItem : public QListWidgetItem
+{
 public:
     explicit TItem(std::unique_ptr<TAbstractListFichier> record)
         : QListWidgetItem(record->FileName(), nullptr, QListWidgetItem::UserType), Record(std::move(record))
-    {
-    }
+    { }
     // Ordered by Rank when the list is sorted again.
     bool operator<(const QListWidgetItem &other) const override
     {
@@ -44,7 +44,9 @@ TFichierListBox::TFichierListBox(QWidget *parent) : TActiveListBox(parent), FSor
     // so that the selected clips can be dragged out together.
     setDragEnabled(true);
     FDragSource = new TDropFileSourceW(this);
-    FDragSource->OnDrop = [this](TDropSource *, TDragType, bool &) { FDragSource->Files.append(SelectedPaths()); };
+    FDragSource->OnDrop = [this](TDropSource *, TDragType, bool &) {
+        FDragSource->Files.append(SelectedPaths());
+    };
     connect(this, &TFichierListBox::DragStartRequested, this, [this] {
         FDragSource->Files.clear();
         FDragSource->Execute(viewport());
@@ -160,8 +162,9 @@ void TFichierListBox::UpdateCounts()
         FLastCount = total;
         FLastSelCount = selected;
         const QString plural = selected > 1 ? QStringLiteral("s") : QString();
-        setToolTip(QString::number(selected) + QStringLiteral(" fichier") + plural + QStringLiteral(" sélectionné")
-                   + plural + QStringLiteral(" sur ") + QString::number(total) + QStringLiteral("\r\n"));
+        setToolTip(QString::number(selected) + QStringLiteral(" fichier") + plural
+                   + QStringLiteral(" sélectionné") + plural + QStringLiteral(" sur ")
+                   + QString::number(total) + QStringLiteral("\r\n"));
     }
     if (OnCountsChange)
         OnCountsChange(selected, total);
@@ -172,8 +175,8 @@ void TFichierListBox::AddFile(std::unique_ptr<TAbstractListFichier> record, bool
     ListRecord(std::move(record), select);
 }
 
-std::unique_ptr<TAbstractListFichier> TFichierListBox::ListRecord(std::unique_ptr<TAbstractListFichier> record,
-                                                                  bool select)
+std::unique_ptr<TAbstractListFichier>
+TFichierListBox::ListRecord(std::unique_ptr<TAbstractListFichier> record, bool select)
 {
     if (!record)
         return nullptr;
@@ -384,7 +387,8 @@ void TFichierListBox::SyncFileFound(const QString &folder, std::unique_ptr<TSRFi
     FCalls.Call([this, &folder, &record] {
         TAbstractListFichier *found = record.get();
         // A record refused by BeforeLister lives until its announcement is done.
-        const std::unique_ptr<TAbstractListFichier> refused = ListRecord(std::move(record), SelectionnerOuverts);
+        const std::unique_ptr<TAbstractListFichier> refused =
+            ListRecord(std::move(record), SelectionnerOuverts);
         if (OnOpenFileFound)
             OnOpenFileFound(folder, found);
     });
@@ -396,7 +400,8 @@ void TFichierListBox::SyncOpenEnd(int nb)
     FCalls.Call([this, nb, thread] {
         // The worker ends once this call returns: it is released from the
         // event loop after that.
-        QMetaObject::invokeMethod(this, [this, thread] { ReleaseWorker(thread); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, thread] { ReleaseWorker(thread); }, Qt::QueuedConnection);
         if (OnOpenEnd)
             OnOpenEnd(nb);
     });

@@ -21,7 +21,8 @@
 
 class TDropFileSourceW;
 
-class TFichierListBox : public TActiveListBox, private TOpenList {
+class TFichierListBox : public TActiveListBox, private TOpenList
+{
     Q_OBJECT
 public:
     using TonCountsChangeEvent = std::function<void(int iselcount, int icount)>;
@@ -122,7 +123,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     // The view's own drag (of its items) is not used: the files are
     // dragged by DragSource.
-    void startDrag(Qt::DropActions) override {}
+    void startDrag(Qt::DropActions) override { }
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
@@ -132,7 +133,8 @@ private:
 
     TItem *ItemAt(int index) const;
     // Lists record like AddFile; gives it back when BeforeLister refuses it.
-    std::unique_ptr<TAbstractListFichier> ListRecord(std::unique_ptr<TAbstractListFichier> record, bool select);
+    std::unique_ptr<TAbstractListFichier> ListRecord(std::unique_ptr<TAbstractListFichier> record,
+                                                     bool select);
     void StartOpening(TOpenKind kind, const QStringList &paths);
     // Waits for the worker of that thread, which has made its end call,
     // and releases it.

@@ -2,11 +2,11 @@
 
 #include "platform/pathdelim.h"
 
-const TSortIndex SortAlpha{"alpha", "par ordre alphabétique", "tri alphabétique"};
-const TSortIndex SortTaille{"taille", "selon la taille du fichier", "tri selon taille"};
-const TSortIndex SortModify{"modify", "selon la date du fichier", "tri selon date du fichier"};
-const TSortIndex SortExtension{"extension", "selon l'extension", "tri selon l'extension"};
-const TSortIndex SortPath{"path", "selon le chemin", "tri selon le chemin"};
+const TSortIndex SortAlpha {"alpha", "par ordre alphabétique", "tri alphabétique"};
+const TSortIndex SortTaille {"taille", "selon la taille du fichier", "tri selon taille"};
+const TSortIndex SortModify {"modify", "selon la date du fichier", "tri selon date du fichier"};
+const TSortIndex SortExtension {"extension", "selon l'extension", "tri selon l'extension"};
+const TSortIndex SortPath {"path", "selon le chemin", "tri selon le chemin"};
 const TSortIndex *const SortIndexes[5] = {&SortAlpha, &SortTaille, &SortModify, &SortExtension, &SortPath};
 
 namespace {
@@ -60,7 +60,7 @@ std::unique_ptr<Tm2tsFileDevice> MakeDevice(const TDeviceFactory &makeDevice, co
     return std::make_unique<Tm2tsFileDevice>(fullPath);
 }
 
-} // namespace
+}  // namespace
 
 // --- TAbstractListFichier
 
@@ -137,7 +137,7 @@ QString TSRFichier::GetSortKey(const TSortIndex &index) const
 // --- Tm2tsFichier
 
 std::unique_ptr<Tm2tsFichier> Tm2tsFichier::CreateFromEntry(const QString &folder, const TFindData &entry,
-                                                             const TDeviceFactory &makeDevice)
+                                                            const TDeviceFactory &makeDevice)
 {
     std::unique_ptr<Tm2tsFichier> record(new Tm2tsFichier);
     record->SetEntry(folder, entry);
@@ -145,13 +145,14 @@ std::unique_ptr<Tm2tsFichier> Tm2tsFichier::CreateFromEntry(const QString &folde
     return record;
 }
 
-std::unique_ptr<Tm2tsFichier> Tm2tsFichier::CreateFromPath(const QString &fullPath, const TDeviceFactory &makeDevice)
+std::unique_ptr<Tm2tsFichier> Tm2tsFichier::CreateFromPath(const QString &fullPath,
+                                                           const TDeviceFactory &makeDevice)
 {
     TFindData entry;
     if (FindEntry(fullPath, entry))
         return CreateFromEntry(ExtractFilePath(fullPath), entry, makeDevice);
     std::unique_ptr<Tm2tsFichier> record(new Tm2tsFichier);
-    record->FDevice = std::make_unique<Tm2tsFileDevice>(QString(), TKnownClip{0, 0, 0});
+    record->FDevice = std::make_unique<Tm2tsFileDevice>(QString(), TKnownClip {0, 0, 0});
     return record;
 }
 
@@ -166,8 +167,9 @@ TlfCLass TlfCLass::SRFichier()
 
 TlfCLass TlfCLass::M2tsFichier(const TDeviceFactory &makeDevice)
 {
-    return TlfCLass(QStringLiteral("Tm2tsFichier"),
-                    [makeDevice](const QString &folder, const TFindData &entry) -> std::unique_ptr<TSRFichier> {
-                        return Tm2tsFichier::CreateFromEntry(folder, entry, makeDevice);
-                    });
+    return TlfCLass(
+        QStringLiteral("Tm2tsFichier"),
+        [makeDevice](const QString &folder, const TFindData &entry) -> std::unique_ptr<TSRFichier> {
+            return Tm2tsFichier::CreateFromEntry(folder, entry, makeDevice);
+        });
 }

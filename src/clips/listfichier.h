@@ -19,21 +19,23 @@
 
 // A sort order of the clip list: Key selects the rule; the two texts travel
 // with it.
-struct TSortIndex {
+struct TSortIndex
+{
     QString Key;
     QString LongText;
     QString ShortText;
 };
 
-extern const TSortIndex SortAlpha;      // "alpha"
-extern const TSortIndex SortTaille;     // "taille"
-extern const TSortIndex SortModify;     // "modify"
+extern const TSortIndex SortAlpha;  // "alpha"
+extern const TSortIndex SortTaille;  // "taille"
+extern const TSortIndex SortModify;  // "modify"
 extern const TSortIndex SortExtension;  // "extension"
-extern const TSortIndex SortPath;       // "path"
+extern const TSortIndex SortPath;  // "path"
 // The five, in the order above.
 extern const TSortIndex *const SortIndexes[5];
 
-class TAbstractListFichier {
+class TAbstractListFichier
+{
 public:
     virtual ~TAbstractListFichier() = default;
 
@@ -45,9 +47,9 @@ public:
     virtual QString GetSortKey(const TSortIndex &index) const;
 
     const QString &FullPath() const { return FFullPath; }
-    const QString &FileName() const { return FFileName; }    // after the last "/"
+    const QString &FileName() const { return FFileName; }  // after the last "/"
     const QString &Extension() const { return FExtension; }  // ".m2ts", lower case, or ""
-    const QString &Folder() const { return FFolder; }        // ends with "/"
+    const QString &Folder() const { return FFolder; }  // ends with "/"
     const QString &BaseName() const { return FBaseName; }
     const QString &AlphaKey() const { return FAlphaKey; }
     const QString &ExtensionKey() const { return FExtensionKey; }
@@ -63,7 +65,8 @@ private:
     QString FAlphaKey, FExtensionKey, FPathKey;
 };
 
-class TSRFichier : public TAbstractListFichier {
+class TSRFichier : public TAbstractListFichier
+{
 public:
     // The record of the file entry found in folder (ending with "/").
     static std::unique_ptr<TSRFichier> CreateFromEntry(const QString &folder, const TFindData &entry);
@@ -103,7 +106,8 @@ private:
 // with TKnownClip gives records of a chosen duration without opening files.
 using TDeviceFactory = std::function<std::unique_ptr<Tm2tsFileDevice>(const QString &fullPath)>;
 
-class Tm2tsFichier : public TSRFichier {
+class Tm2tsFichier : public TSRFichier
+{
 public:
     // The record, then its device made for FullPath by makeDevice (the
     // probing one when none is given). A clip the device cannot read is
@@ -125,13 +129,15 @@ private:
 
 // A record class: creates a record of one class of the family from a folder
 // and a directory entry. A default-made class is "none".
-class TlfCLass {
+class TlfCLass
+{
 public:
     using TCreate = std::function<std::unique_ptr<TSRFichier>(const QString &folder, const TFindData &entry)>;
 
     TlfCLass() = default;
     explicit TlfCLass(QString className, TCreate create)
-        : FClassName(std::move(className)), FCreate(std::move(create)) {}
+        : FClassName(std::move(className)), FCreate(std::move(create))
+    { }
 
     // TSRFichier records.
     static TlfCLass SRFichier();

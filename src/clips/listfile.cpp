@@ -4,7 +4,8 @@
 
 QString DecodeListFileText(const QByteArray &bytes)
 {
-    struct Mark {
+    struct Mark
+    {
         QByteArrayView bytes;
         QStringDecoder::Encoding encoding;
     };

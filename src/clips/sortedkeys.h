@@ -9,7 +9,8 @@
 
 #include <vector>
 
-class TSortedKeys {
+class TSortedKeys
+{
 public:
     // Compares with the collation of locale (the user's one by default).
     explicit TSortedKeys(const QLocale &locale = QLocale());

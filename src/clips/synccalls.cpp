@@ -8,8 +8,7 @@
 static const QEvent::Type CallsWaitingEvent = QEvent::Type(QEvent::registerEventType());
 
 TSyncCalls::TSyncCalls(QObject *parent) : QObject(parent)
-{
-}
+{ }
 
 TSyncCalls::~TSyncCalls()
 {
@@ -18,7 +17,7 @@ TSyncCalls::~TSyncCalls()
 
 bool TSyncCalls::Call(std::function<void()> call)
 {
-    TRequest request{std::move(call)};
+    TRequest request {std::move(call)};
     std::unique_lock lock(FMutex);
     if (FClosed)
         return false;
@@ -68,7 +67,9 @@ bool TSyncCalls::event(QEvent *e)
 {
     // The event queue hands the event over under Qt's own locks, which race
     // checkers do not see; this mutex orders its creation before this read.
-    { std::lock_guard lock(FMutex); }
+    {
+        std::lock_guard lock(FMutex);
+    }
     if (e->type() != CallsWaitingEvent)
         return QObject::event(e);
     RunPending();

@@ -14,7 +14,8 @@
 #include <functional>
 #include <mutex>
 
-class TSyncCalls : public QObject {
+class TSyncCalls : public QObject
+{
 public:
     // Runs the calls on the thread this object lives in.
     explicit TSyncCalls(QObject *parent = nullptr);
@@ -33,7 +34,8 @@ protected:
     bool event(QEvent *e) override;
 
 private:
-    struct TRequest {
+    struct TRequest
+    {
         std::function<void()> Run;
         bool Done = false;
         bool Ran = false;

@@ -18,8 +18,7 @@ static QString ExtensionAsWritten(const QString &path)
 
 TThreadOpen::TThreadOpen(TOpenKind kind, TOpenList &list, const QStringList &paths)
     : FInputs(paths), FKind(kind), FList(list)
-{
-}
+{ }
 
 TThreadOpen::~TThreadOpen()
 {
@@ -125,7 +124,8 @@ int TThreadOpen::Scan(const QString &mask, bool recursive)
     return found;
 }
 
-int TThreadOpen::ScanEntry(const QString &folder, const QString &pattern, const TFindData &entry, bool recursive)
+int TThreadOpen::ScanEntry(const QString &folder, const QString &pattern, const TFindData &entry,
+                           bool recursive)
 {
     if (entry.Attributes & faDirectory) {
         if (!recursive || entry.FileName == QLatin1String(".") || entry.FileName == QLatin1String(".."))
@@ -153,8 +153,8 @@ int TThreadOpen::AcceptFile(const QString &folder, const TFindData &entry)
 {
     const TlfCLass recordClass = FList.OpenRecordClass(ExtensionAsWritten(entry.FileName));
     // Without a record class the file still gets the plainest record.
-    std::unique_ptr<TSRFichier> record = recordClass ? recordClass.CreateFromEntry(folder, entry)
-                                                     : TSRFichier::CreateFromEntry(folder, entry);
+    std::unique_ptr<TSRFichier> record =
+        recordClass ? recordClass.CreateFromEntry(folder, entry) : TSRFichier::CreateFromEntry(folder, entry);
     FList.SyncFileFound(folder, std::move(record));
     return 1;
 }

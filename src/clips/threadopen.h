@@ -16,16 +16,17 @@
 #include <thread>
 
 enum TOpenKind {
-    okFiles,         // chosen files, folders not descended
-    okFolder,        // one folder with all its subfolders
-    okPaste,         // the file list of the clipboard, with subfolders
+    okFiles,  // chosen files, folders not descended
+    okFolder,  // one folder with all its subfolders
+    okPaste,  // the file list of the clipboard, with subfolders
     okDroppedFiles,  // dropped paths with subfolders; a dropped .txt is a list file
 };
 
 // What a worker needs from the list it fills. The first two run on the
 // worker's thread. The four synchronous calls run the event or the
 // hand-over on the list's thread and return only when it is done.
-class TOpenList {
+class TOpenList
+{
 public:
     virtual ~TOpenList() = default;
 
@@ -44,7 +45,8 @@ public:
     virtual void SyncOpenEnd(int nb) = 0;
 };
 
-class TThreadOpen {
+class TThreadOpen
+{
 public:
     // Longest path taken from a pasted or dropped file list.
     static constexpr int kMaxListedPath = 65530;
@@ -86,8 +88,8 @@ private:
     void ReadListFile(const QString &path);
 
     int FFilesFound = 0;
-    std::atomic<bool> FStopRequested{false};
-    std::atomic<bool> FRunning{false};
+    std::atomic<bool> FStopRequested {false};
+    std::atomic<bool> FRunning {false};
     QStringList FInputs;
     const TOpenKind FKind;
     TOpenList &FList;

@@ -25,13 +25,13 @@ QString TakeProgramName(const QString &line, qsizetype &i)
     return name;
 }
 
-} // namespace
+}  // namespace
 
 QStringList CommandLineToArgv(const QString &commandLine)
 {
     qsizetype i = 0;
     const qsizetype n = commandLine.size();
-    QStringList args{TakeProgramName(commandLine, i)};
+    QStringList args {TakeProgramName(commandLine, i)};
     while (i < n && IsBlank(commandLine[i]))
         ++i;
     if (i == n)

@@ -10,16 +10,16 @@ constexpr int64_t kMsPerDay = 86'400'000;
 // Day number of 1899-12-30 in the proleptic Gregorian calendar counted by
 // std::chrono (days since 1970-01-01).
 constexpr int64_t kEpochOffsetDays =
-    std::chrono::sys_days{std::chrono::year{1899} / 12 / 30}.time_since_epoch().count();
+    std::chrono::sys_days {std::chrono::year {1899} / 12 / 30}.time_since_epoch().count();
 
 int64_t DaysFromCivil(int y, int m, int d)
 {
     using namespace std::chrono;
-    const sys_days date{year{y} / month{unsigned(m)} / day{unsigned(d)}};
+    const sys_days date {year {y} / month {unsigned(m)} / day {unsigned(d)}};
     return date.time_since_epoch().count();
 }
 
-} // namespace
+}  // namespace
 
 TDateTime EncodeDateTime(const TDateTimeFields &f)
 {
@@ -41,7 +41,7 @@ TDateTimeFields DecodeDateTime(TDateTime value)
         days += value < 0 ? -1 : 1;
     }
     using namespace std::chrono;
-    const year_month_day ymd{sys_days{std::chrono::days{days + kEpochOffsetDays}}};
+    const year_month_day ymd {sys_days {std::chrono::days {days + kEpochOffsetDays}}};
     TDateTimeFields f;
     f.year = int(ymd.year());
     f.month = int(unsigned(ymd.month()));
@@ -55,7 +55,7 @@ TDateTimeFields DecodeDateTime(TDateTime value)
 
 TDateTime LocalDateTimeFromUnix(std::time_t seconds, long nanoseconds)
 {
-    std::tm local{};
+    std::tm local {};
     if (!localtime_r(&seconds, &local))
         return 0.0;
     TDateTimeFields f;
@@ -71,7 +71,7 @@ TDateTime LocalDateTimeFromUnix(std::time_t seconds, long nanoseconds)
 
 TDateTime Now()
 {
-    timespec ts{};
+    timespec ts {};
     clock_gettime(CLOCK_REALTIME, &ts);
     return LocalDateTimeFromUnix(ts.tv_sec, ts.tv_nsec);
 }

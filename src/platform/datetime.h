@@ -8,7 +8,8 @@
 
 using TDateTime = double;
 
-struct TDateTimeFields {
+struct TDateTimeFields
+{
     int year = 1899, month = 12, day = 30;
     int hour = 0, minute = 0, second = 0, millisecond = 0;
 };

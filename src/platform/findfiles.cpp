@@ -35,7 +35,8 @@ std::uint32_t AttributesOf(const QString &name, const struct statx &st)
 // is described by itself.
 bool Describe(int dirFd, const QByteArray &localName, const QString &name, TFindData &entry)
 {
-    struct statx st{};
+    struct statx st
+    { };
     const unsigned mask = STATX_BASIC_STATS | STATX_BTIME;
     if (statx(dirFd, localName.constData(), AT_STATX_SYNC_AS_STAT, mask, &st) != 0
         && statx(dirFd, localName.constData(), AT_STATX_SYNC_AS_STAT | AT_SYMLINK_NOFOLLOW, mask, &st) != 0)
@@ -50,7 +51,8 @@ bool Describe(int dirFd, const QByteArray &localName, const QString &name, TFind
     return true;
 }
 
-struct TDirCloser {
+struct TDirCloser
+{
     void operator()(DIR *dir) const { closedir(dir); }
 };
 
@@ -60,7 +62,8 @@ bool Match(const QString &name, const QString &pattern)
 {
     qsizetype n = 0, p = 0, starP = -1, starN = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == u'?' || pattern[p].toCaseFolded() == name[n].toCaseFolded())) {
+        if (p < pattern.size()
+            && (pattern[p] == u'?' || pattern[p].toCaseFolded() == name[n].toCaseFolded())) {
             ++n;
             ++p;
         } else if (p < pattern.size() && pattern[p] == u'*') {
@@ -78,7 +81,7 @@ bool Match(const QString &name, const QString &pattern)
     return p == pattern.size();
 }
 
-} // namespace
+}  // namespace
 
 bool MatchesMask(const QString &name, const QString &pattern)
 {

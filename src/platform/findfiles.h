@@ -11,21 +11,23 @@
 
 // Attribute bits of a directory entry.
 inline constexpr std::uint32_t faReadOnly = 0x01;  // the owner cannot write
-inline constexpr std::uint32_t faHidden = 0x02;    // the name starts with "."
+inline constexpr std::uint32_t faHidden = 0x02;  // the name starts with "."
 inline constexpr std::uint32_t faDirectory = 0x10;
 
 // A UTC instant as the file system stores it: seconds and nanoseconds since
 // 1970-01-01 00:00 UTC.
-struct TFileTime {
+struct TFileTime
+{
     std::int64_t Seconds = 0;
     std::int32_t Nanoseconds = 0;
 };
 
 // One entry of a directory search.
-struct TFindData {
-    QString FileName;            // name only, no folder
+struct TFindData
+{
+    QString FileName;  // name only, no folder
     std::uint32_t Attributes = 0;
-    TFileTime CreationTime;      // birth time when the file system keeps it, else change time
+    TFileTime CreationTime;  // birth time when the file system keeps it, else change time
     TFileTime LastAccessTime;
     TFileTime LastWriteTime;
     std::uint32_t SizeHigh = 0;  // size = SizeHigh * 2^32 + SizeLow

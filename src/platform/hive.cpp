@@ -206,8 +206,8 @@ QString FormatValue(const TRegValue &value)
     }
     if (value.type == REG_DWORD && value.Dword())
         return QStringLiteral("dword:%1").arg(*value.Dword(), 8, 16, QChar(u'0'));
-    const QString kind = value.type == REG_BINARY ? QStringLiteral("hex")
-                                                  : QStringLiteral("hex(%1)").arg(value.type, 0, 16);
+    const QString kind =
+        value.type == REG_BINARY ? QStringLiteral("hex") : QStringLiteral("hex(%1)").arg(value.type, 0, 16);
     return kind + u':' + HexBytes(value.data);
 }
 
@@ -223,7 +223,7 @@ void SerialiseKey(const THiveKey &key, const QString &path, bool isRoot, QString
         SerialiseKey(*sub, path + u'\\' + sub->name, false, out);
 }
 
-} // namespace
+}  // namespace
 
 TRegValue TRegValue::FromText(const QString &text, uint32_t type)
 {
@@ -325,8 +325,7 @@ QStringList SplitKeyPath(const QString &path)
 }
 
 THive::THive() : FRoot(std::make_unique<THiveKey>())
-{
-}
+{ }
 
 THive THive::Parse(const QByteArray &bytes)
 {

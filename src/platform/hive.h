@@ -33,7 +33,8 @@ enum TRegType : uint32_t {
 
 // A value as the registry holds it: its type and its bytes (texts in
 // UTF-16LE with their terminating NUL, DWORDs as four little-endian bytes).
-struct TRegValue {
+struct TRegValue
+{
     uint32_t type = REG_NONE;
     QByteArray data;
 
@@ -45,7 +46,8 @@ struct TRegValue {
     std::optional<uint32_t> Dword() const;
 };
 
-struct THiveKey {
+struct THiveKey
+{
     QString name;
     std::vector<std::pair<QString, TRegValue>> values;
     std::vector<std::unique_ptr<THiveKey>> subkeys;
@@ -58,7 +60,8 @@ struct THiveKey {
     void SetValue(const QString &valueName, const TRegValue &value);
 };
 
-class THive {
+class THive
+{
 public:
     THive();
 

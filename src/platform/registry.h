@@ -11,7 +11,8 @@
 #include <cstdint>
 #include <optional>
 
-class TRegistry {
+class TRegistry
+{
 public:
     // hiveFile is the per-user hive; it is read at once. An unreadable
     // file reads as an empty hive and is never overwritten.

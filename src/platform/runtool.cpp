@@ -49,7 +49,8 @@ private:
     int FFd = -1;
 };
 
-struct Pipe {
+struct Pipe
+{
     Fd read, write;
 };
 
@@ -76,7 +77,7 @@ bool MakePipe(Pipe &p)
 
 int64_t MonotonicNs()
 {
-    timespec ts{};
+    timespec ts {};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
@@ -139,8 +140,8 @@ public:
 
 // A failing handler must not leave the program running unwatched: the
 // failure is logged (once per run) and the program watched on.
-void CallHandler(const ToolOutputHandler &handler, const QByteArray &output,
-                 const QByteArray &errorOutput, bool &abort, bool &failureLogged)
+void CallHandler(const ToolOutputHandler &handler, const QByteArray &output, const QByteArray &errorOutput,
+                 bool &abort, bool &failureLogged)
 {
     if (!handler)
         return;
@@ -174,7 +175,7 @@ TToolOutcome Ended(int status, bool stopped)
 class TStopper
 {
 public:
-    explicit TStopper(pid_t pid) : FPid(pid) {}
+    explicit TStopper(pid_t pid) : FPid(pid) { }
     bool Stopped() const { return FTermAt != 0; }
     void Request()
     {
@@ -208,7 +209,7 @@ TToolOutcome Supervise(pid_t pid, int outFd, int errFd, const ToolOutputHandler 
 
     for (;;) {
         const int64_t wait = std::max<int64_t>(0, nextCall - MonotonicNs());
-        const timespec timeout{time_t(wait / 1'000'000'000), long(wait % 1'000'000'000)};
+        const timespec timeout {time_t(wait / 1'000'000'000), long(wait % 1'000'000'000)};
         if (ppoll(fds, 2, &timeout, nullptr) > 0) {
             for (int i = 0; i < 2; ++i) {
                 // A closed pipe is left out of the poll, or it would wake
@@ -222,7 +223,7 @@ TToolOutcome Supervise(pid_t pid, int outFd, int errFd, const ToolOutputHandler 
         // through: a program writing small pieces without pause would
         // otherwise wake this loop for every one of them. The pipes hold
         // what it writes meanwhile.
-        const timespec due{time_t(nextCall / 1'000'000'000), long(nextCall % 1'000'000'000)};
+        const timespec due {time_t(nextCall / 1'000'000'000), long(nextCall % 1'000'000'000)};
         while (MonotonicNs() < nextCall
                && clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr) == EINTR) {
         }
@@ -262,7 +263,7 @@ TToolOutcome NotStarted(int error)
     return outcome;
 }
 
-} // namespace
+}  // namespace
 
 QString ToolCommandLine(const QString &program, const QString &arguments)
 {

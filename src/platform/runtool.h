@@ -18,7 +18,8 @@ using ToolOutputHandler =
 inline constexpr int kRunToolGraceMs = 3000;
 
 // How a program started by RunTool ended.
-struct TToolOutcome {
+struct TToolOutcome
+{
     enum TEnd { NotStarted, Exited, Signalled };
     TEnd End = NotStarted;
     // The exit status (Exited), the signal's number (Signalled), or the

@@ -17,11 +17,12 @@ bool StatPath(const QString &path, struct stat *st)
     return !path.isEmpty() && stat(QFile::encodeName(path).constData(), st) == 0;
 }
 
-} // namespace
+}  // namespace
 
 TDateTime FileDate(const QString &path)
 {
-    struct stat st {};
+    struct stat st
+    { };
     if (!StatPath(path, &st))
         return -1.0;
     return LocalDateTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
@@ -29,7 +30,8 @@ TDateTime FileDate(const QString &path)
 
 int64_t FileSize64(const QString &path)
 {
-    struct stat st {};
+    struct stat st
+    { };
     if (!StatPath(path, &st))
         return -1;
     // A folder entry has no size of its own, as in a directory listing.
@@ -49,7 +51,8 @@ void SetCurrentFolder(const QString &folder)
 bool DeleteFileForced(const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);
-    struct stat st {};
+    struct stat st
+    { };
     if (path.isEmpty() || lstat(name.constData(), &st) != 0 || S_ISDIR(st.st_mode))
         return false;
     if (!S_ISLNK(st.st_mode))
@@ -84,7 +87,8 @@ QString ProgramFilesFolder()
 QString HelpPagePathFor(const QString &exeFolder)
 {
     const QString folder = IncludeTrailingPathDelimiter(exeFolder);
-    for (const char *relative : {"aide.html", "../share/doc/tavrel/aide.html", "../../share/doc/tavrel/aide.html"}) {
+    for (const char *relative :
+         {"aide.html", "../share/doc/tavrel/aide.html", "../../share/doc/tavrel/aide.html"}) {
         const QString candidate = QDir::cleanPath(folder + QLatin1String(relative));
         if (QFileInfo(candidate).isFile())
             return candidate;

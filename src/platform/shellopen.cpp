@@ -27,12 +27,12 @@ bool FileManagerShowItems(const QUrl &item)
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-    call << QStringList{item.toString(QUrl::FullyEncoded)} << QString();
+    call << QStringList {item.toString(QUrl::FullyEncoded)} << QString();
     const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
     return reply.type() == QDBusMessage::ReplyMessage;
 }
 
-} // namespace
+}  // namespace
 
 QUrl DocumentUrl(const QString &text)
 {

@@ -16,8 +16,8 @@ namespace {
 int CreateTemporary(const QByteArray &target, QByteArray *temp)
 {
     const int slash = target.lastIndexOf('/');
-    const QByteArray stem = target.left(slash + 1) + '.' + target.mid(slash + 1) + '.'
-                            + QByteArray::number(getpid()) + '.';
+    const QByteArray stem =
+        target.left(slash + 1) + '.' + target.mid(slash + 1) + '.' + QByteArray::number(getpid()) + '.';
     for (int attempt = 0; attempt < 100; ++attempt) {
         *temp = stem + QByteArray::number(attempt);
         const int fd = open(temp->constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -30,7 +30,8 @@ int CreateTemporary(const QByteArray &target, QByteArray *temp)
 // A replaced file keeps the permissions it had.
 bool KeepMode(int fd, const QByteArray &target)
 {
-    struct stat old {};
+    struct stat old
+    { };
     if (stat(target.constData(), &old) != 0)
         return true;
     return fchmod(fd, old.st_mode & 07777) == 0;
@@ -78,7 +79,7 @@ void SyncFolder(const QByteArray &file)
     }
 }
 
-} // namespace
+}  // namespace
 
 QString SystemErrorText(const QString &path, int error)
 {

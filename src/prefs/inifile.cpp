@@ -41,7 +41,7 @@ bool IsKeyLineOf(const QString &line, const QString &key)
            && QStringView(line).left(key.size()) == key;
 }
 
-} // namespace
+}  // namespace
 
 QStringList DecodeIniText(const QByteArray &bytes)
 {

@@ -26,7 +26,8 @@ void SetToolFile(int tool, const QString &path)
         frame->ShowToolFile(tool, path);
 }
 
-const QString SearchTitle = QStringLiteral("Sélectionnez le dossier dans lequel chercher les fichiers manquants");
+const QString SearchTitle =
+    QStringLiteral("Sélectionnez le dossier dans lequel chercher les fichiers manquants");
 
 }  // namespace
 

@@ -12,7 +12,7 @@ QString Item(const char *name)
     return QStringLiteral("<color Maroon><B>%1</B></color>").arg(QLatin1String(name));
 }
 
-} // namespace
+}  // namespace
 
 const std::array<TToolFile, 3> Tools = {{
     {&TSettings::eac3tofile, QStringLiteral("eac3to"), Item("eac3to"), QStringLiteral("eac3to"),
@@ -45,9 +45,9 @@ void GetMissingTools(const TSettings &settings, QString &text, int &count)
 
 QString LocaliserText(const QString &list, int count)
 {
-    const QString text = count == 1
-                             ? QStringLiteral("<Size 12>Il manque le fichier %1<br>Localisez-le ci-dessous.</Size>")
-                             : QStringLiteral("<Size 12>Il manque les fichiers %1<br>Localisez-les ci-dessous.</Size>");
+    const QString text =
+        count == 1 ? QStringLiteral("<Size 12>Il manque le fichier %1<br>Localisez-le ci-dessous.</Size>")
+                   : QStringLiteral("<Size 12>Il manque les fichiers %1<br>Localisez-les ci-dessous.</Size>");
     return text.arg(list);
 }
 
@@ -55,10 +55,12 @@ QString LocaliserText(const QString &list, int count)
 QString ConfirmMissingText(const QString &list, int count)
 {
     const QString text =
-        count == 1 ? QStringLiteral("<Size 12>Il manque toujours le fichier %1 pour faire tourner ce programme.<br><br>"
-                                    "Réessayez de le relancer après avoir installé et localisé le fichier nécessaire.")
-                   : QStringLiteral("<Size 12>Il manque toujours les fichiers %1 pour faire tourner ce programme.<br><br>"
-                                    "Réessayez de le relancer après avoir installé et localisé les fichiers nécessaires.");
+        count == 1 ? QStringLiteral(
+            "<Size 12>Il manque toujours le fichier %1 pour faire tourner ce programme.<br><br>"
+            "Réessayez de le relancer après avoir installé et localisé le fichier nécessaire.")
+                   : QStringLiteral(
+                       "<Size 12>Il manque toujours les fichiers %1 pour faire tourner ce programme.<br><br>"
+                       "Réessayez de le relancer après avoir installé et localisé les fichiers nécessaires.");
     return text.arg(list);
 }
 

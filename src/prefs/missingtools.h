@@ -10,12 +10,13 @@
 #include <array>
 
 // One outside tool, always taken in the order of Tools.
-struct TToolFile {
+struct TToolFile
+{
     QString TSettings::*Setting;
     QString FileName;  // the name searched for, letter case ignored
-    QString Item;      // its entry in the missing list (markup)
-    QString Label;     // the caption over its file edit
-    QString Filter;    // its browse filter, "description|pattern"
+    QString Item;  // its entry in the missing list (markup)
+    QString Label;  // the caption over its file edit
+    QString Filter;  // its browse filter, "description|pattern"
 };
 
 extern const std::array<TToolFile, 3> Tools;  // eac3to, tsmuxer, imgburn

@@ -23,7 +23,8 @@ TOptionsFrame::TOptionsFrame(const TPrefsLocation &where, QWidget *parent) : QFr
                                        "retrouviez au prochain démarrage."));
     rgPrefs->setGeometry(16, 80, 300, 100);
     rgPrefsButtons = new QButtonGroup(this);
-    const QString entries[] = {QStringLiteral("Mode normal (registre)"), QStringLiteral("Mode portable (clé USB)"),
+    const QString entries[] = {QStringLiteral("Mode normal (registre)"),
+                               QStringLiteral("Mode portable (clé USB)"),
                                QStringLiteral("Ne pas enregistrer en quittant")};
     for (int i = 0; i < 3; ++i) {
         auto *radio = new QRadioButton(entries[i], rgPrefs);

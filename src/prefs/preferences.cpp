@@ -44,7 +44,7 @@ QString Marked(const QString &text)
     return text.isEmpty() ? EmptyMarker : text;
 }
 
-} // namespace
+}  // namespace
 
 QString DefaultHiveFile()
 {
@@ -97,34 +97,26 @@ bool TReadPreferences::ReadBool(const QString &key, bool defaultValue) const
         const auto value = FRegistry->ReadInteger(key);
         return value ? *value != 0 : defaultValue;
     }
-    case pmPortable:
-        return TrimControls(iniRead(key, BoolText(defaultValue))) != u"0";
-    default:
-        return defaultValue;
+    case pmPortable: return TrimControls(iniRead(key, BoolText(defaultValue))) != u"0";
+    default: return defaultValue;
     }
 }
 
 int32_t TReadPreferences::ReadInteger(const QString &key, int32_t defaultValue) const
 {
     switch (FMode) {
-    case pmNormal:
-        return FRegistry->ReadInteger(key).value_or(defaultValue);
-    case pmPortable:
-        return IniInteger(iniRead(key, QString::number(defaultValue)));
-    default:
-        return defaultValue;
+    case pmNormal: return FRegistry->ReadInteger(key).value_or(defaultValue);
+    case pmPortable: return IniInteger(iniRead(key, QString::number(defaultValue)));
+    default: return defaultValue;
     }
 }
 
 QString TReadPreferences::ReadString(const QString &key, const QString &defaultValue) const
 {
     switch (FMode) {
-    case pmNormal:
-        return Unmarked(FRegistry->ReadString(key).value_or(defaultValue));
-    case pmPortable:
-        return Unmarked(iniRead(key, defaultValue));
-    default:
-        return Unmarked(defaultValue);
+    case pmNormal: return Unmarked(FRegistry->ReadString(key).value_or(defaultValue));
+    case pmPortable: return Unmarked(iniRead(key, defaultValue));
+    default: return Unmarked(defaultValue);
     }
 }
 

@@ -15,9 +15,9 @@ class TRegistry;
 // Where the preferences live. Values other than these three behave as
 // pmNone in the store.
 enum TPrefsMode : uint8_t {
-    pmNormal = 0,   // registry hive
-    pmPortable = 1, // Tavrel.ini beside the executable
-    pmNone = 2,     // nothing read or written
+    pmNormal = 0,  // registry hive
+    pmPortable = 1,  // Tavrel.ini beside the executable
+    pmNone = 2,  // nothing read or written
 };
 
 // An empty text is stored as this marker, and the marker reads back empty.
@@ -25,9 +25,10 @@ inline const QString EmptyMarker = QStringLiteral("#@vide§#");
 
 // The files the store works on. Current() is the running program's; tests
 // and tools point it elsewhere.
-struct TPrefsLocation {
+struct TPrefsLocation
+{
     QString ExeName;  // full path of the executable
-    QString HiveFile; // the per-user registry hive
+    QString HiveFile;  // the per-user registry hive
 
     static TPrefsLocation Current();
     // The executable's folder, with its trailing delimiter.
@@ -39,7 +40,8 @@ struct TPrefsLocation {
 // Default place of the hive: $XDG_CONFIG_HOME (or ~/.config)/Tavrel/registry.reg.
 QString DefaultHiveFile();
 
-class TReadPreferences {
+class TReadPreferences
+{
 public:
     // pmNormal opens the section's key for reading without creating it;
     // pmPortable reads every line of the ini file; pmNone opens nothing.
@@ -67,7 +69,8 @@ private:
     QString FOpenError;
 };
 
-class TWritePreferences {
+class TWritePreferences
+{
 public:
     // pmNormal opens the section's key, creating it and its parents;
     // pmPortable starts from the lines of the existing ini file (none when

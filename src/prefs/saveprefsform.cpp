@@ -7,7 +7,8 @@
 namespace {
 
 const QString Question = QStringLiteral(
-    "<br><size 10><i>Voulez-vous enregistrer vos préférences pour pouvoir les retrouver au prochain lancement?"
+    "<br><size 10><i>Voulez-vous enregistrer vos préférences pour pouvoir les retrouver au prochain "
+    "lancement?"
     "<br><br>Cliquez sur votre choix:</i><br><br>"
     "* soit pour les enregistrer dans le registre (mode normal).<br>"
     "* soit pour les enregistrer dans un fichier ini (mode portable).<br>"
@@ -39,11 +40,12 @@ TSavePrefsForm::TSavePrefsForm(QWidget *parent) : QDialog(parent)
                               QStringLiteral("Enregistre les préférences dans un fichier ini.\r\n"
                                              "Efface les valeurs contenues dans le registre."),
                               170, pmPortable);
-    BitBtn3 = NewChoiceButton("BitBtn3", QStringLiteral("Aucun"), "edit-delete",
-                              QStringLiteral("Quitte sans enregistrer les préférences.\r\n"
-                                             "Si elles existaient dans un fichier ini ou dans le registre,\r\n"
-                                             "elles sont effacées."),
-                              286, pmNone);
+    BitBtn3 =
+        NewChoiceButton("BitBtn3", QStringLiteral("Aucun"), "edit-delete",
+                        QStringLiteral("Quitte sans enregistrer les préférences.\r\n"
+                                       "Si elles existaient dans un fichier ini ou dans le registre,\r\n"
+                                       "elles sont effacées."),
+                        286, pmNone);
 }
 
 QPushButton *TSavePrefsForm::NewChoiceButton(const char *name, const QString &caption, const char *icon,

@@ -24,8 +24,8 @@ public:
     bool Execute(TPrefsMode &mode);
 
 private:
-    QPushButton *NewChoiceButton(const char *name, const QString &caption, const char *icon, const QString &hint,
-                                 int x, TPrefsMode choice);
+    QPushButton *NewChoiceButton(const char *name, const QString &caption, const char *icon,
+                                 const QString &hint, int x, TPrefsMode choice);
 
     TPrefsMode FChoice = pmNone;
 };

@@ -58,8 +58,8 @@ QString WithTrailingDelimiter(const QString &folder)
 // folder it was saved from follow it to where it runs now.
 void RebasePortablePaths(TSettings &s, const QString &exeFolder)
 {
-    for (QString *path : {&s.DossierOuvrir, &s.DossierAVCHD, &s.eac3tofile, &s.Dossiermeta,
-                          &s.tsMuxerFile, &s.DossierFlux, &s.ImgBurnFile})
+    for (QString *path : {&s.DossierOuvrir, &s.DossierAVCHD, &s.eac3tofile, &s.Dossiermeta, &s.tsMuxerFile,
+                          &s.DossierFlux, &s.ImgBurnFile})
         *path = RebasePath(*path, s.PortablePath, exeFolder);
 }
 
@@ -93,7 +93,7 @@ void WriteFields(const TSettings &s, TWritePreferences &prefs, const QString &ex
     prefs.WriteString(QStringLiteral("Portable Path"), s.PortablePath);
 }
 
-} // namespace
+}  // namespace
 
 QString RebasePath(const QString &path, const QString &oldFolder, const QString &newFolder)
 {

@@ -15,23 +15,24 @@ inline const QString SettingsSection = QStringLiteral("\\Software\\Morvek\\Tavre
 // Written as the "version" value of each save.
 inline const QString SettingsVersion = QStringLiteral("Tavrel 1.0.3 fr de Morvek");
 
-struct TSettings {
+struct TSettings
+{
     TPrefsMode PrefsMode = pmNone;
     QString PortablePath;  // executable folder, with trailing "/", at the last save
-    QString DossierOuvrir; // folder proposed when clips are opened
+    QString DossierOuvrir;  // folder proposed when clips are opened
     QString DossierAVCHD;  // folder under which the AVCHD trees are built
     int32_t mainWidth = 696;
     int32_t mainHeight = 556;
     int32_t maintop = 0;
     int32_t mainleft = 0;
     QString SortIndex = QStringLiteral("alpha");
-    bool DeleteMeta = true; // delete the meta file once a disc is muxed
-    bool DeleteFlux = true; // delete the demuxed streams once a disc is muxed
-    QString eac3tofile;     // full path of the demuxer
-    QString Dossiermeta;    // folder of the meta files, ends with "/" after a load
-    QString tsMuxerFile;    // full path of the muxer
-    QString DossierFlux;    // folder of the demuxed streams, ends with "/" after a load
-    QString ImgBurnFile;    // full path of the burner
+    bool DeleteMeta = true;  // delete the meta file once a disc is muxed
+    bool DeleteFlux = true;  // delete the demuxed streams once a disc is muxed
+    QString eac3tofile;  // full path of the demuxer
+    QString Dossiermeta;  // folder of the meta files, ends with "/" after a load
+    QString tsMuxerFile;  // full path of the muxer
+    QString DossierFlux;  // folder of the demuxed streams, ends with "/" after a load
+    QString ImgBurnFile;  // full path of the burner
 };
 
 // The one record of the running program.

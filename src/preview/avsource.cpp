@@ -12,22 +12,21 @@ TavSource::TavSource(TMediaDevice *device, int number, int count)
                        : device->DisplayName();
 }
 
-TavSource::TavSource(const QString &sentinelName) : FName(sentinelName) {}
+TavSource::TavSource(const QString &sentinelName) : FName(sentinelName)
+{ }
 
 TVideoSource::TVideoSource(TMediaDevice *device, int number)
     : TavSource(device, number, device ? device->VideoCount() : 0)
-{
-}
+{ }
 
 TAudioSource::TAudioSource(TMediaDevice *device, int number)
     : TavSource(device, number, device ? device->AudioCount() : 0)
-{
-}
+{ }
 
 namespace {
 TVideoSource NoVideoSource(QStringLiteral("Aucune Vidéo"));
 TAudioSource NoAudioSource(QStringLiteral("Aucun Audio"));
-} // namespace
+}  // namespace
 
 TVideoSource *const NoVideo = &NoVideoSource;
 TAudioSource *const NoAudio = &NoAudioSource;

@@ -13,20 +13,17 @@ typedef struct _GstPad GstPad;
 
 // A plain ordered list of pointers with a typed Get. An owning list frees
 // its items when cleared or destroyed; a collecting list only forgets them.
-template <class T>
-class TTypedList {
+template <class T> class TTypedList
+{
 public:
-    explicit TTypedList(bool ownsItems = true) : FOwnsItems(ownsItems) {}
+    explicit TTypedList(bool ownsItems = true) : FOwnsItems(ownsItems) { }
     TTypedList(const TTypedList &) = delete;
     TTypedList &operator=(const TTypedList &) = delete;
     ~TTypedList() { Clear(); }
 
     int Count() const { return int(FItems.size()); }
     // The item at index, or null outside 0 .. Count() - 1.
-    T *Get(int index) const
-    {
-        return index >= 0 && index < Count() ? FItems[std::size_t(index)] : nullptr;
-    }
+    T *Get(int index) const { return index >= 0 && index < Count() ? FItems[std::size_t(index)] : nullptr; }
     void Add(T *item) { FItems.push_back(item); }
     void Clear()
     {
@@ -44,13 +41,14 @@ private:
 };
 
 // One stream a device offers for playing.
-class TavSource {
+class TavSource
+{
 public:
     virtual ~TavSource() = default;
 
     TMediaDevice *Device() const { return FDevice; }  // not owned; null for the sentinels
-    int Number() const { return FNumber; }           // 1-based among the device's pads of its kind
-    const QString &Name() const { return FName; }     // device name, then the number when above 1
+    int Number() const { return FNumber; }  // 1-based among the device's pads of its kind
+    const QString &Name() const { return FName; }  // device name, then the number when above 1
 
     // Set by the media system while the source is played.
     TNotifier *Notifier = nullptr;
@@ -68,16 +66,18 @@ private:
     QString FName;
 };
 
-class TVideoSource : public TavSource {
+class TVideoSource : public TavSource
+{
 public:
     TVideoSource(TMediaDevice *device, int number);
-    explicit TVideoSource(const QString &sentinelName) : TavSource(sentinelName) {}
+    explicit TVideoSource(const QString &sentinelName) : TavSource(sentinelName) { }
 };
 
-class TAudioSource : public TavSource {
+class TAudioSource : public TavSource
+{
 public:
     TAudioSource(TMediaDevice *device, int number);
-    explicit TAudioSource(const QString &sentinelName) : TavSource(sentinelName) {}
+    explicit TAudioSource(const QString &sentinelName) : TavSource(sentinelName) { }
 };
 
 using TMediaDevicesList = TTypedList<TMediaDevice>;

@@ -36,8 +36,7 @@ TPinKind PinKindOfCaps(const GstCaps *caps)
 }
 
 // Calls visit for every source pad of element.
-template <class F>
-void ForEachSrcPad(GstElement *element, F visit)
+template <class F> void ForEachSrcPad(GstElement *element, F visit)
 {
     GstIterator *pads = gst_element_iterate_src_pads(element);
     GValue item = G_VALUE_INIT;
@@ -48,11 +47,8 @@ void ForEachSrcPad(GstElement *element, F visit)
             visit(GST_PAD(g_value_get_object(&item)));
             g_value_reset(&item);
             break;
-        case GST_ITERATOR_RESYNC:
-            gst_iterator_resync(pads);
-            break;
-        default:
-            done = true;
+        case GST_ITERATOR_RESYNC: gst_iterator_resync(pads); break;
+        default: done = true;
         }
     }
     g_value_unset(&item);
@@ -65,14 +61,16 @@ void ForEachSrcPad(GstElement *element, F visit)
 bool WaitForPads(GstElement *graph, GstElement *splitter)
 {
     GstBus *bus = gst_element_get_bus(graph);
-    const GstClockTime deadline = gst_util_get_timestamp() + TMediaDevice::kProbeTimeout * kNanosecondsPerUnit;
+    const GstClockTime deadline =
+        gst_util_get_timestamp() + TMediaDevice::kProbeTimeout * kNanosecondsPerUnit;
     bool announced = false;
     for (;;) {
         const GstClockTime now = gst_util_get_timestamp();
         if (now >= deadline)
             break;
         GstMessage *message = gst_bus_timed_pop_filtered(
-            bus, deadline - now, GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_EOS | GST_MESSAGE_APPLICATION));
+            bus, deadline - now,
+            GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_EOS | GST_MESSAGE_APPLICATION));
         if (!message)
             break;
         const GstMessageType type = GST_MESSAGE_TYPE(message);
@@ -140,14 +138,16 @@ gboolean SplitUnlessSystemStream(GstElement *, GstPad *, GstCaps *caps, gpointer
 {
     gboolean system = FALSE;
     return !(gst_caps_get_size(caps) > 0
-             && gst_structure_get_boolean(gst_caps_get_structure(caps, 0), "systemstream", &system) && system);
+             && gst_structure_get_boolean(gst_caps_get_structure(caps, 0), "systemstream", &system)
+             && system);
 }
 
 // Only regular files are opened: a named pipe or a device would block the
 // probe or never end.
 bool IsRegularFile(const QString &path)
 {
-    struct stat st{};
+    struct stat st
+    { };
     return stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
@@ -184,8 +184,8 @@ GstPadProbeReturn DropData(GstPad *, GstPadProbeInfo *, gpointer)
 
 void OnProbedPadAdded(GstElement *, GstPad *pad, gpointer)
 {
-    gst_pad_add_probe(pad, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST), DropData,
-                      nullptr, nullptr);
+    gst_pad_add_probe(pad, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+                      DropData, nullptr, nullptr);
 }
 
 // The pad's caps say its pictures are interlaced (as the H.264 parser
@@ -195,14 +195,15 @@ bool IsInterlaced(GstPad *pad)
     GstCaps *caps = gst_pad_get_current_caps(pad);
     if (!caps)
         return false;
-    const char *mode = gst_caps_is_empty(caps) ? nullptr
-                                               : gst_structure_get_string(gst_caps_get_structure(caps, 0), "interlace-mode");
+    const char *mode = gst_caps_is_empty(caps)
+                           ? nullptr
+                           : gst_structure_get_string(gst_caps_get_structure(caps, 0), "interlace-mode");
     const bool interlaced = mode && !g_str_equal(mode, "progressive");
     gst_caps_unref(caps);
     return interlaced;
 }
 
-} // namespace
+}  // namespace
 
 TPinKind PinKindOf(GstPad *pad)
 {
@@ -220,10 +221,8 @@ TPinKind PinKindOf(GstPad *pad)
 TMediaDevice::TMediaDevice(const QString &deviceName, int number, TMediaDevice *parent)
     : FNumber(number),
       FDisplayName(number >= 2 ? deviceName + QStringLiteral(" #") + QString::number(number) : deviceName),
-      FDeviceName(deviceName),
-      FParent(parent)
-{
-}
+      FDeviceName(deviceName), FParent(parent)
+{ }
 
 TMediaDevice::~TMediaDevice()
 {
@@ -243,8 +242,9 @@ void TMediaDevice::FreeSubDevices()
 void TMediaDevice::SetPosition(std::int64_t position)
 {
     if (FCurrentGraph)
-        gst_element_seek(FCurrentGraph, 1.0, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                         GST_SEEK_TYPE_SET, position * kNanosecondsPerUnit, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
+        gst_element_seek(FCurrentGraph, 1.0, GST_FORMAT_TIME,
+                         GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), GST_SEEK_TYPE_SET,
+                         position * kNanosecondsPerUnit, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
 }
 
 std::int64_t TMediaDevice::GetPosition()
@@ -258,7 +258,8 @@ std::int64_t TMediaDevice::GetPosition()
 std::int64_t TMediaDevice::GetDuration()
 {
     gint64 duration = 0;
-    if (FCurrentGraph && gst_element_query_duration(FCurrentGraph, GST_FORMAT_TIME, &duration) && duration > 0)
+    if (FCurrentGraph && gst_element_query_duration(FCurrentGraph, GST_FORMAT_TIME, &duration)
+        && duration > 0)
         return duration / kNanosecondsPerUnit;
     return 0;
 }
@@ -348,13 +349,12 @@ void TMediaDevice::SetPinCounts(int video, int audio, int interleaved, int byteS
 
 TAbstractFileDevice::TAbstractFileDevice(const QString &fullPath, const QString &deviceName, int number)
     : TMediaDevice(deviceName, number), FFullPath(fullPath)
-{
-}
-
+{ }
 
 // --- Tm2tsFileDevice
 
-Tm2tsFileDevice::Tm2tsFileDevice(const QString &fullPath) : Tm2tsFileDevice(fullPath, false) {}
+Tm2tsFileDevice::Tm2tsFileDevice(const QString &fullPath) : Tm2tsFileDevice(fullPath, false)
+{ }
 
 Tm2tsFileDevice::Tm2tsFileDevice(const QString &fullPath, bool keepSystemStreams)
     : TAbstractFileDevice(fullPath, ExtractFileName(fullPath), 1), FKeepSystemStreams(keepSystemStreams)
@@ -482,7 +482,7 @@ void OnDvPadAdded(GstElement *, GstPad *pad, gpointer splitter)
     gst_object_unref(output);
 }
 
-} // namespace
+}  // namespace
 
 TDVDevice::TDVDevice(TMediaDevice *parent, int number)
     : TMediaDevice(parent->DisplayName(), number, parent),
@@ -581,7 +581,8 @@ void TDVDevice::RemoveFromGraph()
 
 // --- TStreamDevice
 
-TStreamDevice::TStreamDevice(TMediaDevice *parent, int number) : TMediaDevice(parent->DisplayName(), number, parent)
+TStreamDevice::TStreamDevice(TMediaDevice *parent, int number)
+    : TMediaDevice(parent->DisplayName(), number, parent)
 {
     Probe();
 }

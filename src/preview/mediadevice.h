@@ -31,7 +31,8 @@ enum class TPinKind { Other, Video, Audio, Interleaved, ByteStream };
 // The kind of a pad, from its current caps (Other when it has none yet).
 TPinKind PinKindOf(GstPad *pad);
 
-class TMediaDevice {
+class TMediaDevice
+{
 public:
     TMediaDevice(const TMediaDevice &) = delete;
     TMediaDevice &operator=(const TMediaDevice &) = delete;
@@ -103,7 +104,7 @@ protected:
     // take it out of a graph.
     void FreeSubDevices();
 
-    GstElement *FProbeGraph = nullptr;    // during the probe only
+    GstElement *FProbeGraph = nullptr;  // during the probe only
     GstElement *FCurrentGraph = nullptr;  // not owned
     GstElement *FOutputFilter = nullptr;  // while in a graph
     GstPad *FOutputPin = nullptr;
@@ -116,15 +117,16 @@ private:
     int FNumber;
     QString FDisplayName;
     QString FDeviceName;
-    TVideoSourcesList FAllVideoSources{false};
-    TAudioSourcesList FAllAudioSources{false};
+    TVideoSourcesList FAllVideoSources {false};
+    TAudioSourcesList FAllAudioSources {false};
     TMediaDevice *FParent;
     int FVideoCount = 0, FAudioCount = 0, FStreamCount = 0, FInterleavedCount = 0;
     bool FValid = false;
 };
 
 // A device reading a file by path.
-class TAbstractFileDevice : public TMediaDevice {
+class TAbstractFileDevice : public TMediaDevice
+{
 public:
     const QString &FullPath() const { return FFullPath; }
 
@@ -139,7 +141,8 @@ private:
 // never opens its file until it is put into a graph. Meant for code that
 // needs clip records of a chosen duration without clip files (the disc
 // split, the chapters and the clip list are tested and benchmarked so).
-struct TKnownClip {
+struct TKnownClip
+{
     std::int64_t Duration = 0;
     int VideoCount = 1;
     int AudioCount = 1;
@@ -148,7 +151,8 @@ struct TKnownClip {
 
 // The device of one .m2ts clip: its splitter is "filesrc ! parsebin" in a
 // bin, which exposes one pad per elementary stream.
-class Tm2tsFileDevice : public TAbstractFileDevice {
+class Tm2tsFileDevice : public TAbstractFileDevice
+{
 public:
     // Probes the clip: its pads and its duration. A file that cannot be
     // read or split gives no source, Duration 0 and Valid false.
@@ -194,15 +198,17 @@ private:
 // pad, which a TDVDevice splits; a transport stream gives one byte-stream
 // pad, whose TStreamDevice offers nothing. Its own sources are none then;
 // the sub-devices' are in AllVideoSources and AllAudioSources.
-class TSystemStreamFileDevice : public Tm2tsFileDevice {
+class TSystemStreamFileDevice : public Tm2tsFileDevice
+{
 public:
-    explicit TSystemStreamFileDevice(const QString &fullPath) : Tm2tsFileDevice(fullPath, true) {}
+    explicit TSystemStreamFileDevice(const QString &fullPath) : Tm2tsFileDevice(fullPath, true) { }
 };
 
 // The sub-device of one interleaved (DV) pad of its parent: "DV Notifier"
 // (a TNotifier reporting the DV format) then "DV Splitter" (dvdemux), in a
 // bin that is its output filter, with one video and one audio pad.
-class TDVDevice : public TMediaDevice {
+class TDVDevice : public TMediaDevice
+{
 public:
     // Probes pad number of parent's interleaved pads.
     TDVDevice(TMediaDevice *parent, int number);
@@ -225,12 +231,13 @@ private:
     std::unique_ptr<TNotifier> FNotifier;
     GstElement *FDvSplitter = nullptr;
     gulong FParentPadHandler = 0;
-    std::atomic<int> FInterleavedSeen{0};
+    std::atomic<int> FInterleavedSeen {0};
 };
 
 // The sub-device of one byte-stream pad: it only follows the graph it is
 // put into and offers no source.
-class TStreamDevice : public TMediaDevice {
+class TStreamDevice : public TMediaDevice
+{
 public:
     TStreamDevice(TMediaDevice *parent, int number);
     ~TStreamDevice() override;

@@ -24,12 +24,12 @@ Q_LOGGING_CATEGORY(lcPreview, "tavrel.preview")
 constexpr QEvent::Type kBusEventType = QEvent::Type(QEvent::User + 8);
 
 // A pipeline message that matters to the UI thread.
-class TBusEvent : public QEvent {
+class TBusEvent : public QEvent
+{
 public:
     TBusEvent(GstMessageType message, int generation, QString text)
         : QEvent(kBusEventType), Message(message), Generation(generation), Text(std::move(text))
-    {
-    }
+    { }
     const GstMessageType Message;
     const int Generation;  // of the pipeline build the message came from
     const QString Text;
@@ -46,19 +46,20 @@ constexpr QEvent::Type kFrameWakeEventType = QEvent::Type(QEvent::User + 10);
 constexpr std::int64_t kMostPicturesStepped = 2;
 
 // A chain whose stream the clip does not have.
-class TMissingStreamEvent : public QEvent {
+class TMissingStreamEvent : public QEvent
+{
 public:
     TMissingStreamEvent(GstElement *chain, int generation)
         : QEvent(kMissingStreamEventType), Chain(chain), Generation(generation)
-    {
-    }
+    { }
     GstElement *const Chain;
     const int Generation;
 };
 
-class TFrameEvent : public TPendingEvent {
+class TFrameEvent : public TPendingEvent
+{
 public:
-    explicit TFrameEvent(TFlag pending) : TPendingEvent(kFrameEventType, std::move(pending)) {}
+    explicit TFrameEvent(TFlag pending) : TPendingEvent(kFrameEventType, std::move(pending)) { }
 };
 
 GstBusSyncReply OnBusMessage(GstBus *, GstMessage *message, gpointer data)
@@ -72,9 +73,10 @@ GstBusSyncReply OnBusMessage(GstBus *, GstMessage *message, gpointer data)
         GError *error = nullptr;
         gchar *debug = nullptr;
         gst_message_parse_error(message, &error, &debug);
-        const QString text = QStringLiteral("%1: %2 (%3)")
-                                 .arg(QString::fromUtf8(GST_OBJECT_NAME(GST_MESSAGE_SRC(message))),
-                                      QString::fromUtf8(error->message), QString::fromUtf8(debug ? debug : ""));
+        const QString text =
+            QStringLiteral("%1: %2 (%3)")
+                .arg(QString::fromUtf8(GST_OBJECT_NAME(GST_MESSAGE_SRC(message))),
+                     QString::fromUtf8(error->message), QString::fromUtf8(debug ? debug : ""));
         g_error_free(error);
         g_free(debug);
         QCoreApplication::postEvent(system, new TBusEvent(type, generation, text));
@@ -140,10 +142,12 @@ GstFlowReturn OnAppSample(GstAppSink *sink, bool preroll, gpointer system)
     GstMapInfo map;
     if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
         if (map.size >= gsize(frame->Stride) * gsize(frame->Height)) {
-            frame->Pixels = QByteArray(reinterpret_cast<const char *>(map.data), frame->Stride * frame->Height);
+            frame->Pixels =
+                QByteArray(reinterpret_cast<const char *>(map.data), frame->Stride * frame->Height);
             if (GST_BUFFER_PTS_IS_VALID(buffer)) {
                 const GstSegment *segment = gst_sample_get_segment(sample);
-                const guint64 stream = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+                const guint64 stream =
+                    gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
                 frame->Time = GST_CLOCK_TIME_IS_VALID(stream) ? std::int64_t(stream / 100) : -1;
             }
             if (GST_BUFFER_DURATION_IS_VALID(buffer))
@@ -176,16 +180,18 @@ std::int64_t ClipDuration(TMediaDevice *device)
     return device->GetDuration();
 }
 
-} // namespace
+}  // namespace
 
 // Which splitter pad feeds which chain. The splitter announces its pads on
 // a streaming thread once the pipeline starts; each wanted pad is linked
 // to its chain there, the others drop their data.
-struct TMediaSystem::TRouting {
-    struct TSide {
+struct TMediaSystem::TRouting
+{
+    struct TSide
+    {
         GstElement *Splitter = nullptr;  // of the source's device
-        int Index = -1;                  // among the splitter's pads of the kind
-        GstPad *Sink = nullptr;          // the chain's sink pad
+        int Index = -1;  // among the splitter's pads of the kind
+        GstPad *Sink = nullptr;  // the chain's sink pad
         GstElement *Chain = nullptr;
         bool Linked = false;
     };
@@ -205,7 +211,9 @@ void TMediaSystem::TRouting::OnPadAdded(GstElement *splitter, GstPad *pad, gpoin
     const TPinKind kind = PinKindOf(pad);
     std::lock_guard lock(routing->Lock);
     const int index = routing->Seen[splitter][int(kind)]++;
-    TSide *side = kind == TPinKind::Video ? &routing->Video : kind == TPinKind::Audio ? &routing->Audio : nullptr;
+    TSide *side = kind == TPinKind::Video   ? &routing->Video
+                  : kind == TPinKind::Audio ? &routing->Audio
+                                            : nullptr;
     if (side && side->Splitter == splitter && side->Index == index && !side->Linked) {
         if (kind == TPinKind::Audio) {
             GstCaps *caps = gst_pad_get_current_caps(pad);
@@ -219,8 +227,9 @@ void TMediaSystem::TRouting::OnPadAdded(GstElement *splitter, GstPad *pad, gpoin
         if (side->Linked)
             return;
     }
-    gst_pad_add_probe(pad, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
-                      [](GstPad *, GstPadProbeInfo *, gpointer) { return GST_PAD_PROBE_DROP; }, nullptr, nullptr);
+    gst_pad_add_probe(
+        pad, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+        [](GstPad *, GstPadProbeInfo *, gpointer) { return GST_PAD_PROBE_DROP; }, nullptr, nullptr);
 }
 
 // A wanted stream the splitter does not have would hold its chain waiting
@@ -233,7 +242,8 @@ void TMediaSystem::TRouting::OnNoMorePads(GstElement *splitter, gpointer self)
     for (TSide *side : {&routing->Video, &routing->Audio})
         if (side->Splitter == splitter && side->Index >= 0 && !side->Linked && side->Chain) {
             qCWarning(lcPreview) << "The clip has no stream" << side->Index + 1 << "of the kind wanted";
-            QCoreApplication::postEvent(routing->System, new TMissingStreamEvent(side->Chain, routing->System->Generation()));
+            QCoreApplication::postEvent(routing->System,
+                                        new TMissingStreamEvent(side->Chain, routing->System->Generation()));
         }
 }
 
@@ -303,16 +313,16 @@ void TMediaSystem::BuildChains()
     GstElement *scale = Make("videoscale");
     GstElement *convert = Make("videoconvert");
     GstElement *size = Make("capsfilter");
-    GstCaps *caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", "width", G_TYPE_INT, kFrameWidth,
-                                        "height", G_TYPE_INT, kFrameHeight, "pixel-aspect-ratio", GST_TYPE_FRACTION, 1,
-                                        1, nullptr);
+    GstCaps *caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", "width", G_TYPE_INT,
+                                        kFrameWidth, "height", G_TYPE_INT, kFrameHeight, "pixel-aspect-ratio",
+                                        GST_TYPE_FRACTION, 1, 1, nullptr);
     g_object_set(size, "caps", caps, nullptr);
     gst_caps_unref(caps);
     // Pictures are scaled inside the 320 × 180 frame with black borders,
     // keeping the picture's own aspect.
     g_object_set(scale, "add-borders", TRUE, nullptr);
     GstElement *renderer = Make("appsink", "Video Renderer");
-    GstAppSinkCallbacks callbacks{};
+    GstAppSinkCallbacks callbacks {};
     callbacks.new_preroll = OnAppPreroll;
     callbacks.new_sample = OnAppNewSample;
     gst_app_sink_set_callbacks(GST_APP_SINK(renderer), &callbacks, this, nullptr);
@@ -325,8 +335,8 @@ void TMediaSystem::BuildChains()
     GstElement *audioNotifier = FAudioNotifier->Filter();
     FVolume = Make("volume");
     GstElement *output = MakeAudioRenderer();
-    FAudioChain = MakeChain("Audio Chain", {audioDecoder, audioNotifier, Make("audioconvert"), Make("audioresample"),
-                                            FVolume, output});
+    FAudioChain = MakeChain("Audio Chain", {audioDecoder, audioNotifier, Make("audioconvert"),
+                                            Make("audioresample"), FVolume, output});
     gst_object_unref(output);
     g_signal_connect(audioDecoder, "pad-added", G_CALLBACK(OnDecodedPad), audioNotifier);
 }
@@ -365,8 +375,10 @@ bool TMediaSystem::AddDevice(TMediaDevice *device)
     if (!device->AddToGraph(FGraph) || !device->OutputFilter())
         return false;
     if (!joined) {
-        g_signal_connect(device->OutputFilter(), "pad-added", G_CALLBACK(TRouting::OnPadAdded), FRouting.get());
-        g_signal_connect(device->OutputFilter(), "no-more-pads", G_CALLBACK(TRouting::OnNoMorePads), FRouting.get());
+        g_signal_connect(device->OutputFilter(), "pad-added", G_CALLBACK(TRouting::OnPadAdded),
+                         FRouting.get());
+        g_signal_connect(device->OutputFilter(), "no-more-pads", G_CALLBACK(TRouting::OnNoMorePads),
+                         FRouting.get());
     }
     return true;
 }
@@ -428,7 +440,8 @@ void TMediaSystem::Teardown()
     for (GstElement *chain : {FVideoChain, FAudioChain})
         if (chain && GST_OBJECT_PARENT(chain) == GST_OBJECT(FGraph))
             gst_bin_remove(GST_BIN(FGraph), chain);
-    for (TavSource *source : {static_cast<TavSource *>(FVideoSource), static_cast<TavSource *>(FAudioSource)}) {
+    for (TavSource *source :
+         {static_cast<TavSource *>(FVideoSource), static_cast<TavSource *>(FAudioSource)}) {
         source->Notifier = nullptr;
         source->Pin = nullptr;
         if (TMediaDevice *device = source->Device(); device && device->CurrentGraph() == FGraph)
@@ -482,7 +495,8 @@ bool TMediaSystem::SetSources(TVideoSource *video, TAudioSource *audio)
         WaitPaused();
     }
     FDuration = 0;
-    if (TavSource *source = HasVideo() ? static_cast<TavSource *>(FVideoSource) : FAudioSource; source->Device())
+    if (TavSource *source = HasVideo() ? static_cast<TavSource *>(FVideoSource) : FAudioSource;
+        source->Device())
         FDuration = ClipDuration(source->Device());
     if (!result)
         return false;
@@ -544,8 +558,9 @@ void TMediaSystem::SetPosition(std::int64_t position)
 bool TMediaSystem::StepTo(std::int64_t position)
 {
     GstState state = GST_STATE_NULL, pending = GST_STATE_VOID_PENDING;
-    if (!HasVideo() || FFailed || GST_OBJECT_PARENT(FVideoChain) != GST_OBJECT(FGraph) ||
-        gst_element_get_state(FGraph, &state, &pending, 0) != GST_STATE_CHANGE_SUCCESS || state != GST_STATE_PAUSED)
+    if (!HasVideo() || FFailed || GST_OBJECT_PARENT(FVideoChain) != GST_OBJECT(FGraph)
+        || gst_element_get_state(FGraph, &state, &pending, 0) != GST_STATE_CHANGE_SUCCESS
+        || state != GST_STATE_PAUSED)
         return false;
     const auto shown = LastFrame();
     if (!shown || shown->Time < 0 || shown->Duration <= 0 || position < shown->Time)
@@ -559,7 +574,8 @@ bool TMediaSystem::StepTo(std::int64_t position)
     FAwaitingFrame = true;
     const int generation = FGeneration;
     const bool arrived =
-        gst_element_send_event(FVideoRenderer, gst_event_new_step(GST_FORMAT_BUFFERS, pictures, 1.0, TRUE, FALSE))
+        gst_element_send_event(FVideoRenderer,
+                               gst_event_new_step(GST_FORMAT_BUFFERS, pictures, 1.0, TRUE, FALSE))
         && WaitFor([&] { return LastFrame() != shown; });
     FAwaitingFrame = false;
     // A clip change or close inside the wait has its own state.
@@ -567,7 +583,8 @@ bool TMediaSystem::StepTo(std::int64_t position)
         return true;
     // A picture missing from the stream: the seek finds the right one.
     const auto now = LastFrame();
-    return arrived && now && now->Time <= position && (now->Duration <= 0 || position < now->Time + now->Duration);
+    return arrived && now && now->Time <= position
+           && (now->Duration <= 0 || position < now->Time + now->Duration);
 }
 
 void TMediaSystem::Seek(std::int64_t position, bool wait)
@@ -605,7 +622,8 @@ bool TMediaSystem::WaitFor(const std::function<bool()> &condition)
 
 void TMediaSystem::WaitPaused()
 {
-    const bool settled = WaitFor([this] { return gst_element_get_state(FGraph, nullptr, nullptr, 0) != GST_STATE_CHANGE_ASYNC; });
+    const bool settled = WaitFor(
+        [this] { return gst_element_get_state(FGraph, nullptr, nullptr, 0) != GST_STATE_CHANGE_ASYNC; });
     if (!settled && !FFailed)
         qCWarning(lcPreview) << "The pause did not complete within" << kPauseTimeoutMs << "ms";
 }

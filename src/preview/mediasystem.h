@@ -39,14 +39,16 @@ inline constexpr QEvent::Type kFrameEventType = QEvent::Type(QEvent::User + 7);
 
 // One picture for the video area: 32-bit pixels (blue, green, red, unused
 // byte in memory order), already scaled with its aspect kept.
-struct TVideoFrame {
+struct TVideoFrame
+{
     QByteArray Pixels;
     int Width = 0, Height = 0, Stride = 0;
-    std::int64_t Time = -1;      // presentation time, 100-ns units; -1 unknown
+    std::int64_t Time = -1;  // presentation time, 100-ns units; -1 unknown
     std::int64_t Duration = -1;  // how long it stays on screen, 100-ns units; -1 unknown
 };
 
-class TMediaSystem : public QObject {
+class TMediaSystem : public QObject
+{
 public:
     TMediaSystem();
     ~TMediaSystem() override;
@@ -168,10 +170,10 @@ private:
     // sound of the picture before, so playing starts with a seek.
     bool FStepped = false;
     // A step waits for its picture: the appsink wakes the UI thread.
-    std::atomic<bool> FAwaitingFrame{false};
+    std::atomic<bool> FAwaitingFrame {false};
     // Counts rebuilds, so that a seek whose wait ran a clip change does
     // not restart the new clip.
-    std::atomic<int> FGeneration{0};
+    std::atomic<int> FGeneration {0};
 
     mutable std::mutex FFrameLock;  // guards the frame and the video window
     std::shared_ptr<const TVideoFrame> FLastFrame;

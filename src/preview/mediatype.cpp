@@ -5,9 +5,10 @@
 namespace {
 
 constexpr TGuid Guid(std::uint32_t d1, std::uint16_t d2, std::uint16_t d3, std::uint8_t a, std::uint8_t b,
-                     std::uint8_t c, std::uint8_t d, std::uint8_t e, std::uint8_t f, std::uint8_t g, std::uint8_t h)
+                     std::uint8_t c, std::uint8_t d, std::uint8_t e, std::uint8_t f, std::uint8_t g,
+                     std::uint8_t h)
 {
-    return TGuid{d1, d2, d3, {a, b, c, d, e, f, g, h}};
+    return TGuid {d1, d2, d3, {a, b, c, d, e, f, g, h}};
 }
 
 // The three families of well-known GUIDs share their last three parts.
@@ -24,7 +25,7 @@ constexpr TGuid Format(std::uint32_t d1)  // format types
     return Guid(d1, 0xC356, 0x11CE, 0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A);
 }
 
-} // namespace
+}  // namespace
 
 TGuid FourCCGuid(std::uint32_t code)
 {
@@ -49,15 +50,16 @@ const TGuid VideoInfo = Format(0x05589F80), WaveFormatEx = Format(0x05589F81), M
             DvInfo = Format(0x05589F84);
 const TGuid VideoInfo2 = Guid(0xF72A76A0, 0xEB0A, 0x11D0, 0xAC, 0xE4, 0x00, 0x00, 0xC0, 0xCC, 0x16, 0xBA);
 const TGuid Mpeg2VideoFormat = Mpeg2(0xE06D80E3);
-} // namespace MediaGuids
+}  // namespace MediaGuids
 
 QByteArray VideoCodecName(const TMediaType &type)
 {
     using namespace MediaGuids;
-    const struct {
+    const struct
+    {
         const TGuid &subType;
         const char *name;
-    } rgb[] = {{RGB24, "RGB24"}, {RGB32, "RGB32"}, {RGB1, "RGB1"},    {RGB4, "RGB4"},
+    } rgb[] = {{RGB24, "RGB24"}, {RGB32, "RGB32"},   {RGB1, "RGB1"},    {RGB4, "RGB4"},
                {RGB8, "RGB8"},   {RGB565, "RGB565"}, {RGB555, "RGB555"}};
     for (const auto &entry : rgb)
         if (type.SubType == entry.subType)
@@ -70,15 +72,17 @@ QByteArray AudioCodecName(const TMediaType &type)
     using namespace MediaGuids;
     if (type.MajorType != Audio)
         return "???";
-    const struct {
+    const struct
+    {
         const TGuid &subType;
         const char *name;
-    } known[] = {{Mpeg2Audio, "MPEG2"},         {DolbyAC3, "DOLBY AC3"},         {DvdLpcm, "LPCM"},
+    } known[] = {{Mpeg2Audio, "MPEG2"},        {DolbyAC3, "DOLBY AC3"},        {DvdLpcm, "LPCM"},
                  {Mpeg1Packet, "MPEG1Packet"}, {Mpeg1Payload, "MPEG1Payload"}, {Mpeg1Audio, "MPEG1"}};
     for (const auto &entry : known)
         if (type.SubType == entry.subType)
             return entry.name;
-    if (type.FormatType == WaveFormatEx && type.FormatSize >= FormatSizes::kWaveFormatEx && type.FormatTag != 0)
+    if (type.FormatType == WaveFormatEx && type.FormatSize >= FormatSizes::kWaveFormatEx
+        && type.FormatTag != 0)
         return WaveFormatName(type.FormatTag).left(4);
     return "???";
 }

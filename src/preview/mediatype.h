@@ -11,12 +11,13 @@
 
 #include <cstdint>
 
-struct TGuid {
+struct TGuid
+{
     std::uint32_t Data1 = 0;
     std::uint16_t Data2 = 0, Data3 = 0;
     std::uint8_t Data4[8] = {};
 
-    bool IsNull() const { return *this == TGuid{}; }
+    bool IsNull() const { return *this == TGuid {}; }
     friend bool operator==(const TGuid &a, const TGuid &b) = default;
 };
 
@@ -35,29 +36,31 @@ namespace MediaGuids {
 extern const TGuid Video, Audio, Interleaved, Stream;
 // Subtypes that are not four-character codes.
 extern const TGuid RGB1, RGB4, RGB8, RGB565, RGB555, RGB24, RGB32;
-extern const TGuid Mpeg2Video, Mpeg2Audio, DolbyAC3, DvdLpcm, Mpeg1Packet, Mpeg1Payload, Mpeg1Video, Mpeg1Audio;
+extern const TGuid Mpeg2Video, Mpeg2Audio, DolbyAC3, DvdLpcm, Mpeg1Packet, Mpeg1Payload, Mpeg1Video,
+    Mpeg1Audio;
 // Format types.
 extern const TGuid VideoInfo, VideoInfo2, WaveFormatEx, MpegVideo, Mpeg2VideoFormat, DvInfo;
-} // namespace MediaGuids
+}  // namespace MediaGuids
 
 // Sizes of the format blocks as the platform lays them out; the format
 // logic only trusts a block of at least the size of its header.
 namespace FormatSizes {
-inline constexpr int VideoInfo = 88, kVideoInfo2 = 112, kMpeg1Video = 104, kMpeg2Video = 136, kWaveFormatEx = 18,
-                     kDvInfo = 32;
-} // namespace FormatSizes
+inline constexpr int VideoInfo = 88, kVideoInfo2 = 112, kMpeg1Video = 104, kMpeg2Video = 136,
+                     kWaveFormatEx = 18, kDvInfo = 32;
+}  // namespace FormatSizes
 
-struct TMediaType {
+struct TMediaType
+{
     TGuid MajorType, SubType, FormatType;
     int FormatSize = 0;  // bytes of the format block; 0 when there is none
 
     // Video format block (video-info, video-info-2, MPEG headers).
     std::int32_t Width = 0, Height = 0;
     std::int32_t BitCount = 0;
-    std::uint32_t Compression = 0;        // four-character code of the bitmap header
-    std::int64_t AvgTimePerFrame = 0;     // 100-ns units
+    std::uint32_t Compression = 0;  // four-character code of the bitmap header
+    std::int64_t AvgTimePerFrame = 0;  // 100-ns units
     std::int32_t AspectX = 0, AspectY = 0;  // picture aspect (video-info-2)
-    std::int32_t BitRate = 0;             // bits per second
+    std::int32_t BitRate = 0;  // bits per second
 
     // Wave-format block.
     std::uint16_t FormatTag = 0;

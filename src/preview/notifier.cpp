@@ -17,7 +17,8 @@ constexpr std::int64_t kNanosecondsPerUnit = 100;
 
 // --- the process-wide reports
 
-struct TSharedReports {
+struct TSharedReports
+{
     std::mutex Lock;
     TvData Video;
     TaData Audio;
@@ -31,7 +32,8 @@ TSharedReports &Shared()
 
 // --- caps as a neutral media type
 
-struct TRawVideo {
+struct TRawVideo
+{
     GstVideoFormat format;
     const TGuid *subType;  // null: the four-character code of the format
     std::uint32_t fourCC;
@@ -153,7 +155,8 @@ void AudioType(const GstCaps *caps, const GstStructure *s, TMediaType &type)
         WaveFormat(s, isFloat ? 3 : 1, type);
         type.BitsPerSample = GST_AUDIO_INFO_WIDTH(&info);
         type.AvgBytesPerSec = GST_AUDIO_INFO_RATE(&info) * GST_AUDIO_INFO_BPF(&info);
-    } else if (g_str_equal(name, "audio/x-ac3") || g_str_equal(name, "audio/ac3") || g_str_equal(name, "audio/x-eac3")) {
+    } else if (g_str_equal(name, "audio/x-ac3") || g_str_equal(name, "audio/ac3")
+               || g_str_equal(name, "audio/x-eac3")) {
         type.SubType = DolbyAC3;
         WaveFormat(s, 0x2000, type);
     } else if (g_str_has_suffix(name, "-lpcm")) {
@@ -177,12 +180,14 @@ void AudioType(const GstCaps *caps, const GstStructure *s, TMediaType &type)
 
 // --- the element
 
-struct TavrelNotifier {
+struct TavrelNotifier
+{
     GstBaseTransform parent;
     TNotifier *owner;
 };
 
-struct TavrelNotifierClass {
+struct TavrelNotifierClass
+{
     GstBaseTransformClass parent_class;
 };
 
@@ -221,7 +226,8 @@ GstFlowReturn NotifierTransformIp(GstBaseTransform *transform, GstBuffer *buffer
         return GST_FLOW_OK;
     const GstClockTime pts = GST_BUFFER_PTS(buffer), duration = GST_BUFFER_DURATION(buffer);
     const std::int64_t start = Units(pts);
-    const std::int64_t stop = GST_CLOCK_TIME_IS_VALID(pts) && GST_CLOCK_TIME_IS_VALID(duration) ? Units(pts + duration) : -1;
+    const std::int64_t stop =
+        GST_CLOCK_TIME_IS_VALID(pts) && GST_CLOCK_TIME_IS_VALID(duration) ? Units(pts + duration) : -1;
     GstMapInfo map;
     if (owner->AnalyseSamples() && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
         owner->Transform(map.data, map.size, start, stop);
@@ -235,12 +241,14 @@ GstFlowReturn NotifierTransformIp(GstBaseTransform *transform, GstBuffer *buffer
 void tavrel_notifier_class_init(TavrelNotifierClass *klass)
 {
     GstElementClass *element = GST_ELEMENT_CLASS(klass);
-    static GstStaticPadTemplate sink = GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS_ANY);
-    static GstStaticPadTemplate src = GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS_ANY);
+    static GstStaticPadTemplate sink =
+        GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS_ANY);
+    static GstStaticPadTemplate src =
+        GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS_ANY);
     gst_element_class_add_static_pad_template(element, &sink);
     gst_element_class_add_static_pad_template(element, &src);
-    gst_element_class_set_static_metadata(element, "Morvek's Notifier", "Filter", "Reports the stream format it sees",
-                                          "Tavrel");
+    gst_element_class_set_static_metadata(element, "Morvek's Notifier", "Filter",
+                                          "Reports the stream format it sees", "Tavrel");
     GstBaseTransformClass *base = GST_BASE_TRANSFORM_CLASS(klass);
     base->accept_caps = NotifierAcceptCaps;
     base->set_caps = NotifierSetCaps;
@@ -256,7 +264,7 @@ void tavrel_notifier_init(TavrelNotifier *self)
     gst_base_transform_set_passthrough(&self->parent, TRUE);
 }
 
-} // namespace
+}  // namespace
 
 TvData VideoReport()
 {
@@ -340,8 +348,11 @@ TMediaType TNotifier::AcceptedType() const
 bool TNotifier::CheckInputType(const TMediaType &offered) const
 {
     std::lock_guard lock(FLock);
-    const auto matches = [](const TGuid &accepted, const TGuid &guid) { return accepted.IsNull() || accepted == guid; };
-    return matches(FAcceptedType.MajorType, offered.MajorType) && matches(FAcceptedType.SubType, offered.SubType)
+    const auto matches = [](const TGuid &accepted, const TGuid &guid) {
+        return accepted.IsNull() || accepted == guid;
+    };
+    return matches(FAcceptedType.MajorType, offered.MajorType)
+           && matches(FAcceptedType.SubType, offered.SubType)
            && matches(FAcceptedType.FormatType, offered.FormatType);
 }
 

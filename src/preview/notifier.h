@@ -35,10 +35,11 @@ inline constexpr QEvent::Type kPositionEventType = QEvent::Type(QEvent::User + 6
 enum TReportKind { rkVideo = 1, rkAudio = 2, rkPosition = 3 };
 
 // A video (rkVideo) or audio (rkAudio) report, with a copy of the record.
-class TReportEvent : public QEvent {
+class TReportEvent : public QEvent
+{
 public:
-    explicit TReportEvent(const TvData &video) : QEvent(kReportEventType), Kind(rkVideo), Video(video) {}
-    explicit TReportEvent(const TaData &audio) : QEvent(kReportEventType), Kind(rkAudio), Audio(audio) {}
+    explicit TReportEvent(const TvData &video) : QEvent(kReportEventType), Kind(rkVideo), Video(video) { }
+    explicit TReportEvent(const TaData &audio) : QEvent(kReportEventType), Kind(rkAudio), Audio(audio) { }
     const int Kind;
     const TvData Video;
     const TaData Audio;
@@ -48,10 +49,11 @@ public:
 // the shared flag before posting, the event clears it when it has been
 // handled (or dropped). A receiver that falls behind (maximum speed) gets
 // one event for a run of buffers, not a queue of them.
-class TPendingEvent : public QEvent {
+class TPendingEvent : public QEvent
+{
 public:
     using TFlag = std::shared_ptr<std::atomic<bool>>;
-    TPendingEvent(Type type, TFlag pending) : QEvent(type), FPending(std::move(pending)) {}
+    TPendingEvent(Type type, TFlag pending) : QEvent(type), FPending(std::move(pending)) { }
     ~TPendingEvent() override { *FPending = false; }
     // True when the caller may post: no event of that flag is pending.
     static bool Claim(const TFlag &pending) { return !pending->exchange(true); }
@@ -61,9 +63,10 @@ private:
 };
 
 // "A new buffer went by" (Kind rkPosition).
-class TPositionEvent : public TPendingEvent {
+class TPositionEvent : public TPendingEvent
+{
 public:
-    explicit TPositionEvent(TFlag pending) : TPendingEvent(kPositionEventType, std::move(pending)) {}
+    explicit TPositionEvent(TFlag pending) : TPendingEvent(kPositionEventType, std::move(pending)) { }
     const int Kind = rkPosition;
 };
 
@@ -78,7 +81,8 @@ void ClearReports();
 // The neutral media type of caps (the first structure of fixed caps).
 TMediaType MediaTypeOfCaps(const GstCaps *caps);
 
-class TNotifier {
+class TNotifier
+{
 public:
     // Creates the element; name is its name in a pipeline ("Video Native
     // Notifier", "Audio Native Notifier", "DV Notifier").
@@ -98,10 +102,10 @@ public:
     void SetNotifyWindow(QObject *window);
 
     // Switches, set by the owner before the chain runs.
-    std::atomic<bool> ReportFormat{false};  // format part of the video report, sample analysis
-    std::atomic<bool> ReportPicture{false}; // picture part of the video report
-    std::atomic<bool> ReportAudio{false};   // the audio report
-    std::atomic<bool> TrackTiming{false};   // frame duration and a position event per buffer
+    std::atomic<bool> ReportFormat {false};  // format part of the video report, sample analysis
+    std::atomic<bool> ReportPicture {false};  // picture part of the video report
+    std::atomic<bool> ReportAudio {false};  // the audio report
+    std::atomic<bool> TrackTiming {false};  // frame duration and a position event per buffer
 
     bool AnalyseSamples() const { return FAnalyseSamples; }
     TMediaType AcceptedType() const;
@@ -126,6 +130,6 @@ private:
     mutable std::mutex FLock;  // guards the accepted type and the receiver
     TMediaType FAcceptedType;
     QObject *FWindow = nullptr;
-    std::atomic<bool> FAnalyseSamples{false};
+    std::atomic<bool> FAnalyseSamples {false};
     TPendingEvent::TFlag FPositionPending = std::make_shared<std::atomic<bool>>(false);
 };

@@ -34,15 +34,20 @@ void FillPicture(const TMediaType &type, TvData &video)
 TStandard StandardOfHeight(std::int32_t height)
 {
     switch (height) {
-    case 120: case 240: case 480: return StandardNTSC;
-    case 144: case 288: case 576: return StandardPAL;
+    case 120:
+    case 240:
+    case 480: return StandardNTSC;
+    case 144:
+    case 288:
+    case 576: return StandardPAL;
     default: return StandardUnknown;
     }
 }
 
 // One interpretation of a starting video type: whether it matches, the
 // format part, and whether the samples must be analysed.
-struct TInterpretation {
+struct TInterpretation
+{
     bool (*matches)(const TMediaType &);
     void (*format)(const TMediaType &, TvData &);
     bool analyse;
@@ -195,7 +200,8 @@ void ReadRecordingDate(const std::uint8_t *frame, std::size_t size, TvData &vide
         const QTime time(Bcd(s[467], 0x30), Bcd(s[466], 0x70), Bcd(s[465], 0x70));
         if (date.isValid() && time.isValid()) {
             video.RecDateValid = true;
-            video.RecDateTime = double(QDate(1899, 12, 30).daysTo(date)) + time.msecsSinceStartOfDay() / 86'400'000.0;
+            video.RecDateTime =
+                double(QDate(1899, 12, 30).daysTo(date)) + time.msecsSinceStartOfDay() / 86'400'000.0;
         }
         return;
     }
@@ -218,7 +224,7 @@ void ReadTimecode(const std::uint8_t *frame, std::size_t size, TvData &video)
     }
 }
 
-} // namespace
+}  // namespace
 
 TAspect AspectOf(std::int32_t x, std::int32_t y)
 {
@@ -335,7 +341,9 @@ bool AnalyseDvVideo(const std::uint8_t *frame, std::size_t size, int dvType, TvD
     ReadTimecode(frame, size, video);
     bool changed = false;
     if (dvType == 1) {
-        const std::uint8_t standard = frame[3] == 0xBF ? StandardPAL : frame[3] == 0x3F ? StandardNTSC : StandardUnknown;
+        const std::uint8_t standard = frame[3] == 0xBF   ? StandardPAL
+                                      : frame[3] == 0x3F ? StandardNTSC
+                                                         : StandardUnknown;
         if (standard != video.Standard) {
             video.Standard = standard;
             changed = true;
@@ -357,7 +365,9 @@ bool AnalyseDvVideo(const std::uint8_t *frame, std::size_t size, int dvType, TvD
     }
     if (changed) {
         video.Description = dvType == 1 ? "DV type1 " : "DV type2 ";
-        video.Description += video.Standard == StandardPAL ? "Pal " : video.Standard == StandardNTSC ? "NTSC " : "";
+        video.Description += video.Standard == StandardPAL    ? "Pal "
+                             : video.Standard == StandardNTSC ? "NTSC "
+                                                              : "";
         video.Description += video.Aspect == Aspect16x9 ? " (16x9) " : " (4x3) ";
     }
     return changed;

@@ -15,11 +15,12 @@
 enum TAspect : std::uint8_t { Aspect4x3 = 0, Aspect16x9 = 1, AspectUnknown = 2 };
 enum TStandard : std::uint8_t { StandardPAL = 0, StandardNTSC = 1, StandardUnknown = 2 };
 
-struct TvData {
+struct TvData
+{
     TGuid MajorType, SubType, FormatType;
     std::int32_t Width = 0, Height = 0;
     std::int32_t BitCount = 0;
-    double FrameRate = 0;            // frames per second; 0 when unknown
+    double FrameRate = 0;  // frames per second; 0 when unknown
     std::int64_t FrameDuration = 0;  // 100-ns units per frame
     QByteArray Description;
     QByteArray SizeText;
@@ -33,7 +34,8 @@ struct TvData {
     std::int32_t BitRate = 0;
 };
 
-struct TaData {
+struct TaData
+{
     TGuid MajorType, SubType, FormatType;
     QByteArray CodecName;  // of the source stream, written by the media system
     std::int32_t Channels = 0;
@@ -52,8 +54,9 @@ QByteArray AspectSuffix(std::uint8_t aspect);
 QByteArray SizeText(std::int32_t width, std::int32_t height, double frameRate);
 
 // What the video interpretation of a starting stream found.
-struct TVideoStart {
-    bool Posted = false;   // the video report was filled: post it
+struct TVideoStart
+{
+    bool Posted = false;  // the video report was filled: post it
     bool Analyse = false;  // details come from the samples
 };
 
@@ -64,7 +67,8 @@ struct TVideoStart {
 TVideoStart StartVideoReport(const TMediaType &type, bool reportFormat, bool reportPicture, TvData &video);
 
 // What the audio interpretation of a starting stream found.
-struct TAudioStart {
+struct TAudioStart
+{
     bool Posted = false;
     bool Analyse = false;
 };

@@ -11,7 +11,8 @@ constexpr std::int64_t kUnitsPerMillisecond = 10'000;
 // boundary counts the next frame.
 constexpr std::int64_t kFrameRoundUp = 200;
 
-struct THms {
+struct THms
+{
     int hours, minutes, seconds;
 };
 
@@ -21,15 +22,14 @@ THms SplitSeconds(std::int64_t totalSeconds)
 }
 
 // printf-style formatting into an 8-bit text.
-template <class... Args>
-QByteArray Format(const char *format, Args... args)
+template <class... Args> QByteArray Format(const char *format, Args... args)
 {
     char text[64];
     const int length = std::snprintf(text, sizeof text, format, args...);
     return QByteArray(text, length < 0 ? 0 : std::min<int>(length, sizeof text - 1));
 }
 
-} // namespace
+}  // namespace
 
 QByteArray FormatFrameTime(std::int64_t time, std::int64_t frameDuration)
 {

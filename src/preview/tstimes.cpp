@@ -9,7 +9,7 @@ std::span<const uint8_t> BytesOf(const QByteArray &data)
     return {reinterpret_cast<const uint8_t *>(data.constData()), static_cast<std::size_t>(data.size())};
 }
 
-} // namespace
+}  // namespace
 
 TClipTimes ReadClipTimes(const QString &path)
 {

@@ -22,8 +22,16 @@ TAudioSource *SavedAudio = nullptr;
 namespace {
 
 enum : int {
-    imgHome, imgBackMinute, imgBackSecond, imgBackImage, imgForwardImage, imgForwardSecond, imgForwardMinute, imgEnd,
-    imgPlay, imgPlayFast,
+    imgHome,
+    imgBackMinute,
+    imgBackSecond,
+    imgBackImage,
+    imgForwardImage,
+    imgForwardSecond,
+    imgForwardMinute,
+    imgEnd,
+    imgPlay,
+    imgPlayFast,
 };
 
 // Shown until the notifier has reported a frame duration.
@@ -73,7 +81,7 @@ QPixmap StillPicture()
     return picture;
 }
 
-} // namespace
+}  // namespace
 
 // --- TVideoArea
 
@@ -98,11 +106,12 @@ void TVideoArea::paintEvent(QPaintEvent *)
     const auto frame = FSystem ? FSystem->LastFrame() : nullptr;
     if (!frame)
         return;
-    const QImage image(reinterpret_cast<const uchar *>(frame->Pixels.constData()), frame->Width, frame->Height,
-                       frame->Stride, QImage::Format_RGB32);
+    const QImage image(reinterpret_cast<const uchar *>(frame->Pixels.constData()), frame->Width,
+                       frame->Height, frame->Stride, QImage::Format_RGB32);
     const QSize shown = image.size().scaled(size(), Qt::KeepAspectRatio);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(QRect(QPoint((width() - shown.width()) / 2, (height() - shown.height()) / 2), shown), image);
+    painter.drawImage(QRect(QPoint((width() - shown.width()) / 2, (height() - shown.height()) / 2), shown),
+                      image);
 }
 
 // --- TviewFrame
@@ -151,20 +160,29 @@ void TviewFrame::CreateActions()
 {
     ActionList = new TActionList(this);
     ActionList->SetImages(FImages.get());
-    const struct {
+    const struct
+    {
         TSuperAction *TviewFrame::*member;
         const char *name, *hint;
         int image;
         void (TMediaSystem::*step)();
     } steps[] = {
-        {&TviewFrame::saReculeHome, "saReculeHome", "Reculer au début de la vidéo", imgHome, &TMediaSystem::ToStart},
-        {&TviewFrame::saReculeHigh, "saReculeHigh", "Reculer d'une minute", imgBackMinute, &TMediaSystem::BackMinute},
-        {&TviewFrame::saReculeMedium, "saReculeMedium", "Reculer d'une seconde", imgBackSecond, &TMediaSystem::BackSecond},
-        {&TviewFrame::saReculeLow, "saReculeLow", "Reculer d'une image", imgBackImage, &TMediaSystem::BackImage},
-        {&TviewFrame::saAvanceLow, "saAvanceLow", "Avancer d'une image", imgForwardImage, &TMediaSystem::ForwardImage},
-        {&TviewFrame::saAvanceMedium, "saAvanceMedium", "Avancer d'une seconde", imgForwardSecond, &TMediaSystem::ForwardSecond},
-        {&TviewFrame::saAvanceHigh, "saAvanceHigh", "Avancer d'une minute", imgForwardMinute, &TMediaSystem::ForwardMinute},
-        {&TviewFrame::saAvanceEnd, "saAvanceEnd", "Avancer à la fin de la vidéo", imgEnd, &TMediaSystem::ToEnd},
+        {&TviewFrame::saReculeHome, "saReculeHome", "Reculer au début de la vidéo", imgHome,
+         &TMediaSystem::ToStart},
+        {&TviewFrame::saReculeHigh, "saReculeHigh", "Reculer d'une minute", imgBackMinute,
+         &TMediaSystem::BackMinute},
+        {&TviewFrame::saReculeMedium, "saReculeMedium", "Reculer d'une seconde", imgBackSecond,
+         &TMediaSystem::BackSecond},
+        {&TviewFrame::saReculeLow, "saReculeLow", "Reculer d'une image", imgBackImage,
+         &TMediaSystem::BackImage},
+        {&TviewFrame::saAvanceLow, "saAvanceLow", "Avancer d'une image", imgForwardImage,
+         &TMediaSystem::ForwardImage},
+        {&TviewFrame::saAvanceMedium, "saAvanceMedium", "Avancer d'une seconde", imgForwardSecond,
+         &TMediaSystem::ForwardSecond},
+        {&TviewFrame::saAvanceHigh, "saAvanceHigh", "Avancer d'une minute", imgForwardMinute,
+         &TMediaSystem::ForwardMinute},
+        {&TviewFrame::saAvanceEnd, "saAvanceEnd", "Avancer à la fin de la vidéo", imgEnd,
+         &TMediaSystem::ToEnd},
     };
     for (const auto &s : steps) {
         auto *action = new TSuperAction(this);
@@ -184,9 +202,10 @@ void TviewFrame::CreateActions()
     taPausePlay->FalseCaption = QStringLiteral("Play");
     taPausePlay->TrueCaption = QStringLiteral("Pause");
     taPausePlay->SetCaption(QStringLiteral("Play"));
-    taPausePlay->SetHint(QString::fromUtf8(
-        "Jouer la vidéo.\r\nSi Vitesse Maxi est coché, elle jouera à la vitesse maxi permise par votre système,\r\n"
-        "ce qui peut être plus lent que sa vitesse normale, mais permet de la jouer sans saccades ni blocage."));
+    taPausePlay->SetHint(QString::fromUtf8("Jouer la vidéo.\r\nSi Vitesse Maxi est coché, elle jouera à la "
+                                           "vitesse maxi permise par votre système,\r\n"
+                                           "ce qui peut être plus lent que sa vitesse normale, mais permet "
+                                           "de la jouer sans saccades ni blocage."));
     taPausePlay->SetShortCut(QKeySequence(QStringLiteral("Ctrl+Space")));
     taPausePlay->TrueImageIndex = taPausePlay->FalseImageIndex = imgPlay;
     taPausePlay->Setimageindex(imgPlay);
@@ -209,7 +228,8 @@ void TviewFrame::CreateActions()
     taVitesseMaxi->SetCaption(QStringLiteral("Vitesse Maxi"));
     taVitesseMaxi->SetHint(QString::fromUtf8(
         "Cochez pour que la vidéo puisse être jouée à la vitesse maximale permise par votre système.\r\n"
-        "Cela peut être plus lent que la vitesse normale, mais permet de la jouer sans saccades ni blocage."));
+        "Cela peut être plus lent que la vitesse normale, mais permet de la jouer sans saccades ni "
+        "blocage."));
     taVitesseMaxi->SetAutoCheck(true);
     taVitesseMaxi->OnfalseExecute = [this](TCustomSuperAction *) {
         if (!FSystem)
@@ -249,8 +269,10 @@ void TviewFrame::CreateActions()
     });
     ActionList->Add(saDecVolume);
     // The keypad keys first, "ALT+P" and "ALT+M" as the second shortcuts.
-    saIncVolume->setShortcuts({QKeySequence(Qt::KeypadModifier | Qt::Key_Plus), QKeySequence(QStringLiteral("Alt+P"))});
-    saDecVolume->setShortcuts({QKeySequence(Qt::KeypadModifier | Qt::Key_Minus), QKeySequence(QStringLiteral("Alt+M"))});
+    saIncVolume->setShortcuts(
+        {QKeySequence(Qt::KeypadModifier | Qt::Key_Plus), QKeySequence(QStringLiteral("Alt+P"))});
+    saDecVolume->setShortcuts(
+        {QKeySequence(Qt::KeypadModifier | Qt::Key_Minus), QKeySequence(QStringLiteral("Alt+M"))});
 
     for (TCustomSuperAction *action : ActionList->Actions()) {
         action->setShortcutContext(Qt::WindowShortcut);
@@ -331,7 +353,8 @@ void TviewFrame::CreateControls()
     cbVItesseMaxi->setToolTip(taVitesseMaxi->toolTip());
     connect(cbVItesseMaxi, &QCheckBox::clicked, this, [this] { taVitesseMaxi->Execute(); });
     connect(taVitesseMaxi, &TCustomSuperAction::checkedChanged, cbVItesseMaxi, &QCheckBox::setChecked);
-    connect(taVitesseMaxi, &QAction::changed, this, [this] { cbVItesseMaxi->setToolTip(taVitesseMaxi->toolTip()); });
+    connect(taVitesseMaxi, &QAction::changed, this,
+            [this] { cbVItesseMaxi->setToolTip(taVitesseMaxi->toolTip()); });
 
     gaugeVolume = new TTextGauge(this);
     gaugeVolume->setObjectName(QStringLiteral("gaugeVolume"));
@@ -443,7 +466,8 @@ void TviewFrame::PositionRefresh()
     edPosition->setText(QString::fromLatin1(FormatFrameTime(position, frame)));
     edPosition->show();
     if (edDuration->isHidden()) {
-        edDuration->setText(QStringLiteral("Durée: ") + QString::fromLatin1(FormatFrameTime(FSystem->Duration(), frame)));
+        edDuration->setText(QStringLiteral("Durée: ")
+                            + QString::fromLatin1(FormatFrameTime(FSystem->Duration(), frame)));
         // The text's start stays in sight when it is wider than the box.
         edDuration->setCursorPosition(0);
         edDuration->show();
@@ -458,7 +482,8 @@ void TviewFrame::ReportRefresh(QEvent *event)
     const auto *report = static_cast<TReportEvent *>(event);
     if (report->Kind == rkVideo) {
         FSystem->VideoInfo = report->Video;
-        labImageSize->setText(QString::number(report->Video.Width) + u'x' + QString::number(report->Video.Height));
+        labImageSize->setText(QString::number(report->Video.Width) + u'x'
+                              + QString::number(report->Video.Height));
         labImageSize->show();
     } else if (report->Kind == rkAudio) {
         FSystem->AudioInfo = report->Audio;

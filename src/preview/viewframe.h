@@ -29,7 +29,8 @@ class TVideoSource;
 
 // The video area: paints the media system's latest picture, its aspect
 // kept, on black.
-class TVideoArea : public QWidget {
+class TVideoArea : public QWidget
+{
 public:
     explicit TVideoArea(QWidget *parent = nullptr);
     void SetSystem(TMediaSystem *system) { FSystem = system; }
@@ -45,7 +46,8 @@ private:
 // The audio source that was playing when maximum speed was switched on.
 extern TAudioSource *SavedAudio;
 
-class TviewFrame : public QFrame {
+class TviewFrame : public QFrame
+{
 public:
     explicit TviewFrame(QWidget *parent = nullptr);
     ~TviewFrame() override;

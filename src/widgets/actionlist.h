@@ -19,7 +19,7 @@ class TActionList : public QObject
 {
     Q_OBJECT
 public:
-    explicit TActionList(QObject *parent = nullptr) : QObject(parent) {}
+    explicit TActionList(QObject *parent = nullptr) : QObject(parent) { }
 
     // Appends the action, which keeps its own parent, and connects it.
     void Add(TCustomSuperAction *action);

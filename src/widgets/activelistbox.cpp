@@ -3,7 +3,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-TActiveListBox::TActiveListBox(QWidget *parent) : QListWidget(parent) {}
+TActiveListBox::TActiveListBox(QWidget *parent) : QListWidget(parent)
+{ }
 
 void TActiveListBox::mouseReleaseEvent(QMouseEvent *event)
 {
@@ -31,7 +32,6 @@ void TActiveListBox::keyReleaseEvent(QKeyEvent *event)
         UpdateCounts();
         CheckActive();
         break;
-    default:
-        break;
+    default: break;
     }
 }

@@ -48,7 +48,7 @@ QPixmap DiscPicture()
     return picture;
 }
 
-} // namespace
+}  // namespace
 
 QString TAProposFrame::DefaultHomePage()
 {
@@ -72,36 +72,40 @@ QString TAProposFrame::MailText(const QString &mail)
 
 QString TAProposFrame::MainText(const QString &homePage, const QString &mail)
 {
-    const QString credits = QStringLiteral(
-        "<i><b>Tavrel</b> a été écrit par <b>Morvek</b>. Il est construit avec les bibliothèques "
-        "<url https://www.qt.io>Qt</url>, <url https://gstreamer.freedesktop.org>GStreamer</url>, "
-        "<url https://ffmpeg.org>FFmpeg</url> et <url http://libburnia-project.org>libburn</url>."
-        "<br><br>"
-        "Pour faire fonctionner ce programme, il faut les trois programmes eac3to, tsmuxer et imgburn: "
-        "ils font partie de Tavrel et sont installés avec lui. Pour utiliser à leur place des programmes "
-        "compatibles, on trouve les freewares Windows "
-        "<url https://forum.doom9.org/showthread.php?t=125966>eac3to</url>, "
-        "<url https://github.com/justdan96/tsMuxer/releases>tsmuxer</url> et "
-        "<url https://www.imgburn.com/index.php?act=download>ImgBurn</url> sur leurs sites."
-        "<br><br>"
-        "Il est aussi conseillé d'installer les greffons indispensables pour visionner les fichiers m2ts: "
-        "<url https://gstreamer.freedesktop.org/modules/gst-libav.html>GStreamer libav</url> "
-        "(paquet gstreamer1.0-libav)."
-        "<br><br>"
-        "Sa dernière mise à jour date du %1.</i><br><br>")
-                                .arg(QStringLiteral("3/07/2011"));
-    const QString help = QStringLiteral(
-        "<i>Pour avoir une aide sur son utilisation ou des mises à jour éventuelles rendez-vous sur "
-        "<url %1>mon site web</url>. Profitez-en pour cliquer sur les liens de mes sponsors.</i><br><br>"
-        "<i>Sachez que je lis tous les <mail %2>e-mail</mail> que je reçois. Mais je réponds rarement, "
-        "faute de temps!<br></i>")
-                             .arg(homePage, mail);
+    const QString credits =
+        QStringLiteral(
+            "<i><b>Tavrel</b> a été écrit par <b>Morvek</b>. Il est construit avec les bibliothèques "
+            "<url https://www.qt.io>Qt</url>, <url https://gstreamer.freedesktop.org>GStreamer</url>, "
+            "<url https://ffmpeg.org>FFmpeg</url> et <url http://libburnia-project.org>libburn</url>."
+            "<br><br>"
+            "Pour faire fonctionner ce programme, il faut les trois programmes eac3to, tsmuxer et imgburn: "
+            "ils font partie de Tavrel et sont installés avec lui. Pour utiliser à leur place des programmes "
+            "compatibles, on trouve les freewares Windows "
+            "<url https://forum.doom9.org/showthread.php?t=125966>eac3to</url>, "
+            "<url https://github.com/justdan96/tsMuxer/releases>tsmuxer</url> et "
+            "<url https://www.imgburn.com/index.php?act=download>ImgBurn</url> sur leurs sites."
+            "<br><br>"
+            "Il est aussi conseillé d'installer les greffons indispensables pour visionner les fichiers "
+            "m2ts: "
+            "<url https://gstreamer.freedesktop.org/modules/gst-libav.html>GStreamer libav</url> "
+            "(paquet gstreamer1.0-libav)."
+            "<br><br>"
+            "Sa dernière mise à jour date du %1.</i><br><br>")
+            .arg(QStringLiteral("3/07/2011"));
+    const QString help =
+        QStringLiteral(
+            "<i>Pour avoir une aide sur son utilisation ou des mises à jour éventuelles rendez-vous sur "
+            "<url %1>mon site web</url>. Profitez-en pour cliquer sur les liens de mes sponsors.</i><br><br>"
+            "<i>Sachez que je lis tous les <mail %2>e-mail</mail> que je reçois. Mais je réponds rarement, "
+            "faute de temps!<br></i>")
+            .arg(homePage, mail);
     return credits + help;
 }
 
 void TAProposFrame::leUrlHint(const QString &link, QString &hint)
 {
-    hint = QStringLiteral("Cliquez ici pour ouvrir le site web %1\r\ndans votre navigateur par défaut").arg(link);
+    hint = QStringLiteral("Cliquez ici pour ouvrir le site web %1\r\ndans votre navigateur par défaut")
+               .arg(link);
 }
 
 void TAProposFrame::leMailHint(const QString &link, QString &hint)

@@ -4,7 +4,8 @@
 #include <QPixmap>
 #include <QStandardPaths>
 
-TImageList::TImageList(int width, int height) : FWidth(width), FHeight(height) {}
+TImageList::TImageList(int width, int height) : FWidth(width), FHeight(height)
+{ }
 
 void TImageList::ChooseIconTheme()
 {

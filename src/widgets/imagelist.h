@@ -14,7 +14,7 @@ public:
     {
         int index;
         QString themeName;  // freedesktop icon name
-        QChar glyph;        // drawn when the theme has no such icon
+        QChar glyph;  // drawn when the theme has no such icon
         QColor colour;
     };
 

@@ -22,7 +22,7 @@ constexpr double kLargestPoints = 300;
 QTextCharFormat CharFormat(const TMarkupAttributes &a)
 {
     QTextCharFormat format;
-    format.setFontFamilies(QStringList{a.FontName});
+    format.setFontFamilies(QStringList {a.FontName});
     format.setFontPointSize(std::clamp(a.Size, kSmallestPoints, kLargestPoints));
     format.setFontWeight(a.Bold ? QFont::Bold : QFont::Normal);
     format.setFontItalic(a.Italic);
@@ -140,8 +140,8 @@ void TLinkEdit::SetRichText(const QString &text)
     for (QTextBlock block = doc->begin(); block.isValid(); block = block.next(), ++paragraph) {
         QTextCursor blockCursor(block);
         QTextBlockFormat format = block.blockFormat();
-        const TParagraphAlign align = paragraph < int(rendered.Aligns.size()) ? rendered.Aligns[paragraph]
-                                                                              : TParagraphAlign::Control;
+        const TParagraphAlign align =
+            paragraph < int(rendered.Aligns.size()) ? rendered.Aligns[paragraph] : TParagraphAlign::Control;
         format.setAlignment(BlockAlignment(align, Alignment));
         blockCursor.setBlockFormat(format);
     }

@@ -6,7 +6,8 @@ namespace {
 
 // A piece of the source: displayed characters, or the content of a tag
 // that was closed by ">".
-struct TToken {
+struct TToken
+{
     bool IsTag = false;
     QString Text;
 };
@@ -60,8 +61,9 @@ QString TrimControls(const QString &s)
     return s.mid(begin, end - begin);
 }
 
-struct TTag {
-    QString Name;   // upper case
+struct TTag
+{
+    QString Name;  // upper case
     QString Param;  // trimmed, letter case kept
     bool LineBreak = false;
 };
@@ -81,18 +83,19 @@ TTag ParseTag(const QString &content)
     return tag;
 }
 
-struct TNamedColor {
+struct TNamedColor
+{
     const char *Name;
     TMarkupColor Color;
 };
 
 const std::array<TNamedColor, 22> NamedColors = {{
-    {"RED", 0xFFFF0000},    {"GREEN", 0xFF008000},  {"YELLOW", 0xFFFFFF00},     {"BLUE", 0xFF0000FF},
-    {"BLACK", 0xFF000000},  {"WHITE", 0xFFFFFFFF},  {"AQUA", 0xFF00FFFF},       {"DKGRAY", 0xFF808080},
-    {"OLIVE", 0xFF808000},  {"PURPLE", 0xFF800080}, {"FUCHSIA", 0xFFFF00FF},    {"GRAY", 0xFF808080},
-    {"LIME", 0xFF00FF00},   {"MAROON", 0xFF800000}, {"NAVY", 0xFF000080},       {"LTGRAY", 0xFFC0C0C0},
-    {"MEDGRAY", 0xFFA0A0A4}, {"SILVER", 0xFFC0C0C0}, {"TEAL", 0xFF008080},      {"MONEYGREEN", 0xFFC0DCC0},
-    {"CREAM", 0xFFFFFBF0},  {"SKYBLUE", 0xFFA6CAF0},
+    {"RED", 0xFFFF0000},     {"GREEN", 0xFF008000},   {"YELLOW", 0xFFFFFF00},  {"BLUE", 0xFF0000FF},
+    {"BLACK", 0xFF000000},   {"WHITE", 0xFFFFFFFF},   {"AQUA", 0xFF00FFFF},    {"DKGRAY", 0xFF808080},
+    {"OLIVE", 0xFF808000},   {"PURPLE", 0xFF800080},  {"FUCHSIA", 0xFFFF00FF}, {"GRAY", 0xFF808080},
+    {"LIME", 0xFF00FF00},    {"MAROON", 0xFF800000},  {"NAVY", 0xFF000080},    {"LTGRAY", 0xFFC0C0C0},
+    {"MEDGRAY", 0xFFA0A0A4}, {"SILVER", 0xFFC0C0C0},  {"TEAL", 0xFF008080},    {"MONEYGREEN", 0xFFC0DCC0},
+    {"CREAM", 0xFFFFFBF0},   {"SKYBLUE", 0xFFA6CAF0},
 }};
 
 std::optional<TMarkupColor> ColorNamed(const QString &upperName, const TMarkupDefaults &defaults)
@@ -244,7 +247,8 @@ TMarkupText RenderMarkup(const QString &source, TMarkupState &state, const TMark
 
 std::optional<TMarkupLink> LinkAt(const QString &source, qsizetype index)
 {
-    struct TOpenLink {
+    struct TOpenLink
+    {
         TMarkupLink Link;
         qsizetype Start;
     };
@@ -259,8 +263,9 @@ std::optional<TMarkupLink> LinkAt(const QString &source, qsizetype index)
         if (tag.LineBreak) {
             ++count;
         } else if (const auto kind = OpeningLink(tag.Name)) {
-            open = TOpenLink{{*kind, tag.Param}, count};
-        } else if (const auto closing = ClosingLink(tag.Name); closing && open && open->Link.Kind == *closing) {
+            open = TOpenLink {{*kind, tag.Param}, count};
+        } else if (const auto closing = ClosingLink(tag.Name);
+                   closing && open && open->Link.Kind == *closing) {
             if (open->Start <= index && index < count) {
                 if (open->Link.Target.isEmpty())
                     return std::nullopt;

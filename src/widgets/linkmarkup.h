@@ -14,7 +14,8 @@
 using TMarkupColor = std::uint32_t;
 
 // The text attributes a tag changes.
-struct TMarkupAttributes {
+struct TMarkupAttributes
+{
     QString FontName;
     double Size = 0;  // points
     TMarkupColor Color = 0xFF000000;
@@ -28,7 +29,8 @@ struct TMarkupAttributes {
 
 // What the control contributes: its own font and colours, and the two
 // system colours the colour table names.
-struct TMarkupDefaults {
+struct TMarkupDefaults
+{
     TMarkupAttributes Font;  // the control's font, colour and style
     TMarkupColor UrlColor = 0xFF000080;
     TMarkupColor MailColor = 0xFF000080;
@@ -39,7 +41,8 @@ struct TMarkupDefaults {
 
 // What a text leaves behind for the next text set on the same control: the
 // current attributes, and the single slot the link tags save into.
-struct TMarkupState {
+struct TMarkupState
+{
     TMarkupAttributes Current;
     TMarkupColor SavedColor = 0xFF000000;
     TMarkupAttributes SavedStyle;  // only its four style flags are used
@@ -51,7 +54,8 @@ struct TMarkupState {
 enum class TParagraphAlign { Control, Left, Right, Center };
 
 // Displayed characters [Start, Start + Length) all take Attributes.
-struct TMarkupRun {
+struct TMarkupRun
+{
     qsizetype Start = 0;
     qsizetype Length = 0;
     TMarkupAttributes Attributes;
@@ -65,7 +69,8 @@ inline constexpr QChar kMarkupBreak = QChar::ParagraphSeparator;
 // The markup turned into text: every line break of a tag is one MarkupBreak
 // in Text. Aligns holds one entry per paragraph (the number of MarkupBreak
 // plus one).
-struct TMarkupText {
+struct TMarkupText
+{
     QString Text;
     std::vector<TMarkupRun> Runs;  // in order, covering Text exactly
     std::vector<TParagraphAlign> Aligns;
@@ -77,7 +82,8 @@ TMarkupText RenderMarkup(const QString &source, TMarkupState &state, const TMark
 
 enum class TLinkKind { Url, Mail, Custom };
 
-struct TMarkupLink {
+struct TMarkupLink
+{
     TLinkKind Kind = TLinkKind::Url;
     QString Target;  // letter case kept
 };

@@ -13,7 +13,6 @@
 
 #include <functional>
 
-
 // Shared by every super action; reset at each execution, which holds
 // because executions never overlap (all run on the UI thread).
 extern QStringList ActionParams;
@@ -87,7 +86,7 @@ class TSuperAction : public TCustomSuperAction
 {
     Q_OBJECT
 public:
-    explicit TSuperAction(QObject *parent = nullptr) : TCustomSuperAction(parent) {}
+    explicit TSuperAction(QObject *parent = nullptr) : TCustomSuperAction(parent) { }
 
     void SetOnexecute(TNotifyEvent onexecute) { FHandler = std::move(onexecute); }
 };
@@ -96,7 +95,7 @@ class TtoggleAction : public TCustomSuperAction
 {
     Q_OBJECT
 public:
-    explicit TtoggleAction(QObject *parent = nullptr) : TCustomSuperAction(parent) {}
+    explicit TtoggleAction(QObject *parent = nullptr) : TCustomSuperAction(parent) { }
 
     // Lines the caption, hint, image and handler up with checked, then
     // sets the flag.

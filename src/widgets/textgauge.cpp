@@ -14,8 +14,7 @@ TTextGauge::TTextGauge(QWidget *parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-template <class T>
-void TTextGauge::Set(T &field, const T &value)
+template <class T> void TTextGauge::Set(T &field, const T &value)
 {
     if (field == value)
         return;
@@ -26,7 +25,8 @@ void TTextGauge::Set(T &field, const T &value)
 void TTextGauge::SetMinValue(int value)
 {
     if (value > FMax && !Loading)
-        throw EInvalidOperation(QStringLiteral("Value must be between %1 and %2").arg(-2147483647).arg(FMax - 1).toStdString());
+        throw EInvalidOperation(
+            QStringLiteral("Value must be between %1 and %2").arg(-2147483647).arg(FMax - 1).toStdString());
     if (value == FMin)
         return;
     FMin = value;
@@ -38,7 +38,8 @@ void TTextGauge::SetMinValue(int value)
 void TTextGauge::SetMaxValue(int value)
 {
     if (value < FMin && !Loading)
-        throw EInvalidOperation(QStringLiteral("Value must be between %1 and %2").arg(FMin + 1).arg(2147483647).toStdString());
+        throw EInvalidOperation(
+            QStringLiteral("Value must be between %1 and %2").arg(FMin + 1).arg(2147483647).toStdString());
     if (value == FMax)
         return;
     FMax = value;
@@ -58,23 +59,54 @@ void TTextGauge::SetProgress(int value)
         update();
 }
 
-void TTextGauge::SetAlertValue(int value) { Set(FAlert, value); }
-void TTextGauge::SetGaugeKind(TGaugeKind kind) { Set(FKind, kind); }
-void TTextGauge::SetTextKind(TTextKind kind) { Set(FTextKind, kind); }
-void TTextGauge::SetShowText(bool show) { Set(FShowText, show); }
-void TTextGauge::SetcustomText(bool custom) { Set(FCustomText, custom); }
-void TTextGauge::SetCaption(const QString &caption) { Set(FCaption, caption); }
-void TTextGauge::SetBorderStyle(TGaugeBorder border) { Set(FBorder, border); }
-void TTextGauge::SetForeColor(const QColor &color) { Set(FForeColor, color); }
-void TTextGauge::SetBackColor(const QColor &color) { Set(FBackColor, color); }
-void TTextGauge::SetColor(const QColor &color) { Set(FColor, color); }
+void TTextGauge::SetAlertValue(int value)
+{
+    Set(FAlert, value);
+}
+void TTextGauge::SetGaugeKind(TGaugeKind kind)
+{
+    Set(FKind, kind);
+}
+void TTextGauge::SetTextKind(TTextKind kind)
+{
+    Set(FTextKind, kind);
+}
+void TTextGauge::SetShowText(bool show)
+{
+    Set(FShowText, show);
+}
+void TTextGauge::SetcustomText(bool custom)
+{
+    Set(FCustomText, custom);
+}
+void TTextGauge::SetCaption(const QString &caption)
+{
+    Set(FCaption, caption);
+}
+void TTextGauge::SetBorderStyle(TGaugeBorder border)
+{
+    Set(FBorder, border);
+}
+void TTextGauge::SetForeColor(const QColor &color)
+{
+    Set(FForeColor, color);
+}
+void TTextGauge::SetBackColor(const QColor &color)
+{
+    Set(FBackColor, color);
+}
+void TTextGauge::SetColor(const QColor &color)
+{
+    Set(FColor, color);
+}
 
 int TTextGauge::PercentDone() const
 {
     if (FMax == FMin)
         return 0;
     // nearbyint rounds halves to even in the default rounding mode.
-    return int(std::nearbyint(double(std::int64_t(FProgress) - FMin) * 100.0 / double(std::int64_t(FMax) - FMin)));
+    return int(
+        std::nearbyint(double(std::int64_t(FProgress) - FMin) * 100.0 / double(std::int64_t(FMax) - FMin)));
 }
 
 QColor TTextGauge::BarColor() const
@@ -93,7 +125,8 @@ QString TTextGauge::Text() const
     // The caption is a format with one integer; only "%d" is filled, so a
     // caption with other conversions cannot read what is not there.
     case tkValueDone: return QString(FCaption).replace(QStringLiteral("%d"), QString::number(FProgress));
-    case tkValueRemaining: return QString(FCaption).replace(QStringLiteral("%d"), QString::number(FMax - FProgress));
+    case tkValueRemaining:
+        return QString(FCaption).replace(QStringLiteral("%d"), QString::number(FMax - FProgress));
     case tkPercentRemaining: return QString::number(100 - PercentDone()) + u'%';
     }
     return QString();
@@ -114,9 +147,7 @@ void TTextGauge::DrawGauge(QPainter &painter, const QRect &r) const
     const int left = r.left(), top = r.top();
     const int bottom = r.top() + r.height();  // exclusive
     switch (FKind) {
-    case gkText:
-        painter.fillRect(r, FBackColor);
-        break;
+    case gkText: painter.fillRect(r, FBackColor); break;
     case gkHorizontalBar: {
         painter.fillRect(r, FBackColor);
         const int w = r.width(), h = r.height();
@@ -170,8 +201,9 @@ void TTextGauge::DrawGauge(QPainter &painter, const QRect &r) const
         if (percent > 0) {
             const int m = width() / 2;
             const double a = M_PI * percent / 100.0;
-            painter.drawLine(QPoint(m, bottom - 1), QPoint(int(std::lround(m * (1 - std::cos(a)))),
-                                                           int(std::lround((bottom - 1) * (1 - std::sin(a))))));
+            painter.drawLine(QPoint(m, bottom - 1),
+                             QPoint(int(std::lround(m * (1 - std::cos(a)))),
+                                    int(std::lround((bottom - 1) * (1 - std::sin(a))))));
         }
         break;
     }

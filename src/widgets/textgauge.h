@@ -16,12 +16,14 @@ enum TTextKind { tkPercentDone, tkValueDone, tkValueRemaining, tkPercentRemainin
 enum TGaugeBorder { gbNone, gbSingle };
 
 // A minimum above the maximum, or the reverse.
-class EInvalidOperation : public std::logic_error {
+class EInvalidOperation : public std::logic_error
+{
 public:
     using std::logic_error::logic_error;
 };
 
-class TTextGauge : public QWidget {
+class TTextGauge : public QWidget
+{
 public:
     explicit TTextGauge(QWidget *parent = nullptr);
 
@@ -78,8 +80,7 @@ protected:
 private:
     QRect PaintRect() const;
     void DrawGauge(QPainter &painter, const QRect &r) const;
-    template <class T>
-    void Set(T &field, const T &value);
+    template <class T> void Set(T &field, const T &value);
 
     int FMin = 0, FMax = 100, FProgress = 0, FAlert = 80;
     TGaugeKind FKind = gkHorizontalBar;

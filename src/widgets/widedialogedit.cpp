@@ -21,8 +21,7 @@ QIcon OpenIcon(const QWidget *widget)
 
 }  // namespace
 
-bool ChooseFolder(const QString &title, const QString &root, QString &folder, bool newStyle,
-                  QWidget *owner)
+bool ChooseFolder(const QString &title, const QString &root, QString &folder, bool newStyle, QWidget *owner)
 {
     if (!QFileInfo(folder).isDir())
         folder.clear();
@@ -115,8 +114,7 @@ void TWideDialogEdit::ShowPath(const QString &path)
     FEdit->setCursorPosition(0);
 }
 
-TWideFileEdit::TWideFileEdit(QWidget *parent)
-    : TWideDialogEdit(parent), FDialog(new QFileDialog(this))
+TWideFileEdit::TWideFileEdit(QWidget *parent) : TWideDialogEdit(parent), FDialog(new QFileDialog(this))
 {
     DialogOptions = QFileDialog::DontUseNativeDialog;
 }
@@ -146,7 +144,7 @@ void TWideFileEdit::ButtonClick()
     FDialog->setFileMode(QFileDialog::ExistingFile);
     FDialog->setDirectory(InitialDir);
     const QStringList filters = NameFilters(Filter);
-    FDialog->setNameFilters(filters.isEmpty() ? QStringList{QStringLiteral("*")} : filters);
+    FDialog->setNameFilters(filters.isEmpty() ? QStringList {QStringLiteral("*")} : filters);
     if (FilterIndex >= 1 && FilterIndex <= filters.size())
         FDialog->selectNameFilter(filters[FilterIndex - 1]);
     QString suffix = DefaultExt;

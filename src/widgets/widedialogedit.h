@@ -90,7 +90,7 @@ class TWideDirectoryEdit : public TWideDialogEdit
 {
     Q_OBJECT
 public:
-    explicit TWideDirectoryEdit(QWidget *parent = nullptr) : TWideDialogEdit(parent) {}
+    explicit TWideDirectoryEdit(QWidget *parent = nullptr) : TWideDialogEdit(parent) { }
 
     QString Folder() const { return FFolder; }
     void SetFolder(const QString &folder);

@@ -159,15 +159,16 @@ TEST_F(Form1Test, ListPageButtonsAreBoundAndShowHints)
     const TListeFrame *page = form.ListeFrame;
     const QPair<QToolButton *, TCustomSuperAction *> bound[] = {
         {page->FichiersBtn, form.saOpenFiles}, {page->DossierBtn, form.saOpenFolder},
-        {page->ViderBtn, form.saVider},         {page->OptionsBtn, form.taOptions},
-        {page->AproposBtn, form.taApropos},     {page->QuitterBtn, form.saQuitter},
+        {page->ViderBtn, form.saVider},        {page->OptionsBtn, form.taOptions},
+        {page->AproposBtn, form.taApropos},    {page->QuitterBtn, form.saQuitter},
         {page->DisquesBtn, form.saDisques},
     };
     for (const auto &[button, action] : bound) {
         SCOPED_TRACE(action->objectName().toStdString());
         EXPECT_EQ(button->defaultAction(), action);
         EXPECT_EQ(button->text(), action->Caption());
-        EXPECT_EQ(button->toolTip(), QString(action->Hint()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        EXPECT_EQ(button->toolTip(),
+                  QString(action->Hint()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
         EXPECT_EQ(button->size(), QSize(108, 36));
     }
 }
@@ -197,8 +198,9 @@ TEST_F(Form1Test, CtrlDRunsDossierOnEveryPage)
 TEST_F(Form1Test, PagesStackAndSwitch)
 {
     TForm1 form(FWhere);
-    for (QWidget *page : {static_cast<QWidget *>(form.ListeFrame), static_cast<QWidget *>(form.Disquesframe),
-                          static_cast<QWidget *>(form.OptionsFrame), static_cast<QWidget *>(form.aproposFrame)})
+    for (QWidget *page :
+         {static_cast<QWidget *>(form.ListeFrame), static_cast<QWidget *>(form.Disquesframe),
+          static_cast<QWidget *>(form.OptionsFrame), static_cast<QWidget *>(form.aproposFrame)})
         EXPECT_EQ(page->size(), QSize(684, 498)) << page->objectName().toStdString();
     EXPECT_EQ(form.ListeFrame->pos(), QPoint(0, 0));
     EXPECT_EQ(form.Disquesframe->x(), -800);
@@ -285,13 +287,16 @@ struct StatusCase
 TEST_F(Form1Test, StatusColoursByKind)
 {
     TForm1 form(FWhere);
-    const StatusCase cases[] = {{1, QColor(255, 255, 0)},   {2, QColor(166, 202, 240)},
-                                {3, QColor(192, 220, 192)}, {4, QColor(255, 0, 0)},
+    const StatusCase cases[] = {{1, QColor(255, 255, 0)},
+                                {2, QColor(166, 202, 240)},
+                                {3, QColor(192, 220, 192)},
+                                {4, QColor(255, 0, 0)},
                                 {0, QColor()}};
     for (const StatusCase &c : cases) {
         form.ShowStatus(QStringLiteral("kind %1").arg(c.kind), c.kind);
         EXPECT_EQ(form.StatusBar1->text(), QStringLiteral("kind %1").arg(c.kind));
-        const QColor expected = c.colour.isValid() ? c.colour : QApplication::palette().color(QPalette::Button);
+        const QColor expected =
+            c.colour.isValid() ? c.colour : QApplication::palette().color(QPalette::Button);
         EXPECT_EQ(form.StatusColour(), expected) << c.kind;
     }
     form.ShowStatus(QStringLiteral("Interrompu"), 1);
@@ -393,7 +398,8 @@ TEST_F(Form1Test, FirstStartFindsTheToolsBesideTheProgram)
     QApplication::processEvents();
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);  // no dialog
     EXPECT_EQ(Settings.eac3tofile, FWhere.ExeFolder() + QStringLiteral("eac3to"));
-    EXPECT_EQ(form.OptionsFrame->LocaliserFichiersFrame->feImgBurn->FileName(), FWhere.ExeFolder() + QStringLiteral("imgburn"));
+    EXPECT_EQ(form.OptionsFrame->LocaliserFichiersFrame->feImgBurn->FileName(),
+              FWhere.ExeFolder() + QStringLiteral("imgburn"));
     EXPECT_EQ(form.LocaliserFichiersForm->LocaliserFichiersFrame->feTsMuxer->FileName(),
               FWhere.ExeFolder() + QStringLiteral("tsmuxer"));
 }
@@ -560,9 +566,9 @@ TEST_F(Form1Test, ToolsPresentAskNothing)
 
 // Sort keys at start: the three that can be chosen are kept, any other
 // name opens the list sorted "alpha".
-class StoredSortKey : public Form1Test, public testing::WithParamInterface<std::pair<const char *, const char *>>
-{
-};
+class StoredSortKey : public Form1Test,
+                      public testing::WithParamInterface<std::pair<const char *, const char *>>
+{ };
 
 TEST_P(StoredSortKey, AppliedAtStartAndSavedAtClose)
 {
@@ -578,16 +584,16 @@ TEST_P(StoredSortKey, AppliedAtStartAndSavedAtClose)
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, StoredSortKey,
-                         testing::Values(std::pair{"taille", "taille"}, std::pair{"modify", "modify"},
-                                         std::pair{"alpha", "alpha"}, std::pair{"path", "alpha"},
-                                         std::pair{"nimportequoi", "alpha"}));
+                         testing::Values(std::pair {"taille", "taille"}, std::pair {"modify", "modify"},
+                                         std::pair {"alpha", "alpha"}, std::pair {"path", "alpha"},
+                                         std::pair {"nimportequoi", "alpha"}));
 
 // Clips of chosen durations, by file name, without probing any file.
 TDeviceFactory KnownDurations(QMap<QString, std::int64_t> seconds)
 {
     return [seconds](const QString &path) {
         const std::int64_t s = seconds.value(QFileInfo(path).fileName(), 0);
-        return std::make_unique<Tm2tsFileDevice>(path, TKnownClip{s * 10'000'000, 1, 1});
+        return std::make_unique<Tm2tsFileDevice>(path, TKnownClip {s * 10'000'000, 1, 1});
     };
 }
 
@@ -610,8 +616,8 @@ protected:
         for (const char *name : {"c.m2ts", "a.M2TS", "sub/b.m2ts", "notes.txt", "d.mts"})
             QFile(FClips + u'/' + QString::fromLatin1(name)).open(QIODevice::WriteOnly);
         FForm = std::make_unique<TForm1>(FWhere, KnownDurations({{QStringLiteral("a.M2TS"), 1},
-                                                               {QStringLiteral("b.m2ts"), 2},
-                                                               {QStringLiteral("c.m2ts"), 3723}}));
+                                                                 {QStringLiteral("b.m2ts"), 2},
+                                                                 {QStringLiteral("c.m2ts"), 3723}}));
         FForm->show();
         lb = FForm->ListeFrame->lb;
         Record(lb->OnOpenStart, [] {});
@@ -637,7 +643,11 @@ protected:
         };
     }
 
-    void Snap() { FSteps.append({FForm->StatusBar1->text(), FForm->StatusColour(), FForm->ListeFrame->DisquesBtn->isEnabled()}); }
+    void Snap()
+    {
+        FSteps.append(
+            {FForm->StatusBar1->text(), FForm->StatusColour(), FForm->ListeFrame->DisquesBtn->isEnabled()});
+    }
 
     void WaitForOpenings(int count)
     {
@@ -678,7 +688,8 @@ TEST_F(ListFlowTest, OpenFolderShowsStatusSortsAndCounts)
     EXPECT_EQ(FSteps.last().colour, QApplication::palette().color(QPalette::Button));
     EXPECT_TRUE(FSteps.last().disquesEnabled);
 
-    EXPECT_EQ(Names(), (QStringList{QStringLiteral("a.M2TS"), QStringLiteral("b.m2ts"), QStringLiteral("c.m2ts")}));
+    EXPECT_EQ(Names(),
+              (QStringList {QStringLiteral("a.M2TS"), QStringLiteral("b.m2ts"), QStringLiteral("c.m2ts")}));
     EXPECT_EQ(FForm->ListeFrame->labCount->text(), QStringLiteral("3 fichiers : 1h 02mn 06s"));
 
     // Selecting changes nothing: the line counts every item.
@@ -700,7 +711,7 @@ TEST_F(ListFlowTest, OneClipAndDeleteKey)
     lb->clearSelection();
     lb->SetActive(0);  // a.M2TS
     QTest::keyClick(lb, Qt::Key_Delete);
-    EXPECT_EQ(Names(), QStringList{QStringLiteral("c.m2ts")});
+    EXPECT_EQ(Names(), QStringList {QStringLiteral("c.m2ts")});
     EXPECT_EQ(FForm->ListeFrame->labCount->text(), QStringLiteral("Un fichier : 1h 02mn 03s"));
 }
 
@@ -732,8 +743,9 @@ TEST_F(ListFlowTest, ChooserEmptiesVanishedFolderAndStoresChosenOne)
     });
     FForm->saOpenFolder->Execute();
     WaitForOpenings(1);
-    EXPECT_EQ(QDir(Settings.DossierOuvrir).canonicalPath(), QDir(FClips + QStringLiteral("/sub")).canonicalPath());
-    EXPECT_EQ(Names(), QStringList{QStringLiteral("b.m2ts")});
+    EXPECT_EQ(QDir(Settings.DossierOuvrir).canonicalPath(),
+              QDir(FClips + QStringLiteral("/sub")).canonicalPath());
+    EXPECT_EQ(Names(), QStringList {QStringLiteral("b.m2ts")});
 }
 
 TEST_F(ListFlowTest, CancelledFilesDialogOpensNothing)
@@ -763,7 +775,7 @@ TEST_F(ListFlowTest, DroppedFilesOpenInTheList)
     QApplication::sendEvent(FForm.get(), &drop);
     EXPECT_TRUE(drop.isAccepted());
     WaitForOpenings(1);
-    EXPECT_EQ(Names(), QStringList{QStringLiteral("c.m2ts")});
+    EXPECT_EQ(Names(), QStringList {QStringLiteral("c.m2ts")});
 }
 
 TEST(ListeFrame, ExtensionTest)
@@ -777,9 +789,11 @@ TEST(ListeFrame, ExtensionTest)
 TEST(ListeFrame, CountsLineTexts)
 {
     EXPECT_EQ(TListeFrame::CountsLine(0, QString()), QStringLiteral("Aucun fichier"));
-    EXPECT_EQ(TListeFrame::CountsLine(1, QStringLiteral("1h 02mn 03s")), QStringLiteral("Un fichier : 1h 02mn 03s"));
+    EXPECT_EQ(TListeFrame::CountsLine(1, QStringLiteral("1h 02mn 03s")),
+              QStringLiteral("Un fichier : 1h 02mn 03s"));
     EXPECT_EQ(TListeFrame::CountsLine(3, QString()), QStringLiteral("3 fichiers : "));
-    EXPECT_EQ(TListeFrame::CountsLine(12, QStringLiteral("4mn 05s")), QStringLiteral("12 fichiers : 4mn 05s"));
+    EXPECT_EQ(TListeFrame::CountsLine(12, QStringLiteral("4mn 05s")),
+              QStringLiteral("12 fichiers : 4mn 05s"));
 }
 
 }  // namespace

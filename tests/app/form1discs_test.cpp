@@ -69,8 +69,8 @@ protected:
 
     void AddClip(const QString &name, int64_t size, int64_t duration = 100 * Second)
     {
-        FForm->ListeFrame->lb->AddFile(MakeClip(FTmp.filePath(QStringLiteral("clips/Vacances/") + name), size, duration),
-                                      false);
+        FForm->ListeFrame->lb->AddFile(
+            MakeClip(FTmp.filePath(QStringLiteral("clips/Vacances/") + name), size, duration), false);
     }
 
     QString RecordFile() const { return FTmp.filePath(QStringLiteral("record")); }
@@ -141,8 +141,9 @@ TEST_F(Form1DiscsTest, OversizeClipStopsTheSplitWithAMessage)
     AddClip(QStringLiteral("c.m2ts"), 5 * kGb);
     FForm->saDisques->Execute();
     ASSERT_EQ(FMessages.size(), 1);
-    EXPECT_EQ(FMessages[0], QStringLiteral("Erreur: la taille de ") + FTmp.filePath(QStringLiteral("clips/Vacances/c.m2ts"))
-                               + QStringLiteral(" dépasse 4600000000"));
+    EXPECT_EQ(FMessages[0], QStringLiteral("Erreur: la taille de ")
+                                + FTmp.filePath(QStringLiteral("clips/Vacances/c.m2ts"))
+                                + QStringLiteral(" dépasse 4600000000"));
     ASSERT_EQ(Page()->lbDisques->count(), 1);
     EXPECT_EQ(Page()->labDisques->text(), QStringLiteral("Un disque"));
 }
@@ -217,4 +218,4 @@ TEST_F(Form1DiscsTest, PictureOfTheDiscPage)
     std::printf("picture: %s\n", qPrintable(file));
 }
 
-} // namespace
+}  // namespace

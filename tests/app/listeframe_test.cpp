@@ -50,13 +50,14 @@ void Save(QWidget &form, const char *name)
     std::printf("picture: %s\n", qPrintable(file));
 }
 
-class ListePageTest : public testing::Test {
+class ListePageTest : public testing::Test
+{
 protected:
     void SetUp() override
     {
         Settings = TSettings();
-        FOrm = std::make_unique<TForm1>(TPrefsLocation{FTmp.filePath(QStringLiteral("bin/tavrel")),
-                                                       FTmp.filePath(QStringLiteral("registry.reg"))});
+        FOrm = std::make_unique<TForm1>(TPrefsLocation {FTmp.filePath(QStringLiteral("bin/tavrel")),
+                                                        FTmp.filePath(QStringLiteral("registry.reg"))});
         FOrm->Localiser = [] { return true; };
         FOrm->show();
         FPage = FOrm->ListeFrame;
@@ -70,7 +71,9 @@ protected:
             end(nb);
             ended = true;
         };
-        FOrm->saOpenFolder->Onprepare = [](TCustomSuperAction *) { ActionParams << QStringLiteral(TAVREL_FIXTURE_DIR); };
+        FOrm->saOpenFolder->Onprepare = [](TCustomSuperAction *) {
+            ActionParams << QStringLiteral(TAVREL_FIXTURE_DIR);
+        };
         FOrm->saOpenFolder->Execute();
         ASSERT_TRUE(WaitUntil([&] { return ended; }, 30'000));
         lb->OnOpenEnd = end;
@@ -169,4 +172,3 @@ int main(int argc, char **argv)
     TImageList::ChooseIconTheme();
     return RUN_ALL_TESTS();
 }
-

@@ -16,8 +16,7 @@ struct ParentCase
 };
 
 class ParentAVCHD : public testing::TestWithParam<ParentCase>
-{
-};
+{ };
 
 TEST_P(ParentAVCHD, ChoosesFirstExistingOfDiscProjectRoot)
 {
@@ -29,17 +28,17 @@ TEST_P(ParentAVCHD, ChoosesFirstExistingOfDiscProjectRoot)
         QDir().mkpath(avchd + QStringLiteral("/Vacances"));
     if (c.makeDisc)
         QDir().mkpath(avchd + QStringLiteral("/Vacances/Disque 2"));
-    const QString got = ParentAVCHDFolder(avchd, QStringLiteral("Vacances"), QStringLiteral("Disque 2"),
-                                          c.discActive);
+    const QString got =
+        ParentAVCHDFolder(avchd, QStringLiteral("Vacances"), QStringLiteral("Disque 2"), c.discActive);
     EXPECT_EQ(got, avchd + QString::fromUtf8(c.expected)) << c.what;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ParentAVCHD,
-    testing::Values(ParentCase{"disc folder exists", true, true, true, "/Vacances/Disque 2"},
-                    ParentCase{"only project folder", true, false, true, "/Vacances/"},
-                    ParentCase{"neither", false, false, true, ""},
-                    ParentCase{"no active disc", true, true, false, ""}));
+INSTANTIATE_TEST_SUITE_P(Cases, ParentAVCHD,
+                         testing::Values(ParentCase {"disc folder exists", true, true, true,
+                                                     "/Vacances/Disque 2"},
+                                         ParentCase {"only project folder", true, false, true, "/Vacances/"},
+                                         ParentCase {"neither", false, false, true, ""},
+                                         ParentCase {"no active disc", true, true, false, ""}));
 
 TEST(ParentAVCHD, NothingWhenAVCHDFolderIsMissing)
 {

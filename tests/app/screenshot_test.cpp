@@ -20,7 +20,8 @@ namespace {
 TEST(MainWindowPicture, ListPageWithFixtureClips)
 {
     QTemporaryDir tmp;
-    TPrefsLocation where{tmp.filePath(QStringLiteral("bin/tavrel")), tmp.filePath(QStringLiteral("registry.reg"))};
+    TPrefsLocation where {tmp.filePath(QStringLiteral("bin/tavrel")),
+                          tmp.filePath(QStringLiteral("registry.reg"))};
     Settings = TSettings();
     TForm1 form(where);
     form.Localiser = [] { return true; };
@@ -32,15 +33,19 @@ TEST(MainWindowPicture, ListPageWithFixtureClips)
         end(nb);
         ended = true;
     };
-    form.saOpenFolder->Onprepare = [](TCustomSuperAction *) { ActionParams << QStringLiteral(TAVREL_FIXTURE_DIR); };
+    form.saOpenFolder->Onprepare = [](TCustomSuperAction *) {
+        ActionParams << QStringLiteral(TAVREL_FIXTURE_DIR);
+    };
     form.saOpenFolder->Execute();
     for (int i = 0; i < 3000 && !ended; ++i)
         QTest::qWait(10);
     ASSERT_TRUE(ended);
 
-    const int clips = QDir(QStringLiteral(TAVREL_FIXTURE_DIR)).entryList({QStringLiteral("*.m2ts")}, QDir::Files).size();
+    const int clips =
+        QDir(QStringLiteral(TAVREL_FIXTURE_DIR)).entryList({QStringLiteral("*.m2ts")}, QDir::Files).size();
     EXPECT_EQ(lb->count(), clips);
-    EXPECT_TRUE(form.ListeFrame->labCount->text().startsWith(QString::number(clips) + QStringLiteral(" fichiers : ")));
+    EXPECT_TRUE(form.ListeFrame->labCount->text().startsWith(QString::number(clips)
+                                                             + QStringLiteral(" fichiers : ")));
     EXPECT_EQ(form.StatusBar1->text(), QStringLiteral("Prêt"));
     lb->SetActive(2);
 

@@ -18,7 +18,8 @@
 
 namespace {
 
-struct NumberCase {
+struct NumberCase
+{
     int64_t value;
     const char *text;
 };
@@ -26,8 +27,13 @@ struct NumberCase {
 TEST(DiscTexts, GroupsOfThreeDigitsWithDots)
 {
     const NumberCase cases[] = {
-        {0, "0"}, {999, "999"}, {1000, "1.000"}, {123456, "123.456"}, {1234567, "1.234.567"},
-        {4'600'000'000, "4.600.000.000"}, {-1234, "-1.234"},
+        {0, "0"},
+        {999, "999"},
+        {1000, "1.000"},
+        {123456, "123.456"},
+        {1234567, "1.234.567"},
+        {4'600'000'000, "4.600.000.000"},
+        {-1234, "-1.234"},
     };
     for (const NumberCase &c : cases)
         EXPECT_EQ(GroupedNumber(c.value), QString::fromUtf8(c.text)) << c.value;
@@ -56,7 +62,8 @@ TEST(DiscTexts, DetailLines)
     EXPECT_EQ(DiscDurationText(disc), QStringLiteral("Durée: "));
 }
 
-struct LogCase {
+struct LogCase
+{
     const char *output;
     const char *shown;
 };
@@ -104,9 +111,9 @@ TEST(StreamBytes, CountsTheDiscsNewStreamFilesOnly)
     WriteBytes(folder + QStringLiteral("00001.h264"), 3'000'000);
     WriteBytes(folder + QStringLiteral("00001.ac3"), 500'000);
     WriteBytes(folder + QStringLiteral("00001 - Log.txt"), 100);
-    WriteBytes(folder + QStringLiteral("00001.old.h264"), 7'000'000); // an earlier run
+    WriteBytes(folder + QStringLiteral("00001.old.h264"), 7'000'000);  // an earlier run
     Age(folder + QStringLiteral("00001.old.h264"), -3600);
-    WriteBytes(folder + QStringLiteral("00002.h264"), 9'000'000);     // another disc
+    WriteBytes(folder + QStringLiteral("00002.h264"), 9'000'000);  // another disc
     QDir(folder).mkdir(QStringLiteral("00001.folder"));
     EXPECT_EQ(TDiscProcessor::StreamBytes(disc, folder), 3'500'100);
     EXPECT_EQ(TDiscProcessor::StreamBytes(disc, folder + QStringLiteral("missing/")), 0);
@@ -144,23 +151,25 @@ TDiscPtr NewDisc(int number, bool readyForBurn, bool burnt)
 TEST(BurnThread, OnePassOverTheReadyDiscs)
 {
     auto list = std::make_shared<TDiscList>();
-    list->Assign({NewDisc(1, true, false), NewDisc(2, false, false), NewDisc(3, true, true), NewDisc(4, true, false)});
+    list->Assign(
+        {NewDisc(1, true, false), NewDisc(2, false, false), NewDisc(3, true, true), NewDisc(4, true, false)});
     std::mutex mutex;
     QStringList burnt;
     TSettings settings;
-    auto thread = TBurnThread::Start(list, settings, [&](const TDisque &disc, const TSettings &,
-                                                         const ToolOutputHandler &, const TStepLog &) {
-        // The list goes away while the first disc burns.
-        list->Assign({});
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        std::lock_guard lock(mutex);
-        burnt << disc.DiscName();
-        return uint8_t(0);
-    });
+    auto thread = TBurnThread::Start(
+        list, settings,
+        [&](const TDisque &disc, const TSettings &, const ToolOutputHandler &, const TStepLog &) {
+            // The list goes away while the first disc burns.
+            list->Assign({});
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            std::lock_guard lock(mutex);
+            burnt << disc.DiscName();
+            return uint8_t(0);
+        });
     ASSERT_TRUE(thread->WaitFor(10'000));
     EXPECT_TRUE(thread->Finished());
     std::lock_guard lock(mutex);
-    EXPECT_EQ(burnt, QStringList{QStringLiteral("Disque 01")});
+    EXPECT_EQ(burnt, QStringList {QStringLiteral("Disque 01")});
 }
 
 TEST(BurnThread, SetsNoMark)
@@ -168,12 +177,13 @@ TEST(BurnThread, SetsNoMark)
     auto list = std::make_shared<TDiscList>();
     TDiscPtr disc = NewDisc(1, true, false);
     list->Assign({disc, NewDisc(2, true, false)});
-    std::atomic<int> burns{0};
-    auto thread = TBurnThread::Start(list, TSettings(), [&](const TDisque &, const TSettings &,
-                                                            const ToolOutputHandler &, const TStepLog &) {
-        ++burns;
-        return uint8_t(0);
-    });
+    std::atomic<int> burns {0};
+    auto thread = TBurnThread::Start(
+        list, TSettings(),
+        [&](const TDisque &, const TSettings &, const ToolOutputHandler &, const TStepLog &) {
+            ++burns;
+            return uint8_t(0);
+        });
     ASSERT_TRUE(thread->WaitFor(10'000));
     EXPECT_EQ(burns, 2);
     EXPECT_FALSE(disc->Burnt);
@@ -184,15 +194,15 @@ class TRecordingView : public TProcessingView
 {
 public:
     void ShowStatus(const QString &text, int kind) override { Statuses.append({text, kind}); }
-    void ShowGauge(int) override {}
-    void SetGaugePosition(int) override {}
-    void HideGauge() override {}
-    void ShowCancelButton(bool) override {}
-    void ShowProcessingActions(bool) override {}
+    void ShowGauge(int) override { }
+    void SetGaugePosition(int) override { }
+    void HideGauge() override { }
+    void ShowCancelButton(bool) override { }
+    void ShowProcessingActions(bool) override { }
     void AppendLog(const QString &lines) override { Log << lines; }
     void TickMark(TDiscMark mark) override { Ticked << mark; }
     TDiscPtr ActiveDisc() const override { return Active; }
-    void ProcessEvents() override {}
+    void ProcessEvents() override { }
 
     QList<std::pair<QString, int>> Statuses;
     QStringList Log;
@@ -203,12 +213,13 @@ public:
 enum TStep { stDemux, stMux, stBurn };
 
 // How one step ended with its program ending one way.
-struct EndingCase {
+struct EndingCase
+{
     TStep step;
-    const char *actions; // the fake program's; null: a program that cannot start
+    const char *actions;  // the fake program's; null: a program that cannot start
     uint8_t code;
     const char *status;  // the last status, its kind 4 when it is an error
-    const char *logLine; // how the log says the program ended
+    const char *logLine;  // how the log says the program ended
 };
 
 void PrintTo(const EndingCase &c, std::ostream *os)
@@ -240,7 +251,8 @@ protected:
         FDisc = std::make_shared<TdecoupeDisque>(kDiscCapacity);
         FDisc->Number = 1;
         FDisc->Project = QStringLiteral("Vacances");
-        ASSERT_EQ(FDisc->AddClip(FClips.Add(FRoot + QStringLiteral("clips/a.m2ts"), 1000, 10 * Second)), acAdded);
+        ASSERT_EQ(FDisc->AddClip(FClips.Add(FRoot + QStringLiteral("clips/a.m2ts"), 1000, 10 * Second)),
+                  acAdded);
         // The disc folder of an earlier mux, which no step may remove.
         FDiscFolder = FDisc->DiscFolder(FSettings.DossierAVCHD);
         ASSERT_TRUE(QDir().mkpath(FDiscFolder + QStringLiteral("BDMV")));
@@ -269,7 +281,7 @@ TEST_P(StepEndings, CodeStatusMarkLogAndFiles)
             QFile(stream).open(QIODevice::WriteOnly);
         FDisc->Streams << streams;
     }
-    FDisc->ReadyForBurn = c.step != stMux; // the demux case stops after its step
+    FDisc->ReadyForBurn = c.step != stMux;  // the demux case stops after its step
 
     TRecordingView view;
     view.Active = FDisc;
@@ -316,35 +328,39 @@ TEST_P(StepEndings, CodeStatusMarkLogAndFiles)
     EXPECT_TRUE(QFileInfo(FDiscFolder + QStringLiteral("BDMV")).isDir());
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, StepEndings, testing::Values(
-    EndingCase{stDemux, "streams", srDone, "Prêt", "eac3to a terminé (code 0)"},
-    EndingCase{stDemux, "streams,exit:1", srDone, "Prêt", "eac3to a terminé avec des avertissements (code 1)"},
-    EndingCase{stDemux, "streams,exit:2", srDemuxFailed, "Erreur pendant l'exécution de eac3to",
-               "eac3to a échoué (code 2)"},
-    EndingCase{stDemux, "streams,exit:139", srDemuxFailed, "Erreur pendant l'exécution de eac3to",
-               "eac3to a échoué (code 139)"},
-    EndingCase{stDemux, "streams,signal:11", srDemuxFailed, "Erreur pendant l'exécution de eac3to",
-               "eac3to a été arrêté par le signal 11 (Segmentation fault)"},
-    EndingCase{stDemux, nullptr, srDemuxFailed, "Erreur pendant l'exécution de eac3to",
-               "eac3to n'a pas pu être lancé : No such file or directory"},
-    EndingCase{stMux, "", srDone, "Prêt", "tsMuxeR a terminé (code 0)"},
-    EndingCase{stMux, "exit:1", srDone, "Prêt", "tsMuxeR a terminé avec des avertissements (code 1)"},
-    EndingCase{stMux, "exit:2", srMuxFailed, "Erreur pendant l'exécution de tsMuxeR", "tsMuxeR a échoué (code 2)"},
-    EndingCase{stMux, "exit:139", srMuxFailed, "Erreur pendant l'exécution de tsMuxeR",
-               "tsMuxeR a échoué (code 139)"},
-    EndingCase{stMux, "signal:6", srMuxFailed, "Erreur pendant l'exécution de tsMuxeR",
-               "tsMuxeR a été arrêté par le signal 6 (Aborted)"},
-    EndingCase{stMux, nullptr, srMuxFailed, "Erreur pendant l'exécution de tsMuxeR",
-               "tsMuxeR n'a pas pu être lancé : No such file or directory"},
-    EndingCase{stBurn, "", srDone, "Prêt", "ImgBurn a terminé (code 0)"},
-    EndingCase{stBurn, "exit:1", srDone, "Prêt", "ImgBurn a terminé avec des avertissements (code 1)"},
-    EndingCase{stBurn, "exit:2", srBurnFailed, "Erreur pendant la gravure du disque Disque 01",
-               "ImgBurn a échoué (code 2)"},
-    EndingCase{stBurn, "exit:139", srBurnFailed, "Erreur pendant la gravure du disque Disque 01",
-               "ImgBurn a échoué (code 139)"},
-    EndingCase{stBurn, "signal:9", srBurnFailed, "Erreur pendant la gravure du disque Disque 01",
-               "ImgBurn a été arrêté par le signal 9 (Killed)"},
-    EndingCase{stBurn, nullptr, srBurnFailed, "Erreur pendant la gravure du disque Disque 01",
-               "ImgBurn n'a pas pu être lancé : No such file or directory"}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, StepEndings,
+    testing::Values(
+        EndingCase {stDemux, "streams", srDone, "Prêt", "eac3to a terminé (code 0)"},
+        EndingCase {stDemux, "streams,exit:1", srDone, "Prêt",
+                    "eac3to a terminé avec des avertissements (code 1)"},
+        EndingCase {stDemux, "streams,exit:2", srDemuxFailed, "Erreur pendant l'exécution de eac3to",
+                    "eac3to a échoué (code 2)"},
+        EndingCase {stDemux, "streams,exit:139", srDemuxFailed, "Erreur pendant l'exécution de eac3to",
+                    "eac3to a échoué (code 139)"},
+        EndingCase {stDemux, "streams,signal:11", srDemuxFailed, "Erreur pendant l'exécution de eac3to",
+                    "eac3to a été arrêté par le signal 11 (Segmentation fault)"},
+        EndingCase {stDemux, nullptr, srDemuxFailed, "Erreur pendant l'exécution de eac3to",
+                    "eac3to n'a pas pu être lancé : No such file or directory"},
+        EndingCase {stMux, "", srDone, "Prêt", "tsMuxeR a terminé (code 0)"},
+        EndingCase {stMux, "exit:1", srDone, "Prêt", "tsMuxeR a terminé avec des avertissements (code 1)"},
+        EndingCase {stMux, "exit:2", srMuxFailed, "Erreur pendant l'exécution de tsMuxeR",
+                    "tsMuxeR a échoué (code 2)"},
+        EndingCase {stMux, "exit:139", srMuxFailed, "Erreur pendant l'exécution de tsMuxeR",
+                    "tsMuxeR a échoué (code 139)"},
+        EndingCase {stMux, "signal:6", srMuxFailed, "Erreur pendant l'exécution de tsMuxeR",
+                    "tsMuxeR a été arrêté par le signal 6 (Aborted)"},
+        EndingCase {stMux, nullptr, srMuxFailed, "Erreur pendant l'exécution de tsMuxeR",
+                    "tsMuxeR n'a pas pu être lancé : No such file or directory"},
+        EndingCase {stBurn, "", srDone, "Prêt", "ImgBurn a terminé (code 0)"},
+        EndingCase {stBurn, "exit:1", srDone, "Prêt", "ImgBurn a terminé avec des avertissements (code 1)"},
+        EndingCase {stBurn, "exit:2", srBurnFailed, "Erreur pendant la gravure du disque Disque 01",
+                    "ImgBurn a échoué (code 2)"},
+        EndingCase {stBurn, "exit:139", srBurnFailed, "Erreur pendant la gravure du disque Disque 01",
+                    "ImgBurn a échoué (code 139)"},
+        EndingCase {stBurn, "signal:9", srBurnFailed, "Erreur pendant la gravure du disque Disque 01",
+                    "ImgBurn a été arrêté par le signal 9 (Killed)"},
+        EndingCase {stBurn, nullptr, srBurnFailed, "Erreur pendant la gravure du disque Disque 01",
+                    "ImgBurn n'a pas pu être lancé : No such file or directory"}));
 
-} // namespace
+}  // namespace

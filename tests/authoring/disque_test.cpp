@@ -39,7 +39,7 @@ TEST_F(DisqueTest, AddClipCountsSizeAndDuration)
     const Tm2tsFichier *a = FClips.Add(Path("a.m2ts"), 400, 3 * Second);
     const Tm2tsFichier *b = FClips.Add(Path("b.m2ts"), 600, 5 * Second);
     EXPECT_EQ(disc.AddClip(a), acAdded);
-    EXPECT_EQ(disc.AddClip(b), acAdded); // exactly fills the disc
+    EXPECT_EQ(disc.AddClip(b), acAdded);  // exactly fills the disc
     ASSERT_EQ(disc.Clips.size(), 2);
     EXPECT_EQ(disc.Clips[0].Path, a->FullPath());
     EXPECT_EQ(disc.Clips[1].Record, b);
@@ -48,7 +48,8 @@ TEST_F(DisqueTest, AddClipCountsSizeAndDuration)
     EXPECT_EQ(disc.TotalDuration, 8 * Second);
 }
 
-struct RefusalCase {
+struct RefusalCase
+{
     const char *what;
     int64_t firstSize;  // -1: no first clip
     int64_t size;
@@ -57,7 +58,8 @@ struct RefusalCase {
     uint8_t code;
 };
 
-class AddClipRefusal : public DisqueTest, public testing::WithParamInterface<RefusalCase> {};
+class AddClipRefusal : public DisqueTest, public testing::WithParamInterface<RefusalCase>
+{ };
 
 TEST_P(AddClipRefusal, LeavesTheDiscUnchanged)
 {
@@ -77,19 +79,23 @@ TEST_P(AddClipRefusal, LeavesTheDiscUnchanged)
     EXPECT_GE(disc.TotalSize, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, AddClipRefusal, testing::Values(
-    RefusalCase{"same record twice", 100, 0, true, false, acAlreadyOnDisc},
-    RefusalCase{"larger than the disc", -1, 1001, false, false, acLargerThanDisc},
-    RefusalCase{"larger than the disc, disc not empty", 10, 1001, false, false, acLargerThanDisc},
-    RefusalCase{"one byte too many", 400, 601, false, false, acNoRoomLeft},
-    RefusalCase{"file gone", 100, 5, false, true, acFileMissing}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, AddClipRefusal,
+    testing::Values(RefusalCase {"same record twice", 100, 0, true, false, acAlreadyOnDisc},
+                    RefusalCase {"larger than the disc", -1, 1001, false, false, acLargerThanDisc},
+                    RefusalCase {"larger than the disc, disc not empty", 10, 1001, false, false,
+                                 acLargerThanDisc},
+                    RefusalCase {"one byte too many", 400, 601, false, false, acNoRoomLeft},
+                    RefusalCase {"file gone", 100, 5, false, true, acFileMissing}));
 
-struct NameCase {
+struct NameCase
+{
     int number;
     const char *name;
 };
 
-class DiscNames : public testing::TestWithParam<NameCase> {};
+class DiscNames : public testing::TestWithParam<NameCase>
+{ };
 
 TEST_P(DiscNames, KeepTheLastTwoDigits)
 {
@@ -101,9 +107,10 @@ TEST_P(DiscNames, KeepTheLastTwoDigits)
     EXPECT_EQ(DiscListText(disc), QStringLiteral("Vacances : ") + GetParam().name);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, DiscNames, testing::Values(
-    NameCase{1, "Disque 01"}, NameCase{9, "Disque 09"}, NameCase{10, "Disque 10"},
-    NameCase{99, "Disque 99"}, NameCase{100, "Disque 00"}, NameCase{101, "Disque 01"}));
+INSTANTIATE_TEST_SUITE_P(Table, DiscNames,
+                         testing::Values(NameCase {1, "Disque 01"}, NameCase {9, "Disque 09"},
+                                         NameCase {10, "Disque 10"}, NameCase {99, "Disque 99"},
+                                         NameCase {100, "Disque 00"}, NameCase {101, "Disque 01"}));
 
 TEST(DiscFolder, AddsTheDelimiterOnlyWhenMissing)
 {
@@ -129,4 +136,4 @@ TEST(ListDisque, ShowsAndSortsByProjectAndDiscName)
     EXPECT_EQ(entry.Disc, disc);
 }
 
-} // namespace
+}  // namespace

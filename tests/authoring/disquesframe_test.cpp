@@ -29,7 +29,8 @@ namespace {
 
 constexpr int64_t kGb = 1'000'000'000;
 
-struct Status {
+struct Status
+{
     QString text;
     int kind;
     bool operator==(const Status &) const = default;
@@ -73,7 +74,8 @@ protected:
     void MakePage()
     {
         TDiscSteps steps;
-        steps.Demux = [this](TDisque &disc, const TSettings &s, const ToolOutputHandler &h, const TStepLog &l) {
+        steps.Demux = [this](TDisque &disc, const TSettings &s, const ToolOutputHandler &h,
+                             const TStepLog &l) {
             ++FDemuxes;
             return DemuxDisc(disc, s, h, l);
         };
@@ -81,7 +83,8 @@ protected:
             ++FMuxes;
             return MuxDisc(disc, s, h, l);
         };
-        steps.Burn = [this](const TDisque &disc, const TSettings &s, const ToolOutputHandler &h, const TStepLog &l) {
+        steps.Burn = [this](const TDisque &disc, const TSettings &s, const ToolOutputHandler &h,
+                            const TStepLog &l) {
             {
                 std::lock_guard lock(FBurnMutex);
                 FBurnt << disc.DiscName();
@@ -140,7 +143,7 @@ protected:
     TSettings FSettings;
     TestClipList FClips;
     std::unique_ptr<TDisquesframe> FPage;
-    std::atomic<int> FDemuxes{0}, FMuxes{0};
+    std::atomic<int> FDemuxes {0}, FMuxes {0};
     std::mutex FBurnMutex;
     QStringList FBurnt;
     std::vector<Status> FStatuses;
@@ -150,7 +153,8 @@ TEST_F(DisquesframeTest, EmptyListShowsNoDiscAndDisablesTheButtons)
 {
     MakePage();
     EXPECT_EQ(FPage->labDisques->text(), QStringLiteral("Aucun disque"));
-    for (QLabel *label : {FPage->labTitre, FPage->labProject, FPage->labSize, FPage->labNbFic, FPage->labDuree})
+    for (QLabel *label :
+         {FPage->labTitre, FPage->labProject, FPage->labSize, FPage->labNbFic, FPage->labDuree})
         EXPECT_TRUE(label->text().isEmpty()) << label->objectName().toStdString();
     EXPECT_FALSE(FPage->DisqueActuelBtn->isEnabled());
     EXPECT_FALSE(FPage->TousDisquesBtn->isEnabled());
@@ -240,7 +244,7 @@ TEST_F(DisquesframeTest, ReadyForMuxGoesStraightToTheMuxerAndBurns)
     FPage->Processor.saDisqueActuelexecute();
     EXPECT_EQ(FDemuxes, 0);
     EXPECT_EQ(FMuxes, 1);
-    EXPECT_EQ(Burnt(), QStringList{QStringLiteral("Disque 01")});
+    EXPECT_EQ(Burnt(), QStringList {QStringLiteral("Disque 01")});
     EXPECT_TRUE(discs[0]->ReadyForBurn);
     EXPECT_TRUE(discs[0]->Burnt);
     EXPECT_TRUE(FPage->cbReadyforBurn->isChecked());
@@ -268,7 +272,7 @@ TEST_F(DisquesframeTest, MarksTickedByHandSkipTheirSteps)
     FPage->cbReadyforBurn->setChecked(true);
     FPage->Processor.saDisqueActuelexecute();
     EXPECT_EQ(FDemuxes + FMuxes, 0);
-    EXPECT_EQ(Burnt(), QStringList{QStringLiteral("Disque 01")});
+    EXPECT_EQ(Burnt(), QStringList {QStringLiteral("Disque 01")});
     EXPECT_TRUE(discs[0]->Burnt);
 
     FPage->lbDisques->SetActive(1);
@@ -286,13 +290,14 @@ TEST_F(DisquesframeTest, AllDiscsGoOnPastAFailedDisc)
     UseTool(QStringLiteral("streams,progress"));
     MakePage();
     // The second disc's clip cannot be passed to the demultiplexer.
-    const auto discs = Split({QStringLiteral("a.m2ts"), QStringLiteral("b\".m2ts"), QStringLiteral("c.m2ts")});
+    const auto discs =
+        Split({QStringLiteral("a.m2ts"), QStringLiteral("b\".m2ts"), QStringLiteral("c.m2ts")});
     FPage->Processor.saTousDisquesexecute();
     EXPECT_EQ(FDemuxes, 3);
     EXPECT_NE(std::find(FStatuses.begin(), FStatuses.end(),
-                        Status{QStringLiteral("Erreur pendant l'exécution de eac3to"), 4}),
+                        Status {QStringLiteral("Erreur pendant l'exécution de eac3to"), 4}),
               FStatuses.end());
-    EXPECT_EQ(FStatuses.back(), (Status{QStringLiteral("Prêt"), 0}));
+    EXPECT_EQ(FStatuses.back(), (Status {QStringLiteral("Prêt"), 0}));
     EXPECT_TRUE(discs[0]->ReadyForMux && discs[0]->ReadyForBurn);
     EXPECT_FALSE(discs[1]->ReadyForMux || discs[1]->ReadyForBurn || discs[1]->Burnt);
     EXPECT_TRUE(discs[2]->ReadyForMux && discs[2]->ReadyForBurn);
@@ -337,8 +342,8 @@ TEST_F(DisquesframeTest, BurnTwiceBurnsTwiceUnlessBurntIsTicked)
     discs[1]->ReadyForBurn = true;
     FPage->Processor.saGraverexecute();
     FPage->Processor.saGraverexecute();
-    EXPECT_EQ(Burnt(), (QStringList{QStringLiteral("Disque 01"), QStringLiteral("Disque 02"),
-                                    QStringLiteral("Disque 01"), QStringLiteral("Disque 02")}));
+    EXPECT_EQ(Burnt(), (QStringList {QStringLiteral("Disque 01"), QStringLiteral("Disque 02"),
+                                     QStringLiteral("Disque 01"), QStringLiteral("Disque 02")}));
     EXPECT_FALSE(discs[0]->Burnt || discs[1]->Burnt);
     EXPECT_TRUE(FStatuses.empty());
     FPage->cbBurnt->setChecked(true);
@@ -378,13 +383,13 @@ TEST_F(DisquesframeTest, InterruptDuringDemux)
     EXPECT_TRUE(gaugeShown);
     EXPECT_TRUE(cancelShown);
     EXPECT_EQ(FDemuxes, 1);
-    EXPECT_EQ(FStatuses.back(), (Status{QStringLiteral("L'exécution de eac3to a été interrompue"), 1}));
+    EXPECT_EQ(FStatuses.back(), (Status {QStringLiteral("L'exécution de eac3to a été interrompue"), 1}));
     EXPECT_FALSE(discs[0]->ReadyForMux);
     EXPECT_FALSE(FPage->Gauge->isVisible());
     EXPECT_FALSE(FPage->AnnulerBtn->isVisible());
     const FakeToolRecord record = ReadFakeToolRecord(RecordFile());
     ASSERT_TRUE(record.found);
-    EXPECT_EQ(kill(record.pid, 0), -1); // killed and reaped
+    EXPECT_EQ(kill(record.pid, 0), -1);  // killed and reaped
     EXPECT_FALSE(AbortRequested);
 }
 
@@ -403,10 +408,10 @@ TEST_F(DisquesframeTest, ListRebuiltDuringAStep)
     });
     FPage->Processor.saTousDisquesexecute();
     ASSERT_TRUE(rebuilt);
-    EXPECT_EQ(FDemuxes, 1); // the loop stops where the list ends now
+    EXPECT_EQ(FDemuxes, 1);  // the loop stops where the list ends now
     EXPECT_EQ(FMuxes, 1);
     EXPECT_TRUE(watch.expired());
-    EXPECT_EQ(FStatuses.back(), (Status{QStringLiteral("Prêt"), 0}));
+    EXPECT_EQ(FStatuses.back(), (Status {QStringLiteral("Prêt"), 0}));
 }
 
 // The burn thread keeps burning its discs while the list is rebuilt again
@@ -440,9 +445,10 @@ TEST_F(DisquesframeTest, EventsAreHandledDuringTheMuxStep)
     bool handled = false;
     WhenToolRuns([&] {
         handled = true;
-        EXPECT_EQ(FStatuses.back(), (Status{QStringLiteral("En train d'exécuter tsMuxeR pour Disque 01"), 3}));
+        EXPECT_EQ(FStatuses.back(),
+                  (Status {QStringLiteral("En train d'exécuter tsMuxeR pour Disque 01"), 3}));
         EXPECT_FALSE(FPage->Gauge->isVisible());
-        EXPECT_FALSE(FPage->AnnulerBtn->isVisible()); // hidden once a disc's demux is skipped
+        EXPECT_FALSE(FPage->AnnulerBtn->isVisible());  // hidden once a disc's demux is skipped
     });
     FPage->Processor.ProcessDisc(discs[0], false);
     EXPECT_TRUE(handled);
@@ -495,7 +501,7 @@ TEST_F(DisquesframeTest, WindowAnswersDuringABurnOnTheUiThread)
     FPage->Processor.saGraverexecute();
     timer.stop();
 
-    EXPECT_EQ(Burnt(), QStringList{QStringLiteral("Disque 01")});
+    EXPECT_EQ(Burnt(), QStringList {QStringLiteral("Disque 01")});
     EXPECT_GE(ticksWhileBurning, 20);
     EXPECT_TRUE(actionOffMeanwhile);
     EXPECT_TRUE(action->isEnabled());
@@ -517,12 +523,13 @@ TEST_F(DisquesframeTest, FailedBurnOfTheBurnThreadIsShownAndLogged)
     FPage->Processor.saTousDisquesexecute();
     ASSERT_NE(FPage->Processor.BurnThread(), nullptr);
     ASSERT_TRUE(FPage->Processor.BurnThread()->WaitFor(30'000));
-    const Status failed{QStringLiteral("Erreur pendant la gravure du disque Disque 02"), 4};
+    const Status failed {QStringLiteral("Erreur pendant la gravure du disque Disque 02"), 4};
     EXPECT_TRUE(QTest::qWaitFor([&] { return !FStatuses.empty() && FStatuses.back() == failed; }));
     EXPECT_FALSE(discs[0]->Burnt || discs[1]->Burnt);
     EXPECT_FALSE(FPage->cbBurnt->isChecked());
     const QString log = FPage->Memo1->toPlainText();
-    EXPECT_TRUE(log.contains(QStringLiteral("Erreur pendant la gravure du disque Disque 01"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("Erreur pendant la gravure du disque Disque 01")))
+        << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("ImgBurn a échoué (code 2)"))) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("/VOLUMELABEL \"Vacances - Disque 02\""))) << log.toStdString();
 }
@@ -549,4 +556,4 @@ TEST_F(DisquesframeTest, BurnThreadOutlivingThePage)
     EXPECT_FALSE(discs[0]->Burnt);
 }
 
-} // namespace
+}  // namespace

@@ -133,7 +133,7 @@ void OnTerm(int)
 
 void DieOf(int signal)
 {
-    const rlimit noCore{0, 0};
+    const rlimit noCore {0, 0};
     setrlimit(RLIMIT_CORE, &noCore);
     std::signal(signal, SIG_DFL);
     std::raise(signal);
@@ -153,7 +153,6 @@ void Chatter(long lines)
         Write(stdout, "line " + std::to_string(line) + "\n");
 }
 
-
 // How SIGTERM is taken, set before the tool records itself: a test that
 // stops the tool once it has recorded itself finds the handler in place.
 void SetUpTermination(const std::string &list)
@@ -167,7 +166,7 @@ void SetUpTermination(const std::string &list)
         std::signal(SIGTERM, SIG_IGN);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

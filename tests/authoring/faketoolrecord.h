@@ -32,12 +32,13 @@ public:
     }
 };
 
-struct FakeToolRecord {
+struct FakeToolRecord
+{
     bool found = false;
     pid_t pid = -1;
     QString cwd;
-    QStringList args;     // argv, program name first
-    QStringList fds;      // "number target" of each open descriptor
+    QStringList args;  // argv, program name first
+    QStringList fds;  // "number target" of each open descriptor
 };
 
 inline FakeToolRecord ReadFakeToolRecord(const QString &path)

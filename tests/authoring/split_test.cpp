@@ -8,30 +8,34 @@
 
 namespace {
 
-struct Clip {
-    const char *path; // relative to the test folder
+struct Clip
+{
+    const char *path;  // relative to the test folder
     int64_t size;
-    int64_t picture = 0; // picture duration, 0 when unknown
+    int64_t picture = 0;  // picture duration, 0 when unknown
 };
 
-struct Disc {
-    const char *text; // Project : DiscName
+struct Disc
+{
+    const char *text;  // Project : DiscName
     int first, last;
 };
 
-struct SplitCase {
+struct SplitCase
+{
     const char *what;
     std::vector<Clip> clips;
     std::vector<Disc> discs;
-    const char *stopAt = nullptr; // clip named in the message
-    bool tooLarge = true;         // message kind when stopped
-    const char *removed = nullptr; // clip whose file is gone at split time
-    std::vector<const char *> rates = {}; // of each disc; a stop by frame rate when one more
+    const char *stopAt = nullptr;  // clip named in the message
+    bool tooLarge = true;  // message kind when stopped
+    const char *removed = nullptr;  // clip whose file is gone at split time
+    std::vector<const char *> rates = {};  // of each disc; a stop by frame rate when one more
 };
 
 constexpr int64_t kG2 = 2'000'000'000;
 
-class Split : public testing::TestWithParam<SplitCase> {};
+class Split : public testing::TestWithParam<SplitCase>
+{ };
 
 TEST_P(Split, GroupsClipsInListOrder)
 {
@@ -71,43 +75,81 @@ TEST_P(Split, GroupsClipsInListOrder)
                                       + c.rates[c.rates.size() - 2] + " images/s)");
         return;
     }
-    EXPECT_EQ(result.Message, c.tooLarge
-        ? QStringLiteral("Erreur: la taille de ") + path + QStringLiteral(" dépasse 4600000000")
-        : QStringLiteral("Erreur: le fichier ") + path + QStringLiteral(" est introuvable"));
+    EXPECT_EQ(result.Message,
+              c.tooLarge
+                  ? QStringLiteral("Erreur: la taille de ") + path + QStringLiteral(" dépasse 4600000000")
+                  : QStringLiteral("Erreur: le fichier ") + path + QStringLiteral(" est introuvable"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, Split, testing::Values(
-    SplitCase{"empty list", {}, {}},
-    SplitCase{"exactly one disc", {{"V/a.m2ts", kG2}, {"V/b.m2ts", kG2}, {"V/c.m2ts", 600'000'000}},
-              {{"V : Disque 01", 0, 2}}},
-    SplitCase{"one byte more starts disc 2",
-              {{"V/a.m2ts", kG2}, {"V/b.m2ts", kG2}, {"V/c.m2ts", 600'000'000}, {"V/d.m2ts", 1}},
-              {{"V : Disque 01", 0, 2}, {"V : Disque 02", 3, 3}}},
-    SplitCase{"first clip too large", {{"V/a.m2ts", kDiscCapacity + 1}, {"V/b.m2ts", 1}}, {}, "V/a.m2ts"},
-    SplitCase{"too large in the middle",
-              {{"V/a.m2ts", kG2}, {"V/b.m2ts", kG2}, {"V/c.m2ts", kG2}, {"V/d.m2ts", kDiscCapacity + 1},
-               {"V/e.m2ts", 1}},
-              {{"V : Disque 01", 0, 1}}, "V/d.m2ts"},
-    SplitCase{"project is the folder of the first clip",
-              {{"Alpha/a.m2ts", kG2}, {"Alpha/b.m2ts", kG2}, {"Alpha/c.m2ts", kG2}, {"Beta/d.m2ts", kG2},
-               {"Beta/e.m2ts", kG2}, {"Beta/f.m2ts", kG2}},
-              {{"Alpha : Disque 01", 0, 1}, {"Alpha : Disque 02", 2, 3}, {"Beta : Disque 03", 4, 5}}},
-    SplitCase{"file gone at split time",
-              {{"V/a.m2ts", kG2}, {"V/b.m2ts", kG2}, {"V/c.m2ts", kG2}, {"V/d.m2ts", 5}},
-              {{"V : Disque 01", 0, 1}}, "V/d.m2ts", false, "V/d.m2ts"},
-    SplitCase{"first file gone", {{"V/a.m2ts", 5}}, {}, "V/a.m2ts", false, "V/a.m2ts"},
-    SplitCase{"unknown frame rates make a PAL disc", {{"V/a.m2ts", 1}, {"V/b.m2ts", 1}},
-              {{"V : Disque 01", 0, 1}}, nullptr, true, nullptr, {"25"}},
-    SplitCase{"the first clip that tells its rate sets the disc's",
-              {{"V/a.m2ts", 1}, {"V/b.m2ts", 1, Picture2997}, {"V/c.m2ts", 1}, {"V/d.m2ts", 1, 333'666}},
-              {{"V : Disque 01", 0, 3}}, nullptr, true, nullptr, {"29.97"}},
-    SplitCase{"a clip of another rate that starts a new disc anyway",
-              {{"V/a.m2ts", kG2, Picture25}, {"V/b.m2ts", kG2, Picture25}, {"V/c.m2ts", kG2, Picture2997}},
-              {{"V : Disque 01", 0, 1}, {"V : Disque 02", 2, 2}}, nullptr, true, nullptr, {"25", "29.97"}},
-    SplitCase{"a clip of another rate on the disc being filled stops the split",
-              {{"V/a.m2ts", kG2, Picture25}, {"V/b.m2ts", kG2, Picture25}, {"V/c.m2ts", kG2, Picture25},
-               {"V/d.m2ts", 10}, {"V/e.m2ts", 10, Picture2997}, {"V/f.m2ts", 10, Picture2997}},
-              {{"V : Disque 01", 0, 1}}, "V/e.m2ts", true, nullptr, {"25", "25", "29.97"}}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, Split,
+    testing::Values(
+        SplitCase {"empty list", {}, {}},
+        SplitCase {"exactly one disc",
+                   {{"V/a.m2ts", kG2}, {"V/b.m2ts", kG2}, {"V/c.m2ts", 600'000'000}},
+                   {{"V : Disque 01", 0, 2}}},
+        SplitCase {"one byte more starts disc 2",
+                   {{"V/a.m2ts", kG2}, {"V/b.m2ts", kG2}, {"V/c.m2ts", 600'000'000}, {"V/d.m2ts", 1}},
+                   {{"V : Disque 01", 0, 2}, {"V : Disque 02", 3, 3}}},
+        SplitCase {
+            "first clip too large", {{"V/a.m2ts", kDiscCapacity + 1}, {"V/b.m2ts", 1}}, {}, "V/a.m2ts"},
+        SplitCase {"too large in the middle",
+                   {{"V/a.m2ts", kG2},
+                    {"V/b.m2ts", kG2},
+                    {"V/c.m2ts", kG2},
+                    {"V/d.m2ts", kDiscCapacity + 1},
+                    {"V/e.m2ts", 1}},
+                   {{"V : Disque 01", 0, 1}},
+                   "V/d.m2ts"},
+        SplitCase {"project is the folder of the first clip",
+                   {{"Alpha/a.m2ts", kG2},
+                    {"Alpha/b.m2ts", kG2},
+                    {"Alpha/c.m2ts", kG2},
+                    {"Beta/d.m2ts", kG2},
+                    {"Beta/e.m2ts", kG2},
+                    {"Beta/f.m2ts", kG2}},
+                   {{"Alpha : Disque 01", 0, 1}, {"Alpha : Disque 02", 2, 3}, {"Beta : Disque 03", 4, 5}}},
+        SplitCase {"file gone at split time",
+                   {{"V/a.m2ts", kG2}, {"V/b.m2ts", kG2}, {"V/c.m2ts", kG2}, {"V/d.m2ts", 5}},
+                   {{"V : Disque 01", 0, 1}},
+                   "V/d.m2ts",
+                   false,
+                   "V/d.m2ts"},
+        SplitCase {"first file gone", {{"V/a.m2ts", 5}}, {}, "V/a.m2ts", false, "V/a.m2ts"},
+        SplitCase {"unknown frame rates make a PAL disc",
+                   {{"V/a.m2ts", 1}, {"V/b.m2ts", 1}},
+                   {{"V : Disque 01", 0, 1}},
+                   nullptr,
+                   true,
+                   nullptr,
+                   {"25"}},
+        SplitCase {"the first clip that tells its rate sets the disc's",
+                   {{"V/a.m2ts", 1}, {"V/b.m2ts", 1, Picture2997}, {"V/c.m2ts", 1}, {"V/d.m2ts", 1, 333'666}},
+                   {{"V : Disque 01", 0, 3}},
+                   nullptr,
+                   true,
+                   nullptr,
+                   {"29.97"}},
+        SplitCase {
+            "a clip of another rate that starts a new disc anyway",
+            {{"V/a.m2ts", kG2, Picture25}, {"V/b.m2ts", kG2, Picture25}, {"V/c.m2ts", kG2, Picture2997}},
+            {{"V : Disque 01", 0, 1}, {"V : Disque 02", 2, 2}},
+            nullptr,
+            true,
+            nullptr,
+            {"25", "29.97"}},
+        SplitCase {"a clip of another rate on the disc being filled stops the split",
+                   {{"V/a.m2ts", kG2, Picture25},
+                    {"V/b.m2ts", kG2, Picture25},
+                    {"V/c.m2ts", kG2, Picture25},
+                    {"V/d.m2ts", 10},
+                    {"V/e.m2ts", 10, Picture2997},
+                    {"V/f.m2ts", 10, Picture2997}},
+                   {{"V : Disque 01", 0, 1}},
+                   "V/e.m2ts",
+                   true,
+                   nullptr,
+                   {"25", "25", "29.97"}}));
 
 TEST(SplitProject, IsTheLastFolderOfTheClipPath)
 {
@@ -146,4 +188,4 @@ TEST(SplitOwnership, DiscsOutliveTheSplitResultAndTheClipList)
     EXPECT_EQ(kept->Clips.at(0).Duration, 7 * Second);
 }
 
-} // namespace
+}  // namespace

@@ -26,12 +26,13 @@ inline std::unique_ptr<Tm2tsFichier> MakeClip(const QString &path, int64_t size,
         return nullptr;
     file.close();
     return Tm2tsFichier::CreateFromPath(path, [duration, pictureDuration](const QString &fullPath) {
-        return std::make_unique<Tm2tsFileDevice>(fullPath, TKnownClip{duration, 1, 1, pictureDuration});
+        return std::make_unique<Tm2tsFileDevice>(fullPath, TKnownClip {duration, 1, 1, pictureDuration});
     });
 }
 
 // Owns the records, as the clip list does, and hands out the list.
-struct TestClipList {
+struct TestClipList
+{
     std::vector<std::unique_ptr<Tm2tsFichier>> records;
 
     const Tm2tsFichier *Add(const QString &path, int64_t size, int64_t duration = 10 * Second,

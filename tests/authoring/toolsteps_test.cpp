@@ -30,8 +30,8 @@ void MakeOld(const QString &path)
 {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
-                                 QFileDevice::FileModificationTime));
+    ASSERT_TRUE(
+        file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
 }
 
 class ToolSteps : public testing::Test
@@ -90,16 +90,18 @@ TEST_F(ToolSteps, DemuxRunsInTheStreamFolderAndCollectsTheNewStreams)
     FakeToolEnv env("progress,streams", FRecord);
     const QString before = GetCurrentFolder();
     QByteArray output;
-    const uint8_t code = DemuxDisc(*disc, FSettings, [&](const QByteArray &out, const QByteArray &, bool &abort) {
-        output += out;
-        abort = AbortRequested;
-    });
+    const uint8_t code =
+        DemuxDisc(*disc, FSettings, [&](const QByteArray &out, const QByteArray &, bool &abort) {
+            output += out;
+            abort = AbortRequested;
+        });
     EXPECT_EQ(code, srDone);
     EXPECT_EQ(GetCurrentFolder(), before);
 
     const FakeToolRecord r = ReadFakeToolRecord(FRecord);
     EXPECT_EQ(r.args, QStringList({FakeToolPath(), "-demux",
-        FClipFolder + "00001 a.m2ts+" + FClipFolder + "b+c.m2ts+" + FClipFolder + "ç.m2ts"}));
+                                   FClipFolder + "00001 a.m2ts+" + FClipFolder + "b+c.m2ts+" + FClipFolder
+                                       + "ç.m2ts"}));
     EXPECT_EQ(r.cwd + '/', QDir(FSettings.DossierFlux).canonicalPath() + '/');
     EXPECT_TRUE(output.endsWith("done\n"));
 
@@ -123,11 +125,13 @@ TEST_F(ToolSteps, DemuxTakesOnlyFilesWrittenSinceItStarted)
     disc->Streams << flux + "clip.h264";
     bool wroteOther = false;
     FakeToolEnv env("streams,sleep:0.05");
-    EXPECT_EQ(DemuxDisc(*disc, FSettings, [&](const QByteArray &, const QByteArray &, bool &) {
-        // Another disc whose first clip has the same name, demuxed meanwhile.
-        if (!wroteOther)
-            wroteOther = QFile(flux + "clip-autre.ac3").open(QIODevice::WriteOnly);
-    }), srDone);
+    EXPECT_EQ(DemuxDisc(*disc, FSettings,
+                        [&](const QByteArray &, const QByteArray &, bool &) {
+                            // Another disc whose first clip has the same name, demuxed meanwhile.
+                            if (!wroteOther)
+                                wroteOther = QFile(flux + "clip-autre.ac3").open(QIODevice::WriteOnly);
+                        }),
+              srDone);
     EXPECT_EQ(Sorted(disc->Streams), QStringList({flux + "clip-autre.ac3", flux + "clip.ac3",
                                                   flux + "clip.h264", flux + "clip.txt"}));
 }
@@ -138,11 +142,13 @@ TEST_F(ToolSteps, DemuxInterruptedGivesSixAndCollectsNothing)
     FakeToolEnv env("sleep");
     int calls = 0;
     // The program would sleep a minute and exit 0: only a stop interrupts it.
-    EXPECT_EQ(DemuxDisc(*disc, FSettings, [&](const QByteArray &, const QByteArray &, bool &abort) {
-        if (++calls == 20)
-            AbortRequested = true;
-        abort = AbortRequested;
-    }), srInterrupted);
+    EXPECT_EQ(DemuxDisc(*disc, FSettings,
+                        [&](const QByteArray &, const QByteArray &, bool &abort) {
+                            if (++calls == 20)
+                                AbortRequested = true;
+                            abort = AbortRequested;
+                        }),
+              srInterrupted);
     EXPECT_TRUE(disc->Streams.isEmpty());
     EXPECT_TRUE(disc->Chapters.isEmpty());
 }
@@ -179,7 +185,7 @@ TEST_F(ToolSteps, DemuxThatFailsTakesNoStream)
     disc->Streams << FSettings.DossierFlux + "clip.h264";
     FakeToolEnv env("streams,exit:2");
     EXPECT_EQ(DemuxDisc(*disc, FSettings, CopyAbort), srDemuxFailed);
-    EXPECT_EQ(disc->Streams, QStringList{FSettings.DossierFlux + "clip.h264"});
+    EXPECT_EQ(disc->Streams, QStringList {FSettings.DossierFlux + "clip.h264"});
     EXPECT_TRUE(disc->Chapters.isEmpty());
 
     FSettings.eac3tofile = FDir.filePath("no eac3to");
@@ -204,15 +210,18 @@ TEST_F(ToolSteps, BurnDoesNotHearAStopRequest)
     FakeToolEnv env("onterm,sleep:0.2", FRecord);
     int calls = 0;
     // Done, not interrupted nor failed of a signal: it ran to its own end.
-    EXPECT_EQ(BurnDisc(*disc, FSettings, [&](const QByteArray &, const QByteArray &, bool &abort) {
-        ++calls;
-        abort = true;
-    }), srDone);
+    EXPECT_EQ(BurnDisc(*disc, FSettings,
+                       [&](const QByteArray &, const QByteArray &, bool &abort) {
+                           ++calls;
+                           abort = true;
+                       }),
+              srDone);
     EXPECT_GT(calls, 1);
     EXPECT_FALSE(QFile::exists(FRecord + ".term"));
 }
 
-struct OutcomeCase {
+struct OutcomeCase
+{
     TToolOutcome outcome;
     TToolVerdict verdict;
     const char *text;
@@ -228,7 +237,9 @@ TEST(JudgeTool, OurProgramsExitZeroOneOrTwo)
         {{O::Exited, 139, false}, tvFailed, "eac3to a échoué (code 139)"},
         {{O::Exited, -1, false}, tvFailed, "eac3to a échoué (code -1)"},
         {{O::Signalled, 11, false}, tvFailed, "eac3to a été arrêté par le signal 11 (Segmentation fault)"},
-        {{O::NotStarted, ENOENT, false}, tvFailed, "eac3to n'a pas pu être lancé : No such file or directory"},
+        {{O::NotStarted, ENOENT, false},
+         tvFailed,
+         "eac3to n'a pas pu être lancé : No such file or directory"},
         {{O::Signalled, 15, true}, tvInterrupted, "eac3to a été interrompu (signal 15)"},
         {{O::Exited, 2, true}, tvInterrupted, "eac3to a été interrompu (code 2)"},
         {{O::Exited, 0, true}, tvInterrupted, "eac3to a été interrompu (code 0)"},
@@ -239,14 +250,16 @@ TEST(JudgeTool, OurProgramsExitZeroOneOrTwo)
     }
 }
 
-struct MuxCase {
+struct MuxCase
+{
     bool deleteMeta, deleteFlux, interrupt;
-    const char *actions; // the muxer's, when not interrupted
+    const char *actions;  // the muxer's, when not interrupted
     uint8_t code;
     bool metaStays, streamsStay;
 };
 
-class MuxDeletion : public ToolSteps, public testing::WithParamInterface<MuxCase> {};
+class MuxDeletion : public ToolSteps, public testing::WithParamInterface<MuxCase>
+{ };
 
 TEST_P(MuxDeletion, FollowsTheSettingsAndTheInterruption)
 {
@@ -281,18 +294,19 @@ TEST_P(MuxDeletion, FollowsTheSettingsAndTheInterruption)
     }
     for (const QString &stream : disc->Streams)
         EXPECT_EQ(QFile::exists(stream), c.streamsStay) << stream.toStdString();
-    EXPECT_EQ(disc->Streams.size(), 2); // the list keeps its entries
+    EXPECT_EQ(disc->Streams.size(), 2);  // the list keeps its entries
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, MuxDeletion, testing::Values(
-    MuxCase{true, true, false, "progress", srDone, false, false},
-    MuxCase{false, false, false, "progress", srDone, true, true},
-    MuxCase{false, true, false, "progress", srDone, true, false},
-    MuxCase{true, true, false, "exit:1", srDone, false, false},
-    MuxCase{true, true, false, "progress,exit:2", srMuxFailed, true, true},
-    MuxCase{true, true, false, "signal:11", srMuxFailed, true, true},
-    MuxCase{true, true, true, "", srInterrupted, false, true},
-    MuxCase{false, true, true, "", srInterrupted, true, true}));
+INSTANTIATE_TEST_SUITE_P(Table, MuxDeletion,
+                         testing::Values(MuxCase {true, true, false, "progress", srDone, false, false},
+                                         MuxCase {false, false, false, "progress", srDone, true, true},
+                                         MuxCase {false, true, false, "progress", srDone, true, false},
+                                         MuxCase {true, true, false, "exit:1", srDone, false, false},
+                                         MuxCase {true, true, false, "progress,exit:2", srMuxFailed, true,
+                                                  true},
+                                         MuxCase {true, true, false, "signal:11", srMuxFailed, true, true},
+                                         MuxCase {true, true, true, "", srInterrupted, false, true},
+                                         MuxCase {false, true, true, "", srInterrupted, true, true}));
 
 TEST_F(ToolSteps, MuxWithoutMetaFileStartsNothing)
 {
@@ -315,10 +329,25 @@ TEST_F(ToolSteps, BurnPassesTheFoldersAndTheLabel)
     EXPECT_EQ(BurnDisc(*disc, FSettings), srDone);
     const QString f = FSettings.DossierAVCHD + "/clips+été/Disque 01/";
     const FakeToolRecord r = ReadFakeToolRecord(FRecord);
-    EXPECT_EQ(r.args, QStringList({FakeToolPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "DEVICE", "/SRC",
-                                   f + "BDMV|" + f + "CERTIFICATE", "/FILESYSTEM", "UDF", "/UDFREVISION",
-                                   "2.50", "/VERIFY", "NO", "/VOLUMELABEL", "clips+été - Disque 01",
-                                   "/EJECT", "/CLOSESUCCESS", "/NOIMAGEDETAILS", "/WAITFORMEDIA",
+    EXPECT_EQ(r.args, QStringList({FakeToolPath(),
+                                   "/MODE",
+                                   "BUILD",
+                                   "/BUILDOUTPUTMODE",
+                                   "DEVICE",
+                                   "/SRC",
+                                   f + "BDMV|" + f + "CERTIFICATE",
+                                   "/FILESYSTEM",
+                                   "UDF",
+                                   "/UDFREVISION",
+                                   "2.50",
+                                   "/VERIFY",
+                                   "NO",
+                                   "/VOLUMELABEL",
+                                   "clips+été - Disque 01",
+                                   "/EJECT",
+                                   "/CLOSESUCCESS",
+                                   "/NOIMAGEDETAILS",
+                                   "/WAITFORMEDIA",
                                    "/START"}));
 }
 
@@ -333,4 +362,4 @@ TEST_F(ToolSteps, BurnStartsNothingForAFolderItCannotPass)
     EXPECT_FALSE(QFile::exists(FRecord));
 }
 
-} // namespace
+}  // namespace

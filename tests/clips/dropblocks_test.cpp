@@ -25,7 +25,8 @@ TEST(DropBlocks, DropFilesOfTwoNonAsciiPaths)
 
 TEST(DropBlocks, DropFilesSizeCountsUtf16Units)
 {
-    struct Case {
+    struct Case
+    {
         QStringList files;
         int size;
     };
@@ -45,7 +46,7 @@ TEST(DropBlocks, DropFilesSizeCountsUtf16Units)
 
 TEST(DropBlocks, NameMaps)
 {
-    const QStringList names{QStringLiteral("été.m2ts"), QStringLiteral("b")};
+    const QStringList names {QStringLiteral("été.m2ts"), QStringLiteral("b")};
     EXPECT_EQ(FileNameMapBlock(names), QByteArray("\xC3\xA9t\xC3\xA9.m2ts\0b\0\0", 14));
     EXPECT_EQ(FileNameMapWBlock({QStringLiteral("é"), QStringLiteral("b")}),
               Bytes({0xE9, 0, 0, 0, 'b', 0, 0, 0, 0, 0}));
@@ -60,11 +61,12 @@ TEST(DropBlocks, PreferredDropEffect)
 
 TEST(DropBlocks, DesktopFileLists)
 {
-    const QStringList files{QStringLiteral("/data/été 1.m2ts"), QStringLiteral("/data/b#2.m2ts")};
-    EXPECT_EQ(UriListBlock(files), QByteArray("file:///data/%C3%A9t%C3%A9%201.m2ts\r\nfile:///data/b%232.m2ts\r\n"));
+    const QStringList files {QStringLiteral("/data/été 1.m2ts"), QStringLiteral("/data/b#2.m2ts")};
+    EXPECT_EQ(UriListBlock(files),
+              QByteArray("file:///data/%C3%A9t%C3%A9%201.m2ts\r\nfile:///data/b%232.m2ts\r\n"));
     EXPECT_EQ(GnomeCopiedFilesBlock(files),
               QByteArray("copy\nfile:///data/%C3%A9t%C3%A9%201.m2ts\nfile:///data/b%232.m2ts"));
     EXPECT_EQ(GnomeCopiedFilesBlock(files.mid(1), true), QByteArray("cut\nfile:///data/b%232.m2ts"));
 }
 
-} // namespace
+}  // namespace

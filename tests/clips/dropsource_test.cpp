@@ -70,7 +70,8 @@ private:
     }
 };
 
-class DragOutTest : public ::testing::Test {
+class DragOutTest : public ::testing::Test
+{
 protected:
     static void SetUpTestSuite()
     {
@@ -157,7 +158,8 @@ TEST_F(DragOutTest, DropGivesTheSelectedPathsAndTheClipsStayListed)
     EXPECT_EQ(onDrop, 1);
     EXPECT_EQ(FTarget->Drops, 1);
     // Items 1 to 3, in list order (where "été" sorts depends on the locale).
-    const QStringList selected{lb->Record(1)->FullPath(), lb->Record(2)->FullPath(), lb->Record(3)->FullPath()};
+    const QStringList selected {lb->Record(1)->FullPath(), lb->Record(2)->FullPath(),
+                                lb->Record(3)->FullPath()};
     EXPECT_EQ(FTarget->Received, selected);
     EXPECT_EQ(lb->DragSource()->Files, selected);
     EXPECT_EQ(lb->count(), 4);
@@ -203,7 +205,8 @@ TEST(DropFileSource, RendersNothingWithoutFilesAndMapsOnlyWhenComplete)
     for (const QString &format : source.Formats())
         EXPECT_TRUE(source.DoGetData(format).isEmpty()) << format.toStdString();
     source.Files = {QStringLiteral("/a.m2ts"), QStringLiteral("/b.m2ts")};
-    EXPECT_EQ(source.DoGetData(QStringLiteral("text/uri-list")), QByteArray("file:///a.m2ts\r\nfile:///b.m2ts\r\n"));
+    EXPECT_EQ(source.DoGetData(QStringLiteral("text/uri-list")),
+              QByteArray("file:///a.m2ts\r\nfile:///b.m2ts\r\n"));
     EXPECT_EQ(source.DoGetData(QString::fromLatin1(kDropFilesMime)).size(), 20 + 16 + 16 + 2);
     EXPECT_TRUE(source.DoGetData(QString::fromLatin1(kFileNameMapWMime)).isEmpty());
     source.MappedNames = {QStringLiteral("x"), QStringLiteral("y")};
@@ -211,4 +214,4 @@ TEST(DropFileSource, RendersNothingWithoutFilesAndMapsOnlyWhenComplete)
     EXPECT_TRUE(source.DoGetData(QStringLiteral("text/plain")).isEmpty());
 }
 
-} // namespace
+}  // namespace

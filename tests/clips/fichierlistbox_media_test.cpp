@@ -16,7 +16,8 @@ int argc = 1;
 char name[] = "fichierlistbox_media_test";
 char *argv[] = {name, nullptr};
 
-class ListBoxMediaTest : public ::testing::Test {
+class ListBoxMediaTest : public ::testing::Test
+{
 protected:
     static void SetUpTestSuite()
     {

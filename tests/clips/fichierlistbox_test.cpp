@@ -38,7 +38,8 @@ std::unique_ptr<TSRFichier> MakeRecord(const QString &path, std::uint64_t size =
     return TSRFichier::CreateFromEntry(path.left(path.lastIndexOf('/') + 1), entry);
 }
 
-class ListBoxTest : public ::testing::Test {
+class ListBoxTest : public ::testing::Test
+{
 protected:
     static void SetUpTestSuite()
     {
@@ -116,25 +117,25 @@ TEST_F(ListBoxTest, FirstFileBecomesCurrentSelectedAndAnnounced)
 {
     Add("/data/m.m2ts");
     EXPECT_EQ(lb->currentRow(), 0);
-    EXPECT_EQ(SelectedRows(), (QList<int>{0}));
-    EXPECT_EQ(FActivePaths, (QStringList{"/data/m.m2ts"}));
+    EXPECT_EQ(SelectedRows(), (QList<int> {0}));
+    EXPECT_EQ(FActivePaths, (QStringList {"/data/m.m2ts"}));
     EXPECT_EQ(lb->Active(), lb->Record(0));
 
     // Later files come unselected; the current item stays on its record.
     Add("/data/a.m2ts");
     Add("/data/z.m2ts");
-    EXPECT_EQ(Names(), (QStringList{"a.m2ts", "m.m2ts", "z.m2ts"}));
+    EXPECT_EQ(Names(), (QStringList {"a.m2ts", "m.m2ts", "z.m2ts"}));
     EXPECT_EQ(lb->currentRow(), 1);
-    EXPECT_EQ(SelectedRows(), (QList<int>{1}));
+    EXPECT_EQ(SelectedRows(), (QList<int> {1}));
     EXPECT_EQ(FActivePaths.size(), 1);
-    EXPECT_EQ(FCounts.back(), (std::pair{1, 3}));
+    EXPECT_EQ(FCounts.back(), (std::pair {1, 3}));
 }
 
 TEST_F(ListBoxTest, SelectedOpeningsAreSelected)
 {
     Add("/data/b.m2ts");
     Add("/data/a.m2ts", 0, 0, true);
-    EXPECT_EQ(SelectedRows(), (QList<int>{0, 1}));
+    EXPECT_EQ(SelectedRows(), (QList<int> {0, 1}));
     EXPECT_EQ(lb->SelectedCount(), int(lb->selectedItems().size()));
 }
 
@@ -152,7 +153,7 @@ TEST_F(ListBoxTest, OpeningTheSameFilesAgainReplacesTheRecordsInPlace)
     EXPECT_EQ(lb->Record(0), newer[1]);
     EXPECT_EQ(lb->Record(1), newer[2]);
     EXPECT_EQ(lb->Record(2), newer[0]);
-    EXPECT_EQ(SelectedRows(), (QList<int>{0, 2}));
+    EXPECT_EQ(SelectedRows(), (QList<int> {0, 2}));
     EXPECT_EQ(lb->currentRow(), 0);
 }
 
@@ -160,7 +161,7 @@ TEST_F(ListBoxTest, PathDifferingOnlyInLetterCaseIsListedOnceWithItsFirstText)
 {
     Add("/data/Clip.m2ts");
     TAbstractListFichier *second = Add("/DATA/CLIP.M2TS");
-    EXPECT_EQ(Names(), (QStringList{"Clip.m2ts"}));
+    EXPECT_EQ(Names(), (QStringList {"Clip.m2ts"}));
     EXPECT_EQ(lb->Record(0), second);
     // The active record was replaced: the next check announces the newer one.
     lb->CheckActive();
@@ -172,15 +173,17 @@ TEST_F(ListBoxTest, BeforeListerKeepsRecordsOut)
     lb->BeforeLister = [](TAbstractListFichier *bf) { return !bf->FileName().startsWith('x'); };
     Add("/data/x.m2ts");
     Add("/data/y.m2ts");
-    EXPECT_EQ(Names(), (QStringList{"y.m2ts"}));
+    EXPECT_EQ(Names(), (QStringList {"y.m2ts"}));
 }
 
-struct SortCase {
+struct SortCase
+{
     const TSortIndex *index;
     QStringList expected;
 };
 
-class ListBoxSortTest : public ListBoxTest, public ::testing::WithParamInterface<SortCase> {};
+class ListBoxSortTest : public ListBoxTest, public ::testing::WithParamInterface<SortCase>
+{ };
 
 TEST_P(ListBoxSortTest, SortOrders)
 {
@@ -200,10 +203,10 @@ TEST_P(ListBoxSortTest, SortOrders)
 
 INSTANTIATE_TEST_SUITE_P(
     Orders, ListBoxSortTest,
-    ::testing::Values(SortCase{&SortAlpha, {"/a/Big.MTS", "/a/clip.m2ts", "/b/clip.m2ts", "/a/zed.m2ts"}},
-                      SortCase{&SortTaille, {"/a/zed.m2ts", "/a/clip.m2ts", "/a/Big.MTS", "/b/clip.m2ts"}},
-                      SortCase{&SortModify, {"/a/clip.m2ts", "/a/Big.MTS", "/b/clip.m2ts", "/a/zed.m2ts"}},
-                      SortCase{&SortPath, {"/a/Big.MTS", "/a/clip.m2ts", "/a/zed.m2ts", "/b/clip.m2ts"}}),
+    ::testing::Values(SortCase {&SortAlpha, {"/a/Big.MTS", "/a/clip.m2ts", "/b/clip.m2ts", "/a/zed.m2ts"}},
+                      SortCase {&SortTaille, {"/a/zed.m2ts", "/a/clip.m2ts", "/a/Big.MTS", "/b/clip.m2ts"}},
+                      SortCase {&SortModify, {"/a/clip.m2ts", "/a/Big.MTS", "/b/clip.m2ts", "/a/zed.m2ts"}},
+                      SortCase {&SortPath, {"/a/Big.MTS", "/a/clip.m2ts", "/a/zed.m2ts", "/b/clip.m2ts"}}),
     [](const auto &info) { return info.param.index->Key.toStdString(); });
 
 TEST_F(ListBoxTest, SortByKeepsTheSelectedAndCurrentRecords)
@@ -220,10 +223,10 @@ TEST_F(ListBoxTest, SortByKeepsTheSelectedAndCurrentRecords)
     EXPECT_EQ(lb->Record(0), records[4]);
     EXPECT_EQ(lb->Active(), records[3]);
     EXPECT_EQ(lb->Record(lb->currentRow()), records[3]);
-    EXPECT_EQ(SelectedRows(), (QList<int>{1, 3}));  // records 3 and 1
+    EXPECT_EQ(SelectedRows(), (QList<int> {1, 3}));  // records 3 and 1
     EXPECT_EQ(int(FActivePaths.size()), announced);
     ASSERT_FALSE(FCounts.empty());
-    EXPECT_EQ(FCounts.back(), (std::pair{2, 5}));
+    EXPECT_EQ(FCounts.back(), (std::pair {2, 5}));
 }
 
 TEST_F(ListBoxTest, SortByOnAnEmptyListRaisesNoCountsChange)
@@ -256,7 +259,7 @@ TEST_F(ListBoxTest, DeletingItems3And4Of6MakesItem2Current)
     lb->item(3)->setSelected(true);
     lb->item(4)->setSelected(true);
     Key(Qt::Key_Delete);
-    EXPECT_EQ(Names(), (QStringList{"0.m2ts", "1.m2ts", "2.m2ts", "5.m2ts"}));
+    EXPECT_EQ(Names(), (QStringList {"0.m2ts", "1.m2ts", "2.m2ts", "5.m2ts"}));
     EXPECT_EQ(lb->currentRow(), 2);
     EXPECT_EQ(FActivePaths.last(), "/data/2.m2ts");
     EXPECT_EQ(lb->Keys().Count(), 4);
@@ -268,7 +271,7 @@ TEST_F(ListBoxTest, DeletingItem0MakesTheNewItem0Current)
     for (int i = 0; i < 3; ++i)
         Add(QString("/data/%1.m2ts").arg(i));
     Key(Qt::Key_Delete);  // item 0: current and selected since it came first
-    EXPECT_EQ(Names(), (QStringList{"1.m2ts", "2.m2ts"}));
+    EXPECT_EQ(Names(), (QStringList {"1.m2ts", "2.m2ts"}));
     EXPECT_EQ(lb->currentRow(), 0);
     EXPECT_EQ(FActivePaths.last(), "/data/1.m2ts");
 }
@@ -284,17 +287,19 @@ TEST_F(ListBoxTest, DeletingEveryItemAnnouncesNoRecordAndZeroCounts)
     EXPECT_EQ(lb->Keys().Count(), 0);
     EXPECT_EQ(FActivePaths.last(), "none");
     EXPECT_EQ(lb->Active(), nullptr);
-    EXPECT_EQ(FCounts.back(), (std::pair{0, 0}));
+    EXPECT_EQ(FCounts.back(), (std::pair {0, 0}));
 }
 
-struct KeptCase {
+struct KeptCase
+{
     const char *name;
     bool keyDelete;
     Qt::KeyboardModifiers modifiers;
     bool countsRefreshed;
 };
 
-class ListBoxDeleteKeptTest : public ListBoxTest, public ::testing::WithParamInterface<KeptCase> {};
+class ListBoxDeleteKeptTest : public ListBoxTest, public ::testing::WithParamInterface<KeptCase>
+{ };
 
 TEST_P(ListBoxDeleteKeptTest, DeleteRemovesNothing)
 {
@@ -308,10 +313,10 @@ TEST_P(ListBoxDeleteKeptTest, DeleteRemovesNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, ListBoxDeleteKeptTest,
-                         ::testing::Values(KeptCase{"shift", true, Qt::ShiftModifier, true},
-                                           KeptCase{"key_delete_off", false, Qt::NoModifier, true},
-                                           KeptCase{"ctrl_ignored", true, Qt::ControlModifier, false},
-                                           KeptCase{"alt_ignored", true, Qt::AltModifier, false}),
+                         ::testing::Values(KeptCase {"shift", true, Qt::ShiftModifier, true},
+                                           KeptCase {"key_delete_off", false, Qt::NoModifier, true},
+                                           KeptCase {"ctrl_ignored", true, Qt::ControlModifier, false},
+                                           KeptCase {"alt_ignored", true, Qt::AltModifier, false}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(ListBoxTest, ArrowKeysMoveTheActiveRecord)
@@ -323,16 +328,18 @@ TEST_F(ListBoxTest, ArrowKeysMoveTheActiveRecord)
     EXPECT_EQ(FActivePaths.last(), "/data/1.m2ts");
     Key(Qt::Key_End);
     EXPECT_EQ(FActivePaths.last(), "/data/2.m2ts");
-    EXPECT_EQ(FCounts.back(), (std::pair{1, 3}));
+    EXPECT_EQ(FCounts.back(), (std::pair {1, 3}));
 }
 
-struct HintCase {
+struct HintCase
+{
     int total;
     int selected;
     const char *hint;
 };
 
-class ListBoxHintTest : public ListBoxTest, public ::testing::WithParamInterface<HintCase> {};
+class ListBoxHintTest : public ListBoxTest, public ::testing::WithParamInterface<HintCase>
+{ };
 
 TEST_P(ListBoxHintTest, HintGivesTheSelectedAndTotalCounts)
 {
@@ -343,13 +350,13 @@ TEST_P(ListBoxHintTest, HintGivesTheSelectedAndTotalCounts)
         lb->item(i)->setSelected(true);
     lb->UpdateCounts();
     EXPECT_EQ(lb->toolTip(), QString::fromUtf8(GetParam().hint));
-    EXPECT_EQ(FCounts.back(), (std::pair{GetParam().selected, GetParam().total}));
+    EXPECT_EQ(FCounts.back(), (std::pair {GetParam().selected, GetParam().total}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Counts, ListBoxHintTest,
-                         ::testing::Values(HintCase{1, 1, "1 fichier sélectionné sur 1\r\n"},
-                                           HintCase{3, 0, "0 fichier sélectionné sur 3\r\n"},
-                                           HintCase{5, 2, "2 fichiers sélectionnés sur 5\r\n"}));
+                         ::testing::Values(HintCase {1, 1, "1 fichier sélectionné sur 1\r\n"},
+                                           HintCase {3, 0, "0 fichier sélectionné sur 3\r\n"},
+                                           HintCase {5, 2, "2 fichiers sélectionnés sur 5\r\n"}));
 
 TEST_F(ListBoxTest, ClearFilesAnnouncesNoRecordAndZeroCounts)
 {
@@ -359,7 +366,7 @@ TEST_F(ListBoxTest, ClearFilesAnnouncesNoRecordAndZeroCounts)
     EXPECT_EQ(lb->count(), 0);
     EXPECT_EQ(lb->Keys().Count(), 0);
     EXPECT_EQ(FActivePaths.last(), "none");
-    EXPECT_EQ(FCounts.back(), (std::pair{0, 0}));
+    EXPECT_EQ(FCounts.back(), (std::pair {0, 0}));
     Add("/data/c.m2ts");  // an empty list again makes its first file active
     EXPECT_EQ(FActivePaths.last(), "/data/c.m2ts");
 }
@@ -380,9 +387,9 @@ TEST_F(ListBoxTest, ClickMakesTheClickedRecordActive)
         Add(QString("/data/%1.m2ts").arg(i));
     Click(2);
     EXPECT_EQ(FActivePaths.last(), "/data/2.m2ts");
-    EXPECT_EQ(SelectedRows(), (QList<int>{2}));
-    EXPECT_EQ(FCounts.back(), (std::pair{1, 3}));
-    EXPECT_EQ(lb->SelectedPaths(), (QStringList{"/data/2.m2ts"}));
+    EXPECT_EQ(SelectedRows(), (QList<int> {2}));
+    EXPECT_EQ(FCounts.back(), (std::pair {1, 3}));
+    EXPECT_EQ(lb->SelectedPaths(), (QStringList {"/data/2.m2ts"}));
 }
 
 TEST_F(ListBoxTest, CtrlClickOnTheSelectedCurrentItemLeavesItSelected)
@@ -430,7 +437,8 @@ TEST_F(ListBoxTest, StopOpeningWithoutOpeningReturns)
 }
 
 // Openings through workers, on a folder of empty files named like clips.
-class ListBoxOpenTest : public ListBoxTest {
+class ListBoxOpenTest : public ListBoxTest
+{
 protected:
     void SetUp() override
     {
@@ -480,21 +488,22 @@ protected:
 
 TEST_F(ListBoxOpenTest, FolderWithThreeClipsAndTwoInASubfolder)
 {
-    for (const char *name : {"a.m2ts", "b.m2ts", "c.m2ts", "notes.txt", "sub/d.m2ts", "sub/e.m2ts", "sub/x.jpg"})
+    for (const char *name :
+         {"a.m2ts", "b.m2ts", "c.m2ts", "notes.txt", "sub/d.m2ts", "sub/e.m2ts", "sub/x.jpg"})
         Touch(name);
     lb->OpenFolder(FDir.path());
     ASSERT_TRUE(WaitUntil([&] { return FEnds == 1; }, 30'000));
-    EXPECT_EQ(Names(), (QStringList{"a.m2ts", "b.m2ts", "c.m2ts", "d.m2ts", "e.m2ts"}));
+    EXPECT_EQ(Names(), (QStringList {"a.m2ts", "b.m2ts", "c.m2ts", "d.m2ts", "e.m2ts"}));
     EXPECT_EQ(FEvents.first(), "start");
     EXPECT_EQ(FEvents.filter(QRegularExpression("^folder ")),
-              (QStringList{"folder " + Root, "folder " + Root + "sub/"}));
+              (QStringList {"folder " + Root, "folder " + Root + "sub/"}));
     EXPECT_EQ(FEvents.filter(QRegularExpression("^file ")).size(), 5);
     EXPECT_EQ(FEvents.last(), "end 5");
     EXPECT_FALSE(lb->Busy());
     // The first file found became current and active; it stayed so.
     ASSERT_GE(lb->currentRow(), 0);
     EXPECT_EQ(lb->Active(), lb->Record(lb->currentRow()));
-    EXPECT_EQ(SelectedRows(), (QList<int>{lb->currentRow()}));
+    EXPECT_EQ(SelectedRows(), (QList<int> {lb->currentRow()}));
 }
 
 TEST_F(ListBoxOpenTest, ChosenFilesRaiseNoFolderEvent)
@@ -503,7 +512,7 @@ TEST_F(ListBoxOpenTest, ChosenFilesRaiseNoFolderEvent)
     Touch("b.m2ts");
     lb->OpenFiles({Root + "a.m2ts", Root + "b.m2ts"});
     ASSERT_TRUE(WaitUntil([&] { return FEnds == 1; }, 30'000));
-    EXPECT_EQ(FEvents, (QStringList{"start", "file a.m2ts", "file b.m2ts", "end 2"}));
+    EXPECT_EQ(FEvents, (QStringList {"start", "file a.m2ts", "file b.m2ts", "end 2"}));
 }
 
 TEST_F(ListBoxOpenTest, PastingTextOnlyGivesStartThenEndWithNothing)
@@ -512,7 +521,7 @@ TEST_F(ListBoxOpenTest, PastingTextOnlyGivesStartThenEndWithNothing)
     QApplication::clipboard()->setText(Root + "a.m2ts");
     lb->PasteFiles();
     ASSERT_TRUE(WaitUntil([&] { return FEnds == 1; }, 30'000));
-    EXPECT_EQ(FEvents, (QStringList{"start", "end 0"}));
+    EXPECT_EQ(FEvents, (QStringList {"start", "end 0"}));
     EXPECT_EQ(lb->count(), 0);
 }
 
@@ -525,7 +534,7 @@ TEST_F(ListBoxOpenTest, PastingCopiedFilesOpensThemWithTheirSubfolders)
     QApplication::clipboard()->setMimeData(data);
     lb->PasteFiles();
     ASSERT_TRUE(WaitUntil([&] { return FEnds == 1; }, 30'000));
-    EXPECT_EQ(Names(), (QStringList{"a.m2ts", "b.m2ts"}));
+    EXPECT_EQ(Names(), (QStringList {"a.m2ts", "b.m2ts"}));
     EXPECT_EQ(FEvents.last(), "end 2");
 }
 
@@ -539,7 +548,7 @@ TEST_F(ListBoxOpenTest, DroppedListFileIsRead)
     list.close();
     lb->DropFiles({Root + "list.txt"});
     ASSERT_TRUE(WaitUntil([&] { return FEnds == 1; }, 30'000));
-    EXPECT_EQ(Names(), (QStringList{"b.m2ts"}));
+    EXPECT_EQ(Names(), (QStringList {"b.m2ts"}));
 }
 
 TEST_F(ListBoxOpenTest, FilesDroppedOnAnAcceptingListAreOpened)
@@ -562,7 +571,7 @@ TEST_F(ListBoxOpenTest, FilesDroppedOnAnAcceptingListAreOpened)
     QApplication::sendEvent(lb->viewport(), &drop);
     EXPECT_TRUE(drop.isAccepted());
     ASSERT_TRUE(WaitUntil([&] { return FEnds == 1; }, 30'000));
-    EXPECT_EQ(Names(), (QStringList{"a.m2ts", "b.m2ts"}));
+    EXPECT_EQ(Names(), (QStringList {"a.m2ts", "b.m2ts"}));
 }
 
 TEST_F(ListBoxOpenTest, ClassChosenForAnExtensionBecomesTheRecordClass)
@@ -576,7 +585,7 @@ TEST_F(ListBoxOpenTest, ClassChosenForAnExtensionBecomesTheRecordClass)
     };
     lb->OpenFiles({Root + "a.M2TS"});
     ASSERT_TRUE(WaitUntil([&] { return FEnds == 1; }, 30'000));
-    EXPECT_EQ(extensions, (QStringList{".M2TS"}));
+    EXPECT_EQ(extensions, (QStringList {".M2TS"}));
     EXPECT_EQ(lb->RecordClass().ClassName(), "TSRFichier");
     ASSERT_EQ(lb->count(), 1);
     EXPECT_NE(dynamic_cast<TSRFichier *>(lb->Record(0)), nullptr);

@@ -27,7 +27,8 @@ TEST(Tm2tsFichier, UnreadableClipIsStillARecord)
     for (const char *name : {"bad.m2ts", "truncated.m2ts", "empty.m2ts"}) {
         const std::vector<TFindData> entries = FindFiles(Fixture(name));
         ASSERT_EQ(entries.size(), 1u) << name;
-        const auto record = TlfCLass::M2tsFichier().CreateFromEntry(QStringLiteral(TAVREL_FIXTURE_DIR "/"), entries[0]);
+        const auto record =
+            TlfCLass::M2tsFichier().CreateFromEntry(QStringLiteral(TAVREL_FIXTURE_DIR "/"), entries[0]);
         auto *clip = dynamic_cast<Tm2tsFichier *>(record.get());
         ASSERT_NE(clip, nullptr) << name;
         EXPECT_EQ(clip->FullPath(), Fixture(name));
@@ -45,4 +46,4 @@ TEST(Tm2tsFichier, MissingPathGivesAnEmptyRecordWithAnEmptyDevice)
     EXPECT_FALSE(record->Device()->Valid());
 }
 
-} // namespace
+}  // namespace

@@ -11,7 +11,8 @@
 
 namespace {
 
-TFindData Entry(const QString &name, std::uint64_t size = 0, std::int64_t modified = 0, std::uint32_t attributes = 0)
+TFindData Entry(const QString &name, std::uint64_t size = 0, std::int64_t modified = 0,
+                std::uint32_t attributes = 0)
 {
     TFindData entry;
     entry.FileName = name;
@@ -24,11 +25,13 @@ TFindData Entry(const QString &name, std::uint64_t size = 0, std::int64_t modifi
     return entry;
 }
 
-struct PathCase {
+struct PathCase
+{
     const char *path, *fileName, *extension, *folder, *baseName;
 };
 
-class PathFields : public testing::TestWithParam<PathCase> {};
+class PathFields : public testing::TestWithParam<PathCase>
+{ };
 
 TEST_P(PathFields, SplitAtTheLastSlash)
 {
@@ -45,17 +48,18 @@ TEST_P(PathFields, SplitAtTheLastSlash)
     EXPECT_EQ(record->ExtensionKey(), record->Extension().toLower() + path.toLower());
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, PathFields, testing::Values(
-    PathCase{"/data/AVCHD/00001.m2ts", "00001.m2ts", ".m2ts", "/data/AVCHD/", "00001"},
-    PathCase{"/data/AVCHD/CLIP.M2TS", "CLIP.M2TS", ".m2ts", "/data/AVCHD/", "CLIP"},
-    PathCase{"/data/clip", "clip", "", "/data/", "clip"},
-    PathCase{"/data/a.b/clip", "clip", "", "/data/a.b/", "clip"},
-    PathCase{"/data/clip.tar.GZ", "clip.tar.GZ", ".gz", "/data/", "clip.tar"},
-    PathCase{"/data/.hidden", ".hidden", ".hidden", "/data/", ""},
-    PathCase{"/Vidéos/Été 2024/Plage + \"mer\" 'bleue'.M2TS", "Plage + \"mer\" 'bleue'.M2TS", ".m2ts",
-             "/Vidéos/Été 2024/", "Plage + \"mer\" 'bleue'"},
-    // Only A-Z are folded in the extension; the keys fold everything.
-    PathCase{"/data/film.ÉTÉ", "film.ÉTÉ", ".ÉtÉ", "/data/", "film"}));
+INSTANTIATE_TEST_SUITE_P(
+    Values, PathFields,
+    testing::Values(PathCase {"/data/AVCHD/00001.m2ts", "00001.m2ts", ".m2ts", "/data/AVCHD/", "00001"},
+                    PathCase {"/data/AVCHD/CLIP.M2TS", "CLIP.M2TS", ".m2ts", "/data/AVCHD/", "CLIP"},
+                    PathCase {"/data/clip", "clip", "", "/data/", "clip"},
+                    PathCase {"/data/a.b/clip", "clip", "", "/data/a.b/", "clip"},
+                    PathCase {"/data/clip.tar.GZ", "clip.tar.GZ", ".gz", "/data/", "clip.tar"},
+                    PathCase {"/data/.hidden", ".hidden", ".hidden", "/data/", ""},
+                    PathCase {"/Vidéos/Été 2024/Plage + \"mer\" 'bleue'.M2TS", "Plage + \"mer\" 'bleue'.M2TS",
+                              ".m2ts", "/Vidéos/Été 2024/", "Plage + \"mer\" 'bleue'"},
+                    // Only A-Z are folded in the extension; the keys fold everything.
+                    PathCase {"/data/film.ÉTÉ", "film.ÉTÉ", ".ÉtÉ", "/data/", "film"}));
 
 TEST(ListFichier, ExtensionKeyOfANameWithoutExtensionIsThePathKey)
 {
@@ -66,14 +70,15 @@ TEST(ListFichier, ExtensionKeyOfANameWithoutExtensionIsThePathKey)
 
 TEST(ListFichier, SortKeysFollowTheIndexKeyExactly)
 {
-    const auto record = TSRFichier::CreateFromEntry(QStringLiteral("/data/"), Entry(QStringLiteral("A.m2ts"), 10));
+    const auto record =
+        TSRFichier::CreateFromEntry(QStringLiteral("/data/"), Entry(QStringLiteral("A.m2ts"), 10));
     EXPECT_EQ(record->GetSortKey(SortAlpha), record->AlphaKey());
     EXPECT_EQ(record->GetSortKey(SortTaille), record->SizeKey());
     EXPECT_EQ(record->GetSortKey(SortModify), record->DateKey());
     EXPECT_EQ(record->GetSortKey(SortExtension), record->ExtensionKey());
     EXPECT_EQ(record->GetSortKey(SortPath), record->PathKey());
-    EXPECT_EQ(record->GetSortKey(TSortIndex{"Alpha", "", ""}), QString());
-    EXPECT_EQ(record->GetSortKey(TSortIndex{"nom", "", ""}), QString());
+    EXPECT_EQ(record->GetSortKey(TSortIndex {"Alpha", "", ""}), QString());
+    EXPECT_EQ(record->GetSortKey(TSortIndex {"nom", "", ""}), QString());
     // The root class knows only the path orders.
     const auto root = TAbstractListFichier::CreateFromPath(QStringLiteral("/data/A.m2ts"));
     EXPECT_EQ(root->GetSortKey(SortTaille), QString());
@@ -92,26 +97,29 @@ TEST(ListFichier, FiveSortIndexesWithTheirTexts)
     EXPECT_EQ(SortPath.LongText, QStringLiteral("selon le chemin"));
 }
 
-struct SizeCase {
+struct SizeCase
+{
     std::uint64_t size;
     const char *digits;
 };
 
-class SizeKeys : public testing::TestWithParam<SizeCase> {};
+class SizeKeys : public testing::TestWithParam<SizeCase>
+{ };
 
 TEST_P(SizeKeys, HoldBothHalvesInThirtyTwoHexDigits)
 {
-    const auto record = TSRFichier::CreateFromEntry(QStringLiteral("/d/"), Entry(QStringLiteral("C.m2ts"), GetParam().size));
+    const auto record =
+        TSRFichier::CreateFromEntry(QStringLiteral("/d/"), Entry(QStringLiteral("C.m2ts"), GetParam().size));
     EXPECT_EQ(record->SizeKey(), QLatin1String(GetParam().digits) + QStringLiteral("/d/c.m2ts"));
     EXPECT_EQ(record->Size(), GetParam().size);
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, SizeKeys, testing::Values(
-    SizeCase{0, "00000000000000000000000000000000"},
-    SizeCase{0xFFFFFFFFull, "000000000000000000000000FFFFFFFF"},
-    SizeCase{0x100000000ull, "00000000000000010000000000000000"},
-    SizeCase{0x1FFFFFFFFull, "000000000000000100000000FFFFFFFF"},
-    SizeCase{0x2540BE3FFull, "000000000000000200000000540BE3FF"}));
+INSTANTIATE_TEST_SUITE_P(Values, SizeKeys,
+                         testing::Values(SizeCase {0, "00000000000000000000000000000000"},
+                                         SizeCase {0xFFFFFFFFull, "000000000000000000000000FFFFFFFF"},
+                                         SizeCase {0x100000000ull, "00000000000000010000000000000000"},
+                                         SizeCase {0x1FFFFFFFFull, "000000000000000100000000FFFFFFFF"},
+                                         SizeCase {0x2540BE3FFull, "000000000000000200000000540BE3FF"}));
 
 std::vector<QString> SortedPaths(std::vector<std::unique_ptr<TSRFichier>> &records, const TSortIndex &index)
 {
@@ -127,10 +135,13 @@ TEST(ListFichier, TiesAreBrokenByThePath)
 {
     std::vector<std::unique_ptr<TSRFichier>> records;
     const std::int64_t sameSecond = 1'700'000'000;
-    records.push_back(TSRFichier::CreateFromEntry(QStringLiteral("/z/"), Entry(QStringLiteral("clip.m2ts"), 5, sameSecond)));
-    records.push_back(TSRFichier::CreateFromEntry(QStringLiteral("/a/"), Entry(QStringLiteral("clip.m2ts"), 5, sameSecond)));
-    records.push_back(TSRFichier::CreateFromEntry(QStringLiteral("/m/"), Entry(QStringLiteral("clip.m2ts"), 5, sameSecond)));
-    const std::vector<QString> byPath{"/a/clip.m2ts", "/m/clip.m2ts", "/z/clip.m2ts"};
+    records.push_back(TSRFichier::CreateFromEntry(QStringLiteral("/z/"),
+                                                  Entry(QStringLiteral("clip.m2ts"), 5, sameSecond)));
+    records.push_back(TSRFichier::CreateFromEntry(QStringLiteral("/a/"),
+                                                  Entry(QStringLiteral("clip.m2ts"), 5, sameSecond)));
+    records.push_back(TSRFichier::CreateFromEntry(QStringLiteral("/m/"),
+                                                  Entry(QStringLiteral("clip.m2ts"), 5, sameSecond)));
+    const std::vector<QString> byPath {"/a/clip.m2ts", "/m/clip.m2ts", "/z/clip.m2ts"};
     for (const TSortIndex *index : SortIndexes)
         EXPECT_EQ(SortedPaths(records, *index), byPath) << index->Key.toStdString();
 }
@@ -138,10 +149,12 @@ TEST(ListFichier, TiesAreBrokenByThePath)
 TEST(ListFichier, FilesOfFourGigabytesSortAfterSmallerOnes)
 {
     std::vector<std::unique_ptr<TSRFichier>> records;
-    records.push_back(TSRFichier::CreateFromEntry(QStringLiteral("/a/"), Entry(QStringLiteral("big"), 0x100000000ull)));
-    records.push_back(TSRFichier::CreateFromEntry(QStringLiteral("/b/"), Entry(QStringLiteral("small"), 0xFFFFFFFFull)));
+    records.push_back(
+        TSRFichier::CreateFromEntry(QStringLiteral("/a/"), Entry(QStringLiteral("big"), 0x100000000ull)));
+    records.push_back(
+        TSRFichier::CreateFromEntry(QStringLiteral("/b/"), Entry(QStringLiteral("small"), 0xFFFFFFFFull)));
     records.push_back(TSRFichier::CreateFromEntry(QStringLiteral("/c/"), Entry(QStringLiteral("tiny"), 9)));
-    EXPECT_EQ(SortedPaths(records, SortTaille), (std::vector<QString>{"/c/tiny", "/b/small", "/a/big"}));
+    EXPECT_EQ(SortedPaths(records, SortTaille), (std::vector<QString> {"/c/tiny", "/b/small", "/a/big"}));
 }
 
 TEST(ListFichier, DateKeyIsTheLocalLastWriteSecond)
@@ -191,12 +204,13 @@ TEST(Tm2tsFichier, KnownClipDevicesGiveRecordsOfAChosenDuration)
     int made = 0;
     const TDeviceFactory known = [&made](const QString &path) {
         ++made;
-        return std::make_unique<Tm2tsFileDevice>(path, TKnownClip{12'345'678});
+        return std::make_unique<Tm2tsFileDevice>(path, TKnownClip {12'345'678});
     };
     const TlfCLass recordClass = TlfCLass::M2tsFichier(known);
     ASSERT_TRUE(recordClass);
     EXPECT_EQ(recordClass.ClassName(), QStringLiteral("Tm2tsFichier"));
-    const auto record = recordClass.CreateFromEntry(QStringLiteral("/nowhere/"), Entry(QStringLiteral("a.m2ts"), 77));
+    const auto record =
+        recordClass.CreateFromEntry(QStringLiteral("/nowhere/"), Entry(QStringLiteral("a.m2ts"), 77));
     ASSERT_NE(record, nullptr);
     auto *clip = dynamic_cast<Tm2tsFichier *>(record.get());
     ASSERT_NE(clip, nullptr);
@@ -211,10 +225,11 @@ TEST(TlfCLass, NoneCreatesNothingAndSRFichierCreatesPlainRecords)
     const TlfCLass none;
     EXPECT_FALSE(none);
     EXPECT_EQ(none.CreateFromEntry(QStringLiteral("/d/"), Entry(QStringLiteral("a"))), nullptr);
-    const auto plain = TlfCLass::SRFichier().CreateFromEntry(QStringLiteral("/d/"), Entry(QStringLiteral("a")));
+    const auto plain =
+        TlfCLass::SRFichier().CreateFromEntry(QStringLiteral("/d/"), Entry(QStringLiteral("a")));
     ASSERT_NE(plain, nullptr);
     EXPECT_EQ(dynamic_cast<Tm2tsFichier *>(plain.get()), nullptr);
     EXPECT_EQ(plain->FullPath(), QStringLiteral("/d/a"));
 }
 
-} // namespace
+}  // namespace

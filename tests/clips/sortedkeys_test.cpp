@@ -16,14 +16,15 @@ QStringList Texts(const TSortedKeys &keys)
     return texts;
 }
 
-class SortedKeysTest : public ::testing::TestWithParam<QLocale> {};
+class SortedKeysTest : public ::testing::TestWithParam<QLocale>
+{ };
 
 TEST_P(SortedKeysTest, AddsInOrderIgnoringCase)
 {
     TSortedKeys keys(GetParam());
     for (const char *text : {"delta", "Bravo", "alpha", "charlie", "ALPHA2"})
         keys.Add(QString::fromLatin1(text));
-    EXPECT_EQ(Texts(keys), (QStringList{"alpha", "ALPHA2", "Bravo", "charlie", "delta"}));
+    EXPECT_EQ(Texts(keys), (QStringList {"alpha", "ALPHA2", "Bravo", "charlie", "delta"}));
 }
 
 TEST_P(SortedKeysTest, RefusesATextEqualApartFromCaseAndGivesItsIndex)
@@ -43,7 +44,7 @@ TEST_P(SortedKeysTest, RefusesATextEqualApartFromCaseAndGivesItsIndex)
 TEST_P(SortedKeysTest, TellsApartTextsTheCollationAloneWouldMerge)
 {
     TSortedKeys keys(GetParam());
-    const QString composed = QString::fromUtf8("\xC3\xA9t\xC3\xA9.m2ts");    // été, precomposed
+    const QString composed = QString::fromUtf8("\xC3\xA9t\xC3\xA9.m2ts");  // été, precomposed
     const QString decomposed = QString::fromUtf8("e\xCC\x81te\xCC\x81.m2ts");  // été, with combining accents
     bool added = false;
     keys.Add(composed);
@@ -70,17 +71,17 @@ TEST_P(SortedKeysTest, FindsByBisection)
     EXPECT_FALSE(keys.Find("z", index));
     EXPECT_EQ(index, 3);
     keys.Delete(1);
-    EXPECT_EQ(Texts(keys), (QStringList{"b", "f"}));
+    EXPECT_EQ(Texts(keys), (QStringList {"b", "f"}));
 }
 
 TEST_P(SortedKeysTest, AssignKeepsTheLastOfEqualTextsAtItsPlace)
 {
     TSortedKeys keys(GetParam());
     keys.Add("old");
-    const QStringList texts{"charlie", "Alpha", "bravo", "ALPHA", "delta"};
+    const QStringList texts {"charlie", "Alpha", "bravo", "ALPHA", "delta"};
     const std::vector<int> kept = keys.Assign(texts);
-    EXPECT_EQ(kept, (std::vector<int>{3, 2, 0, 4}));
-    EXPECT_EQ(Texts(keys), (QStringList{"ALPHA", "bravo", "charlie", "delta"}));
+    EXPECT_EQ(kept, (std::vector<int> {3, 2, 0, 4}));
+    EXPECT_EQ(Texts(keys), (QStringList {"ALPHA", "bravo", "charlie", "delta"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, SortedKeysTest,
@@ -92,7 +93,7 @@ TEST(SortedKeys, FrenchCollationPutsAccentedLettersWithTheirBaseLetter)
     TSortedKeys keys(QLocale(QLocale::French, QLocale::France));
     for (const char *text : {"f", "\xC3\xA9t\xC3\xA9", "d"})
         keys.Add(QString::fromUtf8(text));
-    EXPECT_EQ(Texts(keys), (QStringList{"d", QString::fromUtf8("\xC3\xA9t\xC3\xA9"), "f"}));
+    EXPECT_EQ(Texts(keys), (QStringList {"d", QString::fromUtf8("\xC3\xA9t\xC3\xA9"), "f"}));
 }
 
 }  // namespace

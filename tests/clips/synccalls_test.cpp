@@ -15,7 +15,8 @@ int argc = 1;
 char name[] = "synccalls_test";
 char *argv[] = {name, nullptr};
 
-class SyncCallsTest : public ::testing::Test {
+class SyncCallsTest : public ::testing::Test
+{
 protected:
     static void SetUpTestSuite()
     {
@@ -29,7 +30,7 @@ TEST_F(SyncCallsTest, CallRunsOnTheObjectsThreadWhileTheCallerWaits)
     TSyncCalls calls;
     const std::thread::id mainThread = std::this_thread::get_id();
     std::vector<int> order;  // written by the calls, on the main thread only
-    std::atomic<bool> finished{false};
+    std::atomic<bool> finished {false};
     bool allRan = true;
     std::thread worker([&] {
         for (int i = 0; i < 3; ++i) {
@@ -46,12 +47,13 @@ TEST_F(SyncCallsTest, CallRunsOnTheObjectsThreadWhileTheCallerWaits)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     worker.join();
     EXPECT_TRUE(allRan);
-    EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(order, (std::vector<int> {0, 1, 2}));
 }
 
 // Closes the calls as the event announcing a queued call reaches them, then
 // lets the event through: the call is waiting when the close comes.
-class CloseOnArrival : public QObject {
+class CloseOnArrival : public QObject
+{
 public:
     explicit CloseOnArrival(TSyncCalls &calls) : FCalls(calls) { calls.installEventFilter(this); }
     bool Arrived = false;
@@ -74,8 +76,8 @@ TEST_F(SyncCallsTest, CloseReleasesAWaitingCallerWithoutRunningItsCall)
 {
     TSyncCalls calls;
     CloseOnArrival closer(calls);
-    std::atomic<bool> ran{false};
-    std::atomic<int> result{-1};
+    std::atomic<bool> ran {false};
+    std::atomic<int> result {-1};
     std::thread worker([&] { result = calls.Call([&] { ran = true; }) ? 1 : 0; });
     while (result == -1)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);

@@ -17,7 +17,8 @@ namespace {
 // A list that accepts ".m2ts" names (any letter case) unless told to
 // accept everything, and keeps what the worker hands it. The worker calls
 // it from its own thread; the test reads it after the worker has ended.
-class TFakeList : public TOpenList {
+class TFakeList : public TOpenList
+{
 public:
     bool AcceptAll = false;
     int StopAfterFiles = -1;  // asks the worker to stop once this many files came
@@ -70,7 +71,8 @@ public:
     }
 };
 
-class ThreadOpenTest : public ::testing::Test {
+class ThreadOpenTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -133,7 +135,7 @@ TEST_F(ThreadOpenTest, FolderOpensItsClipsAndThoseOfEverySubfolder)
     EXPECT_EQ(QSet<QString>(FList.Folders.begin() + 1, FList.Folders.end()), Under({"sub/", "empty/"}));
     EXPECT_EQ(FList.Events.first(), "start");
     EXPECT_EQ(FList.Events.last(), "end");
-    EXPECT_EQ(FList.RunningAtCalls, (QList<bool>{true, false}));
+    EXPECT_EQ(FList.RunningAtCalls, (QList<bool> {true, false}));
     EXPECT_TRUE(FList.Extensions.contains(".M2TS"));
 }
 
@@ -150,7 +152,7 @@ TEST_F(ThreadOpenTest, ChosenFilesAreOpenedWithoutDescendingAndWithoutFolderEven
     MakeTree();
     Run(okFiles, {Root + "a.m2ts", Root + "sub", Root + "missing.m2ts", Root + "notes.txt", Root + "c.m2ts"});
     EXPECT_EQ(FList.EndCount, 2);
-    EXPECT_EQ(FList.Paths, (QStringList{Root + "a.m2ts", Root + "c.m2ts"}));
+    EXPECT_EQ(FList.Paths, (QStringList {Root + "a.m2ts", Root + "c.m2ts"}));
     EXPECT_TRUE(FList.Folders.isEmpty());
 }
 
@@ -190,7 +192,7 @@ TEST_F(ThreadOpenTest, ListFileInUtf16WithRelativeEntries)
     bytes.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
     Touch("list.txt", bytes);
     Run(okDroppedFiles, {Root + "list.txt"});
-    EXPECT_EQ(FList.Paths, (QStringList{Root + "sub/d.m2ts", Root + "a.m2ts"}));
+    EXPECT_EQ(FList.Paths, (QStringList {Root + "sub/d.m2ts", Root + "a.m2ts"}));
 }
 
 TEST_F(ThreadOpenTest, ListFileWithCapitalExtensionIsNotRead)
@@ -199,20 +201,20 @@ TEST_F(ThreadOpenTest, ListFileWithCapitalExtensionIsNotRead)
     Touch("list.TXT", (Root + "a.m2ts\n").toUtf8());
     FList.AcceptAll = true;
     Run(okDroppedFiles, {Root + "list.TXT"});
-    EXPECT_EQ(FList.Paths, (QStringList{Root + "list.TXT"}));
+    EXPECT_EQ(FList.Paths, (QStringList {Root + "list.TXT"}));
 }
 
 TEST_F(ThreadOpenTest, UnreadableListFileOpensNothing)
 {
     Run(okDroppedFiles, {Root + "missing.txt"});
     EXPECT_EQ(FList.EndCount, 0);
-    EXPECT_EQ(FList.Events, (QStringList{"start", "end"}));
+    EXPECT_EQ(FList.Events, (QStringList {"start", "end"}));
 }
 
 TEST_F(ThreadOpenTest, EmptyPasteGivesStartThenEndWithNothing)
 {
     Run(okPaste, {});
-    EXPECT_EQ(FList.Events, (QStringList{"start", "end"}));
+    EXPECT_EQ(FList.Events, (QStringList {"start", "end"}));
     EXPECT_EQ(FList.EndCount, 0);
 }
 
@@ -220,7 +222,7 @@ TEST_F(ThreadOpenTest, OverlongListedPathIsSkipped)
 {
     MakeTree();
     Run(okDroppedFiles, {Root + QString(TThreadOpen::kMaxListedPath, 'x'), Root + "a.m2ts"});
-    EXPECT_EQ(FList.Paths, (QStringList{Root + "a.m2ts"}));
+    EXPECT_EQ(FList.Paths, (QStringList {Root + "a.m2ts"}));
 }
 
 TEST_F(ThreadOpenTest, StopKeepsTheFilesFoundSoFar)
@@ -239,9 +241,9 @@ TEST_F(ThreadOpenTest, FailureWhileOpeningStillEndsTheRun)
     MakeTree();
     FList.ThrowOnFolder = true;
     Run(okFolder, {Root});
-    EXPECT_EQ(FList.Events, (QStringList{"start", "end"}));
+    EXPECT_EQ(FList.Events, (QStringList {"start", "end"}));
     EXPECT_EQ(FList.EndCount, 0);
-    EXPECT_EQ(FList.RunningAtCalls, (QList<bool>{true, false}));
+    EXPECT_EQ(FList.RunningAtCalls, (QList<bool> {true, false}));
 }
 
 TEST_F(ThreadOpenTest, LinkToAnEnclosingFolderDoesNotLoop)
@@ -255,7 +257,7 @@ TEST_F(ThreadOpenTest, LinkToAnEnclosingFolderDoesNotLoop)
 TEST_F(ThreadOpenTest, EmptyFolderPathOpensNothing)
 {
     Run(okFolder, {QString()});
-    EXPECT_EQ(FList.Events, (QStringList{"start", "end"}));
+    EXPECT_EQ(FList.Events, (QStringList {"start", "end"}));
 }
 
 }  // namespace

@@ -50,7 +50,8 @@ protected:
         // A child process started by a test works in its parent's folder,
         // which outlives it.
         const char *parentFolder = std::getenv(kCloseChildVariable);
-        FRoot = parentFolder ? QFile::decodeName(parentFolder) + QStringLiteral("/child/") : FTmp.path() + u'/';
+        FRoot =
+            parentFolder ? QFile::decodeName(parentFolder) + QStringLiteral("/child/") : FTmp.path() + u'/';
         FPreviousFolder = QDir::currentPath();
         ASSERT_TRUE(QDir().mkpath(FRoot));
         QDir::setCurrent(FRoot);
@@ -96,7 +97,8 @@ protected:
     QString Install(const char *program)
     {
         const QString target = Path(QStringLiteral("tools/") + QLatin1String(program));
-        EXPECT_TRUE(QFile::copy(QStringLiteral(TAVREL_BIN_DIR "/") + QLatin1String(program), target)) << program;
+        EXPECT_TRUE(QFile::copy(QStringLiteral(TAVREL_BIN_DIR "/") + QLatin1String(program), target))
+            << program;
         return target;
     }
 
@@ -325,8 +327,7 @@ class TMuxerHold
 public:
     TMuxerHold(const QString &muxer, const QString &discFolder)
         : FThread([this, muxer, discFolder] { Run(muxer, discFolder); })
-    {
-    }
+    { }
     ~TMuxerHold()
     {
         FQuit = true;
@@ -358,7 +359,7 @@ private:
             kill(held, SIGCONT);
     }
 
-    std::atomic<bool> FQuit{false}, FHolding{false};
+    std::atomic<bool> FQuit {false}, FHolding {false};
     std::thread FThread;
 };
 
@@ -394,7 +395,6 @@ TEST_F(WindowBurnTest, InterruptedMuxLeavesNoHiddenFolder)
     EXPECT_EQ(HiddenMuxFolders(folder), QStringList());
     EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("BDMV")));
 }
-
 
 // The child side of the next test, run in a process of its own: it burns a
 // disc of a few hundred megabytes on the burn thread, closes the window
@@ -471,7 +471,7 @@ TEST_F(WindowBurnTest, NtscClipsKeepTheirDurationOnTheDisc)
     FForm->saTousDisques->Execute();
     ASSERT_TRUE(disc->ReadyForBurn);
 
-    constexpr double kFrame = 90000 * 1001 / 30000.0; // 90 kHz ticks
+    constexpr double kFrame = 90000 * 1001 / 30000.0;  // 90 kHz ticks
     BLURAY *bd = bd_open(QFile::encodeName(disc->DiscFolder(Settings.DossierAVCHD)).constData(), nullptr);
     ASSERT_NE(bd, nullptr);
     ASSERT_EQ(bd_get_titles(bd, TITLES_ALL, 0), 1u);
@@ -486,4 +486,4 @@ TEST_F(WindowBurnTest, NtscClipsKeepTheirDurationOnTheDisc)
     bd_close(bd);
 }
 
-} // namespace
+}  // namespace

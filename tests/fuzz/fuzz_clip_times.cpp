@@ -12,7 +12,7 @@
 
 namespace {
 
-void Check(const TClipTimes& times)
+void Check(const TClipTimes &times)
 {
     if (times.VideoDuration < 0 || times.AudioDuration < 0 || times.PictureDuration < 0)
         std::abort();
@@ -22,9 +22,9 @@ void Check(const TClipTimes& times)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     Check(ClipTimesOf(bytes, bytes));
     Check(ClipTimesOf(bytes.left(bytes.size() / 2), bytes.mid(bytes.size() / 3)));
     Check(ReadClipTimes(QString::fromStdString(WriteFuzzFile("clip.m2ts", data, size))));

@@ -12,21 +12,21 @@ extern "C" {
 #include "demuxer.h"
 #include "fuzzfiles.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     av_log_set_level(AV_LOG_QUIET);
     CapOutputFiles();
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const std::string clip = WriteFuzzFile("clip.m2ts", data, size);
     std::ostringstream out, err;
     demux::TConsole console(out, err);
     demux::TDemuxer(console).Run({clip}, FuzzFolder());
     AbortIfCapped(err.str());
-    for (const char* written : {"/clip.h264", "/clip.ac3"})
+    for (const char *written : {"/clip.h264", "/clip.ac3"})
         unlink((FuzzFolder() + written).c_str());
     return 0;
 }

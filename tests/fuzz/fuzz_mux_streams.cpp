@@ -13,13 +13,13 @@
 #include "mux/m2tsmuxer.h"
 #include "mux/videostream.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     CapOutputFiles();
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 2)
         return 0;
@@ -34,11 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::unique_ptr<TAc3Stream> audio;
         try {
             audio = std::make_unique<TAc3Stream>(ac3);
-        } catch (const std::runtime_error&) {
+        } catch (const std::runtime_error &) {
             // Muxed without audio.
         }
         TM2tsMuxer(video, audio.get(), settings).Run(m2ts, [](double) {});
-    } catch (const std::runtime_error& e) {
+    } catch (const std::runtime_error &e) {
         AbortIfCapped(e.what());
     }
     unlink(m2ts.c_str());

@@ -13,12 +13,14 @@
 
 namespace {
 
-struct MaskCase {
+struct MaskCase
+{
     const char *name, *pattern;
     bool matches;
 };
 
-class MaskTable : public testing::TestWithParam<MaskCase> {};
+class MaskTable : public testing::TestWithParam<MaskCase>
+{ };
 
 TEST_P(MaskTable, MatchesLikeWindows)
 {
@@ -27,18 +29,22 @@ TEST_P(MaskTable, MatchesLikeWindows)
         << c.name << " against " << c.pattern;
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, MaskTable, testing::Values(
-    MaskCase{"clip.m2ts", "*.*", true}, MaskCase{"clip", "*.*", true}, MaskCase{".hidden", "*.*", true},
-    MaskCase{"clip.m2ts", "*", true}, MaskCase{"CLIP.M2TS", "*.m2ts", true}, MaskCase{"clip.m2ts", "*.M2TS", true},
-    MaskCase{"clip.m2ts.txt", "*.m2ts", false}, MaskCase{"clip.m2tsx", "*.m2ts", false},
-    MaskCase{"00001.MTS", "0000?.mts", true}, MaskCase{"0001.MTS", "0000?.mts", false},
-    MaskCase{"Été.m2ts", "été.*", true}, MaskCase{"clip", "clip.*", true}, MaskCase{"clip.a.b", "clip.*", true},
-    MaskCase{"clip.m2ts", "clip.m2ts", true}, MaskCase{"clip.m2ts", "other.m2ts", false},
-    MaskCase{"a+b c.m2ts", "a+b*.m2ts", true}, MaskCase{"abcabd", "*abd", true}, MaskCase{"ab", "a*b*c", false}));
+INSTANTIATE_TEST_SUITE_P(
+    Values, MaskTable,
+    testing::Values(MaskCase {"clip.m2ts", "*.*", true}, MaskCase {"clip", "*.*", true},
+                    MaskCase {".hidden", "*.*", true}, MaskCase {"clip.m2ts", "*", true},
+                    MaskCase {"CLIP.M2TS", "*.m2ts", true}, MaskCase {"clip.m2ts", "*.M2TS", true},
+                    MaskCase {"clip.m2ts.txt", "*.m2ts", false}, MaskCase {"clip.m2tsx", "*.m2ts", false},
+                    MaskCase {"00001.MTS", "0000?.mts", true}, MaskCase {"0001.MTS", "0000?.mts", false},
+                    MaskCase {"Été.m2ts", "été.*", true}, MaskCase {"clip", "clip.*", true},
+                    MaskCase {"clip.a.b", "clip.*", true}, MaskCase {"clip.m2ts", "clip.m2ts", true},
+                    MaskCase {"clip.m2ts", "other.m2ts", false}, MaskCase {"a+b c.m2ts", "a+b*.m2ts", true},
+                    MaskCase {"abcabd", "*abd", true}, MaskCase {"ab", "a*b*c", false}));
 
 const TFindData *Named(const std::vector<TFindData> &entries, const QString &name)
 {
-    const auto found = std::find_if(entries.begin(), entries.end(), [&](const TFindData &e) { return e.FileName == name; });
+    const auto found =
+        std::find_if(entries.begin(), entries.end(), [&](const TFindData &e) { return e.FileName == name; });
     return found == entries.end() ? nullptr : &*found;
 }
 
@@ -49,7 +55,8 @@ void Write(const QString &path, const QByteArray &data)
     file.write(data);
 }
 
-class FindFilesTest : public testing::Test {
+class FindFilesTest : public testing::Test
+{
 protected:
     void SetUp() override { ASSERT_TRUE(FDir.isValid()); }
     QString Path(const QString &name) const { return FDir.path() + u'/' + name; }
@@ -76,7 +83,8 @@ TEST_F(FindFilesTest, ListsMatchingNamesWithAttributesAndTimes)
     EXPECT_EQ(hidden->Attributes, faHidden);
     EXPECT_EQ(folder->Attributes, faDirectory);
 
-    struct stat st{};
+    struct stat st
+    { };
     ASSERT_EQ(stat(QFile::encodeName(Path(QStringLiteral("Clip 1.M2TS"))).constData(), &st), 0);
     EXPECT_EQ(clip->LastWriteTime.Seconds, st.st_mtim.tv_sec);
     EXPECT_EQ(clip->LastWriteTime.Nanoseconds, st.st_mtim.tv_nsec);
@@ -125,10 +133,11 @@ TEST_F(FindFilesTest, MissingFolderGivesNothing)
 
 TEST_F(FindFilesTest, DanglingLinkIsListedAsItself)
 {
-    ASSERT_EQ(symlink("/nonexistent/target", QFile::encodeName(Path(QStringLiteral("lien.m2ts"))).constData()), 0);
+    ASSERT_EQ(
+        symlink("/nonexistent/target", QFile::encodeName(Path(QStringLiteral("lien.m2ts"))).constData()), 0);
     const std::vector<TFindData> entries = FindFiles(Path(QStringLiteral("*.m2ts")));
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].FileName, QStringLiteral("lien.m2ts"));
 }
 
-} // namespace
+}  // namespace

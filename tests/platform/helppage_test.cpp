@@ -26,7 +26,7 @@ TEST(HelpPagePath, FirstOfPortableBuildTreeAndInstallation)
     const QString prefix = root.path();
     const QString installedExe = prefix + "/lib/tavrel";  // <prefix>/lib/tavrel/tavrel
     const QString build = buildRoot.path() + "/build";
-    const QString buildExe = build + "/bin";              // build/bin/tavrel
+    const QString buildExe = build + "/bin";  // build/bin/tavrel
     QDir().mkpath(installedExe);
     QDir().mkpath(buildExe);
 
@@ -54,7 +54,8 @@ QString BuiltHelpPage()
 
 TEST(HelpPage, IsInTheBuildTreeBesideBin)
 {
-    EXPECT_EQ(BuiltHelpPage(), QDir::cleanPath(QStringLiteral(TAVREL_BIN_DIR "/../share/doc/tavrel/aide.html")));
+    EXPECT_EQ(BuiltHelpPage(),
+              QDir::cleanPath(QStringLiteral(TAVREL_BIN_DIR "/../share/doc/tavrel/aide.html")));
 }
 
 TEST(HelpPage, EveryLinkLeadsToAPlaceInThePage)
@@ -65,7 +66,8 @@ TEST(HelpPage, EveryLinkLeadsToAPlaceInThePage)
     EXPECT_TRUE(html.contains(QStringLiteral("<html lang=\"fr\">")));
 
     QSet<QString> ids;
-    for (const QRegularExpressionMatch &m : QRegularExpression(QStringLiteral("\\bid=\"([^\"]+)\"")).globalMatch(html))
+    for (const QRegularExpressionMatch &m :
+         QRegularExpression(QStringLiteral("\\bid=\"([^\"]+)\"")).globalMatch(html))
         ids.insert(m.captured(1));
     int links = 0;
     for (const QRegularExpressionMatch &m :
@@ -81,4 +83,4 @@ TEST(HelpPage, EveryLinkLeadsToAPlaceInThePage)
         EXPECT_TRUE(ids.contains(QLatin1String(id))) << id;
 }
 
-} // namespace
+}  // namespace

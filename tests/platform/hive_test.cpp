@@ -38,22 +38,21 @@ QByteArray Utf16Le(const QString &text)
     return bytes;
 }
 
-const QByteArray SampleHive = QByteArray(
-    "Windows Registry Editor Version 5.00\n"
-    "\n"
-    "[HKEY_CURRENT_USER\\Software\\Morvek\\Tavrel]\n"
-    "\"Exename\"=\"/opt/tavrel/bin/tavrel\"\n"
-    "\"mainWidth\"=dword:000002b8\n"
-    "\"Quoted\"=\"a \\\"b\\\" c:\\\\d\"\n"
-    "@=\"default value\"\n"
-    "\"Expand\"=hex(2):25,00,48,00,4f,00,4d,00,45,00,25,00,00,00\n"
-    "\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\n"
-    "\"Blob\"=hex:01,02,\\\n"
-    "  03,04\n"
-    "\"Accents\"=\"Vid\xC3\xA9os \xE2\x80\xA8 fin\"\n"
-    "\n"
-    "[HKEY_LOCAL_MACHINE\\Software\\Other]\n"
-    "\"Ignored\"=\"yes\"\n");
+const QByteArray SampleHive = QByteArray("Windows Registry Editor Version 5.00\n"
+                                         "\n"
+                                         "[HKEY_CURRENT_USER\\Software\\Morvek\\Tavrel]\n"
+                                         "\"Exename\"=\"/opt/tavrel/bin/tavrel\"\n"
+                                         "\"mainWidth\"=dword:000002b8\n"
+                                         "\"Quoted\"=\"a \\\"b\\\" c:\\\\d\"\n"
+                                         "@=\"default value\"\n"
+                                         "\"Expand\"=hex(2):25,00,48,00,4f,00,4d,00,45,00,25,00,00,00\n"
+                                         "\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\n"
+                                         "\"Blob\"=hex:01,02,\\\n"
+                                         "  03,04\n"
+                                         "\"Accents\"=\"Vid\xC3\xA9os \xE2\x80\xA8 fin\"\n"
+                                         "\n"
+                                         "[HKEY_LOCAL_MACHINE\\Software\\Other]\n"
+                                         "\"Ignored\"=\"yes\"\n");
 
 TEST(Hive, ParsesEveryValueForm)
 {
@@ -104,7 +103,8 @@ TEST(Hive, SaveThenParseGivesTheSameValues)
     const THiveKey *key = second.Find("\\Software\\Morvek\\Tavrel");
     ASSERT_NE(key, nullptr);
     EXPECT_EQ(key->values.size(), 8u);
-    EXPECT_EQ(key->FindValue("Multi")->data, first.Find("\\Software\\Morvek\\Tavrel")->FindValue("Multi")->data);
+    EXPECT_EQ(key->FindValue("Multi")->data,
+              first.Find("\\Software\\Morvek\\Tavrel")->FindValue("Multi")->data);
 }
 
 TEST(Hive, ReadsUtf16ExportsWithByteOrderMark)
@@ -143,16 +143,18 @@ TEST(Hive, FileCutAnywhereGivesNoWrongValue)
     }
 }
 
-struct BadLineCase {
+struct BadLineCase
+{
     const char *line;
 };
 
-class HiveBadLine : public testing::TestWithParam<BadLineCase> {};
+class HiveBadLine : public testing::TestWithParam<BadLineCase>
+{ };
 
 TEST_P(HiveBadLine, IsSkippedAndTheRestIsRead)
 {
-    const QByteArray bytes = QByteArray("[HKEY_CURRENT_USER\\K]\n") + GetParam().line
-                             + "\n\"After\"=dword:00000001\n";
+    const QByteArray bytes =
+        QByteArray("[HKEY_CURRENT_USER\\K]\n") + GetParam().line + "\n\"After\"=dword:00000001\n";
     const THive hive = THive::Parse(bytes);
     const THiveKey *key = hive.Find("K");
     ASSERT_NE(key, nullptr);
@@ -160,18 +162,19 @@ TEST_P(HiveBadLine, IsSkippedAndTheRestIsRead)
     EXPECT_EQ(key->FindValue("After")->Dword(), 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, HiveBadLine,
-                         testing::Values(BadLineCase{"\"Open\"=\"no end"}, BadLineCase{"\"Open=\"x\""},
-                                         BadLineCase{"\"Short\"=dword:2b8"}, BadLineCase{"\"Long\"=dword:0000000001"},
-                                         BadLineCase{"\"NotHex\"=dword:0000002g"},
-                                         BadLineCase{"\"Sign\"=dword:-0000002"},
-                                         BadLineCase{"\"Half\"=hex(2):41,0"}, BadLineCase{"\"Trail\"=hex:41,"},
-                                         BadLineCase{"\"Kind\"=hex(zz):41"}, BadLineCase{"\"Kind2\"=hex(2:41"},
-                                         BadLineCase{"\"Word\"=qword:1"}, BadLineCase{"\"Junk\"=\"x\" y"},
-                                         BadLineCase{"\"NoEquals\" \"x\""}, BadLineCase{"\"Deleted\"=-"},
-                                         BadLineCase{"garbage"}));
+INSTANTIATE_TEST_SUITE_P(
+    Lines, HiveBadLine,
+    testing::Values(BadLineCase {"\"Open\"=\"no end"}, BadLineCase {"\"Open=\"x\""},
+                    BadLineCase {"\"Short\"=dword:2b8"}, BadLineCase {"\"Long\"=dword:0000000001"},
+                    BadLineCase {"\"NotHex\"=dword:0000002g"}, BadLineCase {"\"Sign\"=dword:-0000002"},
+                    BadLineCase {"\"Half\"=hex(2):41,0"}, BadLineCase {"\"Trail\"=hex:41,"},
+                    BadLineCase {"\"Kind\"=hex(zz):41"}, BadLineCase {"\"Kind2\"=hex(2:41"},
+                    BadLineCase {"\"Word\"=qword:1"}, BadLineCase {"\"Junk\"=\"x\" y"},
+                    BadLineCase {"\"NoEquals\" \"x\""}, BadLineCase {"\"Deleted\"=-"},
+                    BadLineCase {"garbage"}));
 
-class RegistryTest : public testing::Test {
+class RegistryTest : public testing::Test
+{
 protected:
     QTemporaryDir FDir;
     QString FHiveFile = FDir.filePath("config/Tavrel/registry.reg");
@@ -284,4 +287,4 @@ TEST_F(RegistryTest, HiveWithUtf16MarkLoadsFromFile)
     EXPECT_EQ(registry.ReadInteger("n"), 7);
 }
 
-} // namespace
+}  // namespace

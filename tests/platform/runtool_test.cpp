@@ -23,7 +23,8 @@ double SecondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-struct Collected {
+struct Collected
+{
     QByteArray output, errorOutput;
     int calls = 0;
 };
@@ -51,14 +52,16 @@ TEST_F(RunToolTest, ChildReceivesTheArgumentsOfTheCommandLineAndOurCurrentFolder
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(work));
     FakeToolEnv env("", record());
-    const bool started = RunTool(FakeToolPath(),
-        QStringLiteral(R"(-demux  "/data/mes clips/été.m2ts"+"/data/a+b.m2ts" "x y" plain)")).Started();
+    const bool started =
+        RunTool(FakeToolPath(),
+                QStringLiteral(R"(-demux  "/data/mes clips/été.m2ts"+"/data/a+b.m2ts" "x y" plain)"))
+            .Started();
     QDir::setCurrent(previous);
 
     ASSERT_TRUE(started);
     const FakeToolRecord r = ReadFakeToolRecord(record());
-    EXPECT_EQ(r.args, QStringList({FakeToolPath(), "-demux",
-                                   "/data/mes clips/été.m2ts+/data/a+b.m2ts", "x y", "plain"}));
+    EXPECT_EQ(r.args, QStringList({FakeToolPath(), "-demux", "/data/mes clips/été.m2ts+/data/a+b.m2ts", "x y",
+                                   "plain"}));
     EXPECT_EQ(r.cwd, QDir(work).canonicalPath());
 }
 
@@ -75,9 +78,9 @@ TEST_F(RunToolTest, ChildGetsThreePipesAndNoOtherDescriptorOfOurs)
     ASSERT_EQ(r.fds.size(), 3) << r.fds.join(", ").toStdString();
     for (int fd = 0; fd < 3; ++fd) {
         const QString pipe = QString("%1 pipe:").arg(fd);
-        EXPECT_TRUE(std::any_of(r.fds.begin(), r.fds.end(),
-                                [&](const QString &f) { return f.startsWith(pipe); }))
-            << r.fds.join(", ").toStdString();
+        EXPECT_TRUE(std::any_of(r.fds.begin(), r.fds.end(), [&](const QString &f) {
+            return f.startsWith(pipe);
+        })) << r.fds.join(", ").toStdString();
     }
 }
 
@@ -124,11 +127,12 @@ TEST_F(RunToolTest, ChattyProgramStillGetsItsHandlerCalledAtMostEveryMillisecond
 TEST_F(RunToolTest, AbortFromTheHandlerKillsTheProgram)
 {
     FakeToolEnv env("sleep", record());
-    const TToolOutcome outcome = RunTool(FakeToolPath(), "", [&](const QByteArray &, const QByteArray &, bool &abort) {
-        // Stopped once it has recorded itself.
-        if (QFile::exists(record()))
-            abort = true;
-    });
+    const TToolOutcome outcome =
+        RunTool(FakeToolPath(), "", [&](const QByteArray &, const QByteArray &, bool &abort) {
+            // Stopped once it has recorded itself.
+            if (QFile::exists(record()))
+                abort = true;
+        });
     // The program sleeps for a minute and would exit 0: a signal proves the stop.
     EXPECT_TRUE(outcome.Stopped);
     EXPECT_EQ(outcome.End, TToolOutcome::Signalled);
@@ -144,10 +148,11 @@ TEST_F(RunToolTest, AbortAlreadySetStartsThenKillsTheProgram)
 {
     FakeToolEnv env("sleep");
     int calls = 0;
-    const TToolOutcome outcome = RunTool(FakeToolPath(), "", [&](const QByteArray &, const QByteArray &, bool &abort) {
-        ++calls;
-        abort = true;
-    });
+    const TToolOutcome outcome =
+        RunTool(FakeToolPath(), "", [&](const QByteArray &, const QByteArray &, bool &abort) {
+            ++calls;
+            abort = true;
+        });
     EXPECT_TRUE(outcome.Stopped);
     EXPECT_EQ(outcome.End, TToolOutcome::Signalled);
     EXPECT_EQ(outcome.Code, SIGTERM);
@@ -163,9 +168,8 @@ TEST_F(RunToolTest, ProgramThatCannotStartGivesFalseAtOnce)
     ASSERT_TRUE(QFile::copy(FakeToolPath(), cut));
     for (const QString &program : {FDir.filePath("missing tool"), notExecutable, QString(), cut + "\"x"}) {
         int calls = 0;
-        const TToolOutcome outcome = RunTool(program, "-demux", [&](const QByteArray &, const QByteArray &, bool &) {
-            ++calls;
-        });
+        const TToolOutcome outcome =
+            RunTool(program, "-demux", [&](const QByteArray &, const QByteArray &, bool &) { ++calls; });
         EXPECT_FALSE(outcome.Started()) << program.toStdString();
         EXPECT_NE(outcome.Code, 0) << program.toStdString();
         // Never watched: no handler call, so no waiting on a process.
@@ -210,16 +214,18 @@ TEST_F(RunToolTest, ThrowingHandlerKeepsTheProgramWatchedToItsEnd)
 {
     FakeToolEnv env("sleep:0.05,exit:3");
     int calls = 0;
-    const TToolOutcome outcome = RunTool(FakeToolPath(), "", [&](const QByteArray &, const QByteArray &, bool &) {
-        ++calls;
-        throw std::runtime_error("handler failure");
-    });
+    const TToolOutcome outcome =
+        RunTool(FakeToolPath(), "", [&](const QByteArray &, const QByteArray &, bool &) {
+            ++calls;
+            throw std::runtime_error("handler failure");
+        });
     EXPECT_GT(calls, 1);
     EXPECT_EQ(outcome.End, TToolOutcome::Exited);
     EXPECT_EQ(outcome.Code, 3);
 }
 
-struct EndCase {
+struct EndCase
+{
     const char *actions;
     TToolOutcome::TEnd end;
     int code;
@@ -252,9 +258,10 @@ TEST_F(RunToolTest, ReportsHowTheProgramEnded)
 TEST_F(RunToolTest, StopSendsTerminateFirst)
 {
     FakeToolEnv env("onterm,sleep", record());
-    const TToolOutcome outcome = RunTool(FakeToolPath(), "", [&](const QByteArray &, const QByteArray &, bool &abort) {
-        abort = QFile::exists(record());
-    });
+    const TToolOutcome outcome =
+        RunTool(FakeToolPath(), "", [&](const QByteArray &, const QByteArray &, bool &abort) {
+            abort = QFile::exists(record());
+        });
     // Its own exit code after its mark, not SIGKILL: it ended on SIGTERM.
     EXPECT_TRUE(outcome.Stopped);
     EXPECT_EQ(outcome.End, TToolOutcome::Exited);
@@ -267,9 +274,10 @@ TEST_F(RunToolTest, StopKillsAProgramThatIgnoresTerminate)
 {
     FakeToolEnv env("ignoreterm,sleep", record());
     const auto start = Clock::now();
-    const TToolOutcome outcome = RunTool(FakeToolPath(), "", [&](const QByteArray &, const QByteArray &, bool &abort) {
-        abort = QFile::exists(record());
-    });
+    const TToolOutcome outcome =
+        RunTool(FakeToolPath(), "", [&](const QByteArray &, const QByteArray &, bool &abort) {
+            abort = QFile::exists(record());
+        });
     // The grace period is the behaviour: SIGKILL never comes before it.
     EXPECT_GE(SecondsSince(start), kRunToolGraceMs / 1000.0);
     EXPECT_TRUE(outcome.Stopped);
@@ -302,4 +310,4 @@ TEST_F(RunToolTest, TwoRunsOnTwoThreadsKeepTheirOwnOutput)
     EXPECT_TRUE(a.output.endsWith("done\n"));
 }
 
-} // namespace
+}  // namespace

@@ -32,7 +32,8 @@ QByteArray ReadBytes(const QString &path)
 }
 
 // Runs the body with the TZ variable set, restoring it afterwards.
-class TimeZoneScope {
+class TimeZoneScope
+{
 public:
     explicit TimeZoneScope(const char *zone)
     {
@@ -182,25 +183,29 @@ TEST(WriteFileAtomically, CreatesAndReplacesKeepingTheMode)
     ASSERT_TRUE(WriteFileAtomically(path, "first", &error)) << error.toStdString();
     umask(mask);
     EXPECT_EQ(ReadBytes(path), "first");
-    struct stat created {};
+    struct stat created
+    { };
     ASSERT_EQ(stat(QFile::encodeName(path).constData(), &created), 0);
     EXPECT_EQ(created.st_mode & 07777, 0644u) << "a new file follows the umask";
     ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0640), 0);
     ASSERT_TRUE(WriteFileAtomically(path, "second, longer", &error)) << error.toStdString();
     EXPECT_EQ(ReadBytes(path), "second, longer");
-    struct stat st {};
+    struct stat st
+    { };
     ASSERT_EQ(stat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"settings.txt"});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList {"settings.txt"});
 }
 
-struct UnwritableCase {
+struct UnwritableCase
+{
     const char *name;
     mode_t folderMode;
     mode_t fileMode;
 };
 
-class WriteFileAtomicallyRefused : public testing::TestWithParam<UnwritableCase> {};
+class WriteFileAtomicallyRefused : public testing::TestWithParam<UnwritableCase>
+{ };
 
 TEST_P(WriteFileAtomicallyRefused, FailsWithTheSystemTextAndKeepsTheOldFile)
 {
@@ -218,12 +223,12 @@ TEST_P(WriteFileAtomicallyRefused, FailsWithTheSystemTextAndKeepsTheOldFile)
     chmod(QFile::encodeName(dir.path()).constData(), 0700);
     EXPECT_EQ(result, 0);
     EXPECT_EQ(ReadBytes(path), "old content");
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"settings.txt"});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList {"settings.txt"});
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, WriteFileAtomicallyRefused,
-                         testing::Values(UnwritableCase{"ReadOnlyFolder", 0555, 0666},
-                                         UnwritableCase{"ReadOnlyFile", 0777, 0444}),
+                         testing::Values(UnwritableCase {"ReadOnlyFolder", 0555, 0666},
+                                         UnwritableCase {"ReadOnlyFile", 0777, 0444}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 TEST(ReadWholeFile, MissingAndUnreadable)
@@ -240,4 +245,4 @@ TEST(ReadWholeFile, MissingAndUnreadable)
     EXPECT_TRUE(error.contains(QString::fromLocal8Bit(std::strerror(EISDIR)))) << error.toStdString();
 }
 
-} // namespace
+}  // namespace

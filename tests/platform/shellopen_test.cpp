@@ -28,4 +28,4 @@ TEST(DocumentUrl, PathsBecomeFileUrlsAndLinksStayLinks)
     EXPECT_EQ(DocumentUrl("mailto:moi@example.org"), QUrl("mailto:moi@example.org"));
 }
 
-} // namespace
+}  // namespace

@@ -61,10 +61,10 @@ TEST_F(DirscanTest, TwoLevelTreeInOrder)
     Put(QStringLiteral("f.exe"));
     Put(QStringLiteral("b/f.exe"));
     FScan.Scan();
-    const QStringList expected = {
-        "StartScan a/",      "StartFolder a/",  "FileFound a/f.exe",  "StartFolder a/b/",
-        "FileFound a/b/f.exe", "DirWithFiles a/b/", "EndFolder a/b/",  "DirWithFiles a/",
-        "DirWithSubDirs a/", "EndFolder a/",    "EndScan a/"};
+    const QStringList expected = {"StartScan a/",     "StartFolder a/",      "FileFound a/f.exe",
+                                  "StartFolder a/b/", "FileFound a/b/f.exe", "DirWithFiles a/b/",
+                                  "EndFolder a/b/",   "DirWithFiles a/",     "DirWithSubDirs a/",
+                                  "EndFolder a/",     "EndScan a/"};
     EXPECT_EQ(FEvents, expected);
     EXPECT_FALSE(FScan.Active());
 }
@@ -87,7 +87,8 @@ TEST_F(DirscanTest, StopFromFileFoundEndsTheScan)
         sender->Stop();
     };
     FScan.Scan();
-    const QStringList expected = {"StartScan a/b/", "StartFolder a/b/", "FileFound a/b/f.exe", "EndScan a/b/"};
+    const QStringList expected = {"StartScan a/b/", "StartFolder a/b/", "FileFound a/b/f.exe",
+                                  "EndScan a/b/"};
     EXPECT_EQ(FEvents, expected);
     EXPECT_FALSE(FScan.Active());
 }
@@ -98,21 +99,21 @@ TEST_F(DirscanTest, NotRecursiveReportsTopFilesOnly)
     Put(QStringLiteral("b/f.exe"));
     FScan.recursive = false;
     FScan.Scan();
-    EXPECT_EQ(Found(), QStringList{QStringLiteral("FileFound a/f.exe")});
+    EXPECT_EQ(Found(), QStringList {QStringLiteral("FileFound a/f.exe")});
     EXPECT_TRUE(FEvents.filter(QStringLiteral("DirWithSubDirs")).isEmpty());
 }
 
 TEST_F(DirscanTest, WhatMatchesAndWhatIsSkipped)
 {
-    Put(QStringLiteral("EAC3TO"));                // letter case ignored
-    Put(QStringLiteral(".eac3to"));               // a hidden file is reported
-    Put(QStringLiteral(".cache/eac3to"));         // not inside a hidden folder
+    Put(QStringLiteral("EAC3TO"));  // letter case ignored
+    Put(QStringLiteral(".eac3to"));  // a hidden file is reported
+    Put(QStringLiteral(".cache/eac3to"));  // not inside a hidden folder
     QDir().mkpath(FRoot + QStringLiteral("eac3to.d/eac3to"));  // a folder is never a file
     FScan.Masque = QStringLiteral("*eac3to");
     FScan.Scan();
     QStringList found = Found();
     found.sort();
-    EXPECT_EQ(found, (QStringList{"FileFound a/.eac3to", "FileFound a/EAC3TO"}));
+    EXPECT_EQ(found, (QStringList {"FileFound a/.eac3to", "FileFound a/EAC3TO"}));
 }
 
 TEST_F(DirscanTest, MissingFolderDoesNothing)
@@ -130,7 +131,7 @@ TEST_F(DirscanTest, LinkBackToAnEnclosingFolderIsNotFollowed)
     Put(QStringLiteral("b/f.exe"));
     ASSERT_TRUE(QFile::link(FRoot, FRoot + QStringLiteral("b/up")));
     FScan.Scan();
-    EXPECT_EQ(Found(), QStringList{QStringLiteral("FileFound a/b/f.exe")});
+    EXPECT_EQ(Found(), QStringList {QStringLiteral("FileFound a/b/f.exe")});
 }
 
 }  // namespace

@@ -5,7 +5,8 @@
 
 namespace {
 
-struct DecodeCase {
+struct DecodeCase
+{
     const char *name;
     QByteArray bytes;
     QStringList lines;
@@ -22,7 +23,8 @@ QByteArray Utf16(const QString &text, bool bigEndian)
     return bytes;
 }
 
-class IniDecode : public testing::TestWithParam<DecodeCase> {};
+class IniDecode : public testing::TestWithParam<DecodeCase>
+{ };
 
 TEST_P(IniDecode, GivesTheLines)
 {
@@ -34,25 +36,28 @@ const QString Accented = QString::fromUtf8("é=ü");
 INSTANTIATE_TEST_SUITE_P(
     Texts, IniDecode,
     testing::Values(
-        DecodeCase{"Utf16LittleEndian", "\xFF\xFE" + Utf16(Accented + "\r\nb", false), {Accented, "b"}},
-        DecodeCase{"Utf16BigEndian", "\xFE\xFF" + Utf16(Accented + "\r\nb", true), {Accented, "b"}},
-        DecodeCase{"Utf8WithMark", "\xEF\xBB\xBF" + Accented.toUtf8() + "\r\nb", {Accented, "b"}},
-        DecodeCase{"NoMarkIsTheSystemCodePage", Accented.toUtf8() + "\nb", {Accented, "b"}},
-        DecodeCase{"EveryLineEnd", "a\r\nb\rc\nd" + QString(QChar(0x2028)).toUtf8() + "e", {"a", "b", "c", "d", "e"}},
-        DecodeCase{"LastLineEndAddsNoLine", "a\r\n", {"a"}},
-        DecodeCase{"BlankLinesKept", "a\r\n\r\n\r\nb\r\n", {"a", "", "", "b"}},
-        DecodeCase{"LfThenCrAreTwoEnds", "a\n\rb", {"a", "", "b"}},
-        DecodeCase{"NulEndsTheText", QByteArray("a=1\r\nb=2\0c=3\r\n", 15), {"a=1", "b=2"}},
-        DecodeCase{"NulInUtf16", "\xFF\xFE" + Utf16(QString("a\r\nb") + QChar(0) + "c", false), {"a", "b"}},
-        DecodeCase{"OddByteAfterMarkDropped", "\xFF\xFE" + Utf16("ab", false) + "\x43", {"ab"}},
-        DecodeCase{"OnlyTheMark", "\xFF\xFE", {}},
-        DecodeCase{"Empty", "", {}},
-        DecodeCase{"InvalidUtf8Replaced", "a\xFF\xFE\xFD", {QString("a") + QChar(0xFFFD) + QChar(0xFFFD) + QChar(0xFFFD)}}),
+        DecodeCase {"Utf16LittleEndian", "\xFF\xFE" + Utf16(Accented + "\r\nb", false), {Accented, "b"}},
+        DecodeCase {"Utf16BigEndian", "\xFE\xFF" + Utf16(Accented + "\r\nb", true), {Accented, "b"}},
+        DecodeCase {"Utf8WithMark", "\xEF\xBB\xBF" + Accented.toUtf8() + "\r\nb", {Accented, "b"}},
+        DecodeCase {"NoMarkIsTheSystemCodePage", Accented.toUtf8() + "\nb", {Accented, "b"}},
+        DecodeCase {"EveryLineEnd",
+                    "a\r\nb\rc\nd" + QString(QChar(0x2028)).toUtf8() + "e",
+                    {"a", "b", "c", "d", "e"}},
+        DecodeCase {"LastLineEndAddsNoLine", "a\r\n", {"a"}},
+        DecodeCase {"BlankLinesKept", "a\r\n\r\n\r\nb\r\n", {"a", "", "", "b"}},
+        DecodeCase {"LfThenCrAreTwoEnds", "a\n\rb", {"a", "", "b"}},
+        DecodeCase {"NulEndsTheText", QByteArray("a=1\r\nb=2\0c=3\r\n", 15), {"a=1", "b=2"}},
+        DecodeCase {"NulInUtf16", "\xFF\xFE" + Utf16(QString("a\r\nb") + QChar(0) + "c", false), {"a", "b"}},
+        DecodeCase {"OddByteAfterMarkDropped", "\xFF\xFE" + Utf16("ab", false) + "\x43", {"ab"}},
+        DecodeCase {"OnlyTheMark", "\xFF\xFE", {}}, DecodeCase {"Empty", "", {}},
+        DecodeCase {"InvalidUtf8Replaced",
+                    "a\xFF\xFE\xFD",
+                    {QString("a") + QChar(0xFFFD) + QChar(0xFFFD) + QChar(0xFFFD)}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(IniEncode, MarkThenUtf16LittleEndianLinesEachEndingWithCrLf)
 {
-    const QStringList lines{Header, QString::fromUtf8("Dernière Sauvegarde=01/02/2026 03:04:05"), ""};
+    const QStringList lines {Header, QString::fromUtf8("Dernière Sauvegarde=01/02/2026 03:04:05"), ""};
     EXPECT_EQ(EncodeIniText(lines), IniBytes(lines));
     EXPECT_EQ(EncodeIniText({}), QByteArray("\xFF\xFE"));
     EXPECT_EQ(DecodeIniText(EncodeIniText(lines)), lines);
@@ -66,14 +71,16 @@ TEST(TrimControls, TrimsCodesUpTo32Only)
     EXPECT_EQ(TrimControls(QString(" \t ")), u"");
 }
 
-struct FindCase {
+struct FindCase
+{
     const char *name;
     QStringList lines;
     const char *key;
     int line;
 };
 
-class IniFind : public testing::TestWithParam<FindCase> {};
+class IniFind : public testing::TestWithParam<FindCase>
+{ };
 
 TEST_P(IniFind, FindsTheKeyLine)
 {
@@ -82,20 +89,20 @@ TEST_P(IniFind, FindsTheKeyLine)
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, IniFind,
-    testing::Values(FindCase{"Plain", {Header, "a=1", "k=2"}, "k", 2},
-                    FindCase{"HeaderWithBlanks", {"  " + Header + " \t", "k=2"}, "k", 1},
-                    FindCase{"LeadingBlanksInName", {Header, "  k=2"}, "k", -1},
-                    FindCase{"BlankBeforeEquals", {Header, "k =2"}, "k", -1},
-                    FindCase{"NameIsCaseSensitive", {Header, "K=2"}, "k", -1},
-                    FindCase{"SectionIsCaseSensitive", {"[\\software\\Morvek\\Tavrel]", "k=2"}, "k", -1},
-                    FindCase{"AboveTheFirstHeader", {"k=1", Header}, "k", -1},
-                    FindCase{"OtherSection", {"[Other]", "k=1", Header, "k=2"}, "k", 3},
-                    FindCase{"AfterLeavingOurSection", {Header, "[Other]", "k=1"}, "k", -1},
-                    FindCase{"FirstOfTwo", {Header, "k=1", "k=2"}, "k", 1},
-                    FindCase{"LineWithoutEquals", {Header, "k"}, "k", -1},
-                    FindCase{"EmptyKeyAndBlankLine", {Header, ""}, "", -1},
-                    FindCase{"KeyHoldingEquals", {Header, "a=b=c"}, "a=b", -1},
-                    FindCase{"BracketAloneIsNoHeader", {Header, "[", "k=1"}, "k", 2}),
+    testing::Values(FindCase {"Plain", {Header, "a=1", "k=2"}, "k", 2},
+                    FindCase {"HeaderWithBlanks", {"  " + Header + " \t", "k=2"}, "k", 1},
+                    FindCase {"LeadingBlanksInName", {Header, "  k=2"}, "k", -1},
+                    FindCase {"BlankBeforeEquals", {Header, "k =2"}, "k", -1},
+                    FindCase {"NameIsCaseSensitive", {Header, "K=2"}, "k", -1},
+                    FindCase {"SectionIsCaseSensitive", {"[\\software\\Morvek\\Tavrel]", "k=2"}, "k", -1},
+                    FindCase {"AboveTheFirstHeader", {"k=1", Header}, "k", -1},
+                    FindCase {"OtherSection", {"[Other]", "k=1", Header, "k=2"}, "k", 3},
+                    FindCase {"AfterLeavingOurSection", {Header, "[Other]", "k=1"}, "k", -1},
+                    FindCase {"FirstOfTwo", {Header, "k=1", "k=2"}, "k", 1},
+                    FindCase {"LineWithoutEquals", {Header, "k"}, "k", -1},
+                    FindCase {"EmptyKeyAndBlankLine", {Header, ""}, "", -1},
+                    FindCase {"KeyHoldingEquals", {Header, "a=b=c"}, "a=b", -1},
+                    FindCase {"BracketAloneIsNoHeader", {Header, "[", "k=1"}, "k", 2}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(IniLineValue, TextAfterTheFirstEqualsUntrimmed)
@@ -104,13 +111,15 @@ TEST(IniLineValue, TextAfterTheFirstEqualsUntrimmed)
     EXPECT_EQ(IniLineValue("k="), "");
 }
 
-struct WriteCase {
+struct WriteCase
+{
     const char *name;
     QStringList before;
     QStringList after;
 };
 
-class IniWrite : public testing::TestWithParam<WriteCase> {};
+class IniWrite : public testing::TestWithParam<WriteCase>
+{ };
 
 TEST_P(IniWrite, UpdatesOrInsertsTheKeyLine)
 {
@@ -122,17 +131,19 @@ TEST_P(IniWrite, UpdatesOrInsertsTheKeyLine)
 INSTANTIATE_TEST_SUITE_P(
     Lines, IniWrite,
     testing::Values(
-        WriteCase{"EmptyFile", {}, {Header, "k=new"}},
-        WriteCase{"ExistingKey", {Header, "a=1", "k=old", "b=2"}, {Header, "a=1", "k=new", "b=2"}},
-        WriteCase{"FirstOfDuplicates", {Header, "k=1", "k=2"}, {Header, "k=new", "k=2"}},
-        WriteCase{"HeaderIsLastLine", {"x=1", Header}, {"x=1", Header, "k=new"}},
-        WriteCase{"BeforeTheNextSection", {Header, "a=1", "", "[Other]", "k=9"},
-                  {Header, "a=1", "", "k=new", "[Other]", "k=9"}},
-        WriteCase{"KeyAboveTheFirstHeader", {"k=0", Header, "a=1"}, {"k=0", Header, "a=1", "k=new"}},
-        WriteCase{"OnlyOtherSections", {"[Other]", "k=1"}, {"[Other]", "k=1", Header, "k=new"}},
-        WriteCase{"LeadingBlanksAreAnotherKey", {Header, "  k=1"}, {Header, "  k=1", "k=new"}},
-        WriteCase{"HeaderWithBlanks", {" " + Header + " ", "[Other]"}, {" " + Header + " ", "k=new", "[Other]"}},
-        WriteCase{"BlankLinesStay", {"", Header, "", "a=1", ""}, {"", Header, "", "a=1", "", "k=new"}}),
+        WriteCase {"EmptyFile", {}, {Header, "k=new"}},
+        WriteCase {"ExistingKey", {Header, "a=1", "k=old", "b=2"}, {Header, "a=1", "k=new", "b=2"}},
+        WriteCase {"FirstOfDuplicates", {Header, "k=1", "k=2"}, {Header, "k=new", "k=2"}},
+        WriteCase {"HeaderIsLastLine", {"x=1", Header}, {"x=1", Header, "k=new"}},
+        WriteCase {"BeforeTheNextSection",
+                   {Header, "a=1", "", "[Other]", "k=9"},
+                   {Header, "a=1", "", "k=new", "[Other]", "k=9"}},
+        WriteCase {"KeyAboveTheFirstHeader", {"k=0", Header, "a=1"}, {"k=0", Header, "a=1", "k=new"}},
+        WriteCase {"OnlyOtherSections", {"[Other]", "k=1"}, {"[Other]", "k=1", Header, "k=new"}},
+        WriteCase {"LeadingBlanksAreAnotherKey", {Header, "  k=1"}, {Header, "  k=1", "k=new"}},
+        WriteCase {
+            "HeaderWithBlanks", {" " + Header + " ", "[Other]"}, {" " + Header + " ", "k=new", "[Other]"}},
+        WriteCase {"BlankLinesStay", {"", Header, "", "a=1", ""}, {"", Header, "", "a=1", "", "k=new"}}),
     [](const auto &info) { return std::string(info.param.name); });
 
-} // namespace
+}  // namespace

@@ -24,7 +24,8 @@ protected:
     }
 };
 
-struct ListCase {
+struct ListCase
+{
     std::vector<QString TSettings::*> present;
     QString text;
     int count;
@@ -68,11 +69,13 @@ TEST(MissingToolsTexts, DialogTextsBySingularOrPlural)
               "<Size 12>Il manque le fichier " + TsMuxer + "<br>Localisez-le ci-dessous.</Size>");
     EXPECT_EQ(LocaliserText("L", 2), "<Size 12>Il manque les fichiers L<br>Localisez-les ci-dessous.</Size>");
     EXPECT_EQ(ConfirmMissingText("L", 1),
-              QString::fromUtf8("<Size 12>Il manque toujours le fichier L pour faire tourner ce programme.<br><br>"
-                                "Réessayez de le relancer après avoir installé et localisé le fichier nécessaire."));
+              QString::fromUtf8(
+                  "<Size 12>Il manque toujours le fichier L pour faire tourner ce programme.<br><br>"
+                  "Réessayez de le relancer après avoir installé et localisé le fichier nécessaire."));
     EXPECT_EQ(ConfirmMissingText("L", 3),
-              QString::fromUtf8("<Size 12>Il manque toujours les fichiers L pour faire tourner ce programme.<br><br>"
-                                "Réessayez de le relancer après avoir installé et localisé les fichiers nécessaires."));
+              QString::fromUtf8(
+                  "<Size 12>Il manque toujours les fichiers L pour faire tourner ce programme.<br><br>"
+                  "Réessayez de le relancer après avoir installé et localisé les fichiers nécessaires."));
 }
 
 TEST(MissingToolsTexts, LinuxNamesAndFilters)
@@ -86,11 +89,11 @@ TEST(MissingToolsTexts, LinuxNamesAndFilters)
 TEST_F(MissingTools, EmptyToolPathsTakeTheCopiesBesideTheProgram)
 {
     const QString bin = where.ExeFolder();
-    PutFile(bin + "EAC3TO", "x");                  // letter case ignored
-    QDir().mkpath(bin + "tsmuxer");                // a folder is no tool
+    PutFile(bin + "EAC3TO", "x");  // letter case ignored
+    QDir().mkpath(bin + "tsmuxer");  // a folder is no tool
     PutFile(bin + "imgburn", "x");
     TSettings s;
-    s.ImgBurnFile = "/gone/imgburn";               // stored: kept so the user is told
+    s.ImgBurnFile = "/gone/imgburn";  // stored: kept so the user is told
     FillEmptyToolPaths(s, bin);
     EXPECT_EQ(s.eac3tofile, bin + "EAC3TO");
     EXPECT_EQ(s.tsMuxerFile, QString());

@@ -15,9 +15,10 @@ enum Kind { Bool, Integer, Text };
 
 // A read of one key: its kind, its default and the expected result, all
 // as texts ("1"/"0" for booleans).
-struct ReadCase {
+struct ReadCase
+{
     const char *name;
-    QStringList stored; // ini lines after the header, or hive value lines
+    QStringList stored;  // ini lines after the header, or hive value lines
     Kind kind;
     const char *key;
     QString defaultValue;
@@ -27,22 +28,20 @@ struct ReadCase {
 QString ReadAsText(const TReadPreferences &prefs, const ReadCase &c)
 {
     switch (c.kind) {
-    case Bool:
-        return prefs.ReadBool(c.key, c.defaultValue == "1") ? "1" : "0";
-    case Integer:
-        return QString::number(prefs.ReadInteger(c.key, c.defaultValue.toInt()));
-    case Text:
-        return prefs.ReadString(c.key, c.defaultValue);
+    case Bool: return prefs.ReadBool(c.key, c.defaultValue == "1") ? "1" : "0";
+    case Integer: return QString::number(prefs.ReadInteger(c.key, c.defaultValue.toInt()));
+    case Text: return prefs.ReadString(c.key, c.defaultValue);
     }
     return {};
 }
 
-class IniRead : public PrefsPlace, public testing::WithParamInterface<ReadCase> {};
+class IniRead : public PrefsPlace, public testing::WithParamInterface<ReadCase>
+{ };
 
 TEST_P(IniRead, ReadsAsTheIniRulesSay)
 {
     const ReadCase &c = GetParam();
-    PutIni(QStringList{Header} + c.stored);
+    PutIni(QStringList {Header} + c.stored);
     TReadPreferences prefs(Section, pmPortable, where);
     ASSERT_TRUE(prefs.OpenError().isEmpty()) << prefs.OpenError().toStdString();
     EXPECT_EQ(ReadAsText(prefs, c), c.expected);
@@ -51,30 +50,37 @@ TEST_P(IniRead, ReadsAsTheIniRulesSay)
 INSTANTIATE_TEST_SUITE_P(
     Cases, IniRead,
     testing::Values(
-        ReadCase{"BoolFalseWord", {"DeleteMeta=false"}, Bool, "DeleteMeta", "0", "1"},
-        ReadCase{"BoolEmpty", {"DeleteMeta="}, Bool, "DeleteMeta", "0", "1"},
-        ReadCase{"BoolDoubleZero", {"DeleteMeta=00"}, Bool, "DeleteMeta", "0", "1"},
-        ReadCase{"BoolZeroWithBlanks", {"DeleteMeta= 0 "}, Bool, "DeleteMeta", "1", "0"},
-        ReadCase{"BoolMissingGivesDefaultFalse", {}, Bool, "DeleteMeta", "0", "0"},
-        ReadCase{"BoolMissingGivesDefaultTrue", {}, Bool, "DeleteMeta", "1", "1"},
-        ReadCase{"IntegerNotANumberIsZero", {"mainWidth=abc"}, Integer, "mainWidth", "696", "0"},
-        ReadCase{"IntegerTrimmed", {"mainWidth=\t 42 "}, Integer, "mainWidth", "696", "42"},
-        ReadCase{"IntegerNegative", {"maintop=-7"}, Integer, "maintop", "5", "-7"},
-        ReadCase{"IntegerTooLargeIsZero", {"mainWidth=99999999999"}, Integer, "mainWidth", "696", "0"},
-        ReadCase{"IntegerEmptyIsZero", {"mainWidth="}, Integer, "mainWidth", "696", "0"},
-        ReadCase{"IntegerMissingGivesDefault", {}, Integer, "mainWidth", "-696", "-696"},
-        ReadCase{"TextLeadingBlanksInName", {"  DossierFlux=/x"}, Text, "DossierFlux", "def", "def"},
-        ReadCase{"TextValueNotTrimmed", {"DossierFlux= /x "}, Text, "DossierFlux", "def", " /x "},
-        ReadCase{"TextNameCaseSensitive", {"dossierflux=/x"}, Text, "DossierFlux", "def", "def"},
-        ReadCase{"TextHoldingEquals", {"DossierFlux=/a=b"}, Text, "DossierFlux", "def", "/a=b"},
-        ReadCase{"TextFirstOfTwo", {"SortIndex=taille", "SortIndex=modify"}, Text, "SortIndex", "alpha", "taille"},
-        ReadCase{"TextOtherSection", {"[Other]", "SortIndex=taille"}, Text, "SortIndex", "alpha", "alpha"},
-        ReadCase{"TextAfterBlankLines", {"", "", "SortIndex=taille", ""}, Text, "SortIndex", "alpha", "taille"},
-        ReadCase{"MarkerReadsEmpty", {QString::fromUtf8("eac3tofile=#@vide§#")}, Text, "eac3tofile", "x", ""},
-        ReadCase{"MarkerDefaultReadsEmpty", {}, Text, "eac3tofile", QString::fromUtf8("#@vide§#"), ""},
-        ReadCase{"EmptyValueReadsEmpty", {"eac3tofile="}, Text, "eac3tofile", "x", ""},
-        ReadCase{"AccentedKey", {QString::fromUtf8("Dernière Sauvegarde=x")}, Text,
-                 "Dernière Sauvegarde", "", "x"}),
+        ReadCase {"BoolFalseWord", {"DeleteMeta=false"}, Bool, "DeleteMeta", "0", "1"},
+        ReadCase {"BoolEmpty", {"DeleteMeta="}, Bool, "DeleteMeta", "0", "1"},
+        ReadCase {"BoolDoubleZero", {"DeleteMeta=00"}, Bool, "DeleteMeta", "0", "1"},
+        ReadCase {"BoolZeroWithBlanks", {"DeleteMeta= 0 "}, Bool, "DeleteMeta", "1", "0"},
+        ReadCase {"BoolMissingGivesDefaultFalse", {}, Bool, "DeleteMeta", "0", "0"},
+        ReadCase {"BoolMissingGivesDefaultTrue", {}, Bool, "DeleteMeta", "1", "1"},
+        ReadCase {"IntegerNotANumberIsZero", {"mainWidth=abc"}, Integer, "mainWidth", "696", "0"},
+        ReadCase {"IntegerTrimmed", {"mainWidth=\t 42 "}, Integer, "mainWidth", "696", "42"},
+        ReadCase {"IntegerNegative", {"maintop=-7"}, Integer, "maintop", "5", "-7"},
+        ReadCase {"IntegerTooLargeIsZero", {"mainWidth=99999999999"}, Integer, "mainWidth", "696", "0"},
+        ReadCase {"IntegerEmptyIsZero", {"mainWidth="}, Integer, "mainWidth", "696", "0"},
+        ReadCase {"IntegerMissingGivesDefault", {}, Integer, "mainWidth", "-696", "-696"},
+        ReadCase {"TextLeadingBlanksInName", {"  DossierFlux=/x"}, Text, "DossierFlux", "def", "def"},
+        ReadCase {"TextValueNotTrimmed", {"DossierFlux= /x "}, Text, "DossierFlux", "def", " /x "},
+        ReadCase {"TextNameCaseSensitive", {"dossierflux=/x"}, Text, "DossierFlux", "def", "def"},
+        ReadCase {"TextHoldingEquals", {"DossierFlux=/a=b"}, Text, "DossierFlux", "def", "/a=b"},
+        ReadCase {
+            "TextFirstOfTwo", {"SortIndex=taille", "SortIndex=modify"}, Text, "SortIndex", "alpha", "taille"},
+        ReadCase {"TextOtherSection", {"[Other]", "SortIndex=taille"}, Text, "SortIndex", "alpha", "alpha"},
+        ReadCase {
+            "TextAfterBlankLines", {"", "", "SortIndex=taille", ""}, Text, "SortIndex", "alpha", "taille"},
+        ReadCase {
+            "MarkerReadsEmpty", {QString::fromUtf8("eac3tofile=#@vide§#")}, Text, "eac3tofile", "x", ""},
+        ReadCase {"MarkerDefaultReadsEmpty", {}, Text, "eac3tofile", QString::fromUtf8("#@vide§#"), ""},
+        ReadCase {"EmptyValueReadsEmpty", {"eac3tofile="}, Text, "eac3tofile", "x", ""},
+        ReadCase {"AccentedKey",
+                  {QString::fromUtf8("Dernière Sauvegarde=x")},
+                  Text,
+                  "Dernière Sauvegarde",
+                  "",
+                  "x"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(PrefsPlace, IniSectionHeaderIsCaseSensitive)
@@ -91,12 +97,14 @@ TEST_F(PrefsPlace, IniKeyAboveTheFirstHeaderIsNeverFound)
     EXPECT_EQ(prefs.ReadString("SortIndex", "alpha"), "alpha");
 }
 
-class RegistryRead : public PrefsPlace, public testing::WithParamInterface<ReadCase> {};
+class RegistryRead : public PrefsPlace, public testing::WithParamInterface<ReadCase>
+{ };
 
 TEST_P(RegistryRead, ReadsTypedValues)
 {
     const ReadCase &c = GetParam();
-    QByteArray text = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Morvek\\Tavrel]\n";
+    QByteArray text =
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Morvek\\Tavrel]\n";
     for (const QString &line : c.stored)
         text += line.toUtf8() + "\n";
     PutHive(text);
@@ -107,19 +115,40 @@ TEST_P(RegistryRead, ReadsTypedValues)
 INSTANTIATE_TEST_SUITE_P(
     Cases, RegistryRead,
     testing::Values(
-        ReadCase{"BoolAnyNonZeroIsTrue", {"\"DeleteMeta\"=dword:00000002"}, Bool, "DeleteMeta", "0", "1"},
-        ReadCase{"BoolZero", {"\"DeleteMeta\"=dword:00000000"}, Bool, "DeleteMeta", "1", "0"},
-        ReadCase{"BoolTextIsWrongType", {"\"DeleteMeta\"=\"0\""}, Bool, "DeleteMeta", "1", "1"},
-        ReadCase{"IntegerSigned", {"\"maintop\"=dword:fffffff9"}, Integer, "maintop", "0", "-7"},
-        ReadCase{"IntegerTextIsWrongType", {"\"mainWidth\"=\"42\""}, Integer, "mainWidth", "696", "696"},
-        ReadCase{"IntegerBinaryIsWrongType", {"\"mainWidth\"=hex:2a,00,00,00"}, Integer, "mainWidth", "696", "696"},
-        ReadCase{"IntegerMissing", {}, Integer, "mainWidth", "696", "696"},
-        ReadCase{"TextNameIgnoresCase", {"\"dossierflux\"=\"/x/\""}, Text, "DossierFlux", "def", "/x/"},
-        ReadCase{"TextExpandNotExpanded", {"\"DossierFlux\"=hex(2):24,00,48,00,00,00"}, Text, "DossierFlux", "d", "$H"},
-        ReadCase{"TextDwordIsWrongType", {"\"SortIndex\"=dword:00000001"}, Text, "SortIndex", "alpha", "alpha"},
-        ReadCase{"TextMultiIsWrongType", {"\"SortIndex\"=hex(7):61,00,00,00,00,00"}, Text, "SortIndex", "alpha", "alpha"},
-        ReadCase{"MarkerReadsEmpty", {QString::fromUtf8("\"eac3tofile\"=\"#@vide§#\"")}, Text, "eac3tofile", "x", ""},
-        ReadCase{"CutValueGivesDefault", {"\"SortIndex\"=\"tai"}, Text, "SortIndex", "alpha", "alpha"}),
+        ReadCase {"BoolAnyNonZeroIsTrue", {"\"DeleteMeta\"=dword:00000002"}, Bool, "DeleteMeta", "0", "1"},
+        ReadCase {"BoolZero", {"\"DeleteMeta\"=dword:00000000"}, Bool, "DeleteMeta", "1", "0"},
+        ReadCase {"BoolTextIsWrongType", {"\"DeleteMeta\"=\"0\""}, Bool, "DeleteMeta", "1", "1"},
+        ReadCase {"IntegerSigned", {"\"maintop\"=dword:fffffff9"}, Integer, "maintop", "0", "-7"},
+        ReadCase {"IntegerTextIsWrongType", {"\"mainWidth\"=\"42\""}, Integer, "mainWidth", "696", "696"},
+        ReadCase {"IntegerBinaryIsWrongType",
+                  {"\"mainWidth\"=hex:2a,00,00,00"},
+                  Integer,
+                  "mainWidth",
+                  "696",
+                  "696"},
+        ReadCase {"IntegerMissing", {}, Integer, "mainWidth", "696", "696"},
+        ReadCase {"TextNameIgnoresCase", {"\"dossierflux\"=\"/x/\""}, Text, "DossierFlux", "def", "/x/"},
+        ReadCase {"TextExpandNotExpanded",
+                  {"\"DossierFlux\"=hex(2):24,00,48,00,00,00"},
+                  Text,
+                  "DossierFlux",
+                  "d",
+                  "$H"},
+        ReadCase {
+            "TextDwordIsWrongType", {"\"SortIndex\"=dword:00000001"}, Text, "SortIndex", "alpha", "alpha"},
+        ReadCase {"TextMultiIsWrongType",
+                  {"\"SortIndex\"=hex(7):61,00,00,00,00,00"},
+                  Text,
+                  "SortIndex",
+                  "alpha",
+                  "alpha"},
+        ReadCase {"MarkerReadsEmpty",
+                  {QString::fromUtf8("\"eac3tofile\"=\"#@vide§#\"")},
+                  Text,
+                  "eac3tofile",
+                  "x",
+                  ""},
+        ReadCase {"CutValueGivesDefault", {"\"SortIndex\"=\"tai"}, Text, "SortIndex", "alpha", "alpha"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(PrefsPlace, RegistryReaderOfAMissingKeyGivesDefaultsAndCreatesNothing)
@@ -175,7 +204,7 @@ TEST_F(PrefsPlace, WrittenValuesReadBackInBothStores)
 
 TEST_F(PrefsPlace, IniWriterKeepsForeignLinesAndWritesOnlyAtClose)
 {
-    const QStringList before{"; comment", Header, "SortIndex=alpha", "", "[Other]", "x=1"};
+    const QStringList before {"; comment", Header, "SortIndex=alpha", "", "[Other]", "x=1"};
     PutIni(before);
     TWritePreferences writer(Section, pmPortable, where);
     writer.WriteString("SortIndex", "taille");
@@ -250,4 +279,4 @@ TEST_F(PrefsPlace, IniWriterOfAnUnreadableFileSavesNothing)
     EXPECT_TRUE(QFileInfo(where.IniFile()).isDir());
 }
 
-} // namespace
+}  // namespace

@@ -66,9 +66,7 @@ TEST_F(LocatorTest, PathPickedByHandShowsOnBothPanels)
     EXPECT_EQ(options.feTsMuxer->Filter, QStringLiteral("Fichier tsmuxer|tsmuxer"));
     EXPECT_EQ(options.feTsMuxer->InitialDir, ProgramFilesFolder());  // no path yet
     TModalAnswers answers;
-    answers.Then<QFileDialog>([tool](QFileDialog *d) {
-        PickFile(d, tool);
-    });
+    answers.Then<QFileDialog>([tool](QFileDialog *d) { PickFile(d, tool); });
     answers.Start();
     dialog.feTsMuxer->Button()->click();
     EXPECT_TRUE(answers.Done());
@@ -96,12 +94,15 @@ TEST_F(LocatorTest, AutoSearchIgnoresCaseAndHiddenFolders)
     QStringList seen;  // red frame and button while each tool is searched
     frame.dirscan.OnStartFolder = [&](TDirscan *, const QString &folder) {
         if (folder == FTree)
-            seen << QStringLiteral("%1 %2 %3").arg(frame.Searching()).arg(frame.Panel1->isVisible())
+            seen << QStringLiteral("%1 %2 %3")
+                        .arg(frame.Searching())
+                        .arg(frame.Panel1->isVisible())
                         .arg(frame.AutoBtn->isEnabled());
     };
     TModalAnswers answers;
     answers.Then<QFileDialog>([this](QFileDialog *d) {
-        EXPECT_EQ(d->windowTitle(), QStringLiteral("Sélectionnez le dossier dans lequel chercher les fichiers manquants"));
+        EXPECT_EQ(d->windowTitle(),
+                  QStringLiteral("Sélectionnez le dossier dans lequel chercher les fichiers manquants"));
         Choose(FTree)(d);
     });
     answers.Start();
@@ -109,7 +110,7 @@ TEST_F(LocatorTest, AutoSearchIgnoresCaseAndHiddenFolders)
     frame.setParent(&window);
     window.show();
     frame.AutoBtn->click();
-    EXPECT_EQ(seen, (QStringList{"1 1 0", "2 1 0", "3 1 0"}));
+    EXPECT_EQ(seen, (QStringList {"1 1 0", "2 1 0", "3 1 0"}));
     EXPECT_EQ(Settings.eac3tofile, eac3to);
     EXPECT_EQ(Settings.tsMuxerFile, FTree + QStringLiteral("gone/tsmuxer"));  // nothing found: kept
     EXPECT_EQ(Settings.ImgBurnFile, imgburn);
@@ -126,12 +127,14 @@ TEST_F(LocatorTest, CancelledChoiceSearchesTheProgramFolder)
     Settings.eac3tofile = FTree + QStringLiteral("eac3to");  // present: only two scans
     TLocaliserFichiersFrame frame;
     QStringList scanned;
-    frame.dirscan.OnStartScan = [&](TDirscan *, const QString &d, const QString &m, bool) { scanned << d + m; };
+    frame.dirscan.OnStartScan = [&](TDirscan *, const QString &d, const QString &m, bool) {
+        scanned << d + m;
+    };
     TModalAnswers answers;
     answers.Then<QFileDialog>([](QFileDialog *d) { d->reject(); });
     answers.Start();
     frame.AutoBtnClick();
-    EXPECT_EQ(scanned, (QStringList{ProgramFilesFolder() + "tsmuxer", ProgramFilesFolder() + "imgburn"}));
+    EXPECT_EQ(scanned, (QStringList {ProgramFilesFolder() + "tsmuxer", ProgramFilesFolder() + "imgburn"}));
 }
 
 TEST_F(LocatorTest, NothingMissingShowsNoDialog)
@@ -176,12 +179,9 @@ TEST_F(LocatorTest, ToolPickedInTheDialogCountsAtOnce)
     TLocaliserFichiersFrame options;
     TLocaliserFichiersForm form;
     TModalAnswers answers;
-    answers.Then<TLocaliserFichiersForm>([](TLocaliserFichiersForm *f) {
-        f->LocaliserFichiersFrame->feTsMuxer->Button()->click();
-    });
-    answers.Then<QFileDialog>([tsmuxer](QFileDialog *d) {
-        PickFile(d, tsmuxer);
-    });
+    answers.Then<TLocaliserFichiersForm>(
+        [](TLocaliserFichiersForm *f) { f->LocaliserFichiersFrame->feTsMuxer->Button()->click(); });
+    answers.Then<QFileDialog>([tsmuxer](QFileDialog *d) { PickFile(d, tsmuxer); });
     answers.Then<TLocaliserFichiersForm>([](TLocaliserFichiersForm *f) { f->QuitterBtn->click(); });
     answers.Start();
     EXPECT_TRUE(form.Localiser());
@@ -202,7 +202,8 @@ TEST_F(LocatorTest, TermineDuringASearch)
             QTimer::singleShot(0, form.QuitterBtn, &QPushButton::click);  // served by the scan's next yield
     };
     TModalAnswers answers;
-    answers.Then<TLocaliserFichiersForm>([](TLocaliserFichiersForm *f) { f->LocaliserFichiersFrame->AutoBtn->click(); });
+    answers.Then<TLocaliserFichiersForm>(
+        [](TLocaliserFichiersForm *f) { f->LocaliserFichiersFrame->AutoBtn->click(); });
     answers.Then<QFileDialog>(Choose(FTree));
     answers.Start();
     EXPECT_FALSE(form.Localiser());
@@ -211,15 +212,16 @@ TEST_F(LocatorTest, TermineDuringASearch)
     EXPECT_FALSE(form.isVisible());
 }
 
-struct ConfirmCase {
+struct ConfirmCase
+{
     const char *button;
     bool result;
 };
 
 TEST_F(LocatorTest, ConfirmMissingNamesAllThreeAndAnswers)
 {
-    for (const ConfirmCase c : {ConfirmCase{"IgnoreBtn", true}, ConfirmCase{"CancelBtn", false},
-                                ConfirmCase{"", false}}) {
+    for (const ConfirmCase c :
+         {ConfirmCase {"IgnoreBtn", true}, ConfirmCase {"CancelBtn", false}, ConfirmCase {"", false}}) {
         SCOPED_TRACE(c.button);
         TFichiersManquantsForm form;
         QString shown;
@@ -233,9 +235,10 @@ TEST_F(LocatorTest, ConfirmMissingNamesAllThreeAndAnswers)
         });
         answers.Start();
         EXPECT_EQ(form.ConfirmMissing(), c.result);
-        EXPECT_EQ(shown, QString::fromUtf8("Il manque toujours les fichiers eac3to, tsmuxer et imgburn pour faire "
-                                           "tourner ce programme.\n\nRéessayez de le relancer après avoir installé "
-                                           "et localisé les fichiers nécessaires."));
+        EXPECT_EQ(shown,
+                  QString::fromUtf8("Il manque toujours les fichiers eac3to, tsmuxer et imgburn pour faire "
+                                    "tourner ce programme.\n\nRéessayez de le relancer après avoir installé "
+                                    "et localisé les fichiers nécessaires."));
     }
 }
 

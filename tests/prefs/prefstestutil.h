@@ -42,10 +42,11 @@ inline void PutFile(const QString &path, const QByteArray &bytes)
 }
 
 // An executable in <temp>/bin and a hive in <temp>/config.
-class PrefsPlace : public testing::Test {
+class PrefsPlace : public testing::Test
+{
 protected:
     QTemporaryDir dir;
-    TPrefsLocation where{dir.filePath("bin/tavrel"), dir.filePath("config/Tavrel/registry.reg")};
+    TPrefsLocation where {dir.filePath("bin/tavrel"), dir.filePath("config/Tavrel/registry.reg")};
 
     void SetUp() override { ASSERT_TRUE(QDir().mkpath(dir.filePath("bin"))); }
     void PutIni(const QStringList &lines) { PutFile(where.IniFile(), IniBytes(lines)); }

@@ -26,7 +26,8 @@ const QPoint CentredOnScreen(612, 262);
 
 QByteArray HiveWith(const QStringList &valueLines)
 {
-    QByteArray text = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Morvek\\Tavrel]\n";
+    QByteArray text =
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Morvek\\Tavrel]\n";
     for (const QString &line : valueLines)
         text += line.toUtf8() + "\n";
     return text;
@@ -102,15 +103,18 @@ TSettings Loaded(const TPrefsLocation &where, QSize screen = Screen)
     return s;
 }
 
-class SettingsTest : public PrefsPlace {};
+class SettingsTest : public PrefsPlace
+{ };
 
 // A screen and where the window's top left corner must be on it.
-struct ScreenCase {
+struct ScreenCase
+{
     QSize screen;
     QPoint topLeft;
 };
 
-class FirstRun : public PrefsPlace, public testing::WithParamInterface<ScreenCase> {};
+class FirstRun : public PrefsPlace, public testing::WithParamInterface<ScreenCase>
+{ };
 
 TEST_P(FirstRun, EveryFieldHasItsDefaultAndTheWindowIsCentred)
 {
@@ -129,24 +133,26 @@ TEST_P(FirstRun, EveryFieldHasItsDefaultAndTheWindowIsCentred)
 // when there is room to spare (801 x 601: 52.5 and 22.5), up when the
 // screen is smaller than the window (501 x 501: -97.5 and -27.5).
 INSTANTIATE_TEST_SUITE_P(Screens, FirstRun,
-                         testing::Values(ScreenCase{Screen, CentredOnScreen},
-                                         ScreenCase{QSize(801, 601), QPoint(52, 22)},
-                                         ScreenCase{QSize(501, 501), QPoint(-97, -27)},
-                                         ScreenCase{QSize(0, 0), QPoint(-348, -278)}),
+                         testing::Values(ScreenCase {Screen, CentredOnScreen},
+                                         ScreenCase {QSize(801, 601), QPoint(52, 22)},
+                                         ScreenCase {QSize(501, 501), QPoint(-97, -27)},
+                                         ScreenCase {QSize(0, 0), QPoint(-348, -278)}),
                          [](const auto &info) {
                              return std::to_string(info.param.screen.width()) + "x"
-                                 + std::to_string(info.param.screen.height());
+                                    + std::to_string(info.param.screen.height());
                          });
 
-struct ModeCase {
+struct ModeCase
+{
     const char *name;
     bool ini;
-    QString exename; // "" for no Exename value; "%exe%" is the running executable
+    QString exename;  // "" for no Exename value; "%exe%" is the running executable
     bool exenameAsDword;
     TPrefsMode expected;
 };
 
-class ModeDecision : public PrefsPlace, public testing::WithParamInterface<ModeCase> {};
+class ModeDecision : public PrefsPlace, public testing::WithParamInterface<ModeCase>
+{ };
 
 TEST_P(ModeDecision, ComesFromTheIniFileOrTheExecutablePathInTheHive)
 {
@@ -154,7 +160,7 @@ TEST_P(ModeDecision, ComesFromTheIniFileOrTheExecutablePathInTheHive)
     QString exename = c.exename;
     exename.replace("%exe%", where.ExeName);
     exename.replace("%EXE%", where.ExeName.toUpper());
-    QStringList values{"\"SortIndex\"=\"modify\""};
+    QStringList values {"\"SortIndex\"=\"modify\""};
     if (c.exenameAsDword)
         values << "\"Exename\"=dword:00000001";
     else if (!exename.isEmpty())
@@ -170,16 +176,17 @@ TEST_P(ModeDecision, ComesFromTheIniFileOrTheExecutablePathInTheHive)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ModeDecision,
-    testing::Values(ModeCase{"SameExecutable", false, "%exe%", false, pmNormal},
-                    ModeCase{"SameExecutableOtherCase", false, "%EXE%", false, pmNormal},
-                    ModeCase{"CopyAtAnotherPath", false, "/opt/other/bin/tavrel", false, pmNone},
-                    ModeCase{"NoExename", false, "", false, pmNone},
-                    ModeCase{"ExenameOfWrongType", false, "", true, pmNone},
-                    ModeCase{"IniWinsOverTheHive", true, "%exe%", false, pmPortable},
-                    ModeCase{"IniAlone", true, "/opt/other/bin/tavrel", false, pmPortable}),
+    testing::Values(ModeCase {"SameExecutable", false, "%exe%", false, pmNormal},
+                    ModeCase {"SameExecutableOtherCase", false, "%EXE%", false, pmNormal},
+                    ModeCase {"CopyAtAnotherPath", false, "/opt/other/bin/tavrel", false, pmNone},
+                    ModeCase {"NoExename", false, "", false, pmNone},
+                    ModeCase {"ExenameOfWrongType", false, "", true, pmNone},
+                    ModeCase {"IniWinsOverTheHive", true, "%exe%", false, pmPortable},
+                    ModeCase {"IniAlone", true, "/opt/other/bin/tavrel", false, pmPortable}),
     [](const auto &info) { return std::string(info.param.name); });
 
-struct StoredCase {
+struct StoredCase
+{
     const char *name;
     const char *key;
     QString stored;
@@ -188,7 +195,8 @@ struct StoredCase {
 };
 
 class StoredFolders : public PrefsPlace,
-                      public testing::WithParamInterface<std::tuple<TPrefsMode, StoredCase>> {};
+                      public testing::WithParamInterface<std::tuple<TPrefsMode, StoredCase>>
+{ };
 
 TEST_P(StoredFolders, LoadAsStoredWithTheTrailingDelimiterWhereNeeded)
 {
@@ -207,32 +215,41 @@ const QString Marker = QString::fromUtf8("#@vide§#");
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, StoredFolders,
-    testing::Combine(
-        testing::Values(pmNormal, pmPortable),
-        testing::Values(StoredCase{"MetaGetsDelimiter", "Dossiermeta", "/data/meta", &TSettings::Dossiermeta, "/data/meta/"},
-                        StoredCase{"MetaKeepsDelimiter", "Dossiermeta", "/data/meta/", &TSettings::Dossiermeta, "/data/meta/"},
-                        StoredCase{"EmptyFluxBecomesRoot", "DossierFlux", Marker, &TSettings::DossierFlux, "/"},
-                        StoredCase{"FluxGetsDelimiter", "DossierFlux", "/data/flux", &TSettings::DossierFlux, "/data/flux/"},
-                        StoredCase{"AvchdStaysWithout", "DossierAVCHD", "/data/avchd", &TSettings::DossierAVCHD, "/data/avchd"},
-                        StoredCase{"EmptyToolPath", "eac3tofile", Marker, &TSettings::eac3tofile, ""},
-                        StoredCase{"EmptyOpenFolder", "DossierOuvrir", Marker, &TSettings::DossierOuvrir, ""})),
+    testing::Combine(testing::Values(pmNormal, pmPortable),
+                     testing::Values(StoredCase {"MetaGetsDelimiter", "Dossiermeta", "/data/meta",
+                                                 &TSettings::Dossiermeta, "/data/meta/"},
+                                     StoredCase {"MetaKeepsDelimiter", "Dossiermeta", "/data/meta/",
+                                                 &TSettings::Dossiermeta, "/data/meta/"},
+                                     StoredCase {"EmptyFluxBecomesRoot", "DossierFlux", Marker,
+                                                 &TSettings::DossierFlux, "/"},
+                                     StoredCase {"FluxGetsDelimiter", "DossierFlux", "/data/flux",
+                                                 &TSettings::DossierFlux, "/data/flux/"},
+                                     StoredCase {"AvchdStaysWithout", "DossierAVCHD", "/data/avchd",
+                                                 &TSettings::DossierAVCHD, "/data/avchd"},
+                                     StoredCase {"EmptyToolPath", "eac3tofile", Marker,
+                                                 &TSettings::eac3tofile, ""},
+                                     StoredCase {"EmptyOpenFolder", "DossierOuvrir", Marker,
+                                                 &TSettings::DossierOuvrir, ""})),
     [](const auto &info) {
-        return std::string(std::get<0>(info.param) == pmNormal ? "Registry" : "Ini") + std::get<1>(info.param).name;
+        return std::string(std::get<0>(info.param) == pmNormal ? "Registry" : "Ini")
+               + std::get<1>(info.param).name;
     });
 
-struct RebaseCase {
+struct RebaseCase
+{
     const char *name;
-    QString portablePath; // "%new%" is the executable's folder now
+    QString portablePath;  // "%new%" is the executable's folder now
     QString stored;
     QString expected;
 };
 
-class PortableRebase : public PrefsPlace, public testing::WithParamInterface<RebaseCase> {};
+class PortableRebase : public PrefsPlace, public testing::WithParamInterface<RebaseCase>
+{ };
 
 TEST_P(PortableRebase, PathsFollowTheMovedCopy)
 {
     const RebaseCase &c = GetParam();
-    QStringList lines{Header, "eac3tofile=" + c.stored, "DossierFlux=" + c.stored};
+    QStringList lines {Header, "eac3tofile=" + c.stored, "DossierFlux=" + c.stored};
     if (!c.portablePath.isNull())
         lines << "Portable Path=" + c.portablePath;
     PutIni(lines);
@@ -245,11 +262,13 @@ TEST_P(PortableRebase, PathsFollowTheMovedCopy)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PortableRebase,
-    testing::Values(RebaseCase{"UnderTheOldFolderIgnoringCase", "/media/E/Outils/", "/MEDIA/e/outils/flux/", "%new%flux/"},
-                    RebaseCase{"ElsewhereUnchanged", "/media/E/Outils/", "/opt/eac3to/eac3to", "/opt/eac3to/eac3to"},
-                    RebaseCase{"EmptyPortablePath", Marker, "/media/E/Outils/flux/", "/media/E/Outils/flux/"},
-                    RebaseCase{"NoPortablePath", QString(), "/media/E/Outils/flux/", "/media/E/Outils/flux/"},
-                    RebaseCase{"ShorterThanTheOldFolder", "/media/E/Outils/", "/media/E/", "/media/E/"}),
+    testing::Values(
+        RebaseCase {"UnderTheOldFolderIgnoringCase", "/media/E/Outils/", "/MEDIA/e/outils/flux/",
+                    "%new%flux/"},
+        RebaseCase {"ElsewhereUnchanged", "/media/E/Outils/", "/opt/eac3to/eac3to", "/opt/eac3to/eac3to"},
+        RebaseCase {"EmptyPortablePath", Marker, "/media/E/Outils/flux/", "/media/E/Outils/flux/"},
+        RebaseCase {"NoPortablePath", QString(), "/media/E/Outils/flux/", "/media/E/Outils/flux/"},
+        RebaseCase {"ShorterThanTheOldFolder", "/media/E/Outils/", "/media/E/", "/media/E/"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(RebasePath, NeedsThreeNonEmptyTexts)
@@ -296,11 +315,12 @@ TEST_F(SettingsTest, FirstPortableSaveWritesExactlyTheseBytes)
 
     const QByteArray bytes = FileBytes(where.IniFile());
     ASSERT_TRUE(bytes.startsWith("\xFF\xFE"));
-    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t *>(bytes.constData() + 2),
-                                            (bytes.size() - 2) / 2);
+    const QString text =
+        QString::fromUtf16(reinterpret_cast<const char16_t *>(bytes.constData() + 2), (bytes.size() - 2) / 2);
     const QStringList lines = text.split("\r\n");
     ASSERT_GT(lines.size(), 2);
-    const QRegularExpression stampLine(QString::fromUtf8("^Dernière Sauvegarde=(\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d)$"));
+    const QRegularExpression stampLine(
+        QString::fromUtf8("^Dernière Sauvegarde=(\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d)$"));
     const QRegularExpressionMatch match = stampLine.match(lines[2]);
     ASSERT_TRUE(match.hasMatch()) << lines[2].toStdString();
     const QString stamp = match.captured(1);
@@ -308,7 +328,7 @@ TEST_F(SettingsTest, FirstPortableSaveWritesExactlyTheseBytes)
     EXPECT_GE(saved.toSecsSinceEpoch(), before.toSecsSinceEpoch());
     EXPECT_LE(saved.toSecsSinceEpoch(), after.toSecsSinceEpoch());
 
-    const QStringList expected{
+    const QStringList expected {
         "[\\Software\\Morvek\\Tavrel]",
         "version=Tavrel 1.0.3 fr de Morvek",
         QString::fromUtf8("Dernière Sauvegarde=") + stamp,
@@ -383,7 +403,8 @@ TEST_F(SettingsTest, NoneModeSaveCreatesNothing)
 
 TEST_F(SettingsTest, DeleteRegistrySettingsRemovesTheKeyAndAnEmptyParent)
 {
-    PutHive("[HKEY_CURRENT_USER\\Software\\Morvek\\Tavrel]\n\"x\"=\"1\"\n[HKEY_CURRENT_USER\\Software\\Keep]\n");
+    PutHive(
+        "[HKEY_CURRENT_USER\\Software\\Morvek\\Tavrel]\n\"x\"=\"1\"\n[HKEY_CURRENT_USER\\Software\\Keep]\n");
     DeleteRegistrySettings(where);
     TRegistry registry(where.HiveFile);
     EXPECT_FALSE(registry.OpenKeyReadOnly("\\Software\\Morvek"));
@@ -411,7 +432,7 @@ TEST_F(SettingsTest, DeleteIniSettingsRemovesAReadOnlyFile)
     ASSERT_EQ(chmod(QFile::encodeName(where.IniFile()).constData(), 0444), 0);
     DeleteIniSettings(where);
     EXPECT_FALSE(QFileInfo::exists(where.IniFile()));
-    DeleteIniSettings(where); // nothing left: ignored
+    DeleteIniSettings(where);  // nothing left: ignored
 }
 
 TEST_F(SettingsTest, UnreadableIniStopsTheLoadWithTheSystemText)
@@ -425,7 +446,8 @@ TEST_F(SettingsTest, UnreadableIniStopsTheLoadWithTheSystemText)
     EXPECT_EQ(s.SortIndex, "untouched");
 }
 
-class UnwritableSave : public PrefsPlace, public testing::WithParamInterface<TPrefsMode> {};
+class UnwritableSave : public PrefsPlace, public testing::WithParamInterface<TPrefsMode>
+{ };
 
 TEST_P(UnwritableSave, FailsWithTheSystemTextAndKeepsTheOldFile)
 {
@@ -449,8 +471,9 @@ TEST_P(UnwritableSave, FailsWithTheSystemTextAndKeepsTheOldFile)
     EXPECT_EQ(FileBytes(file), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Stores, UnwritableSave, testing::Values(pmNormal, pmPortable),
-                         [](const auto &info) { return std::string(info.param == pmNormal ? "Registry" : "Ini"); });
+INSTANTIATE_TEST_SUITE_P(Stores, UnwritableSave, testing::Values(pmNormal, pmPortable), [](const auto &info) {
+    return std::string(info.param == pmNormal ? "Registry" : "Ini");
+});
 
 // Bad files never crash the load and give defaults.
 TEST_F(SettingsTest, IniOfRandomBytesGivesDefaults)
@@ -492,8 +515,8 @@ TEST_F(SettingsTest, TenMegabyteLineIsReadLikeAnyOther)
 
 TEST_F(SettingsTest, HiveCutInTheMiddleOfALineGivesDefaultsFromThere)
 {
-    const QByteArray full = HiveWith({"\"Exename\"=" + Quoted(where.ExeName), "\"SortIndex\"=\"taille\"",
-                                      "\"mainWidth\"=dword:00000320"});
+    const QByteArray full = HiveWith(
+        {"\"Exename\"=" + Quoted(where.ExeName), "\"SortIndex\"=\"taille\"", "\"mainWidth\"=dword:00000320"});
     PutHive(full.left(full.indexOf("dword:") + 9));
     const TSettings s = Loaded(where);
     EXPECT_EQ(int(s.PrefsMode), int(pmNormal));
@@ -514,4 +537,4 @@ TEST_F(SettingsTest, HiveValuesOfTheWrongTypeGiveDefaults)
     EXPECT_EQ(s.eac3tofile, "");
 }
 
-} // namespace
+}  // namespace

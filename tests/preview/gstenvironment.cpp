@@ -5,11 +5,12 @@
 
 namespace {
 
-class GstEnvironment : public testing::Environment {
+class GstEnvironment : public testing::Environment
+{
 public:
     void SetUp() override { gst_init(nullptr, nullptr); }
 };
 
 const testing::Environment *const Registered = testing::AddGlobalTestEnvironment(new GstEnvironment);
 
-} // namespace
+}  // namespace

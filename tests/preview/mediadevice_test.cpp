@@ -62,13 +62,15 @@ std::int64_t FfprobeDuration(const QString &path, const char *kind)
     return std::llround(frames * frameSeconds * 1e7);
 }
 
-struct GoodClip {
+struct GoodClip
+{
     const char *name;
     int video, audio;
-    double fps = 0; // frames per second of the video; 0 without video
+    double fps = 0;  // frames per second of the video; 0 without video
 };
 
-class GoodClips : public testing::TestWithParam<GoodClip> {};
+class GoodClips : public testing::TestWithParam<GoodClip>
+{ };
 
 TEST_P(GoodClips, DurationIsPicturesTimesPictureDuration)
 {
@@ -88,11 +90,13 @@ TEST_P(GoodClips, DurationIsPicturesTimesPictureDuration)
     EXPECT_EQ(device.OutputFilter(), nullptr);
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, GoodClips, testing::Values(
-    GoodClip{"cam1080i.m2ts", 1, 1, 25}, GoodClip{"small1s.m2ts", 1, 1, 25}, GoodClip{"small3s.m2ts", 1, 1, 25},
-    GoodClip{"videoonly.m2ts", 1, 0, 25}, GoodClip{"audioonly.m2ts", 0, 1},
-    GoodClip{"ntsc60i.m2ts", 1, 1, 30000 / 1001.0}, GoodClip{"film24p.m2ts", 1, 1, 24000 / 1001.0},
-    GoodClip{"hd720p60.m2ts", 1, 1, 60000 / 1001.0}),
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, GoodClips,
+    testing::Values(GoodClip {"cam1080i.m2ts", 1, 1, 25}, GoodClip {"small1s.m2ts", 1, 1, 25},
+                    GoodClip {"small3s.m2ts", 1, 1, 25}, GoodClip {"videoonly.m2ts", 1, 0, 25},
+                    GoodClip {"audioonly.m2ts", 0, 1}, GoodClip {"ntsc60i.m2ts", 1, 1, 30000 / 1001.0},
+                    GoodClip {"film24p.m2ts", 1, 1, 24000 / 1001.0},
+                    GoodClip {"hd720p60.m2ts", 1, 1, 60000 / 1001.0}),
     [](const testing::TestParamInfo<GoodClip> &info) {
         return QString::fromLatin1(info.param.name).section(u'.', 0, 0).toStdString();
     });
@@ -133,12 +137,14 @@ void ExpectNothingFound(const Tm2tsFileDevice &device)
 {
     EXPECT_FALSE(device.Valid());
     EXPECT_EQ(device.Duration(), 0);
-    EXPECT_EQ(device.VideoCount() + device.AudioCount() + device.StreamCount() + device.InterleavedCount(), 0);
+    EXPECT_EQ(device.VideoCount() + device.AudioCount() + device.StreamCount() + device.InterleavedCount(),
+              0);
     EXPECT_EQ(device.AllVideoSources().Count(), 0);
     EXPECT_EQ(device.AllAudioSources().Count(), 0);
 }
 
-class UnusableClips : public testing::TestWithParam<const char *> {};
+class UnusableClips : public testing::TestWithParam<const char *>
+{ };
 
 TEST_P(UnusableClips, GiveNoSourceAndNoDuration)
 {
@@ -225,7 +231,7 @@ TEST(Tm2tsFileDevice, ProbesOnAnyThread)
 
 TEST(Tm2tsFileDevice, KnownClipIsNotOpened)
 {
-    const Tm2tsFileDevice device(QStringLiteral("/nowhere/clip.m2ts"), TKnownClip{123'456'789, 1, 1});
+    const Tm2tsFileDevice device(QStringLiteral("/nowhere/clip.m2ts"), TKnownClip {123'456'789, 1, 1});
     EXPECT_TRUE(device.Valid());
     EXPECT_EQ(device.Duration(), 123'456'789);
     EXPECT_EQ(device.VideoCount(), 1);
@@ -238,7 +244,8 @@ TEST(Tm2tsFileDevice, KnownClipIsNotOpened)
 // A pipeline of the test's own, as the media system owns one: each pad of
 // the splitter goes through a queue (so that one stream waiting for the
 // others does not stop the demultiplexer) to a fake sink when it appears.
-class InGraph : public testing::Test {
+class InGraph : public testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -290,7 +297,8 @@ protected:
 
     bool Prerolled()
     {
-        return gst_element_get_state(FPipeline, nullptr, nullptr, 10 * GST_SECOND) == GST_STATE_CHANGE_SUCCESS;
+        return gst_element_get_state(FPipeline, nullptr, nullptr, 10 * GST_SECOND)
+               == GST_STATE_CHANGE_SUCCESS;
     }
 
     GstPad *PadOfKind(GstElement *element, TPinKind kind)
@@ -360,4 +368,4 @@ TEST_F(InGraph, AddsSeeksAndReportsUse)
     EXPECT_EQ(device.Duration(), 30'000'000);
 }
 
-} // namespace
+}  // namespace

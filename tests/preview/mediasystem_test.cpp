@@ -38,7 +38,8 @@ QString Fixture(const char *name)
 }
 
 // Counts the frame events the system posts.
-class TFrameReceiver : public QObject {
+class TFrameReceiver : public QObject
+{
 public:
     int Frames = 0;
 
@@ -69,7 +70,8 @@ bool HasPicture(const std::shared_ptr<const TVideoFrame> &frame)
     return colours.size() > 1;
 }
 
-class MediaSystemTest : public testing::Test {
+class MediaSystemTest : public testing::Test
+{
 protected:
     static void SetUpTestSuite()
     {
@@ -77,12 +79,37 @@ protected:
         LongDir = new QTemporaryDir;
         LongClip = LongDir->filePath(QStringLiteral("long70s.m2ts"));
         QProcess ffmpeg;
-        ffmpeg.start(QStringLiteral("ffmpeg"),
-                     {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                      "testsrc2=size=320x180:rate=25:duration=70", "-f", "lavfi", "-i",
-                      "sine=frequency=440:sample_rate=48000:duration=70", "-c:v", "libx264", "-preset", "ultrafast",
-                      "-g", "25", "-b:v", "200k", "-c:a", "ac3", "-b:a", "96k", "-f", "mpegts", "-mpegts_m2ts_mode",
-                      "1", "-muxrate", "600000", LongClip});
+        ffmpeg.start(QStringLiteral("ffmpeg"), {"-hide_banner",
+                                                "-loglevel",
+                                                "error",
+                                                "-y",
+                                                "-f",
+                                                "lavfi",
+                                                "-i",
+                                                "testsrc2=size=320x180:rate=25:duration=70",
+                                                "-f",
+                                                "lavfi",
+                                                "-i",
+                                                "sine=frequency=440:sample_rate=48000:duration=70",
+                                                "-c:v",
+                                                "libx264",
+                                                "-preset",
+                                                "ultrafast",
+                                                "-g",
+                                                "25",
+                                                "-b:v",
+                                                "200k",
+                                                "-c:a",
+                                                "ac3",
+                                                "-b:a",
+                                                "96k",
+                                                "-f",
+                                                "mpegts",
+                                                "-mpegts_m2ts_mode",
+                                                "1",
+                                                "-muxrate",
+                                                "600000",
+                                                LongClip});
         ffmpeg.waitForFinished(120'000);
     }
     static void TearDownTestSuite() { delete LongDir; }
@@ -104,8 +131,7 @@ protected:
 
     // A clip device that outlives the system's last close, as the list's
     // records do.
-    template <class... Args>
-    Tm2tsFileDevice &Clip(Args &&...args)
+    template <class... Args> Tm2tsFileDevice &Clip(Args &&...args)
     {
         FDevices.push_back(std::make_unique<Tm2tsFileDevice>(std::forward<Args>(args)...));
         return *FDevices.back();
@@ -160,7 +186,8 @@ TEST_F(MediaSystemTest, StepsLandWhereTheyShould)
     const std::int64_t duration = System->Duration();
     ASSERT_GT(duration, 69 * kSecond);
     System->ToStart();
-    const struct {
+    const struct
+    {
         const char *what;
         void (TMediaSystem::*step)();
         std::int64_t expected;  // from the position before, or absolute when below 0
@@ -194,7 +221,8 @@ TEST_F(MediaSystemTest, ImageStepsShowWhatASeekShows)
 {
     Tm2tsFileDevice &clip = Clip(LongClip);
     ASSERT_TRUE(Open(clip));
-    const struct {
+    const struct
+    {
         const char *what;
         std::function<void()> move;
     } moves[] = {
@@ -233,7 +261,8 @@ TEST_F(MediaSystemTest, PlayingAfterImageStepsStartsThere)
     ASSERT_EQ(CurrentPosition, 5 * TMediaSystem::ImageStep);
     System->Play();
     Pump(1000);
-    EXPECT_NEAR(double(System->GetPosition()), double(kSecond + 5 * TMediaSystem::ImageStep), 300.0 * kMillisecond);
+    EXPECT_NEAR(double(System->GetPosition()), double(kSecond + 5 * TMediaSystem::ImageStep),
+                300.0 * kMillisecond);
 }
 
 TEST_F(MediaSystemTest, PlayingForASecondAdvancesAboutASecond)
@@ -285,10 +314,14 @@ TEST_F(MediaSystemTest, VolumeInHundredthsOfADecibel)
 
     Tm2tsFileDevice &clip = Clip(Fixture("small1s.m2ts"));
     ASSERT_TRUE(Open(clip));
-    const struct {
+    const struct
+    {
         int volume;
         double factor;
-    } levels[] = {{10000, 1.0}, {5000, std::pow(10.0, -752 / 2000.0)}, {1000, std::pow(10.0, -2499 / 2000.0)}, {0, 0.0}};
+    } levels[] = {{10000, 1.0},
+                  {5000, std::pow(10.0, -752 / 2000.0)},
+                  {1000, std::pow(10.0, -2499 / 2000.0)},
+                  {0, 0.0}};
     for (const auto &level : levels) {
         System->SetVolume(level.volume);
         EXPECT_NEAR(System->VolumeFactor(), level.factor, 1e-6) << level.volume;
@@ -326,7 +359,7 @@ TEST_F(MediaSystemTest, AClipWithoutPictureKeepsItsPosition)
 // stream must not hold the pause, and the picture plays.
 TEST_F(MediaSystemTest, AMissingStreamDoesNotHoldThePause)
 {
-    Tm2tsFileDevice &clip = Clip(Fixture("videoonly.m2ts"), TKnownClip{2 * kSecond, 1, 1});
+    Tm2tsFileDevice &clip = Clip(Fixture("videoonly.m2ts"), TKnownClip {2 * kSecond, 1, 1});
     QElapsedTimer timer;
     timer.start();
     ASSERT_TRUE(Open(clip));
@@ -338,7 +371,7 @@ TEST_F(MediaSystemTest, AMissingStreamDoesNotHoldThePause)
 
 TEST_F(MediaSystemTest, AClipThatCannotBeReadLeavesTheViewerUsable)
 {
-    Tm2tsFileDevice &bad = Clip(Fixture("bad.m2ts"), TKnownClip{2 * kSecond, 1, 1});
+    Tm2tsFileDevice &bad = Clip(Fixture("bad.m2ts"), TKnownClip {2 * kSecond, 1, 1});
     QElapsedTimer timer;
     timer.start();
     Open(bad);
@@ -386,4 +419,4 @@ TEST_F(MediaSystemTest, TwoHundredQuickClipChanges)
     ASSERT_TRUE(WaitUntil([this] { return HasPicture(System->LastFrame()); }, 5000));
 }
 
-} // namespace
+}  // namespace

@@ -22,7 +22,8 @@ TMediaType TypeOf(const char *caps)
     return type;
 }
 
-struct CapsCase {
+struct CapsCase
+{
     const char *caps;
     TGuid major, sub, format;
     int width, aspectX, aspectY;
@@ -30,7 +31,8 @@ struct CapsCase {
     int channels, rate, bits;
 };
 
-class CapsTable : public testing::TestWithParam<CapsCase> {};
+class CapsTable : public testing::TestWithParam<CapsCase>
+{ };
 
 TEST_P(CapsTable, TranslatedIntoTheNeutralType)
 {
@@ -50,30 +52,38 @@ TEST_P(CapsTable, TranslatedIntoTheNeutralType)
 
 const TGuid H264 = FourCCGuid(MakeFourCC('H', '2', '6', '4'));
 
-INSTANTIATE_TEST_SUITE_P(Caps, CapsTable, testing::Values(
-    CapsCase{"video/x-h264, width=1920, height=1080, framerate=25/1, pixel-aspect-ratio=1/1",
-             Video, H264, VideoInfo2, 1920, 16, 9, 400'000, 0, 0, 0},
-    CapsCase{"video/x-h264, width=1440, height=1080, framerate=25/1, pixel-aspect-ratio=4/3",
-             Video, H264, VideoInfo2, 1440, 16, 9, 400'000, 0, 0, 0},
-    CapsCase{"video/x-raw, format=I420, width=1920, height=1080, framerate=30000/1001",
-             Video, FourCCGuid(MakeFourCC('I', '4', '2', '0')), VideoInfo2, 1920, 16, 9, 333'666, 0, 0, 0},
-    CapsCase{"audio/x-ac3, channels=2, rate=48000", Audio, DolbyAC3, WaveFormatEx, 0, 0, 0, 0, 2, 48000, 0},
-    CapsCase{"audio/x-ac3, channels=6, rate=48000", Audio, DolbyAC3, WaveFormatEx, 0, 0, 0, 0, 6, 48000, 0},
-    CapsCase{"audio/x-private-ts-lpcm, channels=2, rate=48000", Audio, DvdLpcm, WaveFormatEx, 0, 0, 0, 0, 2, 48000, 0},
-    CapsCase{"audio/x-raw, format=S16LE, layout=interleaved, channels=2, rate=48000, channel-mask=(bitmask)0x3",
-             Audio, FourCCGuid(1), WaveFormatEx, 0, 0, 0, 0, 2, 48000, 16},
-    CapsCase{"application/x-unknown", TGuid{}, TGuid{}, TGuid{}, 0, 0, 0, 0, 0, 0, 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Caps, CapsTable,
+    testing::Values(CapsCase {"video/x-h264, width=1920, height=1080, framerate=25/1, pixel-aspect-ratio=1/1",
+                              Video, H264, VideoInfo2, 1920, 16, 9, 400'000, 0, 0, 0},
+                    CapsCase {"video/x-h264, width=1440, height=1080, framerate=25/1, pixel-aspect-ratio=4/3",
+                              Video, H264, VideoInfo2, 1440, 16, 9, 400'000, 0, 0, 0},
+                    CapsCase {"video/x-raw, format=I420, width=1920, height=1080, framerate=30000/1001",
+                              Video, FourCCGuid(MakeFourCC('I', '4', '2', '0')), VideoInfo2, 1920, 16, 9,
+                              333'666, 0, 0, 0},
+                    CapsCase {"audio/x-ac3, channels=2, rate=48000", Audio, DolbyAC3, WaveFormatEx, 0, 0, 0,
+                              0, 2, 48000, 0},
+                    CapsCase {"audio/x-ac3, channels=6, rate=48000", Audio, DolbyAC3, WaveFormatEx, 0, 0, 0,
+                              0, 6, 48000, 0},
+                    CapsCase {"audio/x-private-ts-lpcm, channels=2, rate=48000", Audio, DvdLpcm, WaveFormatEx,
+                              0, 0, 0, 0, 2, 48000, 0},
+                    CapsCase {"audio/x-raw, format=S16LE, layout=interleaved, channels=2, rate=48000, "
+                              "channel-mask=(bitmask)0x3",
+                              Audio, FourCCGuid(1), WaveFormatEx, 0, 0, 0, 0, 2, 48000, 16},
+                    CapsCase {"application/x-unknown", TGuid {}, TGuid {}, TGuid {}, 0, 0, 0, 0, 0, 0, 0}));
 
 TEST(CapsTable, SourceStreamCodecNames)
 {
     EXPECT_EQ(AudioCodecName(TypeOf("audio/x-ac3, channels=2, rate=48000")), QByteArray("DOLBY AC3"));
     EXPECT_EQ(AudioCodecName(TypeOf("audio/x-private-ts-lpcm, channels=2, rate=48000")), QByteArray("LPCM"));
-    EXPECT_EQ(AudioCodecName(TypeOf("audio/mpeg, mpegversion=1, layer=3, rate=48000, channels=2")), QByteArray("MP3"));
+    EXPECT_EQ(AudioCodecName(TypeOf("audio/mpeg, mpegversion=1, layer=3, rate=48000, channels=2")),
+              QByteArray("MP3"));
     EXPECT_EQ(AudioCodecName(TypeOf("video/x-h264")), QByteArray("???"));
 }
 
 // Collects what a notifier posts.
-class TReceiver : public QObject {
+class TReceiver : public QObject
+{
 public:
     std::vector<TvData> Videos;
     std::vector<TaData> Audios;
@@ -110,7 +120,8 @@ void RunThrough(TNotifier &notifier, const char *source)
     ASSERT_TRUE(gst_element_link_many(src, notifier.Filter(), sink, nullptr));
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
     GstBus *bus = gst_element_get_bus(pipeline);
-    GstMessage *end = gst_bus_timed_pop_filtered(bus, 20 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    GstMessage *end =
+        gst_bus_timed_pop_filtered(bus, 20 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
     ASSERT_NE(end, nullptr);
     EXPECT_EQ(GST_MESSAGE_TYPE(end), GST_MESSAGE_EOS);
     gst_message_unref(end);
@@ -131,7 +142,8 @@ TEST(NotifierElement, VideoReportAndOnePositionEventAtATime)
     notifier.ReportFormat = true;
     notifier.ReportPicture = true;
     notifier.TrackTiming = true;
-    RunThrough(notifier, "videotestsrc num-buffers=10 ! capsfilter caps=video/x-raw,format=I420,width=320,height=180,framerate=25/1");
+    RunThrough(notifier, "videotestsrc num-buffers=10 ! capsfilter "
+                         "caps=video/x-raw,format=I420,width=320,height=180,framerate=25/1");
     ASSERT_EQ(receiver.Videos.size(), 1u);
     EXPECT_EQ(receiver.Videos[0].SizeText, QByteArray("320x180 - 25 fps"));
     EXPECT_EQ(receiver.Videos[0].Description, QByteArray("I420 (16x9)"));
@@ -158,7 +170,8 @@ TEST(NotifierElement, AudioReportWithoutPositionEvents)
     notifier.Reset();
     notifier.ReportAudio = true;
     notifier.TrackTiming = false;
-    RunThrough(notifier, "audiotestsrc num-buffers=5 ! capsfilter caps=audio/x-raw,format=S16LE,channels=2,rate=48000");
+    RunThrough(notifier,
+               "audiotestsrc num-buffers=5 ! capsfilter caps=audio/x-raw,format=S16LE,channels=2,rate=48000");
     ASSERT_EQ(receiver.Audios.size(), 1u);
     EXPECT_EQ(receiver.Audios[0].Description, QByteArray("DOLBY AC3 48000Hz 16bits  stéréo"));
     EXPECT_EQ(receiver.Videos.size(), 0u);
@@ -170,7 +183,8 @@ TEST(NotifierElement, NothingPostedWithoutAReceiver)
     TNotifier notifier;
     notifier.ReportPicture = true;
     notifier.TrackTiming = true;
-    RunThrough(notifier, "videotestsrc num-buffers=3 ! capsfilter caps=video/x-raw,width=64,height=64,framerate=25/1");
+    RunThrough(notifier,
+               "videotestsrc num-buffers=3 ! capsfilter caps=video/x-raw,width=64,height=64,framerate=25/1");
     EXPECT_GT(VideoReport().Width, 0);
 }
 
@@ -203,7 +217,8 @@ TEST(NotifierElement, AnAcceptedTypeRefusesAnotherCaps)
     gst_element_link_many(src, notifier.Filter(), sink, nullptr);
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
     GstBus *bus = gst_element_get_bus(pipeline);
-    GstMessage *end = gst_bus_timed_pop_filtered(bus, 20 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    GstMessage *end =
+        gst_bus_timed_pop_filtered(bus, 20 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
     ASSERT_NE(end, nullptr);
     EXPECT_EQ(GST_MESSAGE_TYPE(end), GST_MESSAGE_ERROR);
     gst_message_unref(end);
@@ -213,4 +228,4 @@ TEST(NotifierElement, AnAcceptedTypeRefusesAnotherCaps)
     gst_object_unref(pipeline);
 }
 
-} // namespace
+}  // namespace

@@ -44,7 +44,8 @@ TMediaType Wave(const TGuid &subType, std::uint16_t tag, int channels, int rate,
     return t;
 }
 
-struct VideoCase {
+struct VideoCase
+{
     const char *what;
     TMediaType type;
     const char *description, *sizeText;
@@ -52,7 +53,8 @@ struct VideoCase {
     std::int64_t frameDuration;
 };
 
-class VideoTypes : public testing::TestWithParam<VideoCase> {};
+class VideoTypes : public testing::TestWithParam<VideoCase>
+{ };
 
 TEST_P(VideoTypes, FillFormatAndPicture)
 {
@@ -70,12 +72,16 @@ TEST_P(VideoTypes, FillFormatAndPicture)
     EXPECT_EQ(video.Standard, StandardUnknown);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, VideoTypes, testing::Values(
-    VideoCase{"1080 square pixels", H264(1920, 1080, 16, 9, 400'000), "H264 (16x9)", "1920x1080 - 25 fps", Aspect16x9, 400'000},
-    // 1440 anamorphic pixels of 4:3 make a 16:9 picture.
-    VideoCase{"1440 anamorphic", H264(1440, 1080, 16, 9, 400'000), "H264 (16x9)", "1440x1080 - 25 fps", Aspect16x9, 400'000},
-    VideoCase{"4:3 at 29.97", H264(720, 480, 4, 3, 333'667), "H264 (4x3)", "720x480 - 29.97 fps", Aspect4x3, 333'667},
-    VideoCase{"64:27 and no rate", H264(2560, 1080, 64, 27, 0), "H264", "2560x1080", AspectUnknown, 0}));
+INSTANTIATE_TEST_SUITE_P(Table, VideoTypes,
+                         testing::Values(VideoCase {"1080 square pixels", H264(1920, 1080, 16, 9, 400'000),
+                                                    "H264 (16x9)", "1920x1080 - 25 fps", Aspect16x9, 400'000},
+                                         // 1440 anamorphic pixels of 4:3 make a 16:9 picture.
+                                         VideoCase {"1440 anamorphic", H264(1440, 1080, 16, 9, 400'000),
+                                                    "H264 (16x9)", "1440x1080 - 25 fps", Aspect16x9, 400'000},
+                                         VideoCase {"4:3 at 29.97", H264(720, 480, 4, 3, 333'667),
+                                                    "H264 (4x3)", "720x480 - 29.97 fps", Aspect4x3, 333'667},
+                                         VideoCase {"64:27 and no rate", H264(2560, 1080, 64, 27, 0), "H264",
+                                                    "2560x1080", AspectUnknown, 0}));
 
 TEST(VideoTypes, OnlyTheSwitchedPartsAreFilled)
 {
@@ -144,14 +150,16 @@ TEST(VideoTypes, MpegAndDvBlocksAskForSampleAnalysis)
     EXPECT_EQ(dvVideo.Description, QByteArray("dvsd"));
 }
 
-struct AudioCase {
+struct AudioCase
+{
     const char *what;
     TMediaType type;
     const char *codecName;
     const char *description;
 };
 
-class AudioTypes : public testing::TestWithParam<AudioCase> {};
+class AudioTypes : public testing::TestWithParam<AudioCase>
+{ };
 
 // The codec name comes from the source stream's type; the description from
 // the decoded type the notifier sees, with that name in front.
@@ -167,14 +175,20 @@ TEST_P(AudioTypes, CodecNameAndDescription)
     EXPECT_EQ(audio.BitRate, c.type.AvgBytesPerSec * 8);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, AudioTypes, testing::Values(
-    AudioCase{"ac3 2.0", Wave(DolbyAC3, 0x2000, 2, 48000, 0, 24000), "DOLBY AC3", "DOLBY AC3 48000Hz 192Kb/s stéréo"},
-    AudioCase{"ac3 5.1", Wave(DolbyAC3, 0x2000, 6, 48000, 0, 56000), "DOLBY AC3", "DOLBY AC3 48000Hz 448Kb/s 6 canaux"},
-    AudioCase{"lpcm", Wave(DvdLpcm, 1, 2, 48000, 16, 192000), "LPCM", "LPCM 48000Hz 16bits  stéréo"},
-    AudioCase{"pcm mono", Wave(FourCCGuid(1), 1, 1, 44100, 16, 88200), "PCM", "PCM 44100Hz 16bits  mono"},
-    AudioCase{"wma tag cut to four", Wave(FourCCGuid(0x162), 0x162, 2, 44100, 0, 16000), "WMA_", "WMA_ 44100Hz 128Kb/s stéréo"},
-    // A tag whose name is unknown gives an empty name, not "???".
-    AudioCase{"unknown tag", Wave(FourCCGuid(0x4242), 0x4242, 2, 0, 0, 0), "", " 0Kb/s stéréo"}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, AudioTypes,
+    testing::Values(
+        AudioCase {"ac3 2.0", Wave(DolbyAC3, 0x2000, 2, 48000, 0, 24000), "DOLBY AC3",
+                   "DOLBY AC3 48000Hz 192Kb/s stéréo"},
+        AudioCase {"ac3 5.1", Wave(DolbyAC3, 0x2000, 6, 48000, 0, 56000), "DOLBY AC3",
+                   "DOLBY AC3 48000Hz 448Kb/s 6 canaux"},
+        AudioCase {"lpcm", Wave(DvdLpcm, 1, 2, 48000, 16, 192000), "LPCM", "LPCM 48000Hz 16bits  stéréo"},
+        AudioCase {"pcm mono", Wave(FourCCGuid(1), 1, 1, 44100, 16, 88200), "PCM",
+                   "PCM 44100Hz 16bits  mono"},
+        AudioCase {"wma tag cut to four", Wave(FourCCGuid(0x162), 0x162, 2, 44100, 0, 16000), "WMA_",
+                   "WMA_ 44100Hz 128Kb/s stéréo"},
+        // A tag whose name is unknown gives an empty name, not "???".
+        AudioCase {"unknown tag", Wave(FourCCGuid(0x4242), 0x4242, 2, 0, 0, 0), "", " 0Kb/s stéréo"}));
 
 TEST(AudioTypes, DecodedAc3DescribesTheDecodedSamples)
 {
@@ -225,8 +239,14 @@ TEST(Aspects, OnlyExactRatios)
 
 std::vector<std::uint8_t> SequenceHeader(int width, int height, int aspectCode, int rateCode)
 {
-    return {0x00, 0x00, 0x01, 0xB3, std::uint8_t(width >> 4), std::uint8_t((width & 0x0F) << 4 | height >> 8),
-            std::uint8_t(height & 0xFF), std::uint8_t(aspectCode << 4 | rateCode)};
+    return {0x00,
+            0x00,
+            0x01,
+            0xB3,
+            std::uint8_t(width >> 4),
+            std::uint8_t((width & 0x0F) << 4 | height >> 8),
+            std::uint8_t(height & 0xFF),
+            std::uint8_t(aspectCode << 4 | rateCode)};
 }
 
 TEST(Mpeg2Headers, ReadSizeAspectAndRateAndReportOnlyChanges)
@@ -247,7 +267,8 @@ TEST(Mpeg2Headers, ReadSizeAspectAndRateAndReportOnlyChanges)
 
 TEST(Mpeg2Headers, RateCodes)
 {
-    const struct {
+    const struct
+    {
         int code;
         double rate;
     } codes[] = {{1, 24000.0 / 1001}, {4, 30000.0 / 1001}, {8, 60}, {0, 0}, {9, 0}, {15, 0}};
@@ -308,7 +329,8 @@ TEST(DvFrames, StandardAspectDateAndTimecode)
     EXPECT_EQ(video.Aspect, Aspect16x9);
     EXPECT_EQ(video.Description, QByteArray("DV type1 Pal  (16x9) "));
     ASSERT_TRUE(video.RecDateValid);
-    const double expected = QDate(1899, 12, 30).daysTo(QDate(2009, 7, 14)) + (13 * 3600 + 45 * 60 + 30) / 86400.0;
+    const double expected =
+        QDate(1899, 12, 30).daysTo(QDate(2009, 7, 14)) + (13 * 3600 + 45 * 60 + 30) / 86400.0;
     EXPECT_NEAR(video.RecDateTime, expected, 1e-9);
     ASSERT_TRUE(video.TimecodeValid);
     EXPECT_EQ(video.Timecode[0], 1);
@@ -344,4 +366,4 @@ TEST(DvFrames, AudioSamplingReportedOnChange)
     EXPECT_FALSE(AnalyseDvAudio(frame.data(), frame.size(), audio));
 }
 
-} // namespace
+}  // namespace

@@ -17,11 +17,31 @@ QString MakeDvFile(const QTemporaryDir &dir)
 {
     const QString path = dir.filePath(QStringLiteral("camera.dv"));
     QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"),
-                 {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                  "testsrc2=size=720x576:rate=25:duration=1", "-f", "lavfi", "-i",
-                  "sine=frequency=440:sample_rate=48000:duration=1", "-c:v", "dvvideo", "-pix_fmt", "yuv420p",
-                  "-c:a", "pcm_s16le", "-ar", "48000", "-ac", "2", "-f", "dv", path});
+    ffmpeg.start(QStringLiteral("ffmpeg"), {"-hide_banner",
+                                            "-loglevel",
+                                            "error",
+                                            "-y",
+                                            "-f",
+                                            "lavfi",
+                                            "-i",
+                                            "testsrc2=size=720x576:rate=25:duration=1",
+                                            "-f",
+                                            "lavfi",
+                                            "-i",
+                                            "sine=frequency=440:sample_rate=48000:duration=1",
+                                            "-c:v",
+                                            "dvvideo",
+                                            "-pix_fmt",
+                                            "yuv420p",
+                                            "-c:a",
+                                            "pcm_s16le",
+                                            "-ar",
+                                            "48000",
+                                            "-ac",
+                                            "2",
+                                            "-f",
+                                            "dv",
+                                            path});
     if (!ffmpeg.waitForFinished(60'000) || ffmpeg.exitCode() != 0)
         return {};
     return path;
@@ -33,7 +53,8 @@ int ChildCount(GstElement *bin)
 }
 
 // A DV file kept whole by its device, and that device's one DV device.
-class DVDevice : public testing::Test {
+class DVDevice : public testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -176,4 +197,4 @@ TEST(StreamDevice, AClipDeviceSplitsTheSameFileIntoSourcesAndHasNoSubDevice)
     EXPECT_EQ(clip.AudioCount(), 1);
 }
 
-} // namespace
+}  // namespace

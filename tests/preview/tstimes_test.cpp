@@ -17,14 +17,16 @@ constexpr int kVideoPid = 0x1011, kAudioPid = 0x1100, kPmtPid = 0x100;
 constexpr std::int64_t kFrame25 = 3600;  // 40 ms in 90 kHz ticks
 constexpr std::int64_t kUnits25 = 400'000;
 
-class TsWriter {
+class TsWriter
+{
 public:
-    explicit TsWriter(int packetSize) : FPacketSize(packetSize) {}
+    explicit TsWriter(int packetSize) : FPacketSize(packetSize) { }
 
     void Tables(bool withVideo, bool withAudio)
     {
         Section(0, {0x00, 0xB0, 0x0D, 0x00, 0x01, 0xC1, 0x00, 0x00, 0x00, 0x01, 0xE1, 0x00, 0, 0, 0, 0});
-        std::vector<std::uint8_t> pmt{0x02, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00, 0xF0, 0x01, 0xF0, 0x00};
+        std::vector<std::uint8_t> pmt {0x02, 0xB0, 0x00, 0x00, 0x01, 0xC1,
+                                       0x00, 0x00, 0xF0, 0x01, 0xF0, 0x00};
         if (withVideo)
             pmt.insert(pmt.end(), {0x1B, 0xF0, 0x11, 0xF0, 0x00});
         if (withAudio)
@@ -37,7 +39,8 @@ public:
     // One PES with time stamp pts whose payload spans `packets` packets.
     void Pes(int pid, std::int64_t pts, int packets, const std::vector<std::uint8_t> &payload = {})
     {
-        std::vector<std::uint8_t> data{0, 0, 1, std::uint8_t(pid == kVideoPid ? 0xE0 : 0xBD), 0, 0, 0x80, 0x80, 5};
+        std::vector<std::uint8_t> data {0,    0,    1, std::uint8_t(pid == kVideoPid ? 0xE0 : 0xBD), 0, 0,
+                                        0x80, 0x80, 5};
         data.push_back(std::uint8_t(0x21 | ((pts >> 29) & 0x0E)));
         data.push_back(std::uint8_t(pts >> 22));
         data.push_back(std::uint8_t(0x01 | ((pts >> 14) & 0xFE)));
@@ -46,7 +49,9 @@ public:
         data.insert(data.end(), payload.begin(), payload.end());
         data.resize(std::max<std::size_t>(data.size(), std::size_t(packets) * 184), 0xFF);
         for (std::size_t at = 0; at < data.size(); at += 184)
-            Packet(pid, at == 0, std::vector<std::uint8_t>(data.begin() + at, data.begin() + std::min(at + 184, data.size())));
+            Packet(
+                pid, at == 0,
+                std::vector<std::uint8_t>(data.begin() + at, data.begin() + std::min(at + 184, data.size())));
     }
 
     QByteArray Data() const { return FData; }
@@ -82,7 +87,8 @@ private:
 void WriteVideo(TsWriter &ts, std::int64_t first, int pictures, int leading = 0)
 {
     std::vector<int> order;
-    for (int anchor = leading, previous = -1; previous < pictures - 1; anchor = std::min(anchor + 3, pictures - 1)) {
+    for (int anchor = leading, previous = -1; previous < pictures - 1;
+         anchor = std::min(anchor + 3, pictures - 1)) {
         order.push_back(anchor);
         for (int b = previous + 1; b < anchor; ++b)
             order.push_back(b);
@@ -99,14 +105,15 @@ std::vector<std::uint8_t> Ac3Frame()
     std::vector<std::uint8_t> frame(768, 0);
     frame[0] = 0x0B;
     frame[1] = 0x77;
-    frame[4] = 0x14;       // 48 kHz, frame size code 20 (192 kb/s)
-    frame[5] = 8 << 3;     // bsid 8
+    frame[4] = 0x14;  // 48 kHz, frame size code 20 (192 kb/s)
+    frame[5] = 8 << 3;  // bsid 8
     return frame;
 }
 
 // Packet size, presentation time of the first picture shown, and the
 // pictures shown before the first one stored.
-class VideoTimes : public testing::TestWithParam<std::tuple<int, std::int64_t, int>> {};
+class VideoTimes : public testing::TestWithParam<std::tuple<int, std::int64_t, int>>
+{ };
 
 TEST_P(VideoTimes, CountsEveryPictureOnce)
 {
@@ -122,16 +129,16 @@ TEST_P(VideoTimes, CountsEveryPictureOnce)
     EXPECT_EQ(times.Duration(), 50 * kUnits25);
 }
 
-INSTANTIATE_TEST_SUITE_P(PacketsAndClock, VideoTimes, testing::Values(
-    std::make_tuple(192, std::int64_t(126'000), 0),
-    std::make_tuple(188, std::int64_t(126'000), 0),
-    // The 33-bit clock wraps in the middle of the clip.
-    std::make_tuple(192, (std::int64_t(1) << 33) - 20 * kFrame25, 0),
-    // Open group: two pictures shown before the first one stored, whose
-    // time stamps lie below it.
-    std::make_tuple(192, std::int64_t(126'000), 2),
-    // The same with the clock wrapping between them.
-    std::make_tuple(192, (std::int64_t(1) << 33) - kFrame25, 2)));
+INSTANTIATE_TEST_SUITE_P(PacketsAndClock, VideoTimes,
+                         testing::Values(std::make_tuple(192, std::int64_t(126'000), 0),
+                                         std::make_tuple(188, std::int64_t(126'000), 0),
+                                         // The 33-bit clock wraps in the middle of the clip.
+                                         std::make_tuple(192, (std::int64_t(1) << 33) - 20 * kFrame25, 0),
+                                         // Open group: two pictures shown before the first one stored, whose
+                                         // time stamps lie below it.
+                                         std::make_tuple(192, std::int64_t(126'000), 2),
+                                         // The same with the clock wrapping between them.
+                                         std::make_tuple(192, (std::int64_t(1) << 33) - kFrame25, 2)));
 
 TEST(ClipTimes, ReadsTheLastTimesFromTheTailOnly)
 {
@@ -174,9 +181,9 @@ TEST(ClipTimes, ReservedEac3RateInTheLastPacketIsNoFrame)
     reserved[0] = 0x0B;
     reserved[1] = 0x77;
     reserved[2] = 0x00;
-    reserved[3] = 0x1F;      // 64 bytes
-    reserved[4] = 0xF0;      // fscod 3, fscod2 3
-    reserved[5] = 16 << 3;   // bsid 16: E-AC-3
+    reserved[3] = 0x1F;  // 64 bytes
+    reserved[4] = 0xF0;  // fscod 3, fscod2 3
+    reserved[5] = 16 << 3;  // bsid 16: E-AC-3
     ts.Pes(kAudioPid, 90'000 + 3 * 2880, 1, reserved);
     // The last packet lasts as long as the step before it.
     EXPECT_EQ(ClipTimesOf(ts.Data(), ts.Data()).AudioDuration, 4 * 320'000);
@@ -230,16 +237,18 @@ TEST(ClipTimes, NotATransportStreamGivesNothing)
 
 TEST(FrameDuration, IsTwoStepsOnlyForFieldsOfInterlacedVideo)
 {
-    struct Case {
+    struct Case
+    {
         std::int64_t step;
         bool interlaced;
         std::int64_t frame;
     };
-    for (const Case c : {Case{200'000, true, 400'000}, Case{166'778, true, 333'556}, // fields stored apart
-                         Case{400'000, true, 400'000}, Case{333'667, true, 333'667}, // frames of interlaced video
-                         Case{200'000, false, 200'000}, Case{166'778, false, 166'778}, // 50p, 59.94p
-                         Case{0, true, 0}})
+    for (const Case c :
+         {Case {200'000, true, 400'000}, Case {166'778, true, 333'556},  // fields stored apart
+          Case {400'000, true, 400'000}, Case {333'667, true, 333'667},  // frames of interlaced video
+          Case {200'000, false, 200'000}, Case {166'778, false, 166'778},  // 50p, 59.94p
+          Case {0, true, 0}})
         EXPECT_EQ(FrameDurationOf(c.step, c.interlaced), c.frame) << c.step << " " << c.interlaced;
 }
 
-} // namespace
+}  // namespace

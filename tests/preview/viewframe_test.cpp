@@ -31,7 +31,8 @@ QString Fixture(const char *name)
     return QStringLiteral(TAVREL_FIXTURE_DIR "/") + QLatin1String(name);
 }
 
-class ViewFrameTest : public testing::Test {
+class ViewFrameTest : public testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -62,8 +63,8 @@ protected:
     }
     bool NavigationVisible() const
     {
-        return FRame->ReculeTrackBtn->isVisible() && FRame->AvanceTrackBtn->isVisible() && FRame->PlayBtn->isVisible()
-               && FRame->tb->isVisible() && FRame->edPosition->isVisible();
+        return FRame->ReculeTrackBtn->isVisible() && FRame->AvanceTrackBtn->isVisible()
+               && FRame->PlayBtn->isVisible() && FRame->tb->isVisible() && FRame->edPosition->isVisible();
     }
 
     std::vector<std::unique_ptr<Tm2tsFileDevice>> FDevices;
@@ -98,7 +99,8 @@ TEST_F(ViewFrameTest, AClipWithPictureAndSound)
     EXPECT_TRUE(NavigationVisible());
     EXPECT_TRUE(FRame->gaugeVolume->isVisible());
     EXPECT_TRUE(FRame->cbVItesseMaxi->isVisible());
-    ASSERT_TRUE(WaitUntil([&] { return FRame->labImageSize->isVisible() && FRame->edDuration->isVisible(); }, 5000));
+    ASSERT_TRUE(
+        WaitUntil([&] { return FRame->labImageSize->isVisible() && FRame->edDuration->isVisible(); }, 5000));
     EXPECT_EQ(FRame->labImageSize->text(), QStringLiteral("1920x1080"));
     EXPECT_EQ(FRame->edDuration->text(), QStringLiteral("Durée: 0:00:02:00"));
     EXPECT_EQ(FRame->edPosition->text(), QStringLiteral("0:00:00:00"));
@@ -177,4 +179,4 @@ TEST_F(ViewFrameTest, PlayThenMaximumSpeedKeepsPlayingFromTheStartWithoutSound)
     EXPECT_FALSE(System->IsRunning());
 }
 
-} // namespace
+}  // namespace

@@ -17,8 +17,7 @@ class TModalAnswers
 public:
     // Acts on the next modal window of type T that is not the one answered
     // just before.
-    template <class T>
-    TModalAnswers &Then(std::function<void(T *)> act)
+    template <class T> TModalAnswers &Then(std::function<void(T *)> act)
     {
         steps_.push_back({[](QWidget *w) { return qobject_cast<T *>(w) != nullptr; },
                           [act](QWidget *w) { act(qobject_cast<T *>(w)); }});
@@ -52,7 +51,8 @@ private:
         });
     }
 
-    struct TStep {
+    struct TStep
+    {
         std::function<bool(QWidget *)> Matches;
         std::function<void(QWidget *)> Act;
     };

@@ -64,4 +64,4 @@ private:
 
 const TTemporaryHome Home;
 
-} // namespace
+}  // namespace

@@ -22,7 +22,8 @@ namespace {
 const QString Home = QStringLiteral("https://tavrel.example/aide");
 const QString Mail = QStringLiteral("auteur@tavrel.example");
 
-class AProposTest : public ::testing::Test {
+class AProposTest : public ::testing::Test
+{
 protected:
     static void SetUpTestSuite()
     {
@@ -57,7 +58,8 @@ protected:
         ASSERT_FALSE(found.isNull()) << text.toStdString();
         found.setPosition(found.selectionStart() + int(text.size() / 2));
         const QPoint at = box->cursorRect(found).center() + QPoint(1, 0);
-        for (const QEvent::Type type : {QEvent::MouseMove, QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        for (const QEvent::Type type :
+             {QEvent::MouseMove, QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
             const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
             const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
             QMouseEvent event(type, at, box->viewport()->mapToGlobal(at), button, held, Qt::NoModifier);
@@ -66,7 +68,7 @@ protected:
     }
 
     TUrlCatcher FCatcher;
-    TAProposFrame FPage{nullptr, Home, Mail};
+    TAProposFrame FPage {nullptr, Home, Mail};
 };
 
 TEST_F(AProposTest, TextsAndLayout)
@@ -76,8 +78,10 @@ TEST_F(AProposTest, TextsAndLayout)
     EXPECT_EQ(FPage.le1->size(), QSize(641, 305));
     EXPECT_EQ(FPage.leHome->size(), QSize(177, 25));
     EXPECT_EQ(FPage.leMail->size(), QSize(177, 25));
-    EXPECT_EQ(FPage.leHome->RichText(), QStringLiteral("* <URL https://tavrel.example/aide>Homepage de <b>Tavrel</b></URL>"));
-    EXPECT_EQ(FPage.leMail->RichText(), QStringLiteral("* <mail auteur@tavrel.example>E-mail de <b>Morvek</b></mail>"));
+    EXPECT_EQ(FPage.leHome->RichText(),
+              QStringLiteral("* <URL https://tavrel.example/aide>Homepage de <b>Tavrel</b></URL>"));
+    EXPECT_EQ(FPage.leMail->RichText(),
+              QStringLiteral("* <mail auteur@tavrel.example>E-mail de <b>Morvek</b></mail>"));
     const QString shown = FPage.le1->toPlainText();
     for (const char *part :
          {"Tavrel a été écrit par Morvek.", "Qt, GStreamer, FFmpeg et libburn",
@@ -88,22 +92,24 @@ TEST_F(AProposTest, TextsAndLayout)
         EXPECT_TRUE(shown.contains(QString::fromUtf8(part))) << part;
     EXPECT_FALSE(shown.contains(u'<'));
     // The help paragraph names the home page and the address given.
-    EXPECT_TRUE(FPage.le1->RichText().contains(QStringLiteral("<url https://tavrel.example/aide>mon site web</url>")));
+    EXPECT_TRUE(FPage.le1->RichText().contains(
+        QStringLiteral("<url https://tavrel.example/aide>mon site web</url>")));
     EXPECT_TRUE(FPage.le1->RichText().contains(QStringLiteral("<mail auteur@tavrel.example>e-mail</mail>")));
 }
 
 TEST_F(AProposTest, LinkColours)
 {
-    struct Case {
+    struct Case
+    {
         TLinkEdit *box;
         const char *text;
         QColor colour;
     };
     const QColor navy(0, 0, 128);
     const Case cases[] = {
-        {FPage.le1, "mon site web", Qt::black}, {FPage.le1, "e-mail", Qt::black},
+        {FPage.le1, "mon site web", Qt::black},    {FPage.le1, "e-mail", Qt::black},
         {FPage.le1, "GStreamer libav", Qt::black}, {FPage.le1, "ImgBurn", Qt::black},
-        {FPage.leHome, "Homepage de", navy}, {FPage.leMail, "E-mail de", navy},
+        {FPage.leHome, "Homepage de", navy},       {FPage.leMail, "E-mail de", navy},
     };
     for (const Case &c : cases) {
         const QTextCharFormat format = FormatOf(c.box, QString::fromUtf8(c.text));
@@ -160,5 +166,4 @@ TEST(AProposHelpPage, WithoutAHomePageTheSiteLinkOpensTheHelpPageFile)
     EXPECT_TRUE(page.leHome->RichText().contains(QStringLiteral("<URL /usr/share/doc/tavrel/aide.html>")));
 }
 
-} // namespace
-
+}  // namespace

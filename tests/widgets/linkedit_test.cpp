@@ -37,8 +37,8 @@ protected:
 
     void Move(QPoint at)
     {
-        QMouseEvent move(QEvent::MouseMove, at, FEdit->viewport()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
-                         Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, at, FEdit->viewport()->mapToGlobal(at), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(FEdit->viewport(), &move);
     }
 
@@ -67,7 +67,7 @@ TEST_F(LinkEditTest, RendersAttributesAndParagraphs)
 {
     FEdit->Alignment = Qt::AlignHCenter;
     FEdit->SetRichText(QStringLiteral("<Size 12>Il manque le fichier <color Maroon><B>tsmuxer</B></color>"
-                                     "<br left>Localisez-le ci-dessous.</Size>"));
+                                      "<br left>Localisez-le ci-dessous.</Size>"));
     QTextDocument *doc = FEdit->document();
     EXPECT_EQ(doc->toPlainText(), QStringLiteral("Il manque le fichier tsmuxer\nLocalisez-le ci-dessous."));
     EXPECT_EQ(FormatAt(0).fontPointSize(), 12);
@@ -113,7 +113,7 @@ TEST_F(LinkEditTest, PointerAndHintOverAUrl)
 
     Move(CharCentre(6));  // the "c" of "ici"
     EXPECT_EQ(FEdit->viewport()->cursor().shape(), Qt::PointingHandCursor);
-    EXPECT_EQ(hinted, QStringList{QStringLiteral("site")});
+    EXPECT_EQ(hinted, QStringList {QStringLiteral("site")});
     EXPECT_EQ(FEdit->toolTip(), QStringLiteral("aller à site"));
     EXPECT_TRUE(FEdit->HintsOn());
 

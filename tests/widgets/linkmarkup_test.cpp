@@ -73,18 +73,19 @@ TEST_F(Markup, ToolNameInBoldMaroonThenBackToFont)
 
 TEST_F(Markup, ColourSizeAndFontParameters)
 {
-    struct Case {
+    struct Case
+    {
         const char *source;
         TMarkupColor color;
         double size;
         const char *font;
     };
     const Case cases[] = {
-        {"<color Pink>x", kBlack, 9, "Arial"},           // unknown colour: unchanged
+        {"<color Pink>x", kBlack, 9, "Arial"},  // unknown colour: unchanged
         {"<color red>x", kRed, 9, "Arial"},
         {"<COLOR   navy  >x", kNavy, 9, "Arial"},
-        {"<color btnface>x", 0xFFEEEEEE, 9, "Arial"},   // a system colour
-        {"<size abc>x", kBlack, 0, "Arial"},              // not a number: 0
+        {"<color btnface>x", 0xFFEEEEEE, 9, "Arial"},  // a system colour
+        {"<size abc>x", kBlack, 0, "Arial"},  // not a number: 0
         {"<Size 12>x", kBlack, 12, "Arial"},
         {"<font Times New Roman>x", kBlack, 9, "TIMES NEW ROMAN"},
         {"<color red><size 14><font Courier></color></size></font>x", kBlack, 9, "Arial"},
@@ -102,12 +103,14 @@ TEST_F(Markup, ColourSizeAndFontParameters)
 TEST_F(Markup, DisplayedText)
 {
     const std::pair<const char *, const char *> cases[] = {
-        {"x<unknown>y", "xy"},        {"a > b", "a > b"},          {"a<<>b", "a<b"},
-        {"a<b", "a"},                 {"a<b<c", "a"},               {"a<br>b", "a\u2029b"},
-        {"a<Br>b", "a\u2029b"},       {"a<br >b", "a\u2029b"},      {"a< br>b", "ab"},
-        {"a<brx>b", "ab"},            {"a<br\tx>b", "ab"},         {"<>x", "x"},
-        {"a<b>>c", "a>c"},            {"", ""},                     {"a\nb", "a\nb"},
-        {"a\u2029b", "a\u2028b"},  // only tags end paragraphs
+        {"x<unknown>y", "xy"},  {"a > b", "a > b"},
+        {"a<<>b", "a<b"},       {"a<b", "a"},
+        {"a<b<c", "a"},         {"a<br>b", "a\u2029b"},
+        {"a<Br>b", "a\u2029b"}, {"a<br >b", "a\u2029b"},
+        {"a< br>b", "ab"},      {"a<brx>b", "ab"},
+        {"a<br\tx>b", "ab"},    {"<>x", "x"},
+        {"a<b>>c", "a>c"},      {"", ""},
+        {"a\nb", "a\nb"},       {"a\u2029b", "a\u2028b"},  // only tags end paragraphs
     };
     for (const auto &[source, shown] : cases)
         EXPECT_EQ(Render(QString::fromUtf8(source)).Text, QString::fromUtf8(shown)) << source;
@@ -124,9 +127,9 @@ TEST_F(Markup, LineBreakAlignsTheParagraphItEnds)
 {
     const TMarkupText t = Render(QStringLiteral("a<br center>b<br RIGHT>c<br left>d<br>e<br nowhere>f"));
     EXPECT_EQ(t.Text, QString::fromUtf8("a\u2029b\u2029c\u2029d\u2029e\u2029f"));
-    const std::vector<TParagraphAlign> expected = {
-        TParagraphAlign::Center, TParagraphAlign::Right,   TParagraphAlign::Left,
-        TParagraphAlign::Control, TParagraphAlign::Control, TParagraphAlign::Control};
+    const std::vector<TParagraphAlign> expected = {TParagraphAlign::Center,  TParagraphAlign::Right,
+                                                   TParagraphAlign::Left,    TParagraphAlign::Control,
+                                                   TParagraphAlign::Control, TParagraphAlign::Control};
     EXPECT_EQ(t.Aligns, expected);
 }
 
@@ -150,8 +153,8 @@ TEST_F(Markup, RunsCoverTheTextInOrder)
     }
     EXPECT_EQ(end, t.Text.size());
     EXPECT_EQ(t.Text, QString::fromUtf8("a<b\u2029c"));
-    EXPECT_TRUE(At(t, 1).Bold);    // a "<" shown from inside a tag, before it takes effect
-    EXPECT_FALSE(At(t, 3).Bold);   // the break of "<br>" after "</b>"
+    EXPECT_TRUE(At(t, 1).Bold);  // a "<" shown from inside a tag, before it takes effect
+    EXPECT_FALSE(At(t, 3).Bold);  // the break of "<br>" after "</b>"
 }
 
 TEST_F(Markup, LinksTakeTheirColourAndUnderline)
@@ -181,7 +184,8 @@ TEST_F(Markup, LinkSlotRestoresColourAndStyle)
     EXPECT_TRUE(At(nested, 2).Underline);
 }
 
-struct LinkCase {
+struct LinkCase
+{
     const char *source;
     qsizetype index;
     bool found;
@@ -190,8 +194,7 @@ struct LinkCase {
 };
 
 class LinkAtCase : public testing::TestWithParam<LinkCase>
-{
-};
+{ };
 
 TEST_P(LinkAtCase, FindsTheLinkUnderTheCharacter)
 {
@@ -206,20 +209,20 @@ TEST_P(LinkAtCase, FindsTheLinkUnderTheCharacter)
 
 INSTANTIATE_TEST_SUITE_P(
     Links, LinkAtCase,
-    testing::Values(LinkCase{"<url site>ici</url>", 0, true, TLinkKind::Url, "site"},
-                    LinkCase{"<url site>ici</url>", 2, true, TLinkKind::Url, "site"},
-                    LinkCase{"<url site>ici</url>x", 3, false, TLinkKind::Url, ""},
-                    LinkCase{"<url>ici</url>", 1, false, TLinkKind::Url, ""},                 // no target
-                    LinkCase{"<mail Moi@Ici.fr>m</mail>", 0, true, TLinkKind::Mail, "Moi@Ici.fr"},
-                    LinkCase{"a<LINK Options>o</link>", 1, true, TLinkKind::Custom, "Options"},
-                    LinkCase{"a<LINK Options>o</link>", 0, false, TLinkKind::Custom, ""},
-                    LinkCase{"ab<br><url t>cd</url>", 3, true, TLinkKind::Url, "t"},            // c
-                    LinkCase{"ab<br><url t>cd</url>", 4, true, TLinkKind::Url, "t"},            // d
-                    LinkCase{"ab<br><url t>cd</url>", 2, false, TLinkKind::Url, ""},            // the break
-                    LinkCase{"<url a>x</mail>y</url>", 1, true, TLinkKind::Url, "a"},          // other kind
-                    LinkCase{"<url a>x<link b>y</link>", 0, false, TLinkKind::Url, ""},        // replaced
-                    LinkCase{"<url a>x<link b>y</link>", 1, true, TLinkKind::Custom, "b"},
-                    LinkCase{"<url a>x</url>y</url>", 1, false, TLinkKind::Url, ""},           // ended
-                    LinkCase{"<url a>x", 0, false, TLinkKind::Url, ""}));                       // never closed
+    testing::Values(LinkCase {"<url site>ici</url>", 0, true, TLinkKind::Url, "site"},
+                    LinkCase {"<url site>ici</url>", 2, true, TLinkKind::Url, "site"},
+                    LinkCase {"<url site>ici</url>x", 3, false, TLinkKind::Url, ""},
+                    LinkCase {"<url>ici</url>", 1, false, TLinkKind::Url, ""},  // no target
+                    LinkCase {"<mail Moi@Ici.fr>m</mail>", 0, true, TLinkKind::Mail, "Moi@Ici.fr"},
+                    LinkCase {"a<LINK Options>o</link>", 1, true, TLinkKind::Custom, "Options"},
+                    LinkCase {"a<LINK Options>o</link>", 0, false, TLinkKind::Custom, ""},
+                    LinkCase {"ab<br><url t>cd</url>", 3, true, TLinkKind::Url, "t"},  // c
+                    LinkCase {"ab<br><url t>cd</url>", 4, true, TLinkKind::Url, "t"},  // d
+                    LinkCase {"ab<br><url t>cd</url>", 2, false, TLinkKind::Url, ""},  // the break
+                    LinkCase {"<url a>x</mail>y</url>", 1, true, TLinkKind::Url, "a"},  // other kind
+                    LinkCase {"<url a>x<link b>y</link>", 0, false, TLinkKind::Url, ""},  // replaced
+                    LinkCase {"<url a>x<link b>y</link>", 1, true, TLinkKind::Custom, "b"},
+                    LinkCase {"<url a>x</url>y</url>", 1, false, TLinkKind::Url, ""},  // ended
+                    LinkCase {"<url a>x", 0, false, TLinkKind::Url, ""}));  // never closed
 
 }  // namespace

@@ -28,7 +28,7 @@ TEST(SuperAction, PrepareFillsParamsForTheHandler)
     EXPECT_TRUE(action.Execute());
     EXPECT_EQ(calls.prepare, 1);
     EXPECT_EQ(calls.execute, 1);
-    EXPECT_EQ(calls.paramsSeen, QStringList{QStringLiteral("/data/AVCHD")});
+    EXPECT_EQ(calls.paramsSeen, QStringList {QStringLiteral("/data/AVCHD")});
 }
 
 TEST(SuperAction, ClearedProceedCancelsHandlerAndAutoCheck)
@@ -46,9 +46,9 @@ TEST(SuperAction, ClearedProceedCancelsHandlerAndAutoCheck)
 TEST(SuperAction, WithoutPrepareHandlerSeesEmptyParams)
 {
     TSuperAction action;
-    ActionParams = QStringList{QStringLiteral("left over")};
+    ActionParams = QStringList {QStringLiteral("left over")};
     ActionProceed = false;
-    QStringList seen{QStringLiteral("unset")};
+    QStringList seen {QStringLiteral("unset")};
     action.SetOnexecute([&](TCustomSuperAction *) { seen = ActionParams; });
     action.Execute();
     EXPECT_TRUE(seen.isEmpty());
@@ -87,7 +87,7 @@ TEST(SuperAction, QtTriggerRunsPrepareThenHandler)
     action.Onprepare = [&](TCustomSuperAction *) { order << QStringLiteral("prepare"); };
     action.SetOnexecute([&](TCustomSuperAction *) { order << QStringLiteral("execute"); });
     action.trigger();  // what a bound button or a shortcut does
-    EXPECT_EQ(order, (QStringList{QStringLiteral("prepare"), QStringLiteral("execute")}));
+    EXPECT_EQ(order, (QStringList {QStringLiteral("prepare"), QStringLiteral("execute")}));
 }
 
 TEST(SuperAction, SetimageindexTellsOnlyChanges)
@@ -144,14 +144,14 @@ protected:
 TEST_F(ToggleTest, TwoExecutionsOpenThenClose)
 {
     FToggle.Execute();
-    EXPECT_EQ(FCalls, QStringList{QStringLiteral("false")});
+    EXPECT_EQ(FCalls, QStringList {QStringLiteral("false")});
     EXPECT_TRUE(FToggle.Checked());
     EXPECT_EQ(FToggle.Caption(), QStringLiteral("Sortir"));
     EXPECT_EQ(FToggle.Hint(), QStringLiteral("Quitter la page des Options"));
     EXPECT_EQ(FToggle.toolTip(), QStringLiteral("Quitter la page des Options"));
 
     FToggle.Execute();
-    EXPECT_EQ(FCalls, (QStringList{QStringLiteral("false"), QStringLiteral("true")}));
+    EXPECT_EQ(FCalls, (QStringList {QStringLiteral("false"), QStringLiteral("true")}));
     EXPECT_FALSE(FToggle.Checked());
     EXPECT_EQ(FToggle.Caption(), QStringLiteral("Options"));
     EXPECT_EQ(FToggle.Hint(), QStringLiteral("Ouvrir la page des Options pour les gérer."));
@@ -166,7 +166,7 @@ TEST_F(ToggleTest, AutoCheckFlipsFlagButNotCaptionOrHandler)
     EXPECT_EQ(FToggle.Caption(), QStringLiteral("Options"));
     // The next execution first lines everything up with the flag.
     FToggle.Execute();
-    EXPECT_EQ(FCalls, (QStringList{QStringLiteral("false"), QStringLiteral("true")}));
+    EXPECT_EQ(FCalls, (QStringList {QStringLiteral("false"), QStringLiteral("true")}));
     EXPECT_EQ(FToggle.Caption(), QStringLiteral("Options"));  // true handler unchecked it
 }
 
@@ -235,7 +235,7 @@ TEST(ActionList, ImagesGivenLaterReachEveryAction)
     QVector<TImageList *> told;
     action.OnImageChanged = [&](TImageList *il, int) { told.append(il); };
     action.Setimageindex(-1);
-    EXPECT_EQ(told, QVector<TImageList *>{&images});
+    EXPECT_EQ(told, QVector<TImageList *> {&images});
 }
 
 TEST(ImageList, FallbackPictureWhenThemeHasNone)

@@ -57,7 +57,8 @@ TEST(TextGauge, PercentDoneRoundsHalvesToEven)
 {
     TTextGauge gauge;
     gauge.SetMaxValue(200);
-    const struct {
+    const struct
+    {
         int progress, percent;
     } cases[] = {{1, 0}, {3, 2}, {5, 2}, {100, 50}, {199, 100}};
     for (const auto &c : cases) {
@@ -90,19 +91,21 @@ TEST(TextGauge, Texts)
 
 TEST(TextGauge, AlertColourFollowsTheTextKind)
 {
-    const struct {
+    const struct
+    {
         TTextKind kind;
         int alert, progress;
         bool alerted;
-    } cases[] = {{tkValueDone, 80, 80, false}, {tkValueDone, 80, 81, true}, {tkPercentDone, 80, 81, true},
-                 {tkValueRemaining, 20, 20, false}, {tkValueRemaining, 20, 19, true},
-                 {tkPercentRemaining, 20, 19, true}};
+    } cases[] = {{tkValueDone, 80, 80, false},     {tkValueDone, 80, 81, true},
+                 {tkPercentDone, 80, 81, true},    {tkValueRemaining, 20, 20, false},
+                 {tkValueRemaining, 20, 19, true}, {tkPercentRemaining, 20, 19, true}};
     for (const auto &c : cases) {
         TTextGauge gauge;
         gauge.SetTextKind(c.kind);
         gauge.SetAlertValue(c.alert);
         gauge.SetProgress(c.progress);
-        EXPECT_EQ(gauge.BarColor(), c.alerted ? TTextGauge::AlertColor : gauge.ForeColor()) << c.kind << ' ' << c.progress;
+        EXPECT_EQ(gauge.BarColor(), c.alerted ? TTextGauge::AlertColor : gauge.ForeColor())
+            << c.kind << ' ' << c.progress;
         gauge.SetcustomText(true);
         EXPECT_EQ(gauge.BarColor(), c.alerted ? TTextGauge::AlertColor : gauge.ForeColor()) << "custom text";
     }
@@ -168,4 +171,4 @@ TEST(TextGauge, VolumeNeedle)
     EXPECT_EQ(gauge.BarColor(), gauge.ForeColor());
 }
 
-} // namespace
+}  // namespace

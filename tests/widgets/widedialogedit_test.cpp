@@ -35,8 +35,7 @@ struct LayoutCase
 };
 
 class DialogEditLayout : public testing::TestWithParam<LayoutCase>
-{
-};
+{ };
 
 TEST_P(DialogEditLayout, EditAndButtonFollowSize)
 {
@@ -52,9 +51,9 @@ TEST_P(DialogEditLayout, EditAndButtonFollowSize)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, DialogEditLayout,
-                         testing::Values(LayoutCase{300, 21, 21, 275, 19, 275, 17},
-                                         LayoutCase{300, 21, 40, 256, 19, 256, 17},
-                                         LayoutCase{185, 30, 21, 160, 28, 160, 26}));
+                         testing::Values(LayoutCase {300, 21, 21, 275, 19, 275, 17},
+                                         LayoutCase {300, 21, 40, 256, 19, 256, 17},
+                                         LayoutCase {185, 30, 21, 160, 28, 160, 26}));
 
 TEST(WideDialogEdit, StartsAt21PixelsHighWithReadOnlyEdit)
 {
@@ -83,9 +82,9 @@ TEST(WideDialogEdit, SettingPathFromCodeShowsItSilently)
 TEST(WideFileEdit, FilterBecomesQtNameFilters)
 {
     EXPECT_EQ(TWideFileEdit::NameFilters(QStringLiteral("Fichier eac3to.exe|eac3to.exe")),
-              QStringList{QStringLiteral("Fichier eac3to.exe (eac3to.exe)")});
+              QStringList {QStringLiteral("Fichier eac3to.exe (eac3to.exe)")});
     EXPECT_EQ(TWideFileEdit::NameFilters(QStringLiteral("Clips|*.m2ts;*.mts|Tout|*")),
-              (QStringList{QStringLiteral("Clips (*.m2ts *.mts)"), QStringLiteral("Tout (*)")}));
+              (QStringList {QStringLiteral("Clips (*.m2ts *.mts)"), QStringLiteral("Tout (*)")}));
     EXPECT_TRUE(TWideFileEdit::NameFilters(QString()).isEmpty());
 }
 
@@ -104,7 +103,7 @@ TEST(WideFileEdit, PickedFileIsShownAndTold)
     };
     AnswerNextDialog([&](QFileDialog *d) {
         EXPECT_EQ(QDir(d->directory()).canonicalPath(), QDir(dir.path()).canonicalPath());
-        EXPECT_EQ(d->nameFilters(), QStringList{QStringLiteral("Fichier eac3to (eac3to)")});
+        EXPECT_EQ(d->nameFilters(), QStringList {QStringLiteral("Fichier eac3to (eac3to)")});
         d->selectFile(tool);
     });
     edit.Button()->click();

@@ -14,64 +14,74 @@ namespace {
 
 const char StdioPrefix[] = "stdio:";
 
-std::string LastComponent(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path.substr(path.rfind('/') + 1);
+std::string LastComponent(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path.substr(path.rfind('/') + 1);
 }
 
 // Where the image file goes: /DEST, taken as a path even when written
 // with the "stdio:" prefix of the device mode.
-std::string ImageFilePath(const std::string& dest) {
-  return dest.rfind(StdioPrefix, 0) == 0 ? dest.substr(sizeof StdioPrefix - 1) : dest;
+std::string ImageFilePath(const std::string &dest)
+{
+    return dest.rfind(StdioPrefix, 0) == 0 ? dest.substr(sizeof StdioPrefix - 1) : dest;
 }
 
-bool WriteToDevice(const udf::TUdfImage& image, const TBurnSwitches& s, const std::string& settingsPath,
-                   std::ostream& out, std::ostream& err) {
-  std::string address = s.Dest.empty() ? ReadSettingsDestination(settingsPath) : s.Dest;
-  TDiscWriter writer(out, err);
-  if (!writer.Open(address)) return false;
-  out << "Destination: " << writer.Address() << std::endl;
-  if (!writer.WaitForBlank(s.WaitForMedia) || !writer.CheckRoom(image.Size()) || !writer.Write(image))
-    return false;
-  if (s.Verify && !writer.Verify(image)) return false;
-  writer.Release(s.Eject);
-  return true;
+bool WriteToDevice(const udf::TUdfImage &image, const TBurnSwitches &s, const std::string &settingsPath,
+                   std::ostream &out, std::ostream &err)
+{
+    std::string address = s.Dest.empty() ? ReadSettingsDestination(settingsPath) : s.Dest;
+    TDiscWriter writer(out, err);
+    if (!writer.Open(address))
+        return false;
+    out << "Destination: " << writer.Address() << std::endl;
+    if (!writer.WaitForBlank(s.WaitForMedia) || !writer.CheckRoom(image.Size()) || !writer.Write(image))
+        return false;
+    if (s.Verify && !writer.Verify(image))
+        return false;
+    writer.Release(s.Eject);
+    return true;
 }
 
 }  // namespace
 
-int RunBurn(const std::vector<std::string>& args, const std::string& settingsPath, std::ostream& out,
-            std::ostream& err) {
-  std::vector<std::string> errors;
-  TBurnSwitches s = ParseBurnSwitches(args, errors);
-  if (!errors.empty()) {
-    for (const std::string& e : errors) err << e << "\n";
-    err << BurnUsage();
-    return BurnFailed;
-  }
-  if (s.Output == TOutputMode::ImageFile && s.Dest.empty()) {
-    err << "/BUILDOUTPUTMODE IMAGEFILE needs the image file path in /DEST.\n";
-    return BurnFailed;
-  }
+int RunBurn(const std::vector<std::string> &args, const std::string &settingsPath, std::ostream &out,
+            std::ostream &err)
+{
+    std::vector<std::string> errors;
+    TBurnSwitches s = ParseBurnSwitches(args, errors);
+    if (!errors.empty()) {
+        for (const std::string &e : errors)
+            err << e << "\n";
+        err << BurnUsage();
+        return BurnFailed;
+    }
+    if (s.Output == TOutputMode::ImageFile && s.Dest.empty()) {
+        err << "/BUILDOUTPUTMODE IMAGEFILE needs the image file path in /DEST.\n";
+        return BurnFailed;
+    }
 
-  TVolumeLabel label = MakeVolumeLabel(s.VolumeLabel.value_or(LastComponent(s.Sources.front())));
-  for (const std::string& note : label.Notes) out << note << "\n";
-  out << "Volume label: " << udf::Ucs2ToUtf8(label.Text) << "\n";
+    TVolumeLabel label = MakeVolumeLabel(s.VolumeLabel.value_or(LastComponent(s.Sources.front())));
+    for (const std::string &note : label.Notes)
+        out << note << "\n";
+    out << "Volume label: " << udf::Ucs2ToUtf8(label.Text) << "\n";
 
-  udf::TUdfImage image;
-  std::string error;
-  if (!image.Build(s.Sources, label.Text, error)) {
-    err << error << "\n";
-    return BurnFailed;
-  }
-  const udf::TTreeCounts& counts = image.Counts();
-  out << "UDF 2.50 file system: " << counts.Files << " files, " << counts.Directories - 1 << " folders, "
-      << counts.Bytes << " bytes of files, image of " << image.Size() << " bytes" << std::endl;
+    udf::TUdfImage image;
+    std::string error;
+    if (!image.Build(s.Sources, label.Text, error)) {
+        err << error << "\n";
+        return BurnFailed;
+    }
+    const udf::TTreeCounts &counts = image.Counts();
+    out << "UDF 2.50 file system: " << counts.Files << " files, " << counts.Directories - 1 << " folders, "
+        << counts.Bytes << " bytes of files, image of " << image.Size() << " bytes" << std::endl;
 
-  bool ok = s.Output == TOutputMode::ImageFile
-                ? WriteImageFile(image, ImageFilePath(s.Dest), s.Verify, out, err)
-                : WriteToDevice(image, s, settingsPath, out, err);
-  if (!ok) return BurnFailed;
-  out << "Done." << std::endl;
-  return label.Notes.empty() ? BurnDone : BurnDoneWithNotes;
+    bool ok = s.Output == TOutputMode::ImageFile
+                  ? WriteImageFile(image, ImageFilePath(s.Dest), s.Verify, out, err)
+                  : WriteToDevice(image, s, settingsPath, out, err);
+    if (!ok)
+        return BurnFailed;
+    out << "Done." << std::endl;
+    return label.Notes.empty() ? BurnDone : BurnDoneWithNotes;
 }

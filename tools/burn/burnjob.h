@@ -12,5 +12,5 @@ enum TBurnExit { BurnDone = 0, BurnDoneWithNotes = 1, BurnFailed = 2 };
 
 // `settingsPath` is the burner's settings file (see burnsettings.h).
 // Progress goes to `out`, errors to `err`.
-int RunBurn(const std::vector<std::string>& args, const std::string& settingsPath, std::ostream& out,
-            std::ostream& err);
+int RunBurn(const std::vector<std::string> &args, const std::string &settingsPath, std::ostream &out,
+            std::ostream &err);

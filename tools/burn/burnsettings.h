@@ -15,4 +15,4 @@ std::string BurnSettingsPath();
 
 // The Destination of the settings file at `path`; empty when the file or
 // the key is missing.
-std::string ReadSettingsDestination(const std::string& path);
+std::string ReadSettingsDestination(const std::string &path);

@@ -8,26 +8,27 @@
 
 enum class TOutputMode { Device, ImageFile };
 
-struct TBurnSwitches {
-  std::string Mode;                  // only "BUILD" is done
-  TOutputMode Output = TOutputMode::Device;
-  std::vector<std::string> Sources;  // /SRC "a"|"b", possibly given more than once
-  std::string FileSystem = "UDF";
-  std::string UdfRevision = "2.50";
-  bool Verify = false;
-  std::optional<std::string> VolumeLabel;
-  bool Eject = false;
-  bool CloseSuccess = false;
-  bool NoImageDetails = false;
-  bool WaitForMedia = false;
-  bool Start = false;
-  std::string Dest;  // device, stdio:/path, or the image file path
+struct TBurnSwitches
+{
+    std::string Mode;  // only "BUILD" is done
+    TOutputMode Output = TOutputMode::Device;
+    std::vector<std::string> Sources;  // /SRC "a"|"b", possibly given more than once
+    std::string FileSystem = "UDF";
+    std::string UdfRevision = "2.50";
+    bool Verify = false;
+    std::optional<std::string> VolumeLabel;
+    bool Eject = false;
+    bool CloseSuccess = false;
+    bool NoImageDetails = false;
+    bool WaitForMedia = false;
+    bool Start = false;
+    std::string Dest;  // device, stdio:/path, or the image file path
 };
 
 // Parses the arguments (program name excluded). Every problem found is
 // added to `errors` as one line: unknown switches, missing or bad values,
 // stray arguments, and requests this burner cannot carry out.
-TBurnSwitches ParseBurnSwitches(const std::vector<std::string>& args, std::vector<std::string>& errors);
+TBurnSwitches ParseBurnSwitches(const std::vector<std::string> &args, std::vector<std::string> &errors);
 
 // The usage text printed with errors.
 std::string BurnUsage();

@@ -29,254 +29,293 @@ constexpr int kFifoChunks = 16384;
 constexpr int kVerifyChunk = 1 << 20;
 
 // Why reading the sources failed, set on libburn's reading thread.
-struct TSourceError {
-  std::mutex Lock;
-  std::string Text;
+struct TSourceError
+{
+    std::mutex Lock;
+    std::string Text;
 };
 
 // The source's own data, freed by libburn with the source.
-struct TSourceState {
-  udf::TUdfImageReader Reader;
-  off_t Size;
-  std::shared_ptr<TSourceError> Error;
-  TSourceState(const udf::TUdfImage& image, std::shared_ptr<TSourceError> e)
-      : Reader(image), Size(static_cast<off_t>(image.Size())), Error(std::move(e)) {}
+struct TSourceState
+{
+    udf::TUdfImageReader Reader;
+    off_t Size;
+    std::shared_ptr<TSourceError> Error;
+    TSourceState(const udf::TUdfImage &image, std::shared_ptr<TSourceError> e)
+        : Reader(image), Size(static_cast<off_t>(image.Size())), Error(std::move(e))
+    { }
 };
 
-int SourceRead(burn_source* source, unsigned char* buffer, int size) {
-  auto* state = static_cast<TSourceState*>(source->data);
-  ssize_t got = state->Reader.Read(buffer, static_cast<size_t>(size));
-  if (got < 0) {
-    std::lock_guard<std::mutex> guard(state->Error->Lock);
-    state->Error->Text = state->Reader.Error();
-    return -1;
-  }
-  return static_cast<int>(got);
+int SourceRead(burn_source *source, unsigned char *buffer, int size)
+{
+    auto *state = static_cast<TSourceState *>(source->data);
+    ssize_t got = state->Reader.Read(buffer, static_cast<size_t>(size));
+    if (got < 0) {
+        std::lock_guard<std::mutex> guard(state->Error->Lock);
+        state->Error->Text = state->Reader.Error();
+        return -1;
+    }
+    return static_cast<int>(got);
 }
 
-off_t SourceSize(burn_source* source) { return static_cast<TSourceState*>(source->data)->Size; }
-
-int SourceSetSize(burn_source* source, off_t size) {
-  static_cast<TSourceState*>(source->data)->Size = size;
-  return 1;
+off_t SourceSize(burn_source *source)
+{
+    return static_cast<TSourceState *>(source->data)->Size;
 }
 
-void SourceFree(burn_source* source) { delete static_cast<TSourceState*>(source->data); }
+int SourceSetSize(burn_source *source, off_t size)
+{
+    static_cast<TSourceState *>(source->data)->Size = size;
+    return 1;
+}
+
+void SourceFree(burn_source *source)
+{
+    delete static_cast<TSourceState *>(source->data);
+}
 
 // A libburn data source that streams the image; libburn frees the struct.
-burn_source* NewImageSource(TSourceState* state) {
-  auto* source = static_cast<burn_source*>(std::calloc(1, sizeof(burn_source)));
-  source->refcount = 1;
-  source->get_size = SourceSize;
-  source->set_size = SourceSetSize;
-  source->free_data = SourceFree;
-  source->data = state;
-  source->version = 1;
-  source->read_xt = SourceRead;
-  return source;
+burn_source *NewImageSource(TSourceState *state)
+{
+    auto *source = static_cast<burn_source *>(std::calloc(1, sizeof(burn_source)));
+    source->refcount = 1;
+    source->get_size = SourceSize;
+    source->set_size = SourceSetSize;
+    source->free_data = SourceFree;
+    source->data = state;
+    source->version = 1;
+    source->read_xt = SourceRead;
+    return source;
 }
 
-const char* StatusText(burn_disc_status status) {
-  switch (status) {
+const char *StatusText(burn_disc_status status)
+{
+    switch (status) {
     case BURN_DISC_EMPTY: return "no disc";
     case BURN_DISC_APPENDABLE: return "a disc that is not blank";
     case BURN_DISC_FULL: return "a full disc";
     case BURN_DISC_UNSUITABLE: return "a disc that cannot be written";
     default: return "a disc in an unknown state";
-  }
+    }
 }
 
 }  // namespace
 
-TDiscWriter::TDiscWriter(std::ostream& out, std::ostream& err) : FOut(out), FErr(err) {}
+TDiscWriter::TDiscWriter(std::ostream &out, std::ostream &err) : FOut(out), FErr(err)
+{ }
 
-TDiscWriter::~TDiscWriter() {
-  Release(false);
-  if (FInitialized) burn_finish();
+TDiscWriter::~TDiscWriter()
+{
+    Release(false);
+    if (FInitialized)
+        burn_finish();
 }
 
-bool TDiscWriter::CheckStdioFile(const std::string& path) {
-  struct stat st {};
-  if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return true;  // a device is written in place
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    FErr << "The destination \"" << path << "\" cannot be opened: " << std::strerror(errno) << ".\n";
+bool TDiscWriter::CheckStdioFile(const std::string &path)
+{
+    struct stat st
+    { };
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        return true;  // a device is written in place
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        FErr << "The destination \"" << path << "\" cannot be opened: " << std::strerror(errno) << ".\n";
+        return false;
+    }
+    close(fd);
+    FStdioFile = path;
+    return true;
+}
+
+bool TDiscWriter::EmptyStdioFile()
+{
+    if (FStdioFile.empty() || truncate(FStdioFile.c_str(), 0) == 0)
+        return true;
+    FErr << "The destination \"" << FStdioFile << "\" cannot be emptied: " << std::strerror(errno) << ".\n";
     return false;
-  }
-  close(fd);
-  FStdioFile = path;
-  return true;
 }
 
-bool TDiscWriter::EmptyStdioFile() {
-  if (FStdioFile.empty() || truncate(FStdioFile.c_str(), 0) == 0) return true;
-  FErr << "The destination \"" << FStdioFile << "\" cannot be emptied: " << std::strerror(errno) << ".\n";
-  return false;
+bool TDiscWriter::Grab(const std::string &address)
+{
+    std::vector<char> adr(address.begin(), address.end());
+    adr.push_back('\0');
+    if (burn_drive_scan_and_grab(&FInfos, adr.data(), 1) <= 0) {
+        FErr << "The destination \"" << address << "\" cannot be opened as a drive.\n";
+        FInfos = nullptr;
+        return false;
+    }
+    FDrive = FInfos[0].drive;
+    FAddress = address;
+    return true;
 }
 
-bool TDiscWriter::Grab(const std::string& address) {
-  std::vector<char> adr(address.begin(), address.end());
-  adr.push_back('\0');
-  if (burn_drive_scan_and_grab(&FInfos, adr.data(), 1) <= 0) {
-    FErr << "The destination \"" << address << "\" cannot be opened as a drive.\n";
-    FInfos = nullptr;
-    return false;
-  }
-  FDrive = FInfos[0].drive;
-  FAddress = address;
-  return true;
-}
+bool TDiscWriter::Open(const std::string &address)
+{
+    if (!burn_initialize()) {
+        FErr << "The disc writing library cannot start.\n";
+        return false;
+    }
+    FInitialized = true;
+    burn_msgs_set_severities(const_cast<char *>("NEVER"), const_cast<char *>("SORRY"),
+                             const_cast<char *>("imgburn: "));
+    if (address.rfind(StdioPrefix, 0) == 0) {
+        if (!CheckStdioFile(address.substr(std::strlen(StdioPrefix))))
+            return false;
+        return Grab(address);
+    }
+    if (!address.empty())
+        return Grab(address);
 
-bool TDiscWriter::Open(const std::string& address) {
-  if (!burn_initialize()) {
-    FErr << "The disc writing library cannot start.\n";
-    return false;
-  }
-  FInitialized = true;
-  burn_msgs_set_severities(const_cast<char*>("NEVER"), const_cast<char*>("SORRY"),
-                           const_cast<char*>("imgburn: "));
-  if (address.rfind(StdioPrefix, 0) == 0) {
-    if (!CheckStdioFile(address.substr(std::strlen(StdioPrefix)))) return false;
-    return Grab(address);
-  }
-  if (!address.empty()) return Grab(address);
-
-  burn_drive_info* found = nullptr;
-  unsigned int count = 0;
-  while (!burn_drive_scan(&found, &count)) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  if (count == 0) {
-    FErr << "No optical drive found.\n";
+    burn_drive_info *found = nullptr;
+    unsigned int count = 0;
+    while (!burn_drive_scan(&found, &count))
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (count == 0) {
+        FErr << "No optical drive found.\n";
+        burn_drive_info_free(found);
+        return false;
+    }
+    char first[BURN_DRIVE_ADR_LEN];
+    int ok = burn_drive_get_adr(&found[0], first);
     burn_drive_info_free(found);
-    return false;
-  }
-  char first[BURN_DRIVE_ADR_LEN];
-  int ok = burn_drive_get_adr(&found[0], first);
-  burn_drive_info_free(found);
-  if (ok <= 0) {
-    FErr << "The first optical drive cannot be named.\n";
-    return false;
-  }
-  return Grab(first);
-}
-
-bool TDiscWriter::WaitForBlank(bool wait) {
-  burn_disc_status last = BURN_DISC_UNREADY;
-  for (;;) {
-    burn_disc_status status = burn_disc_get_status(FDrive);
-    if (status == BURN_DISC_BLANK) return true;
-    if (!wait) {
-      FErr << "The drive " << FAddress << " holds " << StatusText(status) << "; a blank writable disc is needed.\n";
-      return false;
+    if (ok <= 0) {
+        FErr << "The first optical drive cannot be named.\n";
+        return false;
     }
-    if (status != last) {
-      FOut << "Waiting for a blank writable disc in " << FAddress << " (it holds " << StatusText(status) << ")..."
-           << std::endl;
-      last = status;
-    }
-    std::this_thread::sleep_for(std::chrono::seconds(2));
-    burn_drive_re_assess(FDrive, 0);
-  }
+    return Grab(first);
 }
 
-bool TDiscWriter::CheckRoom(uint64_t bytes) {
-  burn_write_opts* opts = burn_write_opts_new(FDrive);
-  off_t room = burn_disc_available_space(FDrive, opts);
-  burn_write_opts_free(opts);
-  if (room >= 0 && static_cast<uint64_t>(room) < bytes) {
-    FErr << "The image needs " << bytes << " bytes but the medium in " << FAddress << " holds only " << room
-         << " bytes; nothing was written.\n";
-    return false;
-  }
-  return true;
-}
-
-bool TDiscWriter::Write(const udf::TUdfImage& image) {
-  if (!EmptyStdioFile()) return false;
-  auto error = std::make_shared<TSourceError>();
-  burn_source* source = NewImageSource(new TSourceState(image, error));
-  burn_source* fifo = burn_fifo_source_new(source, 2048, kFifoChunks, 1);
-  burn_source_free(source);
-
-  burn_disc* disc = burn_disc_create();
-  burn_session* session = burn_session_create();
-  burn_track* track = burn_track_create();
-  burn_disc_add_session(disc, session, BURN_POS_END);
-  burn_track_define_data(track, 0, 0, 1, BURN_MODE1);
-  bool ok = burn_track_set_source(track, fifo) == BURN_SOURCE_OK;
-  burn_session_add_track(session, track, BURN_POS_END);
-
-  burn_write_opts* opts = burn_write_opts_new(FDrive);
-  burn_write_opts_set_perform_opc(opts, 0);
-  burn_write_opts_set_multi(opts, 0);
-  burn_write_opts_set_underrun_proof(opts, 1);
-  burn_write_opts_set_stdio_fsync(opts, 1);  // a stdio file is synced once, at the end
-  char reasons[BURN_REASONS_LEN];
-  if (ok && burn_write_opts_auto_write_type(opts, disc, reasons, 0) == BURN_WRITE_NONE) {
-    FErr << "The medium in " << FAddress << " cannot be written: " << reasons << "\n";
-    ok = false;
-  }
-  if (ok) {
-    burn_disc_write(opts, disc);
-    burn_progress progress {};
-    int shown = -1;
-    while (burn_drive_get_status(FDrive, &progress) != BURN_DRIVE_IDLE) {
-      if (progress.sectors > 0) {
-        int percent = static_cast<int>(100.0 * progress.sector / progress.sectors);
-        if (percent != shown && percent <= 100) {
-          FOut << "\rWriting: " << percent << "%" << std::flush;
-          shown = percent;
+bool TDiscWriter::WaitForBlank(bool wait)
+{
+    burn_disc_status last = BURN_DISC_UNREADY;
+    for (;;) {
+        burn_disc_status status = burn_disc_get_status(FDrive);
+        if (status == BURN_DISC_BLANK)
+            return true;
+        if (!wait) {
+            FErr << "The drive " << FAddress << " holds " << StatusText(status)
+                 << "; a blank writable disc is needed.\n";
+            return false;
         }
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (status != last) {
+            FOut << "Waiting for a blank writable disc in " << FAddress << " (it holds " << StatusText(status)
+                 << ")..." << std::endl;
+            last = status;
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        burn_drive_re_assess(FDrive, 0);
     }
-    ok = burn_drive_wrote_well(FDrive);
-    FOut << (ok ? "\rWriting: 100%\n" : "\n") << std::flush;
-    std::lock_guard<std::mutex> guard(error->Lock);
-    if (!error->Text.empty()) FErr << error->Text << "\n";
-    if (!ok) FErr << "Writing to " << FAddress << " failed.\n";
-  }
-  burn_write_opts_free(opts);
-  burn_track_free(track);
-  burn_session_free(session);
-  burn_disc_free(disc);
-  burn_source_free(fifo);
-  return ok;
 }
 
-bool TDiscWriter::Verify(const udf::TUdfImage& image) {
-  udf::TUdfImageReader expected(image);
-  std::vector<char> disc(kVerifyChunk);
-  std::vector<uint8_t> source(kVerifyChunk);
-  uint64_t total = image.Size();
-  int shown = -1;
-  for (uint64_t at = 0; at < total; at += kVerifyChunk) {
-    auto size = static_cast<size_t>(std::min<uint64_t>(kVerifyChunk, total - at));
-    off_t count = 0;
-    if (burn_read_data(FDrive, static_cast<off_t>(at), disc.data(), static_cast<off_t>(size), &count, 0) <= 0) {
-      FErr << "\nVerifying: reading " << FAddress << " failed at byte " << at + count << ".\n";
-      return false;
+bool TDiscWriter::CheckRoom(uint64_t bytes)
+{
+    burn_write_opts *opts = burn_write_opts_new(FDrive);
+    off_t room = burn_disc_available_space(FDrive, opts);
+    burn_write_opts_free(opts);
+    if (room >= 0 && static_cast<uint64_t>(room) < bytes) {
+        FErr << "The image needs " << bytes << " bytes but the medium in " << FAddress << " holds only "
+             << room << " bytes; nothing was written.\n";
+        return false;
     }
-    if (expected.Read(source.data(), size) != static_cast<ssize_t>(size)) {
-      FErr << "\nVerifying: " << expected.Error() << "\n";
-      return false;
-    }
-    if (std::memcmp(disc.data(), source.data(), size) != 0) {
-      FErr << "\nVerifying: the disc differs from the sources near byte " << at << ".\n";
-      return false;
-    }
-    int percent = static_cast<int>(100 * (at + size) / total);
-    if (percent != shown) {
-      FOut << "\rVerifying: " << percent << "%" << std::flush;
-      shown = percent;
-    }
-  }
-  FOut << "\n";
-  return true;
+    return true;
 }
 
-void TDiscWriter::Release(bool eject) {
-  if (FDrive) burn_drive_release(FDrive, eject ? 1 : 0);
-  FDrive = nullptr;
-  if (FInfos) burn_drive_info_free(FInfos);
-  FInfos = nullptr;
+bool TDiscWriter::Write(const udf::TUdfImage &image)
+{
+    if (!EmptyStdioFile())
+        return false;
+    auto error = std::make_shared<TSourceError>();
+    burn_source *source = NewImageSource(new TSourceState(image, error));
+    burn_source *fifo = burn_fifo_source_new(source, 2048, kFifoChunks, 1);
+    burn_source_free(source);
+
+    burn_disc *disc = burn_disc_create();
+    burn_session *session = burn_session_create();
+    burn_track *track = burn_track_create();
+    burn_disc_add_session(disc, session, BURN_POS_END);
+    burn_track_define_data(track, 0, 0, 1, BURN_MODE1);
+    bool ok = burn_track_set_source(track, fifo) == BURN_SOURCE_OK;
+    burn_session_add_track(session, track, BURN_POS_END);
+
+    burn_write_opts *opts = burn_write_opts_new(FDrive);
+    burn_write_opts_set_perform_opc(opts, 0);
+    burn_write_opts_set_multi(opts, 0);
+    burn_write_opts_set_underrun_proof(opts, 1);
+    burn_write_opts_set_stdio_fsync(opts, 1);  // a stdio file is synced once, at the end
+    char reasons[BURN_REASONS_LEN];
+    if (ok && burn_write_opts_auto_write_type(opts, disc, reasons, 0) == BURN_WRITE_NONE) {
+        FErr << "The medium in " << FAddress << " cannot be written: " << reasons << "\n";
+        ok = false;
+    }
+    if (ok) {
+        burn_disc_write(opts, disc);
+        burn_progress progress {};
+        int shown = -1;
+        while (burn_drive_get_status(FDrive, &progress) != BURN_DRIVE_IDLE) {
+            if (progress.sectors > 0) {
+                int percent = static_cast<int>(100.0 * progress.sector / progress.sectors);
+                if (percent != shown && percent <= 100) {
+                    FOut << "\rWriting: " << percent << "%" << std::flush;
+                    shown = percent;
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        ok = burn_drive_wrote_well(FDrive);
+        FOut << (ok ? "\rWriting: 100%\n" : "\n") << std::flush;
+        std::lock_guard<std::mutex> guard(error->Lock);
+        if (!error->Text.empty())
+            FErr << error->Text << "\n";
+        if (!ok)
+            FErr << "Writing to " << FAddress << " failed.\n";
+    }
+    burn_write_opts_free(opts);
+    burn_track_free(track);
+    burn_session_free(session);
+    burn_disc_free(disc);
+    burn_source_free(fifo);
+    return ok;
+}
+
+bool TDiscWriter::Verify(const udf::TUdfImage &image)
+{
+    udf::TUdfImageReader expected(image);
+    std::vector<char> disc(kVerifyChunk);
+    std::vector<uint8_t> source(kVerifyChunk);
+    uint64_t total = image.Size();
+    int shown = -1;
+    for (uint64_t at = 0; at < total; at += kVerifyChunk) {
+        auto size = static_cast<size_t>(std::min<uint64_t>(kVerifyChunk, total - at));
+        off_t count = 0;
+        if (burn_read_data(FDrive, static_cast<off_t>(at), disc.data(), static_cast<off_t>(size), &count, 0)
+            <= 0) {
+            FErr << "\nVerifying: reading " << FAddress << " failed at byte " << at + count << ".\n";
+            return false;
+        }
+        if (expected.Read(source.data(), size) != static_cast<ssize_t>(size)) {
+            FErr << "\nVerifying: " << expected.Error() << "\n";
+            return false;
+        }
+        if (std::memcmp(disc.data(), source.data(), size) != 0) {
+            FErr << "\nVerifying: the disc differs from the sources near byte " << at << ".\n";
+            return false;
+        }
+        int percent = static_cast<int>(100 * (at + size) / total);
+        if (percent != shown) {
+            FOut << "\rVerifying: " << percent << "%" << std::flush;
+            shown = percent;
+        }
+    }
+    FOut << "\n";
+    return true;
+}
+
+void TDiscWriter::Release(bool eject)
+{
+    if (FDrive)
+        burn_drive_release(FDrive, eject ? 1 : 0);
+    FDrive = nullptr;
+    if (FInfos)
+        burn_drive_info_free(FInfos);
+    FInfos = nullptr;
 }

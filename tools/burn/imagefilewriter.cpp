@@ -15,129 +15,153 @@ namespace {
 
 constexpr size_t kChunk = 4 << 20;
 
-class TProgress {
- public:
-  TProgress(std::ostream& out, const char* what, uint64_t total) : FOut(out), FWhat(what), FTotal(total) {}
-  void Show(uint64_t done) {
-    int percent = FTotal ? static_cast<int>(100 * done / FTotal) : 100;
-    if (percent == FShown) return;
-    FOut << "\r" << FWhat << ": " << percent << "%" << std::flush;
-    FShown = percent;
-  }
-  void End() { FOut << "\n"; }
+class TProgress
+{
+public:
+    TProgress(std::ostream &out, const char *what, uint64_t total) : FOut(out), FWhat(what), FTotal(total) { }
+    void Show(uint64_t done)
+    {
+        int percent = FTotal ? static_cast<int>(100 * done / FTotal) : 100;
+        if (percent == FShown)
+            return;
+        FOut << "\r" << FWhat << ": " << percent << "%" << std::flush;
+        FShown = percent;
+    }
+    void End() { FOut << "\n"; }
 
- private:
-  std::ostream& FOut;
-  const char* FWhat;
-  uint64_t FTotal;
-  int FShown = -1;
+private:
+    std::ostream &FOut;
+    const char *FWhat;
+    uint64_t FTotal;
+    int FShown = -1;
 };
 
-bool AllZero(const uint8_t* data, size_t size) {
-  return size == 0 || (data[0] == 0 && std::memcmp(data, data + 1, size - 1) == 0);
+bool AllZero(const uint8_t *data, size_t size)
+{
+    return size == 0 || (data[0] == 0 && std::memcmp(data, data + 1, size - 1) == 0);
 }
 
-bool HasRoom(const std::string& path, uint64_t bytes, std::ostream& err) {
-  std::string folder = path.find('/') == std::string::npos ? "." : path.substr(0, path.rfind('/') + 1);
-  struct statvfs fs {};
-  if (statvfs(folder.c_str(), &fs) != 0) return true;  // the open reports a missing folder
-  uint64_t room = uint64_t(fs.f_bavail) * fs.f_frsize;
-  if (room < bytes) {
-    err << "The image needs " << bytes << " bytes but " << folder << " has only " << room
-        << " bytes free; nothing was written.\n";
+bool HasRoom(const std::string &path, uint64_t bytes, std::ostream &err)
+{
+    std::string folder = path.find('/') == std::string::npos ? "." : path.substr(0, path.rfind('/') + 1);
+    struct statvfs fs
+    { };
+    if (statvfs(folder.c_str(), &fs) != 0)
+        return true;  // the open reports a missing folder
+    uint64_t room = uint64_t(fs.f_bavail) * fs.f_frsize;
+    if (room < bytes) {
+        err << "The image needs " << bytes << " bytes but " << folder << " has only " << room
+            << " bytes free; nothing was written.\n";
+        return false;
+    }
+    return true;
+}
+
+bool WritingFailed(const TOutputFile &file, std::ostream &err)
+{
+    err << "Writing \"" << file.Path() << "\" failed: " << std::strerror(file.ErrorNumber()) << ".\n";
     return false;
-  }
-  return true;
 }
 
-bool WritingFailed(const TOutputFile& file, std::ostream& err) {
-  err << "Writing \"" << file.Path() << "\" failed: " << std::strerror(file.ErrorNumber()) << ".\n";
-  return false;
+bool CopyImage(const udf::TUdfImage &image, TOutputFile &file, std::ostream &out, std::ostream &err)
+{
+    udf::TUdfImageReader reader(image);
+    std::vector<uint8_t> buffer(kChunk);
+    TProgress progress(out, "Writing", image.Size());
+    for (;;) {
+        ssize_t got = reader.Read(buffer.data(), buffer.size());
+        if (got < 0) {
+            progress.End();
+            err << reader.Error() << "\n";
+            return false;
+        }
+        if (got == 0)
+            break;
+        // Runs of zeros (gaps, sparse sources) are skipped, leaving holes.
+        const size_t size = static_cast<size_t>(got);
+        if (!(AllZero(buffer.data(), size) ? file.Skip(size) : file.Write(buffer.data(), size))) {
+            progress.End();
+            return WritingFailed(file, err);
+        }
+        progress.Show(reader.Position());
+    }
+    progress.End();
+    return true;
 }
 
-bool CopyImage(const udf::TUdfImage& image, TOutputFile& file, std::ostream& out, std::ostream& err) {
-  udf::TUdfImageReader reader(image);
-  std::vector<uint8_t> buffer(kChunk);
-  TProgress progress(out, "Writing", image.Size());
-  for (;;) {
-    ssize_t got = reader.Read(buffer.data(), buffer.size());
-    if (got < 0) {
-      progress.End();
-      err << reader.Error() << "\n";
-      return false;
+bool CompareImage(const udf::TUdfImage &image, TOutputFile &file, std::ostream &out, std::ostream &err)
+{
+    udf::TUdfImageReader reader(image);
+    std::vector<uint8_t> expected(kChunk), written(kChunk);
+    TProgress progress(out, "Verifying", image.Size());
+    uint64_t at = 0;
+    for (;;) {
+        ssize_t want = reader.Read(expected.data(), expected.size());
+        if (want < 0) {
+            progress.End();
+            err << "Verifying: " << reader.Error() << "\n";
+            return false;
+        }
+        if (want == 0)
+            break;
+        const size_t size = static_cast<size_t>(want);
+        if (!file.ReadBack(at, written.data(), size)
+            || std::memcmp(expected.data(), written.data(), size) != 0) {
+            progress.End();
+            err << "Verifying: the image differs from the sources near byte " << at << ".\n";
+            return false;
+        }
+        at += static_cast<uint64_t>(want);
+        progress.Show(at);
     }
-    if (got == 0) break;
-    // Runs of zeros (gaps, sparse sources) are skipped, leaving holes.
-    const size_t size = static_cast<size_t>(got);
-    if (!(AllZero(buffer.data(), size) ? file.Skip(size) : file.Write(buffer.data(), size))) {
-      progress.End();
-      return WritingFailed(file, err);
-    }
-    progress.Show(reader.Position());
-  }
-  progress.End();
-  return true;
-}
-
-bool CompareImage(const udf::TUdfImage& image, TOutputFile& file, std::ostream& out, std::ostream& err) {
-  udf::TUdfImageReader reader(image);
-  std::vector<uint8_t> expected(kChunk), written(kChunk);
-  TProgress progress(out, "Verifying", image.Size());
-  uint64_t at = 0;
-  for (;;) {
-    ssize_t want = reader.Read(expected.data(), expected.size());
-    if (want < 0) {
-      progress.End();
-      err << "Verifying: " << reader.Error() << "\n";
-      return false;
-    }
-    if (want == 0) break;
-    const size_t size = static_cast<size_t>(want);
-    if (!file.ReadBack(at, written.data(), size) || std::memcmp(expected.data(), written.data(), size) != 0) {
-      progress.End();
-      err << "Verifying: the image differs from the sources near byte " << at << ".\n";
-      return false;
-    }
-    at += static_cast<uint64_t>(want);
-    progress.Show(at);
-  }
-  progress.End();
-  return true;
+    progress.End();
+    return true;
 }
 
 // The image replaces only a regular file: renaming over a device node, a
 // folder or a link would destroy what the name stood for.
-bool IsFileOrAbsent(const std::string& path, std::ostream& err) {
-  struct stat st {};
-  if (lstat(path.c_str(), &st) != 0) {
-    if (errno == ENOENT) return true;
-    err << "The destination \"" << path << "\" cannot be examined: " << std::strerror(errno)
+bool IsFileOrAbsent(const std::string &path, std::ostream &err)
+{
+    struct stat st
+    { };
+    if (lstat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT)
+            return true;
+        err << "The destination \"" << path << "\" cannot be examined: " << std::strerror(errno)
+            << "; nothing was written.\n";
+        return false;
+    }
+    if (S_ISREG(st.st_mode))
+        return true;
+    err << "The destination \"" << path << "\" exists and is not a regular file"
+        << (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)
+                ? " (it is a device; write to a drive with /BUILDOUTPUTMODE DEVICE)"
+                : "")
         << "; nothing was written.\n";
     return false;
-  }
-  if (S_ISREG(st.st_mode)) return true;
-  err << "The destination \"" << path << "\" exists and is not a regular file"
-      << (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? " (it is a device; write to a drive with /BUILDOUTPUTMODE DEVICE)"
-                                                      : "")
-      << "; nothing was written.\n";
-  return false;
 }
 
 }  // namespace
 
-bool WriteImageFile(const udf::TUdfImage& image, const std::string& path, bool verify, std::ostream& out,
-                    std::ostream& err) {
-  if (!IsFileOrAbsent(path, err) || !HasRoom(path, image.Size(), err)) return false;
-  TOutputFile file;
-  if (!file.Open(path)) {
-    err << "The destination \"" << path << "\" cannot be opened: " << std::strerror(file.ErrorNumber()) << ".\n";
-    return false;
-  }
-  if (!CopyImage(image, file, out, err) || (verify && !CompareImage(image, file, out, err))) return false;
-  if (!file.Sync() || !file.Finish()) return WritingFailed(file, err);
-  if (!file.Publish()) {
-    err << "The image cannot be renamed to \"" << path << "\": " << std::strerror(file.ErrorNumber()) << ".\n";
-    return false;
-  }
-  return true;
+bool WriteImageFile(const udf::TUdfImage &image, const std::string &path, bool verify, std::ostream &out,
+                    std::ostream &err)
+{
+    if (!IsFileOrAbsent(path, err) || !HasRoom(path, image.Size(), err))
+        return false;
+    TOutputFile file;
+    if (!file.Open(path)) {
+        err << "The destination \"" << path << "\" cannot be opened: " << std::strerror(file.ErrorNumber())
+            << ".\n";
+        return false;
+    }
+    if (!CopyImage(image, file, out, err) || (verify && !CompareImage(image, file, out, err)))
+        return false;
+    if (!file.Sync() || !file.Finish())
+        return WritingFailed(file, err);
+    if (!file.Publish()) {
+        err << "The image cannot be renamed to \"" << path << "\": " << std::strerror(file.ErrorNumber())
+            << ".\n";
+        return false;
+    }
+    return true;
 }

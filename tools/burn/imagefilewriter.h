@@ -10,5 +10,5 @@
 
 #include "udfimage.h"
 
-bool WriteImageFile(const udf::TUdfImage& image, const std::string& path, bool verify, std::ostream& out,
-                    std::ostream& err);
+bool WriteImageFile(const udf::TUdfImage &image, const std::string &path, bool verify, std::ostream &out,
+                    std::ostream &err);

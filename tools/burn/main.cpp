@@ -7,13 +7,14 @@
 #include "burn/burnsettings.h"
 #include "common/outputfile.h"
 
-int main(int argc, char** argv) {
-  // Whoever reads our output may go away (the application closed during a
-  // burn): the writes then fail, the output stream stops printing, and the
-  // disc is still finished instead of ruined.
-  std::signal(SIGPIPE, SIG_IGN);
-  // An image file stopped by SIGTERM or SIGINT leaves nothing behind.
-  InstallInterruptCleanup();
-  std::vector<std::string> args(argv + 1, argv + argc);
-  return RunBurn(args, BurnSettingsPath(), std::cout, std::cerr);
+int main(int argc, char **argv)
+{
+    // Whoever reads our output may go away (the application closed during a
+    // burn): the writes then fail, the output stream stops printing, and the
+    // disc is still finished instead of ruined.
+    std::signal(SIGPIPE, SIG_IGN);
+    // An image file stopped by SIGTERM or SIGINT leaves nothing behind.
+    InstallInterruptCleanup();
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return RunBurn(args, BurnSettingsPath(), std::cout, std::cerr);
 }

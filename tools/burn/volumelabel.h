@@ -6,12 +6,13 @@
 
 #include "udfprimitives.h"
 
-struct TVolumeLabel {
-  udf::TUcs2 Text;                 // what goes on the disc
-  std::vector<std::string> Notes;  // what was changed, for the output
+struct TVolumeLabel
+{
+    udf::TUcs2 Text;  // what goes on the disc
+    std::vector<std::string> Notes;  // what was changed, for the output
 };
 
 // The logical volume identifier holds 126 characters of 8 bits, or 63 when
 // a character needs 16; characters outside the Basic Multilingual Plane,
 // control characters and malformed UTF-8 cannot be stored and become "_".
-TVolumeLabel MakeVolumeLabel(const std::string& utf8);
+TVolumeLabel MakeVolumeLabel(const std::string &utf8);

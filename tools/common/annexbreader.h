@@ -8,18 +8,19 @@
 
 #include "common/streamfile.h"
 
-class TAnnexBReader {
+class TAnnexBReader
+{
 public:
-  // Throws std::runtime_error naming the file when it cannot be read or
-  // does not begin with a start code (a length-prefixed MP4-style stream).
-  explicit TAnnexBReader(const std::string& path);
+    // Throws std::runtime_error naming the file when it cannot be read or
+    // does not begin with a start code (a length-prefixed MP4-style stream).
+    explicit TAnnexBReader(const std::string &path);
 
-  // The next NAL unit without start code and trailing zero bytes.
-  bool Next(const uint8_t*& data, size_t& size);
+    // The next NAL unit without start code and trailing zero bytes.
+    bool Next(const uint8_t *&data, size_t &size);
 
-  uint64_t FileSize() const { return FFile.FileSize(); }
-  uint64_t BytesRead() const { return FFile.BytesRead(); }
+    uint64_t FileSize() const { return FFile.FileSize(); }
+    uint64_t BytesRead() const { return FFile.BytesRead(); }
 
 private:
-  TStreamFile FFile;
+    TStreamFile FFile;
 };

@@ -5,8 +5,9 @@
 
 #include <stdexcept>
 
-struct TStopped : std::runtime_error {
-  TStopped() : std::runtime_error("interrupted") {}
+struct TStopped : std::runtime_error
+{
+    TStopped() : std::runtime_error("interrupted") { }
 };
 
 void RequestStop();

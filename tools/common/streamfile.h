@@ -9,38 +9,39 @@
 #include <string>
 #include <vector>
 
-class TStreamFile {
+class TStreamFile
+{
 public:
-  // Throws when the file cannot be opened.
-  TStreamFile(const std::string& path, size_t readSize);
-  ~TStreamFile();
-  TStreamFile(const TStreamFile&) = delete;
-  TStreamFile& operator=(const TStreamFile&) = delete;
+    // Throws when the file cannot be opened.
+    TStreamFile(const std::string &path, size_t readSize);
+    ~TStreamFile();
+    TStreamFile(const TStreamFile &) = delete;
+    TStreamFile &operator=(const TStreamFile &) = delete;
 
-  // Reads one more piece behind the unread bytes; false at the end of the
-  // file.
-  bool ReadMore();
-  // Reads until `bytes` bytes are buffered or the file ends; true when
-  // they are.
-  bool Ensure(size_t bytes);
+    // Reads one more piece behind the unread bytes; false at the end of the
+    // file.
+    bool ReadMore();
+    // Reads until `bytes` bytes are buffered or the file ends; true when
+    // they are.
+    bool Ensure(size_t bytes);
 
-  const uint8_t* Data() const { return FBuffer.data() + FBegin; }
-  size_t Available() const { return FEnd - FBegin; }
-  void Consume(size_t bytes) { FBegin += bytes; }
-  bool AtEnd() const { return FAtEnd; }
+    const uint8_t *Data() const { return FBuffer.data() + FBegin; }
+    size_t Available() const { return FEnd - FBegin; }
+    void Consume(size_t bytes) { FBegin += bytes; }
+    bool AtEnd() const { return FAtEnd; }
 
-  const std::string& Path() const { return FPath; }
-  uint64_t FileSize() const { return FFileSize; }
-  uint64_t BytesRead() const { return FBytesRead; }
+    const std::string &Path() const { return FPath; }
+    uint64_t FileSize() const { return FFileSize; }
+    uint64_t BytesRead() const { return FBytesRead; }
 
 private:
-  std::string FPath;
-  size_t FReadSize;
-  int FFd = -1;
-  std::vector<uint8_t> FBuffer;
-  size_t FBegin = 0;  // first unread byte
-  size_t FEnd = 0;    // end of the bytes read
-  bool FAtEnd = false;
-  uint64_t FFileSize = 0;
-  uint64_t FBytesRead = 0;
+    std::string FPath;
+    size_t FReadSize;
+    int FFd = -1;
+    std::vector<uint8_t> FBuffer;
+    size_t FBegin = 0;  // first unread byte
+    size_t FEnd = 0;  // end of the bytes read
+    bool FAtEnd = false;
+    uint64_t FFileSize = 0;
+    uint64_t FBytesRead = 0;
 };

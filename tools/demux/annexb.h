@@ -11,24 +11,25 @@ namespace demux {
 
 // True when a sequence and a picture parameter set come before the first
 // coded slice of `data` (or `data` has no slice at all but holds both).
-bool HasParameterSetsBeforeFirstPicture(const uint8_t* data, size_t size);
+bool HasParameterSetsBeforeFirstPicture(const uint8_t *data, size_t size);
 
 // True when `data` starts with an Annex B start code.
-bool StartsWithStartCode(const uint8_t* data, size_t size);
+bool StartsWithStartCode(const uint8_t *data, size_t size);
 
 // Counts the frames of an Annex B stream fed piece by piece: a frame
 // picture, or two fields of one frame, however the pieces split them.
-class TPictureCounter {
+class TPictureCounter
+{
 public:
-  void Add(const uint8_t* data, size_t size);
-  int64_t Frames() const { return FFrames; }
+    void Add(const uint8_t *data, size_t size);
+    int64_t Frames() const { return FFrames; }
 
 private:
-  void AddPicture(const uint8_t* nal, size_t size);
+    void AddPicture(const uint8_t *nal, size_t size);
 
-  TH264ParamSets FParams;
-  std::optional<TH264SliceHeader> FOpenField;  // a first field still waiting for its pair
-  int64_t FFrames = 0;
+    TH264ParamSets FParams;
+    std::optional<TH264SliceHeader> FOpenField;  // a first field still waiting for its pair
+    int64_t FFrames = 0;
 };
 
 }  // namespace demux

@@ -6,52 +6,61 @@ namespace demux {
 
 namespace {
 
-bool IsRegularFile(const std::string& path) {
-  struct stat st {};
-  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+bool IsRegularFile(const std::string &path)
+{
+    struct stat st
+    { };
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 }  // namespace
 
-TClipList ResolveClipList(const std::string& joined) {
-  // A part starts at 0 or after a "+" and ends before a "+" or at the end.
-  // previous[s] is the start of the part before the one starting at s
-  // (kFirst for the first part, -1 while s is unreachable).
-  const long n = static_cast<long>(joined.size());
-  const long kFirst = n + 1;
-  std::vector<long> previous(n + 1, -1);
-  previous[0] = kFirst;
-  long lastStart = -1;
-  long furthest = 0;
-  for (long s = 0; s < n && lastStart < 0; ++s) {
-    if (previous[s] < 0) continue;
-    furthest = s;
-    for (long e = s + 1; e <= n; ++e) {
-      if (e < n && joined[e] != '+') continue;
-      if (!IsRegularFile(joined.substr(s, e - s))) continue;
-      if (e == n) {
-        lastStart = s;
-        break;
-      }
-      if (e + 1 < n && previous[e + 1] < 0) previous[e + 1] = s;
+TClipList ResolveClipList(const std::string &joined)
+{
+    // A part starts at 0 or after a "+" and ends before a "+" or at the end.
+    // previous[s] is the start of the part before the one starting at s
+    // (kFirst for the first part, -1 while s is unreachable).
+    const long n = static_cast<long>(joined.size());
+    const long kFirst = n + 1;
+    std::vector<long> previous(n + 1, -1);
+    previous[0] = kFirst;
+    long lastStart = -1;
+    long furthest = 0;
+    for (long s = 0; s < n && lastStart < 0; ++s) {
+        if (previous[s] < 0)
+            continue;
+        furthest = s;
+        for (long e = s + 1; e <= n; ++e) {
+            if (e < n && joined[e] != '+')
+                continue;
+            if (!IsRegularFile(joined.substr(s, e - s)))
+                continue;
+            if (e == n) {
+                lastStart = s;
+                break;
+            }
+            if (e + 1 < n && previous[e + 1] < 0)
+                previous[e + 1] = s;
+        }
     }
-  }
-  TClipList result;
-  if (lastStart < 0) {
-    size_t stop = joined.find('+', static_cast<size_t>(furthest));
-    result.Unresolved = joined.substr(furthest, stop == std::string::npos ? stop : stop - furthest);
-    if (result.Unresolved.empty()) result.Unresolved = joined.empty() ? std::string("\"\"") : joined;
+    TClipList result;
+    if (lastStart < 0) {
+        size_t stop = joined.find('+', static_cast<size_t>(furthest));
+        result.Unresolved = joined.substr(furthest, stop == std::string::npos ? stop : stop - furthest);
+        if (result.Unresolved.empty())
+            result.Unresolved = joined.empty() ? std::string("\"\"") : joined;
+        return result;
+    }
+    for (long s = lastStart, e = n; s != kFirst; e = s - 1, s = previous[s])
+        result.Paths.insert(result.Paths.begin(), joined.substr(s, e - s));
     return result;
-  }
-  for (long s = lastStart, e = n; s != kFirst; e = s - 1, s = previous[s])
-    result.Paths.insert(result.Paths.begin(), joined.substr(s, e - s));
-  return result;
 }
 
-std::string StreamBaseOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  return name.size() > 5 ? name.substr(0, name.size() - 5) : std::string();
+std::string StreamBaseOf(const std::string &path)
+{
+    size_t slash = path.rfind('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return name.size() > 5 ? name.substr(0, name.size() - 5) : std::string();
 }
 
 }  // namespace demux

@@ -7,20 +7,21 @@
 
 namespace demux {
 
-struct TClipList {
-  std::vector<std::string> Paths;  // in the order given
-  std::string Unresolved;          // first part naming no file, when the split fails
-  bool Ok() const { return Unresolved.empty() && !Paths.empty(); }
+struct TClipList
+{
+    std::vector<std::string> Paths;  // in the order given
+    std::string Unresolved;  // first part naming no file, when the split fails
+    bool Ok() const { return Unresolved.empty() && !Paths.empty(); }
 };
 
 // Splits `joined` at "+" signs so that every part names an existing regular
 // file. Among several valid splits the one with the shortest first parts is
 // taken. When none exists, Unresolved holds the text from the furthest point
 // that could be reached up to the next "+" (the clip that is missing).
-TClipList ResolveClipList(const std::string& joined);
+TClipList ResolveClipList(const std::string &joined);
 
 // The file name of `path` (after its last "/") less its last five
 // characters: the prefix of every stream file written for the disc.
-std::string StreamBaseOf(const std::string& path);
+std::string StreamBaseOf(const std::string &path);
 
 }  // namespace demux

@@ -7,19 +7,20 @@
 
 namespace demux {
 
-inline constexpr const char* kUsage =
+inline constexpr const char *kUsage =
     "usage: eac3to -demux CLIP[+CLIP...]\n"
     "Joins the H.264 video and AC-3 audio of MPEG transport stream clips into\n"
     "NAME.h264 and NAME.ac3 in the current folder, NAME being the first clip's\n"
     "file name less its last five characters (\".m2ts\").\n";
 
-struct TCommandLine {
-  std::vector<std::string> Clips;
-  std::string Error;       // empty when the line is usable
-  std::string Unresolved;  // the clip that names no file, if that is the error
-  bool Ok() const { return Error.empty(); }
+struct TCommandLine
+{
+    std::vector<std::string> Clips;
+    std::string Error;  // empty when the line is usable
+    std::string Unresolved;  // the clip that names no file, if that is the error
+    bool Ok() const { return Error.empty(); }
 };
 
-TCommandLine ParseCommandLine(int argc, const char* const* argv);
+TCommandLine ParseCommandLine(int argc, const char *const *argv);
 
 }  // namespace demux

@@ -11,26 +11,27 @@ namespace demux {
 
 enum TExitStatus { esOk = 0, esWarnings = 1, esError = 2 };
 
-class TConsole {
+class TConsole
+{
 public:
-  TConsole(std::ostream& out, std::ostream& err) : FOut(out), FErr(err) {}
+    TConsole(std::ostream &out, std::ostream &err) : FOut(out), FErr(err) { }
 
-  void Progress(int percent);
-  void Note(const std::string& text);
-  void Warning(const std::string& file, const std::string& text);
-  void Error(const std::string& file, const std::string& text);
+    void Progress(int percent);
+    void Note(const std::string &text);
+    void Warning(const std::string &file, const std::string &text);
+    void Error(const std::string &file, const std::string &text);
 
-  TExitStatus Status() const { return FStatus; }
+    TExitStatus Status() const { return FStatus; }
 
 private:
-  void EndProgressLine();
-  void Report(const char* kind, const std::string& file, const std::string& text);
+    void EndProgressLine();
+    void Report(const char *kind, const std::string &file, const std::string &text);
 
-  std::ostream& FOut;
-  std::ostream& FErr;
-  int FShownPercent = -1;
-  bool FProgressOpen = false;
-  TExitStatus FStatus = esOk;
+    std::ostream &FOut;
+    std::ostream &FErr;
+    int FShownPercent = -1;
+    bool FProgressOpen = false;
+    TExitStatus FStatus = esOk;
 };
 
 }  // namespace demux

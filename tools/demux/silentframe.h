@@ -14,23 +14,24 @@ extern "C" {
 
 namespace demux {
 
-struct TAudioFormat {
-  int SampleRate = 48000;
-  AVChannelLayout Layout = AV_CHANNEL_LAYOUT_STEREO;
-  int64_t BitRate = 192000;
+struct TAudioFormat
+{
+    int SampleRate = 48000;
+    AVChannelLayout Layout = AV_CHANNEL_LAYOUT_STEREO;
+    int64_t BitRate = 192000;
 
-  // The channel layout and rate are what must agree between the clips of
-  // a disc; the bit rate may vary from frame to frame in AC-3.
-  bool SameShape(const TAudioFormat& other) const;
-  std::string Describe() const;  // "48000 Hz, 2 channels (stereo)"
+    // The channel layout and rate are what must agree between the clips of
+    // a disc; the bit rate may vary from frame to frame in AC-3.
+    bool SameShape(const TAudioFormat &other) const;
+    std::string Describe() const;  // "48000 Hz, 2 channels (stereo)"
 };
 
 // FFmpeg's AC-3 encoder opened for `format` (planar float samples), at its
 // bit rate when the encoder offers it, else at the encoder's choice; null
 // with `error` set when the encoder refuses the format.
-TAvPtr<AVCodecContext> OpenAc3Encoder(const TAudioFormat& format, std::string& error);
+TAvPtr<AVCodecContext> OpenAc3Encoder(const TAudioFormat &format, std::string &error);
 
 // Empty with `error` set when the encoder refuses the format.
-std::vector<uint8_t> MakeSilentAc3Frame(const TAudioFormat& format, std::string& error);
+std::vector<uint8_t> MakeSilentAc3Frame(const TAudioFormat &format, std::string &error);
 
 }  // namespace demux

@@ -16,34 +16,38 @@ constexpr uint8_t kStreamTypeH264 = 0x1B;
 constexpr uint8_t kStreamTypeAc3 = 0x81;
 constexpr uint32_t kAlignedUnitPackets = 32;  // 6144 bytes, read as one unit
 
-struct TEpEntry {
-  uint64_t Pts90 = 0;      // 33-bit presentation time of the I or IDR picture
-  uint32_t Spn = 0;        // source packet where its PES packet starts
-  uint32_t LastSpn = 0;    // source packet holding the picture's last byte
+struct TEpEntry
+{
+    uint64_t Pts90 = 0;  // 33-bit presentation time of the I or IDR picture
+    uint32_t Spn = 0;  // source packet where its PES packet starts
+    uint32_t LastSpn = 0;  // source packet holding the picture's last byte
 };
 
-struct TVideoAttributes {
-  uint8_t Format = 0;  // 1 480i, 2 576i... (disc video format code)
-  uint8_t Rate = 0;    // disc frame rate code
-  uint8_t Aspect = 3;  // 3: 16:9, 2: 4:3
+struct TVideoAttributes
+{
+    uint8_t Format = 0;  // 1 480i, 2 576i... (disc video format code)
+    uint8_t Rate = 0;  // disc frame rate code
+    uint8_t Aspect = 3;  // 3: 16:9, 2: 4:3
 };
 
-struct TAudioAttributes {
-  uint8_t Format = 3;  // 1 mono, 3 stereo, 6 multi-channel
-  uint8_t Rate = 1;    // 1: 48 kHz
+struct TAudioAttributes
+{
+    uint8_t Format = 3;  // 1 mono, 3 stereo, 6 multi-channel
+    uint8_t Rate = 1;  // 1: 48 kHz
 };
 
-struct TClipSummary {
-  std::string Version;  // "0100" for AVCHD, "0200" for Blu-ray
-  uint16_t PcrPid = kPcrPid;
-  uint32_t InTime45 = 0;
-  uint32_t OutTime45 = 0;
-  uint32_t SourcePackets = 0;
-  uint32_t RecordingRate = 0;  // bytes per second
-  TVideoAttributes Video;
-  std::optional<TAudioAttributes> Audio;
-  std::vector<TEpEntry> EntryPoints;
-  std::vector<uint32_t> ChapterTimes45;  // playlist marks, absolute times
+struct TClipSummary
+{
+    std::string Version;  // "0100" for AVCHD, "0200" for Blu-ray
+    uint16_t PcrPid = kPcrPid;
+    uint32_t InTime45 = 0;
+    uint32_t OutTime45 = 0;
+    uint32_t SourcePackets = 0;
+    uint32_t RecordingRate = 0;  // bytes per second
+    TVideoAttributes Video;
+    std::optional<TAudioAttributes> Audio;
+    std::vector<TEpEntry> EntryPoints;
+    std::vector<uint32_t> ChapterTimes45;  // playlist marks, absolute times
 };
 
 // Movie objects of MovieObject.bdmv, as index.bdmv refers to them.
@@ -52,7 +56,7 @@ constexpr uint16_t kFirstPlayObject = 1;
 constexpr uint16_t kTopMenuObject = 2;
 constexpr uint16_t kMovieObjectCount = 3;
 
-std::vector<uint8_t> BuildIndexFile(const TClipSummary& clip);
-std::vector<uint8_t> BuildMovieObjectFile(const TClipSummary& clip);
-std::vector<uint8_t> BuildPlaylistFile(const TClipSummary& clip);
-std::vector<uint8_t> BuildClipInfoFile(const TClipSummary& clip);
+std::vector<uint8_t> BuildIndexFile(const TClipSummary &clip);
+std::vector<uint8_t> BuildMovieObjectFile(const TClipSummary &clip);
+std::vector<uint8_t> BuildPlaylistFile(const TClipSummary &clip);
+std::vector<uint8_t> BuildClipInfoFile(const TClipSummary &clip);

@@ -20,40 +20,42 @@ struct TMuxResult;
 struct TMuxSettings;
 struct TTrack;
 
-class TDiscBuilder {
+class TDiscBuilder
+{
 public:
-  TDiscBuilder(std::ostream& out, std::ostream& err) : FOut(out), FErr(err) {}
+    TDiscBuilder(std::ostream &out, std::ostream &err) : FOut(out), FErr(err) { }
 
-  // Exit status: 0 done, 1 done with warnings, 2 failed (nothing changed
-  // in the output folder).
-  int Run(const std::string& metaPath, const std::string& outputFolder);
+    // Exit status: 0 done, 1 done with warnings, 2 failed (nothing changed
+    // in the output folder).
+    int Run(const std::string &metaPath, const std::string &outputFolder);
 
-  // Asks a running build to stop (from a signal handler): it fails and
-  // removes what it wrote.
-  static void RequestStop();
+    // Asks a running build to stop (from a signal handler): it fails and
+    // removes what it wrote.
+    static void RequestStop();
 
 private:
-  struct TTracks {
-    const TTrack* Video = nullptr;
-    const TTrack* Audio = nullptr;
-  };
+    struct TTracks
+    {
+        const TTrack *Video = nullptr;
+        const TTrack *Audio = nullptr;
+    };
 
-  // The steps of run, in the order it takes them.
-  static TTracks FindTracks(const TMetaFile& meta);
-  void ReportOptions(const TMetaFile& meta, const TTrack& videoTrack);
-  void CheckFrameRate(const TVideoStream& video, const TFrameRate& rate, const std::string& fps);
-  TMuxResult Mux(TVideoStream& video, TAc3Stream* audio, const TMuxSettings& settings,
-                 const std::filesystem::path& streamPath);
-  void ReportStreams(const TMuxResult& result, const TVideoStream& video, const TAc3Stream* audio,
-                     const TTracks& tracks);
-  TClipSummary Summarise(const TMuxOptions& options, const TMuxResult& result, const TMuxSettings& settings,
-                         const TAc3Stream* audio);
-  void PlaceChapters(const std::vector<uint64_t>& chaptersMs, TClipSummary& clip);
-  void Warn(const std::string& text);
+    // The steps of run, in the order it takes them.
+    static TTracks FindTracks(const TMetaFile &meta);
+    void ReportOptions(const TMetaFile &meta, const TTrack &videoTrack);
+    void CheckFrameRate(const TVideoStream &video, const TFrameRate &rate, const std::string &fps);
+    TMuxResult Mux(TVideoStream &video, TAc3Stream *audio, const TMuxSettings &settings,
+                   const std::filesystem::path &streamPath);
+    void ReportStreams(const TMuxResult &result, const TVideoStream &video, const TAc3Stream *audio,
+                       const TTracks &tracks);
+    TClipSummary Summarise(const TMuxOptions &options, const TMuxResult &result, const TMuxSettings &settings,
+                           const TAc3Stream *audio);
+    void PlaceChapters(const std::vector<uint64_t> &chaptersMs, TClipSummary &clip);
+    void Warn(const std::string &text);
 
-  std::ostream& FOut;
-  std::ostream& FErr;
-  bool FWarned = false;
+    std::ostream &FOut;
+    std::ostream &FErr;
+    bool FWarned = false;
 };
 
 // The output folder argument with trailing path delimiters removed (the

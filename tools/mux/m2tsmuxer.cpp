@@ -12,236 +12,255 @@
 namespace {
 
 constexpr uint64_t kClock = 27000000;
-constexpr uint64_t kPcrInterval = kClock / 25;   // 40 ms
-constexpr uint64_t kPsiInterval = kClock / 10;   // 100 ms
-constexpr uint64_t kAudioLeadMax = kClock / 5;   // audio buffers are small
+constexpr uint64_t kPcrInterval = kClock / 25;  // 40 ms
+constexpr uint64_t kPsiInterval = kClock / 10;  // 100 ms
+constexpr uint64_t kAudioLeadMax = kClock / 5;  // audio buffers are small
 constexpr uint64_t kRateWindow = kClock / 100;  // 10 ms
 constexpr uint8_t kVideoStreamId = 0xE0;
 constexpr uint8_t kPrivateStream1 = 0xBD;
 constexpr uint8_t kExtendedStreamId = 0xFD;
 constexpr uint8_t kAc3StreamIdExtension = 0x71;
 
-std::vector<uint8_t> Registration(const char* id) {
-  return {0x05, 0x04, uint8_t(id[0]), uint8_t(id[1]), uint8_t(id[2]), uint8_t(id[3])};
+std::vector<uint8_t> Registration(const char *id)
+{
+    return {0x05, 0x04, uint8_t(id[0]), uint8_t(id[1]), uint8_t(id[2]), uint8_t(id[3])};
 }
 
 // Copy control descriptor of Blu-ray and AVCHD streams: no copy restriction.
 const std::vector<uint8_t> kCopyControl = {0x88, 0x04, 0x0F, 0xFF, 0xFC, 0xFC};
 
 // HDMV registration with the video's coding type, format, rate and aspect.
-std::vector<uint8_t> VideoRegistration(const TVideoAttributes& video) {
-  std::vector<uint8_t> d = Registration("HDMV");
-  d[1] = 8;
-  d.push_back(0xFF);
-  d.push_back(kStreamTypeH264);
-  d.push_back(uint8_t(video.Format << 4 | (video.Rate & 0x0F)));
-  d.push_back(uint8_t(video.Aspect << 4 | 0x0F));
-  return d;
+std::vector<uint8_t> VideoRegistration(const TVideoAttributes &video)
+{
+    std::vector<uint8_t> d = Registration("HDMV");
+    d[1] = 8;
+    d.push_back(0xFF);
+    d.push_back(kStreamTypeH264);
+    d.push_back(uint8_t(video.Format << 4 | (video.Rate & 0x0F)));
+    d.push_back(uint8_t(video.Aspect << 4 | 0x0F));
+    return d;
 }
 
 // The 'AC-3' registration and the AC-3 audio descriptor, read from the
 // first frame's header: fscod and frmsizecod (byte 4), bsid and bsmod
 // (byte 5), acmod (top of byte 6).
-std::vector<uint8_t> Ac3Descriptors(const std::vector<uint8_t>& frame) {
-  std::vector<uint8_t> d = Registration("AC-3");
-  if (frame.size() < 7) return d;
-  uint8_t fscod = frame[4] >> 6, bitRateCode = (frame[4] & 0x3F) >> 1;
-  uint8_t bsid = frame[5] >> 3, bsmod = frame[5] & 0x07, acmod = frame[6] >> 5;
-  d.insert(d.end(), {0x81, 4, uint8_t(fscod << 5 | bsid), uint8_t(bitRateCode << 2),
-                     uint8_t(bsmod << 5 | acmod << 1 | 1),  // surround not indicated; full service
-                     0xFF});                                // language code: deprecated, all ones
-  return d;
+std::vector<uint8_t> Ac3Descriptors(const std::vector<uint8_t> &frame)
+{
+    std::vector<uint8_t> d = Registration("AC-3");
+    if (frame.size() < 7)
+        return d;
+    uint8_t fscod = frame[4] >> 6, bitRateCode = (frame[4] & 0x3F) >> 1;
+    uint8_t bsid = frame[5] >> 3, bsmod = frame[5] & 0x07, acmod = frame[6] >> 5;
+    d.insert(d.end(), {0x81, 4, uint8_t(fscod << 5 | bsid), uint8_t(bitRateCode << 2),
+                       uint8_t(bsmod << 5 | acmod << 1 | 1),  // surround not indicated; full service
+                       0xFF});  // language code: deprecated, all ones
+    return d;
 }
 
 // The spacing of source packets that keeps every 10 ms window at or under
 // `rate` bit/s however the window falls.
-uint64_t PacketInterval(uint64_t rate) {
-  uint64_t packetsPerWindow = std::max<uint64_t>(1, rate / 100 / (kSourcePacketSize * 8));
-  return (kRateWindow + packetsPerWindow - 1) / packetsPerWindow;
+uint64_t PacketInterval(uint64_t rate)
+{
+    uint64_t packetsPerWindow = std::max<uint64_t>(1, rate / 100 / (kSourcePacketSize * 8));
+    return (kRateWindow + packetsPerWindow - 1) / packetsPerWindow;
 }
 
 // Highest rate over any second, or over the whole stream when shorter.
-double PeakBitRate(const std::map<uint64_t, uint64_t>& bytesPerTenth) {
-  if (bytesPerTenth.empty()) return 0;
-  uint64_t first = bytesPerTenth.begin()->first, last = bytesPerTenth.rbegin()->first;
-  std::vector<uint64_t> tenths(last - first + 1, 0);
-  for (const auto& [tenth, bytes] : bytesPerTenth) tenths[tenth - first] = bytes;
-  size_t window = std::min<size_t>(10, tenths.size());
-  uint64_t sum = 0, best = 0;
-  for (size_t i = 0; i < tenths.size(); ++i) {
-    sum += tenths[i];
-    if (i >= window) sum -= tenths[i - window];
-    best = std::max(best, sum);
-  }
-  return double(best) * 8 * 10 / double(window);
+double PeakBitRate(const std::map<uint64_t, uint64_t> &bytesPerTenth)
+{
+    if (bytesPerTenth.empty())
+        return 0;
+    uint64_t first = bytesPerTenth.begin()->first, last = bytesPerTenth.rbegin()->first;
+    std::vector<uint64_t> tenths(last - first + 1, 0);
+    for (const auto &[tenth, bytes] : bytesPerTenth)
+        tenths[tenth - first] = bytes;
+    size_t window = std::min<size_t>(10, tenths.size());
+    uint64_t sum = 0, best = 0;
+    for (size_t i = 0; i < tenths.size(); ++i) {
+        sum += tenths[i];
+        if (i >= window)
+            sum -= tenths[i - window];
+        best = std::max(best, sum);
+    }
+    return double(best) * 8 * 10 / double(window);
 }
 
 }  // namespace
 
 // One run: the packet clock, the output and the statistics.
-class TM2tsMuxer::TSession {
+class TM2tsMuxer::TSession
+{
 public:
-  // `firstAudioFrame` is empty for a stream without audio.
-  TSession(TOutputFile& out, const TMuxSettings& settings, const std::vector<uint8_t>& firstAudioFrame)
-      : FWriter(out),
-        FInterval(PacketInterval(settings.MuxRate)),
-        FPcrPid(settings.PcrOnOwnPid ? kPcrPid : kVideoPid) {
-    std::vector<TPmtStream> streams = {{kStreamTypeH264, kVideoPid, VideoRegistration(settings.Video)}};
-    if (!firstAudioFrame.empty())
-      streams.push_back({kStreamTypeAc3, kAudioPid, Ac3Descriptors(firstAudioFrame)});
-    std::vector<uint8_t> programDescriptors = Registration("HDMV");
-    programDescriptors.insert(programDescriptors.end(), kCopyControl.begin(), kCopyControl.end());
-    FTables = {{0, MakePatSection(1, {{0, kSitPid}, {1, kPmtPid}})},
-               {kPmtPid, MakePmtSection(1, FPcrPid, programDescriptors, streams)},
-               {kSitPid, MakeSitSection(1, settings.MuxRate)}};
-    if (settings.BlurayAudioPes) FWriter.SetTransportPriority(kAudioPid);
-  }
-
-  uint16_t PcrPid() const { return FPcrPid; }
-  uint32_t Packets() const { return FWriter.PacketCount(); }
-
-  // Time of the next packet, not before `earliest`; writes the tables and
-  // the PCR when they are due.
-  uint64_t Slot(uint64_t earliest, bool forceTables) {
-    if (!FStarted) {
-      FClock = earliest > 4 * FInterval ? earliest - 4 * FInterval : 0;
-      FStarted = true;
+    // `firstAudioFrame` is empty for a stream without audio.
+    TSession(TOutputFile &out, const TMuxSettings &settings, const std::vector<uint8_t> &firstAudioFrame)
+        : FWriter(out), FInterval(PacketInterval(settings.MuxRate)),
+          FPcrPid(settings.PcrOnOwnPid ? kPcrPid : kVideoPid)
+    {
+        std::vector<TPmtStream> streams = {{kStreamTypeH264, kVideoPid, VideoRegistration(settings.Video)}};
+        if (!firstAudioFrame.empty())
+            streams.push_back({kStreamTypeAc3, kAudioPid, Ac3Descriptors(firstAudioFrame)});
+        std::vector<uint8_t> programDescriptors = Registration("HDMV");
+        programDescriptors.insert(programDescriptors.end(), kCopyControl.begin(), kCopyControl.end());
+        FTables = {{0, MakePatSection(1, {{0, kSitPid}, {1, kPmtPid}})},
+                   {kPmtPid, MakePmtSection(1, FPcrPid, programDescriptors, streams)},
+                   {kSitPid, MakeSitSection(1, settings.MuxRate)}};
+        if (settings.BlurayAudioPes)
+            FWriter.SetTransportPriority(kAudioPid);
     }
-    uint64_t t = std::max(FClock + FInterval, earliest);
-    if (forceTables || !FTablesWritten || t >= FLastTables + kPsiInterval) {
-      for (const auto& [pid, section] : FTables) {
-        FWriter.WriteSection(pid, section, t);
-        t += FInterval;
-      }
-      FLastTables = t;
-      FTablesWritten = true;
-    }
-    if (!FPcrWritten || t >= FLastPcr + kPcrInterval) {
-      FWriter.WritePcr(FPcrPid, t, t);
-      FLastPcr = t;
-      FPcrWritten = true;
-      t += FInterval;
-    }
-    FClock = t;
-    return t;
-  }
 
-  struct TPesPlace {
-    uint32_t FirstPacket, LastPacket;
-    uint64_t LastTime;
-  };
+    uint16_t PcrPid() const { return FPcrPid; }
+    uint32_t Packets() const { return FWriter.PacketCount(); }
 
-  // Writes one PES packet; says where its packets went.
-  TPesPlace WritePes(uint16_t pid, const std::vector<uint8_t>& header, const uint8_t* payload,
-                     size_t size, uint64_t earliest, bool entryPoint) {
-    uint64_t t = Slot(earliest, entryPoint);
-    uint32_t first = FWriter.PacketCount();
-    // The header goes in the first packet with as much payload as fits.
-    uint8_t packet[kTsPacketSize];
-    size_t headerTake = std::min(header.size() + size, kTsPacketSize - 4);
-    std::copy(header.begin(), header.end(), packet);
-    size_t payloadInFirst = headerTake - header.size();
-    std::copy(payload, payload + payloadInFirst, packet + header.size());
-    size_t taken = FWriter.WritePayloadPacket(pid, true, entryPoint, packet, headerTake, t);
-    size_t done = taken >= header.size() ? taken - header.size() : 0;
-    if (taken < header.size()) throw std::logic_error("PES header split across packets");
-    while (done < size) {
-      t = Slot(earliest, false);
-      done += FWriter.WritePayloadPacket(pid, false, false, payload + done, size - done, t);
+    // Time of the next packet, not before `earliest`; writes the tables and
+    // the PCR when they are due.
+    uint64_t Slot(uint64_t earliest, bool forceTables)
+    {
+        if (!FStarted) {
+            FClock = earliest > 4 * FInterval ? earliest - 4 * FInterval : 0;
+            FStarted = true;
+        }
+        uint64_t t = std::max(FClock + FInterval, earliest);
+        if (forceTables || !FTablesWritten || t >= FLastTables + kPsiInterval) {
+            for (const auto &[pid, section] : FTables) {
+                FWriter.WriteSection(pid, section, t);
+                t += FInterval;
+            }
+            FLastTables = t;
+            FTablesWritten = true;
+        }
+        if (!FPcrWritten || t >= FLastPcr + kPcrInterval) {
+            FWriter.WritePcr(FPcrPid, t, t);
+            FLastPcr = t;
+            FPcrWritten = true;
+            t += FInterval;
+        }
+        FClock = t;
+        return t;
     }
-    return {first, FWriter.PacketCount() - 1, t};
-  }
 
-  // Fills the last aligned unit with null packets.
-  void Finish() {
-    while (FWriter.PacketCount() % kAlignedUnitPackets != 0) {
-      FClock += FInterval;
-      FWriter.WriteNull(FClock);
+    struct TPesPlace
+    {
+        uint32_t FirstPacket, LastPacket;
+        uint64_t LastTime;
+    };
+
+    // Writes one PES packet; says where its packets went.
+    TPesPlace WritePes(uint16_t pid, const std::vector<uint8_t> &header, const uint8_t *payload, size_t size,
+                       uint64_t earliest, bool entryPoint)
+    {
+        uint64_t t = Slot(earliest, entryPoint);
+        uint32_t first = FWriter.PacketCount();
+        // The header goes in the first packet with as much payload as fits.
+        uint8_t packet[kTsPacketSize];
+        size_t headerTake = std::min(header.size() + size, kTsPacketSize - 4);
+        std::copy(header.begin(), header.end(), packet);
+        size_t payloadInFirst = headerTake - header.size();
+        std::copy(payload, payload + payloadInFirst, packet + header.size());
+        size_t taken = FWriter.WritePayloadPacket(pid, true, entryPoint, packet, headerTake, t);
+        size_t done = taken >= header.size() ? taken - header.size() : 0;
+        if (taken < header.size())
+            throw std::logic_error("PES header split across packets");
+        while (done < size) {
+            t = Slot(earliest, false);
+            done += FWriter.WritePayloadPacket(pid, false, false, payload + done, size - done, t);
+        }
+        return {first, FWriter.PacketCount() - 1, t};
     }
-  }
+
+    // Fills the last aligned unit with null packets.
+    void Finish()
+    {
+        while (FWriter.PacketCount() % kAlignedUnitPackets != 0) {
+            FClock += FInterval;
+            FWriter.WriteNull(FClock);
+        }
+    }
 
 private:
-  TTsPacketWriter FWriter;
-  uint64_t FInterval;
-  uint16_t FPcrPid;
-  std::vector<std::pair<uint16_t, std::vector<uint8_t>>> FTables;  // PID and section
-  uint64_t FClock = 0;
-  bool FStarted = false;
-  bool FTablesWritten = false;
-  bool FPcrWritten = false;
-  uint64_t FLastTables = 0;
-  uint64_t FLastPcr = 0;
+    TTsPacketWriter FWriter;
+    uint64_t FInterval;
+    uint16_t FPcrPid;
+    std::vector<std::pair<uint16_t, std::vector<uint8_t>>> FTables;  // PID and section
+    uint64_t FClock = 0;
+    bool FStarted = false;
+    bool FTablesWritten = false;
+    bool FPcrWritten = false;
+    uint64_t FLastTables = 0;
+    uint64_t FLastPcr = 0;
 };
 
-TM2tsMuxer::TM2tsMuxer(TVideoStream& video, TAc3Stream* audio, const TMuxSettings& settings)
-    : FVideo(video), FAudio(audio), FSettings(settings) {}
+TM2tsMuxer::TM2tsMuxer(TVideoStream &video, TAc3Stream *audio, const TMuxSettings &settings)
+    : FVideo(video), FAudio(audio), FSettings(settings)
+{ }
 
-uint64_t TM2tsMuxer::FirstPresentationTime27(const TMuxSettings& settings,
-                                             const TFrameRate& rate) {
-  // Room for the buffering window, the deepest reordering and a margin.
-  return uint64_t(settings.VbvLenMs) * (kClock / 1000) + 17 * rate.FrameDuration27() + kClock / 10;
+uint64_t TM2tsMuxer::FirstPresentationTime27(const TMuxSettings &settings, const TFrameRate &rate)
+{
+    // Room for the buffering window, the deepest reordering and a margin.
+    return uint64_t(settings.VbvLenMs) * (kClock / 1000) + 17 * rate.FrameDuration27() + kClock / 10;
 }
 
-TMuxResult TM2tsMuxer::Run(const std::string& path, const std::function<void(double)>& progress) {
-  TVideoFrame frame;
-  bool haveFrame = FVideo.Next(frame);
-  std::vector<uint8_t> audioFrame;
-  bool haveAudio = FAudio && FAudio->Next(audioFrame);
+TMuxResult TM2tsMuxer::Run(const std::string &path, const std::function<void(double)> &progress)
+{
+    TVideoFrame frame;
+    bool haveFrame = FVideo.Next(frame);
+    std::vector<uint8_t> audioFrame;
+    bool haveAudio = FAudio && FAudio->Next(audioFrame);
 
-  TOutputFile out;
-  ThrowOnFailure(out.Open(path), out, "cannot create");
-  TSession session(out, FSettings, audioFrame);
-  TMuxResult result;
-  result.PcrPid = session.PcrPid();
-  result.FirstPts27 = FVideo.FirstPts27();
-  const uint64_t vbv = uint64_t(FSettings.VbvLenMs) * (kClock / 1000);
-  const uint64_t audioLead = std::min(vbv, kAudioLeadMax);
-  const uint64_t totalBytes =
-      std::max<uint64_t>(1, FVideo.FileSize() + (FAudio ? FAudio->FileSize() : 0));
-  std::map<uint64_t, uint64_t> bytesPerTenth;  // stream bytes by tenth of a second
-  const uint8_t audioStreamId = FSettings.BlurayAudioPes ? kExtendedStreamId : kPrivateStream1;
-  const std::optional<uint8_t> audioExtension =
-      FSettings.BlurayAudioPes ? std::optional<uint8_t>(kAc3StreamIdExtension) : std::nullopt;
-  uint64_t audioPts = result.FirstPts27;
-  int lastPercent = -1;
+    TOutputFile out;
+    ThrowOnFailure(out.Open(path), out, "cannot create");
+    TSession session(out, FSettings, audioFrame);
+    TMuxResult result;
+    result.PcrPid = session.PcrPid();
+    result.FirstPts27 = FVideo.FirstPts27();
+    const uint64_t vbv = uint64_t(FSettings.VbvLenMs) * (kClock / 1000);
+    const uint64_t audioLead = std::min(vbv, kAudioLeadMax);
+    const uint64_t totalBytes = std::max<uint64_t>(1, FVideo.FileSize() + (FAudio ? FAudio->FileSize() : 0));
+    std::map<uint64_t, uint64_t> bytesPerTenth;  // stream bytes by tenth of a second
+    const uint8_t audioStreamId = FSettings.BlurayAudioPes ? kExtendedStreamId : kPrivateStream1;
+    const std::optional<uint8_t> audioExtension =
+        FSettings.BlurayAudioPes ? std::optional<uint8_t>(kAc3StreamIdExtension) : std::nullopt;
+    uint64_t audioPts = result.FirstPts27;
+    int lastPercent = -1;
 
-  while (haveFrame || haveAudio) {
-    uint64_t videoEarliest = haveFrame ? (frame.Dts27 > vbv ? frame.Dts27 - vbv : 0) : UINT64_MAX;
-    uint64_t audioEarliest = haveAudio ? audioPts - std::min(audioPts, audioLead) : UINT64_MAX;
-    if (haveFrame && videoEarliest <= audioEarliest) {
-      // Every video PES carries its decoding time so no reader has to guess it.
-      std::vector<uint8_t> header =
-          MakePesHeader(kVideoStreamId, frame.Pts27 / 300, frame.Dts27 / 300, frame.Size());
-      TSession::TPesPlace place = session.WritePes(kVideoPid, header, frame.Data(), frame.Size(),
-                                                   videoEarliest, frame.Intra);
-      if (frame.Intra)
-        result.EntryPoints.push_back({frame.Pts27 / 300, place.FirstPacket, place.LastPacket});
-      if (place.LastTime > frame.Dts27) ++result.LateFrames;
-      bytesPerTenth[frame.Dts27 / (kClock / 10)] += frame.Size();
-      ++result.VideoFrames;
-      haveFrame = FVideo.Next(frame);
-    } else {
-      std::vector<uint8_t> header = MakePesHeader(audioStreamId, audioPts / 300, std::nullopt,
-                                                  audioFrame.size(), audioExtension);
-      session.WritePes(kAudioPid, header, audioFrame.data(), audioFrame.size(), audioEarliest, false);
-      bytesPerTenth[audioPts / (kClock / 10)] += audioFrame.size();
-      audioPts += FAudio->FrameDuration27();
-      ++result.AudioFrames;
-      haveAudio = FAudio->Next(audioFrame);
+    while (haveFrame || haveAudio) {
+        uint64_t videoEarliest = haveFrame ? (frame.Dts27 > vbv ? frame.Dts27 - vbv : 0) : UINT64_MAX;
+        uint64_t audioEarliest = haveAudio ? audioPts - std::min(audioPts, audioLead) : UINT64_MAX;
+        if (haveFrame && videoEarliest <= audioEarliest) {
+            // Every video PES carries its decoding time so no reader has to guess it.
+            std::vector<uint8_t> header =
+                MakePesHeader(kVideoStreamId, frame.Pts27 / 300, frame.Dts27 / 300, frame.Size());
+            TSession::TPesPlace place =
+                session.WritePes(kVideoPid, header, frame.Data(), frame.Size(), videoEarliest, frame.Intra);
+            if (frame.Intra)
+                result.EntryPoints.push_back({frame.Pts27 / 300, place.FirstPacket, place.LastPacket});
+            if (place.LastTime > frame.Dts27)
+                ++result.LateFrames;
+            bytesPerTenth[frame.Dts27 / (kClock / 10)] += frame.Size();
+            ++result.VideoFrames;
+            haveFrame = FVideo.Next(frame);
+        } else {
+            std::vector<uint8_t> header =
+                MakePesHeader(audioStreamId, audioPts / 300, std::nullopt, audioFrame.size(), audioExtension);
+            session.WritePes(kAudioPid, header, audioFrame.data(), audioFrame.size(), audioEarliest, false);
+            bytesPerTenth[audioPts / (kClock / 10)] += audioFrame.size();
+            audioPts += FAudio->FrameDuration27();
+            ++result.AudioFrames;
+            haveAudio = FAudio->Next(audioFrame);
+        }
+        uint64_t read = FVideo.BytesRead() + (FAudio ? FAudio->BytesRead() : 0);
+        int percent = int(std::min<uint64_t>(100, read * 100 / totalBytes));
+        if (percent != lastPercent) {
+            // A full disc stops the run here rather than at the end.
+            ThrowOnFailure(out.Error().empty(), out);
+            if (progress)
+                progress(percent / 100.0);
+            lastPercent = percent;
+        }
     }
-    uint64_t read = FVideo.BytesRead() + (FAudio ? FAudio->BytesRead() : 0);
-    int percent = int(std::min<uint64_t>(100, read * 100 / totalBytes));
-    if (percent != lastPercent) {
-      // A full disc stops the run here rather than at the end.
-      ThrowOnFailure(out.Error().empty(), out);
-      if (progress) progress(percent / 100.0);
-      lastPercent = percent;
-    }
-  }
-  session.Finish();
-  ThrowOnFailure(out.Finish() && out.Publish(), out);
-  result.SourcePackets = session.Packets();
-  result.EndPts27 = FVideo.EndPts27();
-  result.PeakStreamBitRate = PeakBitRate(bytesPerTenth);
-  return result;
+    session.Finish();
+    ThrowOnFailure(out.Finish() && out.Publish(), out);
+    result.SourcePackets = session.Packets();
+    result.EndPts27 = FVideo.EndPts27();
+    result.PeakStreamBitRate = PeakBitRate(bytesPerTenth);
+    return result;
 }

@@ -15,41 +15,44 @@
 #include "mux/clipsummary.h"
 #include "mux/videostream.h"
 
-struct TMuxSettings {
-  bool PcrOnOwnPid = true;  // otherwise the PCR rides on the video PID
-  bool BlurayAudioPes = false;  // AC-3 as stream id 0xFD, extension 0x71
-  uint32_t VbvLenMs = 500;
-  uint64_t MuxRate = 48000000;  // bit/s: no 10 ms of source packets exceed it
-  TVideoAttributes Video;       // for the video registration descriptor
+struct TMuxSettings
+{
+    bool PcrOnOwnPid = true;  // otherwise the PCR rides on the video PID
+    bool BlurayAudioPes = false;  // AC-3 as stream id 0xFD, extension 0x71
+    uint32_t VbvLenMs = 500;
+    uint64_t MuxRate = 48000000;  // bit/s: no 10 ms of source packets exceed it
+    TVideoAttributes Video;  // for the video registration descriptor
 };
 
-struct TMuxResult {
-  uint32_t SourcePackets = 0;  // null packets of the last aligned unit included
-  uint16_t PcrPid = kPcrPid;
-  std::vector<TEpEntry> EntryPoints;  // with the last packet of each picture
-  uint64_t FirstPts27 = 0;
-  uint64_t EndPts27 = 0;
-  uint32_t LateFrames = 0;          // arrived after their decoding time
-  double PeakStreamBitRate = 0;     // bit/s over one second of decoding time
-  uint64_t VideoFrames = 0;
-  uint64_t AudioFrames = 0;
+struct TMuxResult
+{
+    uint32_t SourcePackets = 0;  // null packets of the last aligned unit included
+    uint16_t PcrPid = kPcrPid;
+    std::vector<TEpEntry> EntryPoints;  // with the last packet of each picture
+    uint64_t FirstPts27 = 0;
+    uint64_t EndPts27 = 0;
+    uint32_t LateFrames = 0;  // arrived after their decoding time
+    double PeakStreamBitRate = 0;  // bit/s over one second of decoding time
+    uint64_t VideoFrames = 0;
+    uint64_t AudioFrames = 0;
 };
 
-class TM2tsMuxer {
+class TM2tsMuxer
+{
 public:
-  TM2tsMuxer(TVideoStream& video, TAc3Stream* audio, const TMuxSettings& settings);
+    TM2tsMuxer(TVideoStream &video, TAc3Stream *audio, const TMuxSettings &settings);
 
-  // Writes the file; `progress` gets the fraction of input read. Throws
-  // std::runtime_error on read or write failures.
-  TMuxResult Run(const std::string& path, const std::function<void(double)>& progress);
+    // Writes the file; `progress` gets the fraction of input read. Throws
+    // std::runtime_error on read or write failures.
+    TMuxResult Run(const std::string &path, const std::function<void(double)> &progress);
 
-  // The presentation time the video must start at so that every packet
-  // time stays positive.
-  static uint64_t FirstPresentationTime27(const TMuxSettings& settings, const TFrameRate& rate);
+    // The presentation time the video must start at so that every packet
+    // time stays positive.
+    static uint64_t FirstPresentationTime27(const TMuxSettings &settings, const TFrameRate &rate);
 
 private:
-  class TSession;
-  TVideoStream& FVideo;
-  TAc3Stream* FAudio;
-  TMuxSettings FSettings;
+    class TSession;
+    TVideoStream &FVideo;
+    TAc3Stream *FAudio;
+    TMuxSettings FSettings;
 };

@@ -10,7 +10,7 @@ class TOutputFile;
 
 // Throws, naming the file and the system's reason, when `ok` is false:
 // `failing` says what could not be done ("cannot create", "cannot write").
-void ThrowOnFailure(bool ok, const TOutputFile& file, const char* failing = "cannot write");
+void ThrowOnFailure(bool ok, const TOutputFile &file, const char *failing = "cannot write");
 
 // Writes a whole small file at once (structure files, backups).
-void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& data);
+void WriteWholeFile(const std::string &path, const std::vector<uint8_t> &data);

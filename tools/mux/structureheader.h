@@ -7,21 +7,23 @@
 
 #include "media/bitwriter.h"
 
-class TStructureHeader {
+class TStructureHeader
+{
 public:
-  TStructureHeader(TBitWriter& writer, const char* tag, const std::string& version) : FWriter(writer) {
-    FWriter.PutBytes(tag);
-    FWriter.PutBytes(version);
-    FAddresses = FWriter.BytePos();
-    FWriter.PutZeros(kHeaderSize - FAddresses);
-  }
+    TStructureHeader(TBitWriter &writer, const char *tag, const std::string &version) : FWriter(writer)
+    {
+        FWriter.PutBytes(tag);
+        FWriter.PutBytes(version);
+        FAddresses = FWriter.BytePos();
+        FWriter.PutZeros(kHeaderSize - FAddresses);
+    }
 
-  // The part numbered `part` (from 0) starts at the writer's position.
-  void PartStartsHere(int part) { FWriter.Patch(FAddresses + 4 * size_t(part), FWriter.BytePos(), 32); }
+    // The part numbered `part` (from 0) starts at the writer's position.
+    void PartStartsHere(int part) { FWriter.Patch(FAddresses + 4 * size_t(part), FWriter.BytePos(), 32); }
 
 private:
-  static constexpr size_t kHeaderSize = 40;
+    static constexpr size_t kHeaderSize = 40;
 
-  TBitWriter& FWriter;
-  size_t FAddresses;
+    TBitWriter &FWriter;
+    size_t FAddresses;
 };

@@ -21,84 +21,94 @@ namespace {
 using namespace burntest;
 constexpr int64_t kSecond = 10'000'000;
 
-std::unique_ptr<Tm2tsFichier> FixtureClip(const QString& name, int64_t duration) {
-  return Tm2tsFichier::CreateFromPath(QStringLiteral(TAVREL_FIXTURE_DIR "/") + name, [duration](const QString& path) {
-    return std::make_unique<Tm2tsFileDevice>(path, TKnownClip{duration});
-  });
+std::unique_ptr<Tm2tsFichier> FixtureClip(const QString &name, int64_t duration)
+{
+    return Tm2tsFichier::CreateFromPath(
+        QStringLiteral(TAVREL_FIXTURE_DIR "/") + name, [duration](const QString &path) {
+            return std::make_unique<Tm2tsFileDevice>(path, TKnownClip {duration});
+        });
 }
 
-void KeepAbortFlag(const QByteArray&, const QByteArray&, bool& abort) { abort = AbortRequested; }
+void KeepAbortFlag(const QByteArray &, const QByteArray &, bool &abort)
+{
+    abort = AbortRequested;
+}
 
 // Copies the built program into `folder`, as an installation would.
-QString Install(const TTempDir& dir, const char* program) {
-  std::string target = dir / ("tools/" + std::string(program));
-  std::filesystem::create_directories(dir / "tools");
-  std::filesystem::copy_file(std::string(TAVREL_BIN_DIR "/") + program, target);
-  return QString::fromStdString(target);
+QString Install(const TTempDir &dir, const char *program)
+{
+    std::string target = dir / ("tools/" + std::string(program));
+    std::filesystem::create_directories(dir / "tools");
+    std::filesystem::copy_file(std::string(TAVREL_BIN_DIR "/") + program, target);
+    return QString::fromStdString(target);
 }
 
-TEST(BurnDiscEndToEnd, ClipsBecomeAnImageLibblurayReads) {
-  AbortRequested = false;
-  TTempDir dir;
-  const QString root = QString::fromStdString(dir / "projet é/");
-  for (const char* sub : {"flux", "meta", "avchd"}) ASSERT_TRUE(QDir().mkpath(root + sub));
-  TSettings settings;
-  settings.DossierFlux = root + QStringLiteral("flux/");
-  settings.Dossiermeta = root + QStringLiteral("meta/");
-  settings.DossierAVCHD = root + QStringLiteral("avchd");
-  settings.eac3tofile = Install(dir, "eac3to");
-  settings.tsMuxerFile = Install(dir, "tsmuxer");
-  settings.ImgBurnFile = Install(dir, "imgburn");
-  const std::string image = dir / "disque 1.img";
-  std::ofstream(dir / "tools/imgburn.ini") << "[imgburn]\nDestination=stdio:" << image << "\n";
+TEST(BurnDiscEndToEnd, ClipsBecomeAnImageLibblurayReads)
+{
+    AbortRequested = false;
+    TTempDir dir;
+    const QString root = QString::fromStdString(dir / "projet é/");
+    for (const char *sub : {"flux", "meta", "avchd"})
+        ASSERT_TRUE(QDir().mkpath(root + sub));
+    TSettings settings;
+    settings.DossierFlux = root + QStringLiteral("flux/");
+    settings.Dossiermeta = root + QStringLiteral("meta/");
+    settings.DossierAVCHD = root + QStringLiteral("avchd");
+    settings.eac3tofile = Install(dir, "eac3to");
+    settings.tsMuxerFile = Install(dir, "tsmuxer");
+    settings.ImgBurnFile = Install(dir, "imgburn");
+    const std::string image = dir / "disque 1.img";
+    std::ofstream(dir / "tools/imgburn.ini") << "[imgburn]\nDestination=stdio:" << image << "\n";
 
-  std::vector<std::unique_ptr<Tm2tsFichier>> clips;
-  clips.push_back(FixtureClip(QStringLiteral("small1s.m2ts"), 1 * kSecond));
-  clips.push_back(FixtureClip(QStringLiteral("small3s.m2ts"), 3 * kSecond));
-  TDisque disc(kDiscCapacity);
-  disc.Number = 1;
-  disc.Project = QStringLiteral("Vacances");
-  for (const auto& clip : clips) ASSERT_EQ(disc.AddClip(clip.get()), acAdded);
+    std::vector<std::unique_ptr<Tm2tsFichier>> clips;
+    clips.push_back(FixtureClip(QStringLiteral("small1s.m2ts"), 1 * kSecond));
+    clips.push_back(FixtureClip(QStringLiteral("small3s.m2ts"), 3 * kSecond));
+    TDisque disc(kDiscCapacity);
+    disc.Number = 1;
+    disc.Project = QStringLiteral("Vacances");
+    for (const auto &clip : clips)
+        ASSERT_EQ(disc.AddClip(clip.get()), acAdded);
 
-  ToolOutputHandler handler = KeepAbortFlag;
-  ASSERT_EQ(DemuxDisc(disc, settings, handler), srDone);
-  ASSERT_EQ(MuxDisc(disc, settings, handler), srDone);
-  ASSERT_EQ(BurnDisc(disc, settings), srDone);
-  ASSERT_TRUE(std::filesystem::exists(image));
+    ToolOutputHandler handler = KeepAbortFlag;
+    ASSERT_EQ(DemuxDisc(disc, settings, handler), srDone);
+    ASSERT_EQ(MuxDisc(disc, settings, handler), srDone);
+    ASSERT_EQ(BurnDisc(disc, settings), srDone);
+    ASSERT_TRUE(std::filesystem::exists(image));
 
-  // The image holds the disc folder's BDMV and CERTIFICATE, byte for byte.
-  const std::string folder = disc.DiscFolder(settings.DossierAVCHD).toStdString();
-  const std::vector<std::string> sources = {folder + "BDMV", folder + "CERTIFICATE"};
-  std::string error;
-  TListing listing = ListImage(image, error);
-  ASSERT_TRUE(error.empty()) << error;
-  EXPECT_EQ(listing, ListSources(sources));
-  EXPECT_EQ(CompareImageFiles(image, listing, sources), "");
+    // The image holds the disc folder's BDMV and CERTIFICATE, byte for byte.
+    const std::string folder = disc.DiscFolder(settings.DossierAVCHD).toStdString();
+    const std::vector<std::string> sources = {folder + "BDMV", folder + "CERTIFICATE"};
+    std::string error;
+    TListing listing = ListImage(image, error);
+    ASSERT_TRUE(error.empty()) << error;
+    EXPECT_EQ(listing, ListSources(sources));
+    EXPECT_EQ(CompareImageFiles(image, listing, sources), "");
 
-  TRun info = RunProgram({"udfinfo", image});
-  const std::string label = disc.VolumeLabel().toStdString();
-  EXPECT_EQ(label, "Vacances - Disque 01");
-  EXPECT_NE(info.out.find("\nlabel=" + label + "\n"), std::string::npos) << info.out;
-  EXPECT_NE(info.out.find("\nudfrev=2.50\n"), std::string::npos) << info.out;
+    TRun info = RunProgram({"udfinfo", image});
+    const std::string label = disc.VolumeLabel().toStdString();
+    EXPECT_EQ(label, "Vacances - Disque 01");
+    EXPECT_NE(info.out.find("\nlabel=" + label + "\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\nudfrev=2.50\n"), std::string::npos) << info.out;
 
-  // libbluray opens the image file itself and finds the title and chapters.
-  BLURAY* bd = bd_open(image.c_str(), nullptr);
-  ASSERT_NE(bd, nullptr);
-  ASSERT_EQ(bd_get_titles(bd, TITLES_ALL, 0), 1u);
-  BLURAY_TITLE_INFO* title = bd_get_title_info(bd, 0, 0);
-  ASSERT_NE(title, nullptr);
-  EXPECT_EQ(title->chapter_count, 2u);
-  EXPECT_NEAR(double(title->duration), 4.0 * 90000, 0.1 * 90000);
-  bd_free_title_info(title);
-  bd_close(bd);
+    // libbluray opens the image file itself and finds the title and chapters.
+    BLURAY *bd = bd_open(image.c_str(), nullptr);
+    ASSERT_NE(bd, nullptr);
+    ASSERT_EQ(bd_get_titles(bd, TITLES_ALL, 0), 1u);
+    BLURAY_TITLE_INFO *title = bd_get_title_info(bd, 0, 0);
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->chapter_count, 2u);
+    EXPECT_NEAR(double(title->duration), 4.0 * 90000, 0.1 * 90000);
+    bd_free_title_info(title);
+    bd_close(bd);
 
-  // bd_info reports the disc and its title count (chapters only through
-  // the library, above).
-  TRun bdInfo = RunProgram({"bd_info", image});
-  EXPECT_EQ(bdInfo.exitCode, 0) << bdInfo.err;
-  for (const std::string& line : {"Volume Identifier   : " + label, std::string("BluRay detected     : yes"),
-                                 std::string("HDMV titles         : 1")})
-    EXPECT_NE(bdInfo.out.find(line + "\n"), std::string::npos) << bdInfo.out;
+    // bd_info reports the disc and its title count (chapters only through
+    // the library, above).
+    TRun bdInfo = RunProgram({"bd_info", image});
+    EXPECT_EQ(bdInfo.exitCode, 0) << bdInfo.err;
+    for (const std::string &line :
+         {"Volume Identifier   : " + label, std::string("BluRay detected     : yes"),
+          std::string("HDMV titles         : 1")})
+        EXPECT_NE(bdInfo.out.find(line + "\n"), std::string::npos) << bdInfo.out;
 }
 
 }  // namespace

@@ -20,230 +20,282 @@ namespace {
 
 using namespace burntest;
 
-class BurnJobTest : public testing::Test {
- protected:
-  void SetUp() override {
-    MakeFile(FDir / "disc/BDMV/STREAM/00000.m2ts", 300000, 1);
-    MakeFile(FDir / "disc/BDMV/index.bdmv", 100, 2);
-    MakeFile(FDir / "disc/CERTIFICATE/id.bdmv", 0, 0);
-    FSources = {FDir / "disc/BDMV", FDir / "disc/CERTIFICATE"};
-  }
+class BurnJobTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        MakeFile(FDir / "disc/BDMV/STREAM/00000.m2ts", 300000, 1);
+        MakeFile(FDir / "disc/BDMV/index.bdmv", 100, 2);
+        MakeFile(FDir / "disc/CERTIFICATE/id.bdmv", 0, 0);
+        FSources = {FDir / "disc/BDMV", FDir / "disc/CERTIFICATE"};
+    }
 
-  // The authoring core's line, with a destination.
-  std::vector<std::string> CoreLine(const std::string& label, const std::string& dest) const {
-    return {ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "DEVICE", "/SRC", FSources[0] + "|" + FSources[1],
-            "/FILESYSTEM", "UDF", "/UDFREVISION", "2.50", "/VERIFY", "NO", "/VOLUMELABEL", label, "/EJECT",
-            "/CLOSESUCCESS", "/NOIMAGEDETAILS", "/WAITFORMEDIA", "/START", "/DEST", dest};
-  }
+    // The authoring core's line, with a destination.
+    std::vector<std::string> CoreLine(const std::string &label, const std::string &dest) const
+    {
+        return {ImgBurnPath(),
+                "/MODE",
+                "BUILD",
+                "/BUILDOUTPUTMODE",
+                "DEVICE",
+                "/SRC",
+                FSources[0] + "|" + FSources[1],
+                "/FILESYSTEM",
+                "UDF",
+                "/UDFREVISION",
+                "2.50",
+                "/VERIFY",
+                "NO",
+                "/VOLUMELABEL",
+                label,
+                "/EJECT",
+                "/CLOSESUCCESS",
+                "/NOIMAGEDETAILS",
+                "/WAITFORMEDIA",
+                "/START",
+                "/DEST",
+                dest};
+    }
 
-  void ExpectReadable(const std::string& image) {
-    std::string error;
-    TListing listing = ListImage(image, error);
-    ASSERT_TRUE(error.empty()) << error;
-    EXPECT_EQ(listing, ListSources(FSources));
-    EXPECT_EQ(CompareImageFiles(image, listing, FSources), "");
-  }
+    void ExpectReadable(const std::string &image)
+    {
+        std::string error;
+        TListing listing = ListImage(image, error);
+        ASSERT_TRUE(error.empty()) << error;
+        EXPECT_EQ(listing, ListSources(FSources));
+        EXPECT_EQ(CompareImageFiles(image, listing, FSources), "");
+    }
 
-  TTempDir FDir;
-  std::vector<std::string> FSources;
+    TTempDir FDir;
+    std::vector<std::string> FSources;
 };
 
-TEST_F(BurnJobTest, WritesTheCoreLineToAStdioDrive) {
-  std::string image = FDir / "out.img";
-  TRun run = RunProgram(CoreLine("Projet - Disque 1", "stdio:" + image));
-  ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
-  EXPECT_NE(run.out.find("Writing: 100%"), std::string::npos) << run.out;
-  ExpectReadable(image);
-  EXPECT_EQ(ImageVolumeId(image), "Projet - Disque 1");
+TEST_F(BurnJobTest, WritesTheCoreLineToAStdioDrive)
+{
+    std::string image = FDir / "out.img";
+    TRun run = RunProgram(CoreLine("Projet - Disque 1", "stdio:" + image));
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("Writing: 100%"), std::string::npos) << run.out;
+    ExpectReadable(image);
+    EXPECT_EQ(ImageVolumeId(image), "Projet - Disque 1");
 }
 
 // libburn writes over a stdio file without shortening it; a longer file
 // left from an earlier run must not trail behind the new image.
-TEST_F(BurnJobTest, ShortensALongerExistingStdioFile) {
-  std::string image = FDir / "out.img";
-  MakeFile(image, 8 << 20, 3);
-  TRun run = RunProgram(CoreLine("Disque", "stdio:" + image));
-  ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
-  EXPECT_LT(std::filesystem::file_size(image), uint64_t(8) << 20);
-  EXPECT_EQ(std::filesystem::file_size(image) % (16 * 2048), 0u);
-  ExpectReadable(image);
+TEST_F(BurnJobTest, ShortensALongerExistingStdioFile)
+{
+    std::string image = FDir / "out.img";
+    MakeFile(image, 8 << 20, 3);
+    TRun run = RunProgram(CoreLine("Disque", "stdio:" + image));
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_LT(std::filesystem::file_size(image), uint64_t(8) << 20);
+    EXPECT_EQ(std::filesystem::file_size(image) % (16 * 2048), 0u);
+    ExpectReadable(image);
 }
 
-TEST_F(BurnJobTest, VerifiesWhatWasWrittenToTheDrive) {
-  std::string image = FDir / "out.img";
-  std::vector<std::string> line = CoreLine("Disque", "stdio:" + image);
-  line[12] = "YES";
-  TRun run = RunProgram(line);
-  ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
-  EXPECT_NE(run.out.find("Verifying: 100%"), std::string::npos) << run.out;
+TEST_F(BurnJobTest, VerifiesWhatWasWrittenToTheDrive)
+{
+    std::string image = FDir / "out.img";
+    std::vector<std::string> line = CoreLine("Disque", "stdio:" + image);
+    line[12] = "YES";
+    TRun run = RunProgram(line);
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("Verifying: 100%"), std::string::npos) << run.out;
 }
 
-TEST_F(BurnJobTest, TakesTheDestinationOfTheSettingsFile) {
-  std::string image = FDir / "from settings.img";
-  std::ofstream(FDir / "imgburn.ini") << "; written by hand\n[imgburn]\ndestination = stdio:" << image << "\n";
-  std::ostringstream out, err;
-  std::vector<std::string> args = CoreLine("Disque", "");
-  args.erase(args.end() - 2, args.end());  // no /DEST
-  args.erase(args.begin());                 // no program name
-  EXPECT_EQ(RunBurn(args, FDir / "imgburn.ini", out, err), BurnDone) << err.str();
-  ExpectReadable(image);
+TEST_F(BurnJobTest, TakesTheDestinationOfTheSettingsFile)
+{
+    std::string image = FDir / "from settings.img";
+    std::ofstream(FDir / "imgburn.ini")
+        << "; written by hand\n[imgburn]\ndestination = stdio:" << image << "\n";
+    std::ostringstream out, err;
+    std::vector<std::string> args = CoreLine("Disque", "");
+    args.erase(args.end() - 2, args.end());  // no /DEST
+    args.erase(args.begin());  // no program name
+    EXPECT_EQ(RunBurn(args, FDir / "imgburn.ini", out, err), BurnDone) << err.str();
+    ExpectReadable(image);
 }
 
-TEST_F(BurnJobTest, CutsALabelTooLongAndSaysSo) {
-  std::string image = FDir / "out.img";
-  std::string label(140, 'L');
-  TRun run = RunProgram(CoreLine(label, "stdio:" + image));
-  EXPECT_EQ(run.exitCode, BurnDoneWithNotes) << run.err;
-  EXPECT_NE(run.out.find("too long for UDF"), std::string::npos) << run.out;
-  TRun info = RunProgram({"udfinfo", image});
-  EXPECT_NE(info.out.find("\nlabel=" + std::string(126, 'L') + "\n"), std::string::npos) << info.out;
+TEST_F(BurnJobTest, CutsALabelTooLongAndSaysSo)
+{
+    std::string image = FDir / "out.img";
+    std::string label(140, 'L');
+    TRun run = RunProgram(CoreLine(label, "stdio:" + image));
+    EXPECT_EQ(run.exitCode, BurnDoneWithNotes) << run.err;
+    EXPECT_NE(run.out.find("too long for UDF"), std::string::npos) << run.out;
+    TRun info = RunProgram({"udfinfo", image});
+    EXPECT_NE(info.out.find("\nlabel=" + std::string(126, 'L') + "\n"), std::string::npos) << info.out;
 }
 
-TEST_F(BurnJobTest, ReplacesCharactersUdfCannotHoldAndSaysSo) {
-  std::string image = FDir / "out.img";
-  TRun run = RunProgram(CoreLine("Plage \xF0\x9F\x8C\xB4 été", "stdio:" + image));
-  EXPECT_EQ(run.exitCode, BurnDoneWithNotes) << run.err;
-  EXPECT_NE(run.out.find("cannot store"), std::string::npos) << run.out;
-  EXPECT_EQ(ImageVolumeId(image), "Plage _ été");
+TEST_F(BurnJobTest, ReplacesCharactersUdfCannotHoldAndSaysSo)
+{
+    std::string image = FDir / "out.img";
+    TRun run = RunProgram(CoreLine("Plage \xF0\x9F\x8C\xB4 été", "stdio:" + image));
+    EXPECT_EQ(run.exitCode, BurnDoneWithNotes) << run.err;
+    EXPECT_NE(run.out.find("cannot store"), std::string::npos) << run.out;
+    EXPECT_EQ(ImageVolumeId(image), "Plage _ été");
 }
 
 // The drive scan is limited to an address no drive has, so that a machine
 // with a drive gives the same answer (and no disc is waited for).
-TEST_F(BurnJobTest, WithoutDestinationLooksForTheFirstOpticalDrive) {
-  std::ostringstream out, err;
-  std::vector<std::string> args = CoreLine("Disque", "");
-  args.erase(args.end() - 2, args.end());
-  args.erase(args.begin());
-  std::string nowhere = FDir / "no drive";
-  ASSERT_EQ(burn::burn_drive_add_whitelist(nowhere.data()), 1);
-  int code = RunBurn(args, FDir / "no settings.ini", out, err);
-  burn::burn_drive_clear_whitelist();
-  EXPECT_EQ(code, BurnFailed);
-  EXPECT_NE(err.str().find("No optical drive found."), std::string::npos) << err.str();
+TEST_F(BurnJobTest, WithoutDestinationLooksForTheFirstOpticalDrive)
+{
+    std::ostringstream out, err;
+    std::vector<std::string> args = CoreLine("Disque", "");
+    args.erase(args.end() - 2, args.end());
+    args.erase(args.begin());
+    std::string nowhere = FDir / "no drive";
+    ASSERT_EQ(burn::burn_drive_add_whitelist(nowhere.data()), 1);
+    int code = RunBurn(args, FDir / "no settings.ini", out, err);
+    burn::burn_drive_clear_whitelist();
+    EXPECT_EQ(code, BurnFailed);
+    EXPECT_NE(err.str().find("No optical drive found."), std::string::npos) << err.str();
 }
 
-TEST_F(BurnJobTest, RefusesAFileTooLargeForOneFileEntry) {
-  std::string huge = FDir / "disc/BDMV/STREAM/huge.m2ts";
-  std::ofstream{huge};
-  if (truncate(huge.c_str(), static_cast<off_t>(uint64_t(200) << 30)) != 0)
-    GTEST_SKIP() << "the file system cannot hold a sparse file of 200 GiB";
-  TRun run = RunProgram({ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC", FSources[0],
-                         "/DEST", FDir / "out.img"});
-  EXPECT_EQ(run.exitCode, BurnFailed);
-  EXPECT_NE(run.err.find("huge.m2ts\" is too large"), std::string::npos) << run.err;
-  EXPECT_FALSE(std::filesystem::exists(FDir / "out.img"));
+TEST_F(BurnJobTest, RefusesAFileTooLargeForOneFileEntry)
+{
+    std::string huge = FDir / "disc/BDMV/STREAM/huge.m2ts";
+    std::ofstream {huge};
+    if (truncate(huge.c_str(), static_cast<off_t>(uint64_t(200) << 30)) != 0)
+        GTEST_SKIP() << "the file system cannot hold a sparse file of 200 GiB";
+    TRun run = RunProgram({ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC",
+                           FSources[0], "/DEST", FDir / "out.img"});
+    EXPECT_EQ(run.exitCode, BurnFailed);
+    EXPECT_NE(run.err.find("huge.m2ts\" is too large"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(FDir / "out.img"));
 }
 
-struct TBadCase {
-  const char* Title;
-  std::vector<std::string> Args;  // after the program path; {dir} is the temporary folder
-  const char* Message;
+struct TBadCase
+{
+    const char *Title;
+    std::vector<std::string> Args;  // after the program path; {dir} is the temporary folder
+    const char *Message;
 };
 
-class BurnBadInputTest : public testing::TestWithParam<TBadCase> {};
+class BurnBadInputTest : public testing::TestWithParam<TBadCase>
+{ };
 
-TEST_P(BurnBadInputTest, RefusesWithAClearMessage) {
-  TTempDir dir;
-  MakeFile(dir / "BDMV/index.bdmv", 10, 1);
-  std::vector<std::string> argv = {ImgBurnPath()};
-  for (std::string arg : GetParam().Args) {
-    size_t at = arg.find("{dir}");
-    if (at != std::string::npos) arg.replace(at, 5, dir.Path());
-    argv.push_back(arg);
-  }
-  TRun run = RunProgram(argv);
-  EXPECT_EQ(run.exitCode, BurnFailed);
-  EXPECT_NE(run.err.find(GetParam().Message), std::string::npos) << run.err;
-  EXPECT_FALSE(std::filesystem::exists(dir / "out.img"));
+TEST_P(BurnBadInputTest, RefusesWithAClearMessage)
+{
+    TTempDir dir;
+    MakeFile(dir / "BDMV/index.bdmv", 10, 1);
+    std::vector<std::string> argv = {ImgBurnPath()};
+    for (std::string arg : GetParam().Args) {
+        size_t at = arg.find("{dir}");
+        if (at != std::string::npos)
+            arg.replace(at, 5, dir.Path());
+        argv.push_back(arg);
+    }
+    TRun run = RunProgram(argv);
+    EXPECT_EQ(run.exitCode, BurnFailed);
+    EXPECT_NE(run.err.find(GetParam().Message), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.img"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BurnBadInputTest,
-    testing::Values(
-        TBadCase{"missing_source", {"/MODE", "BUILD", "/SRC", "{dir}/BDMV|{dir}/CERTIFICATE", "/DEST", "stdio:{dir}/out.img"},
-                 "The source folder \""},
-        TBadCase{"unknown_switch", {"/MODE", "BUILD", "/SRC", "{dir}/BDMV", "/SPEED", "4x"}, "Unknown switch /SPEED."},
-        TBadCase{"image_without_dest", {"/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC", "{dir}/BDMV"},
-                 "needs the image file path in /DEST"},
-        TBadCase{"stdio_folder_missing", {"/MODE", "BUILD", "/SRC", "{dir}/BDMV", "/DEST", "stdio:{dir}/no/out.img"},
-                 "cannot be opened"},
-        TBadCase{"image_folder_missing",
-                 {"/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC", "{dir}/BDMV", "/DEST", "{dir}/no/out.img"},
-                 "cannot be opened"},
-        TBadCase{"no_such_drive", {"/MODE", "BUILD", "/SRC", "{dir}/BDMV", "/DEST", "/dev/tavrel-no-drive"},
-                 "cannot be opened as a drive"}),
-    [](const testing::TestParamInfo<TBadCase>& info) { return std::string(info.param.Title); });
+    testing::Values(TBadCase {"missing_source",
+                              {"/MODE", "BUILD", "/SRC", "{dir}/BDMV|{dir}/CERTIFICATE", "/DEST",
+                               "stdio:{dir}/out.img"},
+                              "The source folder \""},
+                    TBadCase {"unknown_switch",
+                              {"/MODE", "BUILD", "/SRC", "{dir}/BDMV", "/SPEED", "4x"},
+                              "Unknown switch /SPEED."},
+                    TBadCase {"image_without_dest",
+                              {"/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC", "{dir}/BDMV"},
+                              "needs the image file path in /DEST"},
+                    TBadCase {"stdio_folder_missing",
+                              {"/MODE", "BUILD", "/SRC", "{dir}/BDMV", "/DEST", "stdio:{dir}/no/out.img"},
+                              "cannot be opened"},
+                    TBadCase {"image_folder_missing",
+                              {"/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC", "{dir}/BDMV",
+                               "/DEST", "{dir}/no/out.img"},
+                              "cannot be opened"},
+                    TBadCase {"no_such_drive",
+                              {"/MODE", "BUILD", "/SRC", "{dir}/BDMV", "/DEST", "/dev/tavrel-no-drive"},
+                              "cannot be opened as a drive"}),
+    [](const testing::TestParamInfo<TBadCase> &info) { return std::string(info.param.Title); });
 
 // An image file replaces only a regular file: renaming over a device
 // node (a drive's /dev/sr0), a pipe, a folder or a link would destroy what
 // the name stood for. Each is refused before anything is written.
-TEST_F(BurnJobTest, ImageFileDestinationThatIsNotAFileIsRefused) {
-  const std::string pipe = FDir / "pipe", folder = FDir / "folder", link = FDir / "link";
-  ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
-  std::filesystem::create_directory(folder);
-  MakeFile(FDir / "target.img", 5, 4);
-  std::filesystem::create_symlink(FDir / "target.img", link);
-  for (const std::string& dest : {pipe, folder, link}) {
-    TRun run = RunProgram({ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC", FSources[0],
-                           "/DEST", dest});
-    EXPECT_EQ(run.exitCode, BurnFailed) << dest;
-    EXPECT_NE(run.err.find("exists and is not a regular file; nothing was written"), std::string::npos) << run.err;
-  }
-  struct stat st {};
-  EXPECT_TRUE(lstat(pipe.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
-  EXPECT_TRUE(std::filesystem::is_symlink(link));
-  EXPECT_EQ(ReadWhole(FDir / "target.img").size(), 5u);
-  EXPECT_TRUE(std::filesystem::is_empty(folder));
+TEST_F(BurnJobTest, ImageFileDestinationThatIsNotAFileIsRefused)
+{
+    const std::string pipe = FDir / "pipe", folder = FDir / "folder", link = FDir / "link";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    std::filesystem::create_directory(folder);
+    MakeFile(FDir / "target.img", 5, 4);
+    std::filesystem::create_symlink(FDir / "target.img", link);
+    for (const std::string &dest : {pipe, folder, link}) {
+        TRun run = RunProgram({ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC",
+                               FSources[0], "/DEST", dest});
+        EXPECT_EQ(run.exitCode, BurnFailed) << dest;
+        EXPECT_NE(run.err.find("exists and is not a regular file; nothing was written"), std::string::npos)
+            << run.err;
+    }
+    struct stat st
+    { };
+    EXPECT_TRUE(lstat(pipe.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadWhole(FDir / "target.img").size(), 5u);
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
 }
 
 // A write failure of an image file (here a file size limit the burner
 // inherits) is reported with the file and the reason, and the image that
 // was there stays whole, with no hidden file beside it.
-TEST_F(BurnJobTest, ImageFileWriteFailureKeepsTheOlderImage) {
-  const std::string image = FDir / "out.img";
-  MakeFile(image, 1000, 5);
-  rlimit old {};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  rlimit small = old;
-  small.rlim_cur = 128 << 10;  // below the image's size
-  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  TRun run = RunProgram({ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC", FSources[0],
-                         "/DEST", image});
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
-  EXPECT_EQ(run.exitCode, BurnFailed);
-  EXPECT_NE(run.err.find("Writing \"" + image + "\" failed: File too large."), std::string::npos) << run.err;
-  EXPECT_EQ(ReadWhole(image).size(), 1000u);
-  for (const auto& entry : std::filesystem::directory_iterator(FDir.Path()))
-    EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+TEST_F(BurnJobTest, ImageFileWriteFailureKeepsTheOlderImage)
+{
+    const std::string image = FDir / "out.img";
+    MakeFile(image, 1000, 5);
+    rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 128 << 10;  // below the image's size
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    TRun run = RunProgram({ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC",
+                           FSources[0], "/DEST", image});
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(run.exitCode, BurnFailed);
+    EXPECT_NE(run.err.find("Writing \"" + image + "\" failed: File too large."), std::string::npos)
+        << run.err;
+    EXPECT_EQ(ReadWhole(image).size(), 1000u);
+    for (const auto &entry : std::filesystem::directory_iterator(FDir.Path()))
+        EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
 }
 
 // A file larger than the medium is refused before anything is written. The
 // medium of a stdio: drive is its file system, so the source is a sparse
 // file larger than the free space.
-TEST_F(BurnJobTest, RefusesAFileLargerThanTheMediumBeforeWriting) {
-  const uint64_t size = uint64_t(100) << 30;  // 100 GiB, within what one file entry holds
-  struct statvfs fs {};
-  ASSERT_EQ(statvfs(FDir.Path().c_str(), &fs), 0);
-  if (uint64_t(fs.f_bavail) * fs.f_frsize > size) GTEST_SKIP() << "more free space than the test file";
-  {
-    std::ofstream make(FDir / "disc/BDMV/STREAM/huge.m2ts");
-  }
-  if (truncate((FDir / "disc/BDMV/STREAM/huge.m2ts").c_str(), static_cast<off_t>(size)) != 0)
-    GTEST_SKIP() << "the file system cannot hold a sparse file of 100 GiB";
-  // What the destination held before stays as it was.
-  std::string image = FDir / "out.img";
-  MakeFile(image, 1000, 5);
-  TRun run = RunProgram(CoreLine("Disque", "stdio:" + image));
-  EXPECT_EQ(run.exitCode, BurnFailed);
-  EXPECT_NE(run.err.find("nothing was written"), std::string::npos) << run.err;
-  EXPECT_EQ(std::filesystem::file_size(image), 1000u);
+TEST_F(BurnJobTest, RefusesAFileLargerThanTheMediumBeforeWriting)
+{
+    const uint64_t size = uint64_t(100) << 30;  // 100 GiB, within what one file entry holds
+    struct statvfs fs
+    { };
+    ASSERT_EQ(statvfs(FDir.Path().c_str(), &fs), 0);
+    if (uint64_t(fs.f_bavail) * fs.f_frsize > size)
+        GTEST_SKIP() << "more free space than the test file";
+    {
+        std::ofstream make(FDir / "disc/BDMV/STREAM/huge.m2ts");
+    }
+    if (truncate((FDir / "disc/BDMV/STREAM/huge.m2ts").c_str(), static_cast<off_t>(size)) != 0)
+        GTEST_SKIP() << "the file system cannot hold a sparse file of 100 GiB";
+    // What the destination held before stays as it was.
+    std::string image = FDir / "out.img";
+    MakeFile(image, 1000, 5);
+    TRun run = RunProgram(CoreLine("Disque", "stdio:" + image));
+    EXPECT_EQ(run.exitCode, BurnFailed);
+    EXPECT_NE(run.err.find("nothing was written"), std::string::npos) << run.err;
+    EXPECT_EQ(std::filesystem::file_size(image), 1000u);
 
-  TRun imageRun = RunProgram({ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC", FSources[0], "/DEST", image});
-  EXPECT_EQ(imageRun.exitCode, BurnFailed);
-  EXPECT_NE(imageRun.err.find("nothing was written"), std::string::npos) << imageRun.err;
-  EXPECT_EQ(std::filesystem::file_size(image), 1000u);
+    TRun imageRun = RunProgram({ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC",
+                                FSources[0], "/DEST", image});
+    EXPECT_EQ(imageRun.exitCode, BurnFailed);
+    EXPECT_NE(imageRun.err.find("nothing was written"), std::string::npos) << imageRun.err;
+    EXPECT_EQ(std::filesystem::file_size(image), 1000u);
 }
 
 }  // namespace

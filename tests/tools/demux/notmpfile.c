@@ -7,31 +7,35 @@
 #include <fcntl.h>
 #include <stdarg.h>
 
-typedef int (*open_fn)(const char*, int, ...);
+typedef int (*open_fn)(const char *, int, ...);
 
-static int Forward(const char* symbol, const char* path, int flags, va_list args) {
-  mode_t mode = 0;
-  if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE) mode = va_arg(args, mode_t);
-  if ((flags & O_TMPFILE) == O_TMPFILE) {
-    errno = EOPNOTSUPP;
-    return -1;
-  }
-  open_fn next = (open_fn)dlsym(RTLD_NEXT, symbol);
-  return next(path, flags, mode);
+static int Forward(const char *symbol, const char *path, int flags, va_list args)
+{
+    mode_t mode = 0;
+    if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE)
+        mode = va_arg(args, mode_t);
+    if ((flags & O_TMPFILE) == O_TMPFILE) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    open_fn next = (open_fn)dlsym(RTLD_NEXT, symbol);
+    return next(path, flags, mode);
 }
 
-int open(const char* path, int flags, ...) {
-  va_list args;
-  va_start(args, flags);
-  int fd = Forward("open", path, flags, args);
-  va_end(args);
-  return fd;
+int open(const char *path, int flags, ...)
+{
+    va_list args;
+    va_start(args, flags);
+    int fd = Forward("open", path, flags, args);
+    va_end(args);
+    return fd;
 }
 
-int open64(const char* path, int flags, ...) {
-  va_list args;
-  va_start(args, flags);
-  int fd = Forward("open64", path, flags, args);
-  va_end(args);
-  return fd;
+int open64(const char *path, int flags, ...)
+{
+    va_list args;
+    va_start(args, flags);
+    int fd = Forward("open64", path, flags, args);
+    va_end(args);
+    return fd;
 }

@@ -6,16 +6,17 @@
 #include <string>
 #include <vector>
 
-struct TProcessResult {
-  int exitCode = -1;  // -1 when it could not start or was killed
-  std::string out;
-  std::string err;
+struct TProcessResult
+{
+    int exitCode = -1;  // -1 when it could not start or was killed
+    std::string out;
+    std::string err;
 };
 
 // `folder`, when given, is the program's current folder.
-TProcessResult runProcess(const std::vector<std::string>& argv, const std::string& folder = {});
+TProcessResult runProcess(const std::vector<std::string> &argv, const std::string &folder = {});
 
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& data);
+std::string readFile(const std::string &path);
+void writeFile(const std::string &path, const std::string &data);
 // Runs the ffmpeg command line with these arguments; a failure fails the test.
 void ffmpeg(std::vector<std::string> args);
