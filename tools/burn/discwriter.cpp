@@ -1,6 +1,8 @@
 // Writing an image through libburn.
 #include "discwriter.h"
 
+#include "common/stopflag.h"
+
 #include <fcntl.h>
 #include <libburn/libburn.h>
 #include <sys/stat.h>
@@ -202,7 +204,12 @@ bool TDiscWriter::WaitForBlank(bool wait)
                  << ")..." << std::endl;
             last = status;
         }
-        std::this_thread::sleep_for(std::chrono::seconds(2));
+        for (int tick = 0; tick < 20 && !StopRequested(); ++tick)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (StopRequested()) {
+            FErr << "Stopped on request while waiting for a blank disc.\n";
+            return false;
+        }
         burn_drive_re_assess(FDrive, 0);
     }
 }
@@ -251,7 +258,12 @@ bool TDiscWriter::Write(const udf::TUdfImage &image)
         burn_disc_write(opts, disc);
         burn_progress progress {};
         int shown = -1;
+        bool cancelled = false;
         while (burn_drive_get_status(FDrive, &progress) != BURN_DRIVE_IDLE) {
+            if (StopRequested() && !cancelled) {
+                burn_drive_cancel(FDrive);
+                cancelled = true;
+            }
             if (progress.sectors > 0) {
                 int percent = static_cast<int>(100.0 * progress.sector / progress.sectors);
                 if (percent != shown && percent <= 100) {
@@ -261,12 +273,14 @@ bool TDiscWriter::Write(const udf::TUdfImage &image)
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
-        ok = burn_drive_wrote_well(FDrive);
+        ok = burn_drive_wrote_well(FDrive) && !cancelled;
         FOut << (ok ? "\rWriting: 100%\n" : "\n") << std::flush;
         std::lock_guard<std::mutex> guard(error->Lock);
         if (!error->Text.empty())
             FErr << error->Text << "\n";
-        if (!ok)
+        if (cancelled)
+            FErr << "Stopped on request; the medium in " << FAddress << " was not finished.\n";
+        else if (!ok)
             FErr << "Writing to " << FAddress << " failed.\n";
     }
     burn_write_opts_free(opts);
@@ -285,6 +299,10 @@ bool TDiscWriter::Verify(const udf::TUdfImage &image)
     uint64_t total = image.Size();
     int shown = -1;
     for (uint64_t at = 0; at < total; at += kVerifyChunk) {
+        if (StopRequested()) {
+            FErr << "\nStopped on request while verifying.\n";
+            return false;
+        }
         auto size = static_cast<size_t>(std::min<uint64_t>(kVerifyChunk, total - at));
         off_t count = 0;
         if (burn_read_data(FDrive, static_cast<off_t>(at), disc.data(), static_cast<off_t>(size), &count, 0)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/outputfile.h"
+#include "common/stopflag.h"
 
 namespace {
 
@@ -57,6 +58,13 @@ bool HasRoom(const std::string &path, uint64_t bytes, std::ostream &err)
     return true;
 }
 
+// Asked to stop (SIGTERM, SIGINT): the unfinished image is dropped.
+bool Stopped(std::ostream &err)
+{
+    err << "Stopped on request; the image was not written.\n";
+    return false;
+}
+
 bool WritingFailed(const TOutputFile &file, std::ostream &err)
 {
     err << "Writing \"" << file.Path() << "\" failed: " << std::strerror(file.ErrorNumber()) << ".\n";
@@ -77,6 +85,10 @@ bool CopyImage(const udf::TUdfImage &image, TOutputFile &file, std::ostream &out
         }
         if (got == 0)
             break;
+        if (StopRequested()) {
+            progress.End();
+            return Stopped(err);
+        }
         // Runs of zeros (gaps, sparse sources) are skipped, leaving holes.
         const size_t size = static_cast<size_t>(got);
         if (!(AllZero(buffer.data(), size) ? file.Skip(size) : file.Write(buffer.data(), size))) {
@@ -104,6 +116,10 @@ bool CompareImage(const udf::TUdfImage &image, TOutputFile &file, std::ostream &
         }
         if (want == 0)
             break;
+        if (StopRequested()) {
+            progress.End();
+            return Stopped(err);
+        }
         const size_t size = static_cast<size_t>(want);
         if (!file.ReadBack(at, written.data(), size)
             || std::memcmp(expected.data(), written.data(), size) != 0) {
@@ -158,6 +174,8 @@ bool WriteImageFile(const udf::TUdfImage &image, const std::string &path, bool v
         return false;
     if (!file.Sync() || !file.Finish())
         return WritingFailed(file, err);
+    if (StopRequested())
+        return Stopped(err);
     if (!file.Publish()) {
         err << "The image cannot be renamed to \"" << path << "\": " << std::strerror(file.ErrorNumber())
             << ".\n";

@@ -131,8 +131,14 @@ void Commit(const fs::path &temp, const fs::path &output)
 fs::path MakeTempFolder(const fs::path &output)
 {
     fs::path parent = output.parent_path().empty() ? fs::path(".") : output.parent_path();
+    // The folders above the output are made first; when that fails, its
+    // reason (a read-only file system, a folder the user cannot write) is
+    // the one told, not the missing folder the next call would meet.
     std::error_code error;
     fs::create_directories(parent, error);
+    if (error)
+        throw std::runtime_error("cannot create the output folder \"" + output.string()
+                                 + "\": " + error.message());
     std::string pattern = (parent / ("." + output.filename().string() + ".tsmuxer-XXXXXX")).string();
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
