@@ -37,6 +37,9 @@ public:
     // Closes the viewer (before the list is emptied, the disc page is shown
     // or another clip is shown) and shows the welcome panel.
     bool CloseViewer();
+    // In place of the preview of a file that is not a readable clip, the
+    // panel says why (reason, in French).
+    void ShowUnreadable(const QString &fileName, const QString &reason);
     // The "site" link opens the home page, or the help page shipped with
     // the program when none was set at build time.
     void DisclaimerUrlClick(const QString &link);
@@ -49,4 +52,7 @@ public:
     static QString CountsLine(int count, const QString &durationText);
     // Shows the number of clips and their total duration under the list.
     void lbCountsChange(int iselcount, int icount);
+
+private:
+    void ShowWelcome();
 };

@@ -17,10 +17,13 @@ using TDiscPtr = std::shared_ptr<TdecoupeDisque>;
 struct TSplitResult
 {
     std::vector<TDiscPtr> Discs;  // numbered 1, 2, 3 … in clip order
-    QString Message;  // set when the split stopped at a clip
+    // The clips left out, one line each, then why the split stopped at a
+    // clip; empty when neither happened.
+    QString Message;
 };
 
-// Fills discs of DiscCapacity bytes with consecutive clips. A clip larger
+// Fills discs of DiscCapacity bytes with consecutive clips. A file that is
+// not a readable clip is left out with a line in the message. A clip larger
 // than a disc, whose file is gone, or whose frame rate differs from that of
 // the disc being filled stops the split with a message; the discs completed
 // before it are kept, the one being filled is dropped.

@@ -1,10 +1,13 @@
 #include "clips/fichierlistbox.h"
 
+#include "clips/clipcheck.h"
 #include "clips/dropsource.h"
+#include "clips/listfichier.h"
 #include "clips/logging.h"
 #include "clips/mimefiles.h"
 
 #include <QClipboard>
+#include <QColor>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -31,6 +34,15 @@ public:
 
     std::unique_ptr<TAbstractListFichier> Record;
     int Rank = 0;
+
+    // A file that is not a readable clip is greyed, its reason in its hint.
+    void ShowReadable()
+    {
+        const auto *clip = dynamic_cast<const Tm2tsFichier *>(Record.get());
+        const QString reason = clip ? UnreadableClipReason(*clip) : QString();
+        setData(Qt::ForegroundRole, reason.isEmpty() ? QVariant() : QVariant(QColor(Qt::gray)));
+        setToolTip(reason.isEmpty() ? QString() : QStringLiteral("Pas une vidéo AVCHD lisible : ") + reason);
+    }
 };
 
 TFichierListBox::TFichierListBox(QWidget *parent) : TActiveListBox(parent), FSortIndex(SortAlpha)
@@ -187,6 +199,7 @@ TFichierListBox::ListRecord(std::unique_ptr<TAbstractListFichier> record, bool s
     if (added) {
         const int current = currentRow();
         auto *it = new TItem(std::move(record));
+        it->ShowReadable();
         insertItem(index, it);
         if (select)
             it->setSelected(true);
@@ -198,6 +211,7 @@ TFichierListBox::ListRecord(std::unique_ptr<TAbstractListFichier> record, bool s
         // The same file opened again: the newer record takes the place of
         // the older one; text, selection and current item stay.
         Retire(std::exchange(ItemAt(index)->Record, std::move(record)));
+        ItemAt(index)->ShowReadable();
     }
     if (count() == 1)
         SetActive(0);
