@@ -4,6 +4,7 @@
 #include "app/parentfolder.h"
 #include "authoring/abort.h"
 #include "authoring/disquesframe.h"
+#include "clips/clipcheck.h"
 #include "clips/fichierlistbox.h"
 #include "clips/mimefiles.h"
 #include "platform/pathdelim.h"
@@ -310,7 +311,15 @@ void TForm1::CreateActions()
         if (!folder.isEmpty())
             ShowInFolder(folder);
     });
-    saAbort->SetOnexecute([lb](TCustomSuperAction *) {
+    saAbort->SetOnexecute([this, lb](TCustomSuperAction *) {
+        // A burn stopped half-way ruins its disc: only on the user's word.
+        TDiscProcessor &processor = Disquesframe->Processor;
+        const QString question = processor.StopBurnQuestion();
+        if (!question.isEmpty()) {
+            if (!ConfirmStopBurn(question))
+                return;
+            processor.StopBurn();
+        }
         AbortRequested = true;
         lb->StopOpening();
     });
@@ -377,6 +386,10 @@ void TForm1::ListenToList()
             return;
         }
         ListeFrame->CloseViewer();
+        if (!IsReadableClip(*clip)) {
+            ListeFrame->ShowUnreadable(clip->FileName(), UnreadableClipReason(*clip));
+            return;
+        }
         const TMediaDevice *device = clip->Device();
         TVideoSource *video = device->VideoCount() > 0 ? device->AllVideoSources().Get(0) : nullptr;
         TAudioSource *audio = device->AudioCount() > 0 ? device->AllAudioSources().Get(0) : nullptr;

@@ -1,10 +1,44 @@
 #include "authoring/discprocessor.h"
 
 #include "authoring/abort.h"
+#include "authoring/failurereasons.h"
 #include "authoring/tooloutput.h"
-#include "platform/datetime.h"
-#include "platform/findfiles.h"
-#include "platform/pathdelim.h"
+#include "platform/foldercheck.h"
+
+namespace {
+
+// Enough of a program's error output to find why it failed.
+constexpr qsizetype kErrorsKept = 16384;
+constexpr int64_t kNsPer100Ns = 100;
+
+QString StepFailureText(TStepKind step, const TDisque &disc)
+{
+    switch (step) {
+    case skDemux: return QStringLiteral("Erreur pendant l'exécution de eac3to");
+    case skMux: return QStringLiteral("Erreur pendant l'exécution de tsMuxeR");
+    case skBurn: break;
+    }
+    return QStringLiteral("Erreur pendant la gravure du disque ") + disc.DiscName();
+}
+
+// Steps of the disc still to run in a run without burning.
+int PendingSteps(const TDisque &disc)
+{
+    return int(!disc.ReadyForMux) + int(!disc.ReadyForBurn);
+}
+
+}  // namespace
+
+void TDiscProcessor::TStepShown::Start(TStepKind step, const QString &discName)
+{
+    Active = true;
+    Step = step;
+    DiscName = discName;
+    Progress = ErrorProgress = TToolProgress();
+    Errors.clear();
+    LastLogLine.clear();
+    Clock.start();
+}
 
 TDiscProcessor::TDiscProcessor(TProcessingView &view, std::shared_ptr<TDiscList> discs,
                                const TSettings &settings, TDiscSteps steps)
@@ -17,9 +51,12 @@ TDiscProcessor::~TDiscProcessor()
         FPost->Close();
 }
 
-TStepLog TDiscProcessor::StepLog()
+TStepLog TDiscProcessor::StepLog(TStepShown &shown)
 {
-    return [this](const QString &line) { FView.AppendLog(line); };
+    return [this, &shown](const QString &line) {
+        shown.LastLogLine = line;
+        FView.AppendLog(line);
+    };
 }
 
 QString TDiscProcessor::LogText(const QByteArray &toolText)
@@ -36,44 +73,61 @@ QString TDiscProcessor::LogText(const QByteArray &toolText)
     return QString::fromLocal8Bit(text);
 }
 
-int64_t TDiscProcessor::StreamBytes(const TDisque &disc, const QString &folder)
+void TDiscProcessor::TakeOutput(TStepShown &shown, const QByteArray &output, const QByteArray &errorOutput)
 {
-    int64_t total = 0;
-    for (const TFindData &entry : FindFiles(folder + disc.StreamBase + QStringLiteral("*.*"))) {
-        if (entry.Attributes & faDirectory)
-            continue;
-        const TFileTime &written = entry.LastWriteTime;
-        if (LocalDateTimeFromUnix(written.Seconds, written.Nanoseconds) < disc.DemuxStart)
-            continue;
-        total += int64_t(entry.SizeHigh) << 32 | entry.SizeLow;
+    const int before = shown.Progress.Percent();
+    const QString out = LogText(shown.Progress.Feed(output));
+    if (!out.isEmpty())
+        FView.AppendLog(out);
+    const QString err = LogText(shown.ErrorProgress.Feed(errorOutput));
+    if (!err.isEmpty()) {
+        FView.AppendLog(err);
+        FView.AppendLog(QString());
+        shown.Errors = (shown.Errors + errorOutput).right(kErrorsKept);
     }
-    return total;
+    if (shown.Progress.Percent() != before)
+        ShowRunStatus();
 }
 
 void TDiscProcessor::LogToolOutput(const QByteArray &output, const QByteArray &errorOutput, bool &abort)
 {
-    const QString out = LogText(output);
-    if (!out.isEmpty())
-        FView.AppendLog(out);
-    const QString err = LogText(errorOutput);
-    if (!err.isEmpty()) {
-        FView.AppendLog(err);
-        FView.AppendLog(QString());
-    }
+    TakeOutput(FMainStep, output, errorOutput);
     FView.ProcessEvents();
     abort = AbortRequested;
 }
 
 void TDiscProcessor::OnDemuxOutput(const QByteArray &output, const QByteArray &errorOutput, bool &abort)
 {
-    if (FCurrent)
-        FView.SetGaugePosition(int(StreamBytes(*FCurrent, FSettings.DossierFlux) / 1'000'000));
     LogToolOutput(output, errorOutput, abort);
 }
 
 void TDiscProcessor::OnMuxOutput(const QByteArray &output, const QByteArray &errorOutput, bool &abort)
 {
     LogToolOutput(output, errorOutput, abort);
+}
+
+void TDiscProcessor::OnBurnOutput(const QByteArray &output, const QByteArray &errorOutput, bool &abort)
+{
+    TakeOutput(FMainStep, output, errorOutput);
+    FView.ProcessEvents();
+    abort = FStopBurnHere;
+}
+
+QString TDiscProcessor::StopBurnQuestion() const
+{
+    const TStepShown &burn = FMainStep.Active && FMainStep.Step == skBurn ? FMainStep : FThreadStep;
+    if (!burn.Active)
+        return {};
+    return QStringLiteral("La gravure du ") + burn.DiscName
+           + QStringLiteral(" est en cours. L'interrompre rendra ce disque inutilisable. Interrompre ?");
+}
+
+void TDiscProcessor::StopBurn()
+{
+    if (FMainStep.Active && FMainStep.Step == skBurn)
+        FStopBurnHere = true;
+    if (FBurnThread)
+        FBurnThread->RequestStop();
 }
 
 void TDiscProcessor::SetMark(const TDiscPtr &disc, TDiscMark mark)
@@ -87,81 +141,120 @@ void TDiscProcessor::SetMark(const TDiscPtr &disc, TDiscMark mark)
         FView.TickMark(mark);
 }
 
-bool TDiscProcessor::Demux(TdecoupeDisque &disc)
+void TDiscProcessor::ShowStatusOnce(const QString &text, int kind)
 {
-    FView.ShowStatus(QStringLiteral("En train de traiter eac3to pour le disque ") + disc.DiscName(),
-                     ssWorking);
-    FView.ShowGauge(int(disc.TotalSize / 1'000'000));
-    FView.ShowCancelButton(true);
-    FView.ProcessEvents();
-    const uint8_t result = FSteps.Demux(
-        disc, FSettings,
-        [this](const QByteArray &o, const QByteArray &e, bool &a) { OnDemuxOutput(o, e, a); }, StepLog());
-    FView.HideGauge();
-    return ReportStep(result, QStringLiteral("eac3to"));
+    if (text == FShownText && kind == FShownKind)
+        return;
+    FShownText = text;
+    FShownKind = kind;
+    FView.ShowStatus(text, kind);
 }
 
-// Shows how a demux or mux step of the tool ended, when it did not succeed.
-bool TDiscProcessor::ReportStep(uint8_t result, const QString &tool)
+int64_t TDiscProcessor::TimeLeft() const
 {
+    if (!FEstimating || !FMainStep.Active)
+        return -1;
+    const int percent = std::max(0, FMainStep.Progress.Percent());
+    const int64_t now = FUnitsDone + FDiscUnitsDone + FCurrentSize * percent / 100;
+    return EstimateTimeLeft(FCheckpointElapsed, FCheckpointUnits, now, FUnitsTotal);
+}
+
+void TDiscProcessor::ShowRunStatus()
+{
+    QStringList parts;
+    const TStepShown *gauge = nullptr;
+    for (const TStepShown *step : {&FMainStep, &FThreadStep}) {
+        if (!step->Active)
+            continue;
+        const bool verifying = step->Progress.Stage() == "Verifying";
+        parts << StepProgressText(step->Step, step->DiscName, step->Progress.Percent(), verifying);
+        if (!gauge)
+            gauge = step;
+    }
+    if (gauge) {
+        if (!FGaugeShown)
+            FView.ShowGauge(100);
+        FGaugeShown = true;
+        FView.SetGaugePosition(std::max(0, gauge->Progress.Percent()));
+    } else if (FGaugeShown) {
+        FView.HideGauge();
+        FGaugeShown = false;
+    }
+    if (parts.isEmpty()) {
+        if (FRunStarted)
+            ShowStatusOnce(FSummary.Text(), FSummary.Kind());
+        return;
+    }
+    if (const int64_t left = TimeLeft(); left >= 0)
+        parts << TimeLeftText(left);
+    // A failure stays in sight while the run goes on.
+    if (FSummary.Failed > 0)
+        parts << FSummary.FailuresText();
+    ShowStatusOnce(parts.join(QStringLiteral(" — ")), FSummary.Failed > 0 ? ssError : ssWorking);
+}
+
+void TDiscProcessor::StepEnded(TStepShown &shown, const TDiscPtr &disc, uint8_t result)
+{
+    for (TToolProgress *progress : {&shown.Progress, &shown.ErrorProgress})
+        if (const QString rest = LogText(progress->Finish()); !rest.isEmpty())
+            FView.AppendLog(rest);
+    const int64_t duration = shown.Clock.nsecsElapsed() / kNsPer100Ns;
+    FView.AppendLog(StepEndText(shown.Step, shown.DiscName, result, duration));
+    shown.Active = false;
+    if (StepSucceeded(result)) {
+        if (!disc->Failure.isEmpty()) {
+            disc->Failure.clear();
+            FView.ShowDiscFailure(disc);
+        }
+        if (result == srWarnings)
+            ++FSummary.Warnings;
+        return;
+    }
     if (result == srInterrupted) {
-        FView.ShowStatus(QStringLiteral("L'exécution de ") + tool + QStringLiteral(" a été interrompue"),
-                         ssInterrupted);
-        return false;
+        ++FSummary.Interrupted;
+        return;
     }
-    if (result != srDone) {
-        ShowFailure(QStringLiteral("Erreur pendant l'exécution de ") + tool);
-        return false;
+    ++FSummary.Failed;
+    QString reason = ToolFailureReason(shown.Errors);
+    if (reason.isEmpty())
+        reason = shown.LastLogLine;
+    disc->Failure =
+        StepFailureText(shown.Step, *disc) + (reason.isEmpty() ? QString() : QStringLiteral(" : ") + reason);
+    FView.AppendLog(disc->Failure);
+    FView.ShowDiscFailure(disc);
+}
+
+uint8_t TDiscProcessor::CallStep(TdecoupeDisque &disc, TStepKind step)
+{
+    switch (step) {
+    case skDemux:
+        return FSteps.Demux(
+            disc, FSettings,
+            [this](const QByteArray &o, const QByteArray &e, bool &a) { OnDemuxOutput(o, e, a); },
+            StepLog(FMainStep));
+    case skMux:
+        return FSteps.Mux(
+            disc, FSettings,
+            [this](const QByteArray &o, const QByteArray &e, bool &a) { OnMuxOutput(o, e, a); },
+            StepLog(FMainStep));
+    case skBurn: break;
     }
-    return true;
-}
-
-void TDiscProcessor::ShowFailure(const QString &text)
-{
-    FView.ShowStatus(text, ssError);
-    FView.AppendLog(text);
-}
-
-QString TDiscProcessor::BurnFailureText(const TDisque &disc)
-{
-    return QStringLiteral("Erreur pendant la gravure du disque ") + disc.DiscName();
-}
-
-bool TDiscProcessor::Mux(TdecoupeDisque &disc)
-{
-    FView.ShowStatus(QStringLiteral("En train d'exécuter tsMuxeR pour ") + disc.DiscName(), ssWorking);
-    FView.ProcessEvents();
-    const uint8_t result = FSteps.Mux(
-        disc, FSettings, [this](const QByteArray &o, const QByteArray &e, bool &a) { OnMuxOutput(o, e, a); },
-        StepLog());
-    return ReportStep(result, QStringLiteral("tsMuxeR"));
-}
-
-uint8_t TDiscProcessor::RunBurn(const TDisque &disc)
-{
-    // The window keeps answering while the burner runs; its output goes to
-    // the log. The handler cannot stop it: the step does not listen.
+    FStopBurnHere = false;
     return FSteps.Burn(
-        disc, FSettings,
-        [this](const QByteArray &o, const QByteArray &e, bool &a) { LogToolOutput(o, e, a); }, StepLog());
+        disc, FSettings, [this](const QByteArray &o, const QByteArray &e, bool &a) { OnBurnOutput(o, e, a); },
+        StepLog(FMainStep));
 }
 
-bool TDiscProcessor::Burn(TdecoupeDisque &disc)
+bool TDiscProcessor::RunStep(const TDiscPtr &disc, TStepKind step)
 {
-    FView.ShowStatus(QStringLiteral("En train de graver le disque ") + disc.DiscName(), ssWorking);
+    FMainStep.Start(step, disc->DiscName());
+    FView.ShowCancelButton(true);
+    ShowRunStatus();
     FView.ProcessEvents();
-    if (RunBurn(disc) == srDone)
-        return true;
-    ShowFailure(BurnFailureText(disc));
-    return false;
-}
-
-void TDiscProcessor::BurnEnded(const TDiscPtr &disc, uint8_t result)
-{
-    if (result == srDone)
-        SetMark(disc, dmBurnt);
-    else
-        ShowFailure(BurnFailureText(*disc));
+    const uint8_t result = CallStep(*disc, step);
+    StepEnded(FMainStep, disc, result);
+    ShowRunStatus();
+    return StepSucceeded(result);
 }
 
 void TDiscProcessor::ProcessDisc(const TDiscPtr &disc, bool burn)
@@ -171,39 +264,64 @@ void TDiscProcessor::ProcessDisc(const TDiscPtr &disc, bool burn)
     // Held for the whole of the steps: the list may be rebuilt or emptied
     // from the events handled meanwhile.
     const TDiscPtr held = disc;
-    FCurrent = held;
-    const bool completed = [&] {
+    FCurrentSize = held->TotalSize;
+    FDiscUnitsDone = 0;
+    const int pending = PendingSteps(*held);
+    // Counts the disc in the run's summary once its steps have all run.
+    [&] {
         if (!held->ReadyForMux) {
-            if (!Demux(*held))
+            if (!RunStep(held, skDemux))
                 return false;
             SetMark(held, dmReadyForMux);
+            FDiscUnitsDone += held->TotalSize;
             FView.AppendLog(QString());
             FView.AppendLog(QString());
         }
         if (!held->ReadyForBurn) {
-            if (!Mux(*held))
+            if (!RunStep(held, skMux))
                 return false;
             SetMark(held, dmReadyForBurn);
             FView.AppendLog(QString());
             FView.AppendLog(QString());
         }
         if (burn && !held->Burnt) {
-            if (!Burn(*held))
+            if (!RunStep(held, skBurn))
                 return false;
             SetMark(held, dmBurnt);
+            ++FSummary.Burnt;
+            return true;
         }
+        ++FSummary.Ready;
         return true;
     }();
-    FCurrent.reset();
     FView.ShowCancelButton(false);
-    if (completed)
-        FView.ShowStatus(QStringLiteral("Prêt"), ssReady);
+    // The pace of the run so far, for the time it has left.
+    FUnitsDone += held->TotalSize * pending;
+    FDiscUnitsDone = 0;
+    FCheckpointUnits = FUnitsDone;
+    FCheckpointElapsed = FRunClock.isValid() ? FRunClock.nsecsElapsed() / kNsPer100Ns : 0;
 }
 
 void TDiscProcessor::SetProcessing(bool on)
 {
     AbortRequested = false;
     FView.ShowProcessingActions(on);
+}
+
+void TDiscProcessor::ThreadBurnStarted(const TDiscPtr &disc)
+{
+    FThreadStep.Start(skBurn, disc->DiscName());
+    ShowRunStatus();
+}
+
+void TDiscProcessor::ThreadBurnEnded(const TDiscPtr &disc, uint8_t result)
+{
+    StepEnded(FThreadStep, disc, result);
+    if (StepSucceeded(result)) {
+        SetMark(disc, dmBurnt);
+        ++FSummary.Burnt;
+    }
+    ShowRunStatus();
 }
 
 void TDiscProcessor::StartBurnThread()
@@ -215,75 +333,137 @@ void TDiscProcessor::StartBurnThread()
     FPost = std::make_shared<TThreadPost>();
     const std::shared_ptr<TThreadPost> post = FPost;
     TBurnThread::TListener listener;
+    listener.Started = [this, post](const TDiscPtr &disc) {
+        post->Post([this, disc] { ThreadBurnStarted(disc); });
+    };
     listener.Output = [this, post](const QByteArray &output, const QByteArray &errorOutput, bool &) {
-        for (const QString &text : {LogText(output), LogText(errorOutput)})
-            if (!text.isEmpty())
-                post->Post([this, text] { FView.AppendLog(text); });
+        if (!output.isEmpty() || !errorOutput.isEmpty())
+            post->Post([this, output, errorOutput] { TakeOutput(FThreadStep, output, errorOutput); });
     };
-    listener.Log = [this, post](const QString &line) { post->Post([this, line] { FView.AppendLog(line); }); };
+    listener.Log = [this, post](const QString &line) {
+        post->Post([this, line] {
+            FThreadStep.LastLogLine = line;
+            FView.AppendLog(line);
+        });
+    };
     listener.Ended = [this, post](const TDiscPtr &disc, uint8_t result) {
-        post->Post([this, disc, result] { BurnEnded(disc, result); });
+        post->Post([this, disc, result] { ThreadBurnEnded(disc, result); });
     };
+    listener.Finished = [this, post] { post->Post([this] { ShowRunStatus(); }); };
     FBurnThread = TBurnThread::Start(FDiscs, FSettings, FSteps.Burn, std::move(listener));
 }
 
-void TDiscProcessor::RunAction(const std::function<void()> &work)
+QString TDiscProcessor::WorkFoldersProblem(const TSettings &settings)
+{
+    const std::pair<QString, QString> folders[] = {
+        {QStringLiteral("des flux"), settings.DossierFlux},
+        {QStringLiteral("meta"), settings.Dossiermeta},
+        {QStringLiteral("AVCHD"), settings.DossierAVCHD},
+    };
+    for (const auto &[name, folder] : folders)
+        if (const QString problem = WritableFolderMessage(name, folder); !problem.isEmpty())
+            return problem;
+    return {};
+}
+
+bool TDiscProcessor::WorkFoldersReady()
+{
+    const QString problem = WorkFoldersProblem(FSettings);
+    if (problem.isEmpty())
+        return true;
+    FRunStarted = false;
+    FView.AppendLog(problem);
+    FShownKind = -1;
+    ShowStatusOnce(problem, ssError);
+    return false;
+}
+
+void TDiscProcessor::RunAction(const std::function<void()> &work, bool demuxOrMux)
 {
     if (FProcessing)
         return;
+    // A folder the steps cannot write stops the run before its first
+    // program, not after an hour of demultiplexing.
+    if (demuxOrMux && !WorkFoldersReady())
+        return;
     FProcessing = true;
+    FSummary = TRunSummary();
+    FRunStarted = true;
+    FShownKind = -1;
     SetProcessing(true);
+    const auto ended = [this] {
+        FProcessing = false;
+        FEstimating = false;
+        SetProcessing(false);
+        ShowRunStatus();
+    };
     try {
         work();
     } catch (...) {
-        FProcessing = false;
-        SetProcessing(false);
+        ended();
         throw;
     }
-    FProcessing = false;
-    SetProcessing(false);
+    ended();
 }
 
 void TDiscProcessor::saDisqueActuelexecute()
 {
-    RunAction([this] {
-        if (const TDiscPtr disc = FView.ActiveDisc())
-            ProcessDisc(disc, true);
-    });
+    const TDiscPtr active = FView.ActiveDisc();
+    RunAction(
+        [this] {
+            if (const TDiscPtr disc = FView.ActiveDisc())
+                ProcessDisc(disc, true);
+        },
+        active && PendingSteps(*active) > 0);
 }
 
 void TDiscProcessor::saTousDisquesexecute()
 {
-    RunAction([this] {
-        const int count = FDiscs->Count();
-        for (int index = 0; index < count; ++index) {
-            FView.ProcessEvents();
-            if (AbortRequested)
-                break;
-            // The list may have been rebuilt or shortened meanwhile.
-            const TDiscPtr disc = FDiscs->At(index);
-            if (!disc)
-                break;
-            ProcessDisc(disc, false);
-            StartBurnThread();
-        }
-    });
+    bool pending = false;
+    for (int index = 0; index < FDiscs->Count(); ++index)
+        if (const TDiscPtr disc = FDiscs->At(index))
+            pending = pending || PendingSteps(*disc) > 0;
+    RunAction(
+        [this] {
+            const int count = FDiscs->Count();
+            FUnitsTotal = FUnitsDone = FCheckpointUnits = FCheckpointElapsed = 0;
+            for (int index = 0; index < count; ++index)
+                if (const TDiscPtr disc = FDiscs->At(index))
+                    FUnitsTotal += disc->TotalSize * PendingSteps(*disc);
+            FRunClock.start();
+            FEstimating = true;
+            for (int index = 0; index < count; ++index) {
+                FView.ProcessEvents();
+                if (AbortRequested)
+                    break;
+                // The list may have been rebuilt or shortened meanwhile.
+                const TDiscPtr disc = FDiscs->At(index);
+                if (!disc)
+                    break;
+                ProcessDisc(disc, false);
+                StartBurnThread();
+            }
+        },
+        pending);
 }
 
 void TDiscProcessor::saGraverexecute()
 {
-    RunAction([this] {
-        const int count = FDiscs->Count();
-        for (int index = 0; index < count; ++index) {
-            FView.ProcessEvents();
-            if (AbortRequested)
-                break;
-            const TDiscPtr disc = FDiscs->At(index);
-            if (!disc)
-                break;
-            // No mark is set here; a failure is shown all the same.
-            if (disc->ReadyForBurn && !disc->Burnt && RunBurn(*disc) != srDone)
-                ShowFailure(BurnFailureText(*disc));
-        }
-    });
+    RunAction(
+        [this] {
+            const int count = FDiscs->Count();
+            for (int index = 0; index < count; ++index) {
+                FView.ProcessEvents();
+                if (AbortRequested)
+                    break;
+                const TDiscPtr disc = FDiscs->At(index);
+                if (!disc)
+                    break;
+                // No mark is set here.
+                if (disc->ReadyForBurn && !disc->Burnt && RunStep(disc, skBurn))
+                    ++FSummary.Burnt;
+            }
+            FView.ShowCancelButton(false);
+        },
+        false);
 }

@@ -16,6 +16,7 @@
 // Result codes of the steps.
 enum TStepResult : uint8_t {
     srDone = 0,
+    srWarnings = 1,  // done, and the program warned (see the log)
     srNoClip = 2,  // demux: no clip, or the command line cannot carry a clip
     srDemuxFailed = 3,  // demux: the demultiplexer could not start or failed
     srMetaNotWritten = 4,  // mux: meta file not written, muxer not started
@@ -24,6 +25,12 @@ enum TStepResult : uint8_t {
     srMuxFailed = 7,  // mux: the muxer could not start or failed
     srBurnFailed = 8,  // burn: the burner could not start or failed
 };
+
+// Done, with or without warnings.
+inline bool StepSucceeded(uint8_t result)
+{
+    return result == srDone || result == srWarnings;
+}
 
 // What a program's run means for its step. Our three programs end with 0
 // when done, 1 when done with warnings and 2 when they failed; a program
@@ -58,7 +65,7 @@ uint8_t DemuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHand
 uint8_t MuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler,
                 const TStepLog &log = {});
 
-// Runs the burner on the disc folder. It is never stopped: a handler that
-// asks for it is not heard.
+// Runs the burner on the disc folder. A handler that asks for it stops the
+// burner (which then leaves the disc unusable): the step was interrupted.
 uint8_t BurnDisc(const TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler = {},
                  const TStepLog &log = {});
