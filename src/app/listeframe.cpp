@@ -106,7 +106,7 @@ bool TListeFrame::ShowSources(TVideoSource *video, TAudioSource *audio)
 
 void TListeFrame::ShowUnreadable(const QString &fileName, const QString &reason)
 {
-    viewFrame->ClosePreview();
+    viewFrame->OpenSources(NoVideo, NoAudio);
     // The name is shown as it is, never read as markup.
     QString name = fileName;
     name.replace(u'<', u'\u2039').replace(u'>', u'\u203A');

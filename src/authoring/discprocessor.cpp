@@ -239,7 +239,6 @@ uint8_t TDiscProcessor::CallStep(TdecoupeDisque &disc, TStepKind step)
             StepLog(FMainStep));
     case skBurn: break;
     }
-    FStopBurnHere = false;
     return FSteps.Burn(
         disc, FSettings, [this](const QByteArray &o, const QByteArray &e, bool &a) { OnBurnOutput(o, e, a); },
         StepLog(FMainStep));
@@ -248,6 +247,8 @@ uint8_t TDiscProcessor::CallStep(TdecoupeDisque &disc, TStepKind step)
 bool TDiscProcessor::RunStep(const TDiscPtr &disc, TStepKind step)
 {
     FMainStep.Start(step, disc->DiscName());
+    // A stop asked for from here on is this burn's.
+    FStopBurnHere = false;
     FView.ShowCancelButton(true);
     ShowRunStatus();
     FView.ProcessEvents();

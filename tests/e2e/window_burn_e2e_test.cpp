@@ -548,6 +548,8 @@ TEST_F(WindowBurnTest, InterruptedBurnAsksFirstAndMarksNothing)
     Page()->cbBurnt->setChecked(false);
     stop = true;
     asked = false;
+    // Asked once the new image is being written.
+    ASSERT_TRUE(QFile::remove(FImage));
     FForm->saDisqueActuel->Execute();
     watch.stop();
     ASSERT_TRUE(asked) << "the burner ended before it could be interrupted";

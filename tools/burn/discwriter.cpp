@@ -229,6 +229,11 @@ bool TDiscWriter::CheckRoom(uint64_t bytes)
 
 bool TDiscWriter::Write(const udf::TUdfImage &image)
 {
+    // Stopped before the first byte: the destination stays as it was.
+    if (StopRequested()) {
+        FErr << "Stopped on request; nothing was written.\n";
+        return false;
+    }
     if (!EmptyStdioFile())
         return false;
     auto error = std::make_shared<TSourceError>();

@@ -162,6 +162,8 @@ bool IsFileOrAbsent(const std::string &path, std::ostream &err)
 bool WriteImageFile(const udf::TUdfImage &image, const std::string &path, bool verify, std::ostream &out,
                     std::ostream &err)
 {
+    if (StopRequested())
+        return Stopped(err);
     if (!IsFileOrAbsent(path, err) || !HasRoom(path, image.Size(), err))
         return false;
     TOutputFile file;
