@@ -418,52 +418,50 @@ void TDiscProcessor::saDisqueActuelexecute()
         active && PendingSteps(*active) > 0);
 }
 
+void TDiscProcessor::ForEachListedDisc(const std::function<void(const TDiscPtr &disc)> &work)
+{
+    const int count = FDiscs->Count();
+    for (int index = 0; index < count; ++index) {
+        FView.ProcessEvents();
+        if (AbortRequested)
+            break;
+        // The list may have been rebuilt or shortened meanwhile.
+        const TDiscPtr disc = FDiscs->At(index);
+        if (!disc)
+            break;
+        work(disc);
+    }
+}
+
 void TDiscProcessor::saTousDisquesexecute()
 {
-    bool pending = false;
+    int64_t units = 0;
     for (int index = 0; index < FDiscs->Count(); ++index)
         if (const TDiscPtr disc = FDiscs->At(index))
-            pending = pending || PendingSteps(*disc) > 0;
+            units += disc->TotalSize * PendingSteps(*disc);
     RunAction(
-        [this] {
-            const int count = FDiscs->Count();
-            FUnitsTotal = FUnitsDone = FCheckpointUnits = FCheckpointElapsed = 0;
-            for (int index = 0; index < count; ++index)
-                if (const TDiscPtr disc = FDiscs->At(index))
-                    FUnitsTotal += disc->TotalSize * PendingSteps(*disc);
+        [this, units] {
+            FUnitsTotal = units;
+            FUnitsDone = FCheckpointUnits = FCheckpointElapsed = 0;
             FRunClock.start();
             FEstimating = true;
-            for (int index = 0; index < count; ++index) {
-                FView.ProcessEvents();
-                if (AbortRequested)
-                    break;
-                // The list may have been rebuilt or shortened meanwhile.
-                const TDiscPtr disc = FDiscs->At(index);
-                if (!disc)
-                    break;
+            ForEachListedDisc([this](const TDiscPtr &disc) {
                 ProcessDisc(disc, false);
                 StartBurnThread();
-            }
+            });
         },
-        pending);
+        units > 0);
 }
 
 void TDiscProcessor::saGraverexecute()
 {
     RunAction(
         [this] {
-            const int count = FDiscs->Count();
-            for (int index = 0; index < count; ++index) {
-                FView.ProcessEvents();
-                if (AbortRequested)
-                    break;
-                const TDiscPtr disc = FDiscs->At(index);
-                if (!disc)
-                    break;
+            ForEachListedDisc([this](const TDiscPtr &disc) {
                 // No mark is set here.
                 if (disc->ReadyForBurn && !disc->Burnt && RunStep(disc, skBurn))
                     ++FSummary.Burnt;
-            }
+            });
             FView.ShowCancelButton(false);
         },
         false);

@@ -151,6 +151,9 @@ private:
     // False, with the message in the status bar and the log, when a work
     // folder is not.
     bool WorkFoldersReady();
+    // Runs work for each disc of the list in order, handling events before
+    // each, until the list ends or AbortRequested is set.
+    void ForEachListedDisc(const std::function<void(const TDiscPtr &disc)> &work);
 
     TProcessingView &FView;
     std::shared_ptr<TDiscList> FDiscs;

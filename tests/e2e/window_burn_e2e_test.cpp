@@ -163,6 +163,19 @@ protected:
 
     TDisquesframe *Page() const { return FForm->Disquesframe; }
 
+    // Demuxes and muxes the disc, then adds 300 MB to its folder, so that
+    // the burner is at work a while.
+    void MuxWithFiller(const TDiscPtr &disc)
+    {
+        Page()->Processor.ProcessDisc(disc, false);
+        ASSERT_TRUE(disc->ReadyForBurn);
+        QFile filler(disc->DiscFolder(Settings.DossierAVCHD) + QStringLiteral("CERTIFICATE/filler.bin"));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(1 << 20, 'T');
+        for (int i = 0; i < 300; ++i)
+            ASSERT_EQ(filler.write(block), block.size());
+    }
+
     QString Path(const QString &relative) const { return FRoot + relative; }
 
     QTemporaryDir FTmp;
@@ -417,15 +430,7 @@ TEST_F(WindowBurnTest, CloseDuringBurnChild)
     const TDiscPtr disc = Page()->Discs->At(0);
     // The demux and mux first, then a large file on the disc, so that the
     // burner has a few hundred megabytes to write.
-    Page()->Processor.ProcessDisc(disc, false);
-    ASSERT_TRUE(disc->ReadyForBurn);
-    const QString folder = disc->DiscFolder(Settings.DossierAVCHD);
-    QFile filler(folder + QStringLiteral("CERTIFICATE/filler.bin"));
-    ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
-    const QByteArray block(1 << 20, 'T');
-    for (int i = 0; i < 300; ++i)
-        ASSERT_EQ(filler.write(block), block.size());
-    filler.close();
+    MuxWithFiller(disc);
 
     FForm->saTousDisques->Execute();
     ASSERT_TRUE(Page()->Processor.BurnThread());
@@ -508,16 +513,7 @@ TEST_F(WindowBurnTest, InterruptedBurnAsksFirstAndMarksNothing)
     AddThreeClips();
     OpenClipsIntoOneDisc(3);
     const TDiscPtr disc = Page()->Discs->At(0);
-    Page()->Processor.ProcessDisc(disc, false);
-    ASSERT_TRUE(disc->ReadyForBurn);
-    // A few hundred megabytes for the burner to write.
-    const QString folder = disc->DiscFolder(Settings.DossierAVCHD);
-    QFile filler(folder + QStringLiteral("CERTIFICATE/filler.bin"));
-    ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
-    const QByteArray block(1 << 20, 'T');
-    for (int i = 0; i < 300; ++i)
-        ASSERT_EQ(filler.write(block), block.size());
-    filler.close();
+    MuxWithFiller(disc);
 
     QStringList questions;
     bool stop = false;
