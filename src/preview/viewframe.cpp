@@ -1,5 +1,6 @@
 #include "preview/viewframe.h"
 
+#include "preview/mediadevice.h"
 #include "preview/mediasystem.h"
 #include "preview/notifier.h"
 #include "preview/timeformats.h"
@@ -310,6 +311,13 @@ void TviewFrame::CreateControls()
     labImageSize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     labImageSize->setFont(Arial8(true));
     labImageSize->hide();
+    // Below the controls, where the frame has room for the whole text.
+    labTournage = new QLabel(this);
+    labTournage->setObjectName(QStringLiteral("labTournage"));
+    labTournage->setGeometry(166, 278, 190, 14);
+    labTournage->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    labTournage->setFont(Arial8(true));
+    labTournage->hide();
 
     tb = new QSlider(Qt::Horizontal, this);
     tb->setObjectName(QStringLiteral("tb"));
@@ -406,6 +414,7 @@ bool TviewFrame::OpenSources(TVideoSource *video, TAudioSource *audio)
         return false;
     const bool result = FSystem->SetSources(video, audio);
     LayOut(FSystem->HasVideo(), FSystem->HasAudio());
+    ShowRecordingDate(FSystem->VideoSource());
     Navigate(&TMediaSystem::ToStart);
     ApplyVolume();
     return result;
@@ -418,7 +427,24 @@ bool TviewFrame::ClosePreview()
     edDuration->hide();
     edPosition->hide();
     labImageSize->hide();
+    labTournage->hide();
     return FSystem->Close();
+}
+
+// The clip is the file device the video source comes from, directly or
+// through a sub-device.
+void TviewFrame::ShowRecordingDate(const TVideoSource *video)
+{
+    const TMediaDevice *device = video != NoVideo ? video->Device() : nullptr;
+    while (device && !dynamic_cast<const Tm2tsFileDevice *>(device))
+        device = device->Parent();
+    const auto *clip = static_cast<const Tm2tsFileDevice *>(device);
+    if (clip && clip->RecordingDate()) {
+        labTournage->setText(RecordingDateText(*clip->RecordingDate()));
+        labTournage->show();
+    } else {
+        labTournage->hide();
+    }
 }
 
 void TviewFrame::Navigate(void (TMediaSystem::*step)())
