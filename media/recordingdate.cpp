@@ -89,21 +89,11 @@ std::vector<uint8_t> VideoStreamOf(std::span<const uint8_t> head, int packetSize
 {
     std::vector<uint8_t> stream;
     bool started = false;
-    TTsPacketReader reader(head.data(), head.size(), packetSize);
-    TTsPacket packet;
-    while (reader.Next(packet)) {
-        if (packet.Pid != videoPid)
-            continue;
-        const uint8_t *payload = packet.Payload;
-        if (packet.UnitStart) {
-            int headerEnd = 0;
-            PesPts(packet.Payload, packet.PayloadSize, headerEnd);
-            payload += headerEnd;
-            started = true;
-        }
+    ForEachPesPiece(head.data(), head.size(), packetSize, videoPid, [&](const TPesPiece &piece) {
+        started = started || piece.Start;
         if (started)
-            stream.insert(stream.end(), payload, packet.Payload + packet.PayloadSize);
-    }
+            stream.insert(stream.end(), piece.Data, piece.Data + piece.Size);
+    });
     return stream;
 }
 
@@ -176,6 +166,8 @@ std::optional<TRecordingDate> RecordingDateOfSei(std::span<const uint8_t> nal)
 TRecordingDateReading ScanRecordingDate(std::span<const uint8_t> annexB)
 {
     TRecordingDateReading reading;
+    if (annexB.empty())
+        return reading;  // nothing of the stream yet
     ForEachNal(annexB.data(), annexB.size(), [&reading](const uint8_t *nal, size_t size) {
         if (NalType(nal) == uint8_t(EH264Nal::Sei))
             reading.Date = RecordingDateOfSei({nal, size});

@@ -19,8 +19,6 @@
 #include <QStyledItemDelegate>
 #include <QToolButton>
 
-#include <algorithm>
-
 namespace {
 
 // Rows of a fixed height, as the list was designed.
@@ -76,7 +74,7 @@ TListeFrame::TListeFrame(QWidget *parent, const TDeviceFactory &makeDevice) : QF
     for (const TSortIndex *order : ChoosableSortIndexes)
         cbTri->addItem(SortChoiceText(*order), order->Key);
     connect(cbTri, &QComboBox::activated, this,
-            [this](int row) { ChooseSort(*ChoosableSortIndexes[std::clamp(row, 0, 3)]); });
+            [this](int row) { ChooseSort(ChoosableSortIndex(cbTri->itemData(row).toString())); });
 
     labCount = new QLabel(this);
     labCount->setObjectName(QStringLiteral("labCount"));

@@ -46,6 +46,19 @@ QFont Arial8(bool italic = false)
     return font;
 }
 
+// A text about the clip's format (picture size, when it was filmed):
+// italic, right-aligned, hidden until there is something to say.
+QLabel *NewFormatLabel(QWidget *parent, const char *name, const QRect &place)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(place);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setFont(Arial8(true));
+    label->hide();
+    return label;
+}
+
 QLineEdit *NewTimeEdit(QWidget *parent, const char *name, int x)
 {
     auto *edit = new QLineEdit(parent);
@@ -305,19 +318,9 @@ void TviewFrame::CreateControls()
 
     edPosition = NewTimeEdit(this, "edPosition", 24);
     edDuration = NewTimeEdit(this, "edDuration", 112);
-    labImageSize = new QLabel(this);
-    labImageSize->setObjectName(QStringLiteral("labImageSize"));
-    labImageSize->setGeometry(270, 8, 68, 14);
-    labImageSize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    labImageSize->setFont(Arial8(true));
-    labImageSize->hide();
+    labImageSize = NewFormatLabel(this, "labImageSize", QRect(270, 8, 68, 14));
     // Below the controls, where the frame has room for the whole text.
-    labTournage = new QLabel(this);
-    labTournage->setObjectName(QStringLiteral("labTournage"));
-    labTournage->setGeometry(166, 278, 190, 14);
-    labTournage->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    labTournage->setFont(Arial8(true));
-    labTournage->hide();
+    labTournage = NewFormatLabel(this, "labTournage", QRect(166, 278, 190, 14));
 
     tb = new QSlider(Qt::Horizontal, this);
     tb->setObjectName(QStringLiteral("tb"));

@@ -162,6 +162,7 @@ TEST(RecordingDateScan, UndecidedWhenTheDataEndsFirst)
     const TRecordingDateReading r = ScanRecordingDate(cut);
     EXPECT_FALSE(r.Decided);
     EXPECT_EQ(r.Date, std::nullopt);
+    EXPECT_FALSE(ScanRecordingDate({}).Decided);
 }
 
 TEST(RecordingDateScan, NotATransportStreamIsDecided)
