@@ -12,6 +12,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QHash>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -26,6 +27,16 @@ public:
     explicit TItem(std::unique_ptr<TAbstractListFichier> record)
         : QListWidgetItem(record->FileName(), nullptr, QListWidgetItem::UserType), Record(std::move(record))
     { }
+    // The record's own hint is the item's tooltip; it follows a record
+    // replaced in place.
+    QVariant data(int role) const override
+    {
+        if (role == Qt::ToolTipRole) {
+            const QString hint = Record->Hint();
+            return hint.isEmpty() ? QVariant() : QVariant(hint);
+        }
+        return QListWidgetItem::data(role);
+    }
     // Ordered by Rank when the list is sorted again.
     bool operator<(const QListWidgetItem &other) const override
     {
@@ -35,13 +46,11 @@ public:
     std::unique_ptr<TAbstractListFichier> Record;
     int Rank = 0;
 
-    // A file that is not a readable clip is greyed, its reason in its hint.
+    // A file that is not a readable clip is greyed (its hint says why).
     void ShowReadable()
     {
         const auto *clip = dynamic_cast<const Tm2tsFichier *>(Record.get());
-        const QString reason = clip ? UnreadableClipReason(*clip) : QString();
-        setData(Qt::ForegroundRole, reason.isEmpty() ? QVariant() : QVariant(QColor(Qt::gray)));
-        setToolTip(reason.isEmpty() ? QString() : QStringLiteral("Pas une vidéo AVCHD lisible : ") + reason);
+        setData(Qt::ForegroundRole, clip && !IsReadableClip(*clip) ? QVariant(QColor(Qt::gray)) : QVariant());
     }
 };
 
@@ -428,10 +437,15 @@ bool TFichierListBox::event(QEvent *event)
     return TActiveListBox::event(event);
 }
 
+// An item's own hint shows over it even where the list's counts hint is
+// not shown.
 bool TFichierListBox::viewportEvent(QEvent *event)
 {
-    if (event->type() == QEvent::ToolTip && !ShowHint)
-        return true;
+    if (event->type() == QEvent::ToolTip && !ShowHint) {
+        const QListWidgetItem *over = itemAt(static_cast<QHelpEvent *>(event)->pos());
+        if (!over || !over->data(Qt::ToolTipRole).isValid())
+            return true;
+    }
     return TActiveListBox::viewportEvent(event);
 }
 
