@@ -599,6 +599,8 @@ TEST_F(DisquesframeTest, BurnThreadStopsWhenAskedTo)
     EXPECT_TRUE(FPage->Processor.StopBurnQuestion().startsWith(QStringLiteral("La gravure du Disque 01 ")));
     EXPECT_TRUE(FStatuses.back().text.startsWith(QStringLiteral("Gravure du Disque 01")))
         << FStatuses.back().text.toStdString();
+    // Once the burner is there to hear it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(RecordFile()); }));
     FPage->Processor.StopBurn();
     ASSERT_TRUE(FPage->Processor.BurnThread()->WaitFor(30'000));
     EXPECT_TRUE(QFile::exists(RecordFile() + QStringLiteral(".term")));
