@@ -6,6 +6,7 @@
 #include "burnsettings.h"
 #include "burnswitches.h"
 #include "discwriter.h"
+#include "drivelist.h"
 #include "imagefilewriter.h"
 #include "udfimage.h"
 #include "volumelabel.h"
@@ -57,6 +58,8 @@ int RunBurn(const std::vector<std::string> &args, const std::string &settingsPat
         err << BurnUsage();
         return BurnFailed;
     }
+    if (s.ListDrives)
+        return ListDrives(out, err);
     if (s.Output == TOutputMode::ImageFile && s.Dest.empty()) {
         err << "/BUILDOUTPUTMODE IMAGEFILE needs the image file path in /DEST.\n";
         return BurnFailed;

@@ -10,31 +10,12 @@
 #include <vector>
 
 #include "common/outputfile.h"
+#include "progress.h"
+#include "verify.h"
 
 namespace {
 
 constexpr size_t kChunk = 4 << 20;
-
-class TProgress
-{
-public:
-    TProgress(std::ostream &out, const char *what, uint64_t total) : FOut(out), FWhat(what), FTotal(total) { }
-    void Show(uint64_t done)
-    {
-        int percent = FTotal ? static_cast<int>(100 * done / FTotal) : 100;
-        if (percent == FShown)
-            return;
-        FOut << "\r" << FWhat << ": " << percent << "%" << std::flush;
-        FShown = percent;
-    }
-    void End() { FOut << "\n"; }
-
-private:
-    std::ostream &FOut;
-    const char *FWhat;
-    uint64_t FTotal;
-    int FShown = -1;
-};
 
 bool AllZero(const uint8_t *data, size_t size)
 {
@@ -89,35 +70,6 @@ bool CopyImage(const udf::TUdfImage &image, TOutputFile &file, std::ostream &out
     return true;
 }
 
-bool CompareImage(const udf::TUdfImage &image, TOutputFile &file, std::ostream &out, std::ostream &err)
-{
-    udf::TUdfImageReader reader(image);
-    std::vector<uint8_t> expected(kChunk), written(kChunk);
-    TProgress progress(out, "Verifying", image.Size());
-    uint64_t at = 0;
-    for (;;) {
-        ssize_t want = reader.Read(expected.data(), expected.size());
-        if (want < 0) {
-            progress.End();
-            err << "Verifying: " << reader.Error() << "\n";
-            return false;
-        }
-        if (want == 0)
-            break;
-        const size_t size = static_cast<size_t>(want);
-        if (!file.ReadBack(at, written.data(), size)
-            || std::memcmp(expected.data(), written.data(), size) != 0) {
-            progress.End();
-            err << "Verifying: the image differs from the sources near byte " << at << ".\n";
-            return false;
-        }
-        at += static_cast<uint64_t>(want);
-        progress.Show(at);
-    }
-    progress.End();
-    return true;
-}
-
 // The image replaces only a regular file: renaming over a device node, a
 // folder or a link would destroy what the name stood for.
 bool IsFileOrAbsent(const std::string &path, std::ostream &err)
@@ -154,9 +106,19 @@ bool WriteImageFile(const udf::TUdfImage &image, const std::string &path, bool v
             << ".\n";
         return false;
     }
-    if (!CopyImage(image, file, out, err) || (verify && !CompareImage(image, file, out, err)))
+    if (!CopyImage(image, file, out, err))
         return false;
-    if (!file.Sync() || !file.Finish())
+    if (!file.Sync())
+        return WritingFailed(file, err);
+    if (verify) {
+        RunBeforeVerifyHook(file.Descriptor());
+        const TReadWritten readBack = [&file](uint64_t offset, uint8_t *data, size_t size) {
+            return file.ReadBack(offset, data, size);
+        };
+        if (!VerifyWritten(image, "the image file", readBack, out, err))
+            return false;
+    }
+    if (!file.Finish())
         return WritingFailed(file, err);
     if (!file.Publish()) {
         err << "The image cannot be renamed to \"" << path << "\": " << std::strerror(file.ErrorNumber())
