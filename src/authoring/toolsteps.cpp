@@ -119,14 +119,21 @@ QString MuxArguments(const QString &metaFile, const QString &discFolder)
     return Quoted(metaFile) + u' ' + Quoted(discFolder);
 }
 
-QString BurnArguments(const QString &discFolder, const QString &volumeLabel)
+QString BurnArguments(const QString &discFolder, const QString &volumeLabel, const TBurnTarget &target,
+                      bool verify)
 {
-    return QStringLiteral("/MODE BUILD /BUILDOUTPUTMODE DEVICE /SRC ")
-           + Quoted(discFolder + QStringLiteral("BDMV")) + u'|'
-           + Quoted(discFolder + QStringLiteral("CERTIFICATE"))
-           + QStringLiteral(" /FILESYSTEM \"UDF\" /UDFREVISION \"2.50\" /VERIFY NO /VOLUMELABEL ")
-           + Quoted(volumeLabel)
-           + QStringLiteral("   /EJECT /CLOSESUCCESS /NOIMAGEDETAILS /WAITFORMEDIA /START");
+    const bool image = target.Kind == TBurnTarget::ImageFile;
+    QString arguments = QStringLiteral("/MODE BUILD /BUILDOUTPUTMODE ")
+                        + (image ? QStringLiteral("IMAGEFILE") : QStringLiteral("DEVICE"))
+                        + QStringLiteral(" /SRC ") + Quoted(discFolder + QStringLiteral("BDMV")) + u'|'
+                        + Quoted(discFolder + QStringLiteral("CERTIFICATE"))
+                        + QStringLiteral(" /FILESYSTEM \"UDF\" /UDFREVISION \"2.50\" /VERIFY ")
+                        + (verify ? QStringLiteral("YES") : QStringLiteral("NO"))
+                        + QStringLiteral(" /VOLUMELABEL ") + Quoted(volumeLabel)
+                        + QStringLiteral("   /EJECT /CLOSESUCCESS /NOIMAGEDETAILS /WAITFORMEDIA /START");
+    if (!target.Dest.isEmpty())
+        arguments += QStringLiteral(" /DEST ") + Quoted(target.Dest);
+    return arguments;
 }
 
 uint8_t DemuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler,
@@ -204,9 +211,11 @@ uint8_t BurnDisc(const TDisque &disc, const TSettings &settings, const ToolOutpu
 {
     const QString folder = disc.DiscFolder(settings.DossierAVCHD);
     const QString label = disc.VolumeLabel();
+    const TBurnTarget target = BurnTargetOf(disc, settings);
     // "|" separates the source folders, so a folder holding one would be
     // read as two.
-    if (!AllPassQuoted({folder + QStringLiteral("BDMV"), folder + QStringLiteral("CERTIFICATE"), label})
+    if (!AllPassQuoted(
+            {folder + QStringLiteral("BDMV"), folder + QStringLiteral("CERTIFICATE"), label, target.Dest})
         || folder.contains(u'|'))
         return srBurnNotStarted;
     // A burn stopped half-way ruins the disc: the handler only watches.
@@ -215,7 +224,8 @@ uint8_t BurnDisc(const TDisque &disc, const TSettings &settings, const ToolOutpu
         if (handler)
             handler(out, err, ignored);
     };
-    const TToolVerdict verdict = RunStepTool(QStringLiteral("ImgBurn"), settings.ImgBurnFile,
-                                             BurnArguments(folder, label), watch, log);
+    const TToolVerdict verdict =
+        RunStepTool(QStringLiteral("ImgBurn"), settings.ImgBurnFile,
+                    BurnArguments(folder, label, target, settings.Verifier), watch, log);
     return verdict == tvFailed ? srBurnFailed : srDone;
 }
