@@ -268,11 +268,18 @@ TEST_P(BurnVerifyTest, AChangedByteFailsTheBurnNamingTheFile)
     if (c.InStreamFile) {
         EXPECT_NE(err.str().find("(byte 1000 of the file)"), std::string::npos) << err.str();
     }
-    if (c.ImageFile) {
-        EXPECT_EQ(ReadWhole(image), earlier);
-        for (const auto &entry : std::filesystem::directory_iterator(FDir.Path()))
-            EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
-    }
+    if (!c.ImageFile)
+        return;
+    EXPECT_EQ(ReadWhole(image), earlier);
+    for (const auto &entry : std::filesystem::directory_iterator(FDir.Path()))
+        EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+    // Without an earlier image, nothing is left under the name.
+    std::filesystem::remove(image);
+    SetBeforeVerifyHook([&](int fd) { FlipOneByte(fd, stream, c.InStreamFile); });
+    std::ostringstream again;
+    EXPECT_EQ(RunBurn(args, FDir / "no settings.ini", again, again), BurnFailed);
+    SetBeforeVerifyHook({});
+    EXPECT_FALSE(std::filesystem::exists(image));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, BurnVerifyTest,
