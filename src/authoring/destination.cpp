@@ -107,6 +107,18 @@ QString BurnFailureText(const TDisque &disc, const TBurnTarget &target)
     return QStringLiteral("Erreur pendant la gravure du disque ") + disc.DiscName() + Place(target);
 }
 
+QString BurnNoRoomText(const TDisque &disc, const TBurnTarget &target)
+{
+    if (target.Kind == TBurnTarget::ImageFile)
+        return QStringLiteral("Pas assez de place pour le disque ") + disc.DiscName() + Place(target)
+               + QStringLiteral(" : rien n'a été écrit.");
+    const QString drive = target.Dest.isEmpty() ? QString() : QStringLiteral(" de ") + target.Dest;
+    return QStringLiteral("Le disque ") + disc.DiscName() + QStringLiteral(" ne tient pas sur le DVD") + drive
+           + QStringLiteral(
+               " : rien n'a été gravé. Mettez un DVD double couche ou choisissez « DVD (4,7 Go) » "
+               "dans les options (F10).");
+}
+
 QString CheckDestination(const TSettings &settings, int64_t discBytes, const TDriveLister &listDrives)
 {
     if (settings.Destination == kImageDestination)

@@ -27,6 +27,9 @@ TBurnTarget BurnTargetOf(const TDisque &disc, const TSettings &settings);
 QString BurnStatusText(const TDisque &disc, const TBurnTarget &target);
 QString BurnDoneText(const TDisque &disc, const TBurnTarget &target);
 QString BurnFailureText(const TDisque &disc, const TBurnTarget &target);
+// The burner refused the disc before writing: larger than the medium in the
+// drive, or than the room left for the image file.
+QString BurnNoRoomText(const TDisque &disc, const TBurnTarget &target);
 
 using TDriveLister = std::function<TDriveListing()>;
 

@@ -122,9 +122,10 @@ void TDiscProcessor::ShowFailure(const QString &text)
     FView.AppendLog(text);
 }
 
-QString TDiscProcessor::BurnFailure(const TDisque &disc) const
+QString TDiscProcessor::BurnFailure(const TDisque &disc, uint8_t result) const
 {
-    return BurnFailureText(disc, BurnTargetOf(disc, FSettings));
+    const TBurnTarget target = BurnTargetOf(disc, FSettings);
+    return result == srBurnNoRoom ? BurnNoRoomText(disc, target) : BurnFailureText(disc, target);
 }
 
 bool TDiscProcessor::DestinationReady(const std::vector<TDiscPtr> &toBurn)
@@ -167,11 +168,12 @@ bool TDiscProcessor::Burn(TdecoupeDisque &disc)
     const TBurnTarget target = BurnTargetOf(disc, FSettings);
     FView.ShowStatus(BurnStatusText(disc, target), ssWorking);
     FView.ProcessEvents();
-    if (RunBurn(disc) == srDone) {
+    const uint8_t result = RunBurn(disc);
+    if (result == srDone) {
         FView.AppendLog(BurnDoneText(disc, target));
         return true;
     }
-    ShowFailure(BurnFailureText(disc, target));
+    ShowFailure(BurnFailure(disc, result));
     return false;
 }
 
@@ -181,7 +183,7 @@ void TDiscProcessor::BurnEnded(const TDiscPtr &disc, uint8_t result)
         SetMark(disc, dmBurnt);
         FView.AppendLog(BurnDoneText(*disc, BurnTargetOf(*disc, FSettings)));
     } else {
-        ShowFailure(BurnFailure(*disc));
+        ShowFailure(BurnFailure(*disc, result));
     }
 }
 
@@ -320,10 +322,10 @@ void TDiscProcessor::saGraverexecute()
             if (!disc->ReadyForBurn || disc->Burnt)
                 continue;
             // No mark is set here; how it ended is shown all the same.
-            if (RunBurn(*disc) == srDone)
+            if (const uint8_t result = RunBurn(*disc); result == srDone)
                 FView.AppendLog(BurnDoneText(*disc, BurnTargetOf(*disc, FSettings)));
             else
-                ShowFailure(BurnFailure(*disc));
+                ShowFailure(BurnFailure(*disc, result));
         }
     });
 }

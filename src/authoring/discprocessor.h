@@ -107,7 +107,8 @@ private:
     uint8_t RunBurn(const TDisque &disc);
     // Shows a failure in red in the status bar and in the log.
     void ShowFailure(const QString &text);
-    QString BurnFailure(const TDisque &disc) const;
+    // The failure a burn's result shows.
+    QString BurnFailure(const TDisque &disc, uint8_t result) const;
     // Before a run that burns the discs: whether they can go where the
     // settings send them; the failure is shown when not.
     bool DestinationReady(const std::vector<TDiscPtr> &toBurn);

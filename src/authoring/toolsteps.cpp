@@ -57,7 +57,8 @@ bool AllPassQuoted(const QStringList &texts)
 // Runs the program of a step, with its command line and how it ended in
 // the log, and says what the run means for the step.
 TToolVerdict RunStepTool(const QString &tool, const QString &program, const QString &arguments,
-                         const ToolOutputHandler &handler, const TStepLog &log, const QString &folder = {})
+                         const ToolOutputHandler &handler, const TStepLog &log, const QString &folder = {},
+                         TToolOutcome *ended = nullptr)
 {
     const QString commandLine = ToolCommandLine(program, arguments);
     qCInfo(lcAuthoring).noquote() << "starting" << commandLine << "in"
@@ -69,6 +70,8 @@ TToolVerdict RunStepTool(const QString &tool, const QString &program, const QStr
     qCInfo(lcAuthoring).noquote() << ending;
     if (log)
         log(ending);
+    if (ended)
+        *ended = outcome;
     return JudgeTool(outcome);
 }
 
@@ -224,8 +227,12 @@ uint8_t BurnDisc(const TDisque &disc, const TSettings &settings, const ToolOutpu
         if (handler)
             handler(out, err, ignored);
     };
+    TToolOutcome outcome;
     const TToolVerdict verdict =
         RunStepTool(QStringLiteral("ImgBurn"), settings.ImgBurnFile,
-                    BurnArguments(folder, label, target, settings.Verifier), watch, log);
-    return verdict == tvFailed ? srBurnFailed : srDone;
+                    BurnArguments(folder, label, target, settings.Verifier), watch, log, {}, &outcome);
+    if (verdict != tvFailed)
+        return srDone;
+    constexpr int kBurnerNoRoom = 3;
+    return outcome.End == TToolOutcome::Exited && outcome.Code == kBurnerNoRoom ? srBurnNoRoom : srBurnFailed;
 }

@@ -24,6 +24,7 @@ enum TStepResult : uint8_t {
     srInterrupted = 6,
     srMuxFailed = 7,  // mux: the muxer could not start or failed
     srBurnFailed = 8,  // burn: the burner could not start or failed
+    srBurnNoRoom = 9,  // burn: the disc does not fit the medium or the image folder; nothing written
 };
 
 // What a program's run means for its step. Our three programs end with 0
@@ -64,6 +65,8 @@ uint8_t MuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandle
 
 // Runs the burner on the disc folder, writing where settings.Destination
 // says and verifying when settings.Verifier is set. It is never stopped: a
-// handler that asks for it is not heard.
+// handler that asks for it is not heard. The burner's exit code 3 (the image
+// is larger than the medium, or than the room for an image file) gives
+// srBurnNoRoom.
 uint8_t BurnDisc(const TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler = {},
                  const TStepLog &log = {});

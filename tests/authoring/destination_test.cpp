@@ -30,6 +30,9 @@ TEST(ImageFile, IsNamedAfterTheProjectAndTheDisc)
     settings.Destination = QStringLiteral("/dev/sr1");
     EXPECT_EQ(BurnFailureText(disc, BurnTargetOf(disc, settings)),
               QStringLiteral("Erreur pendant la gravure du disque Disque 02 sur /dev/sr1"));
+    EXPECT_TRUE(
+        BurnNoRoomText(disc, BurnTargetOf(disc, settings))
+            .startsWith(QStringLiteral("Le disque Disque 02 ne tient pas sur le DVD de /dev/sr1 : ")));
 }
 
 struct TCheckCase

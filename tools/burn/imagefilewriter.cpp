@@ -38,10 +38,9 @@ bool HasRoom(const std::string &path, uint64_t bytes, std::ostream &err)
     return true;
 }
 
-bool WritingFailed(const TOutputFile &file, std::ostream &err)
+void ReportWritingFailure(const TOutputFile &file, std::ostream &err)
 {
     err << "Writing \"" << file.Path() << "\" failed: " << std::strerror(file.ErrorNumber()) << ".\n";
-    return false;
 }
 
 bool CopyImage(const udf::TUdfImage &image, TOutputFile &file, std::ostream &out, std::ostream &err)
@@ -62,7 +61,8 @@ bool CopyImage(const udf::TUdfImage &image, TOutputFile &file, std::ostream &out
         const size_t size = static_cast<size_t>(got);
         if (!(AllZero(buffer.data(), size) ? file.Skip(size) : file.Write(buffer.data(), size))) {
             progress.End();
-            return WritingFailed(file, err);
+            ReportWritingFailure(file, err);
+            return false;
         }
         progress.Show(reader.Position());
     }
@@ -95,35 +95,41 @@ bool IsFileOrAbsent(const std::string &path, std::ostream &err)
 
 }  // namespace
 
-bool WriteImageFile(const udf::TUdfImage &image, const std::string &path, bool verify, std::ostream &out,
-                    std::ostream &err)
+TBurnExit WriteImageFile(const udf::TUdfImage &image, const std::string &path, bool verify, std::ostream &out,
+                         std::ostream &err)
 {
-    if (!IsFileOrAbsent(path, err) || !HasRoom(path, image.Size(), err))
-        return false;
+    if (!IsFileOrAbsent(path, err))
+        return BurnFailed;
+    if (!HasRoom(path, image.Size(), err))
+        return BurnNoRoom;
     TOutputFile file;
     if (!file.Open(path)) {
         err << "The destination \"" << path << "\" cannot be opened: " << std::strerror(file.ErrorNumber())
             << ".\n";
-        return false;
+        return BurnFailed;
     }
     if (!CopyImage(image, file, out, err))
-        return false;
-    if (!file.Sync())
-        return WritingFailed(file, err);
+        return BurnFailed;
+    if (!file.Sync()) {
+        ReportWritingFailure(file, err);
+        return BurnFailed;
+    }
     if (verify) {
         RunBeforeVerifyHook(file.Descriptor());
         const TReadWritten readBack = [&file](uint64_t offset, uint8_t *data, size_t size) {
             return file.ReadBack(offset, data, size);
         };
         if (!VerifyWritten(image, "the image file", readBack, out, err))
-            return false;
+            return BurnFailed;
     }
-    if (!file.Finish())
-        return WritingFailed(file, err);
+    if (!file.Finish()) {
+        ReportWritingFailure(file, err);
+        return BurnFailed;
+    }
     if (!file.Publish()) {
         err << "The image cannot be renamed to \"" << path << "\": " << std::strerror(file.ErrorNumber())
             << ".\n";
-        return false;
+        return BurnFailed;
     }
-    return true;
+    return BurnDone;
 }

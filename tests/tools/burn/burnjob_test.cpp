@@ -474,13 +474,13 @@ TEST_F(BurnJobTest, RefusesAFileLargerThanTheMediumBeforeWriting)
     std::string image = FDir / "out.img";
     MakeFile(image, 1000, 5);
     TRun run = RunProgram(CoreLine("Disque", "stdio:" + image));
-    EXPECT_EQ(run.exitCode, BurnFailed);
+    EXPECT_EQ(run.exitCode, BurnNoRoom);
     EXPECT_NE(run.err.find("nothing was written"), std::string::npos) << run.err;
     EXPECT_EQ(std::filesystem::file_size(image), 1000u);
 
     TRun imageRun = RunProgram({ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC",
                                 FSources[0], "/DEST", image});
-    EXPECT_EQ(imageRun.exitCode, BurnFailed);
+    EXPECT_EQ(imageRun.exitCode, BurnNoRoom);
     EXPECT_NE(imageRun.err.find("nothing was written"), std::string::npos) << imageRun.err;
     EXPECT_EQ(std::filesystem::file_size(image), 1000u);
 }
