@@ -94,6 +94,8 @@ bool TVideoArea::event(QEvent *event)
 {
     if (event->type() == kFrameEventType) {
         update();
+        if (OnNewPicture)
+            OnNewPicture();
         return true;
     }
     return QWidget::event(event);
@@ -153,6 +155,7 @@ void TviewFrame::DetachSystem()
     FSystem->SetVideoWindow(nullptr);
     FSystem->SetNotifyWindow(nullptr);
     vw->SetSystem(nullptr);
+    vw->OnNewPicture = nullptr;
     FSystem = nullptr;
 }
 
@@ -375,6 +378,13 @@ void TviewFrame::AttachSystem(TMediaSystem *system)
 {
     FSystem = system;
     vw->SetSystem(system);
+    // The position text names the picture on screen: it follows each new
+    // picture, not only the decoder's position messages, which come before
+    // the picture is shown.
+    vw->OnNewPicture = [this] {
+        if (FSystem && FSystem->LastFrame())
+            PositionRefresh();
+    };
     system->SetVideoWindow(vw);
     system->SetNotifyWindow(this);
     system->SetMaxSpeed(0);
@@ -440,6 +450,7 @@ void TviewFrame::Busy(const std::function<void()> &work)
     palette.setColor(QPalette::Text, Qt::black);
     edPosition->setFont(font);
     edPosition->setPalette(palette);
+    PositionRefresh();
 }
 
 void TviewFrame::navtbChanged()
@@ -459,6 +470,9 @@ void TviewFrame::ApplyVolume()
 
 void TviewFrame::PositionRefresh()
 {
+    // Messages of a clip already closed say nothing.
+    if (!FSystem->HasVideo() && !FSystem->HasAudio())
+        return;
     const std::int64_t position = FSystem->GetPosition();
     std::int64_t frame = VideoReport().FrameDuration;
     if (frame <= 0)

@@ -34,6 +34,8 @@ class TVideoArea : public QWidget
 public:
     explicit TVideoArea(QWidget *parent = nullptr);
     void SetSystem(TMediaSystem *system) { FSystem = system; }
+    // Called when the media system has a new picture to paint.
+    std::function<void()> OnNewPicture;
 
 protected:
     bool event(QEvent *event) override;
