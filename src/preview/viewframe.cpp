@@ -272,10 +272,11 @@ void TviewFrame::CreateActions()
     });
     ActionList->Add(saDecVolume);
     // The keypad keys first, "ALT+P" and "ALT+M" as the second shortcuts.
-    saIncVolume->setShortcuts(
-        {QKeySequence(Qt::KeypadModifier | Qt::Key_Plus), QKeySequence(QStringLiteral("Alt+P"))});
-    saDecVolume->setShortcuts(
-        {QKeySequence(Qt::KeypadModifier | Qt::Key_Minus), QKeySequence(QStringLiteral("Alt+M"))});
+    // Qt matches a key by what the keyboard layout makes of it, without
+    // the keypad modifier: plain + and - are what the keypad's keys (and
+    // the main keyboard's) match.
+    saIncVolume->setShortcuts({QKeySequence(Qt::Key_Plus), QKeySequence(QStringLiteral("Alt+P"))});
+    saDecVolume->setShortcuts({QKeySequence(Qt::Key_Minus), QKeySequence(QStringLiteral("Alt+M"))});
 
     for (TCustomSuperAction *action : ActionList->Actions()) {
         action->setShortcutContext(Qt::WindowShortcut);
@@ -428,7 +429,9 @@ bool TviewFrame::ClosePreview()
     edDuration->hide();
     edPosition->hide();
     labImageSize->hide();
-    return FSystem->Close();
+    const bool closed = FSystem->Close();
+    LayOut(false, false);
+    return closed;
 }
 
 void TviewFrame::Navigate(void (TMediaSystem::*step)())
