@@ -151,7 +151,7 @@ private:
     // the sources are forgotten.
     void Teardown();
     void Seek(std::int64_t position, bool wait);
-    // CurrentPosition, moved to the middle of the picture shown.
+    // The middle of the picture shown; CurrentPosition without one.
     std::int64_t StepBase() const;
     // The time of the picture shown, -1 without one.
     std::int64_t PictureTime() const;

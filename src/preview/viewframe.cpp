@@ -271,10 +271,10 @@ void TviewFrame::CreateActions()
         ApplyVolume();
     });
     ActionList->Add(saDecVolume);
-    // The keypad keys first, "ALT+P" and "ALT+M" as the second shortcuts.
-    // Qt matches a key by what the keyboard layout makes of it, without
-    // the keypad modifier: plain + and - are what the keypad's keys (and
-    // the main keyboard's) match.
+    // + and - first, "ALT+P" and "ALT+M" as the second shortcuts. Qt looks
+    // a key up by what the keyboard layout makes of it, which drops the
+    // keypad modifier: plain + and - are what the keypad's keys match (and
+    // the main keyboard's).
     saIncVolume->setShortcuts({QKeySequence(Qt::Key_Plus), QKeySequence(QStringLiteral("Alt+P"))});
     saDecVolume->setShortcuts({QKeySequence(Qt::Key_Minus), QKeySequence(QStringLiteral("Alt+M"))});
 
