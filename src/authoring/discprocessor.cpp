@@ -11,14 +11,10 @@ namespace {
 constexpr qsizetype kErrorsKept = 16384;
 constexpr int64_t kNsPer100Ns = 100;
 
-QString StepFailureText(TStepKind step, const TDisque &disc)
+QString StepFailureText(TStepKind step)
 {
-    switch (step) {
-    case skDemux: return QStringLiteral("Erreur pendant l'exécution de eac3to");
-    case skMux: return QStringLiteral("Erreur pendant l'exécution de tsMuxeR");
-    case skBurn: break;
-    }
-    return QStringLiteral("Erreur pendant la gravure du disque ") + disc.DiscName();
+    return step == skDemux ? QStringLiteral("Erreur pendant l'exécution de eac3to")
+                           : QStringLiteral("Erreur pendant l'exécution de tsMuxeR");
 }
 
 // Steps of the disc still to run in a run without burning.
@@ -202,6 +198,8 @@ void TDiscProcessor::StepEnded(TStepShown &shown, const TDiscPtr &disc, uint8_t 
     FView.AppendLog(StepEndText(shown.Step, shown.DiscName, result, duration));
     shown.Active = false;
     if (StepSucceeded(result)) {
+        if (shown.Step == skBurn)
+            FView.AppendLog(BurnDoneText(*disc, BurnTargetOf(*disc, FSettings)));
         if (!disc->Failure.isEmpty()) {
             disc->Failure.clear();
             FView.ShowDiscFailure(disc);
@@ -218,8 +216,11 @@ void TDiscProcessor::StepEnded(TStepShown &shown, const TDiscPtr &disc, uint8_t 
     QString reason = ToolFailureReason(shown.Errors);
     if (reason.isEmpty())
         reason = shown.LastLogLine;
-    disc->Failure =
-        StepFailureText(shown.Step, *disc) + (reason.isEmpty() ? QString() : QStringLiteral(" : ") + reason);
+    // A disc refused for lack of room already says all there is to say.
+    if (result == srBurnNoRoom)
+        reason.clear();
+    const QString failure = shown.Step == skBurn ? BurnFailure(*disc, result) : StepFailureText(shown.Step);
+    disc->Failure = failure + (reason.isEmpty() ? QString() : QStringLiteral(" : ") + reason);
     FView.AppendLog(disc->Failure);
     FView.ShowDiscFailure(disc);
 }
@@ -367,16 +368,53 @@ QString TDiscProcessor::WorkFoldersProblem(const TSettings &settings)
     return {};
 }
 
+void TDiscProcessor::RefuseRun(const QString &problem)
+{
+    FRunStarted = false;
+    FView.AppendLog(problem);
+    FShownKind = -1;
+    ShowStatusOnce(problem, ssError);
+}
+
 bool TDiscProcessor::WorkFoldersReady()
 {
     const QString problem = WorkFoldersProblem(FSettings);
     if (problem.isEmpty())
         return true;
-    FRunStarted = false;
-    FView.AppendLog(problem);
-    FShownKind = -1;
-    ShowStatusOnce(problem, ssError);
+    RefuseRun(problem);
     return false;
+}
+
+QString TDiscProcessor::BurnFailure(const TDisque &disc, uint8_t result) const
+{
+    const TBurnTarget target = BurnTargetOf(disc, FSettings);
+    return result == srBurnNoRoom ? BurnNoRoomText(disc, target) : BurnFailureText(disc, target);
+}
+
+bool TDiscProcessor::DestinationReady(const std::vector<TDiscPtr> &toBurn)
+{
+    if (toBurn.empty())
+        return true;
+    int64_t largest = 0;
+    for (const TDiscPtr &disc : toBurn)
+        largest = std::max(largest, disc->TotalSize);
+    const QString problem = CheckDestination(FSettings, largest, [this] {
+        return FSteps.ListDrives(FSettings.ImgBurnFile, [this] { FView.ProcessEvents(); });
+    });
+    if (problem.isEmpty())
+        return true;
+    RefuseRun(problem);
+    return false;
+}
+
+std::vector<TDiscPtr> TDiscProcessor::DiscsToBurn(bool readyOnly) const
+{
+    std::vector<TDiscPtr> discs;
+    for (int index = 0; index < FDiscs->Count(); ++index)
+        if (const TDiscPtr disc = FDiscs->At(index);
+            disc && !disc->Burnt && (disc->ReadyForBurn || !readyOnly))
+            discs.push_back(disc);
+    return discs;
 }
 
 void TDiscProcessor::RunAction(const std::function<void()> &work, bool demuxOrMux)
@@ -412,7 +450,9 @@ void TDiscProcessor::saDisqueActuelexecute()
     const TDiscPtr active = FView.ActiveDisc();
     RunAction(
         [this] {
-            if (const TDiscPtr disc = FView.ActiveDisc())
+            const TDiscPtr disc = FView.ActiveDisc();
+            if (disc
+                && DestinationReady(disc->Burnt ? std::vector<TDiscPtr>() : std::vector<TDiscPtr> {disc}))
                 ProcessDisc(disc, true);
         },
         active && PendingSteps(*active) > 0);
@@ -441,6 +481,8 @@ void TDiscProcessor::saTousDisquesexecute()
             units += disc->TotalSize * PendingSteps(*disc);
     RunAction(
         [this, units] {
+            if (!DestinationReady(DiscsToBurn(false)))
+                return;
             FUnitsTotal = units;
             FUnitsDone = FCheckpointUnits = FCheckpointElapsed = 0;
             FRunClock.start();
@@ -457,6 +499,8 @@ void TDiscProcessor::saGraverexecute()
 {
     RunAction(
         [this] {
+            if (!DestinationReady(DiscsToBurn(true)))
+                return;
             ForEachListedDisc([this](const TDiscPtr &disc) {
                 // No mark is set here.
                 if (disc->ReadyForBurn && !disc->Burnt && RunStep(disc, skBurn))

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "authoring/burnthread.h"
+#include "authoring/destination.h"
 #include "authoring/disclist.h"
 #include "authoring/runreport.h"
 #include "authoring/threadpost.h"
@@ -59,6 +60,9 @@ struct TDiscSteps
     TStep Demux = DemuxDisc;
     TStep Mux = MuxDisc;
     TBurnThread::TBurnStep Burn = BurnDisc;
+    // Asks the burner which drives it finds, before a run to a chosen drive.
+    std::function<TDriveListing(const QString &imgburn, const std::function<void()> &whileWaiting)>
+        ListDrives = ListBurnerDrives;
 };
 
 class TDiscProcessor
@@ -142,6 +146,17 @@ private:
     // A burn of the burn thread (on this thread).
     void ThreadBurnStarted(const TDiscPtr &disc);
     void ThreadBurnEnded(const TDiscPtr &disc, uint8_t result);
+    // The failure a burn's result shows.
+    QString BurnFailure(const TDisque &disc, uint8_t result) const;
+    // Before a run that burns the discs: whether they can go where the
+    // settings send them; the run is refused when not.
+    bool DestinationReady(const std::vector<TDiscPtr> &toBurn);
+    // The discs of the list not burnt yet; only those ready for burning
+    // when readyOnly.
+    std::vector<TDiscPtr> DiscsToBurn(bool readyOnly) const;
+    // A run that cannot start: the problem in red in the status bar and in
+    // the log, and no summary.
+    void RefuseRun(const QString &problem);
     void SetMark(const TDiscPtr &disc, TDiscMark mark);
     TStepLog StepLog(TStepShown &shown);
     // Runs work between SetProcessing(true) and SetProcessing(false),

@@ -22,12 +22,13 @@ struct TSplitResult
     QString Message;
 };
 
-// Fills discs of DiscCapacity bytes with consecutive clips. A file that is
-// not a readable clip is left out with a line in the message. A clip larger
-// than a disc, whose file is gone, or whose frame rate differs from that of
-// the disc being filled stops the split with a message; the discs completed
-// before it are kept, the one being filled is dropped.
-TSplitResult SplitClipsIntoDiscs(const QList<const Tm2tsFichier *> &clips);
+// Fills discs of capacity bytes (the TailleDisque setting) with consecutive
+// clips. A file that is not a readable clip is left out with a line in the
+// message. A clip larger than a disc, whose file is gone, or whose frame
+// rate differs from that of the disc being filled stops the split with a
+// message; the discs completed before it are kept, the one being filled is
+// dropped.
+TSplitResult SplitClipsIntoDiscs(const QList<const Tm2tsFichier *> &clips, int64_t capacity = kDiscCapacity);
 
 // Name of the folder that holds the file: "" for a file in the root.
 QString ProjectOfClip(const QString &clipPath);

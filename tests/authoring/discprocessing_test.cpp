@@ -352,6 +352,10 @@ INSTANTIATE_TEST_SUITE_P(
         EndingCase {stBurn, "exit:2", srBurnFailed, "Terminé : 1 échec (voir le journal)",
                     "ImgBurn a échoué (code 2)",
                     "Erreur pendant la gravure du disque Disque 01 : ImgBurn a échoué (code 2)"},
+        EndingCase {stBurn, "exit:3", srBurnNoRoom, "Terminé : 1 échec (voir le journal)",
+                    "ImgBurn a échoué (code 3)",
+                    "Le disque Disque 01 ne tient pas sur le DVD : rien n'a été gravé. Mettez un DVD double "
+                    "couche ou choisissez « DVD (4,7 Go) » dans les options (F10)."},
         EndingCase {stBurn, "exit:139", srBurnFailed, "Terminé : 1 échec (voir le journal)",
                     "ImgBurn a échoué (code 139)",
                     "Erreur pendant la gravure du disque Disque 01 : ImgBurn a échoué (code 139)"},
