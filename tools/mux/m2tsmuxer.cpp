@@ -36,8 +36,8 @@ std::vector<uint8_t> VideoRegistration(const TVideoAttributes &video)
     d[1] = 8;
     d.push_back(0xFF);
     d.push_back(kStreamTypeH264);
-    d.push_back(uint8_t(video.Format << 4 | (video.Rate & 0x0F)));
-    d.push_back(uint8_t(video.Aspect << 4 | 0x0F));
+    d.push_back(uint8_t(uint8_t(video.Format) << 4 | (video.Rate & 0x0F)));
+    d.push_back(uint8_t(uint8_t(video.Aspect) << 4 | 0x0F));
     return d;
 }
 

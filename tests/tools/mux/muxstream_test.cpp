@@ -109,11 +109,12 @@ std::string Descriptor(const std::string &loop, uint8_t tag)
     return {};
 }
 
-std::string MetaText(const fs::path &h264, const fs::path &ac3, const std::string &chapters = "00:00:00.000")
+std::string MetaText(const fs::path &h264, const fs::path &ac3, const std::string &chapters = "00:00:00.000",
+                     const std::string &fps = "25")
 {
     std::string text = "MUXOPT --no-pcr-on-video-pid --new-audio-pes --avchd --vbr  --custom-chapters="
                        + chapters + " --vbv-len=500\r\n";
-    text += "V_MPEG4/ISO/AVC, \"" + h264.string() + "\", fps=25, insertSEI, contSPS\r\n";
+    text += "V_MPEG4/ISO/AVC, \"" + h264.string() + "\", fps=" + fps + ", insertSEI, contSPS\r\n";
     if (!ac3.empty())
         text += "A_AC3, \"" + ac3.string() + "\"\r\n";
     return text;
@@ -250,6 +251,84 @@ TEST_F(MuxStream, Ac3PesUsesTheExtendedStreamIdWithPriority)
     EXPECT_EQ(frames.out.substr(0, frames.out.find('\n') + 1), "ac3," + std::to_string(starts) + "\n");
 }
 
+// Standard-definition clips as ffmpeg encodes them, each with the display
+// aspect its pixels alone would not give: a 16:9 576i clip (720x576 is
+// nearer 4:3 in pixels) and a 4:3 480p clip (720x480 is nearer 16:9). The
+// disc must name their format and aspect alike in the PMT's HDMV
+// registration descriptor, the clip info and the playlist.
+struct TSdCase
+{
+    const char *Name;
+    const char *Size;
+    const char *Rate;  // ffmpeg's and the meta file's
+    const char *Fps;
+    bool Interlaced;
+    const char *Aspect;
+    uint8_t Format;  // libbluray's names for the codes
+    uint8_t RateCode;
+    uint8_t AspectCode;
+};
+
+TEST_F(MuxStream, StandardDefinitionFormatAndAspectFromTheDisplayAspect)
+{
+    const TSdCase cases[] = {
+        {"576i-16x9", "720x576", "25", "25", true, "16:9", BLURAY_VIDEO_FORMAT_576I, BLURAY_VIDEO_RATE_25,
+         BLURAY_ASPECT_RATIO_16_9},
+        {"480p-4x3", "720x480", "60000/1001", "59.94", false, "4:3", BLURAY_VIDEO_FORMAT_480P,
+         BLURAY_VIDEO_RATE_60000_1001, BLURAY_ASPECT_RATIO_4_3},
+    };
+    for (const TSdCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        const fs::path h264 = work_ / (std::string(c.Name) + ".h264");
+        std::vector<std::string> args = {
+            "-f",       "lavfi",
+            "-i",       std::string("testsrc2=size=") + c.Size + ":rate=" + c.Rate + ":duration=1",
+            "-c:v",     "libx264",
+            "-preset",  "veryfast",
+            "-pix_fmt", "yuv420p",
+            "-aspect",  c.Aspect};
+        if (c.Interlaced)
+            args.insert(args.end(), {"-flags", "+ildct+ilme", "-x264opts", "tff=1"});
+        args.insert(args.end(), {"-f", "h264", h264.string()});
+        ffmpeg(args);
+        // What the stream itself says, read by ffprobe.
+        TProcessResult probe =
+            runProcess({"ffprobe", "-v", "error", "-show_entries", "stream=display_aspect_ratio,field_order",
+                        "-of", "csv=p=0", h264.string()});
+        ASSERT_EQ(probe.out, std::string(c.Aspect) + "," + (c.Interlaced ? "tt" : "progressive") + "\n");
+
+        const fs::path out = work_ / c.Name;
+        Mux(MetaText(h264, {}, "00:00:00.000", c.Fps), out);
+
+        // The PMT: H.264, format and rate codes, aspect code and four reserved bits.
+        TPmt pmt = ParsePmt(FirstSection(ReadPackets(readFile(out / "BDMV/STREAM/00000.m2ts")), 0x100));
+        EXPECT_EQ(pmt.Streams[0x1011].second,
+                  "\x05\x08HDMV\xFF\x1B" + Bytes({c.Format << 4 | c.RateCode, c.AspectCode << 4 | 0x0F}));
+        // The clip info's program info.
+        CLPI_CL *cl = bd_read_clpi((out / "BDMV/CLIPINF/00000.clpi").c_str());
+        ASSERT_NE(cl, nullptr);
+        ASSERT_EQ(cl->program.num_prog, 1);
+        const CLPI_PROG_STREAM &stream = cl->program.progs[0].streams[0];
+        EXPECT_EQ(stream.format, c.Format);
+        EXPECT_EQ(stream.rate, c.RateCode);
+        EXPECT_EQ(stream.aspect, c.AspectCode);
+        bd_free_clpi(cl);
+        // The playlist's stream table, as a player's title information shows it.
+        BLURAY *bd = bd_open(out.c_str(), nullptr);
+        ASSERT_NE(bd, nullptr);
+        ASSERT_EQ(bd_get_titles(bd, TITLES_ALL, 0), 1u);
+        BLURAY_TITLE_INFO *info = bd_get_title_info(bd, 0, 0);
+        ASSERT_NE(info, nullptr);
+        ASSERT_EQ(info->clip_count, 1u);
+        ASSERT_EQ(info->clips[0].video_stream_count, 1);
+        EXPECT_EQ(info->clips[0].video_streams[0].format, c.Format);
+        EXPECT_EQ(info->clips[0].video_streams[0].rate, c.RateCode);
+        EXPECT_EQ(info->clips[0].video_streams[0].aspect, c.AspectCode);
+        bd_free_title_info(info);
+        bd_close(bd);
+    }
+}
+
 // Every packet of `pid` from `first` to the packet before the next PES
 // start on that PID: the last one of that PES packet.
 size_t LastPacketOfPes(const std::vector<TPacket> &packets, size_t first, uint16_t pid)
@@ -302,6 +381,19 @@ TEST_F(MuxStream, EveryEntryPointEndClassCoversItsPictureOnDisc)
     bd_free_clpi(cl);
 }
 
+// Arrival times of the packets on the 27 MHz clock, unwrapped.
+std::vector<uint64_t> ArrivalTimes(const std::vector<TPacket> &packets)
+{
+    std::vector<uint64_t> times;
+    uint64_t wraps = 0;
+    for (size_t i = 0; i < packets.size(); ++i) {
+        if (i > 0 && packets[i].Ats < packets[i - 1].Ats)
+            wraps += uint64_t(1) << 30;
+        times.push_back(wraps + packets[i].Ats);
+    }
+    return times;
+}
+
 TEST_F(MuxStream, NoTenMillisecondsExceedTheRecordingRate)
 {
     CLPI_CL *cl = bd_read_clpi((disc_ / "BDMV/CLIPINF/00000.clpi").c_str());
@@ -309,13 +401,7 @@ TEST_F(MuxStream, NoTenMillisecondsExceedTheRecordingRate)
     const uint64_t bytesPerSecond = cl->clip.ts_recording_rate;
     bd_free_clpi(cl);
     ASSERT_EQ(bytesPerSecond, 6000000u);
-    std::vector<uint64_t> times;  // unwrapped arrival times
-    uint64_t wraps = 0;
-    for (size_t i = 0; i < packets_.size(); ++i) {
-        if (i > 0 && packets_[i].Ats < packets_[i - 1].Ats)
-            wraps += uint64_t(1) << 30;
-        times.push_back(wraps + packets_[i].Ats);
-    }
+    const std::vector<uint64_t> times = ArrivalTimes(packets_);
     const uint64_t window = 27000000 / 100;
     size_t busiest = 0;
     for (size_t first = 0, last = 0; first < times.size(); ++first) {
