@@ -16,6 +16,7 @@
 #include "mux/m2tsmuxer.h"
 #include "mux/metafile.h"
 #include "mux/muxfile.h"
+#include "mux/transportbuffer.h"
 #include "mux/videostream.h"
 
 namespace fs = std::filesystem;
@@ -308,6 +309,7 @@ int TDiscBuilder::Run(const std::string &metaPath, const std::string &outputArgu
                            TM2tsMuxer::FirstPresentationTime27(settings, rate));
         CheckFrameRate(video, rate, tracks.Video->Fps);
         settings.Video = VideoAttributes(video.FirstSps(), rate);
+        settings.VideoLeakRate = H264LeakRate(video.FirstSps());
         std::unique_ptr<TAc3Stream> audio;
         if (tracks.Audio)
             audio = std::make_unique<TAc3Stream>(tracks.Audio->Path);

@@ -6,11 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <libbluray/bluray.h>
 #include <libbluray/clpi_data.h>
 #include <map>
 #include <optional>
+#include <set>
+#include <tuple>
 #include <sstream>
 #include <unistd.h>
 
@@ -410,7 +414,213 @@ TEST_F(MuxStream, NoTenMillisecondsExceedTheRecordingRate)
         busiest = std::max(busiest, last - first);
     }
     EXPECT_LE(busiest * 192, bytesPerSecond / 100);
-    EXPECT_GE(busiest * 192, bytesPerSecond / 100 - 2 * 192);  // and the rate is used
+    // And the rate is used as far as the video's transport buffer lets its
+    // packets through (36 Mbit/s at level 4.0 High).
+    EXPECT_GE(busiest * 192, 36000000 / 8 / 100 / 188 * 192 - 2 * 192);
+}
+
+// The decoder model of MPEG-2 systems (T-STD) puts a 512-byte transport
+// buffer in front of each stream, emptied at a rate Rx: 1.2 times the
+// stream's highest rate for H.264 (level 4.0 High: 1.2 x 30 Mbit/s),
+// 2 Mbit/s for AC-3, 1 Mbit/s for the tables. Fed with the packets of
+// `pids` at their arrival time stamps, it counts the packets that arrive
+// when their 188 bytes no longer fit.
+struct TBufferRun
+{
+    size_t Packets = 0;
+    size_t IntoFull = 0;
+};
+
+TBufferRun FeedTransportBuffer(const std::vector<TPacket> &packets, const std::set<uint16_t> &pids,
+                               double rxBitsPerSecond)
+{
+    const std::vector<uint64_t> times = ArrivalTimes(packets);
+    const double bytesPerTick = rxBitsPerSecond / 8 / 27e6;
+    TBufferRun run;
+    double level = 0;
+    uint64_t last = 0;
+    for (size_t i = 0; i < packets.size(); ++i) {
+        if (!pids.count(packets[i].Pid))
+            continue;
+        level = std::max(0.0, level - bytesPerTick * double(times[i] - last));
+        last = times[i];
+        ++run.Packets;
+        if (level + 188 > 512 + 1e-6)
+            ++run.IntoFull;
+        level = std::min(512.0, level + 188);  // what does not fit is lost
+    }
+    return run;
+}
+
+// The system time clock when each packet arrives, from the last PCR before
+// it: the PCR's value plus the arrival time elapsed since.
+std::vector<uint64_t> SystemTimes(const std::vector<TPacket> &packets, const std::string &m2ts,
+                                  uint16_t pcrPid)
+{
+    const std::vector<uint64_t> arrivals = ArrivalTimes(packets);
+    std::vector<uint64_t> stc(packets.size(), 0);
+    std::optional<std::pair<uint64_t, uint64_t>> lastPcr;  // arrival, value
+    for (size_t i = 0; i < packets.size(); ++i) {
+        const auto *p = reinterpret_cast<const uint8_t *>(m2ts.data()) + i * 192 + 4;
+        if (packets[i].Pid == pcrPid && (p[3] & 0x20) && p[4] >= 7 && (p[5] & 0x10)) {
+            const uint64_t base = uint64_t(p[6]) << 25 | uint64_t(p[7]) << 17 | uint64_t(p[8]) << 9
+                                  | uint64_t(p[9]) << 1 | p[10] >> 7;
+            lastPcr = {arrivals[i], base * 300 + ((p[10] & 1) << 8 | p[11])};
+        }
+        if (lastPcr)
+            stc[i] = lastPcr->second + arrivals[i] - lastPcr->first;
+    }
+    return stc;
+}
+
+// How a disc's packets meet the decoder model and the rules of their timing.
+struct TPacing
+{
+    TBufferRun Video, Audio, Tables;
+    double LongestPcrGapMs = 0;
+    double PeakVideoMbits = 0;  // over the busiest 10 ms
+    size_t PicturesLate = 0;  // not whole by their decoding time
+    size_t PicturesEarly = 0;  // begun more than 500 ms before it
+    size_t Pictures = 0;
+};
+
+TPacing MeasurePacing(const fs::path &disc, double videoRx)
+{
+    const std::string m2ts = readFile(disc / "BDMV/STREAM/00000.m2ts");
+    const std::vector<TPacket> packets = ReadPackets(m2ts);
+    TPacing pacing;
+    pacing.Video = FeedTransportBuffer(packets, {0x1011}, videoRx);
+    pacing.Audio = FeedTransportBuffer(packets, {0x1100}, 2e6);
+    pacing.Tables = FeedTransportBuffer(packets, {0x0000, 0x0100, 0x001F}, 1e6);
+
+    const std::vector<uint64_t> arrivals = ArrivalTimes(packets);
+    std::optional<uint64_t> previousPcr;
+    std::vector<uint64_t> video;  // arrival times of video packets
+    for (size_t i = 0; i < packets.size(); ++i) {
+        if (packets[i].Pid == 0x1001) {
+            if (previousPcr)
+                pacing.LongestPcrGapMs =
+                    std::max(pacing.LongestPcrGapMs, (arrivals[i] - *previousPcr) / 27e3);
+            previousPcr = arrivals[i];
+        }
+        if (packets[i].Pid == 0x1011)
+            video.push_back(arrivals[i]);
+    }
+    for (size_t first = 0, last = 0; first < video.size(); ++first) {
+        while (last < video.size() && video[last] < video[first] + 270000)
+            ++last;
+        pacing.PeakVideoMbits = std::max(pacing.PeakVideoMbits, double(last - first) * 188 * 8 * 100 / 1e6);
+    }
+
+    // Each picture's PES: its first and last packets' system times against its DTS.
+    const std::vector<uint64_t> stc = SystemTimes(packets, m2ts, 0x1001);
+    std::optional<std::pair<size_t, uint64_t>> open;  // first packet, DTS on the 27 MHz clock
+    size_t lastVideo = 0;
+    auto close = [&] {
+        if (!open)
+            return;
+        ++pacing.Pictures;
+        if (stc[lastVideo] > open->second)
+            ++pacing.PicturesLate;
+        if (stc[open->first] + 27000000 / 2 < open->second)
+            ++pacing.PicturesEarly;
+    };
+    for (size_t i = 0; i < packets.size(); ++i) {
+        if (packets[i].Pid != 0x1011)
+            continue;
+        if (packets[i].UnitStart) {
+            close();
+            const auto *pes = reinterpret_cast<const uint8_t *>(packets[i].Payload.data());
+            const uint8_t *stamp = pes + ((pes[7] & 0xC0) == 0xC0 ? 14 : 9);
+            const uint64_t dts = uint64_t(stamp[0] >> 1 & 7) << 30 | uint64_t(stamp[1]) << 22
+                                 | uint64_t(stamp[2] >> 1) << 15 | uint64_t(stamp[3]) << 7 | stamp[4] >> 1;
+            open = {i, dts * 300};
+        }
+        lastVideo = i;
+    }
+    close();
+    return pacing;
+}
+
+void PrintPacing(const std::string &name, const TPacing &p)
+{
+    std::printf("%s: video %zu of %zu packets into a full buffer, audio %zu of %zu, tables %zu of %zu; "
+                "busiest 10 ms of video %.1f Mbit/s; longest PCR gap %.1f ms; %zu pictures, %zu late, "
+                "%zu early\n",
+                name.c_str(), p.Video.IntoFull, p.Video.Packets, p.Audio.IntoFull, p.Audio.Packets,
+                p.Tables.IntoFull, p.Tables.Packets, p.PeakVideoMbits, p.LongestPcrGapMs, p.Pictures,
+                p.PicturesLate, p.PicturesEarly);
+}
+
+// The highest bit rate of an H.264 stream's NAL HRD parameters, read with
+// FFmpeg's header tracer; 0 without them.
+double HrdBitRate(const fs::path &h264)
+{
+    TProcessResult trace =
+        runProcess({"ffmpeg", "-hide_banner", "-v", "verbose", "-i", h264.string(), "-c", "copy", "-bsf:v",
+                    "trace_headers", "-frames:v", "1", "-f", "null", "-"});
+    auto field = [&](const std::string &name) -> std::optional<double> {
+        size_t at = trace.err.find(" " + name + " ");
+        if (at == std::string::npos)
+            return std::nullopt;
+        size_t eq = trace.err.find(" = ", at);
+        return std::stod(trace.err.substr(eq + 3));
+    };
+    EXPECT_EQ(field("cpb_cnt_minus1").value_or(0), 0);
+    std::optional<double> scale = field("bit_rate_scale"), value = field("bit_rate_value_minus1[0]");
+    return scale && value ? (*value + 1) * std::pow(2.0, 6 + *scale) : 0;
+}
+
+// A 1080i disc from the camcorder fixture and a 1080p one from a clip made
+// here like a camcorder's (level 4.0 High, HRD parameters of 24 Mbit/s),
+// fed to the decoder model at 36 Mbit/s, and the 1080p one also at 1.2
+// times its HRD rate: no packet of any stream finds its transport buffer
+// full, and no 10 ms carry more video than the buffer lets through; every
+// picture arrives whole before its decoding time and no earlier than the
+// 500 ms buffering window; the PCR comes at least every 100 ms.
+TEST_F(MuxStream, NoPacketArrivesIntoAFullTransportBuffer)
+{
+    const fs::path h264 = work_ / "cam1080p.h264";
+    ffmpeg({"-f",         "lavfi",
+            "-i",         "testsrc2=size=1920x1080:rate=25:duration=3,noise=alls=12:allf=t",
+            "-c:v",       "libx264",
+            "-preset",    "veryfast",
+            "-profile:v", "high",
+            "-level",     "4.0",
+            "-b:v",       "18M",
+            "-maxrate",   "24M",
+            "-bufsize",   "18M",
+            "-x264opts",  "nal-hrd=vbr:keyint=12:bframes=2",
+            "-pix_fmt",   "yuv420p",
+            "-f",         "h264",
+            h264.string()});
+    ASSERT_EQ(HrdBitRate(work_ / "cam.h264"), 0);
+    ASSERT_EQ(HrdBitRate(h264), 24e6);
+    const fs::path p1080 = work_ / "cam1080p";
+    Mux(MetaText(h264, work_ / "cam.ac3"), p1080);
+    const std::tuple<std::string, fs::path, fs::path, double> cases[] = {
+        {"1080i", disc_, work_ / "cam.h264", 36e6},
+        {"1080p", p1080, h264, 36e6},
+        {"1080p at its HRD rate", p1080, h264, 1.2 * 24e6}};
+    for (const auto &[name, disc, source, rx] : cases) {
+        SCOPED_TRACE(name);
+        TProcessResult probe = runProcess({"ffprobe", "-v", "error", "-show_entries", "stream=profile,level",
+                                           "-of", "csv=p=0", source.string()});
+        ASSERT_EQ(probe.out, "High,40\n");  // at most 30 Mbit/s
+        const TPacing pacing = MeasurePacing(disc, rx);
+        PrintPacing(name, pacing);
+        EXPECT_GT(pacing.Video.Packets, 1000u);
+        EXPECT_EQ(pacing.Video.IntoFull, 0u);
+        EXPECT_GT(pacing.Audio.Packets, 100u);
+        EXPECT_EQ(pacing.Audio.IntoFull, 0u);
+        EXPECT_EQ(pacing.Tables.IntoFull, 0u);
+        EXPECT_LE(pacing.PeakVideoMbits * 1e6 / 8 / 100, rx / 8 / 100 + 512);
+        EXPECT_GT(pacing.Pictures, 49u);
+        EXPECT_EQ(pacing.PicturesLate, 0u);
+        EXPECT_EQ(pacing.PicturesEarly, 0u);
+        EXPECT_GT(pacing.LongestPcrGapMs, 0.0);
+        EXPECT_LE(pacing.LongestPcrGapMs, 100.0);
+    }
 }
 
 // libbluray's navigation machine: the first play object starts the title,
