@@ -167,12 +167,12 @@ public:
     }
 
     // When the next packet of `pes` could go, tables and PCR aside.
-    uint64_t NextTime(const TPesSend &pes) { return Ready(pes.Pid, pes.Earliest); }
+    uint64_t NextTime(const TPesSend &pes) { return Ready(pes.Pid, pes.Earliest, pes.Deadline); }
 
     // Sends the next packet of `pes`, after the tables and the PCR when due.
     void SendPacket(TPesSend &pes)
     {
-        const uint64_t t = Slot(pes.Pid, pes.Earliest, pes.RandomAccess && !pes.Started);
+        const uint64_t t = Slot(pes.Pid, pes.Earliest, pes.Deadline, pes.RandomAccess && !pes.Started);
         if (!pes.Started) {
             pes.FirstPacket = FWriter.PacketCount();
             // The header goes in the first packet with as much payload as fits.
@@ -219,12 +219,15 @@ private:
     }
 
     // The first slot from `earliest` on where a packet of `pid` keeps the
-    // mux rate and fits its transport buffer.
-    uint64_t Ready(uint16_t pid, uint64_t earliest)
+    // mux rate and fits its transport buffer. A packet waits for its buffer
+    // only until its `deadline`: a stream faster than its level allows then
+    // overflows the buffer rather than drifting ever later than its
+    // decoding times.
+    uint64_t Ready(uint16_t pid, uint64_t earliest, uint64_t deadline = UINT64_MAX)
     {
         const uint64_t t = std::max(FClock + FInterval, earliest);
         const TTransportBuffer *buffer = BufferOf(pid);
-        return buffer ? buffer->ReadyAt(t) : t;
+        return buffer ? std::min(buffer->ReadyAt(t), std::max(t, deadline)) : t;
     }
 
     // Takes the slot at `t` for a packet of `pid`.
@@ -238,32 +241,31 @@ private:
     // The time of the next packet of `pid`, not before `earliest`. Tables
     // and PCR falling due before it are written first, at their due time
     // where the clock allows, so that long waits keep their spacing.
-    uint64_t Slot(uint16_t pid, uint64_t earliest, bool forceTables)
+    uint64_t Slot(uint16_t pid, uint64_t earliest, uint64_t deadline, bool forceTables)
     {
         for (;;) {
-            const uint64_t t = Ready(pid, earliest);
-            if (forceTables || !FTablesWritten || t >= FLastTables + kPsiInterval) {
-                const uint64_t due = forceTables || !FTablesWritten ? t : FLastTables + kPsiInterval;
-                FLastTables = Ready(0, due);
+            const uint64_t t = Ready(pid, earliest, deadline);
+            const uint64_t tablesDue = forceTables || !FTablesWritten ? t : FLastTables + kPsiInterval;
+            const uint64_t pcrDue = FPcrWritten ? FLastPcr + kPcrInterval : t;
+            if (tablesDue <= t && tablesDue <= pcrDue) {
+                FLastTables = Ready(0, tablesDue);
                 for (const auto &[tablePid, section] : FTables) {
-                    const uint64_t at = Ready(tablePid, due);
+                    const uint64_t at = Ready(tablePid, tablesDue);
                     FWriter.WriteSection(tablePid, section, at);
                     Take(tablePid, at);
                 }
                 FTablesWritten = true;
                 forceTables = false;
-                continue;
-            }
-            if (!FPcrWritten || t >= FLastPcr + kPcrInterval) {
-                const uint64_t at = Ready(FPcrPid, FPcrWritten ? FLastPcr + kPcrInterval : t);
+            } else if (pcrDue <= t) {
+                const uint64_t at = Ready(FPcrPid, pcrDue);
                 FWriter.WritePcr(FPcrPid, at, at);
                 Take(FPcrPid, at);
                 FLastPcr = at;
                 FPcrWritten = true;
-                continue;
+            } else {
+                Take(pid, t);
+                return t;
             }
-            Take(pid, t);
-            return t;
         }
     }
 

@@ -22,16 +22,8 @@ uint64_t H264LeakRate(const TH264Sps &sps)
 uint64_t TTransportBuffer::LevelAt(uint64_t t27) const
 {
     const uint64_t elapsed = t27 > FTime ? t27 - FTime : 0;
-    if (elapsed >= FLevel / FRate + 1)
-        return 0;
-    return FLevel - FRate * elapsed;
-}
-
-uint64_t TTransportBuffer::ReadyAt(uint64_t t27) const
-{
-    if (FRate == 0 || LevelAt(t27) <= kArrivalLimit)
-        return t27;
-    return FTime + (FLevel - kArrivalLimit + FRate - 1) / FRate;
+    const unsigned __int128 drained = static_cast<unsigned __int128>(FRate) * elapsed;
+    return drained >= FLevel ? 0 : FLevel - static_cast<uint64_t>(drained);
 }
 
 void TTransportBuffer::Arrive(uint64_t t27)
@@ -40,4 +32,5 @@ void TTransportBuffer::Arrive(uint64_t t27)
         return;
     FLevel = LevelAt(t27) + kPacketBits * kTicksPerSecond;
     FTime = t27;
+    FReadyTime = FLevel <= kArrivalLimit ? t27 : t27 + (FLevel - kArrivalLimit + FRate - 1) / FRate;
 }

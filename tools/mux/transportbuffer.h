@@ -25,7 +25,7 @@ public:
     explicit TTransportBuffer(uint64_t leakRate = 0) : FRate(leakRate) { }
 
     // The first time (27 MHz) from `t27` on at which a packet fits.
-    uint64_t ReadyAt(uint64_t t27) const;
+    uint64_t ReadyAt(uint64_t t27) const { return t27 > FReadyTime ? t27 : FReadyTime; }
     // A packet arrives at `t27`, which ReadyAt allowed.
     void Arrive(uint64_t t27);
 
@@ -37,4 +37,5 @@ private:
     uint64_t FRate;
     uint64_t FLevel = 0;  // at FTime
     uint64_t FTime = 0;
+    uint64_t FReadyTime = 0;  // when the next packet fits
 };

@@ -147,21 +147,28 @@ std::pair<uint32_t, uint32_t> MetadataExtent(const std::string &image)
     return {partitionStart + Le32(image, entry + 216 + 4), Le32(image, entry + 216) / sector};
 }
 
+// A copy of the image with `count` sectors from `first` destroyed still
+// lists and reads every file as its source.
+void ExpectEveryFileReadWithSectorsDestroyed(const std::string &image, uint32_t first, uint32_t count,
+                                             const std::string &copy, const std::vector<std::string> &sources)
+{
+    std::string bytes = ReadWhole(image);
+    std::fill(bytes.begin() + first * 2048, bytes.begin() + (first + count) * 2048, '\x5A');
+    std::ofstream(copy, std::ios::binary) << bytes;
+    std::string error;
+    TListing listing = ListImage(copy, error);
+    ASSERT_TRUE(error.empty()) << error;
+    EXPECT_EQ(listing, ListSources(sources));
+    EXPECT_EQ(CompareImageFiles(copy, listing, sources), "");
+}
+
 TEST_F(UdfImageTest, MirrorStandsInForDamagedMetadata)
 {
-    std::string bytes = ReadWhole(image_);
-    auto [start, blocks] = MetadataExtent(bytes);
+    auto [start, blocks] = MetadataExtent(ReadWhole(image_));
     ASSERT_GT(blocks, 4u);
     // The file set descriptor, its terminator, the root's entry and
     // identifiers: a reader finds bad tags and turns to the mirror.
-    std::fill(bytes.begin() + start * 2048, bytes.begin() + (start + 4) * 2048, '\x5A');
-    std::string damaged = *dir_ / "damaged.img";
-    std::ofstream(damaged, std::ios::binary) << bytes;
-    std::string error;
-    TListing listing = ListImage(damaged, error);
-    ASSERT_TRUE(error.empty()) << error;
-    EXPECT_EQ(listing, ListSources(sources_));
-    EXPECT_EQ(CompareImageFiles(damaged, listing, sources_), "");
+    ExpectEveryFileReadWithSectorsDestroyed(image_, start, 4, *dir_ / "damaged.img", sources_);
 }
 
 // The first ECC block of the partition, which holds the metadata file's
@@ -169,17 +176,9 @@ TEST_F(UdfImageTest, MirrorStandsInForDamagedMetadata)
 // volume, leads readers to the mirror.
 TEST_F(UdfImageTest, MirrorEntrySurvivesTheLossOfTheFirstPartitionBlock)
 {
-    std::string bytes = ReadWhole(image_);
-    const uint32_t eccBlock = MetadataFileEntry(bytes).second / 16 * 16;
+    const uint32_t eccBlock = MetadataFileEntry(ReadWhole(image_)).second / 16 * 16;
     ASSERT_GT(eccBlock, 256u);
-    std::fill(bytes.begin() + eccBlock * 2048, bytes.begin() + (eccBlock + 16) * 2048, '\x5A');
-    std::string damaged = *dir_ / "first-block-lost.img";
-    std::ofstream(damaged, std::ios::binary) << bytes;
-    std::string error;
-    TListing listing = ListImage(damaged, error);
-    ASSERT_TRUE(error.empty()) << error;
-    EXPECT_EQ(listing, ListSources(sources_));
-    EXPECT_EQ(CompareImageFiles(damaged, listing, sources_), "");
+    ExpectEveryFileReadWithSectorsDestroyed(image_, eccBlock, 16, *dir_ / "first-block-lost.img", sources_);
 }
 
 // What a mounted disc shows a user who is not root: every file readable,

@@ -480,6 +480,7 @@ struct TPacing
     double LongestPcrGapMs = 0;
     double PeakVideoMbits = 0;  // over the busiest 10 ms
     size_t PicturesLate = 0;  // not whole by their decoding time
+    double LatestMs = 0;  // how late the latest of them
     size_t PicturesEarly = 0;  // begun more than 500 ms before it
     size_t Pictures = 0;
 };
@@ -520,8 +521,10 @@ TPacing MeasurePacing(const fs::path &disc, double videoRx)
         if (!open)
             return;
         ++pacing.Pictures;
-        if (stc[lastVideo] > open->second)
+        if (stc[lastVideo] > open->second) {
             ++pacing.PicturesLate;
+            pacing.LatestMs = std::max(pacing.LatestMs, (stc[lastVideo] - open->second) / 27e3);
+        }
         if (stc[open->first] + 27000000 / 2 < open->second)
             ++pacing.PicturesEarly;
     };
@@ -621,6 +624,28 @@ TEST_F(MuxStream, NoPacketArrivesIntoAFullTransportBuffer)
         EXPECT_GT(pacing.LongestPcrGapMs, 0.0);
         EXPECT_LE(pacing.LongestPcrGapMs, 100.0);
     }
+}
+
+// A stream far faster than its level allows (1.5 Mbit/s labelled level 1.1,
+// whose transport buffer lets 0.35 Mbit/s through) cannot keep its
+// transport buffer from overflowing; its pictures must still not fall ever
+// further behind their decoding times.
+TEST_F(MuxStream, StreamAboveItsLevelStaysNearItsDecodingTimes)
+{
+    const fs::path h264 = work_ / "above-level.h264";
+    ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x180:rate=25:duration=2,noise=alls=30:allf=t", "-c:v",
+            "libx264", "-preset", "veryfast", "-level", "1.1", "-b:v", "1500k", "-pix_fmt", "yuv420p", "-f",
+            "h264", h264.string()});
+    TProcessResult probe = runProcess({"ffprobe", "-v", "error", "-show_entries", "stream=level,bit_rate",
+                                       "-of", "csv=p=0", h264.string()});
+    ASSERT_EQ(probe.out.substr(0, 3), "11,") << probe.out;
+    const fs::path out = work_ / "above-level";
+    Mux(MetaText(h264, {}), out);
+    const TPacing pacing = MeasurePacing(out, 1.2 * 1500 * 192);
+    PrintPacing("above its level", pacing);
+    EXPECT_EQ(pacing.Pictures, 50u);
+    EXPECT_GT(pacing.Video.IntoFull, 0u);
+    EXPECT_LT(pacing.LatestMs, 100.0);
 }
 
 // libbluray's navigation machine: the first play object starts the title,
