@@ -3,6 +3,7 @@
 #include "authoring/abort.h"
 #include "authoring/logging.h"
 #include "authoring/metafile.h"
+#include "media/clipname.h"
 #include "platform/commandline.h"
 #include "platform/pathdelim.h"
 #include "platform/shell.h"
@@ -57,7 +58,8 @@ bool AllPassQuoted(const QStringList &texts)
 // Runs the program of a step, with its command line and how it ended in
 // the log, and says what the run means for the step.
 TToolVerdict RunStepTool(const QString &tool, const QString &program, const QString &arguments,
-                         const ToolOutputHandler &handler, const TStepLog &log, const QString &folder = {})
+                         const ToolOutputHandler &handler, const TStepLog &log, const QString &folder = {},
+                         TToolOutcome *ended = nullptr)
 {
     const QString commandLine = ToolCommandLine(program, arguments);
     qCInfo(lcAuthoring).noquote() << "starting" << commandLine << "in"
@@ -69,6 +71,8 @@ TToolVerdict RunStepTool(const QString &tool, const QString &program, const QStr
     qCInfo(lcAuthoring).noquote() << ending;
     if (log)
         log(ending);
+    if (ended)
+        *ended = outcome;
     return JudgeTool(outcome);
 }
 
@@ -119,14 +123,21 @@ QString MuxArguments(const QString &metaFile, const QString &discFolder)
     return Quoted(metaFile) + u' ' + Quoted(discFolder);
 }
 
-QString BurnArguments(const QString &discFolder, const QString &volumeLabel)
+QString BurnArguments(const QString &discFolder, const QString &volumeLabel, const TBurnTarget &target,
+                      bool verify)
 {
-    return QStringLiteral("/MODE BUILD /BUILDOUTPUTMODE DEVICE /SRC ")
-           + Quoted(discFolder + QStringLiteral("BDMV")) + u'|'
-           + Quoted(discFolder + QStringLiteral("CERTIFICATE"))
-           + QStringLiteral(" /FILESYSTEM \"UDF\" /UDFREVISION \"2.50\" /VERIFY NO /VOLUMELABEL ")
-           + Quoted(volumeLabel)
-           + QStringLiteral("   /EJECT /CLOSESUCCESS /NOIMAGEDETAILS /WAITFORMEDIA /START");
+    const bool image = target.Kind == TBurnTarget::ImageFile;
+    QString arguments = QStringLiteral("/MODE BUILD /BUILDOUTPUTMODE ")
+                        + (image ? QStringLiteral("IMAGEFILE") : QStringLiteral("DEVICE"))
+                        + QStringLiteral(" /SRC ") + Quoted(discFolder + QStringLiteral("BDMV")) + u'|'
+                        + Quoted(discFolder + QStringLiteral("CERTIFICATE"))
+                        + QStringLiteral(" /FILESYSTEM \"UDF\" /UDFREVISION \"2.50\" /VERIFY ")
+                        + (verify ? QStringLiteral("YES") : QStringLiteral("NO"))
+                        + QStringLiteral(" /VOLUMELABEL ") + Quoted(volumeLabel)
+                        + QStringLiteral("   /EJECT /CLOSESUCCESS /NOIMAGEDETAILS /WAITFORMEDIA /START");
+    if (!target.Dest.isEmpty())
+        arguments += QStringLiteral(" /DEST ") + Quoted(target.Dest);
+    return arguments;
 }
 
 uint8_t DemuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler,
@@ -137,7 +148,7 @@ uint8_t DemuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHand
         if (disc.Clips.isEmpty())
             return srNoClip;
         disc.StreamBase = ExtractFileName(disc.Clips.first().Path);
-        disc.StreamBase.chop(5);
+        disc.StreamBase.chop(qsizetype(StreamBaseCut(disc.StreamBase.toStdString())));
         QStringList paths;
         for (const TDiscClip &clip : disc.Clips)
             paths << clip.Path;
@@ -204,9 +215,11 @@ uint8_t BurnDisc(const TDisque &disc, const TSettings &settings, const ToolOutpu
 {
     const QString folder = disc.DiscFolder(settings.DossierAVCHD);
     const QString label = disc.VolumeLabel();
+    const TBurnTarget target = BurnTargetOf(disc, settings);
     // "|" separates the source folders, so a folder holding one would be
     // read as two.
-    if (!AllPassQuoted({folder + QStringLiteral("BDMV"), folder + QStringLiteral("CERTIFICATE"), label})
+    if (!AllPassQuoted(
+            {folder + QStringLiteral("BDMV"), folder + QStringLiteral("CERTIFICATE"), label, target.Dest})
         || folder.contains(u'|'))
         return srBurnNotStarted;
     // A burn stopped half-way ruins the disc: the handler only watches.
@@ -215,7 +228,12 @@ uint8_t BurnDisc(const TDisque &disc, const TSettings &settings, const ToolOutpu
         if (handler)
             handler(out, err, ignored);
     };
-    const TToolVerdict verdict = RunStepTool(QStringLiteral("ImgBurn"), settings.ImgBurnFile,
-                                             BurnArguments(folder, label), watch, log);
-    return verdict == tvFailed ? srBurnFailed : srDone;
+    TToolOutcome outcome;
+    const TToolVerdict verdict =
+        RunStepTool(QStringLiteral("ImgBurn"), settings.ImgBurnFile,
+                    BurnArguments(folder, label, target, settings.Verifier), watch, log, {}, &outcome);
+    if (verdict != tvFailed)
+        return srDone;
+    constexpr int kBurnerNoRoom = 3;
+    return outcome.End == TToolOutcome::Exited && outcome.Code == kBurnerNoRoom ? srBurnNoRoom : srBurnFailed;
 }

@@ -1,5 +1,6 @@
 #include "preview/viewframe.h"
 
+#include "preview/mediadevice.h"
 #include "preview/mediasystem.h"
 #include "preview/notifier.h"
 #include "preview/timeformats.h"
@@ -43,6 +44,19 @@ QFont Arial8(bool italic = false)
     font.setPointSize(8);
     font.setItalic(italic);
     return font;
+}
+
+// A text about the clip's format (picture size, when it was filmed):
+// italic, right-aligned, hidden until there is something to say.
+QLabel *NewFormatLabel(QWidget *parent, const char *name, const QRect &place)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(place);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setFont(Arial8(true));
+    label->hide();
+    return label;
 }
 
 QLineEdit *NewTimeEdit(QWidget *parent, const char *name, int x)
@@ -94,6 +108,8 @@ bool TVideoArea::event(QEvent *event)
 {
     if (event->type() == kFrameEventType) {
         update();
+        if (OnNewPicture)
+            OnNewPicture();
         return true;
     }
     return QWidget::event(event);
@@ -153,6 +169,7 @@ void TviewFrame::DetachSystem()
     FSystem->SetVideoWindow(nullptr);
     FSystem->SetNotifyWindow(nullptr);
     vw->SetSystem(nullptr);
+    vw->OnNewPicture = nullptr;
     FSystem = nullptr;
 }
 
@@ -268,11 +285,12 @@ void TviewFrame::CreateActions()
         ApplyVolume();
     });
     ActionList->Add(saDecVolume);
-    // The keypad keys first, "ALT+P" and "ALT+M" as the second shortcuts.
-    saIncVolume->setShortcuts(
-        {QKeySequence(Qt::KeypadModifier | Qt::Key_Plus), QKeySequence(QStringLiteral("Alt+P"))});
-    saDecVolume->setShortcuts(
-        {QKeySequence(Qt::KeypadModifier | Qt::Key_Minus), QKeySequence(QStringLiteral("Alt+M"))});
+    // + and - first, "ALT+P" and "ALT+M" as the second shortcuts. Qt looks
+    // a key up by what the keyboard layout makes of it, which drops the
+    // keypad modifier: plain + and - are what the keypad's keys match (and
+    // the main keyboard's).
+    saIncVolume->setShortcuts({QKeySequence(Qt::Key_Plus), QKeySequence(QStringLiteral("Alt+P"))});
+    saDecVolume->setShortcuts({QKeySequence(Qt::Key_Minus), QKeySequence(QStringLiteral("Alt+M"))});
 
     for (TCustomSuperAction *action : ActionList->Actions()) {
         action->setShortcutContext(Qt::WindowShortcut);
@@ -304,12 +322,9 @@ void TviewFrame::CreateControls()
 
     edPosition = NewTimeEdit(this, "edPosition", 24);
     edDuration = NewTimeEdit(this, "edDuration", 112);
-    labImageSize = new QLabel(this);
-    labImageSize->setObjectName(QStringLiteral("labImageSize"));
-    labImageSize->setGeometry(270, 8, 68, 14);
-    labImageSize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    labImageSize->setFont(Arial8(true));
-    labImageSize->hide();
+    labImageSize = NewFormatLabel(this, "labImageSize", QRect(270, 8, 68, 14));
+    // Below the controls, where the frame has room for the whole text.
+    labTournage = NewFormatLabel(this, "labTournage", QRect(166, 278, 190, 14));
 
     tb = new QSlider(Qt::Horizontal, this);
     tb->setObjectName(QStringLiteral("tb"));
@@ -375,6 +390,13 @@ void TviewFrame::AttachSystem(TMediaSystem *system)
 {
     FSystem = system;
     vw->SetSystem(system);
+    // The position text names the picture on screen: it follows each new
+    // picture, not only the decoder's position messages, which come before
+    // the picture is shown.
+    vw->OnNewPicture = [this] {
+        if (FSystem && FSystem->LastFrame())
+            PositionRefresh();
+    };
     system->SetVideoWindow(vw);
     system->SetNotifyWindow(this);
     system->SetMaxSpeed(0);
@@ -406,6 +428,7 @@ bool TviewFrame::OpenSources(TVideoSource *video, TAudioSource *audio)
         return false;
     const bool result = FSystem->SetSources(video, audio);
     LayOut(FSystem->HasVideo(), FSystem->HasAudio());
+    ShowRecordingDate(FSystem->VideoSource());
     Navigate(&TMediaSystem::ToStart);
     ApplyVolume();
     return result;
@@ -418,7 +441,26 @@ bool TviewFrame::ClosePreview()
     edDuration->hide();
     edPosition->hide();
     labImageSize->hide();
-    return FSystem->Close();
+    labTournage->hide();
+    const bool closed = FSystem->Close();
+    LayOut(false, false);
+    return closed;
+}
+
+// The clip is the file device the video source comes from, directly or
+// through a sub-device.
+void TviewFrame::ShowRecordingDate(const TVideoSource *video)
+{
+    const TMediaDevice *device = video != NoVideo ? video->Device() : nullptr;
+    while (device && !dynamic_cast<const Tm2tsFileDevice *>(device))
+        device = device->Parent();
+    const auto *clip = static_cast<const Tm2tsFileDevice *>(device);
+    if (clip && clip->RecordingDate()) {
+        labTournage->setText(RecordingDateText(*clip->RecordingDate()));
+        labTournage->show();
+    } else {
+        labTournage->hide();
+    }
 }
 
 void TviewFrame::Navigate(void (TMediaSystem::*step)())
@@ -440,6 +482,7 @@ void TviewFrame::Busy(const std::function<void()> &work)
     palette.setColor(QPalette::Text, Qt::black);
     edPosition->setFont(font);
     edPosition->setPalette(palette);
+    PositionRefresh();
 }
 
 void TviewFrame::navtbChanged()
@@ -459,6 +502,9 @@ void TviewFrame::ApplyVolume()
 
 void TviewFrame::PositionRefresh()
 {
+    // Messages of a clip already closed say nothing.
+    if (!FSystem->HasVideo() && !FSystem->HasAudio())
+        return;
     const std::int64_t position = FSystem->GetPosition();
     std::int64_t frame = VideoReport().FrameDuration;
     if (frame <= 0)

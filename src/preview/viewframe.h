@@ -34,6 +34,8 @@ class TVideoArea : public QWidget
 public:
     explicit TVideoArea(QWidget *parent = nullptr);
     void SetSystem(TMediaSystem *system) { FSystem = system; }
+    // Called when the media system has a new picture to paint.
+    std::function<void()> OnNewPicture;
 
 protected:
     bool event(QEvent *event) override;
@@ -60,7 +62,8 @@ public:
     // Gives the media system a clip's sources (null leaves a side, a
     // sentinel removes it) and lays the controls out for what it plays.
     bool OpenSources(TVideoSource *video, TAudioSource *audio);
-    // Hides the position, duration and size texts and closes the system.
+    // Hides the position, duration and size texts, closes the system and
+    // shows the still picture without controls, as with no clip.
     bool ClosePreview();
 
     TMediaSystem *System() const { return FSystem; }
@@ -70,6 +73,8 @@ public:
     QLabel *Image1;
     QLineEdit *edPosition, *edDuration;
     QLabel *labImageSize;
+    // "Filmé le …" for a clip whose camcorder wrote when it was filmed.
+    QLabel *labTournage;
     QSlider *tb;
     QToolButton *ReculeTrackBtn, *ReculeHighBtn, *ReculeMediumBtn, *ReculeLowBtn;
     QToolButton *AvanceLowBtn, *AvanceMediumBtn, *AvanceHighBtn, *AvanceTrackBtn;
@@ -100,6 +105,8 @@ private:
     void PositionRefresh();
     void ReportRefresh(QEvent *event);
     void LayOut(bool video, bool audio);
+    // labTournage shows when the clip of video was filmed, if it tells.
+    void ShowRecordingDate(const TVideoSource *video);
 
     TMediaSystem *FSystem = nullptr;
     std::unique_ptr<TImageList> FImages;
