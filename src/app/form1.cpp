@@ -21,6 +21,7 @@
 #include "widgets/imagelist.h"
 #include "widgets/superaction.h"
 #include "widgets/widedialogedit.h"
+#include "widgets/windowplace.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -34,10 +35,20 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 
 namespace {
 
 const QString FormTitle = QStringLiteral("Tavrel 1.0.3 fr de Morvek");
+
+// Where windows can be put: each screen less its panels and docks.
+QList<QRect> AvailableScreens()
+{
+    QList<QRect> screens;
+    for (const QScreen *screen : QGuiApplication::screens())
+        screens.append(screen->availableGeometry());
+    return screens;
+}
 
 // Image indexes of il.
 enum : int {
@@ -481,9 +492,9 @@ void TForm1::saMesOptionsexecute()
 
 void TForm1::ApplySettings()
 {
-    move(Settings.mainleft, Settings.maintop);
     setFixedSize(ClientSizeFor(Settings.mainWidth, Settings.mainHeight));
     StatusBar1->setGeometry(0, height() - 19, width(), 19);
+    PlaceFrame(QPoint(Settings.mainleft, Settings.maintop));
     // Only three of the orders can be chosen; anything else is "alpha".
     const TSortIndex *order = &SortAlpha;
     for (const TSortIndex *known : {&SortModify, &SortTaille})
@@ -494,6 +505,21 @@ void TForm1::ApplySettings()
     SetEac3toFile(Settings.eac3tofile);
     SetTsMuxerFile(Settings.tsMuxerFile);
     SetImgBurnFile(Settings.ImgBurnFile);
+}
+
+// The stored place is that of the frame, title bar included, as the user
+// sees it. Before the window manager has framed the window Qt cannot know
+// the frame, so move() alone would put the client area there and the
+// window would creep up by its title bar at every start; the native window
+// is told that the position is the frame's, which the window manager
+// honours.
+void TForm1::PlaceFrame(const QPoint &stored)
+{
+    const QRect frame(stored, size() + FrameExtra);
+    const QPoint place = PlaceOnScreens(frame, AvailableScreens());
+    move(place);
+    if (QWindow *window = windowHandle())
+        window->setFramePosition(place);
 }
 
 void TForm1::showEvent(QShowEvent *event)
@@ -557,8 +583,8 @@ bool TForm1::CloseQuery()
     }
     if (Settings.PrefsMode == pmNone)
         return true;
-    Settings.mainleft = x();
-    Settings.maintop = y();
+    Settings.mainleft = frameGeometry().x();
+    Settings.maintop = frameGeometry().y();
     Settings.mainWidth = width() + FrameExtra.width();
     Settings.mainHeight = height() + FrameExtra.height();
     Settings.SortIndex = ListeFrame->lb->SortIndex().Key;
