@@ -220,7 +220,7 @@ TForm1::TForm1(const TPrefsLocation &where, const TDeviceFactory &makeDevice, QW
     od->setNameFilter(QStringLiteral("Fichiers m2ts (*.m2ts)"));
     od->setDefaultSuffix(QStringLiteral("m2ts"));
     od->setFileMode(QFileDialog::ExistingFiles);
-    od->setOption(QFileDialog::DontUseNativeDialog);
+    SetUpFileDialog(*od);
     od->setSizeGripEnabled(true);
 
     CreateImages();
