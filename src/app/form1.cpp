@@ -320,6 +320,8 @@ void TForm1::CreateActions()
                  : ParentAVCHDFolder(Settings.DossierAVCHD, QString(), QString(), false);
         if (!folder.isEmpty())
             ShowInFolder(folder);
+        else if (!Settings.DossierAVCHD.isEmpty())
+            ShowInFolder(Settings.DossierAVCHD);  // tells the user it does not exist
     });
     saAbort->SetOnexecute([lb](TCustomSuperAction *) {
         AbortRequested = true;

@@ -2,9 +2,11 @@
 // No command-line arguments are taken.
 #include "app/form1.h"
 #include "app/qttranslations.h"
+#include "platform/shellopen.h"
 #include "widgets/imagelist.h"
 
 #include <QApplication>
+#include <QMessageBox>
 
 #include <gst/gst.h>
 
@@ -19,6 +21,9 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("fr.morvek.Tavrel"));
     TImageList::ChooseIconTheme();
     TForm1 form;
+    // Whatever the desktop could not open is told in the window.
+    SetOpenFailureReport(
+        [&form](const QString &message) { QMessageBox::warning(&form, form.windowTitle(), message); });
     form.show();
     return app.exec();
 }
