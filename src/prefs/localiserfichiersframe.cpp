@@ -110,6 +110,8 @@ void TLocaliserFichiersFrame::ShowToolFile(int tool, const QString &path)
     edits[tool]->SetFileName(path);
     // Browsing starts beside the tool, or where the program keeps its own.
     edits[tool]->InitialDir = path.isEmpty() ? ProgramFilesFolder() : QFileInfo(path).path();
+    if (OnToolFileShown)
+        OnToolFileShown();
 }
 
 // A picked name that does not exist changes no setting.
