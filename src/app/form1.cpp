@@ -262,17 +262,12 @@ void TForm1::CreateImages()
 {
     il = std::make_unique<TImageList>(25, 25);
     const TImageList::Entry entries[] = {
-        {imgPaste, QStringLiteral("edit-paste"), u'C', QColor(90, 120, 160)},
-        {imgOpen, QStringLiteral("document-open"), u'O', QColor(60, 130, 200)},
-        {imgQuit, QStringLiteral("application-exit"), u'Q', QColor(180, 60, 60)},
-        {imgEmpty, QStringLiteral("edit-clear"), u'V', QColor(150, 110, 60)},
-        {imgFolder, QStringLiteral("folder-open"), u'D', QColor(200, 160, 40)},
-        {imgListPage, QStringLiteral("view-list"), u'L', QColor(70, 140, 90)},
-        {imgOptions, QStringLiteral("preferences-system"), u'P', QColor(110, 110, 110)},
-        {imgDiscs, QStringLiteral("media-optical"), u'D', QColor(60, 90, 170)},
-        {imgAbort, QStringLiteral("process-stop"), u'X', QColor(200, 40, 40)},
-        {imgAllDiscs, QStringLiteral("media-record"), u'T', QColor(130, 60, 150)},
-        {imgAbout, QStringLiteral("help-about"), u'?', QColor(40, 120, 160)},
+        {imgPaste, QStringLiteral("edit-paste")},           {imgOpen, QStringLiteral("document-open")},
+        {imgQuit, QStringLiteral("application-exit")},      {imgEmpty, QStringLiteral("edit-clear")},
+        {imgFolder, QStringLiteral("folder-open")},         {imgListPage, QStringLiteral("view-list")},
+        {imgOptions, QStringLiteral("preferences-system")}, {imgDiscs, QStringLiteral("media-optical")},
+        {imgAbort, QStringLiteral("process-stop")},         {imgAllDiscs, QStringLiteral("media-record")},
+        {imgAbout, QStringLiteral("help-about")},
     };
     for (const TImageList::Entry &entry : entries)
         il->Add(entry);

@@ -2,6 +2,7 @@
 
 #include "platform/shell.h"
 #include "prefs/missingtools.h"
+#include "widgets/themeicon.h"
 #include "widgets/widedialogedit.h"
 
 #include <QFileInfo>
@@ -72,7 +73,7 @@ TLocaliserFichiersFrame::TLocaliserFichiersFrame(QWidget *parent) : QFrame(paren
     AutoBtn = new QPushButton(QStringLiteral("Recherche Auto"), this);
     AutoBtn->setObjectName(QStringLiteral("AutoBtn"));
     AutoBtn->setGeometry(330, 52, 120, 36);
-    AutoBtn->setIcon(QIcon::fromTheme(QStringLiteral("system-search")));
+    AutoBtn->setIcon(ThemeIcon(QStringLiteral("system-search")));
     connect(AutoBtn, &QPushButton::clicked, this, &TLocaliserFichiersFrame::AutoBtnClick);
 
     dirscan.recursive = true;

@@ -1,6 +1,7 @@
 #include "widgets/widedialogedit.h"
 
 #include "platform/pathdelim.h"
+#include "widgets/themeicon.h"
 
 #include <QCompleter>
 #include <QDir>
@@ -10,20 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSplitter>
-#include <QStyle>
 #include <QTreeView>
-
-namespace {
-
-QIcon OpenIcon(const QWidget *widget)
-{
-    QIcon icon = QIcon::fromTheme(QStringLiteral("document-open"));
-    if (icon.isNull() || icon.availableSizes().isEmpty())
-        icon = widget->style()->standardIcon(QStyle::SP_DirOpenIcon);
-    return icon;
-}
-
-}  // namespace
 
 void SetUpFileDialog(QFileDialog &dialog)
 {
@@ -86,7 +74,7 @@ TWideDialogEdit::TWideDialogEdit(QWidget *parent)
     QPalette palette = FEdit->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));
     FEdit->setPalette(palette);
-    FButton->setIcon(OpenIcon(this));
+    FButton->setIcon(ThemeIcon(QStringLiteral("document-open")));
     FButton->setIconSize(QSize(16, 16));
     FButton->setFlat(false);
     connect(FButton, &QPushButton::clicked, this, [this] { ButtonClick(); });
