@@ -38,7 +38,14 @@ protected:
 
 TEST_F(OpenFailure, EachFailureNamesWhatAndWhere)
 {
-    const QString parent = FTmp.path() + u'/';
+    // What is said of a file or folder that is there but that nothing opens.
+    const auto noOpener = [](const char *kind, const QString &name, const QString &folder) {
+        return QString::fromUtf8(
+                   "Impossible d'ouvrir %1 « %2 » : aucun programme de ce bureau ne s'en charge.\n"
+                   "Il se trouve dans le dossier %3 ; ouvrez-le depuis votre gestionnaire de "
+                   "fichiers.")
+            .arg(QString::fromUtf8(kind), name, folder);
+    };
     const struct
     {
         const char *what;
@@ -46,23 +53,14 @@ TEST_F(OpenFailure, EachFailureNamesWhatAndWhere)
         QString message;
     } cases[] = {
         {"a file no program opens", [&] { return OpenDocument(FFolder + "aide.html"); },
-         QString::fromUtf8(
-             "Impossible d'ouvrir le fichier « aide.html » : aucun programme de ce bureau ne s'en "
-             "charge.\nIl se trouve dans le dossier ")
-             + FFolder + QString::fromUtf8(" ; ouvrez-le depuis votre gestionnaire de fichiers.")},
+         noOpener("le fichier", "aide.html", FFolder)},
         {"a file that is not there", [&] { return OpenDocument(FFolder + "absent.html"); },
          QString::fromUtf8("Impossible d'ouvrir « absent.html » : il n'existe pas dans le dossier ") + FFolder
              + u'.'},
         {"a clip shown in its folder", [&] { return ShowInFolder(FFolder + "aide.html"); },
-         QString::fromUtf8(
-             "Impossible d'ouvrir le fichier « aide.html » : aucun programme de ce bureau ne s'en "
-             "charge.\nIl se trouve dans le dossier ")
-             + FFolder + QString::fromUtf8(" ; ouvrez-le depuis votre gestionnaire de fichiers.")},
+         noOpener("le fichier", "aide.html", FFolder)},
         {"a folder shown in its parent", [&] { return ShowInFolder(FFolder); },
-         QString::fromUtf8(
-             "Impossible d'ouvrir le dossier « Vidéos AVCHD » : aucun programme de ce bureau ne "
-             "s'en charge.\nIl se trouve dans le dossier ")
-             + parent + QString::fromUtf8(" ; ouvrez-le depuis votre gestionnaire de fichiers.")},
+         noOpener("le dossier", QString::fromUtf8("Vidéos AVCHD"), FTmp.path() + u'/')},
         {"a missing folder", [&] { return ShowInFolder(FFolder + "Projet/Disque 01"); },
          QString::fromUtf8("Impossible d'ouvrir « Disque 01 » : il n'existe pas dans le dossier ") + FFolder
              + QStringLiteral("Projet/.")},
