@@ -20,8 +20,9 @@ struct TClipList
 // that could be reached up to the next "+" (the clip that is missing).
 TClipList ResolveClipList(const std::string &joined);
 
-// The file name of `path` (after its last "/") less its last five
-// characters: the prefix of every stream file written for the disc.
+// The file name of `path` (after its last "/") less its clip extension
+// (".m2ts" or ".mts"; five characters for a name without one): the prefix
+// of every stream file written for the disc.
 std::string StreamBaseOf(const std::string &path);
 
 }  // namespace demux
