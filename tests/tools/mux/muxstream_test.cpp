@@ -163,7 +163,12 @@ TEST_F(MuxStream, EndsOnAWholeAlignedUnitCountedInTheClipInfo)
 {
     ASSERT_FALSE(packets_.empty());
     EXPECT_EQ(m2ts_.size() % 6144, 0u);
-    EXPECT_EQ(packets_.back().Pid, 0x1FFF);  // the filling is null packets
+    // The filling, when the last unit needs any, is null packets and never a
+    // whole unit: a stream that happens to end on a unit boundary has none.
+    size_t filling = 0;
+    while (filling < packets_.size() && packets_[packets_.size() - 1 - filling].Pid == 0x1FFF)
+        ++filling;
+    EXPECT_LT(filling, 32u);
     CLPI_CL *cl = bd_read_clpi((disc_ / "BDMV/CLIPINF/00000.clpi").c_str());
     ASSERT_NE(cl, nullptr);
     EXPECT_EQ(cl->clip.num_source_packets, packets_.size());
