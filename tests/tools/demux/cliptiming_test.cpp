@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -68,6 +69,15 @@ void MakeClip(const std::string &path, const TClipRecipe &recipe, bool otherPids
     std::remove((path + ".joined").c_str());
 }
 
+// The pictures ffmpeg makes for that many seconds at a rate such as "25"
+// or "30000/1001".
+int64_t FramesOf(const std::string &rate, double seconds)
+{
+    double num = 0, den = 1;
+    std::sscanf(rate.c_str(), "%lf/%lf", &num, &den);
+    return std::llround(seconds * num / den);
+}
+
 // A disc of clips: each case names what its clips have in common.
 struct TDiscCase
 {
@@ -104,6 +114,12 @@ TEST_P(ClipTimingAgreesWithTheJoins, ToTheTick)
         const TClipTimes times = ReadClipTimes(QString::fromStdString(paths[i]));
         ASSERT_TRUE(times.HasVideo) << paths[i];
         const int64_t clipTicks = demuxer.Results()[i].VideoDuration;
+        // Agreeing on a cut clip is not enough: a joined clip keeps every picture.
+        const TClipRecipe &recipe = GetParam().Clips[i];
+        if (recipe.JoinedSeconds > 0)
+            EXPECT_EQ(demuxer.Results()[i].Pictures,
+                      FramesOf(recipe.Rate, recipe.Seconds) + FramesOf(recipe.Rate, recipe.JoinedSeconds))
+                << paths[i];
         EXPECT_EQ(times.Duration(), clipTicks * 1000 / 9) << paths[i];
         chapterUnits += times.Duration();
         joinTicks += clipTicks;
