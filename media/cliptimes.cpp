@@ -115,21 +115,14 @@ struct TStreamPes
 TStreamPes CollectPes(TBytes data, int packetSize, int pid, bool keepPayload)
 {
     TStreamPes stream;
-    TTsPacketReader reader(data.data(), data.size(), packetSize);
-    TTsPacket packet;
-    while (reader.Next(packet)) {
-        if (packet.Pid != pid)
-            continue;
-        const uint8_t *payload = packet.Payload;
-        if (packet.UnitStart) {
-            int headerEnd = 0;
-            stream.Pts.push_back(PesPts(packet.Payload, packet.PayloadSize, headerEnd));
+    ForEachPesPiece(data.data(), data.size(), packetSize, pid, [&](const TPesPiece &piece) {
+        if (piece.Start) {
+            stream.Pts.push_back(piece.Pts);
             stream.LastPayload.clear();
-            payload += headerEnd;
         }
         if (keepPayload && !stream.Pts.empty())
-            stream.LastPayload.insert(stream.LastPayload.end(), payload, packet.Payload + packet.PayloadSize);
-    }
+            stream.LastPayload.insert(stream.LastPayload.end(), piece.Data, piece.Data + piece.Size);
+    });
     return stream;
 }
 

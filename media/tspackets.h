@@ -69,6 +69,37 @@ int64_t PesDts(const uint8_t *pes, int size);
 // 0xEF), whatever the PID or the program tables say.
 bool IsVideoPes(const uint8_t *pes, int size);
 
+// The part of a PES stream one packet carries: its payload, less the PES
+// header when a PES starts in it (`Start`, with that PES's time stamp,
+// -1 when it has none).
+struct TPesPiece
+{
+    const uint8_t *Data = nullptr;
+    int Size = 0;
+    bool Start = false;
+    int64_t Pts = -1;
+};
+
+// Calls `visit(piece)` for each packet of `pid` in `data`, in order.
+template <typename TVisit>
+void ForEachPesPiece(const uint8_t *data, size_t size, int packetSize, int pid, TVisit visit)
+{
+    TTsPacketReader reader(data, size, packetSize);
+    TTsPacket packet;
+    while (reader.Next(packet)) {
+        if (packet.Pid != pid)
+            continue;
+        TPesPiece piece {packet.Payload, packet.PayloadSize, packet.UnitStart, -1};
+        if (packet.UnitStart) {
+            int headerEnd = 0;
+            piece.Pts = PesPts(packet.Payload, packet.PayloadSize, headerEnd);
+            piece.Data += headerEnd;
+            piece.Size -= headerEnd;
+        }
+        visit(piece);
+    }
+}
+
 // b - a on the 33-bit clock, as a signed difference: a time stamp just
 // below another one, across the wrap or not, comes out negative.
 int64_t TicksBetween(int64_t a, int64_t b);

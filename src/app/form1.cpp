@@ -206,7 +206,7 @@ TForm1::TForm1(const TPrefsLocation &where, const TDeviceFactory &makeDevice, QW
 
     od = new QFileDialog(this, QStringLiteral("Ouvrez des fichiers m2ts logés dans un même dossier"));
     od->setObjectName(QStringLiteral("od"));
-    od->setNameFilter(QStringLiteral("Fichiers m2ts (*.m2ts)"));
+    od->setNameFilter(QStringLiteral("Vidéos AVCHD (*.m2ts *.mts)"));
     od->setDefaultSuffix(QStringLiteral("m2ts"));
     od->setFileMode(QFileDialog::ExistingFiles);
     od->setOption(QFileDialog::DontUseNativeDialog);
@@ -369,6 +369,8 @@ void TForm1::ListenToList()
         ShowStatus(QStringLiteral("Prêt"), skNormal);
         ListeFrame->DisquesBtn->setEnabled(true);
     };
+    // The order chosen in the window is the one saved on leaving.
+    ListeFrame->OnSortChosen = [](const TSortIndex &order) { Settings.SortIndex = order.Key; };
     // The active clip plays in the viewer: its first video and audio.
     lb->OnActiveChange = [this](TAbstractListFichier *actif) {
         auto *clip = dynamic_cast<Tm2tsFichier *>(actif);
@@ -484,12 +486,8 @@ void TForm1::ApplySettings()
     move(Settings.mainleft, Settings.maintop);
     setFixedSize(ClientSizeFor(Settings.mainWidth, Settings.mainHeight));
     StatusBar1->setGeometry(0, height() - 19, width(), 19);
-    // Only three of the orders can be chosen; anything else is "alpha".
-    const TSortIndex *order = &SortAlpha;
-    for (const TSortIndex *known : {&SortModify, &SortTaille})
-        if (Settings.SortIndex == known->Key)
-            order = known;
-    ListeFrame->lb->SortBy(*order);
+    // Only the orders the window offers are taken; anything else is "alpha".
+    ListeFrame->ShowSortOrder(ChoosableSortIndex(Settings.SortIndex));
     OptionsFrame->ShowSettings(Settings);
     SetEac3toFile(Settings.eac3tofile);
     SetTsMuxerFile(Settings.tsMuxerFile);

@@ -1,6 +1,7 @@
 #include "app/listeframe.h"
 
 #include "clips/fichierlistbox.h"
+#include "media/clipname.h"
 #include "platform/shell.h"
 #include "platform/shellopen.h"
 #include "preview/avsource.h"
@@ -10,7 +11,10 @@
 #include "widgets/pagebutton.h"
 #include "widgets/textgauge.h"
 
+#include <QActionGroup>
+#include <QComboBox>
 #include <QLabel>
+#include <QMenu>
 #include <QSlider>
 #include <QStyledItemDelegate>
 #include <QToolButton>
@@ -56,6 +60,21 @@ TListeFrame::TListeFrame(QWidget *parent, const TDeviceFactory &makeDevice) : QF
     lb->SetRecordClass(TlfCLass::M2tsFichier(makeDevice));
     lb->OnOpenTestExtension = &TListeFrame::lbOpenTestExtension;
     lb->OnCountsChange = [this](int iselcount, int icount) { lbCountsChange(iselcount, icount); };
+    lb->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lb, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        QMenu *menu = NewSortMenu(this);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(lb->viewport()->mapToGlobal(pos));
+    });
+
+    // Between the list and the counts line.
+    cbTri = new QComboBox(this);
+    cbTri->setObjectName(QStringLiteral("cbTri"));
+    cbTri->setGeometry(16, 437, 273, 20);
+    for (const TSortIndex *order : ChoosableSortIndexes)
+        cbTri->addItem(SortChoiceText(*order), order->Key);
+    connect(cbTri, &QComboBox::activated, this,
+            [this](int row) { ChooseSort(ChoosableSortIndex(cbTri->itemData(row).toString())); });
 
     labCount = new QLabel(this);
     labCount->setObjectName(QStringLiteral("labCount"));
@@ -91,6 +110,34 @@ TListeFrame::TListeFrame(QWidget *parent, const TDeviceFactory &makeDevice) : QF
     DisquesBtn = NewPageButton(this, "DisquesBtn", 528, 448);
 }
 
+void TListeFrame::ShowSortOrder(const TSortIndex &order)
+{
+    lb->SortBy(order);
+    cbTri->setCurrentIndex(cbTri->findData(order.Key));
+}
+
+void TListeFrame::ChooseSort(const TSortIndex &order)
+{
+    ShowSortOrder(order);
+    if (OnSortChosen)
+        OnSortChosen(order);
+}
+
+QMenu *TListeFrame::NewSortMenu(QWidget *parent)
+{
+    auto *menu = new QMenu(parent);
+    menu->setObjectName(QStringLiteral("SortMenu"));
+    auto *group = new QActionGroup(menu);
+    for (const TSortIndex *order : ChoosableSortIndexes) {
+        QAction *action = menu->addAction(SortChoiceText(*order));
+        action->setCheckable(true);
+        action->setChecked(order->Key == lb->SortIndex().Key);
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, [this, order] { ChooseSort(*order); });
+    }
+    return menu;
+}
+
 bool TListeFrame::ShowSources(TVideoSource *video, TAudioSource *audio)
 {
     Disclaimer->setVisible(video == NoVideo && audio == NoAudio);
@@ -112,8 +159,7 @@ void TListeFrame::DisclaimerUrlClick(const QString &link)
 
 bool TListeFrame::lbOpenTestExtension(const QString &wfilename)
 {
-    const int dot = wfilename.lastIndexOf(u'.');
-    return dot >= 0 && wfilename.mid(dot).toLower() == QStringLiteral(".m2ts");
+    return ClipExtensionLength(wfilename.toStdString()) > 0;
 }
 
 QString TListeFrame::CountsLine(int count, const QString &durationText)

@@ -7,7 +7,11 @@
 
 #include <QFrame>
 
+#include <functional>
+
+class QComboBox;
 class QLabel;
+class QMenu;
 class QToolButton;
 class TAudioSource;
 class TFichierListBox;
@@ -26,10 +30,22 @@ public:
     QFrame *Bevel1;
     QToolButton *FichiersBtn, *DossierBtn, *ViderBtn, *OptionsBtn, *AproposBtn, *QuitterBtn;
     TFichierListBox *lb;
+    // The sort orders the user can choose, under the list.
+    QComboBox *cbTri;
     QLabel *labCount;
     TviewFrame *viewFrame;
     TLinkEdit *Disclaimer;
     QToolButton *DisquesBtn;
+
+    // Called once the user has chosen a sort order and the list is sorted
+    // by it.
+    std::function<void(const TSortIndex &order)> OnSortChosen;
+
+    // Sorts the list by order and shows it as the current choice.
+    void ShowSortOrder(const TSortIndex &order);
+    // The menu of the choosable orders, the current one checked; choosing
+    // an entry sorts the list and raises OnSortChosen.
+    QMenu *NewSortMenu(QWidget *parent);
 
     // The welcome panel shows while neither source is real; then the
     // viewer is given the pair.
@@ -41,12 +57,16 @@ public:
     // the program when none was set at build time.
     void DisclaimerUrlClick(const QString &link);
 
-    // The list accepts a file when its extension, folded to lower case, is
-    // ".m2ts". Runs on the opening worker: looks at the name only.
+    // The list accepts a clip file: ".m2ts", or ".mts" as on a camcorder's
+    // memory card, in any letter case. Runs on the opening worker: looks
+    // at the name only.
     static bool lbOpenTestExtension(const QString &wfilename);
     // The counts line for count clips whose total duration reads
     // durationText ("" under one second).
     static QString CountsLine(int count, const QString &durationText);
     // Shows the number of clips and their total duration under the list.
     void lbCountsChange(int iselcount, int icount);
+
+private:
+    void ChooseSort(const TSortIndex &order);
 };

@@ -3,6 +3,7 @@
 #include "authoring/abort.h"
 #include "authoring/logging.h"
 #include "authoring/metafile.h"
+#include "media/clipname.h"
 #include "platform/commandline.h"
 #include "platform/pathdelim.h"
 #include "platform/shell.h"
@@ -137,7 +138,7 @@ uint8_t DemuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHand
         if (disc.Clips.isEmpty())
             return srNoClip;
         disc.StreamBase = ExtractFileName(disc.Clips.first().Path);
-        disc.StreamBase.chop(5);
+        disc.StreamBase.chop(qsizetype(StreamBaseCut(disc.StreamBase.toStdString())));
         QStringList paths;
         for (const TDiscClip &clip : disc.Clips)
             paths << clip.Path;

@@ -9,6 +9,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QHash>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -23,6 +24,16 @@ public:
     explicit TItem(std::unique_ptr<TAbstractListFichier> record)
         : QListWidgetItem(record->FileName(), nullptr, QListWidgetItem::UserType), Record(std::move(record))
     { }
+    // The record's own hint is the item's tooltip; it follows a record
+    // replaced in place.
+    QVariant data(int role) const override
+    {
+        if (role == Qt::ToolTipRole) {
+            const QString hint = Record->Hint();
+            return hint.isEmpty() ? QVariant() : QVariant(hint);
+        }
+        return QListWidgetItem::data(role);
+    }
     // Ordered by Rank when the list is sorted again.
     bool operator<(const QListWidgetItem &other) const override
     {
@@ -414,10 +425,15 @@ bool TFichierListBox::event(QEvent *event)
     return TActiveListBox::event(event);
 }
 
+// An item's own hint shows over it even where the list's counts hint is
+// not shown.
 bool TFichierListBox::viewportEvent(QEvent *event)
 {
-    if (event->type() == QEvent::ToolTip && !ShowHint)
-        return true;
+    if (event->type() == QEvent::ToolTip && !ShowHint) {
+        const QListWidgetItem *over = itemAt(static_cast<QHelpEvent *>(event)->pos());
+        if (!over || !over->data(Qt::ToolTipRole).isValid())
+            return true;
+    }
     return TActiveListBox::viewportEvent(event);
 }
 

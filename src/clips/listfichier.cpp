@@ -1,13 +1,31 @@
 #include "clips/listfichier.h"
 
 #include "platform/pathdelim.h"
+#include "preview/timeformats.h"
 
 const TSortIndex SortAlpha {"alpha", "par ordre alphabétique", "tri alphabétique"};
 const TSortIndex SortTaille {"taille", "selon la taille du fichier", "tri selon taille"};
 const TSortIndex SortModify {"modify", "selon la date du fichier", "tri selon date du fichier"};
 const TSortIndex SortExtension {"extension", "selon l'extension", "tri selon l'extension"};
 const TSortIndex SortPath {"path", "selon le chemin", "tri selon le chemin"};
-const TSortIndex *const SortIndexes[5] = {&SortAlpha, &SortTaille, &SortModify, &SortExtension, &SortPath};
+const TSortIndex SortTournage {"tournage", "selon la date de prise de vue",
+                               "tri selon la date de prise de vue"};
+const TSortIndex *const SortIndexes[6] = {&SortAlpha,     &SortTaille, &SortModify,
+                                          &SortExtension, &SortPath,   &SortTournage};
+const TSortIndex *const ChoosableSortIndexes[4] = {&SortAlpha, &SortTaille, &SortModify, &SortTournage};
+
+const TSortIndex &ChoosableSortIndex(const QString &key)
+{
+    for (const TSortIndex *index : ChoosableSortIndexes)
+        if (index->Key == key)
+            return *index;
+    return SortAlpha;
+}
+
+QString SortChoiceText(const TSortIndex &index)
+{
+    return QStringLiteral("Trier ") + index.LongText;
+}
 
 namespace {
 
@@ -30,10 +48,17 @@ QString Hex16(std::uint32_t value)
     return QStringLiteral("%1").arg(value, 16, 16, QChar(u'0')).toUpper();
 }
 
+// The date pattern "yyyymmddhhnnss": compared as texts, the digits order
+// the times.
+QString DateDigits(int year, int month, int day, int hour, int minute, int second)
+{
+    return QString::asprintf("%04d%02d%02d%02d%02d%02d", year, month, day, hour, minute, second);
+}
+
 QString DateKeyOf(TDateTime modified)
 {
     const TDateTimeFields f = DecodeDateTime(modified);
-    return QString::asprintf("%04d%02d%02d%02d%02d%02d", f.year, f.month, f.day, f.hour, f.minute, f.second);
+    return DateDigits(f.year, f.month, f.day, f.hour, f.minute, f.second);
 }
 
 TDateTime LocalTime(const TFileTime &t)
@@ -123,6 +148,16 @@ void TSRFichier::SetEntry(const QString &folder, const TFindData &entry)
     FSizeKey = Hex16(FSizeHigh) + Hex16(FSizeLow) + PathKey();
     FDateKey = DateKeyOf(FModified) + PathKey();
     FReadOnly = (FAttributes & faReadOnly) != 0;
+    SetRecordingDate(std::nullopt);
+}
+
+void TSRFichier::SetRecordingDate(const std::optional<TRecordingDate> &date)
+{
+    FRecordingDate = date;
+    const QString when =
+        date ? DateDigits(date->Year, date->Month, date->Day, date->Hour, date->Minute, date->Second)
+             : DateKeyOf(FModified);
+    FShotKey = when + AlphaKey();
 }
 
 QString TSRFichier::GetSortKey(const TSortIndex &index) const
@@ -131,7 +166,14 @@ QString TSRFichier::GetSortKey(const TSortIndex &index) const
         return FDateKey;
     if (index.Key == SortTaille.Key)
         return FSizeKey;
+    if (index.Key == SortTournage.Key)
+        return FShotKey;
     return TAbstractListFichier::GetSortKey(index);
+}
+
+QString TSRFichier::Hint() const
+{
+    return FRecordingDate ? RecordingDateText(*FRecordingDate) : QString();
 }
 
 // --- Tm2tsFichier
@@ -142,6 +184,7 @@ std::unique_ptr<Tm2tsFichier> Tm2tsFichier::CreateFromEntry(const QString &folde
     std::unique_ptr<Tm2tsFichier> record(new Tm2tsFichier);
     record->SetEntry(folder, entry);
     record->FDevice = MakeDevice(makeDevice, record->FullPath());
+    record->SetRecordingDate(record->FDevice->RecordingDate());
     return record;
 }
 

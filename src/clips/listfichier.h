@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // A sort order of the clip list: Key selects the rule; the two texts travel
 // with it.
@@ -31,8 +32,16 @@ extern const TSortIndex SortTaille;  // "taille"
 extern const TSortIndex SortModify;  // "modify"
 extern const TSortIndex SortExtension;  // "extension"
 extern const TSortIndex SortPath;  // "path"
-// The five, in the order above.
-extern const TSortIndex *const SortIndexes[5];
+extern const TSortIndex SortTournage;  // "tournage"
+// The six, in the order above.
+extern const TSortIndex *const SortIndexes[6];
+// The orders the user can choose in the window, and that the settings
+// may hold at start-up, in the order they are offered.
+extern const TSortIndex *const ChoosableSortIndexes[4];
+// The choosable order whose Key is key, else "alpha".
+const TSortIndex &ChoosableSortIndex(const QString &key);
+// How the window offers an order: "Trier par ordre alphabétique", …
+QString SortChoiceText(const TSortIndex &index);
 
 class TAbstractListFichier
 {
@@ -43,8 +52,11 @@ public:
     static std::unique_ptr<TAbstractListFichier> CreateFromPath(const QString &fullPath);
 
     // The key of the order whose Key is index.Key (compared exactly); an
-    // empty text for a key outside the five.
+    // empty text for a key outside the six.
     virtual QString GetSortKey(const TSortIndex &index) const;
+    // What the item's hint (tooltip) in the list says of the file; empty
+    // for nothing.
+    virtual QString Hint() const { return {}; }
 
     const QString &FullPath() const { return FFullPath; }
     const QString &FileName() const { return FFileName; }  // after the last "/"
@@ -75,6 +87,8 @@ public:
     static std::unique_ptr<TSRFichier> CreateFromPath(const QString &fullPath);
 
     QString GetSortKey(const TSortIndex &index) const override;
+    // "Filmé le …" for a clip whose recording date is known.
+    QString Hint() const override;
 
     std::uint32_t SizeHigh() const { return FSizeHigh; }
     std::uint32_t SizeLow() const { return FSizeLow; }
@@ -86,19 +100,28 @@ public:
     bool ReadOnly() const { return FReadOnly; }
     const QString &SizeKey() const { return FSizeKey; }
     const QString &DateKey() const { return FDateKey; }
+    // When the clip was filmed, as its camcorder's clock showed it; none
+    // for a file that does not tell.
+    const std::optional<TRecordingDate> &RecordingDate() const { return FRecordingDate; }
+    // Sort key of the "tournage" order: the recording date, else the
+    // last-write time, to the second, then AlphaKey (ties by name).
+    const QString &ShotKey() const { return FShotKey; }
 
 protected:
     TSRFichier() = default;
     // Path fields from folder + entry name, then size, times, attributes
-    // and the size and date keys.
+    // and the size, date and shot keys.
     void SetEntry(const QString &folder, const TFindData &entry);
+    // The recording date, and the shot key made from it.
+    void SetRecordingDate(const std::optional<TRecordingDate> &date);
 
 private:
     std::uint32_t FSizeHigh = 0, FSizeLow = 0;
     TDateTime FCreated = 0, FModified = 0, FAccessed = 0;
     std::uint32_t FAttributes = 0;
     bool FReadOnly = false;
-    QString FSizeKey, FDateKey;
+    QString FSizeKey, FDateKey, FShotKey;
+    std::optional<TRecordingDate> FRecordingDate;
 };
 
 // Makes the media device of a clip from its full path. The default one

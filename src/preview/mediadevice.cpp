@@ -364,7 +364,7 @@ Tm2tsFileDevice::Tm2tsFileDevice(const QString &fullPath, bool keepSystemStreams
 
 Tm2tsFileDevice::Tm2tsFileDevice(const QString &fullPath, const TKnownClip &known)
     : TAbstractFileDevice(fullPath, ExtractFileName(fullPath), 1), FDuration(known.Duration),
-      FPictureDuration(known.PictureDuration)
+      FPictureDuration(known.PictureDuration), FRecordingDate(known.RecordingDate)
 {
     if (known.VideoCount > 0 || known.AudioCount > 0)
         SetPinCounts(known.VideoCount, known.AudioCount, 0, 0);
@@ -430,6 +430,7 @@ bool Tm2tsFileDevice::Probing(GstElement *probeGraph)
         FInterlaced = FInterlaced || (PinKindOf(pad) == TPinKind::Video && IsInterlaced(pad));
     });
     FDuration = MeasureDuration(probeGraph);
+    FRecordingDate = ReadRecordingDateOfFile(QFile::encodeName(FullPath()).toStdString());
     // A whole system stream may carry no time stamps to measure by.
     return FDuration > 0 || FKeepSystemStreams;
 }

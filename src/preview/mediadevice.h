@@ -8,6 +8,7 @@
 // in the process before any device is created.
 #pragma once
 
+#include "media/recordingdate.h"
 #include "preview/avsource.h"
 
 #include <QString>
@@ -15,6 +16,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 typedef struct _GstElement GstElement;
 typedef struct _GstPad GstPad;
@@ -147,6 +149,7 @@ struct TKnownClip
     int VideoCount = 1;
     int AudioCount = 1;
     std::int64_t PictureDuration = 0;  // 0: not known
+    std::optional<TRecordingDate> RecordingDate = std::nullopt;
 };
 
 // The device of one .m2ts clip: its splitter is "filesrc ! parsebin" in a
@@ -173,6 +176,10 @@ public:
     // stamps of the first pictures (two of them for interlaced video whose
     // fields are stored apart); 0 when unknown or without video.
     std::int64_t PictureDuration() const { return FPictureDuration; }
+    // When the camcorder filmed the clip, as its clock showed it: read once
+    // by the probe from the start of the clip's H.264 stream; none for a
+    // clip that does not carry it.
+    const std::optional<TRecordingDate> &RecordingDate() const { return FRecordingDate; }
 
 protected:
     // keepSystemStreams: a system stream is exposed whole (see
@@ -189,6 +196,7 @@ private:
     GstElement *FSplitter = nullptr;
     std::int64_t FDuration = 0;
     std::int64_t FPictureDuration = 0;
+    std::optional<TRecordingDate> FRecordingDate;
     bool FInterlaced = false;  // from the probe's video pad
     bool FKeepSystemStreams = false;
 };

@@ -56,3 +56,14 @@ QByteArray FormatChapterTime(std::int64_t time)
     const THms t = SplitSeconds(totalMs / 1000);
     return Format("%.2d:%.2d:%.2d.%.3d", t.hours, t.minutes, t.seconds, int(totalMs % 1000));
 }
+
+QString RecordingDateText(const TRecordingDate &date)
+{
+    return QStringLiteral("Filmé le %1/%2/%3 à %4:%5:%6")
+        .arg(date.Day, 2, 10, QChar(u'0'))
+        .arg(date.Month, 2, 10, QChar(u'0'))
+        .arg(date.Year, 4, 10, QChar(u'0'))
+        .arg(date.Hour, 2, 10, QChar(u'0'))
+        .arg(date.Minute, 2, 10, QChar(u'0'))
+        .arg(date.Second, 2, 10, QChar(u'0'));
+}

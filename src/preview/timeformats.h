@@ -1,9 +1,13 @@
 // Media times as texts: a frame-accurate position for the player, a
-// duration in words for totals, and a chapter time. Pure functions; times
-// are int64_t counts of 100 ns, texts are 8-bit.
+// duration in words for totals, a chapter time, and when a clip was
+// filmed. Pure functions; times are int64_t counts of 100 ns, texts are
+// 8-bit but for the recording date's.
 #pragma once
 
+#include "media/recordingdate.h"
+
 #include <QByteArray>
+#include <QString>
 
 #include <cstdint>
 
@@ -17,3 +21,7 @@ QByteArray FormatDuration(std::int64_t time);
 
 // "hh:mm:ss.mmm", hours not wrapped.
 QByteArray FormatChapterTime(std::int64_t time);
+
+// "Filmé le 14/07/2012 à 15:30:00": when a clip was filmed, as its
+// camcorder's clock showed it.
+QString RecordingDateText(const TRecordingDate &date);

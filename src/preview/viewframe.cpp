@@ -1,5 +1,6 @@
 #include "preview/viewframe.h"
 
+#include "preview/mediadevice.h"
 #include "preview/mediasystem.h"
 #include "preview/notifier.h"
 #include "preview/timeformats.h"
@@ -43,6 +44,19 @@ QFont Arial8(bool italic = false)
     font.setPointSize(8);
     font.setItalic(italic);
     return font;
+}
+
+// A text about the clip's format (picture size, when it was filmed):
+// italic, right-aligned, hidden until there is something to say.
+QLabel *NewFormatLabel(QWidget *parent, const char *name, const QRect &place)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(place);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setFont(Arial8(true));
+    label->hide();
+    return label;
 }
 
 QLineEdit *NewTimeEdit(QWidget *parent, const char *name, int x)
@@ -304,12 +318,9 @@ void TviewFrame::CreateControls()
 
     edPosition = NewTimeEdit(this, "edPosition", 24);
     edDuration = NewTimeEdit(this, "edDuration", 112);
-    labImageSize = new QLabel(this);
-    labImageSize->setObjectName(QStringLiteral("labImageSize"));
-    labImageSize->setGeometry(270, 8, 68, 14);
-    labImageSize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    labImageSize->setFont(Arial8(true));
-    labImageSize->hide();
+    labImageSize = NewFormatLabel(this, "labImageSize", QRect(270, 8, 68, 14));
+    // Below the controls, where the frame has room for the whole text.
+    labTournage = NewFormatLabel(this, "labTournage", QRect(166, 278, 190, 14));
 
     tb = new QSlider(Qt::Horizontal, this);
     tb->setObjectName(QStringLiteral("tb"));
@@ -406,6 +417,7 @@ bool TviewFrame::OpenSources(TVideoSource *video, TAudioSource *audio)
         return false;
     const bool result = FSystem->SetSources(video, audio);
     LayOut(FSystem->HasVideo(), FSystem->HasAudio());
+    ShowRecordingDate(FSystem->VideoSource());
     Navigate(&TMediaSystem::ToStart);
     ApplyVolume();
     return result;
@@ -418,7 +430,24 @@ bool TviewFrame::ClosePreview()
     edDuration->hide();
     edPosition->hide();
     labImageSize->hide();
+    labTournage->hide();
     return FSystem->Close();
+}
+
+// The clip is the file device the video source comes from, directly or
+// through a sub-device.
+void TviewFrame::ShowRecordingDate(const TVideoSource *video)
+{
+    const TMediaDevice *device = video != NoVideo ? video->Device() : nullptr;
+    while (device && !dynamic_cast<const Tm2tsFileDevice *>(device))
+        device = device->Parent();
+    const auto *clip = static_cast<const Tm2tsFileDevice *>(device);
+    if (clip && clip->RecordingDate()) {
+        labTournage->setText(RecordingDateText(*clip->RecordingDate()));
+        labTournage->show();
+    } else {
+        labTournage->hide();
+    }
 }
 
 void TviewFrame::Navigate(void (TMediaSystem::*step)())

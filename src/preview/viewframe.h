@@ -70,6 +70,8 @@ public:
     QLabel *Image1;
     QLineEdit *edPosition, *edDuration;
     QLabel *labImageSize;
+    // "Filmé le …" for a clip whose camcorder wrote when it was filmed.
+    QLabel *labTournage;
     QSlider *tb;
     QToolButton *ReculeTrackBtn, *ReculeHighBtn, *ReculeMediumBtn, *ReculeLowBtn;
     QToolButton *AvanceLowBtn, *AvanceMediumBtn, *AvanceHighBtn, *AvanceTrackBtn;
@@ -100,6 +102,8 @@ private:
     void PositionRefresh();
     void ReportRefresh(QEvent *event);
     void LayOut(bool video, bool audio);
+    // labTournage shows when the clip of video was filmed, if it tells.
+    void ShowRecordingDate(const TVideoSource *video);
 
     TMediaSystem *FSystem = nullptr;
     std::unique_ptr<TImageList> FImages;

@@ -20,9 +20,14 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
+#include <QListView>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -585,7 +590,8 @@ TEST_P(StoredSortKey, AppliedAtStartAndSavedAtClose)
 
 INSTANTIATE_TEST_SUITE_P(Keys, StoredSortKey,
                          testing::Values(std::pair {"taille", "taille"}, std::pair {"modify", "modify"},
-                                         std::pair {"alpha", "alpha"}, std::pair {"path", "alpha"},
+                                         std::pair {"alpha", "alpha"}, std::pair {"tournage", "tournage"},
+                                         std::pair {"path", "alpha"}, std::pair {"extension", "alpha"},
                                          std::pair {"nimportequoi", "alpha"}));
 
 // Clips of chosen durations, by file name, without probing any file.
@@ -613,7 +619,8 @@ protected:
         Form1Test::SetUp();
         FClips = FTmp.filePath(QStringLiteral("clips"));
         QDir().mkpath(FClips + QStringLiteral("/sub"));
-        for (const char *name : {"c.m2ts", "a.M2TS", "sub/b.m2ts", "notes.txt", "d.mts"})
+        for (const char *name :
+             {"c.m2ts", "a.M2TS", "sub/b.m2ts", "notes.txt", "d.mts", "INDEX.BDM", "e.CPI"})
             QFile(FClips + u'/' + QString::fromLatin1(name)).open(QIODevice::WriteOnly);
         FForm = std::make_unique<TForm1>(FWhere, KnownDurations({{QStringLiteral("a.M2TS"), 1},
                                                                  {QStringLiteral("b.m2ts"), 2},
@@ -688,13 +695,13 @@ TEST_F(ListFlowTest, OpenFolderShowsStatusSortsAndCounts)
     EXPECT_EQ(FSteps.last().colour, QApplication::palette().color(QPalette::Button));
     EXPECT_TRUE(FSteps.last().disquesEnabled);
 
-    EXPECT_EQ(Names(),
-              (QStringList {QStringLiteral("a.M2TS"), QStringLiteral("b.m2ts"), QStringLiteral("c.m2ts")}));
-    EXPECT_EQ(FForm->ListeFrame->labCount->text(), QStringLiteral("3 fichiers : 1h 02mn 06s"));
+    EXPECT_EQ(Names(), (QStringList {QStringLiteral("a.M2TS"), QStringLiteral("b.m2ts"),
+                                     QStringLiteral("c.m2ts"), QStringLiteral("d.mts")}));
+    EXPECT_EQ(FForm->ListeFrame->labCount->text(), QStringLiteral("4 fichiers : 1h 02mn 06s"));
 
     // Selecting changes nothing: the line counts every item.
     lb->SetActive(2);
-    EXPECT_EQ(FForm->ListeFrame->labCount->text(), QStringLiteral("3 fichiers : 1h 02mn 06s"));
+    EXPECT_EQ(FForm->ListeFrame->labCount->text(), QStringLiteral("4 fichiers : 1h 02mn 06s"));
 
     FForm->saVider->Execute();
     EXPECT_EQ(lb->count(), 0);
@@ -763,6 +770,123 @@ TEST_F(ListFlowTest, CancelledFilesDialogOpensNothing)
     EXPECT_EQ(lb->count(), 0);
 }
 
+// The files dialog offers the clips of a camcorder's card too, whatever
+// the letter case of their names, and nothing else.
+TEST_F(ListFlowTest, FilesDialogShowsCardClips)
+{
+    EXPECT_EQ(FForm->od->nameFilters(), QStringList {QStringLiteral("Vidéos AVCHD (*.m2ts *.mts)")});
+    FForm->od->setDirectory(FClips);
+    FForm->od->show();
+    auto *view = FForm->od->findChild<QListView *>(QStringLiteral("listView"));
+    ASSERT_NE(view, nullptr);
+    QStringList shown;
+    const auto listed = [&] {
+        shown.clear();
+        const QModelIndex root = view->rootIndex();
+        for (int row = 0; row < view->model()->rowCount(root); ++row)
+            shown << view->model()->index(row, 0, root).data().toString();
+        shown.sort();
+        return shown.size() >= 4;
+    };
+    EXPECT_TRUE(WaitUntil(listed, 10'000));
+    EXPECT_EQ(shown, (QStringList {QStringLiteral("a.M2TS"), QStringLiteral("c.m2ts"),
+                                   QStringLiteral("d.mts"), QStringLiteral("sub")}));
+    FForm->od->reject();
+}
+
+// Pasted files (the camcorder's card copied in a file manager) and
+// dropped ones: the clips of either extension are listed, the other
+// files of the card are passed over without a word.
+TEST_F(ListFlowTest, PastedAndDroppedCardFilesOpenOnlyTheClips)
+{
+    QMimeData *data = new QMimeData;
+    data->setUrls({QUrl::fromLocalFile(FClips + QStringLiteral("/d.mts")),
+                   QUrl::fromLocalFile(FClips + QStringLiteral("/INDEX.BDM")),
+                   QUrl::fromLocalFile(FClips + QStringLiteral("/e.CPI"))});
+    QApplication::clipboard()->setMimeData(data);
+    FForm->saPaste->Execute();
+    WaitForOpenings(1);
+    EXPECT_EQ(Names(), QStringList {QStringLiteral("d.mts")});
+    FForm->ListeFrame->lb->DropFiles({FClips});
+    WaitForOpenings(2);
+    EXPECT_EQ(Names(), (QStringList {QStringLiteral("a.M2TS"), QStringLiteral("b.m2ts"),
+                                     QStringLiteral("c.m2ts"), QStringLiteral("d.mts")}));
+    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("Prêt"));
+}
+
+// The sort orders' right-click menu on the clip list, and the drop-down
+// under it: the current order checked, a choice sorts the list at once and
+// is what the next start opens with.
+TEST_F(ListFlowTest, SortMenuSortsAtOnceAndTheChoiceSurvivesARestart)
+{
+    FForm.reset();
+    StorePortable(10, 20, 696, 556, QStringLiteral("alpha"));
+    // By size: d.mts (empty), b, c, a.
+    for (const auto &[name, size] : {std::pair {"a.M2TS", 300}, {"sub/b.m2ts", 100}, {"c.m2ts", 200}}) {
+        QFile file(FClips + u'/' + QLatin1String(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(size, 'x'));
+    }
+    const QString taille = QStringLiteral("Trier selon la taille du fichier");
+    {
+        TForm1 form(FWhere, KnownDurations({}));
+        form.show();
+        TListeFrame *page = form.ListeFrame;
+        page->lb->OpenFolder(FClips);
+        ASSERT_TRUE(WaitUntil([&] { return page->lb->count() == 4 && !page->lb->Busy(); }, 30'000));
+        EXPECT_EQ(page->lb->item(0)->text(), QStringLiteral("a.M2TS"));
+
+        // A right click on the list opens the menu.
+        const QPoint at = page->lb->visualItemRect(page->lb->item(1)).center();
+        QContextMenuEvent click(QContextMenuEvent::Mouse, at, page->lb->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(page->lb->viewport(), &click);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        QStringList texts, checked;
+        for (QAction *action : menu->actions()) {
+            texts << action->text();
+            if (action->isChecked())
+                checked << action->text();
+        }
+        EXPECT_EQ(texts, (QStringList {QStringLiteral("Trier par ordre alphabétique"), taille,
+                                       QStringLiteral("Trier selon la date du fichier"),
+                                       QStringLiteral("Trier selon la date de prise de vue")}));
+        EXPECT_EQ(checked, QStringList {QStringLiteral("Trier par ordre alphabétique")});
+        menu->actions()[1]->trigger();
+        menu->close();
+
+        QStringList names;
+        for (int i = 0; i < page->lb->count(); ++i)
+            names << page->lb->item(i)->text();
+        EXPECT_EQ(names, (QStringList {QStringLiteral("d.mts"), QStringLiteral("b.m2ts"),
+                                       QStringLiteral("c.m2ts"), QStringLiteral("a.M2TS")}));
+        EXPECT_EQ(page->lb->SortIndex().Key, QStringLiteral("taille"));
+        EXPECT_EQ(page->cbTri->currentText(), taille);
+        EXPECT_EQ(Settings.SortIndex, QStringLiteral("taille"));
+        EXPECT_TRUE(form.close());
+    }
+    EXPECT_EQ(Reload().SortIndex, QStringLiteral("taille"));
+    {
+        TForm1 form(FWhere, KnownDurations({}));
+        form.show();
+        TListeFrame *page = form.ListeFrame;
+        EXPECT_EQ(page->lb->SortIndex().Key, QStringLiteral("taille"));
+        EXPECT_EQ(page->cbTri->currentText(), taille);
+        std::unique_ptr<QMenu> menu(page->NewSortMenu(&form));
+        EXPECT_TRUE(menu->actions()[1]->isChecked());
+        EXPECT_FALSE(menu->actions()[0]->isChecked());
+        // The drop-down under the list offers the same choices.
+        ASSERT_EQ(page->cbTri->count(), 4);
+        EXPECT_TRUE(page->cbTri->isVisible());
+        EXPECT_GE(page->cbTri->y(), page->lb->geometry().bottom());
+        EXPECT_LE(page->cbTri->geometry().bottom(), page->labCount->y());
+        emit page->cbTri->activated(3);
+        EXPECT_EQ(page->lb->SortIndex().Key, QStringLiteral("tournage"));
+        EXPECT_TRUE(form.close());
+    }
+    EXPECT_EQ(Reload().SortIndex, QStringLiteral("tournage"));
+}
+
 TEST_F(ListFlowTest, DroppedFilesOpenInTheList)
 {
     QMimeData data;
@@ -780,9 +904,11 @@ TEST_F(ListFlowTest, DroppedFilesOpenInTheList)
 
 TEST(ListeFrame, ExtensionTest)
 {
-    for (const char *name : {"clip.m2ts", "clip.M2TS", "a.b.M2Ts"})
-        EXPECT_TRUE(TListeFrame::lbOpenTestExtension(QString::fromLatin1(name))) << name;
-    for (const char *name : {"clip.m2t", "clip.mts", "clip", "clip.m2ts.txt", "m2ts"})
+    for (const char *name : {"clip.m2ts", "clip.M2TS", "a.b.M2Ts", "00000.MTS", "clip.mts", "été.Mts"})
+        EXPECT_TRUE(TListeFrame::lbOpenTestExtension(QString::fromUtf8(name))) << name;
+    // The camcorder's other files are not clips.
+    for (const char *name : {"clip.m2t", "clip", "clip.m2ts.txt", "m2ts", "mts", "clip.mts.txt", "00000.CPI",
+                             "00000.MPL", "INDEX.BDM", "MOVIEOBJ.BDM", "THUMB.TID", "clip.ts"})
         EXPECT_FALSE(TListeFrame::lbOpenTestExtension(QString::fromLatin1(name))) << name;
 }
 

@@ -10,6 +10,7 @@
 #include "widgets/imagelist.h"
 #include "widgets/linkedit.h"
 #include "widgets/superaction.h"
+#include "support/cardclip.h"
 #include "support/urlcatcher.h"
 #include "support/waituntil.h"
 
@@ -19,7 +20,9 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QHelpEvent>
 #include <QToolButton>
+#include <QToolTip>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -138,6 +141,44 @@ TEST_F(ListePageTest, DisquesClosesTheViewerAndThePageHidesTheOneBehind)
     const QColor background = FPage->palette().color(QPalette::Window);
     for (const QPoint point : {QPoint(122, 20), QPoint(460, 40), QPoint(310, 440), QPoint(670, 420)})
         EXPECT_EQ(picture.pixelColor(point), background) << point.x() << ',' << point.y();
+}
+
+// A clip from a camcorder's card says when it was filmed: in its hint in
+// the list and on the preview's format line; a clip that does not tell
+// shows neither.
+TEST_F(ListePageTest, RecordingDateInTheHintAndThePreview)
+{
+    const QString clip = FTmp.filePath(QStringLiteral("00000.MTS"));
+    ASSERT_EQ(cardclip::Make(clip, 1, 2012, 7, 14, 15, 30, 0), QString());
+    TFichierListBox *lb = FPage->lb;
+    lb->OpenFiles({clip, QStringLiteral(TAVREL_FIXTURE_DIR "/small1s.m2ts")});
+    ASSERT_TRUE(WaitUntil([&] { return lb->count() == 2 && !lb->Busy(); }, 30'000));
+    const QString filmed = QStringLiteral("Filmé le 14/07/2012 à 15:30:00");
+
+    lb->SetActive(IndexOf("00000.MTS"));
+    QLabel *line = FPage->viewFrame->labTournage;
+    EXPECT_TRUE(line->isVisible());
+    EXPECT_EQ(line->text(), filmed);
+    ASSERT_TRUE(WaitUntil([&] { return FPage->viewFrame->labImageSize->isVisible(); }, 5000));
+    Save(*FOrm, "liste-carte.png");
+    // The list's own hint stays off; the item's shows over it.
+    QListWidgetItem *item = lb->item(IndexOf("00000.MTS"));
+    EXPECT_EQ(item->data(Qt::ToolTipRole).toString(), filmed);
+    const QPoint over = lb->visualItemRect(item).center();
+    QHelpEvent help(QEvent::ToolTip, over, lb->viewport()->mapToGlobal(over));
+    QApplication::sendEvent(lb->viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), filmed);
+    QToolTip::hideText();
+    ASSERT_TRUE(WaitUntil([] { return !QToolTip::isVisible(); }, 5000));
+
+    const int plain = IndexOf("small1s.m2ts");
+    lb->SetActive(plain);
+    EXPECT_FALSE(line->isVisible());
+    EXPECT_FALSE(lb->item(plain)->data(Qt::ToolTipRole).isValid());
+    const QPoint overPlain = lb->visualItemRect(lb->item(plain)).center();
+    QHelpEvent none(QEvent::ToolTip, overPlain, lb->viewport()->mapToGlobal(overPlain));
+    QApplication::sendEvent(lb->viewport(), &none);
+    EXPECT_FALSE(QToolTip::isVisible());
 }
 
 // The welcome panel's "site" link opens the home page set at build time;

@@ -85,16 +85,89 @@ TEST(ListFichier, SortKeysFollowTheIndexKeyExactly)
     EXPECT_EQ(root->GetSortKey(SortAlpha), root->AlphaKey());
 }
 
-TEST(ListFichier, FiveSortIndexesWithTheirTexts)
+TEST(ListFichier, SixSortIndexesWithTheirTexts)
 {
-    const char *keys[5] = {"alpha", "taille", "modify", "extension", "path"};
-    for (int i = 0; i < 5; ++i)
+    const char *keys[6] = {"alpha", "taille", "modify", "extension", "path", "tournage"};
+    for (int i = 0; i < 6; ++i)
         EXPECT_EQ(SortIndexes[i]->Key, QLatin1String(keys[i]));
     EXPECT_EQ(SortAlpha.LongText, QStringLiteral("par ordre alphabétique"));
     EXPECT_EQ(SortTaille.ShortText, QStringLiteral("tri selon taille"));
     EXPECT_EQ(SortModify.LongText, QStringLiteral("selon la date du fichier"));
     EXPECT_EQ(SortExtension.ShortText, QStringLiteral("tri selon l'extension"));
     EXPECT_EQ(SortPath.LongText, QStringLiteral("selon le chemin"));
+    EXPECT_EQ(SortTournage.LongText, QStringLiteral("selon la date de prise de vue"));
+    EXPECT_EQ(SortTournage.ShortText, QStringLiteral("tri selon la date de prise de vue"));
+}
+
+// The window offers four orders; the settings may hold only those.
+TEST(ListFichier, ChoosableOrdersAndTheirTexts)
+{
+    QStringList texts;
+    for (const TSortIndex *index : ChoosableSortIndexes)
+        texts << SortChoiceText(*index);
+    EXPECT_EQ(texts, (QStringList {QStringLiteral("Trier par ordre alphabétique"),
+                                   QStringLiteral("Trier selon la taille du fichier"),
+                                   QStringLiteral("Trier selon la date du fichier"),
+                                   QStringLiteral("Trier selon la date de prise de vue")}));
+    for (const char *key : {"alpha", "taille", "modify", "tournage"})
+        EXPECT_EQ(ChoosableSortIndex(QLatin1String(key)).Key, QLatin1String(key));
+    for (const char *key : {"path", "extension", "Tournage", "", "nimportequoi"})
+        EXPECT_EQ(ChoosableSortIndex(QLatin1String(key)).Key, QStringLiteral("alpha")) << key;
+}
+
+std::vector<QString> SortedPaths(std::vector<std::unique_ptr<TSRFichier>> &records, const TSortIndex &index)
+{
+    std::sort(records.begin(), records.end(),
+              [&](const auto &a, const auto &b) { return a->GetSortKey(index) < b->GetSortKey(index); });
+    std::vector<QString> paths;
+    for (const auto &r : records)
+        paths.push_back(r->FullPath());
+    return paths;
+}
+
+// Records of clips whose devices say when they were filmed, without files.
+std::unique_ptr<Tm2tsFichier> Clip(const char *name, std::int64_t modified,
+                                   std::optional<TRecordingDate> filmed)
+{
+    return Tm2tsFichier::CreateFromEntry(
+        QStringLiteral("/carte/"), Entry(QLatin1String(name), 1000, modified), [filmed](const QString &path) {
+            TKnownClip known {10'000'000, 1, 1};
+            known.RecordingDate = filmed;
+            return std::make_unique<Tm2tsFileDevice>(path, known);
+        });
+}
+
+// "tournage": the recording date, else the file date, ties by name.
+TEST(ListFichier, ShotOrderFollowsTheRecordingDateThenTheFileDateThenTheName)
+{
+    setenv("TZ", "UTC", 1);
+    tzset();
+    const std::int64_t noon = 1'342'267'200;  // 2012-07-14 12:00:00 UTC
+    std::vector<std::unique_ptr<TSRFichier>> records;
+    records.push_back(Clip("00000.MTS", noon, TRecordingDate {2012, 7, 14, 15, 30, 0}));
+    records.push_back(Clip("00001.MTS", noon, TRecordingDate {2012, 7, 14, 9, 0, 0}));
+    records.push_back(Clip("copie b.mts", noon, std::nullopt));
+    records.push_back(Clip("copie a.mts", noon, std::nullopt));
+    records.push_back(Clip("00002.MTS", noon + 3600, TRecordingDate {2011, 12, 31, 23, 59, 59}));
+    EXPECT_EQ(SortedPaths(records, SortTournage),
+              (std::vector<QString> {"/carte/00002.MTS", "/carte/00001.MTS", "/carte/copie a.mts",
+                                     "/carte/copie b.mts", "/carte/00000.MTS"}));
+    EXPECT_EQ(records.back()->ShotKey(), QStringLiteral("2012071415300000000.mts/carte/00000.mts"));
+    // The same second filmed: by name.
+    std::vector<std::unique_ptr<TSRFichier>> twins;
+    twins.push_back(Clip("b.MTS", noon, TRecordingDate {2012, 7, 14, 9, 0, 0}));
+    twins.push_back(Clip("a.MTS", noon + 7, TRecordingDate {2012, 7, 14, 9, 0, 0}));
+    EXPECT_EQ(SortedPaths(twins, SortTournage), (std::vector<QString> {"/carte/a.MTS", "/carte/b.MTS"}));
+    unsetenv("TZ");
+    tzset();
+}
+
+TEST(ListFichier, HintSaysWhenTheClipWasFilmed)
+{
+    EXPECT_EQ(Clip("00000.MTS", 0, TRecordingDate {2012, 7, 14, 15, 30, 0})->Hint(),
+              QStringLiteral("Filmé le 14/07/2012 à 15:30:00"));
+    EXPECT_EQ(Clip("00001.MTS", 0, std::nullopt)->Hint(), QString());
+    EXPECT_EQ(Clip("00001.MTS", 0, std::nullopt)->RecordingDate(), std::nullopt);
 }
 
 struct SizeCase
@@ -120,16 +193,6 @@ INSTANTIATE_TEST_SUITE_P(Values, SizeKeys,
                                          SizeCase {0x100000000ull, "00000000000000010000000000000000"},
                                          SizeCase {0x1FFFFFFFFull, "000000000000000100000000FFFFFFFF"},
                                          SizeCase {0x2540BE3FFull, "000000000000000200000000540BE3FF"}));
-
-std::vector<QString> SortedPaths(std::vector<std::unique_ptr<TSRFichier>> &records, const TSortIndex &index)
-{
-    std::sort(records.begin(), records.end(),
-              [&](const auto &a, const auto &b) { return a->GetSortKey(index) < b->GetSortKey(index); });
-    std::vector<QString> paths;
-    for (const auto &r : records)
-        paths.push_back(r->FullPath());
-    return paths;
-}
 
 TEST(ListFichier, TiesAreBrokenByThePath)
 {

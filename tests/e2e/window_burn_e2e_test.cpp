@@ -14,14 +14,18 @@
 #include "widgets/superaction.h"
 
 #include "../tools/burn/burntesthelpers.h"
+#include "support/cardclip.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCryptographicHash>
+#include <QDirIterator>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QThread>
@@ -127,7 +131,9 @@ protected:
         ASSERT_EQ(Page()->Discs->At(0)->Clips.size(), clipCount);
     }
 
-    void OpenClips(int clipCount)
+    // Opens folder (the clip folder when none is given) through the
+    // window's "Dossier" action.
+    void OpenClips(int clipCount, const QString &folder = {})
     {
         TFichierListBox *lb = FForm->ListeFrame->lb;
         int opened = -1;
@@ -136,8 +142,8 @@ protected:
             end(count);
             opened = count;
         };
-        const QString folder = Path(QStringLiteral("clips"));
-        FForm->saOpenFolder->Onprepare = [folder](TCustomSuperAction *) { ActionParams << folder; };
+        const QString chosen = folder.isEmpty() ? Path(QStringLiteral("clips")) : folder;
+        FForm->saOpenFolder->Onprepare = [chosen](TCustomSuperAction *) { ActionParams << chosen; };
         FForm->saOpenFolder->Execute();
         QElapsedTimer clock;
         clock.start();
@@ -484,6 +490,118 @@ TEST_F(WindowBurnTest, NtscClipsKeepTheirDurationOnTheDisc)
     EXPECT_NEAR(double(title->chapters[1].start), 30 * kFrame, kFrame);
     bd_free_title_info(title);
     bd_close(bd);
+}
+
+// Every entry below folder with its size, last-write time and content.
+QMap<QString, QString> TreeSnapshot(const QString &folder)
+{
+    QMap<QString, QString> entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        QString facts =
+            QString::number(info.size()) + u' ' + QString::number(info.lastModified().toMSecsSinceEpoch());
+        QFile file(info.filePath());
+        if (info.isFile() && file.open(QIODevice::ReadOnly))
+            facts += u' '
+                     + QString::fromLatin1(
+                         QCryptographicHash::hash(file.readAll(), QCryptographicHash::Md5).toHex());
+        entries.insert(info.filePath().mid(folder.size()), facts);
+    }
+    return entries;
+}
+
+// Makes every file below folder read-only, or writable again.
+void SetTreeWritable(const QString &folder, bool writable)
+{
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    QStringList paths {folder};
+    while (it.hasNext())
+        paths << it.next();
+    const auto read = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+    const auto enter = QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
+    for (const QString &path : paths) {
+        const bool isFolder = QFileInfo(path).isDir();
+        QFile::setPermissions(path, read | (isFolder ? enter : QFile::Permissions())
+                                        | (writable ? QFile::WriteOwner : QFile::Permissions()));
+    }
+}
+
+// A camcorder's memory card, read-only, opened at its root with "Dossier"
+// while the list is sorted by when the clips were filmed: the clips are
+// named in the reverse order of their filming and have the same file date,
+// so only the dates the camcorder wrote in them put the clip filmed first
+// (1 s long) before the other (3 s) on the disc. Nothing is written to the
+// card. Runs on an X server of its own (see CMakeLists.txt).
+TEST_F(WindowBurnTest, CardClipsInTheOrderTheyWereFilmed)
+{
+    const QString card = Path(QStringLiteral("carte/"));
+    const QString bdmv = card + QStringLiteral("PRIVATE/AVCHD/BDMV/");
+    for (const char *folder : {"STREAM", "CLIPINF", "PLAYLIST"})
+        ASSERT_TRUE(QDir().mkpath(bdmv + QLatin1String(folder)));
+    ASSERT_TRUE(QDir().mkpath(card + QStringLiteral("PRIVATE/AVCHD/AVCHDTN")));
+    ASSERT_EQ(cardclip::Make(bdmv + QStringLiteral("STREAM/00000.MTS"), 3, 2012, 7, 14, 15, 30, 0),
+              QString());
+    ASSERT_EQ(cardclip::Make(bdmv + QStringLiteral("STREAM/00001.MTS"), 1, 2012, 7, 14, 9, 0, 0), QString());
+    // The camcorder's other files.
+    for (const char *other : {"PRIVATE/AVCHD/BDMV/INDEX.BDM", "PRIVATE/AVCHD/BDMV/MOVIEOBJ.BDM",
+                              "PRIVATE/AVCHD/BDMV/CLIPINF/00000.CPI", "PRIVATE/AVCHD/BDMV/CLIPINF/00001.CPI",
+                              "PRIVATE/AVCHD/BDMV/PLAYLIST/00000.MPL", "PRIVATE/AVCHD/AVCHDTN/THUMB.TDT",
+                              "PRIVATE/AVCHD/AVCHDTN/THUMB.TID"}) {
+        QFile file(card + QLatin1String(other));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("camcorder data");
+    }
+    const QDateTime copied(QDate(2024, 1, 2), QTime(10, 0, 0));
+    for (const char *clip : {"STREAM/00000.MTS", "STREAM/00001.MTS"}) {
+        QFile file(bdmv + QLatin1String(clip));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(copied, QFileDevice::FileModificationTime));
+    }
+    SetTreeWritable(card, false);
+    const QMap<QString, QString> before = TreeSnapshot(card);
+
+    // The order is chosen in the clip list's right-click menu.
+    TListeFrame *list = FForm->ListeFrame;
+    std::unique_ptr<QMenu> menu(list->NewSortMenu(FForm.get()));
+    const QList<QAction *> entries = menu->actions();
+    ASSERT_EQ(entries.size(), 4);
+    EXPECT_EQ(entries[3]->text(), QStringLiteral("Trier selon la date de prise de vue"));
+    entries[3]->trigger();
+    EXPECT_EQ(list->lb->SortIndex().Key, QStringLiteral("tournage"));
+
+    OpenClips(2, card);
+    EXPECT_EQ(list->lb->item(0)->text(), QStringLiteral("00001.MTS"));
+    EXPECT_EQ(list->lb->item(1)->text(), QStringLiteral("00000.MTS"));
+    FForm->saDisques->Execute();
+    EXPECT_TRUE(FMessages.isEmpty()) << qPrintable(FMessages.join(u'\n'));
+    ASSERT_EQ(Page()->Discs->Count(), 1);
+    const TDiscPtr disc = Page()->Discs->At(0);
+    FForm->saTousDisques->Execute();
+    ASSERT_TRUE(disc->ReadyForBurn);
+    EXPECT_TRUE(QFile::exists(Settings.DossierFlux + QStringLiteral("00001.h264")));
+    const auto thread = Page()->Processor.BurnThread();
+    ASSERT_TRUE(thread);
+    ASSERT_TRUE(thread->WaitFor(60'000));
+    ASSERT_TRUE(HandleEventsUntil([&] { return bool(disc->Burnt); }));
+    ExpectBurntImage(FImage, disc->VolumeLabel(), 2);
+
+    constexpr double kFrame = 90000 / 25.0;  // 90 kHz ticks
+    BLURAY *bd = bd_open(QFile::encodeName(FImage).constData(), nullptr);
+    ASSERT_NE(bd, nullptr);
+    ASSERT_EQ(bd_get_titles(bd, TITLES_ALL, 0), 1u);
+    BLURAY_TITLE_INFO *title = bd_get_title_info(bd, 0, 0);
+    ASSERT_NE(title, nullptr);
+    ASSERT_EQ(title->chapter_count, 2u);
+    EXPECT_NEAR(double(title->chapters[0].duration), 25 * kFrame, kFrame);  // filmed at 09:00
+    EXPECT_NEAR(double(title->chapters[1].start), 25 * kFrame, kFrame);
+    EXPECT_NEAR(double(title->chapters[1].duration), 75 * kFrame, kFrame);  // filmed at 15:30
+    bd_free_title_info(title);
+    bd_close(bd);
+
+    EXPECT_EQ(TreeSnapshot(card), before);
+    SetTreeWritable(card, true);
 }
 
 }  // namespace

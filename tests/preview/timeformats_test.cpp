@@ -135,4 +135,10 @@ TEST(WaveFormatName, NamesExactlyTheKnownTags)
     }
 }
 
+TEST(RecordingDateText, DayMonthYearThenTheTimeOfDay)
+{
+    EXPECT_EQ(RecordingDateText({2012, 7, 14, 15, 30, 0}), QStringLiteral("Filmé le 14/07/2012 à 15:30:00"));
+    EXPECT_EQ(RecordingDateText({2009, 1, 2, 3, 4, 5}), QStringLiteral("Filmé le 02/01/2009 à 03:04:05"));
+}
+
 }  // namespace

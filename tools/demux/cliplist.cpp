@@ -1,5 +1,7 @@
 #include "cliplist.h"
 
+#include "media/clipname.h"
+
 #include <sys/stat.h>
 
 #include <climits>
@@ -58,7 +60,8 @@ std::string StreamBaseOf(const std::string &path)
 {
     size_t slash = path.rfind('/');
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return name.size() > 5 ? name.substr(0, name.size() - 5) : std::string();
+    const size_t cut = StreamBaseCut(name);
+    return name.size() > cut ? name.substr(0, name.size() - cut) : std::string();
 }
 
 }  // namespace demux

@@ -26,8 +26,9 @@ bool IsRegularFile(const std::string &path);
 TClipList ResolveClipList(const std::string &joined,
                           const std::function<bool(const std::string &)> &isFile = IsRegularFile);
 
-// The file name of `path` (after its last "/") less its last five
-// characters: the prefix of every stream file written for the disc.
+// The file name of `path` (after its last "/") less its clip extension
+// (".m2ts" or ".mts"; five characters for a name without one): the prefix
+// of every stream file written for the disc.
 std::string StreamBaseOf(const std::string &path);
 
 }  // namespace demux

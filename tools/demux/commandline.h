@@ -11,7 +11,7 @@ inline constexpr const char *kUsage =
     "usage: eac3to -demux CLIP[+CLIP...]\n"
     "Joins the H.264 video and AC-3 audio of MPEG transport stream clips into\n"
     "NAME.h264 and NAME.ac3 in the current folder, NAME being the first clip's\n"
-    "file name less its last five characters (\".m2ts\").\n";
+    "file name less its extension (\".m2ts\" or \".mts\").\n";
 
 struct TCommandLine
 {

@@ -1,5 +1,5 @@
 // eac3to stand-in: `eac3to -demux "a.m2ts"+"b.m2ts"+...` joins the clips
-// into {first clip name less .m2ts}.h264 and .ac3 in the current folder.
+// into {first clip name less .m2ts or .mts}.h264 and .ac3 in the current folder.
 #include <csignal>
 #include <iostream>
 #include <string>

@@ -281,6 +281,21 @@ TEST_F(DemuxTool, PathsHoldingPlusAndSpaces)
     EXPECT_EQ(video["nb_read_frames"], std::to_string(VideoOf("small1s").Frames + VideoOf("small3s").Frames));
 }
 
+// The clips of a camcorder's memory card: the streams take the first
+// clip's name less ".MTS".
+TEST_F(DemuxTool, CardClipsNameTheStreamsWithoutTheirExtension)
+{
+    fs::path stream = FRoot / "PRIVATE/AVCHD/BDMV/STREAM";
+    fs::create_directories(stream);
+    fs::copy_file(Clip("small1s"), stream / "00000.MTS");
+    fs::copy_file(Clip("small3s"), stream / "00001.MTS");
+    TRunResult r = Demux({"-demux", (stream / "00000.MTS").string() + "+" + (stream / "00001.MTS").string()});
+    ASSERT_EQ(r.ExitStatus, 0) << r.Err;
+    EXPECT_EQ(Entries(FOut), (std::vector<std::string> {"00000.ac3", "00000.h264"}));
+    auto video = ProbeStream((FOut / "00000.h264").string(), "v:0");
+    EXPECT_EQ(video["nb_read_frames"], std::to_string(VideoOf("small1s").Frames + VideoOf("small3s").Frames));
+}
+
 // Plain 188-byte transport streams (as cut by some tools) join with
 // camcorder clips.
 TEST_F(DemuxTool, PlainTransportStreamJoins)

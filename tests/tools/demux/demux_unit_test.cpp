@@ -122,11 +122,17 @@ TEST(ClipList, TrailingPlusNamesNothing)
     EXPECT_FALSE(ResolveClipList("").Ok());
 }
 
-TEST(ClipList, StreamBaseDropsFiveCharacters)
+TEST(ClipList, StreamBaseDropsTheClipExtension)
 {
     EXPECT_EQ(StreamBaseOf("/data/clips/00012.m2ts"), "00012");
+    EXPECT_EQ(StreamBaseOf("/data/clips/00012.M2TS"), "00012");
     EXPECT_EQ(StreamBaseOf("/data/my clip+2.MTS.m2ts"), "my clip+2.MTS");
-    EXPECT_EQ(StreamBaseOf("00001.mts"), "0000");  // five characters, whatever they are
+    // A memory card's clips.
+    EXPECT_EQ(StreamBaseOf("/card/PRIVATE/AVCHD/BDMV/STREAM/00000.MTS"), "00000");
+    EXPECT_EQ(StreamBaseOf("00001.mts"), "00001");
+    EXPECT_EQ(StreamBaseOf("/data/clip.m2ts.mts"), "clip.m2ts");
+    // Other names lose five characters, the length of ".m2ts".
+    EXPECT_EQ(StreamBaseOf("/x/clip.m2t"), "cli");
     EXPECT_EQ(StreamBaseOf("/x/a.ts"), "");
 }
 
