@@ -58,10 +58,10 @@ struct TClipTimes
 struct TClipTimesReading
 {
     TClipTimes Times;
-    int VideoPid = -1;  // of the program at the start
-    int64_t PictureTicks = 0;  // the picture step in 90 kHz ticks, 0 when unknown
     bool HeadEnough = false;
     bool TailEnough = false;
+    int VideoPid = -1;  // of the program at the start
+    int64_t PictureTicks = 0;  // the picture step in 90 kHz ticks, 0 when unknown
 };
 TClipTimesReading ReadClipTimesOf(std::span<const uint8_t> head, std::span<const uint8_t> tail);
 
