@@ -424,7 +424,8 @@ TClipTimes ReadClipTimesOfFile(const std::string &path)
         const bool growTail = !reading.TailEnough && tailLength < size && tailLength < kLastWindow;
         if (!growHead && !growTail) {
             TClipTimes times = reading.Times;
-            if (packetSize && reading.PictureTicks > 0 && MayBeJoined(file, size, packetSize, reading.VideoPid))
+            if (packetSize && reading.PictureTicks > 0
+                && MayBeJoined(file, size, packetSize, reading.VideoPid))
                 times.VideoDuration =
                     UnitsOfTicks(JoinedVideoTicks(file, size, packetSize, reading.PictureTicks));
             return times;
