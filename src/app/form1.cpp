@@ -317,6 +317,9 @@ void TForm1::CreateActions()
     saQuitter->SetOnexecute([this](TCustomSuperAction *) { close(); });
     saListe->SetOnexecute([this](TCustomSuperAction *) {
         ShowPage(ListeFrame);
+        // The disc page closed the viewer: the active clip comes back.
+        if (BasePageIsDiscs)
+            ShowActiveClip(ListeFrame->lb->Active());
         BasePageIsDiscs = false;
     });
     saDisques->SetOnexecute([this](TCustomSuperAction *) {
@@ -371,19 +374,21 @@ void TForm1::ListenToList()
     };
     // The order chosen in the window is the one saved on leaving.
     ListeFrame->OnSortChosen = [](const TSortIndex &order) { Settings.SortIndex = order.Key; };
-    // The active clip plays in the viewer: its first video and audio.
-    lb->OnActiveChange = [this](TAbstractListFichier *actif) {
-        auto *clip = dynamic_cast<Tm2tsFichier *>(actif);
-        if (!clip) {
-            ListeFrame->ShowSources(NoVideo, NoAudio);
-            return;
-        }
-        ListeFrame->CloseViewer();
-        const TMediaDevice *device = clip->Device();
-        TVideoSource *video = device->VideoCount() > 0 ? device->AllVideoSources().Get(0) : nullptr;
-        TAudioSource *audio = device->AudioCount() > 0 ? device->AllAudioSources().Get(0) : nullptr;
-        ListeFrame->ShowSources(video ? video : NoVideo, audio ? audio : NoAudio);
-    };
+    lb->OnActiveChange = [this](TAbstractListFichier *actif) { ShowActiveClip(actif); };
+}
+
+void TForm1::ShowActiveClip(TAbstractListFichier *actif)
+{
+    auto *clip = dynamic_cast<Tm2tsFichier *>(actif);
+    if (!clip) {
+        ListeFrame->ShowSources(NoVideo, NoAudio);
+        return;
+    }
+    ListeFrame->CloseViewer();
+    const TMediaDevice *device = clip->Device();
+    TVideoSource *video = device->VideoCount() > 0 ? device->AllVideoSources().Get(0) : nullptr;
+    TAudioSource *audio = device->AudioCount() > 0 ? device->AllAudioSources().Get(0) : nullptr;
+    ListeFrame->ShowSources(video ? video : NoVideo, audio ? audio : NoAudio);
 }
 
 void TForm1::ShowStatus(const QString &text, int kind)

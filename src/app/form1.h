@@ -101,6 +101,9 @@ protected:
 private:
     void CreatePages(const TDeviceFactory &makeDevice);
     void ListenToList();
+    // Plays the active clip in the viewer (its first video and audio), or
+    // shows the welcome panel when there is none.
+    void ShowActiveClip(TAbstractListFichier *actif);
     // The disc page: its buttons, its processing actions and its status.
     TDisquesframe *CreateDiscPage();
     void BindDiscPage();

@@ -57,7 +57,7 @@ void TForm1::SplitIntoDiscs()
     for (int i = 0; i < lb->count(); ++i)
         if (const auto *clip = dynamic_cast<const Tm2tsFichier *>(lb->Record(i)))
             clips << clip;
-    const TSplitResult split = SplitClipsIntoDiscs(clips);
+    const TSplitResult split = SplitClipsIntoDiscs(clips, Settings.TailleDisque);
     Disquesframe->ShowDiscs(split.Discs);
     if (!split.Message.isEmpty() && ShowSplitMessage)
         ShowSplitMessage(split.Message);

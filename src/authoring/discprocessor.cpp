@@ -122,9 +122,26 @@ void TDiscProcessor::ShowFailure(const QString &text)
     FView.AppendLog(text);
 }
 
-QString TDiscProcessor::BurnFailureText(const TDisque &disc)
+QString TDiscProcessor::BurnFailure(const TDisque &disc, uint8_t result) const
 {
-    return QStringLiteral("Erreur pendant la gravure du disque ") + disc.DiscName();
+    const TBurnTarget target = BurnTargetOf(disc, FSettings);
+    return result == srBurnNoRoom ? BurnNoRoomText(disc, target) : BurnFailureText(disc, target);
+}
+
+bool TDiscProcessor::DestinationReady(const std::vector<TDiscPtr> &toBurn)
+{
+    if (toBurn.empty())
+        return true;
+    int64_t largest = 0;
+    for (const TDiscPtr &disc : toBurn)
+        largest = std::max(largest, disc->TotalSize);
+    const QString problem = CheckDestination(FSettings, largest, [this] {
+        return FSteps.ListDrives(FSettings.ImgBurnFile, [this] { FView.ProcessEvents(); });
+    });
+    if (problem.isEmpty())
+        return true;
+    ShowFailure(problem);
+    return false;
 }
 
 bool TDiscProcessor::Mux(TdecoupeDisque &disc)
@@ -148,20 +165,26 @@ uint8_t TDiscProcessor::RunBurn(const TDisque &disc)
 
 bool TDiscProcessor::Burn(TdecoupeDisque &disc)
 {
-    FView.ShowStatus(QStringLiteral("En train de graver le disque ") + disc.DiscName(), ssWorking);
+    const TBurnTarget target = BurnTargetOf(disc, FSettings);
+    FView.ShowStatus(BurnStatusText(disc, target), ssWorking);
     FView.ProcessEvents();
-    if (RunBurn(disc) == srDone)
+    const uint8_t result = RunBurn(disc);
+    if (result == srDone) {
+        FView.AppendLog(BurnDoneText(disc, target));
         return true;
-    ShowFailure(BurnFailureText(disc));
+    }
+    ShowFailure(BurnFailure(disc, result));
     return false;
 }
 
 void TDiscProcessor::BurnEnded(const TDiscPtr &disc, uint8_t result)
 {
-    if (result == srDone)
+    if (result == srDone) {
         SetMark(disc, dmBurnt);
-    else
-        ShowFailure(BurnFailureText(*disc));
+        FView.AppendLog(BurnDoneText(*disc, BurnTargetOf(*disc, FSettings)));
+    } else {
+        ShowFailure(BurnFailure(*disc, result));
+    }
 }
 
 void TDiscProcessor::ProcessDisc(const TDiscPtr &disc, bool burn)
@@ -227,6 +250,16 @@ void TDiscProcessor::StartBurnThread()
     FBurnThread = TBurnThread::Start(FDiscs, FSettings, FSteps.Burn, std::move(listener));
 }
 
+std::vector<TDiscPtr> TDiscProcessor::DiscsToBurn(bool readyOnly) const
+{
+    std::vector<TDiscPtr> discs;
+    for (int index = 0; index < FDiscs->Count(); ++index)
+        if (const TDiscPtr disc = FDiscs->At(index);
+            disc && !disc->Burnt && (disc->ReadyForBurn || !readyOnly))
+            discs.push_back(disc);
+    return discs;
+}
+
 void TDiscProcessor::RunAction(const std::function<void()> &work)
 {
     if (FProcessing)
@@ -247,7 +280,8 @@ void TDiscProcessor::RunAction(const std::function<void()> &work)
 void TDiscProcessor::saDisqueActuelexecute()
 {
     RunAction([this] {
-        if (const TDiscPtr disc = FView.ActiveDisc())
+        const TDiscPtr disc = FView.ActiveDisc();
+        if (disc && DestinationReady(disc->Burnt ? std::vector<TDiscPtr>() : std::vector<TDiscPtr> {disc}))
             ProcessDisc(disc, true);
     });
 }
@@ -255,6 +289,8 @@ void TDiscProcessor::saDisqueActuelexecute()
 void TDiscProcessor::saTousDisquesexecute()
 {
     RunAction([this] {
+        if (!DestinationReady(DiscsToBurn(false)))
+            return;
         const int count = FDiscs->Count();
         for (int index = 0; index < count; ++index) {
             FView.ProcessEvents();
@@ -273,6 +309,8 @@ void TDiscProcessor::saTousDisquesexecute()
 void TDiscProcessor::saGraverexecute()
 {
     RunAction([this] {
+        if (!DestinationReady(DiscsToBurn(true)))
+            return;
         const int count = FDiscs->Count();
         for (int index = 0; index < count; ++index) {
             FView.ProcessEvents();
@@ -281,9 +319,13 @@ void TDiscProcessor::saGraverexecute()
             const TDiscPtr disc = FDiscs->At(index);
             if (!disc)
                 break;
-            // No mark is set here; a failure is shown all the same.
-            if (disc->ReadyForBurn && !disc->Burnt && RunBurn(*disc) != srDone)
-                ShowFailure(BurnFailureText(*disc));
+            if (!disc->ReadyForBurn || disc->Burnt)
+                continue;
+            // No mark is set here; how it ended is shown all the same.
+            if (const uint8_t result = RunBurn(*disc); result == srDone)
+                FView.AppendLog(BurnDoneText(*disc, BurnTargetOf(*disc, FSettings)));
+            else
+                ShowFailure(BurnFailure(*disc, result));
         }
     });
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "authoring/burnthread.h"
+#include "authoring/destination.h"
 #include "authoring/disclist.h"
 #include "authoring/threadpost.h"
 #include "authoring/toolsteps.h"
@@ -52,6 +53,9 @@ struct TDiscSteps
     TStep Demux = DemuxDisc;
     TStep Mux = MuxDisc;
     TBurnThread::TBurnStep Burn = BurnDisc;
+    // Asks the burner which drives it finds, before a run to a chosen drive.
+    std::function<TDriveListing(const QString &imgburn, const std::function<void()> &whileWaiting)>
+        ListDrives = ListBurnerDrives;
 };
 
 class TDiscProcessor
@@ -103,7 +107,14 @@ private:
     uint8_t RunBurn(const TDisque &disc);
     // Shows a failure in red in the status bar and in the log.
     void ShowFailure(const QString &text);
-    static QString BurnFailureText(const TDisque &disc);
+    // The failure a burn's result shows.
+    QString BurnFailure(const TDisque &disc, uint8_t result) const;
+    // Before a run that burns the discs: whether they can go where the
+    // settings send them; the failure is shown when not.
+    bool DestinationReady(const std::vector<TDiscPtr> &toBurn);
+    // The discs of the list not burnt yet; only those ready for burning
+    // when readyOnly.
+    std::vector<TDiscPtr> DiscsToBurn(bool readyOnly) const;
     // A burn of the burn thread has ended (on this thread).
     void BurnEnded(const TDiscPtr &disc, uint8_t result);
     void SetMark(const TDiscPtr &disc, TDiscMark mark);

@@ -5,6 +5,7 @@
 
 #include "authoring/chapters.h"
 #include "platform/datetime.h"
+#include "prefs/settings.h"
 
 #include <QByteArray>
 #include <QList>
@@ -16,8 +17,8 @@
 
 class Tm2tsFichier;
 
-// Room of one disc, in bytes.
-inline constexpr int64_t kDiscCapacity = 4'600'000'000;
+// Room of one disc, in bytes, unless the settings choose another size.
+inline constexpr int64_t kDiscCapacity = kDvdSize;
 
 // Results of TDisque::AddClip.
 enum TAddClipResult : uint8_t {

@@ -10,7 +10,7 @@ QString StopMessage(uint8_t code, const Tm2tsFichier *clip, const TDisque &disc)
     const QString path = clip->FullPath();
     if (code == acLargerThanDisc)
         return QStringLiteral("Erreur: la taille de ") + path + QStringLiteral(" dépasse ")
-               + QString::number(kDiscCapacity);
+               + QString::number(disc.Capacity);
     if (code == acOtherFrameRate)
         return QStringLiteral("Erreur: la cadence de ") + path + QStringLiteral(" (")
                + QString::fromLatin1(FrameRateOfClip(clip))
@@ -29,7 +29,7 @@ QString ProjectOfClip(const QString &clipPath)
     return ExtractFileName(folder);
 }
 
-TSplitResult SplitClipsIntoDiscs(const QList<const Tm2tsFichier *> &clips)
+TSplitResult SplitClipsIntoDiscs(const QList<const Tm2tsFichier *> &clips, int64_t capacity)
 {
     TSplitResult result;
     TDiscPtr filling;
@@ -44,7 +44,7 @@ TSplitResult SplitClipsIntoDiscs(const QList<const Tm2tsFichier *> &clips)
             }
         }
         if (code == acNoRoomLeft) {
-            filling = std::make_shared<TdecoupeDisque>(kDiscCapacity);
+            filling = std::make_shared<TdecoupeDisque>(capacity);
             filling->FirstClip = int32_t(i);
             code = filling->AddClip(clip);
             filling->Number = int32_t(result.Discs.size() + 1);

@@ -20,11 +20,11 @@ struct TSplitResult
     QString Message;  // set when the split stopped at a clip
 };
 
-// Fills discs of DiscCapacity bytes with consecutive clips. A clip larger
-// than a disc, whose file is gone, or whose frame rate differs from that of
-// the disc being filled stops the split with a message; the discs completed
-// before it are kept, the one being filled is dropped.
-TSplitResult SplitClipsIntoDiscs(const QList<const Tm2tsFichier *> &clips);
+// Fills discs of capacity bytes (the TailleDisque setting) with consecutive
+// clips. A clip larger than a disc, whose file is gone, or whose frame rate
+// differs from that of the disc being filled stops the split with a message;
+// the discs completed before it are kept, the one being filled is dropped.
+TSplitResult SplitClipsIntoDiscs(const QList<const Tm2tsFichier *> &clips, int64_t capacity = kDiscCapacity);
 
 // Name of the folder that holds the file: "" for a file in the root.
 QString ProjectOfClip(const QString &clipPath);

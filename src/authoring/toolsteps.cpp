@@ -58,7 +58,8 @@ bool AllPassQuoted(const QStringList &texts)
 // Runs the program of a step, with its command line and how it ended in
 // the log, and says what the run means for the step.
 TToolVerdict RunStepTool(const QString &tool, const QString &program, const QString &arguments,
-                         const ToolOutputHandler &handler, const TStepLog &log, const QString &folder = {})
+                         const ToolOutputHandler &handler, const TStepLog &log, const QString &folder = {},
+                         TToolOutcome *ended = nullptr)
 {
     const QString commandLine = ToolCommandLine(program, arguments);
     qCInfo(lcAuthoring).noquote() << "starting" << commandLine << "in"
@@ -70,6 +71,8 @@ TToolVerdict RunStepTool(const QString &tool, const QString &program, const QStr
     qCInfo(lcAuthoring).noquote() << ending;
     if (log)
         log(ending);
+    if (ended)
+        *ended = outcome;
     return JudgeTool(outcome);
 }
 
@@ -120,14 +123,21 @@ QString MuxArguments(const QString &metaFile, const QString &discFolder)
     return Quoted(metaFile) + u' ' + Quoted(discFolder);
 }
 
-QString BurnArguments(const QString &discFolder, const QString &volumeLabel)
+QString BurnArguments(const QString &discFolder, const QString &volumeLabel, const TBurnTarget &target,
+                      bool verify)
 {
-    return QStringLiteral("/MODE BUILD /BUILDOUTPUTMODE DEVICE /SRC ")
-           + Quoted(discFolder + QStringLiteral("BDMV")) + u'|'
-           + Quoted(discFolder + QStringLiteral("CERTIFICATE"))
-           + QStringLiteral(" /FILESYSTEM \"UDF\" /UDFREVISION \"2.50\" /VERIFY NO /VOLUMELABEL ")
-           + Quoted(volumeLabel)
-           + QStringLiteral("   /EJECT /CLOSESUCCESS /NOIMAGEDETAILS /WAITFORMEDIA /START");
+    const bool image = target.Kind == TBurnTarget::ImageFile;
+    QString arguments = QStringLiteral("/MODE BUILD /BUILDOUTPUTMODE ")
+                        + (image ? QStringLiteral("IMAGEFILE") : QStringLiteral("DEVICE"))
+                        + QStringLiteral(" /SRC ") + Quoted(discFolder + QStringLiteral("BDMV")) + u'|'
+                        + Quoted(discFolder + QStringLiteral("CERTIFICATE"))
+                        + QStringLiteral(" /FILESYSTEM \"UDF\" /UDFREVISION \"2.50\" /VERIFY ")
+                        + (verify ? QStringLiteral("YES") : QStringLiteral("NO"))
+                        + QStringLiteral(" /VOLUMELABEL ") + Quoted(volumeLabel)
+                        + QStringLiteral("   /EJECT /CLOSESUCCESS /NOIMAGEDETAILS /WAITFORMEDIA /START");
+    if (!target.Dest.isEmpty())
+        arguments += QStringLiteral(" /DEST ") + Quoted(target.Dest);
+    return arguments;
 }
 
 uint8_t DemuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler,
@@ -213,9 +223,11 @@ uint8_t BurnDisc(const TDisque &disc, const TSettings &settings, const ToolOutpu
 {
     const QString folder = disc.DiscFolder(settings.DossierAVCHD);
     const QString label = disc.VolumeLabel();
+    const TBurnTarget target = BurnTargetOf(disc, settings);
     // "|" separates the source folders, so a folder holding one would be
     // read as two.
-    if (!AllPassQuoted({folder + QStringLiteral("BDMV"), folder + QStringLiteral("CERTIFICATE"), label})
+    if (!AllPassQuoted(
+            {folder + QStringLiteral("BDMV"), folder + QStringLiteral("CERTIFICATE"), label, target.Dest})
         || folder.contains(u'|'))
         return srBurnNotStarted;
     // A burn stopped half-way ruins the disc: the handler only watches.
@@ -224,7 +236,12 @@ uint8_t BurnDisc(const TDisque &disc, const TSettings &settings, const ToolOutpu
         if (handler)
             handler(out, err, ignored);
     };
-    const TToolVerdict verdict = RunStepTool(QStringLiteral("ImgBurn"), settings.ImgBurnFile,
-                                             BurnArguments(folder, label), watch, log);
-    return verdict == tvFailed ? srBurnFailed : srDone;
+    TToolOutcome outcome;
+    const TToolVerdict verdict =
+        RunStepTool(QStringLiteral("ImgBurn"), settings.ImgBurnFile,
+                    BurnArguments(folder, label, target, settings.Verifier), watch, log, {}, &outcome);
+    if (verdict != tvFailed)
+        return srDone;
+    constexpr int kBurnerNoRoom = 3;
+    return outcome.End == TToolOutcome::Exited && outcome.Code == kBurnerNoRoom ? srBurnNoRoom : srBurnFailed;
 }

@@ -4,6 +4,7 @@
 // from them, the burner ("ImgBurn") writes that tree to a DVD.
 #pragma once
 
+#include "authoring/destination.h"
 #include "authoring/disque.h"
 #include "platform/runtool.h"
 #include "prefs/settings.h"
@@ -23,6 +24,7 @@ enum TStepResult : uint8_t {
     srInterrupted = 6,
     srMuxFailed = 7,  // mux: the muxer could not start or failed
     srBurnFailed = 8,  // burn: the burner could not start or failed
+    srBurnNoRoom = 9,  // burn: the disc does not fit the medium or the image folder; nothing written
 };
 
 // What a program's run means for its step. Our three programs end with 0
@@ -43,8 +45,11 @@ QString DemuxArguments(const TDisque &disc);
 // "{meta file}" "{disc folder}"
 QString MuxArguments(const QString &metaFile, const QString &discFolder);
 // The burner's build command for the BDMV and CERTIFICATE folders of
-// discFolder (which ends with the delimiter), with the volume label.
-QString BurnArguments(const QString &discFolder, const QString &volumeLabel);
+// discFolder (which ends with the delimiter), with the volume label, written
+// to the target (a drive, or an image file), read back and compared when
+// verify is set.
+QString BurnArguments(const QString &discFolder, const QString &volumeLabel, const TBurnTarget &target = {},
+                      bool verify = false);
 
 // Runs the demultiplexer in settings.DossierFlux on the disc's clips; when
 // it succeeded, takes the stream files it wrote into Streams and builds the
@@ -58,7 +63,10 @@ uint8_t DemuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHand
 uint8_t MuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler,
                 const TStepLog &log = {});
 
-// Runs the burner on the disc folder. It is never stopped: a handler that
-// asks for it is not heard.
+// Runs the burner on the disc folder, writing where settings.Destination
+// says and verifying when settings.Verifier is set. It is never stopped: a
+// handler that asks for it is not heard. The burner's exit code 3 (the image
+// is larger than the medium, or than the room for an image file) gives
+// srBurnNoRoom.
 uint8_t BurnDisc(const TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler = {},
                  const TStepLog &log = {});

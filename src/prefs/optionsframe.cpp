@@ -7,10 +7,40 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLocale>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QToolButton>
+
+#include <mutex>
+#include <thread>
+
+// A drive listing under way on its own thread: a drive slow to answer must
+// not stop the window. The page's timer picks the answer up.
+struct TDriveScan
+{
+    std::mutex Mutex;
+    bool Done = false;
+    TDriveListing Listing;
+};
+
+namespace {
+
+const QString kNoDrive = QStringLiteral("Aucun graveur détecté");
+
+struct TDiscSizeChoice
+{
+    const char *Text;
+    int64_t Size;
+};
+const TDiscSizeChoice kDiscSizes[] = {{"DVD (4,7 Go)", kDvdSize},
+                                      {"DVD double couche (8,5 Go)", kDualLayerDvdSize}};
+
+}  // namespace
 
 TOptionsFrame::TOptionsFrame(const TPrefsLocation &where, QWidget *parent) : QFrame(parent), FWhere(where)
 {
@@ -58,6 +88,167 @@ TOptionsFrame::TOptionsFrame(const TPrefsLocation &where, QWidget *parent) : QFr
     LocaliserFichiersFrame = new TLocaliserFichiersFrame(this);
     LocaliserFichiersFrame->move(16, 280);
     LocaliserFichiersFrame->setFrameShape(QFrame::StyledPanel);
+
+    CreateDiscSizeChoice();
+    CreateDestinationGroup();
+    FScanTimer = new QTimer(this);
+    FScanTimer->setInterval(50);
+    connect(FScanTimer, &QTimer::timeout, this, &TOptionsFrame::ScanTick);
+}
+
+// Beside the locator panel, under the folders.
+void TOptionsFrame::CreateDiscSizeChoice()
+{
+    lbTailleDisque = new QLabel(QStringLiteral("Taille des disques"), this);
+    lbTailleDisque->setGeometry(492, 280, 176, 16);
+    cbTailleDisque = new QComboBox(this);
+    cbTailleDisque->setObjectName(QStringLiteral("cbTailleDisque"));
+    cbTailleDisque->setGeometry(492, 296, 176, 22);
+    for (const TDiscSizeChoice &choice : kDiscSizes)
+        cbTailleDisque->addItem(QString::fromUtf8(choice.Text), QVariant::fromValue<qint64>(choice.Size));
+    connect(cbTailleDisque, &QComboBox::activated, this,
+            [this](int index) { Settings.TailleDisque = cbTailleDisque->itemData(index).toLongLong(); });
+}
+
+// Under the placed controls, across the page; the page grows to the room
+// above the status bar to hold it.
+void TOptionsFrame::CreateDestinationGroup()
+{
+    resize(width(), 504);
+    gbDestination = new QGroupBox(QStringLiteral("Destination des disques"), this);
+    gbDestination->setObjectName(QStringLiteral("gbDestination"));
+    gbDestination->setGeometry(16, 426, 652, 76);
+
+    rbGraveur = new QRadioButton(QStringLiteral("Graveur"), gbDestination);
+    rbGraveur->setObjectName(QStringLiteral("rbGraveur"));
+    rbGraveur->setGeometry(10, 20, 124, 22);
+    connect(rbGraveur, &QRadioButton::clicked, this, &TOptionsFrame::rbGraveurClick);
+    cbGraveurs = new QComboBox(gbDestination);
+    cbGraveurs->setObjectName(QStringLiteral("cbGraveurs"));
+    cbGraveurs->setGeometry(136, 20, 330, 22);
+    connect(cbGraveurs, &QComboBox::activated, this, &TOptionsFrame::cbGraveursActivated);
+    ActualiserBtn = new QPushButton(QStringLiteral("Actualiser"), gbDestination);
+    ActualiserBtn->setObjectName(QStringLiteral("ActualiserBtn"));
+    ActualiserBtn->setToolTip(QStringLiteral("Chercher à nouveau les graveurs"));
+    ActualiserBtn->setGeometry(472, 20, 80, 22);
+    connect(ActualiserBtn, &QPushButton::clicked, this, &TOptionsFrame::RefreshDrives);
+
+    rbImage = new QRadioButton(QStringLiteral("Fichier image (.iso)"), gbDestination);
+    rbImage->setObjectName(QStringLiteral("rbImage"));
+    rbImage->setGeometry(10, 47, 124, 22);
+    connect(rbImage, &QRadioButton::clicked, this, [] { Settings.Destination = kImageDestination; });
+    deImages = new TWideDirectoryEdit(gbDestination);
+    deImages->setObjectName(QStringLiteral("deImages"));
+    deImages->setGeometry(136, 48, 330, 21);
+    deImages->DialogTitle = QStringLiteral("Dossier où écrire les fichiers image");
+    deImages->CanCreateNew = true;
+    deImages->OnAfterDialog = [this](TWideDialogEdit *, const QString &folder) {
+        Settings.DossierImages = IncludeTrailingPathDelimiter(folder);
+        Settings.Destination = kImageDestination;
+        rbImage->setChecked(true);
+    };
+
+    cbVerifier = new QCheckBox(QStringLiteral("Vérifier après l'écriture"), gbDestination);
+    cbVerifier->setObjectName(QStringLiteral("cbVerifier"));
+    cbVerifier->setToolTip(QStringLiteral("Relire le disque ou l'image et le comparer au dossier du disque"));
+    cbVerifier->setGeometry(472, 47, 176, 22);
+    connect(cbVerifier, &QCheckBox::toggled, this, [](bool on) { Settings.Verifier = on; });
+}
+
+void TOptionsFrame::showEvent(QShowEvent *event)
+{
+    QFrame::showEvent(event);
+    RefreshDrives();
+}
+
+void TOptionsFrame::RefreshDrives()
+{
+    if (FScan)
+        return;
+    auto scan = std::make_shared<TDriveScan>();
+    FScan = scan;
+    std::thread([scan, program = Settings.ImgBurnFile] {
+        TDriveListing listing = ListBurnerDrives(program);
+        std::lock_guard lock(scan->Mutex);
+        scan->Listing = std::move(listing);
+        scan->Done = true;
+    }).detach();
+    ActualiserBtn->setEnabled(false);
+    cbGraveurs->clear();
+    cbGraveurs->addItem(QStringLiteral("Recherche des graveurs…"));
+    FScanTimer->start();
+}
+
+void TOptionsFrame::ScanTick()
+{
+    {
+        std::lock_guard lock(FScan->Mutex);
+        if (!FScan->Done)
+            return;
+        FListing = std::move(FScan->Listing);
+    }
+    FScan.reset();
+    FScanTimer->stop();
+    ActualiserBtn->setEnabled(true);
+    ShowDestination();
+}
+
+// The list: the first drive found (the burner's own choice), each drive,
+// and a chosen drive that is not there any more, so that the setting shows.
+void TOptionsFrame::ShowDrives(const TDriveListing &listing)
+{
+    cbGraveurs->clear();
+    cbGraveurs->setToolTip(listing.Failure);
+    if (listing.Drives.isEmpty())
+        cbGraveurs->addItem(kNoDrive);
+    else
+        cbGraveurs->addItem(QStringLiteral("Premier graveur trouvé"), QString());
+    for (const TBurnerDrive &drive : listing.Drives)
+        cbGraveurs->addItem(DriveText(drive), drive.Address);
+    const QString &chosen = Settings.Destination;
+    if (chosen.isEmpty() || chosen == kImageDestination)
+        return;
+    for (int i = 0; i < listing.Drives.size(); ++i)
+        if (SameDrive(chosen, listing.Drives[i])) {
+            cbGraveurs->setCurrentIndex(i + 1);
+            return;
+        }
+    cbGraveurs->addItem(chosen + QStringLiteral(" (introuvable)"), chosen);
+    cbGraveurs->setCurrentIndex(cbGraveurs->count() - 1);
+}
+
+void TOptionsFrame::ShowDestination()
+{
+    ShowDrives(FListing);
+    (Settings.Destination == kImageDestination ? rbImage : rbGraveur)->setChecked(true);
+}
+
+void TOptionsFrame::cbGraveursActivated(int index)
+{
+    const QVariant address = cbGraveurs->itemData(index);
+    if (!address.isValid())
+        return;  // "Aucun graveur détecté"
+    Settings.Destination = address.toString();
+    rbGraveur->setChecked(true);
+}
+
+// Back to a burner: the one the list shows.
+void TOptionsFrame::rbGraveurClick()
+{
+    const QVariant address = cbGraveurs->currentData();
+    Settings.Destination = address.isValid() ? address.toString() : QString();
+}
+
+void TOptionsFrame::ShowDiscSize(int64_t size)
+{
+    int index = cbTailleDisque->findData(QVariant::fromValue<qint64>(size));
+    if (index < 0) {
+        // A size set by hand in the settings is shown as it is.
+        cbTailleDisque->addItem(QLocale(QLocale::French).toString(size) + QStringLiteral(" octets"),
+                                QVariant::fromValue<qint64>(size));
+        index = cbTailleDisque->count() - 1;
+    }
+    cbTailleDisque->setCurrentIndex(index);
 }
 
 // A folder chosen with the browse button is stored with its trailing
@@ -98,6 +289,10 @@ void TOptionsFrame::ShowSettings(const TSettings &settings)
     cbDeleteMeta->setChecked(settings.DeleteMeta);
     cbDeleteFlux->setChecked(settings.DeleteFlux);
     SetPrefsIndex(settings.PrefsMode);
+    deImages->SetFolder(settings.DossierImages);
+    cbVerifier->setChecked(settings.Verifier);
+    ShowDiscSize(settings.TailleDisque);
+    ShowDestination();
 }
 
 // The mode takes effect at once: the store it no longer uses is emptied.

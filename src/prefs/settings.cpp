@@ -27,6 +27,17 @@ TPrefsMode DecideMode(const TPrefsLocation &where)
     return pmNone;
 }
 
+// The disc size is stored as a decimal text: a dual-layer DVD holds more
+// than a 32-bit integer. A value that is not a positive number of bytes
+// gives the default, as any unreadable value does; 0 would make every clip
+// too large for a disc.
+int64_t ReadDiscSize(const TReadPreferences &prefs)
+{
+    bool ok = false;
+    const int64_t size = prefs.ReadString(QStringLiteral("TailleDisque"), QString()).toLongLong(&ok);
+    return ok && size > 0 ? size : kDvdSize;
+}
+
 void ReadFields(TSettings &s, const TReadPreferences &prefs, QSize screen)
 {
     const QString documents = DocumentsFolder();
@@ -46,6 +57,12 @@ void ReadFields(TSettings &s, const TReadPreferences &prefs, QSize screen)
     s.tsMuxerFile = prefs.ReadString(QStringLiteral("tsMuxerFile"), QString());
     s.DossierFlux = prefs.ReadString(QStringLiteral("DossierFlux"), documents);
     s.ImgBurnFile = prefs.ReadString(QStringLiteral("ImgBurnFile"), QString());
+    s.Destination = prefs.ReadString(QStringLiteral("Destination"), QString());
+    s.DossierImages =
+        prefs.ReadString(QStringLiteral("DossierImages"),
+                         IncludeTrailingPathDelimiter(VideosFolder()) + QStringLiteral("Tavrel/"));
+    s.Verifier = prefs.ReadBool(QStringLiteral("Verifier"), true);
+    s.TailleDisque = ReadDiscSize(prefs);
 }
 
 // A folder setting that must end with the delimiter; empty becomes "/".
@@ -59,7 +76,7 @@ QString WithTrailingDelimiter(const QString &folder)
 void RebasePortablePaths(TSettings &s, const QString &exeFolder)
 {
     for (QString *path : {&s.DossierOuvrir, &s.DossierAVCHD, &s.eac3tofile, &s.Dossiermeta, &s.tsMuxerFile,
-                          &s.DossierFlux, &s.ImgBurnFile})
+                          &s.DossierFlux, &s.ImgBurnFile, &s.DossierImages})
         *path = RebasePath(*path, s.PortablePath, exeFolder);
 }
 
@@ -91,6 +108,10 @@ void WriteFields(const TSettings &s, TWritePreferences &prefs, const QString &ex
     prefs.WriteString(QStringLiteral("DossierFlux"), s.DossierFlux);
     prefs.WriteString(QStringLiteral("ImgBurnFile"), s.ImgBurnFile);
     prefs.WriteString(QStringLiteral("Portable Path"), s.PortablePath);
+    prefs.WriteString(QStringLiteral("Destination"), s.Destination);
+    prefs.WriteString(QStringLiteral("DossierImages"), s.DossierImages);
+    prefs.WriteBool(QStringLiteral("Verifier"), s.Verifier);
+    prefs.WriteString(QStringLiteral("TailleDisque"), QString::number(s.TailleDisque));
 }
 
 }  // namespace
@@ -118,6 +139,7 @@ bool LoadSettings(TSettings &settings, QSize screen, QString *error, const TPref
     }
     settings.Dossiermeta = WithTrailingDelimiter(settings.Dossiermeta);
     settings.DossierFlux = WithTrailingDelimiter(settings.DossierFlux);
+    settings.DossierImages = WithTrailingDelimiter(settings.DossierImages);
     if (settings.PrefsMode == pmPortable)
         RebasePortablePaths(settings, where.ExeFolder());
     // A tool never named takes the copy installed beside the program; a

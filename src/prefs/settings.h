@@ -15,6 +15,13 @@ inline const QString SettingsSection = QStringLiteral("\\Software\\Morvek\\Tavre
 // Written as the "version" value of each save.
 inline const QString SettingsVersion = QStringLiteral("Tavrel 1.0.3 fr de Morvek");
 
+// The Destination that writes image files instead of burning.
+inline const QString kImageDestination = QStringLiteral("image");
+// The two disc sizes offered: a DVD and a dual-layer DVD, in bytes of clip
+// files, with room to spare for the file system.
+inline constexpr int64_t kDvdSize = 4'600'000'000;
+inline constexpr int64_t kDualLayerDvdSize = 8'400'000'000;
+
 struct TSettings
 {
     TPrefsMode PrefsMode = pmNone;
@@ -33,6 +40,13 @@ struct TSettings
     QString tsMuxerFile;  // full path of the muxer
     QString DossierFlux;  // folder of the demuxed streams, ends with "/" after a load
     QString ImgBurnFile;  // full path of the burner
+    // Where the burner writes: empty for the first drive it finds, a drive
+    // address as it names it ("/dev/sr0", "stdio:/path"), or kImageDestination
+    // for one image file per disc in DossierImages.
+    QString Destination;
+    QString DossierImages;  // folder of the image files, ends with "/" after a load
+    bool Verifier = true;  // read the disc or image back after writing and compare
+    int64_t TailleDisque = kDvdSize;  // bytes of clip files a disc may hold
 };
 
 // The one record of the running program.

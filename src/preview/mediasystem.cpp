@@ -128,6 +128,38 @@ void OnDecodedPad(GstElement *, GstPad *pad, gpointer next)
     gst_object_unref(sink);
 }
 
+// How long one picture of these caps lasts, as the decoder counts it;
+// GST_CLOCK_TIME_NONE when the caps give no picture rate.
+GstClockTime PictureDuration(const GstStructure *caps)
+{
+    int numerator = 0, denominator = 0;
+    if (!gst_structure_get_fraction(caps, "framerate", &numerator, &denominator) || numerator <= 0
+        || denominator <= 0)
+        return GST_CLOCK_TIME_NONE;
+    return gst_util_uint64_scale_int(GST_SECOND, denominator, numerator);
+}
+
+// The picture's own time and duration in the pipeline's stream time (ns):
+// after an accurate seek the decoder cuts the picture holding the target
+// so that it seems to start there, leaving its end where it was. Such a
+// picture starts a whole picture before its end. False without a time.
+bool PictureTimes(GstSample *sample, GstBuffer *buffer, const GstStructure *caps, guint64 &start,
+                  GstClockTime &duration)
+{
+    if (!GST_BUFFER_PTS_IS_VALID(buffer))
+        return false;
+    const GstSegment *segment = gst_sample_get_segment(sample);
+    GstClockTime pts = GST_BUFFER_PTS(buffer);
+    duration = GST_BUFFER_DURATION(buffer);
+    const GstClockTime whole = PictureDuration(caps);
+    if (GST_CLOCK_TIME_IS_VALID(duration) && GST_CLOCK_TIME_IS_VALID(whole) && pts == segment->start
+        && duration < whole && pts + duration >= whole) {
+        pts = pts + duration - whole;
+        duration = whole;
+    }
+    return gst_segment_to_stream_time_full(segment, GST_FORMAT_TIME, pts, &start) > 0;
+}
+
 GstFlowReturn OnAppSample(GstAppSink *sink, bool preroll, gpointer system)
 {
     GstSample *sample = preroll ? gst_app_sink_pull_preroll(sink) : gst_app_sink_pull_sample(sink);
@@ -139,25 +171,24 @@ GstFlowReturn OnAppSample(GstAppSink *sink, bool preroll, gpointer system)
     gst_structure_get_int(s, "width", &frame->Width);
     gst_structure_get_int(s, "height", &frame->Height);
     frame->Stride = frame->Width * 4;
+    std::int64_t time = -1;
     GstMapInfo map;
     if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
         if (map.size >= gsize(frame->Stride) * gsize(frame->Height)) {
             frame->Pixels =
                 QByteArray(reinterpret_cast<const char *>(map.data), frame->Stride * frame->Height);
-            if (GST_BUFFER_PTS_IS_VALID(buffer)) {
-                const GstSegment *segment = gst_sample_get_segment(sample);
-                const guint64 stream =
-                    gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
-                frame->Time = GST_CLOCK_TIME_IS_VALID(stream) ? std::int64_t(stream / 100) : -1;
-            }
-            if (GST_BUFFER_DURATION_IS_VALID(buffer))
-                frame->Duration = std::int64_t(GST_BUFFER_DURATION(buffer) / 100);
+            guint64 start = 0;
+            GstClockTime duration = GST_CLOCK_TIME_NONE;
+            if (PictureTimes(sample, buffer, s, start, duration))
+                time = std::int64_t(start / 100);
+            if (GST_CLOCK_TIME_IS_VALID(duration))
+                frame->Duration = std::int64_t(duration / 100);
         }
         gst_buffer_unmap(buffer, &map);
     }
     gst_sample_unref(sample);
     if (!frame->Pixels.isEmpty())
-        static_cast<TMediaSystem *>(system)->FrameArrived(std::move(frame));
+        static_cast<TMediaSystem *>(system)->FrameArrived(std::move(frame), time);
     return GST_FLOW_OK;
 }
 
@@ -353,8 +384,13 @@ void TMediaSystem::SetNotifyWindow(QObject *window)
     FAudioNotifier->SetNotifyWindow(window);
 }
 
-void TMediaSystem::FrameArrived(std::shared_ptr<const TVideoFrame> frame)
+void TMediaSystem::FrameArrived(std::shared_ptr<TVideoFrame> frame, std::int64_t pipelineTime)
 {
+    if (pipelineTime >= 0) {
+        std::int64_t unknown = -1;
+        FOrigin.compare_exchange_strong(unknown, pipelineTime);
+        frame->Time = std::max<std::int64_t>(pipelineTime - FOrigin, 0);
+    }
     std::lock_guard lock(FFrameLock);
     FLastFrame = std::move(frame);
     if (FVideoWindow && TPendingEvent::Claim(FFramePending))
@@ -458,6 +494,7 @@ void TMediaSystem::Teardown()
     FVideoSource = NoVideo;
     FAudioSource = NoAudio;
     FStepped = false;
+    FOrigin = -1;
     std::lock_guard lock(FFrameLock);
     FLastFrame.reset();
     if (FVideoWindow)
@@ -534,13 +571,29 @@ void TMediaSystem::Pause()
         gst_element_set_state(FGraph, GST_STATE_PAUSED);
 }
 
+std::int64_t TMediaSystem::PictureTime() const
+{
+    const auto shown = HasVideo() ? LastFrame() : nullptr;
+    return shown ? shown->Time : -1;
+}
+
+std::int64_t TMediaSystem::StepBase() const
+{
+    const auto shown = HasVideo() ? LastFrame() : nullptr;
+    if (!shown || shown->Time < 0)
+        return CurrentPosition;
+    return shown->Time + std::max<std::int64_t>(shown->Duration, 0) / 2;
+}
+
 std::int64_t TMediaSystem::GetPosition()
 {
+    if (const std::int64_t shown = PictureTime(); shown >= 0)
+        return CurrentPosition = shown;
     if (!IsRunning())
         return CurrentPosition;
     TavSource *source = HasVideo() ? static_cast<TavSource *>(FVideoSource) : FAudioSource;
     if (source->Device() && source->Device()->CurrentGraph() == FGraph)
-        CurrentPosition = source->Device()->GetPosition();
+        CurrentPosition = source->Device()->GetPosition() - std::max<std::int64_t>(FOrigin, 0);
     return CurrentPosition;
 }
 
@@ -553,6 +606,9 @@ void TMediaSystem::SetPosition(std::int64_t position)
     CurrentPosition = position;
     if (!StepTo(position))
         Seek(position, true);
+    // The picture shown tells where the system is, whatever was asked.
+    if (const std::int64_t shown = PictureTime(); shown >= 0)
+        CurrentPosition = shown;
 }
 
 bool TMediaSystem::StepTo(std::int64_t position)
@@ -602,7 +658,10 @@ void TMediaSystem::Seek(std::int64_t position, bool wait)
     FStepped = false;
     if (wasRunning)
         gst_element_set_state(FGraph, GST_STATE_PAUSED);
-    device->SetPosition(position);
+    // A position names a whole 100-ns unit, in which a picture may start a
+    // few nanoseconds late: the seek goes to the unit's end, so that such
+    // a picture is the one shown.
+    device->SetPosition(std::max<std::int64_t>(FOrigin, 0) + position + 1);
     if (wait)
         WaitPaused();
     // A clip change or close inside the wait has its own state.

@@ -9,7 +9,9 @@
 //
 // Everything here runs on the UI thread; the pipeline's messages reach it
 // as posted events, and the notifiers and the appsink post theirs to the
-// viewer. Times are int64_t counts of 100 ns.
+// viewer. Times are int64_t counts of 100 ns from the clip's first picture
+// (GStreamer's own times start where the splitter says, often most of a
+// second before it).
 #pragma once
 
 #include "preview/avsource.h"
@@ -29,8 +31,9 @@ class TNotifier;
 typedef struct _GstElement GstElement;
 typedef struct _GstPad GstPad;
 
-// The last known playing position: written by SetPosition and
-// GetPosition, read by the relative steps.
+// The last known playing position: the time of the picture shown (or,
+// without one, of the last seek). Written by SetPosition and GetPosition,
+// read by the relative steps.
 extern std::int64_t CurrentPosition;
 
 // Posted to the video window when a new picture is ready (at most one
@@ -43,8 +46,8 @@ struct TVideoFrame
 {
     QByteArray Pixels;
     int Width = 0, Height = 0, Stride = 0;
-    std::int64_t Time = -1;  // presentation time, 100-ns units; -1 unknown
-    std::int64_t Duration = -1;  // how long it stays on screen, 100-ns units; -1 unknown
+    std::int64_t Time = -1;  // presentation time from the clip's first picture, 100-ns units; -1 unknown
+    std::int64_t Duration = -1;  // how long the picture lasts, 100-ns units; -1 unknown
 };
 
 class TMediaSystem : public QObject
@@ -75,20 +78,26 @@ public:
 
     void Play();
     void Pause();
+    // The time of the picture on screen; without one, the pipeline's
+    // position while it plays, else CurrentPosition as it is.
     std::int64_t GetPosition();
-    // Clamped to 0 … Duration - 100,000, stored in CurrentPosition, then
-    // shown, waiting for the picture: paused, a position a picture or two
-    // after the one shown is reached by stepping the video sink, otherwise
-    // by an accurate seek, which decodes from the previous keyframe.
+    // Clamped to 0 … Duration - 100,000, then the picture holding the
+    // position is shown, waiting for it: paused, a picture or two after the
+    // one shown is reached by stepping the video sink, otherwise by an
+    // accurate seek, which decodes from the previous keyframe.
+    // CurrentPosition is then the time of the picture shown.
     void SetPosition(std::int64_t position);
-    void ForwardImage() { SetPosition(CurrentPosition + ImageStep); }
-    void ForwardSecond() { SetPosition(CurrentPosition + 10'000'000); }
-    void ForwardMinute() { SetPosition(CurrentPosition + 600'000'000); }
-    void ToEnd() { SetPosition(CurrentPosition + FDuration + 1); }
-    void BackImage() { SetPosition(CurrentPosition - ImageStep); }
-    void BackSecond() { SetPosition(CurrentPosition - 10'000'000); }
-    void BackMinute() { SetPosition(CurrentPosition - 600'000'000); }
-    void ToStart() { SetPosition(CurrentPosition - (FDuration + 1)); }
+    // The relative steps count from the middle of the picture shown, so
+    // that 40 ms always reach the next or the previous picture at 25 and
+    // 29.97 pictures a second, however the picture times are rounded.
+    void ForwardImage() { SetPosition(StepBase() + ImageStep); }
+    void ForwardSecond() { SetPosition(StepBase() + 10'000'000); }
+    void ForwardMinute() { SetPosition(StepBase() + 600'000'000); }
+    void ToEnd() { SetPosition(StepBase() + FDuration + 1); }
+    void BackImage() { SetPosition(StepBase() - ImageStep); }
+    void BackSecond() { SetPosition(StepBase() - 10'000'000); }
+    void BackMinute() { SetPosition(StepBase() - 600'000'000); }
+    void ToStart() { SetPosition(StepBase() - (FDuration + 1)); }
 
     // 0 … 10000; acts only while an audio source plays.
     void SetVolume(int volume);
@@ -124,8 +133,10 @@ public:
     // pipeline's messages.
     int Generation() const { return FGeneration; }
 
-    // Called on a streaming thread by the appsink.
-    void FrameArrived(std::shared_ptr<const TVideoFrame> frame);
+    // Called on a streaming thread by the appsink with the picture's time
+    // in the pipeline (100-ns units, -1 unknown), which it makes the
+    // frame's time from the clip's first picture.
+    void FrameArrived(std::shared_ptr<TVideoFrame> frame, std::int64_t pipelineTime);
 
 protected:
     bool event(QEvent *event) override;
@@ -140,6 +151,10 @@ private:
     // the sources are forgotten.
     void Teardown();
     void Seek(std::int64_t position, bool wait);
+    // The middle of the picture shown; CurrentPosition without one.
+    std::int64_t StepBase() const;
+    // The time of the picture shown, -1 without one.
+    std::int64_t PictureTime() const;
     // Steps the paused video sink forward to the picture holding the
     // position when that is one of the next few; false when it cannot.
     bool StepTo(std::int64_t position);
@@ -174,6 +189,10 @@ private:
     // Counts rebuilds, so that a seek whose wait ran a clip change does
     // not restart the new clip.
     std::atomic<int> FGeneration {0};
+    // The pipeline's time of the clip's first picture (100-ns units): the
+    // first picture shown after the pipeline is built, before any seek;
+    // -1 until then.
+    std::atomic<std::int64_t> FOrigin {-1};
 
     mutable std::mutex FFrameLock;  // guards the frame and the video window
     std::shared_ptr<const TVideoFrame> FLastFrame;

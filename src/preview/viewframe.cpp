@@ -108,6 +108,8 @@ bool TVideoArea::event(QEvent *event)
 {
     if (event->type() == kFrameEventType) {
         update();
+        if (OnNewPicture)
+            OnNewPicture();
         return true;
     }
     return QWidget::event(event);
@@ -167,6 +169,7 @@ void TviewFrame::DetachSystem()
     FSystem->SetVideoWindow(nullptr);
     FSystem->SetNotifyWindow(nullptr);
     vw->SetSystem(nullptr);
+    vw->OnNewPicture = nullptr;
     FSystem = nullptr;
 }
 
@@ -282,11 +285,12 @@ void TviewFrame::CreateActions()
         ApplyVolume();
     });
     ActionList->Add(saDecVolume);
-    // The keypad keys first, "ALT+P" and "ALT+M" as the second shortcuts.
-    saIncVolume->setShortcuts(
-        {QKeySequence(Qt::KeypadModifier | Qt::Key_Plus), QKeySequence(QStringLiteral("Alt+P"))});
-    saDecVolume->setShortcuts(
-        {QKeySequence(Qt::KeypadModifier | Qt::Key_Minus), QKeySequence(QStringLiteral("Alt+M"))});
+    // + and - first, "ALT+P" and "ALT+M" as the second shortcuts. Qt looks
+    // a key up by what the keyboard layout makes of it, which drops the
+    // keypad modifier: plain + and - are what the keypad's keys match (and
+    // the main keyboard's).
+    saIncVolume->setShortcuts({QKeySequence(Qt::Key_Plus), QKeySequence(QStringLiteral("Alt+P"))});
+    saDecVolume->setShortcuts({QKeySequence(Qt::Key_Minus), QKeySequence(QStringLiteral("Alt+M"))});
 
     for (TCustomSuperAction *action : ActionList->Actions()) {
         action->setShortcutContext(Qt::WindowShortcut);
@@ -386,6 +390,13 @@ void TviewFrame::AttachSystem(TMediaSystem *system)
 {
     FSystem = system;
     vw->SetSystem(system);
+    // The position text names the picture on screen: it follows each new
+    // picture, not only the decoder's position messages, which come before
+    // the picture is shown.
+    vw->OnNewPicture = [this] {
+        if (FSystem && FSystem->LastFrame())
+            PositionRefresh();
+    };
     system->SetVideoWindow(vw);
     system->SetNotifyWindow(this);
     system->SetMaxSpeed(0);
@@ -431,7 +442,9 @@ bool TviewFrame::ClosePreview()
     edPosition->hide();
     labImageSize->hide();
     labTournage->hide();
-    return FSystem->Close();
+    const bool closed = FSystem->Close();
+    LayOut(false, false);
+    return closed;
 }
 
 // The clip is the file device the video source comes from, directly or
@@ -469,6 +482,7 @@ void TviewFrame::Busy(const std::function<void()> &work)
     palette.setColor(QPalette::Text, Qt::black);
     edPosition->setFont(font);
     edPosition->setPalette(palette);
+    PositionRefresh();
 }
 
 void TviewFrame::navtbChanged()
@@ -488,6 +502,9 @@ void TviewFrame::ApplyVolume()
 
 void TviewFrame::PositionRefresh()
 {
+    // Messages of a clip already closed say nothing.
+    if (!FSystem->HasVideo() && !FSystem->HasAudio())
+        return;
     const std::int64_t position = FSystem->GetPosition();
     std::int64_t frame = VideoReport().FrameDuration;
     if (frame <= 0)

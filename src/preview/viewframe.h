@@ -34,6 +34,8 @@ class TVideoArea : public QWidget
 public:
     explicit TVideoArea(QWidget *parent = nullptr);
     void SetSystem(TMediaSystem *system) { FSystem = system; }
+    // Called when the media system has a new picture to paint.
+    std::function<void()> OnNewPicture;
 
 protected:
     bool event(QEvent *event) override;
@@ -60,7 +62,8 @@ public:
     // Gives the media system a clip's sources (null leaves a side, a
     // sentinel removes it) and lays the controls out for what it plays.
     bool OpenSources(TVideoSource *video, TAudioSource *audio);
-    // Hides the position, duration and size texts and closes the system.
+    // Hides the position, duration and size texts, closes the system and
+    // shows the still picture without controls, as with no clip.
     bool ClosePreview();
 
     TMediaSystem *System() const { return FSystem; }

@@ -203,10 +203,14 @@ TEST_F(Form1Test, CtrlDRunsDossierOnEveryPage)
 TEST_F(Form1Test, PagesStackAndSwitch)
 {
     TForm1 form(FWhere);
-    for (QWidget *page :
-         {static_cast<QWidget *>(form.ListeFrame), static_cast<QWidget *>(form.Disquesframe),
-          static_cast<QWidget *>(form.OptionsFrame), static_cast<QWidget *>(form.aproposFrame)})
+    for (QWidget *page : {static_cast<QWidget *>(form.ListeFrame), static_cast<QWidget *>(form.Disquesframe),
+                          static_cast<QWidget *>(form.aproposFrame)})
         EXPECT_EQ(page->size(), QSize(684, 498)) << page->objectName().toStdString();
+    // The options page is taller, down to the status bar, to hold where the
+    // discs go.
+    EXPECT_EQ(form.OptionsFrame->width(), 684);
+    EXPECT_GE(form.OptionsFrame->height(), 498);
+    EXPECT_LE(form.OptionsFrame->height(), form.StatusBar1->y());
     EXPECT_EQ(form.ListeFrame->pos(), QPoint(0, 0));
     EXPECT_EQ(form.Disquesframe->x(), -800);
     form.saDisques->Execute();

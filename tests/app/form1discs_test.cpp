@@ -3,6 +3,7 @@
 // of the disc page for a person to look at.
 #include "app/form1.h"
 #include "app/listeframe.h"
+#include "prefs/optionsframe.h"
 #include "authoring/abort.h"
 #include "authoring/disquesframe.h"
 #include "clips/fichierlistbox.h"
@@ -12,6 +13,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -146,6 +148,48 @@ TEST_F(Form1DiscsTest, OversizeClipStopsTheSplitWithAMessage)
                                 + QStringLiteral(" dépasse 4600000000"));
     ASSERT_EQ(Page()->lbDisques->count(), 1);
     EXPECT_EQ(Page()->labDisques->text(), QStringLiteral("Un disque"));
+}
+
+// "DVD double couche (8,5 Go)" chosen on the options page: 6 GB of clips
+// make one disc; back to "DVD (4,7 Go)", two.
+TEST_F(Form1DiscsTest, DiscSizeChosenOnTheOptionsPageRulesTheSplit)
+{
+    AddClip(QStringLiteral("a.m2ts"), 3 * kGb);
+    AddClip(QStringLiteral("b.m2ts"), 3 * kGb);
+    QComboBox *size = FForm->OptionsFrame->cbTailleDisque;
+    ASSERT_EQ(size->itemText(1), QStringLiteral("DVD double couche (8,5 Go)"));
+    size->setCurrentIndex(1);
+    emit size->activated(1);
+    EXPECT_EQ(Settings.TailleDisque, 8'400'000'000);
+    FForm->saDisques->Execute();
+    ASSERT_EQ(Page()->Discs->Count(), 1);
+    EXPECT_EQ(Page()->Discs->At(0)->TotalSize, 6 * kGb);
+
+    ASSERT_EQ(size->itemText(0), QStringLiteral("DVD (4,7 Go)"));
+    size->setCurrentIndex(0);
+    emit size->activated(0);
+    FForm->saDisques->Execute();
+    EXPECT_EQ(Page()->Discs->Count(), 2);
+}
+
+// A chosen burner that is not there: the run does not start, and says so
+// in French, offering the image files; no program but the drive listing runs.
+TEST_F(Form1DiscsTest, MissingBurnerStopsTheRunBeforeAnyDemux)
+{
+    UseTool(QString());  // lists no drive
+    Settings.Destination = QStringLiteral("/dev/tavrel-no-drive");
+    AddClip(QStringLiteral("a.m2ts"), 1 * kGb);
+    FForm->saDisques->Execute();
+    for (TSuperAction *action : {FForm->saDisqueActuel, FForm->saTousDisques}) {
+        action->Execute();
+        EXPECT_EQ(FForm->StatusBar1->text(),
+                  QStringLiteral("Le graveur /dev/tavrel-no-drive est introuvable. Choisissez un graveur ou "
+                                 "« Fichier image (.iso) » dans les options (F10)."));
+        EXPECT_EQ(FForm->StatusColour(), QColor(255, 0, 0));
+    }
+    EXPECT_FALSE(Page()->Discs->At(0)->ReadyForMux);
+    EXPECT_FALSE(Page()->Memo1->toPlainText().contains(QStringLiteral("eac3to")));
+    EXPECT_FALSE(Page()->Processor.BurnThread());
 }
 
 TEST_F(Form1DiscsTest, InterrompreDuringDemux)

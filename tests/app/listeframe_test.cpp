@@ -1,6 +1,7 @@
 // The list page in the main window: the welcome panel and the viewer as
-// clips become active, the viewer closed by Vider and Disques, the page's
-// own background, and pictures of both states for a person to look at.
+// clips become active, the viewer closed by Vider and Disques and shown
+// again on the way back, the volume keys, the page's own background, and
+// pictures of both states for a person to look at.
 #include "app/form1.h"
 #include "app/listeframe.h"
 #include "clips/fichierlistbox.h"
@@ -10,6 +11,7 @@
 #include "widgets/imagelist.h"
 #include "widgets/linkedit.h"
 #include "widgets/superaction.h"
+#include "widgets/textgauge.h"
 #include "support/cardclip.h"
 #include "support/urlcatcher.h"
 #include "support/waituntil.h"
@@ -21,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QHelpEvent>
+#include <QSlider>
 #include <QToolButton>
 #include <QToolTip>
 #include <QTemporaryDir>
@@ -141,6 +144,83 @@ TEST_F(ListePageTest, DisquesClosesTheViewerAndThePageHidesTheOneBehind)
     const QColor background = FPage->palette().color(QPalette::Window);
     for (const QPoint point : {QPoint(122, 20), QPoint(460, 40), QPoint(310, 440), QPoint(670, 420)})
         EXPECT_EQ(picture.pixelColor(point), background) << point.x() << ',' << point.y();
+}
+
+// Back from the disc page, the active clip plays again, fully laid out,
+// and a click on it keeps it; with no active clip the welcome panel and
+// the still picture show, without the controls.
+TEST_F(ListePageTest, BackFromTheDiscPageTheActiveClipShowsAgain)
+{
+    FOrm->ShowSplitMessage = [](const QString &) {};
+    TviewFrame *viewer = FPage->viewFrame;
+    FOrm->saDisques->Execute();
+    FOrm->saListe->Execute();
+    EXPECT_TRUE(FPage->Disclaimer->isVisible());
+    EXPECT_TRUE(viewer->Image1->isVisible());
+    EXPECT_FALSE(viewer->vw->isVisible());
+    EXPECT_FALSE(viewer->PlayBtn->isVisible());
+    EXPECT_FALSE(viewer->tb->isVisible());
+
+    OpenFixtures();
+    const int active = IndexOf("small3s.m2ts");
+    FPage->lb->SetActive(active);
+    ASSERT_TRUE(WaitUntil([&] { return ShowsAPicture(viewer->vw); }, 5000));
+    FOrm->saDisques->Execute();
+    EXPECT_FALSE(FOrm->MediaSystem->HasVideo());
+    FOrm->saListe->Execute();
+    auto shown = [&] {
+        return FOrm->MediaSystem->HasVideo() && !FPage->Disclaimer->isVisible() && viewer->vw->isVisible()
+               && !viewer->Image1->isVisible() && viewer->PlayBtn->isVisible() && viewer->tb->isVisible()
+               && viewer->edPosition->text() == QStringLiteral("0:00:00:00") && ShowsAPicture(viewer->vw);
+    };
+    EXPECT_TRUE(WaitUntil(shown, 5000)) << "the active clip is shown again";
+
+    const QRect item = FPage->lb->visualItemRect(FPage->lb->item(active));
+    QTest::mouseClick(FPage->lb->viewport(), Qt::LeftButton, {}, item.center());
+    EXPECT_EQ(FPage->lb->currentRow(), active);
+    EXPECT_TRUE(WaitUntil(shown, 5000)) << "a click on the active clip keeps it shown";
+
+    // The clip before it, then the active clip again.
+    const int other = IndexOf("small1s.m2ts");
+    QTest::mouseClick(FPage->lb->viewport(), Qt::LeftButton, {},
+                      FPage->lb->visualItemRect(FPage->lb->item(other)).center());
+    QTest::mouseClick(FPage->lb->viewport(), Qt::LeftButton, {}, item.center());
+    EXPECT_EQ(FPage->lb->Active(), FPage->lb->Record(active));
+    EXPECT_TRUE(WaitUntil(shown, 5000));
+}
+
+// The keypad's + and − step the volume, whatever has the focus on the page,
+// and so do the main keyboard's + and −. (On X11 Qt looks shortcuts up by
+// what the layout makes of the key, which drops the keypad modifier; these
+// events without native codes are looked up with it, then without.)
+TEST_F(ListePageTest, PlusAndMinusKeysStepTheVolume)
+{
+    QApplication::setActiveWindow(FOrm.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(FOrm.get()));
+    TviewFrame *viewer = FPage->viewFrame;
+    const struct
+    {
+        const char *What;
+        QWidget *Focus;
+        Qt::Key Key;
+        Qt::KeyboardModifiers Modifiers;
+        int Volume;
+    } keys[] = {
+        {"keypad + on the list", FPage->lb, Qt::Key_Plus, Qt::KeypadModifier, 6000},
+        {"keypad + on the slider", viewer->tb, Qt::Key_Plus, Qt::KeypadModifier, 7000},
+        {"keypad - on the list", FPage->lb, Qt::Key_Minus, Qt::KeypadModifier, 6000},
+        {"main +", FPage->lb, Qt::Key_Plus, Qt::NoModifier, 7000},
+        {"main -", FPage->lb, Qt::Key_Minus, Qt::NoModifier, 6000},
+        {"Alt+M", FPage->lb, Qt::Key_M, Qt::AltModifier, 5000},
+        {"Alt+P", FPage->lb, Qt::Key_P, Qt::AltModifier, 6000},
+    };
+    ASSERT_EQ(viewer->Volume, 5000);
+    for (const auto &k : keys) {
+        k.Focus->setFocus();
+        QTest::keyClick(k.Focus, k.Key, k.Modifiers);
+        EXPECT_EQ(viewer->Volume, k.Volume) << k.What;
+        EXPECT_EQ(viewer->gaugeVolume->Progress(), k.Volume / 100) << k.What;
+    }
 }
 
 // A clip from a camcorder's card says when it was filmed: in its hint in

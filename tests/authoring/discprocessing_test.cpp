@@ -356,6 +356,11 @@ INSTANTIATE_TEST_SUITE_P(
         EndingCase {stBurn, "exit:1", srDone, "Prêt", "ImgBurn a terminé avec des avertissements (code 1)"},
         EndingCase {stBurn, "exit:2", srBurnFailed, "Erreur pendant la gravure du disque Disque 01",
                     "ImgBurn a échoué (code 2)"},
+        EndingCase {stBurn, "exit:3", srBurnNoRoom,
+                    "Le disque Disque 01 ne tient pas sur le DVD : rien n'a été gravé. Mettez un DVD double "
+                    "couche ou "
+                    "choisissez « DVD (4,7 Go) » dans les options (F10).",
+                    "ImgBurn a échoué (code 3)"},
         EndingCase {stBurn, "exit:139", srBurnFailed, "Erreur pendant la gravure du disque Disque 01",
                     "ImgBurn a échoué (code 139)"},
         EndingCase {stBurn, "signal:9", srBurnFailed, "Erreur pendant la gravure du disque Disque 01",

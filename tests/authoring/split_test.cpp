@@ -172,6 +172,28 @@ TEST(SplitNumbers, RunOverTheWholeSplitAndWrapAtOneHundred)
     EXPECT_EQ(result.Discs[100]->LastClip, 100);
 }
 
+// The disc size of the settings: 6 GB of clips make one dual-layer disc
+// but two DVDs, and a clip too large is measured against the size in force.
+TEST(SplitCapacity, FollowsTheDiscSizeChosen)
+{
+    QTemporaryDir dir;
+    TestClipList clips;
+    for (const char *name : {"V/a.m2ts", "V/b.m2ts", "V/c.m2ts"})
+        clips.Add(dir.filePath(name), kG2);
+    const TSplitResult dual = SplitClipsIntoDiscs(clips.List(), kDualLayerDvdSize);
+    ASSERT_EQ(dual.Discs.size(), 1u);
+    EXPECT_EQ(dual.Discs[0]->Capacity, kDualLayerDvdSize);
+    EXPECT_EQ(dual.Discs[0]->LastClip, 2);
+    EXPECT_EQ(dual.Discs[0]->TotalSize, 3 * kG2);
+    EXPECT_EQ(SplitClipsIntoDiscs(clips.List(), kDvdSize).Discs.size(), 2u);
+
+    clips.Add(dir.filePath("V/d.m2ts"), kDualLayerDvdSize + 1);
+    const TSplitResult stopped = SplitClipsIntoDiscs(clips.List(), kDualLayerDvdSize);
+    EXPECT_TRUE(stopped.Discs.empty()) << "the disc being filled is dropped";
+    EXPECT_EQ(stopped.Message, QStringLiteral("Erreur: la taille de ") + dir.filePath("V/d.m2ts")
+                                   + QStringLiteral(" dépasse 8400000000"));
+}
+
 TEST(SplitOwnership, DiscsOutliveTheSplitResultAndTheClipList)
 {
     QTemporaryDir dir;

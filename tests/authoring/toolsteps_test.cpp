@@ -360,6 +360,7 @@ TEST_F(ToolSteps, BurnPassesTheFoldersAndTheLabel)
 {
     FakeToolEnv env("", FRecord);
     auto disc = MakeDisc({"clip.m2ts"});
+    FSettings.Verifier = false;
     EXPECT_EQ(BurnDisc(*disc, FSettings), srDone);
     const QString f = FSettings.DossierAVCHD + "/clips+été/Disque 01/";
     const FakeToolRecord r = ReadFakeToolRecord(FRecord);
@@ -384,6 +385,45 @@ TEST_F(ToolSteps, BurnPassesTheFoldersAndTheLabel)
                                    "/WAITFORMEDIA",
                                    "/START"}));
 }
+
+struct TDestinationCase
+{
+    const char *Title;
+    QString Destination;
+    bool Verify;
+    QStringList Expected;  // the arguments that differ from the first drive's: mode, verify, then /DEST
+};
+
+class BurnDestination : public ToolSteps, public testing::WithParamInterface<TDestinationCase>
+{ };
+
+// Where the settings send the disc, and whether it is read back.
+TEST_P(BurnDestination, ReachesTheBurnersCommandLine)
+{
+    const TDestinationCase &c = GetParam();
+    FakeToolEnv env("", FRecord);
+    auto disc = MakeDisc({"clip.m2ts"});
+    FSettings.Destination = c.Destination;
+    FSettings.Verifier = c.Verify;
+    FSettings.DossierImages = QStringLiteral("/data/images é/");
+    ASSERT_EQ(BurnDisc(*disc, FSettings), srDone);
+    const QStringList args = ReadFakeToolRecord(FRecord).args;
+    ASSERT_GE(args.size(), 20);
+    EXPECT_EQ((QStringList {args[4], args[12]} + args.mid(20)), c.Expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BurnDestination,
+    testing::Values(
+        TDestinationCase {"FirstDriveVerified", "", true, {"DEVICE", "YES"}},
+        TDestinationCase {"ChosenDrive", "/dev/sr1", false, {"DEVICE", "NO", "/DEST", "/dev/sr1"}},
+        TDestinationCase {
+            "StdioDrive", "stdio:/data/disc.img", true, {"DEVICE", "YES", "/DEST", "stdio:/data/disc.img"}},
+        TDestinationCase {"ImageFile",
+                          "image",
+                          true,
+                          {"IMAGEFILE", "YES", "/DEST", "/data/images é/clips+été - Disque 01.iso"}}),
+    [](const auto &info) { return std::string(info.param.Title); });
 
 TEST_F(ToolSteps, BurnStartsNothingForAFolderItCannotPass)
 {

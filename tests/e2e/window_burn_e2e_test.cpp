@@ -11,6 +11,7 @@
 #include "authoring/disquesframe.h"
 #include "clips/fichierlistbox.h"
 #include "platform/runtool.h"
+#include "prefs/settings.h"
 #include "widgets/superaction.h"
 
 #include "../tools/burn/burntesthelpers.h"
@@ -33,6 +34,8 @@
 
 #include <gtest/gtest.h>
 #include <libbluray/bluray.h>
+
+#include <sys/stat.h>
 
 #include <atomic>
 #include <csignal>
@@ -252,6 +255,121 @@ TEST_F(WindowBurnTest, ClipsBecomeDiscFoldersAndImagesThroughTheWindow)
     FForm->saGraver->Execute();
     EXPECT_FALSE(Page()->Processor.Processing());
     ExpectBurntImage(FImage, disc->VolumeLabel(), disc->Clips.size());
+}
+
+QByteArray FileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The inode of a file, to tell a file replaced from one left alone.
+ino_t Inode(const QString &path)
+{
+    struct stat st
+    { };
+    return stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+}
+
+// The one title's duration in seconds, as libbluray reads it.
+double TitleSeconds(const QString &image)
+{
+    BLURAY *bd = bd_open(QFile::encodeName(image).constData(), nullptr);
+    if (!bd)
+        return -1;
+    double seconds = -1;
+    if (bd_get_titles(bd, TITLES_ALL, 0) == 1)
+        if (BLURAY_TITLE_INFO *title = bd_get_title_info(bd, 0, 0)) {
+            seconds = double(title->duration) / 90000;
+            bd_free_title_info(title);
+        }
+    bd_close(bd);
+    return seconds;
+}
+
+// 7-Zip, another reader we did not write, lists the stream file in the image.
+void ExpectSevenZipReads(const QString &image)
+{
+    const burntest::TRun list = burntest::RunProgram({"7z", "l", image.toStdString()});
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_NE(list.out.find("BDMV/STREAM/00000.m2ts"), std::string::npos) << list.out;
+}
+
+// With "image" as the destination, "Tous Disques" writes one image file per
+// disc, named after the project and the disc, in the images folder (made
+// when missing); neither replaces the other. Burning disc 1 again replaces
+// its own image, through a new file renamed into place.
+TEST_F(WindowBurnTest, ImageFilePerDiscNamedAfterTheProjectAndTheDisc)
+{
+    AddClip("small3s.m2ts", QStringLiteral("a.m2ts"));
+    AddClip("small1s.m2ts", QStringLiteral("b.m2ts"));
+    Settings.Destination = kImageDestination;
+    Settings.DossierImages = Path(QStringLiteral("images/Tavrel/"));
+    // Discs the size of the larger clip: one clip each.
+    Settings.TailleDisque = QFileInfo(Path(QStringLiteral("clips/Vacances/a.m2ts"))).size();
+    OpenClips(2);
+    FForm->saDisques->Execute();
+    ASSERT_EQ(Page()->Discs->Count(), 2);
+
+    FForm->saTousDisques->Execute();
+    const auto thread = Page()->Processor.BurnThread();
+    ASSERT_TRUE(thread);
+    ASSERT_TRUE(thread->WaitFor(60'000));
+    const TDiscPtr first = Page()->Discs->At(0), second = Page()->Discs->At(1);
+    ASSERT_TRUE(HandleEventsUntil([&] { return bool(first->Burnt); }));
+    // The burn thread passes once: disc 2 may have been muxed after it went
+    // by. "Graver" writes what is left.
+    FForm->saGraver->Execute();
+    const QString image1 = Settings.DossierImages + QStringLiteral("Vacances - Disque 01.iso");
+    const QString image2 = Settings.DossierImages + QStringLiteral("Vacances - Disque 02.iso");
+    EXPECT_EQ(QDir(Settings.DossierImages).entryList(QDir::Files | QDir::Hidden),
+              QStringList(
+                  {QStringLiteral("Vacances - Disque 01.iso"), QStringLiteral("Vacances - Disque 02.iso")}));
+    ExpectBurntImage(image1, first->VolumeLabel(), 1);
+    ExpectBurntImage(image2, second->VolumeLabel(), 1);
+    ExpectImageHoldsTheDiscFolder(image1, first->DiscFolder(Settings.DossierAVCHD));
+    ExpectImageHoldsTheDiscFolder(image2, second->DiscFolder(Settings.DossierAVCHD));
+    ExpectSevenZipReads(image1);
+    ExpectSevenZipReads(image2);
+    EXPECT_NEAR(TitleSeconds(image1), 3.0, 0.1);
+    EXPECT_NEAR(TitleSeconds(image2), 1.0, 0.1);
+    const QString log = Page()->Memo1->toPlainText();
+    EXPECT_TRUE(log.contains(QStringLiteral("Disque 02 écrit dans ") + image2)) << qPrintable(log);
+    EXPECT_TRUE(log.contains(QStringLiteral("/BUILDOUTPUTMODE IMAGEFILE"))) << qPrintable(log);
+    EXPECT_TRUE(log.contains(QStringLiteral("Verifying: 100%"))) << qPrintable(log);
+
+    // Disc 1 again: its image is made anew and renamed over the old one;
+    // disc 2's stays as it was.
+    const ino_t before1 = Inode(image1), before2 = Inode(image2);
+    const QByteArray bytes2 = FileBytes(image2);
+    Page()->cbBurnt->setChecked(false);  // disc 1 is the active one
+    ASSERT_FALSE(first->Burnt);
+    ASSERT_EQ(Page()->ActiveDisc(), first);
+    FForm->saDisqueActuel->Execute();
+    EXPECT_TRUE(first->Burnt);
+    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("Prêt"));
+    EXPECT_NE(Inode(image1), before1);
+    ExpectBurntImage(image1, first->VolumeLabel(), 1);
+    EXPECT_EQ(Inode(image2), before2);
+    EXPECT_EQ(FileBytes(image2), bytes2);
+    EXPECT_EQ(QDir(Settings.DossierImages).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+// A stdio: pseudo-drive chosen as the destination is written to, in place
+// of the burner's own settings file's.
+TEST_F(WindowBurnTest, StdioDriveChosenAsDestinationIsWrittenTo)
+{
+    AddThreeClips();
+    OpenClipsIntoOneDisc(3);
+    const TDiscPtr disc = Page()->Discs->At(0);
+    const QString drive = Path(QStringLiteral("drive.img"));
+    Settings.Destination = QStringLiteral("stdio:") + drive;
+    FForm->saDisqueActuel->Execute();
+    EXPECT_TRUE(disc->Burnt);
+    EXPECT_FALSE(QFile::exists(FImage));
+    ExpectBurntImage(drive, disc->VolumeLabel(), 3);
+    ExpectImageHoldsTheDiscFolder(drive, disc->DiscFolder(Settings.DossierAVCHD));
+    EXPECT_TRUE(Page()->Memo1->toPlainText().contains(QStringLiteral("Disque 01 gravé sur stdio:") + drive));
 }
 
 // A mux that fails (the disc folder's place is taken by a file) keeps the

@@ -8,6 +8,7 @@
 #include "prefs/saveprefsform.h"
 #include "prefstestutil.h"
 #include "support/modalanswer.h"
+#include "support/waituntil.h"
 
 #include <QPushButton>
 
@@ -34,6 +35,7 @@ protected:
         Settings.DossierAVCHD = QStringLiteral("/home/marie/AVCHD/");
         Settings.DossierFlux = QStringLiteral("/home/marie/AVCHD/flux/");
         Settings.Dossiermeta = QStringLiteral("/home/marie/AVCHD/meta/");
+        Settings.DossierImages = QStringLiteral("/home/marie/Vidéos/Tavrel/");
         Settings.DeleteMeta = true;
         Settings.DeleteFlux = false;
         Settings.PrefsMode = pmNormal;
@@ -58,11 +60,22 @@ TEST_F(Pictures, OptionsPage)
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(11);
     window.setFont(font);
+    // A machine without burner.
+    PutDriveLister(Settings.ImgBurnFile, "");
     auto *page = new TOptionsFrame(where, &window);
     page->ShowSettings(Settings);
     window.show();
+    EXPECT_TRUE(WaitUntil([page] { return page->DrivesListed(); }, 10'000));
     EXPECT_EQ(page->PrefsIndex(), pmNormal);
     Save(&window, "options.png");
+
+    // Two burners, the second chosen; image files written elsewhere.
+    PutDriveLister(Settings.ImgBurnFile,
+                   "/dev/sr0\tLITE-ON iHAS124 B\tblank\n/dev/sr1\tASUS DRW-24D5MT\tempty\n");
+    Settings.Destination = QStringLiteral("/dev/sr1");
+    page->RefreshDrives();
+    EXPECT_TRUE(WaitUntil([page] { return page->DrivesListed(); }, 10'000));
+    Save(&window, "options-burners.png");
 }
 
 TEST_F(Pictures, SavePrefsDialog)

@@ -41,6 +41,14 @@ inline void PutFile(const QString &path, const QByteArray &bytes)
     ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
+// A burner at path that answers "/LISTDRIVES" with the lines given (address,
+// model and medium separated by tabs), as the drives of a machine.
+inline void PutDriveLister(const QString &path, const QByteArray &lines)
+{
+    PutFile(path, "#!/bin/sh\n[ \"$1\" = /LISTDRIVES ] || exit 3\nprintf '%s' '" + lines + "'\n");
+    QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
+}
+
 // An executable in <temp>/bin and a hive in <temp>/config.
 class PrefsPlace : public testing::Test
 {

@@ -47,6 +47,7 @@ TSettings Defaults(QPoint topLeft)
     s.DossierAVCHD = DocumentsFolder();
     s.Dossiermeta = DocumentsFolder() + "/";
     s.DossierFlux = DocumentsFolder() + "/";
+    s.DossierImages = IncludeTrailingPathDelimiter(VideosFolder()) + "Tavrel/";
     s.maintop = topLeft.y();
     s.mainleft = topLeft.x();
     return s;
@@ -70,6 +71,10 @@ void ExpectSame(const TSettings &a, const TSettings &b)
     EXPECT_EQ(a.tsMuxerFile, b.tsMuxerFile);
     EXPECT_EQ(a.DossierFlux, b.DossierFlux);
     EXPECT_EQ(a.ImgBurnFile, b.ImgBurnFile);
+    EXPECT_EQ(a.Destination, b.Destination);
+    EXPECT_EQ(a.DossierImages, b.DossierImages);
+    EXPECT_EQ(a.Verifier, b.Verifier);
+    EXPECT_EQ(a.TailleDisque, b.TailleDisque);
 }
 
 // Settings unlike any default, with an empty text among them.
@@ -92,6 +97,10 @@ TSettings Sample(const TPrefsLocation &where, TPrefsMode mode)
     s.tsMuxerFile = "/opt/tools/tsmuxer";
     s.DossierFlux = "/data/flux/";
     s.ImgBurnFile = "/opt/tools/imgburn";
+    s.Destination = "/dev/sr1";
+    s.DossierImages = "/data/images/";
+    s.Verifier = false;
+    s.TailleDisque = kDualLayerDvdSize;
     return s;
 }
 
@@ -125,6 +134,9 @@ TEST_P(FirstRun, EveryFieldHasItsDefaultAndTheWindowIsCentred)
     EXPECT_EQ(s.SortIndex, "alpha");
     EXPECT_TRUE(s.DeleteMeta);
     EXPECT_TRUE(s.DeleteFlux);
+    EXPECT_EQ(s.Destination, "") << "the first burner found";
+    EXPECT_TRUE(s.Verifier);
+    EXPECT_EQ(s.TailleDisque, 4'600'000'000);
     EXPECT_FALSE(QFileInfo::exists(where.IniFile()));
     EXPECT_FALSE(QFileInfo::exists(where.HiveFile));
 }
@@ -215,25 +227,59 @@ const QString Marker = QString::fromUtf8("#@vide§#");
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, StoredFolders,
-    testing::Combine(testing::Values(pmNormal, pmPortable),
-                     testing::Values(StoredCase {"MetaGetsDelimiter", "Dossiermeta", "/data/meta",
-                                                 &TSettings::Dossiermeta, "/data/meta/"},
-                                     StoredCase {"MetaKeepsDelimiter", "Dossiermeta", "/data/meta/",
-                                                 &TSettings::Dossiermeta, "/data/meta/"},
-                                     StoredCase {"EmptyFluxBecomesRoot", "DossierFlux", Marker,
-                                                 &TSettings::DossierFlux, "/"},
-                                     StoredCase {"FluxGetsDelimiter", "DossierFlux", "/data/flux",
-                                                 &TSettings::DossierFlux, "/data/flux/"},
-                                     StoredCase {"AvchdStaysWithout", "DossierAVCHD", "/data/avchd",
-                                                 &TSettings::DossierAVCHD, "/data/avchd"},
-                                     StoredCase {"EmptyToolPath", "eac3tofile", Marker,
-                                                 &TSettings::eac3tofile, ""},
-                                     StoredCase {"EmptyOpenFolder", "DossierOuvrir", Marker,
-                                                 &TSettings::DossierOuvrir, ""})),
+    testing::Combine(
+        testing::Values(pmNormal, pmPortable),
+        testing::Values(
+            StoredCase {"MetaGetsDelimiter", "Dossiermeta", "/data/meta", &TSettings::Dossiermeta,
+                        "/data/meta/"},
+            StoredCase {"MetaKeepsDelimiter", "Dossiermeta", "/data/meta/", &TSettings::Dossiermeta,
+                        "/data/meta/"},
+            StoredCase {"EmptyFluxBecomesRoot", "DossierFlux", Marker, &TSettings::DossierFlux, "/"},
+            StoredCase {"FluxGetsDelimiter", "DossierFlux", "/data/flux", &TSettings::DossierFlux,
+                        "/data/flux/"},
+            StoredCase {"AvchdStaysWithout", "DossierAVCHD", "/data/avchd", &TSettings::DossierAVCHD,
+                        "/data/avchd"},
+            StoredCase {"EmptyToolPath", "eac3tofile", Marker, &TSettings::eac3tofile, ""},
+            StoredCase {"EmptyOpenFolder", "DossierOuvrir", Marker, &TSettings::DossierOuvrir, ""},
+            StoredCase {"ImagesGetDelimiter", "DossierImages", "/data/iso", &TSettings::DossierImages,
+                        "/data/iso/"},
+            StoredCase {"DriveAddress", "Destination", "/dev/sr1", &TSettings::Destination, "/dev/sr1"})),
     [](const auto &info) {
         return std::string(std::get<0>(info.param) == pmNormal ? "Registry" : "Ini")
                + std::get<1>(info.param).name;
     });
+
+struct DiscSizeCase
+{
+    const char *name;
+    QString stored;  // null: no value stored
+    int64_t expected;
+};
+
+class StoredDiscSize : public PrefsPlace, public testing::WithParamInterface<DiscSizeCase>
+{ };
+
+// The size is a decimal text: a dual-layer DVD holds more than 32 bits.
+// What is not a positive number of bytes gives the default.
+TEST_P(StoredDiscSize, LoadsAPositiveByteCountOrTheDefault)
+{
+    const DiscSizeCase &c = GetParam();
+    QStringList lines {Header};
+    if (!c.stored.isNull())
+        lines << "TailleDisque=" + c.stored;
+    PutIni(lines);
+    EXPECT_EQ(Loaded(where).TailleDisque, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, StoredDiscSize,
+                         testing::Values(DiscSizeCase {"DualLayer", "8400000000", kDualLayerDvdSize},
+                                         DiscSizeCase {"Dvd", "4600000000", kDvdSize},
+                                         DiscSizeCase {"Absent", QString(), kDvdSize},
+                                         DiscSizeCase {"NotANumber", "8,5 Go", kDvdSize},
+                                         DiscSizeCase {"Zero", "0", kDvdSize},
+                                         DiscSizeCase {"Negative", "-1", kDvdSize},
+                                         DiscSizeCase {"Empty", Marker, kDvdSize}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 struct RebaseCase
 {
@@ -279,11 +325,11 @@ TEST(RebasePath, NeedsThreeNonEmptyTexts)
     EXPECT_EQ(RebasePath("", "/a/", "/c/"), "");
 }
 
-TEST_F(SettingsTest, RebaseAppliesToTheSevenPathFields)
+TEST_F(SettingsTest, RebaseAppliesToThePathFields)
 {
     PutIni({Header, "Portable Path=/old/", "DossierOuvrir=/old/a", "DossierAVCHD=/old/b", "eac3tofile=/old/c",
             "Dossiermeta=/old/d", "tsMuxerFile=/old/e", "DossierFlux=/old/f", "ImgBurnFile=/old/g",
-            "SortIndex=/old/h"});
+            "SortIndex=/old/h", "DossierImages=/old/i/"});
     const TSettings s = Loaded(where);
     const QString n = where.ExeFolder();
     EXPECT_EQ(s.DossierOuvrir, n + "a");
@@ -293,6 +339,7 @@ TEST_F(SettingsTest, RebaseAppliesToTheSevenPathFields)
     EXPECT_EQ(s.tsMuxerFile, n + "e");
     EXPECT_EQ(s.DossierFlux, n + "f/");
     EXPECT_EQ(s.ImgBurnFile, n + "g");
+    EXPECT_EQ(s.DossierImages, n + "i/");
     EXPECT_EQ(s.SortIndex, "/old/h") << "not a path field";
     EXPECT_EQ(s.PortablePath, "/old/") << "the stored value is kept";
 }
@@ -348,6 +395,10 @@ TEST_F(SettingsTest, FirstPortableSaveWritesExactlyTheseBytes)
         "DossierFlux=/data/flux/",
         "ImgBurnFile=/opt/tools/imgburn",
         "Portable Path=" + where.ExeFolder(),
+        "Destination=/dev/sr1",
+        "DossierImages=/data/images/",
+        "Verifier=0",
+        "TailleDisque=8400000000",
     };
     EXPECT_EQ(bytes, IniBytes(expected));
 }

@@ -200,8 +200,10 @@ TEST_F(MediaSystemTest, StepsLandWhereTheyShould)
         {"back image", &TMediaSystem::BackImage, 600'400'000},
         {"back minute", &TMediaSystem::BackMinute, 400'000},
         {"back minute below 0", &TMediaSystem::BackMinute, 0},
-        {"end", &TMediaSystem::ToEnd, duration - 100'000},
-        {"forward past the end", &TMediaSystem::ForwardSecond, duration - 100'000},
+        // 10 ms before the end: the last picture, which starts one picture
+        // before the end.
+        {"end", &TMediaSystem::ToEnd, duration - 400'000},
+        {"forward past the end", &TMediaSystem::ForwardSecond, duration - 400'000},
         {"start", &TMediaSystem::ToStart, 0},
     };
     for (const auto &s : steps) {
@@ -278,7 +280,12 @@ TEST_F(MediaSystemTest, PlayingForASecondAdvancesAboutASecond)
     System->Pause();
     EXPECT_FALSE(System->IsRunning());
     Pump(200);
-    EXPECT_EQ(System->GetPosition(), position) << "paused: the stored position";
+    // Paused, the picture the sink was about to show stays on screen.
+    const std::int64_t paused = System->GetPosition();
+    EXPECT_EQ(paused, FrameTime());
+    EXPECT_NEAR(double(paused), double(position), 2 * 400'000.0);
+    Pump(200);
+    EXPECT_EQ(System->GetPosition(), paused) << "paused: it stays";
 }
 
 TEST_F(MediaSystemTest, MaximumSpeedPlaysMuchFasterThanRealTimeWithoutSound)

@@ -1,11 +1,14 @@
 // The viewer frame on fixture clips: its layout for each kind of clip, the
-// position and duration texts, the slider, the volume keys, play and
-// maximum speed.
+// position and duration texts, the picture each move shows against
+// ffmpeg's ground truth, the slider, the volume keys, play and maximum
+// speed.
 #include "preview/mediadevice.h"
 #include "preview/mediasystem.h"
+#include "preview/notifier.h"
 #include "preview/viewframe.h"
 #include "widgets/superaction.h"
 #include "widgets/textgauge.h"
+#include "support/colourclip.h"
 #include "support/waituntil.h"
 
 #include <QApplication>
@@ -18,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -25,11 +29,6 @@
 namespace {
 
 constexpr std::int64_t kSecond = 10'000'000;
-
-QString Fixture(const char *name)
-{
-    return QStringLiteral(TAVREL_FIXTURE_DIR "/") + QLatin1String(name);
-}
 
 class ViewFrameTest : public testing::Test
 {
@@ -50,9 +49,9 @@ protected:
     }
     // A clip device that outlives the preview's last close, as the list's
     // records do.
-    Tm2tsFileDevice &Clip(const char *name)
+    Tm2tsFileDevice &Clip(const QString &name)
     {
-        FDevices.push_back(std::make_unique<Tm2tsFileDevice>(Fixture(name)));
+        FDevices.push_back(std::make_unique<Tm2tsFileDevice>(QStringLiteral(TAVREL_FIXTURE_DIR "/") + name));
         return *FDevices.back();
     }
     bool Open(Tm2tsFileDevice &clip)
@@ -126,6 +125,126 @@ TEST_F(ViewFrameTest, AClipWithPictureAndSound)
     EXPECT_FALSE(FRame->labImageSize->isVisible());
 }
 
+// --- The picture shown is the one the position names ---------------------
+
+class PictureTruth : public ViewFrameTest, public testing::WithParamInterface<const char *>
+{
+protected:
+    // The ground-truth picture the media system delivers now, and the one
+    // the video area paints (-1: no picture, or a colour of no picture).
+    int Delivered() const
+    {
+        const auto frame = System->LastFrame();
+        if (!frame)
+            return -1;
+        const TColour colour =
+            MiddleColour(reinterpret_cast<const unsigned char *>(frame->Pixels.constData()), frame->Width,
+                         frame->Height, frame->Stride);
+        return Truth->Match(colour.Red, colour.Green, colour.Blue);
+    }
+    int Painted() const
+    {
+        const QImage image = FRame->vw->grab().toImage();
+        const QRgb pixel = image.pixel(image.width() / 2, image.height() / 2);
+        return Truth->Match(qRed(pixel), qGreen(pixel), qBlue(pixel));
+    }
+
+    std::unique_ptr<TColourTruth> Truth;
+};
+
+// Each move is judged three ways against ffmpeg's own decoding of the
+// clip: the picture delivered and painted is where the move should land,
+// and the position text names that picture, within one picture.
+TEST_P(PictureTruth, EveryMoveShowsThePictureThePositionNames)
+{
+    const QString name = QString::fromLatin1(GetParam());
+    Truth = std::make_unique<TColourTruth>(QStringLiteral(TAVREL_FIXTURE_DIR "/") + name);
+    ASSERT_GT(Truth->Count(), 90) << "ffmpeg decoded the clip";
+    const std::int64_t step = Truth->PictureDuration();
+    const std::vector<TTruthPicture> &pictures = Truth->Pictures();
+    const int last = Truth->Count() - 1;
+    Tm2tsFileDevice &clip = Clip(name);
+    ASSERT_TRUE(Open(clip));
+    ASSERT_NEAR(double(System->Duration()), double(pictures[last].Time + step), double(step) / 10);
+    const bool minutes = System->Duration() > 61 * kSecond;
+
+    auto slide = [this](int value) {
+        return [this, value] {
+            FRame->tb->setSliderDown(true);
+            FRame->tb->setValue(value);
+            FRame->tb->setSliderDown(false);
+        };
+    };
+    auto slid = [this](int value) {
+        return std::min(System->Duration() * value / 1024, System->Duration() - 100'000);
+    };
+    const struct
+    {
+        const char *What;
+        std::function<void()> Move;
+        std::function<std::int64_t(std::int64_t before)> Target;  // where the move must land
+        bool Exact = false;  // the picture holding the target, not one picture near it
+    } moves[] = {
+        {"opening", [] {}, [](std::int64_t) { return 0; }, true},
+        {"+1 image", [this] { FRame->saAvanceLow->Execute(); }, [&](std::int64_t t) { return t + step; }},
+        {"+1 image", [this] { FRame->saAvanceLow->Execute(); }, [&](std::int64_t t) { return t + step; }},
+        {"+1 image", [this] { FRame->saAvanceLow->Execute(); }, [&](std::int64_t t) { return t + step; }},
+        {"-1 image", [this] { FRame->saReculeLow->Execute(); }, [&](std::int64_t t) { return t - step; }},
+        {"+1 s", [this] { FRame->saAvanceMedium->Execute(); }, [](std::int64_t t) { return t + kSecond; }},
+        {"+1 s", [this] { FRame->saAvanceMedium->Execute(); }, [](std::int64_t t) { return t + kSecond; }},
+        {"-1 s", [this] { FRame->saReculeMedium->Execute(); }, [](std::int64_t t) { return t - kSecond; }},
+        {"+1 min", [this] { FRame->saAvanceHigh->Execute(); },
+         [&](std::int64_t t) { return minutes ? t + 60 * kSecond : pictures[last].Time; }},
+        {"-1 min", [this] { FRame->saReculeHigh->Execute(); },
+         [&](std::int64_t t) { return std::max<std::int64_t>(t - 60 * kSecond, 0); }},
+        {"end", [this] { FRame->saAvanceEnd->Execute(); }, [&](std::int64_t) { return pictures[last].Time; }},
+        {"-1 image from the end", [this] { FRame->saReculeLow->Execute(); },
+         [&](std::int64_t t) { return t - step; }},
+        {"+1 image to the end", [this] { FRame->saAvanceLow->Execute(); },
+         [&](std::int64_t t) { return t + step; }},
+        {"+1 image past the end", [this] { FRame->saAvanceLow->Execute(); },
+         [&](std::int64_t) { return pictures[last].Time; }},
+        {"start", [this] { FRame->saReculeHome->Execute(); }, [](std::int64_t) { return 0; }},
+        {"-1 image before the start", [this] { FRame->saReculeLow->Execute(); },
+         [](std::int64_t) { return 0; }},
+        {"slider 1", slide(1), [&](std::int64_t) { return slid(1); }, true},
+        {"slider 300", slide(300), [&](std::int64_t) { return slid(300); }, true},
+        {"slider 512", slide(512), [&](std::int64_t) { return slid(512); }, true},
+        {"+1 image after the slider", [this] { FRame->saAvanceLow->Execute(); },
+         [&](std::int64_t t) { return t + step; }},
+        {"slider 1000", slide(1000), [&](std::int64_t) { return slid(1000); }, true},
+        {"slider 1024", slide(1024), [&](std::int64_t) { return slid(1024); }, true},
+    };
+    std::int64_t before = 0;
+    for (const auto &m : moves) {
+        m.Move();
+        QCoreApplication::processEvents();
+        const int shown = Delivered();
+        ASSERT_GE(shown, 0) << m.What << ": a picture of the clip is delivered";
+        EXPECT_EQ(Painted(), shown) << m.What << ": the video area paints it";
+        const std::int64_t time = pictures[shown].Time, target = m.Target(before);
+        if (m.Exact)
+            EXPECT_EQ(shown, Truth->At(target)) << m.What << ": picture " << shown << " shown for " << target;
+        else
+            EXPECT_LT(std::abs(time - target), step)
+                << m.What << ": picture " << shown << " at " << time << " shown for " << target;
+        const QString text = FRame->edPosition->text();
+        const std::int64_t named = TimeOfPositionText(text, VideoReport().FrameDuration);
+        EXPECT_LT(std::abs(named - time), step) << m.What << ": the position reads " << text.toStdString()
+                                                << ", picture " << shown << " is at " << time;
+        before = time;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Clips, PictureTruth,
+                         testing::Values("colours25p.m2ts", "colours60i.m2ts", "colours25p-nob.m2ts"),
+                         [](const testing::TestParamInfo<const char *> &info) {
+                             std::string name = info.param;
+                             name = name.substr(0, name.find('.'));
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+
 TEST_F(ViewFrameTest, AClipWithoutPicture)
 {
     Tm2tsFileDevice &clip = Clip("audioonly.m2ts");
@@ -149,7 +268,7 @@ TEST_F(ViewFrameTest, VolumeKeysStepByAThousand)
     FRame->saDecVolume->Execute();
     EXPECT_EQ(FRame->Volume, 0);
     EXPECT_EQ(FRame->gaugeVolume->Progress(), 0);
-    EXPECT_EQ(FRame->saIncVolume->shortcuts().value(0), QKeySequence(Qt::KeypadModifier | Qt::Key_Plus));
+    EXPECT_EQ(FRame->saIncVolume->shortcuts().value(0), QKeySequence(Qt::Key_Plus));
     EXPECT_EQ(FRame->saIncVolume->shortcuts().value(1), QKeySequence(QStringLiteral("Alt+P")));
 }
 

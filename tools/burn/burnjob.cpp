@@ -6,6 +6,7 @@
 #include "burnsettings.h"
 #include "burnswitches.h"
 #include "discwriter.h"
+#include "drivelist.h"
 #include "imagefilewriter.h"
 #include "udfimage.h"
 #include "volumelabel.h"
@@ -28,20 +29,22 @@ std::string ImageFilePath(const std::string &dest)
     return dest.rfind(StdioPrefix, 0) == 0 ? dest.substr(sizeof StdioPrefix - 1) : dest;
 }
 
-bool WriteToDevice(const udf::TUdfImage &image, const TBurnSwitches &s, const std::string &settingsPath,
-                   std::ostream &out, std::ostream &err)
+TBurnExit WriteToDevice(const udf::TUdfImage &image, const TBurnSwitches &s, const std::string &settingsPath,
+                        std::ostream &out, std::ostream &err)
 {
     std::string address = s.Dest.empty() ? ReadSettingsDestination(settingsPath) : s.Dest;
     TDiscWriter writer(out, err);
     if (!writer.Open(address))
-        return false;
+        return BurnFailed;
     out << "Destination: " << writer.Address() << std::endl;
-    if (!writer.WaitForBlank(s.WaitForMedia) || !writer.CheckRoom(image.Size()) || !writer.Write(image))
-        return false;
-    if (s.Verify && !writer.Verify(image))
-        return false;
+    if (!writer.WaitForBlank(s.WaitForMedia))
+        return BurnFailed;
+    if (!writer.CheckRoom(image.Size()))
+        return BurnNoRoom;
+    if (!writer.Write(image) || (s.Verify && !writer.Verify(image)))
+        return BurnFailed;
     writer.Release(s.Eject);
-    return true;
+    return BurnDone;
 }
 
 }  // namespace
@@ -57,6 +60,8 @@ int RunBurn(const std::vector<std::string> &args, const std::string &settingsPat
         err << BurnUsage();
         return BurnFailed;
     }
+    if (s.ListDrives)
+        return ListDrives(out, err);
     if (s.Output == TOutputMode::ImageFile && s.Dest.empty()) {
         err << "/BUILDOUTPUTMODE IMAGEFILE needs the image file path in /DEST.\n";
         return BurnFailed;
@@ -83,11 +88,11 @@ int RunBurn(const std::vector<std::string> &args, const std::string &settingsPat
         err << sources.Error() << " Nothing was written.\n";
         return BurnFailed;
     }
-    bool ok = s.Output == TOutputMode::ImageFile
-                  ? WriteImageFile(image, ImageFilePath(s.Dest), s.Verify, out, err)
-                  : WriteToDevice(image, s, settingsPath, out, err);
-    if (!ok)
-        return BurnFailed;
+    const TBurnExit written = s.Output == TOutputMode::ImageFile
+                                  ? WriteImageFile(image, ImageFilePath(s.Dest), s.Verify, out, err)
+                                  : WriteToDevice(image, s, settingsPath, out, err);
+    if (written != BurnDone)
+        return written;
     out << "Done." << std::endl;
     return label.Notes.empty() ? BurnDone : BurnDoneWithNotes;
 }

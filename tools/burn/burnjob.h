@@ -7,8 +7,10 @@
 #include <vector>
 
 // Exit codes: done; done, but something was changed on the way (the
-// volume label); failed.
-enum TBurnExit { BurnDone = 0, BurnDoneWithNotes = 1, BurnFailed = 2 };
+// volume label); failed; failed before writing anything because the image
+// is larger than the medium in the drive, or than the free space for an
+// image file.
+enum TBurnExit { BurnDone = 0, BurnDoneWithNotes = 1, BurnFailed = 2, BurnNoRoom = 3 };
 
 // `settingsPath` is the burner's settings file (see burnsettings.h).
 // Progress goes to `out`, errors to `err`.

@@ -92,6 +92,7 @@ const TFlagSwitch FlagSwitches[] = {
     {"/NOIMAGEDETAILS", &TBurnSwitches::NoImageDetails},
     {"/WAITFORMEDIA", &TBurnSwitches::WaitForMedia},
     {"/START", &TBurnSwitches::Start},
+    {"/LISTDRIVES", &TBurnSwitches::ListDrives},
 };
 
 }  // namespace
@@ -126,6 +127,8 @@ TBurnSwitches ParseBurnSwitches(const std::vector<std::string> &args, std::vecto
         else
             errors.push_back("Unexpected argument \"" + args[i] + "\".");
     }
+    if (s.ListDrives)
+        return s;
     if (errors.empty() && s.Mode.empty())
         errors.push_back("No /MODE given: use /MODE BUILD.");
     if (errors.empty() && s.Sources.empty())
@@ -138,5 +141,6 @@ std::string BurnUsage()
     return "Usage: imgburn /MODE BUILD /SRC \"folder\"|\"folder\" [/BUILDOUTPUTMODE DEVICE|IMAGEFILE]\n"
            "               [/DEST stdio:/path|/dev/sr0|image path] [/VOLUMELABEL \"label\"]\n"
            "               [/FILESYSTEM \"UDF\"] [/UDFREVISION \"2.50\"] [/VERIFY YES|NO]\n"
-           "               [/WAITFORMEDIA] [/EJECT] [/START] [/CLOSESUCCESS] [/NOIMAGEDETAILS]\n";
+           "               [/WAITFORMEDIA] [/EJECT] [/START] [/CLOSESUCCESS] [/NOIMAGEDETAILS]\n"
+           "       imgburn /LISTDRIVES\n";
 }

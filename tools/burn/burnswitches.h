@@ -23,11 +23,13 @@ struct TBurnSwitches
     bool WaitForMedia = false;
     bool Start = false;
     std::string Dest;  // device, stdio:/path, or the image file path
+    bool ListDrives = false;  // only list the drives found; nothing is built
 };
 
 // Parses the arguments (program name excluded). Every problem found is
 // added to `errors` as one line: unknown switches, missing or bad values,
-// stray arguments, and requests this burner cannot carry out.
+// stray arguments, and requests this burner cannot carry out. /LISTDRIVES
+// needs neither /MODE nor /SRC.
 TBurnSwitches ParseBurnSwitches(const std::vector<std::string> &args, std::vector<std::string> &errors);
 
 // The usage text printed with errors.

@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "verify.h"
+
 // libburn declares its C interface in this namespace for C++.
 using namespace burn;
 
@@ -26,7 +28,6 @@ const char StdioPrefix[] = "stdio:";
 // of the fastest DVD writing speed, so that a slow source read never
 // empties the drive's buffer.
 constexpr int kFifoChunks = 16384;
-constexpr int kVerifyChunk = 1 << 20;
 
 // Why reading the sources failed, set on libburn's reading thread.
 struct TSourceError
@@ -279,35 +280,21 @@ bool TDiscWriter::Write(const udf::TUdfImage &image)
 
 bool TDiscWriter::Verify(const udf::TUdfImage &image)
 {
-    udf::TUdfImageReader expected(image);
-    std::vector<char> disc(kVerifyChunk);
-    std::vector<uint8_t> source(kVerifyChunk);
-    uint64_t total = image.Size();
-    int shown = -1;
-    for (uint64_t at = 0; at < total; at += kVerifyChunk) {
-        auto size = static_cast<size_t>(std::min<uint64_t>(kVerifyChunk, total - at));
-        off_t count = 0;
-        if (burn_read_data(FDrive, static_cast<off_t>(at), disc.data(), static_cast<off_t>(size), &count, 0)
-            <= 0) {
-            FErr << "\nVerifying: reading " << FAddress << " failed at byte " << at + count << ".\n";
-            return false;
-        }
-        if (expected.Read(source.data(), size) != static_cast<ssize_t>(size)) {
-            FErr << "\nVerifying: " << expected.Error() << "\n";
-            return false;
-        }
-        if (std::memcmp(disc.data(), source.data(), size) != 0) {
-            FErr << "\nVerifying: the disc differs from the sources near byte " << at << ".\n";
-            return false;
-        }
-        int percent = static_cast<int>(100 * (at + size) / total);
-        if (percent != shown) {
-            FOut << "\rVerifying: " << percent << "%" << std::flush;
-            shown = percent;
+    if (!FStdioFile.empty()) {
+        int fd = open(FStdioFile.c_str(), O_RDWR | O_CLOEXEC);
+        if (fd >= 0) {
+            RunBeforeVerifyHook(fd);
+            close(fd);
         }
     }
-    FOut << "\n";
-    return true;
+    const TReadWritten readDisc = [this](uint64_t offset, uint8_t *data, size_t size) {
+        off_t count = 0;
+        return burn_read_data(FDrive, static_cast<off_t>(offset), reinterpret_cast<char *>(data),
+                              static_cast<off_t>(size), &count, 0)
+                   > 0
+               && count == static_cast<off_t>(size);
+    };
+    return VerifyWritten(image, "the disc in " + FAddress, readDisc, FOut, FErr);
 }
 
 void TDiscWriter::Release(bool eject)

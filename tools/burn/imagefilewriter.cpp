@@ -10,31 +10,12 @@
 #include <vector>
 
 #include "common/outputfile.h"
+#include "progress.h"
+#include "verify.h"
 
 namespace {
 
 constexpr size_t kChunk = 4 << 20;
-
-class TProgress
-{
-public:
-    TProgress(std::ostream &out, const char *what, uint64_t total) : FOut(out), FWhat(what), FTotal(total) { }
-    void Show(uint64_t done)
-    {
-        int percent = FTotal ? static_cast<int>(100 * done / FTotal) : 100;
-        if (percent == FShown)
-            return;
-        FOut << "\r" << FWhat << ": " << percent << "%" << std::flush;
-        FShown = percent;
-    }
-    void End() { FOut << "\n"; }
-
-private:
-    std::ostream &FOut;
-    const char *FWhat;
-    uint64_t FTotal;
-    int FShown = -1;
-};
 
 bool AllZero(const uint8_t *data, size_t size)
 {
@@ -57,10 +38,9 @@ bool HasRoom(const std::string &path, uint64_t bytes, std::ostream &err)
     return true;
 }
 
-bool WritingFailed(const TOutputFile &file, std::ostream &err)
+void ReportWritingFailure(const TOutputFile &file, std::ostream &err)
 {
     err << "Writing \"" << file.Path() << "\" failed: " << std::strerror(file.ErrorNumber()) << ".\n";
-    return false;
 }
 
 bool CopyImage(const udf::TUdfImage &image, TOutputFile &file, std::ostream &out, std::ostream &err)
@@ -81,38 +61,10 @@ bool CopyImage(const udf::TUdfImage &image, TOutputFile &file, std::ostream &out
         const size_t size = static_cast<size_t>(got);
         if (!(AllZero(buffer.data(), size) ? file.Skip(size) : file.Write(buffer.data(), size))) {
             progress.End();
-            return WritingFailed(file, err);
+            ReportWritingFailure(file, err);
+            return false;
         }
         progress.Show(reader.Position());
-    }
-    progress.End();
-    return true;
-}
-
-bool CompareImage(const udf::TUdfImage &image, TOutputFile &file, std::ostream &out, std::ostream &err)
-{
-    udf::TUdfImageReader reader(image);
-    std::vector<uint8_t> expected(kChunk), written(kChunk);
-    TProgress progress(out, "Verifying", image.Size());
-    uint64_t at = 0;
-    for (;;) {
-        ssize_t want = reader.Read(expected.data(), expected.size());
-        if (want < 0) {
-            progress.End();
-            err << "Verifying: " << reader.Error() << "\n";
-            return false;
-        }
-        if (want == 0)
-            break;
-        const size_t size = static_cast<size_t>(want);
-        if (!file.ReadBack(at, written.data(), size)
-            || std::memcmp(expected.data(), written.data(), size) != 0) {
-            progress.End();
-            err << "Verifying: the image differs from the sources near byte " << at << ".\n";
-            return false;
-        }
-        at += static_cast<uint64_t>(want);
-        progress.Show(at);
     }
     progress.End();
     return true;
@@ -143,25 +95,41 @@ bool IsFileOrAbsent(const std::string &path, std::ostream &err)
 
 }  // namespace
 
-bool WriteImageFile(const udf::TUdfImage &image, const std::string &path, bool verify, std::ostream &out,
-                    std::ostream &err)
+TBurnExit WriteImageFile(const udf::TUdfImage &image, const std::string &path, bool verify, std::ostream &out,
+                         std::ostream &err)
 {
-    if (!IsFileOrAbsent(path, err) || !HasRoom(path, image.Size(), err))
-        return false;
+    if (!IsFileOrAbsent(path, err))
+        return BurnFailed;
+    if (!HasRoom(path, image.Size(), err))
+        return BurnNoRoom;
     TOutputFile file;
     if (!file.Open(path)) {
         err << "The destination \"" << path << "\" cannot be opened: " << std::strerror(file.ErrorNumber())
             << ".\n";
-        return false;
+        return BurnFailed;
     }
-    if (!CopyImage(image, file, out, err) || (verify && !CompareImage(image, file, out, err)))
-        return false;
-    if (!file.Sync() || !file.Finish())
-        return WritingFailed(file, err);
+    if (!CopyImage(image, file, out, err))
+        return BurnFailed;
+    if (!file.Sync()) {
+        ReportWritingFailure(file, err);
+        return BurnFailed;
+    }
+    if (verify) {
+        RunBeforeVerifyHook(file.Descriptor());
+        const TReadWritten readBack = [&file](uint64_t offset, uint8_t *data, size_t size) {
+            return file.ReadBack(offset, data, size);
+        };
+        if (!VerifyWritten(image, "the image file", readBack, out, err))
+            return BurnFailed;
+    }
+    if (!file.Finish()) {
+        ReportWritingFailure(file, err);
+        return BurnFailed;
+    }
     if (!file.Publish()) {
         err << "The image cannot be renamed to \"" << path << "\": " << std::strerror(file.ErrorNumber())
             << ".\n";
-        return false;
+        return BurnFailed;
     }
-    return true;
+    return BurnDone;
 }

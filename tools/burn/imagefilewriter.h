@@ -8,7 +8,10 @@
 #include <iosfwd>
 #include <string>
 
+#include "burnjob.h"
 #include "udfimage.h"
 
-bool WriteImageFile(const udf::TUdfImage &image, const std::string &path, bool verify, std::ostream &out,
-                    std::ostream &err);
+// BurnDone, BurnNoRoom when the folder has no room for the image (nothing
+// is written), or BurnFailed.
+TBurnExit WriteImageFile(const udf::TUdfImage &image, const std::string &path, bool verify, std::ostream &out,
+                         std::ostream &err);

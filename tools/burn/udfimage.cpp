@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <tuple>
 
 #include "udfdescriptors.h"
@@ -131,6 +132,23 @@ bool TUdfImage::Build(const std::vector<std::string> &sources, const TUcs2 &labe
     }
     Place(label);
     return true;
+}
+
+const TUdfNode *TUdfImage::FileAt(uint64_t offset, uint64_t *fileOffset) const
+{
+    // The pieces lie in the order of their sectors.
+    auto after =
+        std::upper_bound(FPieces.begin(), FPieces.end(), offset,
+                         [](uint64_t at, const TPiece &piece) { return at < piece.Sector * kBlockSize; });
+    if (after == FPieces.begin())
+        return nullptr;
+    const TPiece &piece = *std::prev(after);
+    const uint64_t start = piece.Sector * kBlockSize;
+    if (offset >= start + piece.Length)
+        return nullptr;
+    if (fileOffset)
+        *fileOffset = offset - start;
+    return piece.File;
 }
 
 uint32_t TUdfImage::PlaceMetadata(TUdfNode &node, uint32_t next, uint64_t &uniqueId)

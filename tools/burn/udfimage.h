@@ -51,6 +51,10 @@ public:
         const TUdfNode *File = nullptr;
     };
     const std::vector<TPiece> &Pieces() const { return FPieces; }
+    // The file whose content holds the image's byte at `offset`, with the
+    // byte's place in that file in *fileOffset; null for the file system's
+    // own structures and the gaps between pieces.
+    const TUdfNode *FileAt(uint64_t offset, uint64_t *fileOffset = nullptr) const;
 
 private:
     void Place(const TUcs2 &label);

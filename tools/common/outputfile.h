@@ -66,6 +66,8 @@ public:
     // their own.
     int ErrorNumber() const { return FErrorNumber; }
     uint64_t BytesWritten() const { return FBytes; }
+    // The open file, for reading it back by other means; -1 when closed.
+    int Descriptor() const { return FFd; }
 
 private:
     bool Flush();

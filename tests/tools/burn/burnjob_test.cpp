@@ -1,20 +1,30 @@
 // Whole runs of the burner: writing to stdio: pseudo-drives, the settings
 // file's destination, and bad input refused with a clear message.
 #include "burn/burnjob.h"
+#include "burn/verify.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <libburn/libburn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <spawn.h>
 #include <sys/statvfs.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
+#include <thread>
 
 #include "burntesthelpers.h"
+
+extern char **environ;
 
 namespace {
 
@@ -164,6 +174,183 @@ TEST_F(BurnJobTest, RefusesAFileTooLargeForOneFileEntry)
     EXPECT_EQ(run.exitCode, BurnFailed);
     EXPECT_NE(run.err.find("huge.m2ts\" is too large"), std::string::npos) << run.err;
     EXPECT_FALSE(std::filesystem::exists(FDir / "out.img"));
+}
+
+// The drive scan is limited to an address no drive has: a machine with
+// drives lists none either, and the run still succeeds.
+TEST_F(BurnJobTest, ListDrivesWithoutDrivesPrintsNothing)
+{
+    std::string nowhere = FDir / "no drive";
+    ASSERT_EQ(burn::burn_drive_add_whitelist(nowhere.data()), 1);
+    std::ostringstream out, err;
+    int code = RunBurn({"/LISTDRIVES"}, FDir / "no settings.ini", out, err);
+    burn::burn_drive_clear_whitelist();
+    EXPECT_EQ(code, BurnDone) << err.str();
+    EXPECT_EQ(out.str(), "");
+}
+
+// Whatever drives the machine has: one line each, address, model and
+// medium separated by tabs.
+TEST_F(BurnJobTest, ListDrivesPrintsOneLineOfThreeFieldsPerDrive)
+{
+    TRun run = RunProgram({ImgBurnPath(), "/LISTDRIVES"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::regex line("[^\t\n]+\t[^\t\n]*\t(blank|written|empty|unusable|unknown)\n");
+    std::string rest = run.out;
+    std::smatch found;
+    while (std::regex_search(rest, found, line, std::regex_constants::match_continuous))
+        rest = found.suffix();
+    EXPECT_EQ(rest, "") << run.out;
+}
+
+struct TFlipCase
+{
+    const char *Title;
+    bool ImageFile;  // else a stdio: drive
+    bool InStreamFile;  // else in the file system's structures
+};
+
+class BurnVerifyTest : public BurnJobTest, public testing::WithParamInterface<TFlipCase>
+{
+protected:
+    // Changes one byte of what fd holds: the 1001st byte of the stream
+    // file, found by its first bytes, or a byte of the volume recognition
+    // sequence.
+    static void FlipOneByte(int fd, const std::string &streamFile, bool inStreamFile)
+    {
+        struct stat st
+        { };
+        ASSERT_EQ(fstat(fd, &st), 0);
+        std::string written(static_cast<size_t>(st.st_size), '\0');
+        ASSERT_EQ(pread(fd, written.data(), written.size(), 0), st.st_size);
+        off_t at = 16 * 2048 + 1;
+        if (inStreamFile) {
+            const std::string start = ReadWhole(streamFile).substr(0, 4096);
+            const size_t found = written.find(start);
+            ASSERT_NE(found, std::string::npos) << "the stream file is not in the image";
+            at = static_cast<off_t>(found + 1000);
+        }
+        const char flipped = static_cast<char>(~written[static_cast<size_t>(at)]);
+        ASSERT_EQ(pwrite(fd, &flipped, 1, at), 1);
+    }
+};
+
+// A byte changed between writing and reading back fails the burn with the
+// file named; an image file then leaves the earlier image of the disc as it
+// was and nothing beside it.
+TEST_P(BurnVerifyTest, AChangedByteFailsTheBurnNamingTheFile)
+{
+    const TFlipCase &c = GetParam();
+    const std::string stream = FSources[0] + "/STREAM/00000.m2ts";
+    const std::string image = FDir / "out.iso";
+    MakeFile(image, 1000, 5);
+    const std::string earlier = ReadWhole(image);
+    bool flipped = false;
+    SetBeforeVerifyHook([&](int fd) {
+        FlipOneByte(fd, stream, c.InStreamFile);
+        flipped = true;
+    });
+    std::vector<std::string> args = CoreLine("Disque", "stdio:" + image);
+    args.erase(args.begin());
+    args[11] = "YES";  // /VERIFY
+    if (c.ImageFile) {
+        args[3] = "IMAGEFILE";
+        args.back() = image;
+    }
+    std::ostringstream out, err;
+    const int code = RunBurn(args, FDir / "no settings.ini", out, err);
+    SetBeforeVerifyHook({});
+    ASSERT_TRUE(flipped) << err.str();
+    EXPECT_EQ(code, BurnFailed);
+    const std::string expected = c.InStreamFile ? "Verifying: \"" + stream + "\" differs from its copy on "
+                                                : "Verifying: the file system structures on ";
+    EXPECT_NE(err.str().find(expected), std::string::npos) << err.str();
+    if (c.InStreamFile) {
+        EXPECT_NE(err.str().find("(byte 1000 of the file)"), std::string::npos) << err.str();
+    }
+    if (!c.ImageFile)
+        return;
+    EXPECT_EQ(ReadWhole(image), earlier);
+    for (const auto &entry : std::filesystem::directory_iterator(FDir.Path()))
+        EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+    // Without an earlier image, nothing is left under the name.
+    std::filesystem::remove(image);
+    SetBeforeVerifyHook([&](int fd) { FlipOneByte(fd, stream, c.InStreamFile); });
+    std::ostringstream again;
+    EXPECT_EQ(RunBurn(args, FDir / "no settings.ini", again, again), BurnFailed);
+    SetBeforeVerifyHook({});
+    EXPECT_FALSE(std::filesystem::exists(image));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BurnVerifyTest,
+                         testing::Values(TFlipCase {"ImageFileStream", true, true},
+                                         TFlipCase {"ImageFileStructures", true, false},
+                                         TFlipCase {"StdioDriveStream", false, true},
+                                         TFlipCase {"StdioDriveStructures", false, false}),
+                         [](const testing::TestParamInfo<TFlipCase> &info) {
+                             return std::string(info.param.Title);
+                         });
+
+// The descriptors of process pid that lead into folder.
+std::vector<std::string> OpenFilesIn(pid_t pid, const std::string &folder)
+{
+    std::vector<std::string> found;
+    std::error_code ignored;
+    for (const auto &fd :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ignored)) {
+        const std::string target = std::filesystem::read_symlink(fd.path(), ignored).string();
+        if (target.rfind(folder, 0) == 0)
+            found.push_back(target);
+    }
+    return found;
+}
+
+// SIGTERM while an image file is written: the earlier image of the disc
+// stays whole under its name, and nothing else is left in the folder.
+TEST_F(BurnJobTest, InterruptedImageFileKeepsTheEarlierImage)
+{
+    MakeFile(FDir / "disc/BDMV/STREAM/00001.m2ts", uint64_t(256) << 20, 7);
+    const std::string folder = FDir / "images/";
+    const std::string image = folder + "Vacances - Disque 01.iso";
+    MakeFile(image, 1000, 5);
+    const std::string earlier = ReadWhole(image);
+
+    const std::vector<std::string> argv = {ImgBurnPath(),
+                                           "/MODE",
+                                           "BUILD",
+                                           "/BUILDOUTPUTMODE",
+                                           "IMAGEFILE",
+                                           "/SRC",
+                                           FSources[0] + "|" + FSources[1],
+                                           "/DEST",
+                                           image};
+    std::vector<char *> args;
+    for (const std::string &a : argv)
+        args.push_back(const_cast<char *>(a.c_str()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    // Once the image being written is open in the folder.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    std::vector<std::string> open;
+    while ((open = OpenFilesIn(pid, folder)).empty() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    ASSERT_FALSE(open.empty()) << "the burner never opened its image";
+    EXPECT_NE(open.front(), image) << "the image is written under its final name";
+    kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "the image was finished first";
+    EXPECT_EQ(ReadWhole(image), earlier);
+    std::vector<std::string> left;
+    for (const auto &entry : std::filesystem::directory_iterator(folder))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string> {"Vacances - Disque 01.iso"});
 }
 
 struct TBadCase
@@ -324,13 +511,13 @@ TEST_F(BurnJobTest, RefusesAFileLargerThanTheMediumBeforeWriting)
     std::string image = FDir / "out.img";
     MakeFile(image, 1000, 5);
     TRun run = RunProgram(CoreLine("Disque", "stdio:" + image));
-    EXPECT_EQ(run.exitCode, BurnFailed);
+    EXPECT_EQ(run.exitCode, BurnNoRoom);
     EXPECT_NE(run.err.find("nothing was written"), std::string::npos) << run.err;
     EXPECT_EQ(std::filesystem::file_size(image), 1000u);
 
     TRun imageRun = RunProgram({ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC",
                                 FSources[0], "/DEST", image});
-    EXPECT_EQ(imageRun.exitCode, BurnFailed);
+    EXPECT_EQ(imageRun.exitCode, BurnNoRoom);
     EXPECT_NE(imageRun.err.find("nothing was written"), std::string::npos) << imageRun.err;
     EXPECT_EQ(std::filesystem::file_size(image), 1000u);
 }

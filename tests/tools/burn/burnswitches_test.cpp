@@ -16,6 +16,7 @@ struct TSwitchCase
     bool Verify = false, Eject = false, WaitForMedia = false;
     const char *Label = nullptr;
     const char *Dest = "";
+    bool ListDrives = false;
 };
 
 class BurnSwitchesTest : public testing::TestWithParam<TSwitchCase>
@@ -44,6 +45,7 @@ TEST_P(BurnSwitchesTest, Parses)
         EXPECT_EQ(*s.VolumeLabel, c.Label);
     }
     EXPECT_EQ(s.Dest, c.Dest);
+    EXPECT_EQ(s.ListDrives, c.ListDrives);
 }
 
 // The authoring core's line after the Windows command-line split: the two
@@ -124,6 +126,18 @@ INSTANTIATE_TEST_SUITE_P(
         TSwitchCase {"other output",
                      {"/MODE", "BUILD", "/SRC", "/a", "/BUILDOUTPUTMODE", "TAPE"},
                      "/BUILDOUTPUTMODE TAPE is not known"},
+        TSwitchCase {"list drives alone needs no mode or source",
+                     {"/listdrives"},
+                     nullptr,
+                     TOutputMode::Device,
+                     {},
+                     false,
+                     false,
+                     false,
+                     nullptr,
+                     "",
+                     true},
+        TSwitchCase {"list drives with an unknown switch", {"/LISTDRIVES", "/ALL"}, "Unknown switch /ALL."},
         TSwitchCase {"no mode", {"/SRC", "/a"}, "No /MODE given"},
         TSwitchCase {"no source", {"/MODE", "BUILD"}, "No source folder given"}),
     [](const testing::TestParamInfo<TSwitchCase> &info) {
