@@ -78,6 +78,9 @@ public:
     void SplitIntoDiscs();
     // Shows the split's message (a message box unless replaced).
     std::function<void(const QString &text)> ShowSplitMessage;
+    // Asks whether to stop the burn under way (a message box unless
+    // replaced); true to stop it.
+    std::function<bool(const QString &question)> ConfirmStopBurn;
 
     // The tools check of the first painting (the two dialogs unless
     // replaced). Localiser: true when the three tools are there (or were
@@ -111,6 +114,9 @@ private:
     void CreateActions();
     void BindButtons();
     void FirstShow();
+    // Puts the window's frame at the stored place, or on the nearest screen
+    // when that place is off every screen.
+    void PlaceFrame(const QPoint &stored);
     void FirstPaint();
     bool CloseQuery();
 

@@ -10,6 +10,7 @@
 #include "widgets/superaction.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 #include <QToolButton>
 
 TDisquesframe *TForm1::CreateDiscPage()
@@ -28,6 +29,13 @@ void TForm1::BindDiscPage()
     ShowSplitMessage = [this](const QString &text) {
         QMessageBox box(QMessageBox::NoIcon, windowTitle(), text, QMessageBox::Ok, this);
         box.exec();
+    };
+    ConfirmStopBurn = [this](const QString &question) {
+        QMessageBox box(QMessageBox::Warning, windowTitle(), question, QMessageBox::NoButton, this);
+        QPushButton *stop = box.addButton(QStringLiteral("Interrompre"), QMessageBox::AcceptRole);
+        box.setDefaultButton(box.addButton(QStringLiteral("Continuer la gravure"), QMessageBox::RejectRole));
+        box.exec();
+        return box.clickedButton() == stop;
     };
 
     page->parentFichiersBtn->setDefaultAction(saParentFichiersM2ts);

@@ -101,13 +101,19 @@ TListeFrame::TListeFrame(QWidget *parent, const TDeviceFactory &makeDevice) : QF
     Disclaimer->setFont(arial);
     Disclaimer->UrlColor = Disclaimer->MailColor = Disclaimer->LinkColor = QColor(0, 0, 128);
     Disclaimer->Alignment = Qt::AlignHCenter;
+    ShowWelcome();
+    connect(Disclaimer, &TLinkEdit::UrlClick, this, &TListeFrame::DisclaimerUrlClick);
+
+    DisquesBtn = NewPageButton(this, "DisquesBtn", 528, 448);
+}
+
+void TListeFrame::ShowWelcome()
+{
     Disclaimer->SetRichText(QStringLiteral(
         "<Br> <B>Tavrel</B> est un programme de <B>Morvek</B> pour graver des fichiers m2ts de qualité FX au "
         "format AVCHD sur des DVD. <br><br>Pour avoir de l'aide sur son fonctionnement, visitez mon site web "
         "<url site>en cliquant ici</url>."));
-    connect(Disclaimer, &TLinkEdit::UrlClick, this, &TListeFrame::DisclaimerUrlClick);
-
-    DisquesBtn = NewPageButton(this, "DisquesBtn", 528, 448);
+    Disclaimer->setVisible(true);
 }
 
 void TListeFrame::ShowSortOrder(const TSortIndex &order)
@@ -140,14 +146,27 @@ QMenu *TListeFrame::NewSortMenu(QWidget *parent)
 
 bool TListeFrame::ShowSources(TVideoSource *video, TAudioSource *audio)
 {
+    ShowWelcome();
     Disclaimer->setVisible(video == NoVideo && audio == NoAudio);
     return viewFrame->OpenSources(video, audio);
+}
+
+void TListeFrame::ShowUnreadable(const QString &fileName, const QString &reason)
+{
+    viewFrame->OpenSources(NoVideo, NoAudio);
+    // The name is shown as it is, never read as markup.
+    QString name = fileName;
+    name.replace(u'<', u'\u2039').replace(u'>', u'\u203A');
+    Disclaimer->SetRichText(QStringLiteral("<Br> <B>") + name
+                            + QStringLiteral("</B> n'est pas une vidéo AVCHD lisible : ") + reason
+                            + QStringLiteral(".<br><br>Il n'est pas mis sur un disque."));
+    Disclaimer->setVisible(true);
 }
 
 bool TListeFrame::CloseViewer()
 {
     const bool closed = viewFrame->ClosePreview();
-    Disclaimer->setVisible(true);
+    ShowWelcome();
     return closed;
 }
 

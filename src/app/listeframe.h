@@ -53,6 +53,9 @@ public:
     // Closes the viewer (before the list is emptied, the disc page is shown
     // or another clip is shown) and shows the welcome panel.
     bool CloseViewer();
+    // In place of the preview of a file that is not a readable clip, the
+    // panel says why (reason, in French).
+    void ShowUnreadable(const QString &fileName, const QString &reason);
     // The "site" link opens the home page, or the help page shipped with
     // the program when none was set at build time.
     void DisclaimerUrlClick(const QString &link);
@@ -68,5 +71,6 @@ public:
     void lbCountsChange(int iselcount, int icount);
 
 private:
+    void ShowWelcome();
     void ChooseSort(const TSortIndex &order);
 };

@@ -23,13 +23,20 @@ std::shared_ptr<TBurnThread> TBurnThread::Start(std::shared_ptr<const TDiscList>
 
 void TBurnThread::Execute()
 {
+    const ToolOutputHandler output = [this](const QByteArray &out, const QByteArray &err, bool &abort) {
+        if (FListener.Output)
+            FListener.Output(out, err, abort);
+        abort = abort || FStopRequested;
+    };
     try {
         const int count = DiscList->Count();
-        for (int index = 0; index < count; ++index) {
+        for (int index = 0; index < count && !FStopRequested; ++index) {
             CurrentDisc = DiscList->At(index);
             if (!CurrentDisc || !CurrentDisc->ReadyForBurn || CurrentDisc->Burnt)
                 continue;
-            const uint8_t result = FBurn(*CurrentDisc, FSettings, FListener.Output, FListener.Log);
+            if (FListener.Started)
+                FListener.Started(CurrentDisc);
+            const uint8_t result = FBurn(*CurrentDisc, FSettings, output, FListener.Log);
             if (FListener.Ended)
                 FListener.Ended(CurrentDisc, result);
         }
@@ -39,6 +46,8 @@ void TBurnThread::Execute()
         qCWarning(lcAuthoring) << "the burn thread's pass ended early on an unknown exception";
     }
     CurrentDisc.reset();
+    if (FListener.Finished)
+        FListener.Finished();
     std::lock_guard lock(FMutex);
     FFinished = true;
     FEnded.notify_all();

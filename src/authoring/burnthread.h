@@ -25,9 +25,11 @@ public:
     // What the pass tells of its burns; every call comes on the burn thread.
     struct TListener
     {
-        ToolOutputHandler Output;  // the burner's output while it runs
+        std::function<void(const TDiscPtr &disc)> Started;  // before each burn
+        ToolOutputHandler Output;  // the burner's output while it runs; it may stop the burner
         TStepLog Log;  // its command line and how it ended
         std::function<void(const TDiscPtr &disc, uint8_t result)> Ended;  // after each burn
+        std::function<void()> Finished;  // once the pass has ended
     };
 
     // Starts the pass at once on a detached thread. The settings are copied
@@ -37,6 +39,9 @@ public:
                                               TListener listener = {});
 
     bool Finished() const;
+    // From any thread: the burner at work is asked to stop, and the pass
+    // ends without burning another disc.
+    void RequestStop() { FStopRequested = true; }
     // True once the pass has ended, false when timeoutMs passed first.
     bool WaitFor(int timeoutMs) const;
 
@@ -55,4 +60,5 @@ private:
     mutable std::mutex FMutex;
     mutable std::condition_variable FEnded;
     bool FFinished = false;
+    std::atomic<bool> FStopRequested {false};
 };

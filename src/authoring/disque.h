@@ -87,6 +87,9 @@ public:
     QString Project;
     int32_t Number = 0;
     QByteArray FrameRate;  // of the first clip that tells it; empty until then
+    // Why the disc's last step failed, in French; empty when it did not.
+    // Read and written on the main thread only.
+    QString Failure;
 };
 
 // A disc made by the split: it also knows which clips of the list it holds.

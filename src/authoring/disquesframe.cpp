@@ -96,6 +96,15 @@ TDisquesframe::TDisquesframe(QWidget *parent, const TSettings &settings, TDiscSt
     labSize = NewLabel(TntPanel1, "labSize", 16, 72);
     labNbFic = NewLabel(TntPanel1, "labNbFic", 16, 88);
     labDuree = NewLabel(TntPanel1, "labDuree", 16, 104);
+    labEchec = new QLabel(TntPanel1);
+    labEchec->setObjectName(QStringLiteral("labEchec"));
+    labEchec->setGeometry(16, 122, 164, 58);
+    labEchec->setWordWrap(true);
+    labEchec->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    labEchec->setFont(ArialPixels(11));
+    QPalette redText = labEchec->palette();
+    redText.setColor(QPalette::WindowText, Qt::red);
+    labEchec->setPalette(redText);
     cbReadyForMux = NewCheckBox(TntPanel1, "cbReadyForMux", QStringLiteral("Prêt pour muxer"), 120);
     cbReadyforBurn = NewCheckBox(TntPanel1, "cbReadyforBurn", QStringLiteral("Prêt pour être gravé"), 140);
     cbBurnt = NewCheckBox(TntPanel1, "cbBurnt", QStringLiteral("Gravé"), 160);
@@ -175,6 +184,8 @@ void TDisquesframe::ShowDiscDetails(const TDisque &disc)
     labSize->setText(DiscSizeText(disc));
     labNbFic->setText(DiscClipCountText(disc));
     labDuree->setText(DiscDurationText(disc));
+    labEchec->setText(disc.Failure);
+    labEchec->setToolTip(disc.Failure);
     cbReadyForMux->setChecked(disc.ReadyForMux);
     cbReadyforBurn->setChecked(disc.ReadyForBurn);
     cbBurnt->setChecked(disc.Burnt);
@@ -182,8 +193,9 @@ void TDisquesframe::ShowDiscDetails(const TDisque &disc)
 
 void TDisquesframe::ClearDiscDetails()
 {
-    for (QLabel *label : {labTitre, labProject, labSize, labNbFic, labDuree})
+    for (QLabel *label : {labTitre, labProject, labSize, labNbFic, labDuree, labEchec})
         label->clear();
+    labEchec->setToolTip(QString());
     // Only the panel is cleared: the disc still active (a split clears the
     // panel before the list) keeps its marks.
     for (QCheckBox *box : {cbReadyForMux, cbReadyforBurn, cbBurnt}) {
@@ -297,6 +309,14 @@ void TDisquesframe::TickMark(TDiscMark mark)
     case dmReadyForBurn: cbReadyforBurn->setChecked(true); break;
     case dmBurnt: cbBurnt->setChecked(true); break;
     }
+}
+
+void TDisquesframe::ShowDiscFailure(const TDiscPtr &disc)
+{
+    if (disc != FActiveDisc)
+        return;
+    labEchec->setText(disc->Failure);
+    labEchec->setToolTip(disc->Failure);
 }
 
 void TDisquesframe::ProcessEvents()

@@ -33,6 +33,8 @@ public:
     TObjetListBox *lbDisques;
     QFrame *TntPanel1;
     QLabel *labProject, *labTitre, *labSize, *labNbFic, *labDuree;
+    // Why the active disc's last step failed.
+    QLabel *labEchec;
     QCheckBox *cbReadyForMux, *cbReadyforBurn, *cbBurnt;
     QLabel *labDisques;
     QPlainTextEdit *Memo1;
@@ -67,6 +69,7 @@ public:
     void ShowProcessingActions(bool processing) override;
     void AppendLog(const QString &lines) override;
     void TickMark(TDiscMark mark) override;
+    void ShowDiscFailure(const TDiscPtr &disc) override;
     TDiscPtr ActiveDisc() const override { return FActiveDisc; }
     void ProcessEvents() override;
 

@@ -1,5 +1,6 @@
 #include "authoring/split.h"
 
+#include "clips/clipcheck.h"
 #include "clips/listfichier.h"
 #include "platform/pathdelim.h"
 
@@ -32,9 +33,21 @@ QString ProjectOfClip(const QString &clipPath)
 TSplitResult SplitClipsIntoDiscs(const QList<const Tm2tsFichier *> &clips, int64_t capacity)
 {
     TSplitResult result;
+    QStringList leftOut;
+    const auto told = [&result, &leftOut] {
+        if (!result.Message.isEmpty())
+            leftOut << result.Message;
+        result.Message = leftOut.join(u'\n');
+        return result;
+    };
     TDiscPtr filling;
     for (qsizetype i = 0; i < clips.size(); ++i) {
         const Tm2tsFichier *clip = clips[i];
+        // The demultiplexer would fail on it, and the whole disc with it.
+        if (!IsReadableClip(*clip)) {
+            leftOut << LeftOutOfDiscsText(*clip);
+            continue;
+        }
         uint8_t code = acNoRoomLeft;
         if (filling) {
             code = filling->AddClip(clip);
@@ -56,12 +69,12 @@ TSplitResult SplitClipsIntoDiscs(const QList<const Tm2tsFichier *> &clips, int64
             continue;
         if (code != acAdded) {
             result.Message = StopMessage(code, clip, *filling);
-            return result;
+            return told();
         }
     }
     if (filling) {
         filling->LastClip = int32_t(clips.size() - 1);
         result.Discs.push_back(filling);
     }
-    return result;
+    return told();
 }

@@ -178,12 +178,13 @@ uint8_t DemuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHand
             return srInterrupted;
         if (verdict == tvFailed)
             return srDemuxFailed;
+        const uint8_t done = verdict == tvWarnings ? srWarnings : srDone;
         // A demux run again replaces the streams of the earlier run.
         static_cast<QStringList &>(disc.Streams) =
             NewStreamFiles(settings.DossierFlux, disc.StreamBase, disc.DemuxStart);
         BuildChapters(disc);
         disc.Streams.MetaString = disc.Chapters.getmetastring();
-        return srDone;
+        return done;
     } catch (const std::exception &e) {
         qCWarning(lcAuthoring) << "demux of" << disc.DiscName() << "failed at stage" << stage << ":"
                                << e.what();
@@ -215,7 +216,7 @@ uint8_t MuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandle
     if (settings.DeleteFlux)
         for (const QString &stream : disc.Streams)
             DeleteFileForced(stream);
-    return srDone;
+    return verdict == tvWarnings ? srWarnings : srDone;
 }
 
 uint8_t BurnDisc(const TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler,
@@ -230,18 +231,19 @@ uint8_t BurnDisc(const TDisque &disc, const TSettings &settings, const ToolOutpu
             {folder + QStringLiteral("BDMV"), folder + QStringLiteral("CERTIFICATE"), label, target.Dest})
         || folder.contains(u'|'))
         return srBurnNotStarted;
-    // A burn stopped half-way ruins the disc: the handler only watches.
-    const ToolOutputHandler watch = [&handler](const QByteArray &out, const QByteArray &err, bool &) {
-        bool ignored = false;
-        if (handler)
-            handler(out, err, ignored);
-    };
+    // Unlike the demux and mux steps, the burn is not stopped by
+    // AbortRequested alone: a burn stopped half-way ruins the disc, so only
+    // a handler that asks for it stops the burner.
     TToolOutcome outcome;
     const TToolVerdict verdict =
         RunStepTool(QStringLiteral("ImgBurn"), settings.ImgBurnFile,
-                    BurnArguments(folder, label, target, settings.Verifier), watch, log, {}, &outcome);
-    if (verdict != tvFailed)
-        return srDone;
+                    BurnArguments(folder, label, target, settings.Verifier), handler, log, {}, &outcome);
+    switch (verdict) {
+    case tvDone: return srDone;
+    case tvWarnings: return srWarnings;
+    case tvInterrupted: return srInterrupted;
+    case tvFailed: break;
+    }
     constexpr int kBurnerNoRoom = 3;
     return outcome.End == TToolOutcome::Exited && outcome.Code == kBurnerNoRoom ? srBurnNoRoom : srBurnFailed;
 }

@@ -17,6 +17,7 @@
 // Result codes of the steps.
 enum TStepResult : uint8_t {
     srDone = 0,
+    srWarnings = 1,  // done, and the program warned (see the log)
     srNoClip = 2,  // demux: no clip, or the command line cannot carry a clip
     srDemuxFailed = 3,  // demux: the demultiplexer could not start or failed
     srMetaNotWritten = 4,  // mux: meta file not written, muxer not started
@@ -26,6 +27,12 @@ enum TStepResult : uint8_t {
     srBurnFailed = 8,  // burn: the burner could not start or failed
     srBurnNoRoom = 9,  // burn: the disc does not fit the medium or the image folder; nothing written
 };
+
+// Done, with or without warnings.
+inline bool StepSucceeded(uint8_t result)
+{
+    return result == srDone || result == srWarnings;
+}
 
 // What a program's run means for its step. Our three programs end with 0
 // when done, 1 when done with warnings and 2 when they failed; a program
@@ -64,9 +71,9 @@ uint8_t MuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandle
                 const TStepLog &log = {});
 
 // Runs the burner on the disc folder, writing where settings.Destination
-// says and verifying when settings.Verifier is set. It is never stopped: a
-// handler that asks for it is not heard. The burner's exit code 3 (the image
-// is larger than the medium, or than the room for an image file) gives
-// srBurnNoRoom.
+// says and verifying when settings.Verifier is set. A handler that asks for
+// it stops the burner (which then leaves the disc unusable): the step was
+// interrupted. The burner's exit code 3 (the image is larger than the
+// medium, or than the room for an image file) gives srBurnNoRoom.
 uint8_t BurnDisc(const TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler = {},
                  const TStepLog &log = {});

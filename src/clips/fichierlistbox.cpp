@@ -1,10 +1,13 @@
 #include "clips/fichierlistbox.h"
 
+#include "clips/clipcheck.h"
 #include "clips/dropsource.h"
+#include "clips/listfichier.h"
 #include "clips/logging.h"
 #include "clips/mimefiles.h"
 
 #include <QClipboard>
+#include <QColor>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -42,6 +45,13 @@ public:
 
     std::unique_ptr<TAbstractListFichier> Record;
     int Rank = 0;
+
+    // A file that is not a readable clip is greyed (its hint says why).
+    void ShowReadable()
+    {
+        const auto *clip = dynamic_cast<const Tm2tsFichier *>(Record.get());
+        setData(Qt::ForegroundRole, clip && !IsReadableClip(*clip) ? QVariant(QColor(Qt::gray)) : QVariant());
+    }
 };
 
 TFichierListBox::TFichierListBox(QWidget *parent) : TActiveListBox(parent), FSortIndex(SortAlpha)
@@ -198,6 +208,7 @@ TFichierListBox::ListRecord(std::unique_ptr<TAbstractListFichier> record, bool s
     if (added) {
         const int current = currentRow();
         auto *it = new TItem(std::move(record));
+        it->ShowReadable();
         insertItem(index, it);
         if (select)
             it->setSelected(true);
@@ -209,6 +220,7 @@ TFichierListBox::ListRecord(std::unique_ptr<TAbstractListFichier> record, bool s
         // The same file opened again: the newer record takes the place of
         // the older one; text, selection and current item stay.
         Retire(std::exchange(ItemAt(index)->Record, std::move(record)));
+        ItemAt(index)->ShowReadable();
     }
     if (count() == 1)
         SetActive(0);

@@ -1,5 +1,6 @@
 #include "clips/listfichier.h"
 
+#include "clips/clipcheck.h"
 #include "platform/pathdelim.h"
 #include "preview/timeformats.h"
 
@@ -177,6 +178,13 @@ QString TSRFichier::Hint() const
 }
 
 // --- Tm2tsFichier
+
+QString Tm2tsFichier::Hint() const
+{
+    if (IsReadableClip(*this))
+        return TSRFichier::Hint();
+    return QStringLiteral("Pas une vidéo AVCHD lisible : ") + UnreadableClipReason(*this);
+}
 
 std::unique_ptr<Tm2tsFichier> Tm2tsFichier::CreateFromEntry(const QString &folder, const TFindData &entry,
                                                             const TDeviceFactory &makeDevice)

@@ -144,6 +144,9 @@ public:
 
     // Never null.
     Tm2tsFileDevice *Device() const { return FDevice.get(); }
+    // Why the file is not a readable clip, when it is not; else the
+    // recording date.
+    QString Hint() const override;
 
 private:
     Tm2tsFichier() = default;

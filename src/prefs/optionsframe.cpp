@@ -1,5 +1,6 @@
 #include "prefs/optionsframe.h"
 
+#include "platform/foldercheck.h"
 #include "platform/pathdelim.h"
 #include "prefs/localiserfichiersframe.h"
 #include "widgets/pagebutton.h"
@@ -79,11 +80,11 @@ TOptionsFrame::TOptionsFrame(const TPrefsLocation &where, QWidget *parent) : QFr
     deOuvrir = NewFolderEdit("deOuvrir", QStringLiteral("Dossier pour ouvrir des fichiers"),
                              &TSettings::DossierOuvrir, 80);
     deAVCHD = NewFolderEdit("deAVCHD", QStringLiteral("Dossier pour créer les structures AVCHD"),
-                            &TSettings::DossierAVCHD, 128);
+                            &TSettings::DossierAVCHD, 128, QStringLiteral("AVCHD"));
     deFlux = NewFolderEdit("deFlux", QStringLiteral("Dossier où stocker les Flux démuxés"),
-                           &TSettings::DossierFlux, 176);
+                           &TSettings::DossierFlux, 176, QStringLiteral("des flux"));
     demeta = NewFolderEdit("demeta", QStringLiteral("Dossier où stocker les fichiers meta"),
-                           &TSettings::Dossiermeta, 224);
+                           &TSettings::Dossiermeta, 224, QStringLiteral("meta"));
 
     LocaliserFichiersFrame = new TLocaliserFichiersFrame(this);
     LocaliserFichiersFrame->move(16, 280);
@@ -252,21 +253,45 @@ void TOptionsFrame::ShowDiscSize(int64_t size)
 }
 
 // A folder chosen with the browse button is stored with its trailing
-// delimiter.
+// delimiter. A work folder (workName set) is checked as the disc steps will
+// use it: when it cannot take their files, its caption says why in red.
 TWideDirectoryEdit *TOptionsFrame::NewFolderEdit(const char *name, const QString &label,
-                                                 QString TSettings::*setting, int y)
+                                                 QString TSettings::*setting, int y, const QString &workName)
 {
     auto *caption = new QLabel(label, this);
+    caption->setObjectName(QString::fromLatin1(name) + QStringLiteral("Caption"));
     caption->setGeometry(348, y, 320, 16);
     auto *edit = new TWideDirectoryEdit(this);
     edit->setObjectName(QString::fromLatin1(name));
     edit->setGeometry(348, y + 16, 320, 21);
     edit->DialogTitle = label;
     edit->CanCreateNew = false;
-    edit->OnAfterDialog = [setting](TWideDialogEdit *, const QString &folder) {
+    edit->OnAfterDialog = [this, setting, caption, label, workName](TWideDialogEdit *,
+                                                                    const QString &folder) {
         Settings.*setting = IncludeTrailingPathDelimiter(folder);
+        if (!workName.isEmpty())
+            ShowFolderCheck(caption, label, workName, Settings.*setting);
     };
     return edit;
+}
+
+void TOptionsFrame::ShowFolderCheck(QLabel *caption, const QString &label, const QString &workName,
+                                    const QString &folder)
+{
+    bool madeFolder = false;
+    const int error = CheckWritableFolder(folder, madeFolder);
+    QPalette palette = caption->palette();
+    palette.setColor(QPalette::WindowText, error ? QColor(Qt::red) : palette.color(QPalette::Text));
+    caption->setPalette(palette);
+    if (error == 0) {
+        caption->setText(label);
+        caption->setToolTip(QString());
+        return;
+    }
+    caption->setText((madeFolder ? QStringLiteral("Ne peut pas être créé : ")
+                                 : QStringLiteral("Non accessible en écriture : "))
+                     + SystemErrorText(error));
+    caption->setToolTip(WritableFolderMessage(workName, folder));
 }
 
 int TOptionsFrame::PrefsIndex() const

@@ -69,7 +69,10 @@ protected:
 
 private:
     TWideDirectoryEdit *NewFolderEdit(const char *name, const QString &label, QString TSettings::*setting,
-                                      int y);
+                                      int y, const QString &workName = {});
+    // The caption of a work folder says whether the disc steps can use it.
+    static void ShowFolderCheck(QLabel *caption, const QString &label, const QString &workName,
+                                const QString &folder);
     void CreateDestinationGroup();
     void CreateDiscSizeChoice();
     void rgPrefsClick();

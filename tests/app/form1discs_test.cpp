@@ -8,6 +8,7 @@
 #include "authoring/disquesframe.h"
 #include "clips/fichierlistbox.h"
 #include "faketoolrecord.h"
+#include "support/modalanswer.h"
 #include "testclips.h"
 #include "widgets/superaction.h"
 
@@ -16,6 +17,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -205,7 +207,7 @@ TEST_F(Form1DiscsTest, InterrompreDuringDemux)
     });
     FForm->saDisqueActuel->Execute();
     EXPECT_TRUE(buttonsSwapped);
-    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("L'exécution de eac3to a été interrompue"));
+    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("Interrompu : 1 interrompu"));
     EXPECT_EQ(FForm->StatusColour(), QColor(255, 255, 0));
     const FakeToolRecord record = ReadFakeToolRecord(RecordFile());
     ASSERT_TRUE(record.found);
@@ -214,6 +216,39 @@ TEST_F(Form1DiscsTest, InterrompreDuringDemux)
     EXPECT_TRUE(Page()->DisqueActuelBtn->isVisible());
     EXPECT_FALSE(Page()->AnnulerBtn->isVisible());
     EXPECT_EQ(Page()->DisqueActuelBtn->text(), QStringLiteral("Disque 01"));
+}
+
+// "Interrompre" during a burn asks in a message box; "Continuer la gravure"
+// lets the burner go on, "Interrompre" stops it.
+TEST_F(Form1DiscsTest, InterrompreDuringABurnAsksFirst)
+{
+    UseTool(QStringLiteral("onterm,sleep:1"), RecordFile());
+    AddClip(QStringLiteral("a.m2ts"), 3 * kGb);
+    FForm->saDisques->Execute();
+    Page()->cbReadyForMux->setChecked(true);
+    Page()->cbReadyforBurn->setChecked(true);
+    const QString question = QStringLiteral(
+        "La gravure du Disque 01 est en cours. L'interrompre rendra ce disque inutilisable. Interrompre ?");
+    for (const char *answer : {"Continuer la gravure", "Interrompre"}) {
+        QFile::remove(RecordFile());
+        TModalAnswers answers;
+        answers.Then<QMessageBox>([&](QMessageBox *box) {
+            EXPECT_EQ(box->text(), question);
+            for (QAbstractButton *button : box->buttons())
+                if (button->text() == QString::fromUtf8(answer))
+                    button->click();
+        });
+        answers.Start();
+        WhenToolRuns([&] { FForm->saAbort->Execute(); });
+        FForm->saDisqueActuel->Execute();
+        EXPECT_TRUE(answers.Done());
+        const bool stopped = QByteArray(answer) == "Interrompre";
+        EXPECT_EQ(QFile::exists(RecordFile() + QStringLiteral(".term")), stopped) << answer;
+        EXPECT_EQ(Page()->cbBurnt->isChecked(), !stopped) << answer;
+        EXPECT_EQ(FForm->StatusBar1->text(), stopped ? QStringLiteral("Interrompu : 1 interrompu")
+                                                     : QStringLiteral("Terminé : 1 gravé"));
+        Page()->cbBurnt->setChecked(false);
+    }
 }
 
 TEST_F(Form1DiscsTest, ClosingDuringAllDiscsStopsTheToolAndSaves)
@@ -229,7 +264,7 @@ TEST_F(Form1DiscsTest, ClosingDuringAllDiscsStopsTheToolAndSaves)
     const FakeToolRecord record = ReadFakeToolRecord(RecordFile());
     ASSERT_TRUE(record.found);
     EXPECT_EQ(kill(record.pid, 0), -1);
-    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("L'exécution de eac3to a été interrompue"));
+    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("Interrompu : 1 interrompu"));
     // The loop stopped: the second disc was never demultiplexed.
     ASSERT_EQ(Page()->Discs->Count(), 2);
     EXPECT_TRUE(Page()->Discs->At(1)->StreamBase.isEmpty());
@@ -250,7 +285,7 @@ TEST_F(Form1DiscsTest, PictureOfTheDiscPage)
     ASSERT_EQ(Page()->lbDisques->count(), 3);
     Page()->lbDisques->SetActive(2);
     FForm->saDisqueActuel->Execute();
-    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("Prêt"));
+    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("Terminé : 1 gravé"));
     EXPECT_TRUE(Page()->cbReadyForMux->isChecked());
     EXPECT_TRUE(Page()->cbBurnt->isChecked());
     EXPECT_TRUE(Page()->Memo1->toPlainText().contains(QStringLiteral("done")));

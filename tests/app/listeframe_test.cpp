@@ -115,9 +115,11 @@ TEST_F(ListePageTest, WelcomePanelUntilAClipIsShown)
     ASSERT_TRUE(WaitUntil([&] { return FPage->viewFrame->edDuration->isVisible(); }, 5000));
     Save(*FOrm, "liste-lecteur.png");
 
-    // A clip that has no stream at all keeps the welcome panel.
+    // A file that has no stream at all: the panel says why.
     FPage->lb->SetActive(IndexOf("bad.m2ts"));
     EXPECT_TRUE(FPage->Disclaimer->isVisible());
+    EXPECT_TRUE(FPage->Disclaimer->RichText().contains(QStringLiteral("n'est pas une vidéo AVCHD lisible")))
+        << FPage->Disclaimer->RichText().toStdString();
     EXPECT_TRUE(FPage->viewFrame->Image1->isVisible());
 
     FPage->lb->SetActive(IndexOf("small1s.m2ts"));

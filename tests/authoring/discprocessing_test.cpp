@@ -1,11 +1,11 @@
 // The widget-free pieces of the disc page: its texts, the log text of tool
-// output, the gauge's byte count, the shared disc list and the burn thread.
+// output, the shared disc list, the burn thread and how the driver reports
+// each step's ending.
 #include "authoring/abort.h"
 #include "authoring/burnthread.h"
 #include "authoring/discprocessor.h"
 #include "authoring/disctexts.h"
 #include "faketoolrecord.h"
-#include "platform/datetime.h"
 #include "testclips.h"
 
 #include <QTemporaryDir>
@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
-#include <sys/time.h>
 #include <thread>
 
 namespace {
@@ -81,42 +80,6 @@ TEST(LogText, ProgressRedrawnInPlaceReadsOneLinePerUpdate)
     };
     for (const LogCase &c : cases)
         EXPECT_EQ(TDiscProcessor::LogText(QByteArray(c.output)), QString::fromUtf8(c.shown)) << c.output;
-}
-
-// Sets a file's last-write time seconds away from now.
-void Age(const QString &path, int seconds)
-{
-    timeval times[2];
-    gettimeofday(&times[0], nullptr);
-    times[0].tv_sec += seconds;
-    times[1] = times[0];
-    ASSERT_EQ(utimes(QFile::encodeName(path).constData(), times), 0);
-}
-
-void WriteBytes(const QString &path, qint64 size)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(file.resize(size));
-}
-
-TEST(StreamBytes, CountsTheDiscsNewStreamFilesOnly)
-{
-    QTemporaryDir tmp;
-    const QString folder = tmp.path() + u'/';
-    TDisque disc(kDiscCapacity);
-    disc.StreamBase = QStringLiteral("00001");
-    // A second back: file times come from a coarser clock than Now().
-    disc.DemuxStart = Now() - 1.0 / 86400;
-    WriteBytes(folder + QStringLiteral("00001.h264"), 3'000'000);
-    WriteBytes(folder + QStringLiteral("00001.ac3"), 500'000);
-    WriteBytes(folder + QStringLiteral("00001 - Log.txt"), 100);
-    WriteBytes(folder + QStringLiteral("00001.old.h264"), 7'000'000);  // an earlier run
-    Age(folder + QStringLiteral("00001.old.h264"), -3600);
-    WriteBytes(folder + QStringLiteral("00002.h264"), 9'000'000);  // another disc
-    QDir(folder).mkdir(QStringLiteral("00001.folder"));
-    EXPECT_EQ(TDiscProcessor::StreamBytes(disc, folder), 3'500'100);
-    EXPECT_EQ(TDiscProcessor::StreamBytes(disc, folder + QStringLiteral("missing/")), 0);
 }
 
 TEST(DiscList, HandsOutDiscsThatOutliveTheList)
@@ -201,12 +164,14 @@ public:
     void ShowProcessingActions(bool) override { }
     void AppendLog(const QString &lines) override { Log << lines; }
     void TickMark(TDiscMark mark) override { Ticked << mark; }
+    void ShowDiscFailure(const TDiscPtr &disc) override { Failures << disc->Failure; }
     TDiscPtr ActiveDisc() const override { return Active; }
     void ProcessEvents() override { }
 
     QList<std::pair<QString, int>> Statuses;
     QStringList Log;
     QList<TDiscMark> Ticked;
+    QStringList Failures;
     TDiscPtr Active;
 };
 
@@ -218,8 +183,9 @@ struct EndingCase
     TStep step;
     const char *actions;  // the fake program's; null: a program that cannot start
     uint8_t code;
-    const char *status;  // the last status, its kind 4 when it is an error
+    const char *status;  // the run's summary, the last status
     const char *logLine;  // how the log says the program ended
+    const char *failure;  // the disc's failure; null when the step did not fail
 };
 
 void PrintTo(const EndingCase &c, std::ostream *os)
@@ -229,7 +195,12 @@ void PrintTo(const EndingCase &c, std::ostream *os)
 
 bool Failed(const EndingCase &c)
 {
-    return c.code != srDone;
+    return !StepSucceeded(c.code);
+}
+
+int StatusKind(const EndingCase &c)
+{
+    return Failed(c) ? ssError : c.code == srWarnings ? ssInterrupted : ssReady;
 }
 
 class StepEndings : public testing::TestWithParam<EndingCase>
@@ -282,6 +253,9 @@ TEST_P(StepEndings, CodeStatusMarkLogAndFiles)
         FDisc->Streams << streams;
     }
     FDisc->ReadyForBurn = c.step != stMux;  // the demux case stops after its step
+    FDisc->Burnt = c.step != stBurn;
+    // A failure of an earlier run, which a success clears.
+    FDisc->Failure = QStringLiteral("old");
 
     TRecordingView view;
     view.Active = FDisc;
@@ -297,12 +271,12 @@ TEST_P(StepEndings, CodeStatusMarkLogAndFiles)
         return uint8_t(code = BurnDisc(d, s, h, l));
     };
     TDiscProcessor processor(view, std::make_shared<TDiscList>(), FSettings, steps);
-    processor.ProcessDisc(FDisc, c.step == stBurn);
+    processor.saDisqueActuelexecute();
 
     EXPECT_EQ(code, c.code);
     ASSERT_FALSE(view.Statuses.isEmpty());
     EXPECT_EQ(view.Statuses.last().first, QString::fromUtf8(c.status));
-    EXPECT_EQ(view.Statuses.last().second, Failed(c) ? ssError : ssReady);
+    EXPECT_EQ(view.Statuses.last().second, StatusKind(c));
     const std::atomic<bool> &mark = c.step == stDemux ? FDisc->ReadyForMux
                                     : c.step == stMux ? FDisc->ReadyForBurn
                                                       : FDisc->Burnt;
@@ -310,8 +284,11 @@ TEST_P(StepEndings, CodeStatusMarkLogAndFiles)
     EXPECT_EQ(view.Ticked.size(), Failed(c) ? 0 : 1);
     EXPECT_TRUE(view.Log.contains(QString::fromUtf8(c.logLine))) << view.Log.join(u'\n').toStdString();
     EXPECT_TRUE(view.Log.first().startsWith(QStringLiteral("Lancement de ")));
+    const QString failure = c.failure ? QString::fromUtf8(c.failure) : QString();
+    EXPECT_EQ(FDisc->Failure, failure);
+    EXPECT_EQ(view.Failures, QStringList {failure});
     if (Failed(c)) {
-        EXPECT_EQ(view.Log.last(), QString::fromUtf8(c.status));
+        EXPECT_EQ(view.Log.last(), failure);
     }
 
     if (c.step == stDemux) {
@@ -331,41 +308,65 @@ TEST_P(StepEndings, CodeStatusMarkLogAndFiles)
 INSTANTIATE_TEST_SUITE_P(
     Table, StepEndings,
     testing::Values(
-        EndingCase {stDemux, "streams", srDone, "Prêt", "eac3to a terminé (code 0)"},
-        EndingCase {stDemux, "streams,exit:1", srDone, "Prêt",
-                    "eac3to a terminé avec des avertissements (code 1)"},
-        EndingCase {stDemux, "streams,exit:2", srDemuxFailed, "Erreur pendant l'exécution de eac3to",
-                    "eac3to a échoué (code 2)"},
-        EndingCase {stDemux, "streams,exit:139", srDemuxFailed, "Erreur pendant l'exécution de eac3to",
-                    "eac3to a échoué (code 139)"},
-        EndingCase {stDemux, "streams,signal:11", srDemuxFailed, "Erreur pendant l'exécution de eac3to",
-                    "eac3to a été arrêté par le signal 11 (Segmentation fault)"},
-        EndingCase {stDemux, nullptr, srDemuxFailed, "Erreur pendant l'exécution de eac3to",
-                    "eac3to n'a pas pu être lancé : No such file or directory"},
-        EndingCase {stMux, "", srDone, "Prêt", "tsMuxeR a terminé (code 0)"},
-        EndingCase {stMux, "exit:1", srDone, "Prêt", "tsMuxeR a terminé avec des avertissements (code 1)"},
-        EndingCase {stMux, "exit:2", srMuxFailed, "Erreur pendant l'exécution de tsMuxeR",
-                    "tsMuxeR a échoué (code 2)"},
-        EndingCase {stMux, "exit:139", srMuxFailed, "Erreur pendant l'exécution de tsMuxeR",
-                    "tsMuxeR a échoué (code 139)"},
-        EndingCase {stMux, "signal:6", srMuxFailed, "Erreur pendant l'exécution de tsMuxeR",
-                    "tsMuxeR a été arrêté par le signal 6 (Aborted)"},
-        EndingCase {stMux, nullptr, srMuxFailed, "Erreur pendant l'exécution de tsMuxeR",
-                    "tsMuxeR n'a pas pu être lancé : No such file or directory"},
-        EndingCase {stBurn, "", srDone, "Prêt", "ImgBurn a terminé (code 0)"},
-        EndingCase {stBurn, "exit:1", srDone, "Prêt", "ImgBurn a terminé avec des avertissements (code 1)"},
-        EndingCase {stBurn, "exit:2", srBurnFailed, "Erreur pendant la gravure du disque Disque 01",
-                    "ImgBurn a échoué (code 2)"},
-        EndingCase {stBurn, "exit:3", srBurnNoRoom,
+        EndingCase {stDemux, "streams", srDone, "Terminé : 1 disque prêt", "eac3to a terminé (code 0)",
+                    nullptr},
+        EndingCase {stDemux, "streams,exit:1", srWarnings,
+                    "Terminé : 1 disque prêt, 1 avec avertissements (voir le journal)",
+                    "eac3to a terminé avec des avertissements (code 1)", nullptr},
+        EndingCase {stDemux, "streams,exit:2", srDemuxFailed, "Terminé : 1 échec (voir le journal)",
+                    "eac3to a échoué (code 2)",
+                    "Erreur pendant l'exécution de eac3to : eac3to a échoué (code 2)"},
+        EndingCase {stDemux, "streams,exit:139", srDemuxFailed, "Terminé : 1 échec (voir le journal)",
+                    "eac3to a échoué (code 139)",
+                    "Erreur pendant l'exécution de eac3to : eac3to a échoué (code 139)"},
+        EndingCase {
+            stDemux, "streams,signal:11", srDemuxFailed, "Terminé : 1 échec (voir le journal)",
+            "eac3to a été arrêté par le signal 11 (Segmentation fault)",
+            "Erreur pendant l'exécution de eac3to : eac3to a été arrêté par le signal 11 (Segmentation "
+            "fault)"},
+        EndingCase {stDemux, nullptr, srDemuxFailed, "Terminé : 1 échec (voir le journal)",
+                    "eac3to n'a pas pu être lancé : No such file or directory",
+                    "Erreur pendant l'exécution de eac3to : eac3to n'a pas pu être lancé : No such file or "
+                    "directory"},
+        EndingCase {stMux, "", srDone, "Terminé : 1 disque prêt", "tsMuxeR a terminé (code 0)", nullptr},
+        EndingCase {stMux, "exit:1", srWarnings,
+                    "Terminé : 1 disque prêt, 1 avec avertissements (voir le journal)",
+                    "tsMuxeR a terminé avec des avertissements (code 1)", nullptr},
+        EndingCase {stMux, "exit:2", srMuxFailed, "Terminé : 1 échec (voir le journal)",
+                    "tsMuxeR a échoué (code 2)",
+                    "Erreur pendant l'exécution de tsMuxeR : tsMuxeR a échoué (code 2)"},
+        EndingCase {stMux, "exit:139", srMuxFailed, "Terminé : 1 échec (voir le journal)",
+                    "tsMuxeR a échoué (code 139)",
+                    "Erreur pendant l'exécution de tsMuxeR : tsMuxeR a échoué (code 139)"},
+        EndingCase {stMux, "signal:6", srMuxFailed, "Terminé : 1 échec (voir le journal)",
+                    "tsMuxeR a été arrêté par le signal 6 (Aborted)",
+                    "Erreur pendant l'exécution de tsMuxeR : tsMuxeR a été arrêté par le signal 6 (Aborted)"},
+        EndingCase {stMux, nullptr, srMuxFailed, "Terminé : 1 échec (voir le journal)",
+                    "tsMuxeR n'a pas pu être lancé : No such file or directory",
+                    "Erreur pendant l'exécution de tsMuxeR : tsMuxeR n'a pas pu être lancé : No such file or "
+                    "directory"},
+        EndingCase {stBurn, "", srDone, "Terminé : 1 gravé", "ImgBurn a terminé (code 0)", nullptr},
+        EndingCase {stBurn, "exit:1", srWarnings,
+                    "Terminé : 1 gravé, 1 avec avertissements (voir le journal)",
+                    "ImgBurn a terminé avec des avertissements (code 1)", nullptr},
+        EndingCase {stBurn, "exit:2", srBurnFailed, "Terminé : 1 échec (voir le journal)",
+                    "ImgBurn a échoué (code 2)",
+                    "Erreur pendant la gravure du disque Disque 01 : ImgBurn a échoué (code 2)"},
+        EndingCase {stBurn, "exit:3", srBurnNoRoom, "Terminé : 1 échec (voir le journal)",
+                    "ImgBurn a échoué (code 3)",
                     "Le disque Disque 01 ne tient pas sur le DVD : rien n'a été gravé. Mettez un DVD double "
-                    "couche ou "
-                    "choisissez « DVD (4,7 Go) » dans les options (F10).",
-                    "ImgBurn a échoué (code 3)"},
-        EndingCase {stBurn, "exit:139", srBurnFailed, "Erreur pendant la gravure du disque Disque 01",
-                    "ImgBurn a échoué (code 139)"},
-        EndingCase {stBurn, "signal:9", srBurnFailed, "Erreur pendant la gravure du disque Disque 01",
-                    "ImgBurn a été arrêté par le signal 9 (Killed)"},
-        EndingCase {stBurn, nullptr, srBurnFailed, "Erreur pendant la gravure du disque Disque 01",
-                    "ImgBurn n'a pas pu être lancé : No such file or directory"}));
+                    "couche ou choisissez « DVD (4,7 Go) » dans les options (F10)."},
+        EndingCase {stBurn, "exit:139", srBurnFailed, "Terminé : 1 échec (voir le journal)",
+                    "ImgBurn a échoué (code 139)",
+                    "Erreur pendant la gravure du disque Disque 01 : ImgBurn a échoué (code 139)"},
+        EndingCase {
+            stBurn, "signal:9", srBurnFailed, "Terminé : 1 échec (voir le journal)",
+            "ImgBurn a été arrêté par le signal 9 (Killed)",
+            "Erreur pendant la gravure du disque Disque 01 : ImgBurn a été arrêté par le signal 9 (Killed)"},
+        EndingCase {
+            stBurn, nullptr, srBurnFailed, "Terminé : 1 échec (voir le journal)",
+            "ImgBurn n'a pas pu être lancé : No such file or directory",
+            "Erreur pendant la gravure du disque Disque 01 : ImgBurn n'a pas pu être lancé : No such file "
+            "or directory"}));
 
 }  // namespace

@@ -249,12 +249,22 @@ TEST_F(DisquesframeTest, ReadyForMuxGoesStraightToTheMuxerAndBurns)
     EXPECT_TRUE(discs[0]->Burnt);
     EXPECT_TRUE(FPage->cbReadyforBurn->isChecked());
     EXPECT_TRUE(FPage->cbBurnt->isChecked());
-    const std::vector<Status> expected = {
-        {QStringLiteral("En train d'exécuter tsMuxeR pour Disque 01"), 3},
-        {QStringLiteral("En train de graver le disque Disque 01"), 3},
-        {QStringLiteral("Prêt"), 0},
+    // Each step with the percentages its program printed, then the run.
+    ASSERT_FALSE(FStatuses.empty());
+    EXPECT_EQ(FStatuses.front(), (Status {QStringLiteral("Multiplexage du Disque 01"), 3}));
+    const auto shown = [this](const Status &status) {
+        return std::find(FStatuses.begin(), FStatuses.end(), status) != FStatuses.end();
     };
-    EXPECT_EQ(FStatuses, expected);
+    EXPECT_TRUE(shown({QStringLiteral("Multiplexage du Disque 01 : 100 %"), 3}));
+    EXPECT_TRUE(shown({QStringLiteral("Gravure du Disque 01"), 3}));
+    EXPECT_TRUE(shown({QStringLiteral("Gravure du Disque 01 : 100 %"), 3}));
+    EXPECT_EQ(FStatuses.back(), (Status {QStringLiteral("Terminé : 1 gravé"), 0}));
+    // The log has each program's other lines and one line per step, not
+    // the percentages.
+    const QString log = FPage->Memo1->toPlainText();
+    EXPECT_FALSE(log.contains(QStringLiteral("25%"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("Multiplexage du Disque 01 : terminé en "))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("Gravure du Disque 01 : terminé en "))) << log.toStdString();
     // The mux step wrote its meta file with no stream in it.
     EXPECT_TRUE(QFile::exists(FSettings.Dossiermeta + QStringLiteral("Vacances.meta")));
     EXPECT_TRUE(FPage->Memo1->toPlainText().contains(QStringLiteral("done")));
@@ -294,10 +304,12 @@ TEST_F(DisquesframeTest, AllDiscsGoOnPastAFailedDisc)
         Split({QStringLiteral("a.m2ts"), QStringLiteral("b\".m2ts"), QStringLiteral("c.m2ts")});
     FPage->Processor.saTousDisquesexecute();
     EXPECT_EQ(FDemuxes, 3);
-    EXPECT_NE(std::find(FStatuses.begin(), FStatuses.end(),
-                        Status {QStringLiteral("Erreur pendant l'exécution de eac3to"), 4}),
-              FStatuses.end());
-    EXPECT_EQ(FStatuses.back(), (Status {QStringLiteral("Prêt"), 0}));
+    EXPECT_EQ(discs[1]->Failure, QStringLiteral("Erreur pendant l'exécution de eac3to"));
+    // The failure stays in sight, in red, while the third disc is worked on.
+    EXPECT_TRUE(std::any_of(FStatuses.begin(), FStatuses.end(), [](const Status &status) {
+        return status.kind == 4 && status.text.startsWith(QStringLiteral("Démultiplexage du Disque 03"))
+               && status.text.endsWith(QStringLiteral(" — 1 échec (voir le journal)"));
+    }));
     EXPECT_TRUE(discs[0]->ReadyForMux && discs[0]->ReadyForBurn);
     EXPECT_FALSE(discs[1]->ReadyForMux || discs[1]->ReadyForBurn || discs[1]->Burnt);
     EXPECT_TRUE(discs[2]->ReadyForMux && discs[2]->ReadyForBurn);
@@ -314,6 +326,13 @@ TEST_F(DisquesframeTest, AllDiscsGoOnPastAFailedDisc)
     EXPECT_TRUE(FPage->cbBurnt->isChecked());
     EXPECT_EQ(discs[2]->Burnt, burntNow.contains(QStringLiteral("Disque 03")));
     EXPECT_FALSE(discs[1]->Burnt);
+    // Once the burn thread is done, the run's summary stays, in red.
+    const QString summary = QStringLiteral("Terminé : 2 disques prêts, %1 gravé%2, 1 échec (voir le journal)")
+                                .arg(burntNow.size())
+                                .arg(burntNow.size() > 1 ? QStringLiteral("s") : QString());
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return FStatuses.back() == Status {summary, 4};
+    })) << FStatuses.back().text.toStdString();
 }
 
 TEST_F(DisquesframeTest, SecondAllDiscsStartsNoBurnThread)
@@ -345,7 +364,7 @@ TEST_F(DisquesframeTest, BurnTwiceBurnsTwiceUnlessBurntIsTicked)
     EXPECT_EQ(Burnt(), (QStringList {QStringLiteral("Disque 01"), QStringLiteral("Disque 02"),
                                      QStringLiteral("Disque 01"), QStringLiteral("Disque 02")}));
     EXPECT_FALSE(discs[0]->Burnt || discs[1]->Burnt);
-    EXPECT_TRUE(FStatuses.empty());
+    EXPECT_EQ(FStatuses.back(), (Status {QStringLiteral("Terminé : 2 gravés"), 0}));
     FPage->cbBurnt->setChecked(true);
     FPage->Processor.saGraverexecute();
     EXPECT_EQ(Burnt().size(), 5);
@@ -375,7 +394,7 @@ TEST_F(DisquesframeTest, InterruptDuringDemux)
     const auto discs = Split({QStringLiteral("a.m2ts"), QStringLiteral("b.m2ts")});
     bool gaugeShown = false, cancelShown = false;
     WhenToolRuns([&] {
-        gaugeShown = FPage->Gauge->isVisible() && FPage->Gauge->maximum() == 3000;
+        gaugeShown = FPage->Gauge->isVisible() && FPage->Gauge->maximum() == 100;
         cancelShown = FPage->AnnulerBtn->isVisible();
         AbortRequested = true;
     });
@@ -383,7 +402,7 @@ TEST_F(DisquesframeTest, InterruptDuringDemux)
     EXPECT_TRUE(gaugeShown);
     EXPECT_TRUE(cancelShown);
     EXPECT_EQ(FDemuxes, 1);
-    EXPECT_EQ(FStatuses.back(), (Status {QStringLiteral("L'exécution de eac3to a été interrompue"), 1}));
+    EXPECT_EQ(FStatuses.back(), (Status {QStringLiteral("Interrompu : 1 interrompu"), 1}));
     EXPECT_FALSE(discs[0]->ReadyForMux);
     EXPECT_FALSE(FPage->Gauge->isVisible());
     EXPECT_FALSE(FPage->AnnulerBtn->isVisible());
@@ -411,7 +430,7 @@ TEST_F(DisquesframeTest, ListRebuiltDuringAStep)
     EXPECT_EQ(FDemuxes, 1);  // the loop stops where the list ends now
     EXPECT_EQ(FMuxes, 1);
     EXPECT_TRUE(watch.expired());
-    EXPECT_EQ(FStatuses.back(), (Status {QStringLiteral("Prêt"), 0}));
+    EXPECT_EQ(FStatuses.back(), (Status {QStringLiteral("Terminé : 1 disque prêt"), 0}));
 }
 
 // The burn thread keeps burning its discs while the list is rebuilt again
@@ -435,7 +454,7 @@ TEST_F(DisquesframeTest, ListRebuiltWhileTheBurnThreadWorks)
     EXPECT_FALSE(Burnt().isEmpty());
 }
 
-// The window answers while the muxer runs: no gauge and no cancel button then.
+// The window answers while the muxer runs, which "Interrompre" can stop.
 TEST_F(DisquesframeTest, EventsAreHandledDuringTheMuxStep)
 {
     UseTool(QStringLiteral("sleep:0.3"), RecordFile());
@@ -445,10 +464,9 @@ TEST_F(DisquesframeTest, EventsAreHandledDuringTheMuxStep)
     bool handled = false;
     WhenToolRuns([&] {
         handled = true;
-        EXPECT_EQ(FStatuses.back(),
-                  (Status {QStringLiteral("En train d'exécuter tsMuxeR pour Disque 01"), 3}));
-        EXPECT_FALSE(FPage->Gauge->isVisible());
-        EXPECT_FALSE(FPage->AnnulerBtn->isVisible());  // hidden once a disc's demux is skipped
+        EXPECT_EQ(FStatuses.back(), (Status {QStringLiteral("Multiplexage du Disque 01"), 3}));
+        EXPECT_TRUE(FPage->Gauge->isVisible());
+        EXPECT_TRUE(FPage->AnnulerBtn->isVisible());
     });
     FPage->Processor.ProcessDisc(discs[0], false);
     EXPECT_TRUE(handled);
@@ -523,15 +541,99 @@ TEST_F(DisquesframeTest, FailedBurnOfTheBurnThreadIsShownAndLogged)
     FPage->Processor.saTousDisquesexecute();
     ASSERT_NE(FPage->Processor.BurnThread(), nullptr);
     ASSERT_TRUE(FPage->Processor.BurnThread()->WaitFor(30'000));
-    const Status failed {QStringLiteral("Erreur pendant la gravure du disque Disque 02"), 4};
+    const Status failed {QStringLiteral("Terminé : 2 disques prêts, 2 échecs (voir le journal)"), 4};
     EXPECT_TRUE(QTest::qWaitFor([&] { return !FStatuses.empty() && FStatuses.back() == failed; }));
     EXPECT_FALSE(discs[0]->Burnt || discs[1]->Burnt);
     EXPECT_FALSE(FPage->cbBurnt->isChecked());
+    // The active disc's details say why.
+    EXPECT_EQ(FPage->labEchec->text(),
+              QStringLiteral("Erreur pendant la gravure du disque Disque 01 : ImgBurn a échoué (code 2)"));
     const QString log = FPage->Memo1->toPlainText();
     EXPECT_TRUE(log.contains(QStringLiteral("Erreur pendant la gravure du disque Disque 01")))
         << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("ImgBurn a échoué (code 2)"))) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("/VOLUMELABEL \"Vacances - Disque 02\""))) << log.toStdString();
+}
+
+// "Interrompre" during a burn asks first; once the user said so, the burner
+// is asked to stop (SIGTERM) and the disc is not marked burnt.
+TEST_F(DisquesframeTest, BurnOnTheUiThreadStopsOnlyWhenAskedTo)
+{
+    UseTool(QStringLiteral("progress,onterm,sleep:30"), RecordFile());
+    MakePage();
+    const auto discs = Split({QStringLiteral("a.m2ts")});
+    discs[0]->ReadyForMux = discs[0]->ReadyForBurn = true;
+    EXPECT_TRUE(FPage->Processor.StopBurnQuestion().isEmpty());
+    QString question;
+    WhenToolRuns([&] {
+        question = FPage->Processor.StopBurnQuestion();
+        // "Interrompre" alone does not stop a burn.
+        AbortRequested = true;
+        QTimer::singleShot(300, FPage.get(), [this] { FPage->Processor.StopBurn(); });
+    });
+    FPage->Processor.saDisqueActuelexecute();
+    EXPECT_EQ(question, QStringLiteral("La gravure du Disque 01 est en cours. L'interrompre rendra ce disque "
+                                       "inutilisable. Interrompre ?"));
+    EXPECT_TRUE(QFile::exists(RecordFile() + QStringLiteral(".term")));
+    EXPECT_FALSE(discs[0]->Burnt);
+    EXPECT_FALSE(FPage->cbBurnt->isChecked());
+    EXPECT_TRUE(discs[0]->ReadyForBurn);
+    EXPECT_EQ(FStatuses.back(), (Status {QStringLiteral("Interrompu : 1 interrompu"), 1}));
+    EXPECT_TRUE(
+        FPage->Memo1->toPlainText().contains(QStringLiteral("Gravure du Disque 01 : interrompu après")));
+    EXPECT_TRUE(FPage->Processor.StopBurnQuestion().isEmpty());
+}
+
+// Stopping the burn thread's burn ends its pass: the next disc is not burnt.
+TEST_F(DisquesframeTest, BurnThreadStopsWhenAskedTo)
+{
+    MakePage();
+    const auto discs = Split({QStringLiteral("a.m2ts"), QStringLiteral("b.m2ts")});
+    for (const TDiscPtr &disc : discs)
+        disc->ReadyForMux = disc->ReadyForBurn = true;
+    UseTool(QStringLiteral("onterm,sleep:30"), RecordFile());
+    FPage->Processor.saTousDisquesexecute();
+    ASSERT_NE(FPage->Processor.BurnThread(), nullptr);
+    // The question comes once the UI thread has heard of the burn.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !FPage->Processor.StopBurnQuestion().isEmpty(); }));
+    EXPECT_TRUE(FPage->Processor.StopBurnQuestion().startsWith(QStringLiteral("La gravure du Disque 01 ")));
+    EXPECT_TRUE(FStatuses.back().text.startsWith(QStringLiteral("Gravure du Disque 01")))
+        << FStatuses.back().text.toStdString();
+    // Once the burner is there to hear it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(RecordFile()); }));
+    FPage->Processor.StopBurn();
+    ASSERT_TRUE(FPage->Processor.BurnThread()->WaitFor(30'000));
+    EXPECT_TRUE(QFile::exists(RecordFile() + QStringLiteral(".term")));
+    EXPECT_EQ(Burnt(), QStringList {QStringLiteral("Disque 01")});
+    const Status stopped {QStringLiteral("Interrompu : 2 disques prêts, 1 interrompu"), 1};
+    EXPECT_TRUE(QTest::qWaitFor([&] { return FStatuses.back() == stopped; }))
+        << FStatuses.back().text.toStdString();
+    EXPECT_FALSE(discs[0]->Burnt || discs[1]->Burnt);
+}
+
+// A work folder the steps cannot use stops the run before its first program.
+TEST_F(DisquesframeTest, UnusableWorkFolderStopsTheRunBeforeItStarts)
+{
+    UseTool(QStringLiteral("streams"));
+    QFile blocker(FTmp.filePath(QStringLiteral("blocker")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    FSettings.DossierAVCHD = blocker.fileName() + QStringLiteral("/avchd/");
+    MakePage();
+    const auto discs = Split({QStringLiteral("a.m2ts")});
+    FPage->Processor.saTousDisquesexecute();
+    EXPECT_EQ(FDemuxes, 0);
+    EXPECT_EQ(FPage->Processor.BurnThread(), nullptr);
+    const QString message =
+        QStringLiteral("Le dossier AVCHD ") + FSettings.DossierAVCHD
+        + QStringLiteral(" ne peut pas être créé (un élément du chemin n'est pas un dossier)");
+    EXPECT_EQ(FStatuses.back(), (Status {message, 4}));
+    EXPECT_TRUE(FPage->Memo1->toPlainText().contains(message));
+    EXPECT_TRUE(FPage->TousDisquesBtn->isVisible());
+    // Burning needs no work folder.
+    discs[0]->ReadyForBurn = true;
+    FPage->Processor.saGraverexecute();
+    EXPECT_EQ(Burnt().size(), 1);
 }
 
 // A processor gone before its burn thread ends: what the thread still

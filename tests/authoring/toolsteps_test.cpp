@@ -232,26 +232,34 @@ TEST_F(ToolSteps, EachRunIsLoggedWithItsCommandLineAndEnding)
     QStringList log;
     const TStepLog toLog = [&log](const QString &line) { log << line; };
     FakeToolEnv env("exit:1");
-    EXPECT_EQ(DemuxDisc(*disc, FSettings, CopyAbort, toLog), srDone);
+    EXPECT_EQ(DemuxDisc(*disc, FSettings, CopyAbort, toLog), srWarnings);
     EXPECT_EQ(log, QStringList({"Lancement de eac3to : \"" + FakeToolPath() + "\" " + DemuxArguments(*disc),
                                 "eac3to a terminé avec des avertissements (code 1)"}));
 }
 
-// The burner is never stopped: a burn stopped half-way ruins the disc.
-TEST_F(ToolSteps, BurnDoesNotHearAStopRequest)
+// A burn stopped half-way ruins the disc: "Interrompre" (AbortRequested)
+// alone does not stop the burner, only its handler does, once the user
+// has said so.
+TEST_F(ToolSteps, BurnStopsOnlyWhenItsHandlerAsks)
 {
     auto disc = MakeDisc({"clip.m2ts"});
     FakeToolEnv env("onterm,sleep:0.2", FRecord);
+    AbortRequested = true;
     int calls = 0;
-    // Done, not interrupted nor failed of a signal: it ran to its own end.
-    EXPECT_EQ(BurnDisc(*disc, FSettings,
-                       [&](const QByteArray &, const QByteArray &, bool &abort) {
-                           ++calls;
-                           abort = true;
-                       }),
+    EXPECT_EQ(BurnDisc(*disc, FSettings, [&](const QByteArray &, const QByteArray &, bool &) { ++calls; }),
               srDone);
     EXPECT_GT(calls, 1);
     EXPECT_FALSE(QFile::exists(FRecord + ".term"));
+    AbortRequested = false;
+
+    // Once the burner is there to hear it (it has written its record).
+    ASSERT_TRUE(QFile::remove(FRecord));
+    EXPECT_EQ(BurnDisc(*disc, FSettings,
+                       [this](const QByteArray &, const QByteArray &, bool &abort) {
+                           abort = QFile::exists(FRecord);
+                       }),
+              srInterrupted);
+    EXPECT_TRUE(QFile::exists(FRecord + ".term"));
 }
 
 struct OutcomeCase
@@ -335,7 +343,7 @@ INSTANTIATE_TEST_SUITE_P(Table, MuxDeletion,
                          testing::Values(MuxCase {true, true, false, "progress", srDone, false, false},
                                          MuxCase {false, false, false, "progress", srDone, true, true},
                                          MuxCase {false, true, false, "progress", srDone, true, false},
-                                         MuxCase {true, true, false, "exit:1", srDone, false, false},
+                                         MuxCase {true, true, false, "exit:1", srWarnings, false, false},
                                          MuxCase {true, true, false, "progress,exit:2", srMuxFailed, true,
                                                   true},
                                          MuxCase {true, true, false, "signal:11", srMuxFailed, true, true},

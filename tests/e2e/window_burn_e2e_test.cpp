@@ -7,6 +7,7 @@
 // that fails, an interrupted mux, and the window closed during a burn.
 #include "app/form1.h"
 #include "app/listeframe.h"
+#include "widgets/linkedit.h"
 #include "authoring/abort.h"
 #include "authoring/disquesframe.h"
 #include "clips/fichierlistbox.h"
@@ -25,6 +26,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QListWidgetItem>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -157,17 +160,30 @@ protected:
         ASSERT_EQ(lb->count(), clipCount);
     }
 
-    // Handles events until done() or 60 s.
-    static bool HandleEventsUntil(const std::function<bool()> &done)
+    // Handles events until done() or timeoutMs.
+    static bool HandleEventsUntil(const std::function<bool()> &done, int timeoutMs = 60'000)
     {
         QElapsedTimer clock;
         clock.start();
-        while (!done() && clock.elapsed() < 60'000)
+        while (!done() && clock.elapsed() < timeoutMs)
             QApplication::processEvents(QEventLoop::AllEvents, 10);
         return done();
     }
 
     TDisquesframe *Page() const { return FForm->Disquesframe; }
+
+    // Demuxes and muxes the disc, then adds 300 MB to its folder, so that
+    // the burner is at work a while.
+    void MuxWithFiller(const TDiscPtr &disc)
+    {
+        Page()->Processor.ProcessDisc(disc, false);
+        ASSERT_TRUE(disc->ReadyForBurn);
+        QFile filler(disc->DiscFolder(Settings.DossierAVCHD) + QStringLiteral("CERTIFICATE/filler.bin"));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(1 << 20, 'T');
+        for (int i = 0; i < 300; ++i)
+            ASSERT_EQ(filler.write(block), block.size());
+    }
 
     QString Path(const QString &relative) const { return FRoot + relative; }
 
@@ -238,7 +254,7 @@ TEST_F(WindowBurnTest, ClipsBecomeDiscFoldersAndImagesThroughTheWindow)
     ASSERT_TRUE(thread->WaitFor(30'000));
     ASSERT_TRUE(HandleEventsUntil([&] { return bool(disc->Burnt); }));
     EXPECT_TRUE(Page()->cbBurnt->isChecked());
-    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("Prêt"));
+    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("Terminé : 1 disque prêt, 1 gravé"));
     ExpectBurntImage(FImage, disc->VolumeLabel(), disc->Clips.size());
     ExpectImageHoldsTheDiscFolder(FImage, folder);
     const QString log = Page()->Memo1->toPlainText();
@@ -336,7 +352,9 @@ TEST_F(WindowBurnTest, ImageFilePerDiscNamedAfterTheProjectAndTheDisc)
     const QString log = Page()->Memo1->toPlainText();
     EXPECT_TRUE(log.contains(QStringLiteral("Disque 02 écrit dans ") + image2)) << qPrintable(log);
     EXPECT_TRUE(log.contains(QStringLiteral("/BUILDOUTPUTMODE IMAGEFILE"))) << qPrintable(log);
-    EXPECT_TRUE(log.contains(QStringLiteral("Verifying: 100%"))) << qPrintable(log);
+    // Verified: the percentages stay out of the log, the command line says it.
+    EXPECT_TRUE(log.contains(QStringLiteral("/VERIFY YES"))) << qPrintable(log);
+    EXPECT_FALSE(log.contains(QStringLiteral("Verifying: "))) << qPrintable(log);
 
     // Disc 1 again: its image is made anew and renamed over the old one;
     // disc 2's stays as it was.
@@ -347,7 +365,7 @@ TEST_F(WindowBurnTest, ImageFilePerDiscNamedAfterTheProjectAndTheDisc)
     ASSERT_EQ(Page()->ActiveDisc(), first);
     FForm->saDisqueActuel->Execute();
     EXPECT_TRUE(first->Burnt);
-    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("Prêt"));
+    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("Terminé : 1 gravé"));
     EXPECT_NE(Inode(image1), before1);
     ExpectBurntImage(image1, first->VolumeLabel(), 1);
     EXPECT_EQ(Inode(image2), before2);
@@ -390,7 +408,11 @@ TEST_F(WindowBurnTest, FailedMuxKeepsItsInputsAndIsNotBurnt)
     EXPECT_TRUE(disc->ReadyForMux);
     EXPECT_FALSE(disc->ReadyForBurn);
     EXPECT_FALSE(Page()->cbReadyforBurn->isChecked());
-    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("Erreur pendant l'exécution de tsMuxeR"));
+    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("Terminé : 1 échec (voir le journal)"));
+    EXPECT_EQ(FForm->StatusColour(), QColor(255, 0, 0));
+    EXPECT_EQ(Page()->labEchec->text(),
+              QStringLiteral("Erreur pendant l'exécution de tsMuxeR : un élément du "
+                             "chemin n'est pas un dossier"));
     ASSERT_EQ(disc->Streams.size(), 2);
     for (const QString &stream : disc->Streams)
         EXPECT_TRUE(QFile::exists(stream)) << qPrintable(stream);
@@ -514,7 +536,8 @@ TEST_F(WindowBurnTest, InterruptedMuxLeavesNoHiddenFolder)
     watch.stop();
 
     ASSERT_TRUE(caught) << "the muxer ended before it could be interrupted";
-    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("L'exécution de tsMuxeR a été interrompue"));
+    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("Interrompu : 1 interrompu"));
+    EXPECT_EQ(FForm->StatusColour(), QColor(255, 255, 0));
     EXPECT_FALSE(disc->ReadyForBurn);
     EXPECT_EQ(HiddenMuxFolders(folder), QStringList());
     EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("BDMV")));
@@ -533,15 +556,7 @@ TEST_F(WindowBurnTest, CloseDuringBurnChild)
     const TDiscPtr disc = Page()->Discs->At(0);
     // The demux and mux first, then a large file on the disc, so that the
     // burner has a few hundred megabytes to write.
-    Page()->Processor.ProcessDisc(disc, false);
-    ASSERT_TRUE(disc->ReadyForBurn);
-    const QString folder = disc->DiscFolder(Settings.DossierAVCHD);
-    QFile filler(folder + QStringLiteral("CERTIFICATE/filler.bin"));
-    ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
-    const QByteArray block(1 << 20, 'T');
-    for (int i = 0; i < 300; ++i)
-        ASSERT_EQ(filler.write(block), block.size());
-    filler.close();
+    MuxWithFiller(disc);
 
     FForm->saTousDisques->Execute();
     ASSERT_TRUE(Page()->Processor.BurnThread());
@@ -582,6 +597,151 @@ TEST_F(WindowBurnTest, CloseDuringBurnLeavesTheBurnToFinish)
     const QString image = child + QStringLiteral("disque.img");
     ExpectBurntImage(image, QStringLiteral("Vacances - Disque 01"), 3);
     ExpectImageHoldsTheDiscFolder(image, child + QStringLiteral("avchd/Vacances/Disque 01/"));
+}
+
+// Without a drive the burner fails: once the run is over, its summary stays
+// in the status bar, in red, and the disc's details say why in French;
+// "Graver" then ends the same way.
+TEST_F(WindowBurnTest, FailedBurnStaysInTheStatusBar)
+{
+    ASSERT_TRUE(QFile::remove(Path(QStringLiteral("tools/imgburn.ini"))));
+    AddThreeClips();
+    OpenClipsIntoOneDisc(3);
+    const TDiscPtr disc = Page()->Discs->At(0);
+    FForm->saTousDisques->Execute();
+    ASSERT_TRUE(disc->ReadyForBurn);
+    const auto thread = Page()->Processor.BurnThread();
+    ASSERT_TRUE(thread);
+    ASSERT_TRUE(thread->WaitFor(60'000));
+    const QString summary = QStringLiteral("Terminé : 1 disque prêt, 1 échec (voir le journal)");
+    ASSERT_TRUE(HandleEventsUntil([&] { return FForm->StatusBar1->text() == summary; }))
+        << qPrintable(FForm->StatusBar1->text());
+    EXPECT_EQ(FForm->StatusColour(), QColor(255, 0, 0));
+    EXPECT_FALSE(disc->Burnt);
+    EXPECT_EQ(Page()->labEchec->text(),
+              QStringLiteral(
+                  "Erreur pendant la gravure du disque Disque 01 : aucun graveur de DVD n'a été trouvé"));
+    EXPECT_TRUE(Page()->Memo1->toPlainText().contains(QStringLiteral("No optical drive found.")));
+    // Nothing paints over it later.
+    HandleEventsUntil([] { return false; }, 500);
+    EXPECT_EQ(FForm->StatusBar1->text(), summary);
+
+    FForm->saGraver->Execute();
+    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("Terminé : 1 échec (voir le journal)"));
+    EXPECT_EQ(FForm->StatusColour(), QColor(255, 0, 0));
+}
+
+// "Interrompre" during a burn asks first. Not confirmed, the burn goes on
+// to a whole image; confirmed, the burner stops by itself (SIGTERM, not
+// killed), and the disc is not marked burnt.
+TEST_F(WindowBurnTest, InterruptedBurnAsksFirstAndMarksNothing)
+{
+    AddThreeClips();
+    OpenClipsIntoOneDisc(3);
+    const TDiscPtr disc = Page()->Discs->At(0);
+    MuxWithFiller(disc);
+
+    QStringList questions;
+    bool stop = false;
+    FForm->ConfirmStopBurn = [&](const QString &question) {
+        questions << question;
+        return stop;
+    };
+    bool asked = false;
+    QTimer watch;
+    watch.setInterval(5);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!asked && QFileInfo(FImage).size() > 20'000'000) {
+            asked = true;
+            FForm->saAbort->Execute();
+        }
+    });
+    watch.start();
+    FForm->saDisqueActuel->Execute();
+    ASSERT_TRUE(asked) << "the burner ended before it could be interrupted";
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_EQ(questions[0],
+              QStringLiteral("La gravure du Disque 01 est en cours. L'interrompre rendra ce disque "
+                             "inutilisable. Interrompre ?"));
+    EXPECT_TRUE(disc->Burnt);
+    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("Terminé : 1 gravé"));
+    ExpectBurntImage(FImage, disc->VolumeLabel(), 3);
+
+    Page()->cbBurnt->setChecked(false);
+    stop = true;
+    asked = false;
+    // Asked once the new image is being written.
+    ASSERT_TRUE(QFile::remove(FImage));
+    FForm->saDisqueActuel->Execute();
+    watch.stop();
+    ASSERT_TRUE(asked) << "the burner ended before it could be interrupted";
+    EXPECT_EQ(questions.size(), 2);
+    EXPECT_FALSE(disc->Burnt);
+    EXPECT_FALSE(Page()->cbBurnt->isChecked());
+    EXPECT_TRUE(disc->ReadyForBurn);
+    EXPECT_EQ(FForm->StatusBar1->text(), QStringLiteral("Interrompu : 1 interrompu"));
+    const QString log = Page()->Memo1->toPlainText();
+    EXPECT_TRUE(log.contains(QStringLiteral("ImgBurn a été interrompu (code 2)"))) << qPrintable(log);
+    EXPECT_TRUE(log.contains(QStringLiteral("Stopped on request"))) << qPrintable(log);
+}
+
+// A folder mixing clips with files that are not: those are greyed in the
+// list with the reason in their hint, the preview says why, "Disques"
+// leaves them out, naming each, and the clips make a disc libbluray reads.
+TEST_F(WindowBurnTest, FilesThatAreNotClipsAreLeftOut)
+{
+    AddThreeClips();
+    QFile(Path(QStringLiteral("clips/Vacances/vide.m2ts"))).open(QIODevice::WriteOnly);
+    QFile whole(QStringLiteral(TAVREL_FIXTURE_DIR "/small1s.m2ts"));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    QFile truncated(Path(QStringLiteral("clips/Vacances/tronque.m2ts")));
+    ASSERT_TRUE(truncated.open(QIODevice::WriteOnly));
+    truncated.write(whole.read(192 * 4));
+    truncated.close();
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    ASSERT_TRUE(picture.save(Path(QStringLiteral("clips/Vacances/photo.m2ts")), "PNG"));
+    OpenClips(6);
+
+    TFichierListBox *lb = FForm->ListeFrame->lb;
+    const QStringList bad = {QStringLiteral("photo.m2ts"), QStringLiteral("tronque.m2ts"),
+                             QStringLiteral("vide.m2ts")};
+    for (int i = 0; i < lb->count(); ++i) {
+        const QListWidgetItem *item = lb->item(i);
+        const bool unreadable = bad.contains(item->text());
+        EXPECT_EQ(item->toolTip().startsWith(QStringLiteral("Pas une vidéo AVCHD lisible : ")), unreadable)
+            << qPrintable(item->text()) << " " << qPrintable(item->toolTip());
+        EXPECT_EQ(item->foreground().color() == QColor(Qt::gray), unreadable) << qPrintable(item->text());
+        if (item->text() == QStringLiteral("vide.m2ts")) {
+            EXPECT_EQ(item->toolTip(), QStringLiteral("Pas une vidéo AVCHD lisible : le fichier est vide"));
+        }
+        if (item->text() == QStringLiteral("photo.m2ts")) {
+            EXPECT_EQ(
+                item->toolTip(),
+                QStringLiteral("Pas une vidéo AVCHD lisible : ce n'est pas un flux vidéo MPEG-TS (AVCHD)"));
+            lb->SetActive(i);
+            QApplication::processEvents();
+            EXPECT_TRUE(FForm->ListeFrame->Disclaimer->isVisible());
+            EXPECT_TRUE(FForm->ListeFrame->Disclaimer->toPlainText().contains(
+                QStringLiteral("photo.m2ts n'est pas une vidéo AVCHD lisible : ce n'est pas un flux vidéo")))
+                << qPrintable(FForm->ListeFrame->Disclaimer->toPlainText());
+        }
+    }
+
+    FForm->saDisques->Execute();
+    ASSERT_EQ(FMessages.size(), 1);
+    QStringList expected;
+    for (const QString &name : bad)
+        expected << QStringLiteral("Le fichier ") + Path(QStringLiteral("clips/Vacances/")) + name
+                        + QStringLiteral(
+                            " n'est pas une vidéo AVCHD lisible ; il n'est pas mis sur un disque");
+    EXPECT_EQ(FMessages[0], expected.join(u'\n'));
+    ASSERT_EQ(Page()->Discs->Count(), 1);
+    const TDiscPtr disc = Page()->Discs->At(0);
+    ASSERT_EQ(disc->Clips.size(), 3);
+    FForm->saDisqueActuel->Execute();
+    ASSERT_TRUE(disc->Burnt);
+    ExpectBurntImage(FImage, disc->VolumeLabel(), 3);
 }
 
 // Clips of a 60i camcorder (29.97 frames per second) play on the disc as

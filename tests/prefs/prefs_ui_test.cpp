@@ -5,6 +5,7 @@
 #include "prefs/localiserfichiersform.h"
 #include "prefs/localiserfichiersframe.h"
 #include "prefs/missingtools.h"
+#include "prefs/optionsframe.h"
 #include "prefstestutil.h"
 #include "support/modalanswer.h"
 #include "widgets/linkedit.h"
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -212,6 +214,48 @@ TEST_F(LocatorTest, TermineDuringASearch)
     EXPECT_FALSE(form.isVisible());
 }
 
+// What "Recherche Auto" found is no longer named as missing.
+TEST_F(LocatorTest, TextFollowsWhatTheSearchFinds)
+{
+    const struct
+    {
+        const char *what;
+        QStringList missing;
+        const char *shown;
+    } cases[] = {
+        {"the one missing tool found",
+         {"tsmuxer"},
+         "Tous les fichiers sont localisés.\nCliquez sur « Terminé »."},
+        {"one of two found",
+         {"tsmuxer", "imgburn"},
+         "Il manque le fichier imgburn\nLocalisez-le ci-dessous."},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir tree;
+        for (const TToolFile &tool : Tools) {
+            Settings.*tool.Setting = Put(tool.FileName);
+            if (c.missing.contains(tool.FileName))
+                Settings.*tool.Setting += QStringLiteral(".ailleurs");
+        }
+        PutFile(tree.filePath(QStringLiteral("tsmuxer")), "#!/bin/sh\n");
+        TLocaliserFichiersForm form;
+        QString before, after;
+        TModalAnswers answers;
+        answers.Then<TLocaliserFichiersForm>([&](TLocaliserFichiersForm *f) {
+            before = f->LinkEdit1->document()->toPlainText();
+            f->LocaliserFichiersFrame->AutoBtn->click();
+            after = f->LinkEdit1->document()->toPlainText();
+            f->QuitterBtn->click();
+        });
+        answers.Then<QFileDialog>(Choose(tree.path()));
+        answers.Start();
+        EXPECT_EQ(form.Localiser(), c.missing.size() == 1);
+        EXPECT_TRUE(before.contains(QStringLiteral("tsmuxer"))) << before.toStdString();
+        EXPECT_EQ(after, QString::fromUtf8(c.shown));
+    }
+}
+
 struct ConfirmCase
 {
     const char *button;
@@ -240,6 +284,43 @@ TEST_F(LocatorTest, ConfirmMissingNamesAllThreeAndAnswers)
                                     "tourner ce programme.\n\nRéessayez de le relancer après avoir installé "
                                     "et localisé les fichiers nécessaires."));
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A work folder chosen on the options page is checked as the disc steps
+// will use it: its caption says why it cannot be, in red, and the hint
+// names the folder; a usable one gets its caption back.
+TEST(OptionsFolderCheck, CaptionSaysWhyAWorkFolderCannotBeUsed)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    Settings = TSettings();
+    TPrefsLocation where;
+    where.ExeName = tmp.filePath(QStringLiteral("tavrel"));
+    where.HiveFile = tmp.filePath(QStringLiteral("registry.reg"));
+    TOptionsFrame page(where);
+    auto *caption = page.findChild<QLabel *>(QStringLiteral("deAVCHDCaption"));
+    ASSERT_NE(caption, nullptr);
+    const QString label = caption->text();
+    PutFile(tmp.filePath(QStringLiteral("file")), "x");
+    const QString blocked = tmp.filePath(QStringLiteral("file/avchd"));
+
+    page.deAVCHD->OnAfterDialog(page.deAVCHD, blocked);
+    EXPECT_EQ(Settings.DossierAVCHD, blocked + u'/');
+    EXPECT_EQ(caption->text(),
+              QStringLiteral("Ne peut pas être créé : un élément du chemin n'est pas un dossier"));
+    EXPECT_EQ(caption->toolTip(), QStringLiteral("Le dossier AVCHD ") + blocked
+                                      + QStringLiteral("/ ne peut pas être créé (un élément du chemin n'est "
+                                                       "pas un dossier)"));
+    EXPECT_EQ(caption->palette().color(QPalette::WindowText), QColor(Qt::red));
+
+    page.deAVCHD->OnAfterDialog(page.deAVCHD, tmp.path());
+    EXPECT_EQ(caption->text(), label);
+    EXPECT_TRUE(caption->toolTip().isEmpty());
+    EXPECT_NE(caption->palette().color(QPalette::WindowText), QColor(Qt::red));
 }
 
 }  // namespace

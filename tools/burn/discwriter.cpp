@@ -1,6 +1,8 @@
 // Writing an image through libburn.
 #include "discwriter.h"
 
+#include "common/stopflag.h"
+
 #include <fcntl.h>
 #include <libburn/libburn.h>
 #include <sys/stat.h>
@@ -203,7 +205,12 @@ bool TDiscWriter::WaitForBlank(bool wait)
                  << ")..." << std::endl;
             last = status;
         }
-        std::this_thread::sleep_for(std::chrono::seconds(2));
+        for (int tick = 0; tick < 20 && !StopRequested(); ++tick)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (StopRequested()) {
+            FErr << "Stopped on request while waiting for a blank disc.\n";
+            return false;
+        }
         burn_drive_re_assess(FDrive, 0);
     }
 }
@@ -223,6 +230,11 @@ bool TDiscWriter::CheckRoom(uint64_t bytes)
 
 bool TDiscWriter::Write(const udf::TUdfImage &image)
 {
+    // Stopped before the first byte: the destination stays as it was.
+    if (StopRequested()) {
+        FErr << "Stopped on request; nothing was written.\n";
+        return false;
+    }
     if (!EmptyStdioFile())
         return false;
     auto error = std::make_shared<TSourceError>();
@@ -252,7 +264,12 @@ bool TDiscWriter::Write(const udf::TUdfImage &image)
         burn_disc_write(opts, disc);
         burn_progress progress {};
         int shown = -1;
+        bool cancelled = false;
         while (burn_drive_get_status(FDrive, &progress) != BURN_DRIVE_IDLE) {
+            if (StopRequested() && !cancelled) {
+                burn_drive_cancel(FDrive);
+                cancelled = true;
+            }
             if (progress.sectors > 0) {
                 int percent = static_cast<int>(100.0 * progress.sector / progress.sectors);
                 if (percent != shown && percent <= 100) {
@@ -262,12 +279,14 @@ bool TDiscWriter::Write(const udf::TUdfImage &image)
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
-        ok = burn_drive_wrote_well(FDrive);
+        ok = burn_drive_wrote_well(FDrive) && !cancelled;
         FOut << (ok ? "\rWriting: 100%\n" : "\n") << std::flush;
         std::lock_guard<std::mutex> guard(error->Lock);
         if (!error->Text.empty())
             FErr << error->Text << "\n";
-        if (!ok)
+        if (cancelled)
+            FErr << "Stopped on request; the medium in " << FAddress << " was not finished.\n";
+        else if (!ok)
             FErr << "Writing to " << FAddress << " failed.\n";
     }
     burn_write_opts_free(opts);

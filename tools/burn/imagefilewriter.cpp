@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/outputfile.h"
+#include "common/stopflag.h"
 #include "progress.h"
 #include "verify.h"
 
@@ -38,6 +39,13 @@ bool HasRoom(const std::string &path, uint64_t bytes, std::ostream &err)
     return true;
 }
 
+// Asked to stop (SIGTERM, SIGINT): the unfinished image is dropped.
+TBurnExit Stopped(std::ostream &err)
+{
+    err << "Stopped on request; the image was not written.\n";
+    return BurnFailed;
+}
+
 void ReportWritingFailure(const TOutputFile &file, std::ostream &err)
 {
     err << "Writing \"" << file.Path() << "\" failed: " << std::strerror(file.ErrorNumber()) << ".\n";
@@ -55,7 +63,7 @@ bool CopyImage(const udf::TUdfImage &image, TOutputFile &file, std::ostream &out
             err << reader.Error() << "\n";
             return false;
         }
-        if (got == 0)
+        if (got == 0 || StopRequested())
             break;
         // Runs of zeros (gaps, sparse sources) are skipped, leaving holes.
         const size_t size = static_cast<size_t>(got);
@@ -98,6 +106,8 @@ bool IsFileOrAbsent(const std::string &path, std::ostream &err)
 TBurnExit WriteImageFile(const udf::TUdfImage &image, const std::string &path, bool verify, std::ostream &out,
                          std::ostream &err)
 {
+    if (StopRequested())
+        return Stopped(err);
     if (!IsFileOrAbsent(path, err))
         return BurnFailed;
     if (!HasRoom(path, image.Size(), err))
@@ -110,6 +120,8 @@ TBurnExit WriteImageFile(const udf::TUdfImage &image, const std::string &path, b
     }
     if (!CopyImage(image, file, out, err))
         return BurnFailed;
+    if (StopRequested())
+        return Stopped(err);
     if (!file.Sync()) {
         ReportWritingFailure(file, err);
         return BurnFailed;
@@ -122,6 +134,8 @@ TBurnExit WriteImageFile(const udf::TUdfImage &image, const std::string &path, b
         if (!VerifyWritten(image, "the image file", readBack, out, err))
             return BurnFailed;
     }
+    if (StopRequested())
+        return Stopped(err);
     if (!file.Finish()) {
         ReportWritingFailure(file, err);
         return BurnFailed;

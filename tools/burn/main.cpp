@@ -6,6 +6,7 @@
 #include "burn/burnjob.h"
 #include "burn/burnsettings.h"
 #include "common/outputfile.h"
+#include "common/stopflag.h"
 
 int main(int argc, char **argv)
 {
@@ -13,8 +14,9 @@ int main(int argc, char **argv)
     // burn): the writes then fail, the output stream stops printing, and the
     // disc is still finished instead of ruined.
     std::signal(SIGPIPE, SIG_IGN);
-    // An image file stopped by SIGTERM or SIGINT leaves nothing behind.
-    InstallInterruptCleanup();
+    // SIGTERM or SIGINT stops the writing: a drive is released, an image
+    // file leaves nothing behind. A second signal stops the program at once.
+    InstallInterruptCleanup(RequestStop);
     std::vector<std::string> args(argv + 1, argv + argc);
     return RunBurn(args, BurnSettingsPath(), std::cout, std::cerr);
 }

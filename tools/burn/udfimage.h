@@ -6,11 +6,11 @@
 // Layout (2048-byte sectors): system area, volume recognition sequence at
 // 16, main volume descriptor sequence at 32, integrity sequence at 64,
 // anchor at 256; the physical partition from 272 holding the metadata file
-// entry and its mirror's entry, the metadata partition's content, the file
-// contents (stream files on ECC blocks of their own, BACKUP copies apart
-// from their originals) and the metadata mirror; after the partition the
-// reserve volume descriptor sequence, an anchor 256 sectors before the end
-// and one on the last sector.
+// entry, the metadata partition's content, the file contents (stream files
+// on ECC blocks of their own, BACKUP copies apart from their originals) and
+// at its end the metadata mirror's file entry followed by the mirror; after
+// the partition the reserve volume descriptor sequence, an anchor 256
+// sectors before the end and one on the last sector.
 #pragma once
 
 #include <sys/types.h>
@@ -68,11 +68,11 @@ private:
     TTreeCounts FCounts;
     uint64_t FNextUniqueId = 0;
     uint32_t FMetadataBlocks = 0;
-    uint32_t FMirrorStart = 0;
+    uint32_t FMirrorEntry = 0;  // block of the mirror's file entry; its data follows it
     uint32_t FPartitionLength = 0;
     uint32_t FReserveVds = 0;  // sector of the reserve volume descriptor sequence
     uint32_t FSectors = 0;
-    std::vector<uint8_t> FHead, FMetadata, FReserve, FMiddleAnchor, FLastAnchor;
+    std::vector<uint8_t> FHead, FMetadata, FMirrorFileEntry, FReserve, FMiddleAnchor, FLastAnchor;
     std::vector<TPiece> FPieces;
 };
 

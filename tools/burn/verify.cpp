@@ -5,6 +5,7 @@
 #include <ostream>
 #include <vector>
 
+#include "common/stopflag.h"
 #include "progress.h"
 
 namespace {
@@ -44,6 +45,11 @@ bool VerifyWritten(const udf::TUdfImage &image, const std::string &where, const 
         }
         if (got == 0)
             break;
+        if (StopRequested()) {
+            progress.End();
+            err << "Stopped on request while verifying.\n";
+            return false;
+        }
         const auto size = static_cast<size_t>(got);
         if (!readWritten(at, written.data(), size)) {
             progress.End();

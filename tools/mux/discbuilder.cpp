@@ -16,6 +16,7 @@
 #include "mux/m2tsmuxer.h"
 #include "mux/metafile.h"
 #include "mux/muxfile.h"
+#include "mux/transportbuffer.h"
 #include "mux/videostream.h"
 
 namespace fs = std::filesystem;
@@ -34,18 +35,33 @@ std::string ChapterText(uint64_t ms)
     return text;
 }
 
+EVideoFormat VideoFormat(const TH264Sps &sps)
+{
+    const bool interlaced = !sps.FrameMbsOnly;
+    if (sps.Height > 720)
+        return interlaced ? EVideoFormat::Interlaced1080 : EVideoFormat::Progressive1080;
+    if (sps.Height > 576)
+        return EVideoFormat::Progressive720;
+    if (sps.Height > 480)
+        return interlaced ? EVideoFormat::Interlaced576 : EVideoFormat::Progressive576;
+    return interlaced ? EVideoFormat::Interlaced480 : EVideoFormat::Progressive480;
+}
+
+// 16:9 or 4:3, whichever the display aspect (the picture size times the
+// sample aspect ratio, square samples when unspecified) is nearer to.
+EAspectRatio DisplayAspect(const TH264Sps &sps)
+{
+    const bool sarGiven = sps.SarWidth && sps.SarHeight;
+    const double sar = sarGiven ? double(sps.SarWidth) / sps.SarHeight : 1.0;
+    const double aspect = sps.Height ? sps.Width * sar / sps.Height : 16.0 / 9;
+    constexpr double kBetween = (4.0 / 3 + 16.0 / 9) / 2;
+    return aspect >= kBetween ? EAspectRatio::Ratio16x9 : EAspectRatio::Ratio4x3;
+}
+
 TVideoAttributes VideoAttributes(const TH264Sps &sps, const TFrameRate &rate)
 {
     TVideoAttributes a;
-    bool interlaced = !sps.FrameMbsOnly;
-    if (sps.Height > 720)
-        a.Format = interlaced ? 4 : 6;
-    else if (sps.Height > 576)
-        a.Format = 5;
-    else if (sps.Height > 480)
-        a.Format = interlaced ? 3 : 7;
-    else
-        a.Format = interlaced ? 1 : 2;
+    a.Format = VideoFormat(sps);
     double fps = double(rate.Num) / rate.Den;
     struct
     {
@@ -55,7 +71,7 @@ TVideoAttributes VideoAttributes(const TH264Sps &sps, const TFrameRate &rate)
     for (const auto &c : codes)
         if (std::fabs(fps - c.Fps) < 0.01)
             a.Rate = c.Code;
-    a.Aspect = sps.Width * 3 >= sps.Height * 4 + sps.Height / 2 ? 3 : 2;
+    a.Aspect = DisplayAspect(sps);
     return a;
 }
 
@@ -101,8 +117,14 @@ void WriteStructures(const fs::path &bdmv, const TClipSummary &clip)
 fs::path MakeTempFolder(const fs::path &output)
 {
     fs::path parent = output.parent_path().empty() ? fs::path(".") : output.parent_path();
+    // The folders above the output are made first; when that fails, its
+    // reason (a read-only file system, a folder the user cannot write) is
+    // the one told, not the missing folder the next call would meet.
     std::error_code error;
     fs::create_directories(parent, error);
+    if (error)
+        throw std::runtime_error("cannot create the output folder \"" + output.string()
+                                 + "\": " + error.message());
     std::string pattern = (parent / ("." + output.filename().string() + ".tsmuxer-XXXXXX")).string();
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
@@ -266,6 +288,7 @@ int TDiscBuilder::Run(const std::string &metaPath, const std::string &outputArgu
                            TM2tsMuxer::FirstPresentationTime27(settings, rate));
         CheckFrameRate(video, rate, tracks.Video->Fps);
         settings.Video = VideoAttributes(video.FirstSps(), rate);
+        settings.VideoLeakRate = H264LeakRate(video.FirstSps());
         std::unique_ptr<TAc3Stream> audio;
         if (tracks.Audio)
             audio = std::make_unique<TAc3Stream>(tracks.Audio->Path);

@@ -523,3 +523,75 @@ TEST_F(BurnJobTest, RefusesAFileLargerThanTheMediumBeforeWriting)
 }
 
 }  // namespace
+
+namespace {
+
+// Starts the burner with its output in files; returns its process id.
+pid_t StartBurner(const std::vector<std::string> &args, const std::string &out, const std::string &err)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        freopen(out.c_str(), "w", stdout);
+        freopen(err.c_str(), "w", stderr);
+        std::vector<char *> argv;
+        for (const std::string &arg : args)
+            argv.push_back(const_cast<char *>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// Waits up to timeoutMs for the process to end; its exit code, or -1.
+int WaitForExit(pid_t pid, int timeoutMs)
+{
+    for (int waited = 0; waited <= timeoutMs; waited += 10) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        usleep(10'000);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+// SIGTERM while an image file is being written: the burner stops within a
+// moment, says so, and leaves nothing under the image's name or beside it.
+TEST_F(BurnJobTest, SigtermStopsTheImageFileAndLeavesNothing)
+{
+    struct statvfs fs
+    { };
+    ASSERT_EQ(statvfs(FDir.Path().c_str(), &fs), 0);
+    // Sparse, so that it costs no room, but as long to read as the free
+    // space allows (the image must fit in it).
+    const uint64_t size = std::min<uint64_t>(uint64_t(8) << 30, uint64_t(fs.f_bavail) * fs.f_frsize / 2);
+    if (size < (uint64_t(256) << 20))
+        GTEST_SKIP() << "too little free space";
+    {
+        std::ofstream make(FDir / "disc/BDMV/STREAM/long.m2ts");
+    }
+    ASSERT_EQ(truncate((FDir / "disc/BDMV/STREAM/long.m2ts").c_str(), static_cast<off_t>(size)), 0);
+    const std::string image = FDir / "out.img", out = FDir / "out.txt", err = FDir / "err.txt";
+    const pid_t pid = StartBurner({ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC",
+                                   FSources[0] + "|" + FSources[1], "/DEST", image},
+                                  out, err);
+    ASSERT_GT(pid, 0);
+    bool writing = false;
+    for (int waited = 0; waited < 60'000 && !writing; waited += 5) {
+        writing = ReadWhole(out).find("Writing: ") != std::string::npos;
+        ASSERT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "ended before writing: " << ReadWhole(err);
+        usleep(5'000);
+    }
+    ASSERT_TRUE(writing);
+    kill(pid, SIGTERM);
+    EXPECT_EQ(WaitForExit(pid, 5'000), BurnFailed);
+    EXPECT_NE(ReadWhole(err).find("Stopped on request"), std::string::npos) << ReadWhole(err);
+    EXPECT_EQ(ReadWhole(out).find("Writing: 100%"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(image));
+    for (const auto &entry : std::filesystem::directory_iterator(FDir.Path()))
+        EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+}
+
+}  // namespace

@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include "processrun.h"
+#include "support/unprivileged.h"
 
 namespace fs = std::filesystem;
 
@@ -625,6 +626,38 @@ TEST_F(MuxDisc, ZeroTailOfGigabytesIsPassedOverInBoundedMemory)
         << warning;
     EXPECT_LT(peakMb, 200);
     EXPECT_EQ(ReadTitle(out).Titles, 1u);
+}
+
+// A disc folder below a folder the user cannot write: the muxer says why
+// the folder cannot be made (permission denied), not that a folder made
+// just before is missing.
+TEST_F(MuxDisc, UnwritableFolderIsReportedWithItsRealCause)
+{
+    const fs::path locked = work_ / "locked";
+    fs::create_directories(locked);
+    fs::permissions(locked, fs::perms(0555));
+    const fs::path out = locked / "Vacances" / "Disque 01", errors = work_ / "locked.err";
+    writeFile(work_ / "locked.meta", MetaText("00:00:00.000", work_ / "two.h264", work_ / "two.ac3"));
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // The error file is made while the child may still write there.
+        const int err = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        dup2(err, STDERR_FILENO);
+        if (!DropRootPrivileges())
+            _exit(3);
+        execl(kTsmuxer.c_str(), kTsmuxer.c_str(), (work_ / "locked.meta").c_str(), out.c_str(), nullptr);
+        _exit(127);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    fs::permissions(locked, fs::perms(0755));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    const std::string told = readFile(errors);
+    EXPECT_NE(told.find("cannot create the output folder"), std::string::npos) << told;
+    EXPECT_NE(told.find("Permission denied"), std::string::npos) << told;
+    EXPECT_EQ(told.find("No such file or directory"), std::string::npos) << told;
+    EXPECT_FALSE(fs::exists(locked / "Vacances"));
 }
 
 struct TBadInput
