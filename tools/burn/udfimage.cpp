@@ -353,6 +353,31 @@ bool TUdfImageReader::StillAsScanned(const TUdfNode &file)
     return true;
 }
 
+bool TUdfImageReader::OpenSource(const TUdfNode &file)
+{
+    FFd = open(file.SourcePath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (FFd < 0) {
+        FError = "Cannot open \"" + file.SourcePath + "\": " + std::strerror(errno) + ".";
+        return false;
+    }
+    return StillAsScanned(file);
+}
+
+bool TUdfImageReader::CheckSources()
+{
+    for (const TUdfImage::TPiece &piece : FImage.Pieces()) {
+        if (!piece.File)
+            continue;
+        const bool usable = OpenSource(*piece.File);
+        if (FFd >= 0)
+            close(FFd);
+        FFd = -1;
+        if (!usable)
+            return false;
+    }
+    return true;
+}
+
 ssize_t TUdfImageReader::ReadFile(const TUdfImage::TPiece &piece, uint64_t offset, uint8_t *buffer,
                                   size_t size)
 {
@@ -362,14 +387,9 @@ ssize_t TUdfImageReader::ReadFile(const TUdfImage::TPiece &piece, uint64_t offse
         return static_cast<ssize_t>(size);
     }
     if (FFd < 0) {
-        FFd = open(file.SourcePath.c_str(), O_RDONLY | O_CLOEXEC);
-        if (FFd < 0) {
-            FError = "Cannot open \"" + file.SourcePath + "\": " + std::strerror(errno) + ".";
+        if (!OpenSource(file))
             return -1;
-        }
         posix_fadvise(FFd, 0, 0, POSIX_FADV_SEQUENTIAL);
-        if (!StillAsScanned(file))
-            return -1;
     }
     size_t want = static_cast<size_t>(std::min<uint64_t>(size, file.Size - offset));
     // Holes of a sparse source are zeros: filling them here saves reading

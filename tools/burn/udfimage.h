@@ -92,7 +92,13 @@ public:
     uint64_t Position() const { return FPosition; }
     const std::string &Error() const { return FError; }
 
+    // Opens every source file once and checks it is the one scanned, so
+    // that a file that cannot be read is found before a byte is written;
+    // false with the reason in Error().
+    bool CheckSources();
+
 private:
+    bool OpenSource(const TUdfNode &file);
     ssize_t ReadFile(const TUdfImage::TPiece &piece, uint64_t offset, uint8_t *buffer, size_t size);
     bool StillAsScanned(const TUdfNode &file);
 

@@ -8,11 +8,11 @@
 #include <memory>
 #include <ostream>
 #include <stdexcept>
-#include <sys/stat.h>
 
 #include "common/stopflag.h"
 #include "mux/audiostream.h"
 #include "mux/clipsummary.h"
+#include "mux/foldercommit.h"
 #include "mux/m2tsmuxer.h"
 #include "mux/metafile.h"
 #include "mux/muxfile.h"
@@ -112,36 +112,6 @@ void WriteStructures(const fs::path &bdmv, const TClipSummary &clip)
     WriteStructure(bdmv, "MovieObject.bdmv", BuildMovieObjectFile(clip));
     WriteStructure(bdmv, "PLAYLIST/00000.mpls", BuildPlaylistFile(clip));
     WriteStructure(bdmv, "CLIPINF/00000.clpi", BuildClipInfoFile(clip));
-}
-
-// The mode a folder made by mkdir gets here: the temporary folder is made
-// private (mkdtemp) while it is built, but becomes the output folder like
-// any folder the user makes.
-mode_t FolderModeForUmask()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0777 & ~mask;
-}
-
-// Moves BDMV and CERTIFICATE of the finished temporary folder into the
-// output folder, replacing the ones already there.
-void Commit(const fs::path &temp, const fs::path &output)
-{
-    if (!fs::exists(output)) {
-        if (::chmod(temp.c_str(), FolderModeForUmask()) != 0)
-            throw std::runtime_error("cannot set the mode of \"" + temp.string()
-                                     + "\": " + std::strerror(errno));
-        fs::rename(temp, output);
-        return;
-    }
-    for (const char *name : {"BDMV", "CERTIFICATE"}) {
-        fs::path old = output / name;
-        if (fs::exists(old))
-            fs::rename(old, temp / (std::string(name) + ".old"));
-        fs::rename(temp / name, output / name);
-    }
-    fs::remove_all(temp);
 }
 
 fs::path MakeTempFolder(const fs::path &output)
@@ -259,6 +229,9 @@ void TDiscBuilder::ReportStreams(const TMuxResult &result, const TVideoStream &v
     if (video.DamagedSlices() > 0)
         Warn("\"" + tracks.Video->Path + "\": " + std::to_string(video.DamagedSlices())
              + " slices have a damaged header; they were kept in their pictures as they are");
+    if (video.ZerosSkipped() > 0)
+        Warn("\"" + tracks.Video->Path + "\": " + std::to_string(video.ZerosSkipped())
+             + " bytes of zeros holding no picture were passed over");
     if (audio && audio->SkippedStretches() > 0)
         Warn("\"" + tracks.Audio->Path + "\": " + std::to_string(audio->SkippedStretches())
              + " damaged stretches of the AC-3 stream were skipped");
@@ -329,7 +302,10 @@ int TDiscBuilder::Run(const std::string &metaPath, const std::string &outputArgu
         TClipSummary clip = Summarise(meta.Options, result, settings, audio.get());
         WriteStructures(bdmv, clip);
         ThrowIfStopRequested();
-        Commit(temp, output);
+        const std::string note = CommitFolders(temp, output);
+        temp.clear();
+        if (!note.empty())
+            Warn(note);
         FOut << "Disc written to " << output.string() << ": " << result.VideoFrames << " frames, "
              << clip.ChapterTimes45.size() << " chapters, "
              << ChapterText((clip.OutTime45 - clip.InTime45) / 45) << '\n';
@@ -337,7 +313,8 @@ int TDiscBuilder::Run(const std::string &metaPath, const std::string &outputArgu
     } catch (const std::exception &e) {
         FOut << std::flush;
         FErr << "\nerror: " << e.what() << '\n';
-        if (!temp.empty()) {
+        // After a failed undo, the temporary folder holds the previous disc folders.
+        if (!temp.empty() && !dynamic_cast<const TCommitUndoFailed *>(&e)) {
             std::error_code ignored;
             fs::remove_all(temp, ignored);
         }
