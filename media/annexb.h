@@ -10,6 +10,9 @@
 // before `end`; nullptr when there is none.
 inline const uint8_t *FindStartCode(const uint8_t *from, const uint8_t *end)
 {
+    // Fewer than three bytes hold no start code; `from` may then be null.
+    if (end - from < 3)
+        return nullptr;
     const uint8_t *p = from + 2;
     while (p < end) {
         p = static_cast<const uint8_t *>(std::memchr(p, 1, size_t(end - p)));

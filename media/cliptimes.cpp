@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "media/ac3parser.h"
+#include "media/cliptimeline.h"
 #include "media/tspackets.h"
 
 namespace {
@@ -43,7 +44,33 @@ constexpr size_t kProbeWindow = 64 * 1024;  // looked at to tell packets from a 
 constexpr size_t kWantedVideoPesAtEnd = 8;
 constexpr size_t kWantedAudioPesAtEnd = 2;
 
+// Windows along the file where the pictures' time is checked, and their
+// size: the first one, doubled while it holds no picture's time stamp.
+constexpr int kJoinChecks = 8;
+constexpr size_t kCheckWindow = 128 * 1024;
+constexpr size_t kLargestCheckWindow = 4 << 20;
+// Packets read at a time when a joined clip is read whole.
+constexpr size_t kScanPackets = 16384;
+
 using TBytes = std::span<const uint8_t>;
+
+// The first picture with a time stamp in a window: its PID and decoding time.
+struct TPictureMark
+{
+    int Pid = -1;
+    int64_t Dts = -1;
+};
+
+TPictureMark FirstPictureIn(TBytes data, int packetSize)
+{
+    TTsPacketReader reader(data.data(), data.size(), packetSize);
+    TTsPacket packet;
+    while (reader.Next(packet))
+        if (packet.UnitStart && IsVideoPes(packet.Payload, packet.PayloadSize))
+            if (const int64_t dts = PesDts(packet.Payload, packet.PayloadSize); dts >= 0)
+                return {packet.Pid, dts};
+    return {};
+}
 
 int64_t UnitsOfTicks(int64_t ticks)
 {
@@ -211,6 +238,17 @@ public:
         return std::min(FSize, dead + kProbeWindow);
     }
 
+    // The first picture with a time stamp from `offset` on, before `end`.
+    TPictureMark PictureAt(size_t offset, size_t end, int packetSize) const
+    {
+        for (size_t window = kCheckWindow;; window *= 2) {
+            const size_t length = std::min(window, end - offset);
+            const TPictureMark mark = FirstPictureIn(ReadAt(offset, length), packetSize);
+            if (mark.Dts >= 0 || length < window || window >= kLargestCheckWindow)
+                return mark;
+        }
+    }
+
 private:
     bool HoldsPackets(size_t offset, int packetSize) const
     {
@@ -223,6 +261,72 @@ private:
     int FFd = -1;
     size_t FSize = 0;
 };
+
+// Whether the clip in the first `end` bytes of `file` may be made of
+// others joined by copying: at a few places along it, the pictures' time
+// must go forward, in step with the bytes (within a factor of three and a
+// second, as the rate of a clip varies), on the video PID of the start.
+bool MayBeJoined(const TClipFile &file, size_t end, int packetSize, int videoPid)
+{
+    std::vector<std::pair<size_t, TPictureMark>> marks;  // by offset
+    for (int i = 0; i <= kJoinChecks; ++i) {
+        const size_t offset =
+            i < kJoinChecks ? end / kJoinChecks * size_t(i) : end - std::min(end, kCheckWindow);
+        const TPictureMark mark = file.PictureAt(offset, end, packetSize);
+        if (mark.Dts < 0)
+            continue;  // a damaged stretch
+        if (mark.Pid != videoPid)
+            return true;
+        if (marks.empty() || mark.Dts != marks.back().second.Dts)
+            marks.emplace_back(offset, mark);
+    }
+    if (marks.size() < 2)
+        return false;
+    const int64_t span = TicksBetween(marks.front().second.Dts, marks.back().second.Dts);
+    const double bytes = double(marks.back().first - marks.front().first);
+    if (span <= 0 || bytes <= 0)
+        return true;
+    for (size_t i = 1; i < marks.size(); ++i) {
+        const int64_t step = TicksBetween(marks[i - 1].second.Dts, marks[i].second.Dts);
+        const double expected = double(span) * double(marks[i].first - marks[i - 1].first) / bytes;
+        if (step <= 0 || double(step) > 3 * expected + kTsTicksPerSecond
+            || 3 * double(step) + kTsTicksPerSecond < expected)
+            return true;
+    }
+    return false;
+}
+
+// The pictures' duration in ticks of a clip read whole: every picture of a
+// video stream, through program changes, placed on the demultiplexer's time
+// line (time stamps unwrapped from one picture to the next, as FFmpeg
+// gives them to it) and counted.
+int64_t JoinedVideoTicks(const TClipFile &file, size_t end, int packetSize, int64_t step)
+{
+    TClipTimeline timeline(step);
+    std::vector<int64_t> times;
+    int64_t pictures = 0;
+    int64_t lastRawDts = -1, dts = 0;
+    const size_t chunk = kScanPackets * size_t(packetSize);
+    for (size_t offset = 0; offset < end; offset += chunk) {
+        const std::vector<uint8_t> data = file.ReadAt(offset, std::min(chunk, end - offset));
+        TTsPacketReader reader(data.data(), data.size(), packetSize);
+        TTsPacket packet;
+        while (reader.Next(packet)) {
+            if (!packet.UnitStart || !IsVideoPes(packet.Payload, packet.PayloadSize))
+                continue;
+            ++pictures;
+            int headerEnd = 0;
+            const int64_t rawPts = PesPts(packet.Payload, packet.PayloadSize, headerEnd);
+            if (rawPts < 0)
+                continue;
+            const int64_t rawDts = PesDts(packet.Payload, packet.PayloadSize);
+            dts = lastRawDts < 0 ? rawDts : dts + TicksBetween(lastRawDts, rawDts);
+            lastRawDts = rawDts;
+            times.push_back(timeline.Video(dts + TicksBetween(rawDts, rawPts), dts));
+        }
+    }
+    return ClipDuration(times, pictures, step);
+}
 
 }  // namespace
 
@@ -276,6 +380,7 @@ TClipTimesReading ReadClipTimesOf(TBytes head, TBytes tail)
     if (!streams)
         return result;
     result.HeadEnough = true;
+    result.VideoPid = streams->VideoPid;
     times.HasVideo = streams->VideoPid >= 0;
     times.HasAudio = streams->AudioPid >= 0;
     if (times.HasVideo) {
@@ -284,6 +389,7 @@ TClipTimesReading ReadClipTimesOf(TBytes head, TBytes tail)
         int64_t step = 0;
         times.VideoDuration = UnitsOfTicks(VideoTicks(first, last, step));
         times.PictureDuration = UnitsOfTicks(step);
+        result.PictureTicks = step;
         result.HeadEnough = step > 0;
         result.TailEnough = last.Pts.size() >= kWantedVideoPesAtEnd;
     }
@@ -305,7 +411,8 @@ TClipTimes ReadClipTimesOfFile(const std::string &path)
     size_t size = file.Size();
     size_t headLength = std::min(kFirstWindow, size);
     std::vector<uint8_t> head = file.ReadAt(0, headLength);
-    if (const int packetSize = TsPacketSizeOf(head.data(), head.size()))
+    const int packetSize = TsPacketSizeOf(head.data(), head.size());
+    if (packetSize)
         size = file.PacketsEnd(packetSize);
     headLength = std::min(headLength, size);
     head.resize(std::min(head.size(), headLength));
@@ -315,8 +422,14 @@ TClipTimes ReadClipTimesOfFile(const std::string &path)
         const TClipTimesReading reading = ReadClipTimesOf(head, tail);
         const bool growHead = !reading.HeadEnough && headLength < size && headLength < kLastWindow;
         const bool growTail = !reading.TailEnough && tailLength < size && tailLength < kLastWindow;
-        if (!growHead && !growTail)
-            return reading.Times;
+        if (!growHead && !growTail) {
+            TClipTimes times = reading.Times;
+            if (packetSize && reading.PictureTicks > 0
+                && MayBeJoined(file, size, packetSize, reading.VideoPid))
+                times.VideoDuration =
+                    UnitsOfTicks(JoinedVideoTicks(file, size, packetSize, reading.PictureTicks));
+            return times;
+        }
         if (growHead) {
             headLength = std::min(2 * headLength, size);
             head = file.ReadAt(0, headLength);

@@ -60,10 +60,17 @@ struct TClipTimesReading
     TClipTimes Times;
     bool HeadEnough = false;
     bool TailEnough = false;
+    int VideoPid = -1;  // of the program at the start
+    int64_t PictureTicks = 0;  // the picture step in 90 kHz ticks, 0 when unknown
 };
 TClipTimesReading ReadClipTimesOf(std::span<const uint8_t> head, std::span<const uint8_t> tail);
 
 // Times of the clip in the file at `path`; all zero when it is not a
 // readable transport stream. Only the start and the end of the file are
-// read, each window doubled until it holds enough time stamps.
+// read, each window doubled until it holds enough time stamps, and a few
+// windows along it to check that the pictures' time goes forward in step
+// with the bytes, in one program. Where it does not (clips joined by
+// copying: time stamps starting again, or other PIDs), the whole file is
+// read and its pictures placed on one time line as the demultiplexer
+// places them (media/cliptimeline.h), so that both give the same duration.
 TClipTimes ReadClipTimesOfFile(const std::string &path);

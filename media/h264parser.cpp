@@ -1,5 +1,6 @@
 #include "media/h264parser.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -45,22 +46,54 @@ void SkipScalingList(TBitReader &r, int size)
     }
 }
 
-void SkipHrd(TBitReader &r)
+// Reads HRD parameters; returns the highest of their bit rates, in bit/s.
+uint64_t ParseHrd(TBitReader &r)
 {
     uint32_t count = UeUpTo(r, 31, "HRD parameters") + 1;
-    r.Bits(8);  // bit rate and cpb size scales
+    uint32_t bitRateScale = r.Bits(4);
+    r.Bits(4);  // cpb size scale
+    uint64_t highest = 0;
     for (uint32_t i = 0; i < count; ++i) {
-        r.Ue();
-        r.Ue();
-        r.Flag();
+        uint64_t bitRateValue = uint64_t(r.Ue()) + 1;
+        highest = std::max(highest, bitRateValue << (6 + bitRateScale));
+        r.Ue();  // cpb size
+        r.Flag();  // constant bit rate
     }
     r.Bits(20);  // four delay and offset lengths
+    return highest;
 }
+
+// Sample aspect ratios of aspect_ratio_idc 1 to 16 (Table E-1).
+constexpr std::array<std::array<uint8_t, 2>, 16> kSampleAspects = {{{1, 1},
+                                                                    {12, 11},
+                                                                    {10, 11},
+                                                                    {16, 11},
+                                                                    {40, 33},
+                                                                    {24, 11},
+                                                                    {20, 11},
+                                                                    {32, 11},
+                                                                    {80, 33},
+                                                                    {18, 11},
+                                                                    {15, 11},
+                                                                    {64, 33},
+                                                                    {160, 99},
+                                                                    {4, 3},
+                                                                    {3, 2},
+                                                                    {2, 1}}};
+constexpr uint32_t kExtendedSar = 255;
 
 void ParseVui(TBitReader &r, TH264Sps &sps)
 {
-    if (r.Flag() && r.Bits(8) == 255)
-        r.Bits(32);  // aspect ratio, extended SAR
+    if (r.Flag()) {  // aspect ratio
+        uint32_t idc = r.Bits(8);
+        if (idc == kExtendedSar) {
+            sps.SarWidth = r.Bits(16);
+            sps.SarHeight = r.Bits(16);
+        } else if (idc >= 1 && idc <= kSampleAspects.size()) {
+            sps.SarWidth = kSampleAspects[idc - 1][0];
+            sps.SarHeight = kSampleAspects[idc - 1][1];
+        }
+    }
     if (r.Flag())
         r.Flag();  // overscan
     if (r.Flag()) {  // video signal type
@@ -79,10 +112,10 @@ void ParseVui(TBitReader &r, TH264Sps &sps)
     }
     bool nalHrd = r.Flag();
     if (nalHrd)
-        SkipHrd(r);
+        sps.NalHrdBitRate = ParseHrd(r);
     bool vclHrd = r.Flag();
     if (vclHrd)
-        SkipHrd(r);
+        ParseHrd(r);
     if (nalHrd || vclHrd)
         r.Flag();
     r.Flag();  // pic_struct_present_flag

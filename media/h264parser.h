@@ -48,9 +48,15 @@ struct TH264Sps
     bool FrameMbsOnly = true;
     uint32_t Width = 0;
     uint32_t Height = 0;  // frame height in luma samples, after cropping
+    // VUI sample aspect ratio (width:height of a sample); 0:0 when the
+    // stream leaves it unspecified.
+    uint32_t SarWidth = 0;
+    uint32_t SarHeight = 0;
     // VUI timing: time scale / (2 * units per tick) frames per second.
     uint32_t NumUnitsInTick = 0;
     uint32_t TimeScale = 0;
+    // Highest bit rate of the NAL HRD parameters, in bit/s, when present.
+    std::optional<uint64_t> NalHrdBitRate;
     std::optional<uint32_t> MaxNumReorderFrames;
 
     uint32_t ChromaArrayType() const { return SeparateColourPlane ? 0 : ChromaFormatIdc; }

@@ -159,6 +159,17 @@ bool IsAc3StreamType(uint8_t type)
     return type == 0x81 || type == 0x84 || type == 0x87 || type == 0xA1;
 }
 
+namespace {
+
+// The 33-bit time stamp written in the five bytes at `at`.
+int64_t TimeStampAt(const uint8_t *at)
+{
+    return (int64_t(at[0] & 0x0E) << 29) | (int64_t(at[1]) << 22) | (int64_t(at[2] & 0xFE) << 14)
+           | (int64_t(at[3]) << 7) | (at[4] >> 1);
+}
+
+}  // namespace
+
 int64_t PesPts(const uint8_t *pes, int size, int &headerEnd)
 {
     headerEnd = size;
@@ -167,8 +178,21 @@ int64_t PesPts(const uint8_t *pes, int size, int &headerEnd)
     headerEnd = std::min(size, 9 + pes[8]);
     if (!(pes[7] & 0x80) || size < 14)
         return -1;
-    return (int64_t(pes[9] & 0x0E) << 29) | (int64_t(pes[10]) << 22) | (int64_t(pes[11] & 0xFE) << 14)
-           | (int64_t(pes[12]) << 7) | (pes[13] >> 1);
+    return TimeStampAt(pes + 9);
+}
+
+int64_t PesDts(const uint8_t *pes, int size)
+{
+    int headerEnd = 0;
+    const int64_t pts = PesPts(pes, size, headerEnd);
+    if (pts < 0 || (pes[7] & 0xC0) != 0xC0 || size < 19)
+        return pts;
+    return TimeStampAt(pes + 14);
+}
+
+bool IsVideoPes(const uint8_t *pes, int size)
+{
+    return size >= 4 && pes[0] == 0 && pes[1] == 0 && pes[2] == 1 && (pes[3] & 0xF0) == 0xE0;
 }
 
 int64_t TicksBetween(int64_t a, int64_t b)

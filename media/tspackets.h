@@ -61,6 +61,14 @@ bool IsAc3StreamType(uint8_t type);
 // has none; `headerEnd` is where its payload starts.
 int64_t PesPts(const uint8_t *pes, int size, int &headerEnd);
 
+// The decoding time stamp of the PES header at `pes`: its DTS, else its
+// PTS; -1 when it has neither.
+int64_t PesDts(const uint8_t *pes, int size);
+
+// True when `pes` begins a PES packet of a video stream (stream id 0xE0 to
+// 0xEF), whatever the PID or the program tables say.
+bool IsVideoPes(const uint8_t *pes, int size);
+
 // The part of a PES stream one packet carries: its payload, less the PES
 // header when a PES starts in it (`Start`, with that PES's time stamp,
 // -1 when it has none).

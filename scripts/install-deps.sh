@@ -7,8 +7,9 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake pkg-config ninja-build
-  # user interface
+  # user interface; Qt's own dialogs in French; SVG button pictures
   qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev
+  qt6-translations-l10n libqt6svg6
   # media graph for the probe and the preview
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad

@@ -22,6 +22,7 @@
 #include "widgets/imagelist.h"
 #include "widgets/superaction.h"
 #include "widgets/widedialogedit.h"
+#include "widgets/windowplace.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -35,10 +36,20 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 
 namespace {
 
 const QString FormTitle = QStringLiteral("Tavrel 1.0.3 fr de Morvek");
+
+// Where windows can be put: each screen less its panels and docks.
+QList<QRect> AvailableScreens()
+{
+    QList<QRect> screens;
+    for (const QScreen *screen : QGuiApplication::screens())
+        screens.append(screen->availableGeometry());
+    return screens;
+}
 
 // Image indexes of il.
 enum : int {
@@ -210,7 +221,7 @@ TForm1::TForm1(const TPrefsLocation &where, const TDeviceFactory &makeDevice, QW
     od->setNameFilter(QStringLiteral("Vidéos AVCHD (*.m2ts *.mts)"));
     od->setDefaultSuffix(QStringLiteral("m2ts"));
     od->setFileMode(QFileDialog::ExistingFiles);
-    od->setOption(QFileDialog::DontUseNativeDialog);
+    SetUpFileDialog(*od);
     od->setSizeGripEnabled(true);
 
     CreateImages();
@@ -252,17 +263,12 @@ void TForm1::CreateImages()
 {
     il = std::make_unique<TImageList>(25, 25);
     const TImageList::Entry entries[] = {
-        {imgPaste, QStringLiteral("edit-paste"), u'C', QColor(90, 120, 160)},
-        {imgOpen, QStringLiteral("document-open"), u'O', QColor(60, 130, 200)},
-        {imgQuit, QStringLiteral("application-exit"), u'Q', QColor(180, 60, 60)},
-        {imgEmpty, QStringLiteral("edit-clear"), u'V', QColor(150, 110, 60)},
-        {imgFolder, QStringLiteral("folder-open"), u'D', QColor(200, 160, 40)},
-        {imgListPage, QStringLiteral("view-list"), u'L', QColor(70, 140, 90)},
-        {imgOptions, QStringLiteral("preferences-system"), u'P', QColor(110, 110, 110)},
-        {imgDiscs, QStringLiteral("media-optical"), u'D', QColor(60, 90, 170)},
-        {imgAbort, QStringLiteral("process-stop"), u'X', QColor(200, 40, 40)},
-        {imgAllDiscs, QStringLiteral("media-record"), u'T', QColor(130, 60, 150)},
-        {imgAbout, QStringLiteral("help-about"), u'?', QColor(40, 120, 160)},
+        {imgPaste, QStringLiteral("edit-paste")},           {imgOpen, QStringLiteral("document-open")},
+        {imgQuit, QStringLiteral("application-exit")},      {imgEmpty, QStringLiteral("edit-clear")},
+        {imgFolder, QStringLiteral("folder-open")},         {imgListPage, QStringLiteral("view-list")},
+        {imgOptions, QStringLiteral("preferences-system")}, {imgDiscs, QStringLiteral("media-optical")},
+        {imgAbort, QStringLiteral("process-stop")},         {imgAllDiscs, QStringLiteral("media-record")},
+        {imgAbout, QStringLiteral("help-about")},
     };
     for (const TImageList::Entry &entry : entries)
         il->Add(entry);
@@ -310,6 +316,8 @@ void TForm1::CreateActions()
                  : ParentAVCHDFolder(Settings.DossierAVCHD, QString(), QString(), false);
         if (!folder.isEmpty())
             ShowInFolder(folder);
+        else if (!Settings.DossierAVCHD.isEmpty())
+            ShowInFolder(Settings.DossierAVCHD);  // tells the user it does not exist
     });
     saAbort->SetOnexecute([this, lb](TCustomSuperAction *) {
         // A burn stopped half-way ruins its disc: only on the user's word.
@@ -501,15 +509,30 @@ void TForm1::saMesOptionsexecute()
 
 void TForm1::ApplySettings()
 {
-    move(Settings.mainleft, Settings.maintop);
     setFixedSize(ClientSizeFor(Settings.mainWidth, Settings.mainHeight));
     StatusBar1->setGeometry(0, height() - 19, width(), 19);
+    PlaceFrame(QPoint(Settings.mainleft, Settings.maintop));
     // Only the orders the window offers are taken; anything else is "alpha".
     ListeFrame->ShowSortOrder(ChoosableSortIndex(Settings.SortIndex));
     OptionsFrame->ShowSettings(Settings);
     SetEac3toFile(Settings.eac3tofile);
     SetTsMuxerFile(Settings.tsMuxerFile);
     SetImgBurnFile(Settings.ImgBurnFile);
+}
+
+// The stored place is that of the frame, title bar included, as the user
+// sees it. Before the window manager has framed the window Qt cannot know
+// the frame, so move() alone would put the client area there and the
+// window would creep up by its title bar at every start; the native window
+// is told that the position is the frame's, which the window manager
+// honours.
+void TForm1::PlaceFrame(const QPoint &stored)
+{
+    const QRect frame(stored, size() + FrameExtra);
+    const QPoint place = PlaceOnScreens(frame, AvailableScreens());
+    move(place);
+    if (QWindow *window = windowHandle())
+        window->setFramePosition(place);
 }
 
 void TForm1::showEvent(QShowEvent *event)
@@ -573,8 +596,8 @@ bool TForm1::CloseQuery()
     }
     if (Settings.PrefsMode == pmNone)
         return true;
-    Settings.mainleft = x();
-    Settings.maintop = y();
+    Settings.mainleft = frameGeometry().x();
+    Settings.maintop = frameGeometry().y();
     Settings.mainWidth = width() + FrameExtra.width();
     Settings.mainHeight = height() + FrameExtra.height();
     Settings.SortIndex = ListeFrame->lb->SortIndex().Key;

@@ -114,6 +114,9 @@ private:
     void CreateActions();
     void BindButtons();
     void FirstShow();
+    // Puts the window's frame at the stored place, or on the nearest screen
+    // when that place is off every screen.
+    void PlaceFrame(const QPoint &stored);
     void FirstPaint();
     bool CloseQuery();
 

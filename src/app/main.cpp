@@ -1,9 +1,12 @@
 // Tavrel: turns the clips of an AVCHD camcorder into AVCHD discs on DVD.
 // No command-line arguments are taken.
 #include "app/form1.h"
+#include "app/qttranslations.h"
+#include "platform/shellopen.h"
 #include "widgets/imagelist.h"
 
 #include <QApplication>
+#include <QMessageBox>
 
 #include <gst/gst.h>
 
@@ -12,10 +15,15 @@ int main(int argc, char *argv[])
     // Once per process, before any clip is probed or played.
     gst_init(&argc, &argv);
     QApplication app(argc, argv);
+    // The program's own texts are French; Qt's dialogs follow the locale.
+    InstallQtTranslations(app);
     // Lets the desktop match the window with the installed menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("fr.morvek.Tavrel"));
     TImageList::ChooseIconTheme();
     TForm1 form;
+    // Whatever the desktop could not open is told in the window.
+    SetOpenFailureReport(
+        [&form](const QString &message) { QMessageBox::warning(&form, form.windowTitle(), message); });
     form.show();
     return app.exec();
 }

@@ -157,6 +157,14 @@ uint8_t DemuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHand
         // whatever folder is current. Neither is started.
         if (!AllPassQuoted(paths) || !QFileInfo(settings.DossierFlux).isDir())
             return srNoClip;
+        for (const QString &path : paths)
+            if (!IsFaithfulPath(path)) {
+                if (log)
+                    log(QStringLiteral("Le nom du clip « ") + path
+                        + QStringLiteral(
+                            " » n'est pas un nom de fichier UTF-8 valable : renommez le fichier."));
+                return srNoClip;
+            }
         const QString arguments = DemuxArguments(disc);
         disc.DemuxStart = CoarseNow();
 

@@ -89,3 +89,8 @@ bool CanPassQuoted(const QString &text)
     const QStringList args = CommandLineToArgv(QStringLiteral("\"p\" \"") + text + u'"');
     return args.size() == 2 && args[1] == text;
 }
+
+bool IsFaithfulPath(const QString &path)
+{
+    return !path.contains(QChar::ReplacementCharacter);
+}

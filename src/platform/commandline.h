@@ -17,3 +17,8 @@ QStringList CommandLineToArgv(const QString &commandLine);
 // arrives unchanged as one argument (no double quote in it and no backslash
 // at its end, which would escape the closing quote).
 bool CanPassQuoted(const QString &text);
+
+// False when the path holds U+FFFD: a file name that is not valid UTF-8 is
+// read with U+FFFD in place of its bytes, so the path names another file,
+// or none, and cannot be handed to a program.
+bool IsFaithfulPath(const QString &path);

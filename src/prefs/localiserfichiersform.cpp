@@ -16,6 +16,11 @@ TLocaliserFichiersForm::TLocaliserFichiersForm(QWidget *parent) : QDialog(parent
 
     LocaliserFichiersFrame = new TLocaliserFichiersFrame(this);
     LocaliserFichiersFrame->move(8, 72);
+    // The text follows what is found while the dialog is open.
+    LocaliserFichiersFrame->OnToolFileShown = [this] {
+        if (isVisible())
+            ShowMissing();
+    };
 
     QuitterBtn = new QPushButton(QStringLiteral("Terminé"), this);
     QuitterBtn->setObjectName(QStringLiteral("QuitterBtn"));
@@ -25,15 +30,19 @@ TLocaliserFichiersForm::TLocaliserFichiersForm(QWidget *parent) : QDialog(parent
 
 bool TLocaliserFichiersForm::Localiser()
 {
+    if (ShowMissing() == 0)
+        return true;
+    exec();
+    return ShowMissing() == 0;
+}
+
+int TLocaliserFichiersForm::ShowMissing()
+{
     QString list;
     int count = 0;
     GetMissingTools(Settings, list, count);
-    if (count == 0)
-        return true;
     LinkEdit1->SetRichText(LocaliserText(list, count));
-    exec();
-    GetMissingTools(Settings, list, count);
-    return count == 0;
+    return count;
 }
 
 void TLocaliserFichiersForm::reject()

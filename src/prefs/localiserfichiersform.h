@@ -25,4 +25,8 @@ public:
     // "Terminé", Escape and the close box: the search under way stops and
     // the dialog closes.
     void reject() override;
+
+private:
+    // Shows which tools are missing (or that none is); returns how many.
+    int ShowMissing();
 };

@@ -2,6 +2,7 @@
 
 #include "platform/shell.h"
 #include "prefs/missingtools.h"
+#include "widgets/themeicon.h"
 #include "widgets/widedialogedit.h"
 
 #include <QFileInfo>
@@ -72,7 +73,7 @@ TLocaliserFichiersFrame::TLocaliserFichiersFrame(QWidget *parent) : QFrame(paren
     AutoBtn = new QPushButton(QStringLiteral("Recherche Auto"), this);
     AutoBtn->setObjectName(QStringLiteral("AutoBtn"));
     AutoBtn->setGeometry(330, 52, 120, 36);
-    AutoBtn->setIcon(QIcon::fromTheme(QStringLiteral("system-search")));
+    AutoBtn->setIcon(ThemeIcon(QStringLiteral("system-search")));
     connect(AutoBtn, &QPushButton::clicked, this, &TLocaliserFichiersFrame::AutoBtnClick);
 
     dirscan.recursive = true;
@@ -110,6 +111,8 @@ void TLocaliserFichiersFrame::ShowToolFile(int tool, const QString &path)
     edits[tool]->SetFileName(path);
     // Browsing starts beside the tool, or where the program keeps its own.
     edits[tool]->InitialDir = path.isEmpty() ? ProgramFilesFolder() : QFileInfo(path).path();
+    if (OnToolFileShown)
+        OnToolFileShown();
 }
 
 // A picked name that does not exist changes no setting.

@@ -9,6 +9,8 @@
 
 #include <QFrame>
 
+#include <functional>
+
 class QLabel;
 class QPushButton;
 class TWideFileEdit;
@@ -33,6 +35,8 @@ public:
 
     // Shows the stored path of tool (0 eac3to, 1 tsmuxer, 2 imgburn).
     void ShowToolFile(int tool, const QString &path);
+    // Runs after ShowToolFile: a path was found, picked or set.
+    std::function<void()> OnToolFileShown;
     // The tool being searched: 0 none, 1 eac3to, 2 tsmuxer, 3 imgburn.
     int Searching() const { return FSearching; }
 

@@ -45,6 +45,9 @@ void GetMissingTools(const TSettings &settings, QString &text, int &count)
 
 QString LocaliserText(const QString &list, int count)
 {
+    if (count == 0)
+        return QString::fromUtf8(
+            "<Size 12>Tous les fichiers sont localisés.<br>Cliquez sur « Terminé ».</Size>");
     const QString text =
         count == 1 ? QStringLiteral("<Size 12>Il manque le fichier %1<br>Localisez-le ci-dessous.</Size>")
                    : QStringLiteral("<Size 12>Il manque les fichiers %1<br>Localisez-les ci-dessous.</Size>");

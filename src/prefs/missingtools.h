@@ -29,7 +29,8 @@ bool ToolMissing(const QString &path);
 void GetMissingTools(const TSettings &settings, QString &text, int &count);
 
 // The texts of the locate dialog and of the missing-tools dialog for a
-// missing list of count tools.
+// missing list of count tools; the locate dialog's text for no missing
+// tool says that all are found, once a search or a pick found the last.
 QString LocaliserText(const QString &list, int count);
 QString ConfirmMissingText(const QString &list, int count);
 

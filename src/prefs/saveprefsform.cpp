@@ -1,6 +1,7 @@
 #include "prefs/saveprefsform.h"
 
 #include "widgets/linkedit.h"
+#include "widgets/themeicon.h"
 
 #include <QPushButton>
 
@@ -51,7 +52,7 @@ TSavePrefsForm::TSavePrefsForm(QWidget *parent) : QDialog(parent)
 QPushButton *TSavePrefsForm::NewChoiceButton(const char *name, const QString &caption, const char *icon,
                                              const QString &hint, int x, TPrefsMode choice)
 {
-    auto *button = new QPushButton(QIcon::fromTheme(QString::fromLatin1(icon)), caption, this);
+    auto *button = new QPushButton(ThemeIcon(QString::fromLatin1(icon)), caption, this);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(x, 236, 108, 38);
     button->setToolTip(QString(hint).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));

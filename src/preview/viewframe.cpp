@@ -139,16 +139,16 @@ TviewFrame::TviewFrame(QWidget *parent) : QFrame(parent)
     setAutoFillBackground(true);
     FImages = std::make_unique<TImageList>(22, 22);
     const TImageList::Entry entries[] = {
-        {imgHome, QStringLiteral("media-skip-backward"), u'|', QColor(60, 90, 150)},
-        {imgBackMinute, QStringLiteral("media-seek-backward"), u'M', QColor(60, 90, 150)},
-        {imgBackSecond, QStringLiteral("go-previous"), u'S', QColor(60, 90, 150)},
-        {imgBackImage, QStringLiteral("go-first"), u'<', QColor(60, 90, 150)},
-        {imgForwardImage, QStringLiteral("go-last"), u'>', QColor(60, 90, 150)},
-        {imgForwardSecond, QStringLiteral("go-next"), u'S', QColor(60, 90, 150)},
-        {imgForwardMinute, QStringLiteral("media-seek-forward"), u'M', QColor(60, 90, 150)},
-        {imgEnd, QStringLiteral("media-skip-forward"), u'|', QColor(60, 90, 150)},
-        {imgPlay, QStringLiteral("media-playback-start"), u'P', QColor(40, 130, 60)},
-        {imgPlayFast, QStringLiteral("media-seek-forward"), u'V', QColor(180, 90, 30)},
+        {imgHome, QStringLiteral("media-skip-backward")},
+        {imgBackMinute, QStringLiteral("media-seek-backward")},
+        {imgBackSecond, QStringLiteral("go-previous")},
+        {imgBackImage, QStringLiteral("go-first")},
+        {imgForwardImage, QStringLiteral("go-last")},
+        {imgForwardSecond, QStringLiteral("go-next")},
+        {imgForwardMinute, QStringLiteral("media-seek-forward")},
+        {imgEnd, QStringLiteral("media-skip-forward")},
+        {imgPlay, QStringLiteral("media-playback-start")},
+        {imgPlayFast, QStringLiteral("media-seek-forward")},
     };
     for (const TImageList::Entry &entry : entries)
         FImages->Add(entry);

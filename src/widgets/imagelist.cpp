@@ -1,7 +1,7 @@
 #include "widgets/imagelist.h"
 
-#include <QPainter>
-#include <QPixmap>
+#include "widgets/themeicon.h"
+
 #include <QStandardPaths>
 
 TImageList::TImageList(int width, int height) : FWidth(width), FHeight(height)
@@ -24,19 +24,14 @@ void TImageList::ChooseIconTheme()
 
 void TImageList::Add(const Entry &entry)
 {
-    QIcon icon = QIcon::fromTheme(entry.themeName);
-    if (icon.isNull())
-        icon = QIcon::fromTheme(entry.themeName + QStringLiteral("-symbolic"));
-    const bool themed = !icon.isNull() && !icon.availableSizes().isEmpty();
-    if (!themed)
-        icon = DrawFallback(entry);
+    bool themed = false;
+    const QIcon icon = ThemeIcon(entry.themeName, &themed);
     if (entry.index >= FIcons.size()) {
         FIcons.resize(entry.index + 1);
         FThemed.resize(entry.index + 1);
     }
     FIcons[entry.index] = icon;
     FThemed[entry.index] = themed;
-    FEntries.append(entry);
 }
 
 QIcon TImageList::Icon(int index) const
@@ -49,25 +44,4 @@ QIcon TImageList::Icon(int index) const
 bool TImageList::FromTheme(int index) const
 {
     return index >= 0 && index < FThemed.size() && FThemed[index];
-}
-
-// A rounded tile in the entry's colour with its glyph in white: plain,
-// but tells the actions apart when no icon theme is installed.
-QIcon TImageList::DrawFallback(const Entry &entry) const
-{
-    QPixmap pixmap(FWidth, FHeight);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(entry.colour.darker(140));
-    painter.setBrush(entry.colour);
-    painter.drawRoundedRect(QRectF(1.5, 1.5, FWidth - 3, FHeight - 3), 4, 4);
-    QFont font = painter.font();
-    font.setBold(true);
-    font.setPixelSize(FHeight * 3 / 5);
-    painter.setFont(font);
-    painter.setPen(Qt::white);
-    painter.drawText(QRect(0, 0, FWidth, FHeight), Qt::AlignCenter, QString(entry.glyph));
-    painter.end();
-    return QIcon(pixmap);
 }

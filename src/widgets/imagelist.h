@@ -1,6 +1,6 @@
 // The image list of the main window's actions: pictures looked up by
-// index, taken from the desktop's icon theme by freedesktop name, with a
-// picture drawn here when the theme has none.
+// index, taken from the desktop's icon theme by freedesktop name, with the
+// picture bundled under that name when the theme has none (themeicon.h).
 #pragma once
 
 #include <QIcon>
@@ -13,9 +13,7 @@ public:
     struct Entry
     {
         int index;
-        QString themeName;  // freedesktop icon name
-        QChar glyph;  // drawn when the theme has no such icon
-        QColor colour;
+        QString themeName;  // freedesktop icon name, bundled as well
     };
 
     TImageList(int width, int height);
@@ -35,11 +33,8 @@ public:
     bool FromTheme(int index) const;
 
 private:
-    QIcon DrawFallback(const Entry &entry) const;
-
     int FWidth;
     int FHeight;
-    QVector<Entry> FEntries;
     QVector<QIcon> FIcons;
     QVector<bool> FThemed;
 };

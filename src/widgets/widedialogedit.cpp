@@ -1,25 +1,39 @@
 #include "widgets/widedialogedit.h"
 
 #include "platform/pathdelim.h"
+#include "widgets/themeicon.h"
 
+#include <QCompleter>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyle>
+#include <QSplitter>
+#include <QTreeView>
 
-namespace {
-
-QIcon OpenIcon(const QWidget *widget)
+void SetUpFileDialog(QFileDialog &dialog)
 {
-    QIcon icon = QIcon::fromTheme(QStringLiteral("document-open"));
-    if (icon.isNull() || icon.availableSizes().isEmpty())
-        icon = widget->style()->standardIcon(QStyle::SP_DirOpenIcon);
-    return icon;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // Room at the first opening for the places on the left and for whole
+    // names beside the other columns.
+    dialog.resize(dialog.sizeHint().expandedTo(QSize(820, 480)));
+    if (auto *splitter = dialog.findChild<QSplitter *>(QStringLiteral("splitter")))
+        splitter->setSizes({170, 650});
+    // The name takes what the other columns leave; French sizes ("26,5 Mio")
+    // and dates are wider than the English ones the defaults were set for.
+    if (auto *view = dialog.findChild<QTreeView *>(QStringLiteral("treeView"))) {
+        QHeaderView *header = view->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < header->count(); ++column)
+            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+    for (QCompleter *completer : dialog.findChildren<QCompleter *>())
+        QObject::connect(&dialog, &QDialog::finished, completer->popup(), &QWidget::hide,
+                         Qt::UniqueConnection);
 }
-
-}  // namespace
 
 bool ChooseFolder(const QString &title, const QString &root, QString &folder, bool newStyle, QWidget *owner)
 {
@@ -32,6 +46,7 @@ bool ChooseFolder(const QString &title, const QString &root, QString &folder, bo
     if (!newStyle)
         options |= QFileDialog::ReadOnly;  // no new-folder button
     dialog.setOptions(options);
+    SetUpFileDialog(dialog);
     if (!folder.isEmpty())
         dialog.setDirectory(folder);
     else if (!root.isEmpty())
@@ -59,7 +74,7 @@ TWideDialogEdit::TWideDialogEdit(QWidget *parent)
     QPalette palette = FEdit->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));
     FEdit->setPalette(palette);
-    FButton->setIcon(OpenIcon(this));
+    FButton->setIcon(ThemeIcon(QStringLiteral("document-open")));
     FButton->setIconSize(QSize(16, 16));
     FButton->setFlat(false);
     connect(FButton, &QPushButton::clicked, this, [this] { ButtonClick(); });
@@ -141,6 +156,7 @@ void TWideFileEdit::ButtonClick()
 {
     FDialog->setWindowTitle(DialogTitle);
     FDialog->setOptions(DialogOptions);
+    SetUpFileDialog(*FDialog);
     FDialog->setFileMode(QFileDialog::ExistingFile);
     FDialog->setDirectory(InitialDir);
     const QStringList filters = NameFilters(Filter);

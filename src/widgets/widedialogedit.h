@@ -19,6 +19,12 @@ class QPushButton;
 bool ChooseFolder(const QString &title, const QString &root, QString &folder, bool newStyle,
                   QWidget *owner = nullptr);
 
+// Makes a file or folder dialog Qt's own (the same on every desktop, in
+// the language Qt was given): its detail columns show sizes, types and
+// dates whole, and the completion list of a typed path closes with the
+// dialog instead of staying over the window. Call after setOptions().
+void SetUpFileDialog(QFileDialog &dialog);
+
 class TWideDialogEdit : public QFrame
 {
     Q_OBJECT

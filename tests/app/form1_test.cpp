@@ -31,6 +31,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -329,6 +330,19 @@ TEST_F(Form1Test, FirstShowingAppliesStoredSettings)
     EXPECT_EQ(form.StatusColour(), QApplication::palette().color(QPalette::Button));
     EXPECT_TRUE(form.acceptDrops());
     EXPECT_EQ(form.StatusBar1->geometry().bottom(), form.height() - 1);
+}
+
+// A place saved on a monitor that is gone opens on the screen there is,
+// as near as it fits, with the title bar inside.
+TEST_F(Form1Test, StoredPlaceOffEveryScreenOpensOnScreen)
+{
+    StorePortable(5000, -3000, 696, 556, QStringLiteral("alpha"));
+    TForm1 form(FWhere);
+    form.show();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect frame(form.frameGeometry().topLeft(), form.size() + TForm1::FrameExtra);
+    EXPECT_EQ(frame.topLeft(), QPoint(screen.right() + 1 - frame.width(), screen.top()));
+    EXPECT_TRUE(screen.contains(frame)) << screen.width() << "x" << screen.height();
 }
 
 TEST_F(Form1Test, DefaultWindowHasTheDesignedClientArea)

@@ -3,11 +3,14 @@
 #include "authoring/abort.h"
 #include "authoring/metafile.h"
 #include "faketoolrecord.h"
+#include "platform/findfiles.h"
 #include "platform/shell.h"
 #include "testclips.h"
 
 #include <QDateTime>
 #include <QTemporaryDir>
+
+#include <cstdio>
 
 #include <gtest/gtest.h>
 
@@ -160,6 +163,37 @@ TEST_F(ToolSteps, AbortAlreadySetStartsThenStopsEachStep)
     auto disc = MakeDisc({"clip.m2ts"});
     EXPECT_EQ(DemuxDisc(*disc, FSettings, CopyAbort), srInterrupted);
     EXPECT_EQ(MuxDisc(*disc, FSettings, CopyAbort), srInterrupted);
+}
+
+// A clip whose name is not valid UTF-8 ("é" in Latin-1) is listed with
+// U+FFFD in its place: handed on, that name would open another clip, here
+// one really named so. The step refuses both names, which it cannot tell
+// apart, and says why.
+TEST_F(ToolSteps, DemuxStartsNothingForANameThatIsNotUtf8)
+{
+    const QByteArray folder = QFile::encodeName(FClipFolder);
+    for (const char *name : {"vacances \xe9t\xe9.m2ts", "vacances \xef\xbf\xbdt\xef\xbf\xbd.m2ts"}) {
+        std::FILE *made = std::fopen((folder + name).constData(), "w");
+        ASSERT_TRUE(made);
+        std::fclose(made);
+    }
+    QStringList listed;
+    for (const TFindData &entry : FindFiles(FClipFolder + QStringLiteral("*.m2ts")))
+        listed << entry.FileName;
+    ASSERT_EQ(listed.size(), 2);
+    FakeToolEnv env("", FRecord);
+    QStringList logged;
+    for (const QString &name : listed) {
+        auto disc = MakeDisc({name});
+        EXPECT_EQ(DemuxDisc(*disc, FSettings, CopyAbort, [&](const QString &line) { logged << line; }),
+                  srNoClip);
+    }
+    EXPECT_FALSE(QFile::exists(FRecord));
+    ASSERT_EQ(logged.size(), 2);
+    EXPECT_TRUE(
+        logged[0].endsWith(QStringLiteral(" » n'est pas un nom de fichier UTF-8 valable : renommez le "
+                                          "fichier.")))
+        << logged[0].toStdString();
 }
 
 TEST_F(ToolSteps, DemuxStartsNothingForPathsTheCommandLineCannotCarry)

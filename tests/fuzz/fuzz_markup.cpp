@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 std::abort();
             end += run.Length;
         }
-        if (end != text.Text.size() || qsizetype(text.Aligns.size()) != text.Text.count(MarkupBreak) + 1)
+        if (end != text.Text.size() || qsizetype(text.Aligns.size()) != text.Text.count(kMarkupBreak) + 1)
             std::abort();
         for (qsizetype i = -1; i <= text.Text.size(); ++i) {
             const auto link = LinkAt(source, i);

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "media/ac3parser.h"
+#include "media/annexb.h"
 #include "media/bitwriter.h"
 #include "media/cliptimes.h"
 #include "media/crc32mpeg.h"
@@ -20,6 +21,27 @@ std::vector<uint8_t> FromHex(const std::string &hex)
     for (size_t i = 0; i + 1 < hex.size(); i += 2)
         out.push_back(uint8_t(std::stoi(hex.substr(i, 2), nullptr, 16)));
     return out;
+}
+
+// The demultiplexer feeds the parameter sets of a clip that has none as an
+// empty buffer (a null pointer): the search once offset that pointer.
+TEST(AnnexB, BuffersTooShortForAStartCodeHoldNoNalUnit)
+{
+    const uint8_t bytes[] = {0, 0, 1, 0x67};
+    for (size_t size = 0; size <= 3; ++size) {
+        const uint8_t *data = size == 0 ? nullptr : bytes;
+        EXPECT_EQ(FindStartCode(data, data + size), size == 3 ? bytes + 2 : nullptr) << size;
+        int visits = 0;
+        ForEachNal(data, size, [&](const uint8_t *, size_t) { return ++visits > 0; });
+        EXPECT_EQ(visits, 0) << size;
+    }
+    int visits = 0;
+    ForEachNal(bytes, sizeof bytes, [&](const uint8_t *nal, size_t length) {
+        EXPECT_EQ(nal, bytes + 3);
+        EXPECT_EQ(length, 1u);
+        return ++visits > 0;
+    });
+    EXPECT_EQ(visits, 1);
 }
 
 TEST(BitWriter, PacksFieldsBigEndianAndPatchesLengths)

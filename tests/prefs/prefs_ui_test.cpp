@@ -214,6 +214,48 @@ TEST_F(LocatorTest, TermineDuringASearch)
     EXPECT_FALSE(form.isVisible());
 }
 
+// What "Recherche Auto" found is no longer named as missing.
+TEST_F(LocatorTest, TextFollowsWhatTheSearchFinds)
+{
+    const struct
+    {
+        const char *what;
+        QStringList missing;
+        const char *shown;
+    } cases[] = {
+        {"the one missing tool found",
+         {"tsmuxer"},
+         "Tous les fichiers sont localisés.\nCliquez sur « Terminé »."},
+        {"one of two found",
+         {"tsmuxer", "imgburn"},
+         "Il manque le fichier imgburn\nLocalisez-le ci-dessous."},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir tree;
+        for (const TToolFile &tool : Tools) {
+            Settings.*tool.Setting = Put(tool.FileName);
+            if (c.missing.contains(tool.FileName))
+                Settings.*tool.Setting += QStringLiteral(".ailleurs");
+        }
+        PutFile(tree.filePath(QStringLiteral("tsmuxer")), "#!/bin/sh\n");
+        TLocaliserFichiersForm form;
+        QString before, after;
+        TModalAnswers answers;
+        answers.Then<TLocaliserFichiersForm>([&](TLocaliserFichiersForm *f) {
+            before = f->LinkEdit1->document()->toPlainText();
+            f->LocaliserFichiersFrame->AutoBtn->click();
+            after = f->LinkEdit1->document()->toPlainText();
+            f->QuitterBtn->click();
+        });
+        answers.Then<QFileDialog>(Choose(tree.path()));
+        answers.Start();
+        EXPECT_EQ(form.Localiser(), c.missing.size() == 1);
+        EXPECT_TRUE(before.contains(QStringLiteral("tsmuxer"))) << before.toStdString();
+        EXPECT_EQ(after, QString::fromUtf8(c.shown));
+    }
+}
+
 struct ConfirmCase
 {
     const char *button;

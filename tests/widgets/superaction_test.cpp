@@ -1,6 +1,7 @@
 #include "widgets/actionlist.h"
 #include "widgets/imagelist.h"
 #include "widgets/superaction.h"
+#include "widgets/themeicon.h"
 
 #include <gtest/gtest.h>
 
@@ -94,7 +95,7 @@ TEST(SuperAction, SetimageindexTellsOnlyChanges)
 {
     TActionList list;
     TImageList images(25, 25);
-    images.Add({5, QStringLiteral("document-open"), u'O', Qt::blue});
+    images.Add({5, QStringLiteral("document-open")});
     list.SetImages(&images);
     TSuperAction action;
     list.Add(&action);
@@ -229,7 +230,7 @@ TEST(ActionList, ImagesGivenLaterReachEveryAction)
     list.Add(&action);
     EXPECT_TRUE(action.icon().isNull());
     TImageList images(25, 25);
-    images.Add({5, QStringLiteral("document-open"), u'O', Qt::blue});
+    images.Add({5, QStringLiteral("document-open")});
     list.SetImages(&images);
     EXPECT_FALSE(action.icon().isNull());
     QVector<TImageList *> told;
@@ -238,12 +239,19 @@ TEST(ActionList, ImagesGivenLaterReachEveryAction)
     EXPECT_EQ(told, QVector<TImageList *> {&images});
 }
 
-TEST(ImageList, FallbackPictureWhenThemeHasNone)
+// Without any icon theme each button still gets its own picture: the one
+// bundled under its freedesktop name.
+TEST(ImageList, BundledPictureWhenThemeHasNone)
 {
+    const QStringList searchPaths = QIcon::themeSearchPaths();
+    QIcon::setThemeSearchPaths({});
     TImageList images(25, 25);
-    images.Add({3, QStringLiteral("no-such-icon-anywhere"), u'X', Qt::red});
+    images.Add({3, QStringLiteral("view-list")});
+    images.Add({4, QStringLiteral("no-such-icon-anywhere")});
+    QIcon::setThemeSearchPaths(searchPaths);
     EXPECT_FALSE(images.FromTheme(3));
-    EXPECT_FALSE(images.Icon(3).pixmap(25, 25).isNull());
+    EXPECT_EQ(images.Icon(3).pixmap(25, 25).toImage(), BundledIcon("view-list").pixmap(25, 25).toImage());
+    EXPECT_TRUE(images.Icon(4).isNull());
     EXPECT_TRUE(images.Icon(2).isNull());
     EXPECT_TRUE(images.Icon(99).isNull());
 }

@@ -1,6 +1,10 @@
 #include "widgets/widedialogedit.h"
 
 #include <QApplication>
+#include <QCompleter>
+#include <QHeaderView>
+#include <QPointer>
+#include <QTreeView>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -125,6 +129,38 @@ TEST(WideFileEdit, CancelChangesNothingAndTellsAbort)
     EXPECT_EQ(aborted, QStringLiteral("/opt/old"));
     EXPECT_FALSE(after);
     EXPECT_EQ(edit.FileName(), QStringLiteral("/opt/old"));
+}
+
+// A path being typed shows the completion list; whatever ends the dialog
+// closes that list too, so it is not left over the window.
+TEST(WideFileEdit, CompletionListClosesWithTheDialog)
+{
+    TWideFileEdit edit;
+    edit.show();
+    QPointer<QWidget> popup;
+    QTimer::singleShot(0, [&] {
+        auto *d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        QCompleter *completer = d->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->completer();
+        popup = completer->popup();
+        popup->show();
+        d->reject();
+    });
+    edit.Button()->click();
+    ASSERT_FALSE(popup.isNull());
+    EXPECT_FALSE(popup->isVisible());
+}
+
+// Sizes, types and dates show whole, the name taking what is left.
+TEST(SetUpFileDialog, DetailColumnsFitTheirContents)
+{
+    QFileDialog dialog;
+    SetUpFileDialog(dialog);
+    const QHeaderView *header = dialog.findChild<QTreeView *>(QStringLiteral("treeView"))->header();
+    EXPECT_EQ(header->sectionResizeMode(0), QHeaderView::Stretch);
+    for (int column = 1; column < header->count(); ++column)
+        EXPECT_EQ(header->sectionResizeMode(column), QHeaderView::ResizeToContents) << column;
+    EXPECT_GE(dialog.width(), 820);
 }
 
 TEST(WideDirectoryEdit, ChosenFolderGetsTrailingDelimiter)

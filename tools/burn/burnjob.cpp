@@ -82,6 +82,12 @@ int RunBurn(const std::vector<std::string> &args, const std::string &settingsPat
     out << "UDF 2.50 file system: " << counts.Files << " files, " << counts.Directories - 1 << " folders, "
         << counts.Bytes << " bytes of files, image of " << image.Size() << " bytes" << std::endl;
 
+    // A source that cannot be read is found now rather than halfway
+    // through a disc, which a write-once medium would not survive.
+    if (udf::TUdfImageReader sources(image); !sources.CheckSources()) {
+        err << sources.Error() << " Nothing was written.\n";
+        return BurnFailed;
+    }
     const TBurnExit written = s.Output == TOutputMode::ImageFile
                                   ? WriteImageFile(image, ImageFilePath(s.Dest), s.Verify, out, err)
                                   : WriteToDevice(image, s, settingsPath, out, err);

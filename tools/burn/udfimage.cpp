@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
-#include <tuple>
 
 #include "udfdescriptors.h"
 
@@ -27,7 +26,6 @@ constexpr uint32_t kAnchorSector = 256;  // also the distance of the middle anch
 constexpr uint32_t kPartitionStart = 272;
 // Blocks inside the physical partition.
 constexpr uint32_t kMetadataFileEntry = 0;
-constexpr uint32_t kMirrorFileEntry = 1;
 constexpr uint32_t kMetadataStart = 16;
 // The metadata partition grows in allocation units; the mirror, the
 // reserve sequence, stream files and the BACKUP copies start on alignment
@@ -191,10 +189,11 @@ void TUdfImage::Place(const TUcs2 &label)
     FMetadataBlocks = RoundUp(metadataUsed, kMetadataUnit);
     FMetadata.assign(uint64_t(FMetadataBlocks) * kBlockSize, 0);
 
-    // The physical partition: metadata, the files, the BACKUP copies, and the
-    // metadata mirror at its end, far from the metadata it stands in for.
-    // After it come the reserve volume descriptor sequence and the anchors
-    // 256 sectors before the end and on the last sector.
+    // The physical partition: metadata, the files, the BACKUP copies, and at
+    // its end the metadata mirror's file entry and the mirror, far from the
+    // metadata file's entry and the metadata they stand in for. After it come
+    // the reserve volume descriptor sequence and the anchors 256 sectors
+    // before the end and on the last sector.
     FPieces.clear();
     FHead.assign(uint64_t(kPartitionStart + kMetadataStart) * kBlockSize, 0);
     FPieces.push_back({0, FHead.size(), &FHead, nullptr});
@@ -203,9 +202,11 @@ void TUdfImage::Place(const TUcs2 &label)
     CollectFiles(FRoot, false, originals, backups);
     uint32_t next = PlaceContents(originals, kMetadataStart + FMetadataBlocks);
     next = PlaceContents(backups, RoundUp(next, kAlignmentUnit));
-    FMirrorStart = RoundUp(next, kAlignmentUnit);
-    FPartitionLength = FMirrorStart + FMetadataBlocks;
-    FPieces.push_back({kPartitionStart + FMirrorStart, FMetadata.size(), &FMetadata, nullptr});
+    FMirrorEntry = RoundUp(next, kAlignmentUnit);
+    FPartitionLength = RoundUp(FMirrorEntry + 1 + FMetadataBlocks, kAlignmentUnit);
+    FMirrorFileEntry.assign(kBlockSize, 0);
+    FPieces.push_back({kPartitionStart + FMirrorEntry, FMirrorFileEntry.size(), &FMirrorFileEntry, nullptr});
+    FPieces.push_back({kPartitionStart + FMirrorEntry + 1, FMetadata.size(), &FMetadata, nullptr});
 
     FReserveVds = kPartitionStart + FPartitionLength;  // on the ECC grid: both terms are
     FSectors = RoundUp(FReserveVds + kVdsLength + kAnchorSector + 1, kAlignmentUnit);
@@ -279,7 +280,7 @@ void TUdfImage::WriteHead(const TUcs2 &label)
     place.Start = kPartitionStart;
     place.Length = FPartitionLength;
     place.MetadataFile = kMetadataFileEntry;
-    place.MirrorFile = kMirrorFileEntry;
+    place.MirrorFile = FMirrorEntry;
     place.MetadataSize = FMetadataBlocks;
 
     Put(FHead, kVrsStart, VolumeStructure("BEA01"));
@@ -304,9 +305,9 @@ void TUdfImage::WriteHead(const TUcs2 &label)
     Put(FMetadata, 1, Terminating(1));
 
     // The metadata file and its mirror: one extent each, in the physical
-    // partition, holding the same bytes.
-    for (auto [block, type, start] : {std::tuple {kMetadataFileEntry, FileTypeMetadata, kMetadataStart},
-                                      std::tuple {kMirrorFileEntry, FileTypeMetadataMirror, FMirrorStart}}) {
+    // partition, holding the same bytes; the metadata file's entry in the
+    // head, the mirror's in a block of its own before the mirror.
+    auto metadataEntry = [&](uint32_t block, FileType type, uint32_t start) {
         TFileEntry entry;
         entry.Location = block;
         entry.Type = type;
@@ -315,8 +316,11 @@ void TUdfImage::WriteHead(const TUcs2 &label)
         entry.BlocksRecorded = FMetadataBlocks;
         entry.Accessed = entry.Modified = entry.Created = entry.Attributes = ids.Recorded;
         entry.Ads = ContiguousAds(FMetadata.size(), start, false, kPhysicalPartition);
-        Put(FHead, kPartitionStart + block, ExtendedFileEntry(entry));
-    }
+        return ExtendedFileEntry(entry);
+    };
+    Put(FHead, kPartitionStart + kMetadataFileEntry,
+        metadataEntry(kMetadataFileEntry, FileTypeMetadata, kMetadataStart));
+    Put(FMirrorFileEntry, 0, metadataEntry(FMirrorEntry, FileTypeMetadataMirror, FMirrorEntry + 1));
 }
 
 TUdfImageReader::~TUdfImageReader()
@@ -349,6 +353,31 @@ bool TUdfImageReader::StillAsScanned(const TUdfNode &file)
     return true;
 }
 
+bool TUdfImageReader::OpenSource(const TUdfNode &file)
+{
+    FFd = open(file.SourcePath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (FFd < 0) {
+        FError = "Cannot open \"" + file.SourcePath + "\": " + std::strerror(errno) + ".";
+        return false;
+    }
+    return StillAsScanned(file);
+}
+
+bool TUdfImageReader::CheckSources()
+{
+    for (const TUdfImage::TPiece &piece : FImage.Pieces()) {
+        if (!piece.File)
+            continue;
+        const bool usable = OpenSource(*piece.File);
+        if (FFd >= 0)
+            close(FFd);
+        FFd = -1;
+        if (!usable)
+            return false;
+    }
+    return true;
+}
+
 ssize_t TUdfImageReader::ReadFile(const TUdfImage::TPiece &piece, uint64_t offset, uint8_t *buffer,
                                   size_t size)
 {
@@ -358,14 +387,9 @@ ssize_t TUdfImageReader::ReadFile(const TUdfImage::TPiece &piece, uint64_t offse
         return static_cast<ssize_t>(size);
     }
     if (FFd < 0) {
-        FFd = open(file.SourcePath.c_str(), O_RDONLY | O_CLOEXEC);
-        if (FFd < 0) {
-            FError = "Cannot open \"" + file.SourcePath + "\": " + std::strerror(errno) + ".";
+        if (!OpenSource(file))
             return -1;
-        }
         posix_fadvise(FFd, 0, 0, POSIX_FADV_SEQUENTIAL);
-        if (!StillAsScanned(file))
-            return -1;
     }
     size_t want = static_cast<size_t>(std::min<uint64_t>(size, file.Size - offset));
     // Holes of a sparse source are zeros: filling them here saves reading

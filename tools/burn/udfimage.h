@@ -6,11 +6,11 @@
 // Layout (2048-byte sectors): system area, volume recognition sequence at
 // 16, main volume descriptor sequence at 32, integrity sequence at 64,
 // anchor at 256; the physical partition from 272 holding the metadata file
-// entry and its mirror's entry, the metadata partition's content, the file
-// contents (stream files on ECC blocks of their own, BACKUP copies apart
-// from their originals) and the metadata mirror; after the partition the
-// reserve volume descriptor sequence, an anchor 256 sectors before the end
-// and one on the last sector.
+// entry, the metadata partition's content, the file contents (stream files
+// on ECC blocks of their own, BACKUP copies apart from their originals) and
+// at its end the metadata mirror's file entry followed by the mirror; after
+// the partition the reserve volume descriptor sequence, an anchor 256
+// sectors before the end and one on the last sector.
 #pragma once
 
 #include <sys/types.h>
@@ -68,11 +68,11 @@ private:
     TTreeCounts FCounts;
     uint64_t FNextUniqueId = 0;
     uint32_t FMetadataBlocks = 0;
-    uint32_t FMirrorStart = 0;
+    uint32_t FMirrorEntry = 0;  // block of the mirror's file entry; its data follows it
     uint32_t FPartitionLength = 0;
     uint32_t FReserveVds = 0;  // sector of the reserve volume descriptor sequence
     uint32_t FSectors = 0;
-    std::vector<uint8_t> FHead, FMetadata, FReserve, FMiddleAnchor, FLastAnchor;
+    std::vector<uint8_t> FHead, FMetadata, FMirrorFileEntry, FReserve, FMiddleAnchor, FLastAnchor;
     std::vector<TPiece> FPieces;
 };
 
@@ -92,7 +92,13 @@ public:
     uint64_t Position() const { return FPosition; }
     const std::string &Error() const { return FError; }
 
+    // Opens every source file once and checks it is the one scanned, so
+    // that a file that cannot be read is found before a byte is written;
+    // false with the reason in Error().
+    bool CheckSources();
+
 private:
+    bool OpenSource(const TUdfNode &file);
     ssize_t ReadFile(const TUdfImage::TPiece &piece, uint64_t offset, uint8_t *buffer, size_t size);
     bool StillAsScanned(const TUdfNode &file);
 

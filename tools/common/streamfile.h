@@ -28,6 +28,8 @@ public:
     const uint8_t *Data() const { return FBuffer.data() + FBegin; }
     size_t Available() const { return FEnd - FBegin; }
     void Consume(size_t bytes) { FBegin += bytes; }
+    // Forgets the last `bytes` bytes read, known to be of no use.
+    void DropBack(size_t bytes) { FEnd -= bytes; }
     bool AtEnd() const { return FAtEnd; }
 
     const std::string &Path() const { return FPath; }

@@ -61,6 +61,7 @@ void TPictureCounter::AddPicture(const uint8_t *nal, size_t size)
         return;
     }
     ++FFrames;
+    ++FReadableFrames;
     if (slice.FieldPic)
         FOpenField = slice;
     else

@@ -23,6 +23,8 @@ class TPictureCounter
 public:
     void Add(const uint8_t *data, size_t size);
     int64_t Frames() const { return FFrames; }
+    // Frames whose slice header could be read with known parameter sets.
+    int64_t ReadableFrames() const { return FReadableFrames; }
 
 private:
     void AddPicture(const uint8_t *nal, size_t size);
@@ -30,6 +32,7 @@ private:
     TH264ParamSets FParams;
     std::optional<TH264SliceHeader> FOpenField;  // a first field still waiting for its pair
     int64_t FFrames = 0;
+    int64_t FReadableFrames = 0;
 };
 
 }  // namespace demux

@@ -4,9 +4,9 @@
 
 #include <sys/stat.h>
 
-namespace demux {
+#include <climits>
 
-namespace {
+namespace demux {
 
 bool IsRegularFile(const std::string &path)
 {
@@ -15,9 +15,7 @@ bool IsRegularFile(const std::string &path)
     return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-}  // namespace
-
-TClipList ResolveClipList(const std::string &joined)
+TClipList ResolveClipList(const std::string &joined, const std::function<bool(const std::string &)> &isFile)
 {
     // A part starts at 0 or after a "+" and ends before a "+" or at the end.
     // previous[s] is the start of the part before the one starting at s
@@ -32,10 +30,10 @@ TClipList ResolveClipList(const std::string &joined)
         if (previous[s] < 0)
             continue;
         furthest = s;
-        for (long e = s + 1; e <= n; ++e) {
+        for (long e = s + 1; e <= n && e - s < PATH_MAX; ++e) {
             if (e < n && joined[e] != '+')
                 continue;
-            if (!IsRegularFile(joined.substr(s, e - s)))
+            if (!isFile(joined.substr(s, e - s)))
                 continue;
             if (e == n) {
                 lastStart = s;

@@ -2,6 +2,7 @@
 // split back against the files that exist (a path may itself hold "+").
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,12 @@ struct TClipList
 // file. Among several valid splits the one with the shortest first parts is
 // taken. When none exists, Unresolved holds the text from the furthest point
 // that could be reached up to the next "+" (the clip that is missing).
-TClipList ResolveClipList(const std::string &joined);
+// Parts longer than a path can be are not tried, so the work grows with the
+// number of clips, not with its square. `isFile` tells whether a part names
+// a regular file (tests count the calls).
+bool IsRegularFile(const std::string &path);
+TClipList ResolveClipList(const std::string &joined,
+                          const std::function<bool(const std::string &)> &isFile = IsRegularFile);
 
 // The file name of `path` (after its last "/") less its clip extension
 // (".m2ts" or ".mts"; five characters for a name without one): the prefix

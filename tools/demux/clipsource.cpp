@@ -18,6 +18,9 @@ namespace demux {
 namespace {
 
 constexpr size_t kSyncCheckPackets = 8;
+// Read back for the last PES packet of a stream that ends midway: more than
+// any picture takes.
+constexpr uint64_t kLastPesWindow = 16 << 20;
 
 std::string AvError(int code)
 {
@@ -49,6 +52,9 @@ void TClipSource::Close()
     if (FContext)
         avformat_close_input(&FContext);
     FVideoIndex = FAudioIndex = -1;
+    for (AVPacket *packet : FQueued)
+        av_packet_free(&packet);
+    FQueued.clear();
 }
 
 bool TClipSource::Fail(const std::string &text)
@@ -156,6 +162,7 @@ bool TClipSource::Stream(const std::string &path, const TClipFacts &facts)
     Close();
     FError.clear();
     FFacts = facts;
+    FPath = path;
     // Whole PES packets are all the joining needs; FFmpeg's parsers would
     // only cut them up again, at a cost.
     if (!OpenTs(path, AVFMT_FLAG_NOPARSE | AVFMT_FLAG_NOFILLIN))
@@ -171,6 +178,8 @@ bool TClipSource::Stream(const std::string &path, const TClipFacts &facts)
     if (facts.HasAudio() && FAudioIndex < 0)
         return Fail("the audio stream is no longer found (was the file changed?)");
     DiscardOtherStreams();
+    FStreamsSeen = FContext->nb_streams;
+    FProgramChanges = 0;
     return true;
 }
 
@@ -192,7 +201,100 @@ AVStream *TClipSource::Audio() const
 
 int TClipSource::Read(AVPacket *packet)
 {
-    return av_read_frame(FContext, packet);
+    if (FQueued.empty()) {
+        const int status = av_read_frame(FContext, packet);
+        if (status < 0 || FStreamsSeen == FContext->nb_streams)
+            return status;
+        // New program tables: the streams they bring carry on the clip. The
+        // last PES packet of each stream they replace is still held by
+        // FFmpeg, which hands one out only when the next one of its PID
+        // begins; it goes out first, read from the file.
+        const int videoPid = Video()->id, videoIndex = FVideoIndex;
+        const int audioPid = FAudioIndex >= 0 ? Audio()->id : -1, audioIndex = FAudioIndex;
+        const uint64_t end = Position();
+        for (; FStreamsSeen < FContext->nb_streams; ++FStreamsSeen)
+            if (!FollowNewStream(FContext->streams[FStreamsSeen])) {
+                av_packet_unref(packet);
+                return AVERROR_INVALIDDATA;
+            }
+        if (FVideoIndex != videoIndex)
+            QueueLastPes(videoPid, FVideoIndex, end);
+        if (FAudioIndex != audioIndex)
+            QueueLastPes(audioPid, FAudioIndex, end);
+        AVPacket *current = av_packet_alloc();
+        av_packet_move_ref(current, packet);
+        FQueued.push_back(current);
+    }
+    AVPacket *next = FQueued.front();
+    FQueued.pop_front();
+    av_packet_move_ref(packet, next);
+    av_packet_free(&next);
+    return 0;
+}
+
+// The last PES packet of `pid` before byte `end` of the file, queued as a
+// packet of the stream `streamIndex` (its time base is the same 90 kHz).
+void TClipSource::QueueLastPes(int pid, int streamIndex, uint64_t end)
+{
+    const uint64_t start = end > kLastPesWindow ? end - kLastPesWindow : 0;
+    std::vector<uint8_t> data(static_cast<size_t>(end - start));
+    std::ifstream file(FPath, std::ios::binary);
+    file.seekg(static_cast<std::streamoff>(start));
+    file.read(reinterpret_cast<char *>(data.data()), static_cast<std::streamsize>(data.size()));
+    data.resize(static_cast<size_t>(file.gcount()));
+    std::vector<uint8_t> pes;
+    TTsPacketReader reader(data.data(), data.size(), FFacts.PacketSize);
+    TTsPacket ts;
+    while (reader.Next(ts))
+        if (ts.Pid == pid && (ts.UnitStart || !pes.empty())) {
+            if (ts.UnitStart)
+                pes.clear();
+            pes.insert(pes.end(), ts.Payload, ts.Payload + ts.PayloadSize);
+        }
+    int headerEnd = 0;
+    const int size = static_cast<int>(pes.size());
+    const int64_t pts = PesPts(pes.data(), size, headerEnd);
+    AVPacket *packet = av_packet_alloc();
+    if (headerEnd >= size || !packet || av_new_packet(packet, size - headerEnd) < 0) {
+        av_packet_free(&packet);
+        return;
+    }
+    std::memcpy(packet->data, pes.data() + headerEnd, static_cast<size_t>(size - headerEnd));
+    packet->stream_index = streamIndex;
+    packet->pts = pts >= 0 ? pts : AV_NOPTS_VALUE;
+    packet->dts = pts >= 0 ? PesDts(pes.data(), size) : AV_NOPTS_VALUE;
+    FQueued.push_back(packet);
+}
+
+bool TClipSource::FollowNewStream(AVStream *stream)
+{
+    const AVCodecParameters *par = stream->codecpar;
+    const int index = stream->index;
+    const char *codec = avcodec_get_name(par->codec_id);
+    if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
+        if (par->codec_id != AV_CODEC_ID_H264) {
+            FError = std::string("its program changes midway to ") + codec
+                     + " video; such clips are not supported";
+            return false;
+        }
+        Video()->discard = AVDISCARD_ALL;
+        FVideoIndex = index;
+        ++FProgramChanges;
+        return true;
+    }
+    if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
+        if (FAudioIndex < 0 || par->codec_id != FFacts.AudioCodec) {
+            FError = std::string("its program changes midway to ") + codec + " audio, while its start has "
+                     + (FAudioIndex < 0 ? "none" : avcodec_get_name(FFacts.AudioCodec))
+                     + "; such clips are not supported";
+            return false;
+        }
+        Audio()->discard = AVDISCARD_ALL;
+        FAudioIndex = index;
+        return true;
+    }
+    stream->discard = AVDISCARD_ALL;
+    return true;
 }
 
 uint64_t TClipSource::Position() const

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -60,8 +61,15 @@ public:
     AVStream *Video() const;
     AVStream *Audio() const;
 
-    // 0 for a packet, AVERROR_EOF at the end, another AVERROR on failure.
+    // 0 for a packet, AVERROR_EOF at the end, another AVERROR on failure
+    // (with Error() set when the clip cannot be followed further).
+    // Streams that appear midway come from new program tables: clips of
+    // another camera or setting joined by copying. The first H.264 stream
+    // and the first audio stream of the clip's audio format among them
+    // carry on the clip's video and audio (VideoIndex() and AudioIndex()
+    // change); audio in another format is refused.
     int Read(AVPacket *packet);
+    int ProgramChanges() const { return FProgramChanges; }
     uint64_t Position() const;  // bytes of the file read so far
 
 private:
@@ -70,12 +78,18 @@ private:
     bool OpenTs(const std::string &path, int flags);
     bool FindStreams();
     void DiscardOtherStreams();
+    bool FollowNewStream(AVStream *stream);
+    void QueueLastPes(int pid, int streamIndex, uint64_t end);
 
     AVFormatContext *FContext = nullptr;
     std::string FError;
     TClipFacts FFacts;
     int FVideoIndex = -1;
     int FAudioIndex = -1;
+    unsigned FStreamsSeen = 0;  // streams known so far; more appear with new program tables
+    int FProgramChanges = 0;
+    std::string FPath;
+    std::deque<AVPacket *> FQueued;  // handed out by Read before reading on
 };
 
 }  // namespace demux

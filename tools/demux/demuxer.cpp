@@ -12,8 +12,8 @@ extern "C" {
 #include "annexb.h"
 #include "audiofitter.h"
 #include "cliplist.h"
-#include "cliptimeline.h"
 #include "common/outputfile.h"
+#include "media/cliptimeline.h"
 #include "media/cliptimes.h"
 
 namespace demux {
@@ -225,6 +225,10 @@ bool TDemuxer::ReadPackets(TClipSource &source, TClipTimeline &timeline, TOutput
         int status = source.Read(packet.get());
         if (status == AVERROR_EOF)
             break;
+        if (!source.Error().empty()) {
+            FConsole.Error(result.Path, source.Error());
+            return false;
+        }
         if (status < 0) {
             FConsole.Warning(result.Path, "read error, the rest of the clip is skipped: " + AvError(status));
             break;
@@ -263,10 +267,16 @@ bool TDemuxer::ReadPackets(TClipSource &source, TClipTimeline &timeline, TOutput
         av_packet_unref(packet.get());
         ShowProgress(source.Position());
     }
-    result.Pictures = pictures.Frames();
+    // Pictures none of which has a readable slice header are damage (or no
+    // H.264 at all): no player could show them.
+    result.Pictures = pictures.ReadableFrames() > 0 ? pictures.Frames() : 0;
     if (damaged > 0)
         FConsole.Warning(result.Path,
                          std::to_string(damaged) + " damaged packet(s) were written as they are");
+    if (source.ProgramChanges() > 0)
+        FConsole.Warning(result.Path, "its program changes " + std::to_string(source.ProgramChanges())
+                                          + " time(s) midway (clips joined by copying); the video and audio "
+                                            "of each new program carry on the clip");
     return true;
 }
 

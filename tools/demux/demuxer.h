@@ -12,12 +12,12 @@
 #include "console.h"
 #include "silentframe.h"
 
+class TClipTimeline;
 class TOutputFile;
 
 namespace demux {
 
 class TAudioFitter;
-class TClipTimeline;
 
 // What was written for one clip, on the joined time lines.
 struct TClipResult

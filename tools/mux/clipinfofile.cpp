@@ -73,9 +73,9 @@ void PutProgramInfo(TBitWriter &w, const TClipSummary &clip)
     w.Put(kVideoPid, 16);
     size_t video = w.BeginLength(8);
     w.Put(kStreamTypeH264, 8);
-    w.Put(clip.Video.Format, 4);
+    w.Put(uint8_t(clip.Video.Format), 4);
     w.Put(clip.Video.Rate, 4);
-    w.Put(clip.Video.Aspect, 4);
+    w.Put(uint8_t(clip.Video.Aspect), 4);
     w.Put(0, 2);
     w.Put(0, 1);  // no closed captions flag
     w.Put(0, 1);

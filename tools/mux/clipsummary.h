@@ -23,11 +23,30 @@ struct TEpEntry
     uint32_t LastSpn = 0;  // source packet holding the picture's last byte
 };
 
+// Video format codes of the clip info, the playlist and the PMT's HDMV
+// registration descriptor: lines and scanning.
+enum class EVideoFormat : uint8_t {
+    Unknown = 0,
+    Interlaced480 = 1,
+    Interlaced576 = 2,
+    Progressive480 = 3,
+    Interlaced1080 = 4,
+    Progressive720 = 5,
+    Progressive1080 = 6,
+    Progressive576 = 7,
+};
+
+// Display aspect ratio codes of the clip info and the registration descriptor.
+enum class EAspectRatio : uint8_t {
+    Ratio4x3 = 2,
+    Ratio16x9 = 3,
+};
+
 struct TVideoAttributes
 {
-    uint8_t Format = 0;  // 1 480i, 2 576i... (disc video format code)
+    EVideoFormat Format = EVideoFormat::Unknown;
     uint8_t Rate = 0;  // disc frame rate code
-    uint8_t Aspect = 3;  // 3: 16:9, 2: 4:3
+    EAspectRatio Aspect = EAspectRatio::Ratio16x9;
 };
 
 struct TAudioAttributes

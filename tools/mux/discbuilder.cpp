@@ -8,14 +8,15 @@
 #include <memory>
 #include <ostream>
 #include <stdexcept>
-#include <sys/stat.h>
 
 #include "common/stopflag.h"
 #include "mux/audiostream.h"
 #include "mux/clipsummary.h"
+#include "mux/foldercommit.h"
 #include "mux/m2tsmuxer.h"
 #include "mux/metafile.h"
 #include "mux/muxfile.h"
+#include "mux/transportbuffer.h"
 #include "mux/videostream.h"
 
 namespace fs = std::filesystem;
@@ -34,18 +35,33 @@ std::string ChapterText(uint64_t ms)
     return text;
 }
 
+EVideoFormat VideoFormat(const TH264Sps &sps)
+{
+    const bool interlaced = !sps.FrameMbsOnly;
+    if (sps.Height > 720)
+        return interlaced ? EVideoFormat::Interlaced1080 : EVideoFormat::Progressive1080;
+    if (sps.Height > 576)
+        return EVideoFormat::Progressive720;
+    if (sps.Height > 480)
+        return interlaced ? EVideoFormat::Interlaced576 : EVideoFormat::Progressive576;
+    return interlaced ? EVideoFormat::Interlaced480 : EVideoFormat::Progressive480;
+}
+
+// 16:9 or 4:3, whichever the display aspect (the picture size times the
+// sample aspect ratio, square samples when unspecified) is nearer to.
+EAspectRatio DisplayAspect(const TH264Sps &sps)
+{
+    const bool sarGiven = sps.SarWidth && sps.SarHeight;
+    const double sar = sarGiven ? double(sps.SarWidth) / sps.SarHeight : 1.0;
+    const double aspect = sps.Height ? sps.Width * sar / sps.Height : 16.0 / 9;
+    constexpr double kBetween = (4.0 / 3 + 16.0 / 9) / 2;
+    return aspect >= kBetween ? EAspectRatio::Ratio16x9 : EAspectRatio::Ratio4x3;
+}
+
 TVideoAttributes VideoAttributes(const TH264Sps &sps, const TFrameRate &rate)
 {
     TVideoAttributes a;
-    bool interlaced = !sps.FrameMbsOnly;
-    if (sps.Height > 720)
-        a.Format = interlaced ? 4 : 6;
-    else if (sps.Height > 576)
-        a.Format = 5;
-    else if (sps.Height > 480)
-        a.Format = interlaced ? 3 : 7;
-    else
-        a.Format = interlaced ? 1 : 2;
+    a.Format = VideoFormat(sps);
     double fps = double(rate.Num) / rate.Den;
     struct
     {
@@ -55,7 +71,7 @@ TVideoAttributes VideoAttributes(const TH264Sps &sps, const TFrameRate &rate)
     for (const auto &c : codes)
         if (std::fabs(fps - c.Fps) < 0.01)
             a.Rate = c.Code;
-    a.Aspect = sps.Width * 3 >= sps.Height * 4 + sps.Height / 2 ? 3 : 2;
+    a.Aspect = DisplayAspect(sps);
     return a;
 }
 
@@ -96,36 +112,6 @@ void WriteStructures(const fs::path &bdmv, const TClipSummary &clip)
     WriteStructure(bdmv, "MovieObject.bdmv", BuildMovieObjectFile(clip));
     WriteStructure(bdmv, "PLAYLIST/00000.mpls", BuildPlaylistFile(clip));
     WriteStructure(bdmv, "CLIPINF/00000.clpi", BuildClipInfoFile(clip));
-}
-
-// The mode a folder made by mkdir gets here: the temporary folder is made
-// private (mkdtemp) while it is built, but becomes the output folder like
-// any folder the user makes.
-mode_t FolderModeForUmask()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0777 & ~mask;
-}
-
-// Moves BDMV and CERTIFICATE of the finished temporary folder into the
-// output folder, replacing the ones already there.
-void Commit(const fs::path &temp, const fs::path &output)
-{
-    if (!fs::exists(output)) {
-        if (::chmod(temp.c_str(), FolderModeForUmask()) != 0)
-            throw std::runtime_error("cannot set the mode of \"" + temp.string()
-                                     + "\": " + std::strerror(errno));
-        fs::rename(temp, output);
-        return;
-    }
-    for (const char *name : {"BDMV", "CERTIFICATE"}) {
-        fs::path old = output / name;
-        if (fs::exists(old))
-            fs::rename(old, temp / (std::string(name) + ".old"));
-        fs::rename(temp / name, output / name);
-    }
-    fs::remove_all(temp);
 }
 
 fs::path MakeTempFolder(const fs::path &output)
@@ -243,6 +229,9 @@ void TDiscBuilder::ReportStreams(const TMuxResult &result, const TVideoStream &v
     if (video.DamagedSlices() > 0)
         Warn("\"" + tracks.Video->Path + "\": " + std::to_string(video.DamagedSlices())
              + " slices have a damaged header; they were kept in their pictures as they are");
+    if (video.ZerosSkipped() > 0)
+        Warn("\"" + tracks.Video->Path + "\": " + std::to_string(video.ZerosSkipped())
+             + " bytes of zeros holding no picture were passed over");
     if (audio && audio->SkippedStretches() > 0)
         Warn("\"" + tracks.Audio->Path + "\": " + std::to_string(audio->SkippedStretches())
              + " damaged stretches of the AC-3 stream were skipped");
@@ -299,6 +288,7 @@ int TDiscBuilder::Run(const std::string &metaPath, const std::string &outputArgu
                            TM2tsMuxer::FirstPresentationTime27(settings, rate));
         CheckFrameRate(video, rate, tracks.Video->Fps);
         settings.Video = VideoAttributes(video.FirstSps(), rate);
+        settings.VideoLeakRate = H264LeakRate(video.FirstSps());
         std::unique_ptr<TAc3Stream> audio;
         if (tracks.Audio)
             audio = std::make_unique<TAc3Stream>(tracks.Audio->Path);
@@ -312,7 +302,10 @@ int TDiscBuilder::Run(const std::string &metaPath, const std::string &outputArgu
         TClipSummary clip = Summarise(meta.Options, result, settings, audio.get());
         WriteStructures(bdmv, clip);
         ThrowIfStopRequested();
-        Commit(temp, output);
+        const std::string note = CommitFolders(temp, output);
+        temp.clear();
+        if (!note.empty())
+            Warn(note);
         FOut << "Disc written to " << output.string() << ": " << result.VideoFrames << " frames, "
              << clip.ChapterTimes45.size() << " chapters, "
              << ChapterText((clip.OutTime45 - clip.InTime45) / 45) << '\n';
@@ -320,7 +313,8 @@ int TDiscBuilder::Run(const std::string &metaPath, const std::string &outputArgu
     } catch (const std::exception &e) {
         FOut << std::flush;
         FErr << "\nerror: " << e.what() << '\n';
-        if (!temp.empty()) {
+        // After a failed undo, the temporary folder holds the previous disc folders.
+        if (!temp.empty() && !dynamic_cast<const TCommitUndoFailed *>(&e)) {
             std::error_code ignored;
             fs::remove_all(temp, ignored);
         }

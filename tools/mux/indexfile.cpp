@@ -1,5 +1,5 @@
 // BDMV/index.bdmv: first playback, top menu and the one title, each with a
-// movie object of its own.
+// movie object of its own, and the AVCHD extension naming the playlist.
 #include "mux/clipsummary.h"
 
 #include "media/bitwriter.h"
@@ -10,6 +10,23 @@ namespace {
 constexpr int kObjectTypeHdmv = 1;
 constexpr int kPlaybackMovie = 0;
 
+// The AVCHD extension data: one entry whose data is tagged "IDEX". Its
+// layout is that of AVCHD discs players are known to accept; what most of
+// its fields mean is not published, so they are written as those discs
+// carry them, and only the maker's text is ours.
+constexpr uint16_t kAvchdExtensionId1 = 0x1000;
+constexpr uint16_t kAvchdExtensionId2 = 0x0100;
+constexpr char kMakerText[] = "Tavrel tsmuxer " TAVREL_VERSION;
+constexpr size_t kMakerTextField = 32;
+constexpr size_t kMakerPartSize = 310;  // the part after its length field
+const std::vector<uint8_t> kMakerPartHead = {0x10, 0x13, 0x00, 0x01};
+const std::vector<uint8_t> kMakerPartMiddle = {0x00, 0x06, 0xFF, 0xFF, 0x42, 0x20, 0x07, 0x08,
+                                               0x08, 0x00, 'T',  'S',  0x00, 0x90, 0x0A};
+constexpr uint32_t kPlaylistTableCount = 2;
+constexpr uint16_t kPlaylistTableEntries = 2;
+constexpr uint8_t kPlaylistEntryFlag = 1;
+static_assert(sizeof kMakerText - 1 <= kMakerTextField, "the maker text fits its field");
+
 void PutHdmvObject(TBitWriter &w, uint16_t movieObject)
 {
     w.Put(kPlaybackMovie, 2);
@@ -18,12 +35,78 @@ void PutHdmvObject(TBitWriter &w, uint16_t movieObject)
     w.Put(0, 32);
 }
 
+// The maker's part: an identification, its text in a fixed field, more
+// identification and the text again, then zeros to the part's fixed size.
+void PutMakerPart(TBitWriter &w)
+{
+    size_t part = w.BeginLength(32);
+    const size_t start = w.BytePos();
+    w.PutBytes(kMakerPartHead);
+    w.PutBytes(kMakerText);
+    w.PutZeros(kMakerTextField - (sizeof kMakerText - 1));
+    w.PutBytes(kMakerPartMiddle);
+    w.PutBytes(kMakerText);
+    w.PutZeros(kMakerPartSize - (w.BytePos() - start));
+    w.EndLength(part);
+}
+
+// The playlist table: the disc's one playlist, "00000".
+void PutPlaylistTable(TBitWriter &w)
+{
+    size_t table = w.BeginLength(32);
+    w.Put(kPlaylistTableCount, 32);
+    w.Put(0, 32);
+    w.Put(kPlaylistTableEntries, 16);
+    w.Put(0, 16);
+    w.Put(1, 16);  // playlists
+    w.PutBytes("00000");
+    w.Put(kPlaylistEntryFlag, 8);
+    w.PutZeros(4);
+    w.EndLength(table);
+}
+
+void PutIdexData(TBitWriter &w)
+{
+    const size_t start = w.BytePos();
+    w.PutBytes("IDEX");
+    w.Put(0, 32);
+    const size_t tableAddress = w.BytePos();
+    w.Put(0, 32);  // where the playlist table starts, from the tag
+    w.PutZeros(28);
+    PutMakerPart(w);
+    w.Patch(tableAddress, w.BytePos() - start, 32);
+    PutPlaylistTable(w);
+}
+
+// Extension data: its length, where the entries' data begins, and one entry
+// giving its IDs, start (both from the extension data's start) and length.
+void PutExtensionData(TBitWriter &w)
+{
+    const size_t start = w.BytePos();
+    size_t all = w.BeginLength(32);
+    const size_t dataAddress = w.BytePos();
+    w.Put(0, 32);
+    w.Put(0, 24);
+    w.Put(1, 8);  // entries
+    w.Put(kAvchdExtensionId1, 16);
+    w.Put(kAvchdExtensionId2, 16);
+    const size_t entryAddress = w.BytePos();
+    w.Put(0, 32);
+    size_t entryLength = w.BeginLength(32);
+    const size_t data = w.BytePos();
+    w.Patch(dataAddress, data - start, 32);
+    w.Patch(entryAddress, data - start, 32);
+    PutIdexData(w);
+    w.EndLength(entryLength);
+    w.EndLength(all);
+}
+
 }  // namespace
 
 std::vector<uint8_t> BuildIndexFile(const TClipSummary &clip)
 {
     TBitWriter w;
-    // Part: the indexes; no extension data.
+    // Parts: the indexes, the extension data.
     TStructureHeader header(w, "INDX", clip.Version);
 
     size_t appInfo = w.BeginLength(32);
@@ -50,5 +133,9 @@ std::vector<uint8_t> BuildIndexFile(const TClipSummary &clip)
     w.Put(0, 28);
     PutHdmvObject(w, kTitleObject);
     w.EndLength(indexes);
+
+    header.PartStartsHere(1);
+    PutExtensionData(w);
+    w.PutZeros((4 - w.BytePos() % 4) % 4);  // the file ends on a 32-bit boundary
     return w.Bytes();
 }

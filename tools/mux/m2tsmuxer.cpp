@@ -8,6 +8,7 @@
 #include "common/outputfile.h"
 #include "common/tspacketwriter.h"
 #include "mux/muxfile.h"
+#include "mux/transportbuffer.h"
 
 namespace {
 
@@ -36,8 +37,8 @@ std::vector<uint8_t> VideoRegistration(const TVideoAttributes &video)
     d[1] = 8;
     d.push_back(0xFF);
     d.push_back(kStreamTypeH264);
-    d.push_back(uint8_t(video.Format << 4 | (video.Rate & 0x0F)));
-    d.push_back(uint8_t(video.Aspect << 4 | 0x0F));
+    d.push_back(uint8_t(uint8_t(video.Format) << 4 | (video.Rate & 0x0F)));
+    d.push_back(uint8_t(uint8_t(video.Aspect) << 4 | 0x0F));
     return d;
 }
 
@@ -85,16 +86,64 @@ double PeakBitRate(const std::map<uint64_t, uint64_t> &bytesPerTenth)
     return double(best) * 8 * 10 / double(window);
 }
 
+// One PES packet being sent, a transport packet at a time.
+struct TPesSend
+{
+    uint16_t Pid = 0;
+    std::vector<uint8_t> Header;
+    const uint8_t *Payload = nullptr;
+    size_t Size = 0;
+    uint64_t Earliest = 0;  // no packet of it before this time
+    uint64_t Deadline = 0;  // when its decoder wants it whole
+    bool RandomAccess = false;
+    // What sending it has done so far.
+    bool Started = false;
+    size_t Done = 0;  // payload bytes sent
+    uint32_t FirstPacket = 0;
+    uint32_t LastPacket = 0;
+    uint64_t LastTime = 0;
+
+    bool Finished() const { return Started && Done >= Size; }
+};
+
+TPesSend VideoPes(const TVideoFrame &frame, uint64_t vbv)
+{
+    TPesSend pes;
+    pes.Pid = kVideoPid;
+    // Every video PES carries its decoding time so no reader has to guess it.
+    pes.Header = MakePesHeader(kVideoStreamId, frame.Pts27 / 300, frame.Dts27 / 300, frame.Size());
+    pes.Payload = frame.Data();
+    pes.Size = frame.Size();
+    pes.Earliest = frame.Dts27 > vbv ? frame.Dts27 - vbv : 0;
+    pes.Deadline = frame.Dts27;
+    pes.RandomAccess = frame.Intra;
+    return pes;
+}
+
+TPesSend AudioPes(std::vector<uint8_t> header, const std::vector<uint8_t> &frame, uint64_t pts, uint64_t lead)
+{
+    TPesSend pes;
+    pes.Pid = kAudioPid;
+    pes.Header = std::move(header);
+    pes.Payload = frame.data();
+    pes.Size = frame.size();
+    pes.Earliest = pts - std::min(pts, lead);
+    pes.Deadline = pts;
+    return pes;
+}
+
 }  // namespace
 
-// One run: the packet clock, the output and the statistics.
+// One run: the packet clock, the decoder's transport buffers, the output
+// and the statistics.
 class TM2tsMuxer::TSession
 {
 public:
     // `firstAudioFrame` is empty for a stream without audio.
     TSession(TOutputFile &out, const TMuxSettings &settings, const std::vector<uint8_t> &firstAudioFrame)
         : FWriter(out), FInterval(PacketInterval(settings.MuxRate)),
-          FPcrPid(settings.PcrOnOwnPid ? kPcrPid : kVideoPid)
+          FPcrPid(settings.PcrOnOwnPid ? kPcrPid : kVideoPid), FVideoBuffer(settings.VideoLeakRate),
+          FAudioBuffer(kAc3LeakRate), FSystemBuffer(kSystemLeakRate)
     {
         std::vector<TPmtStream> streams = {{kStreamTypeH264, kVideoPid, VideoRegistration(settings.Video)}};
         if (!firstAudioFrame.empty())
@@ -111,60 +160,39 @@ public:
     uint16_t PcrPid() const { return FPcrPid; }
     uint32_t Packets() const { return FWriter.PacketCount(); }
 
-    // Time of the next packet, not before `earliest`; writes the tables and
-    // the PCR when they are due.
-    uint64_t Slot(uint64_t earliest, bool forceTables)
+    // The clock starts a few packets before the first one is due.
+    void Start(uint64_t firstEarliest)
     {
-        if (!FStarted) {
-            FClock = earliest > 4 * FInterval ? earliest - 4 * FInterval : 0;
-            FStarted = true;
-        }
-        uint64_t t = std::max(FClock + FInterval, earliest);
-        if (forceTables || !FTablesWritten || t >= FLastTables + kPsiInterval) {
-            for (const auto &[pid, section] : FTables) {
-                FWriter.WriteSection(pid, section, t);
-                t += FInterval;
-            }
-            FLastTables = t;
-            FTablesWritten = true;
-        }
-        if (!FPcrWritten || t >= FLastPcr + kPcrInterval) {
-            FWriter.WritePcr(FPcrPid, t, t);
-            FLastPcr = t;
-            FPcrWritten = true;
-            t += FInterval;
-        }
-        FClock = t;
-        return t;
+        FClock = firstEarliest > 4 * FInterval ? firstEarliest - 4 * FInterval : 0;
     }
 
-    struct TPesPlace
-    {
-        uint32_t FirstPacket, LastPacket;
-        uint64_t LastTime;
-    };
+    // When the next packet of `pes` could go, tables and PCR aside.
+    uint64_t NextTime(const TPesSend &pes) { return Ready(pes.Pid, pes.Earliest, pes.Deadline); }
 
-    // Writes one PES packet; says where its packets went.
-    TPesPlace WritePes(uint16_t pid, const std::vector<uint8_t> &header, const uint8_t *payload, size_t size,
-                       uint64_t earliest, bool entryPoint)
+    // Sends the next packet of `pes`, after the tables and the PCR when due.
+    void SendPacket(TPesSend &pes)
     {
-        uint64_t t = Slot(earliest, entryPoint);
-        uint32_t first = FWriter.PacketCount();
-        // The header goes in the first packet with as much payload as fits.
-        uint8_t packet[kTsPacketSize];
-        size_t headerTake = std::min(header.size() + size, kTsPacketSize - 4);
-        std::copy(header.begin(), header.end(), packet);
-        size_t payloadInFirst = headerTake - header.size();
-        std::copy(payload, payload + payloadInFirst, packet + header.size());
-        size_t taken = FWriter.WritePayloadPacket(pid, true, entryPoint, packet, headerTake, t);
-        size_t done = taken >= header.size() ? taken - header.size() : 0;
-        if (taken < header.size())
-            throw std::logic_error("PES header split across packets");
-        while (done < size) {
-            t = Slot(earliest, false);
-            done += FWriter.WritePayloadPacket(pid, false, false, payload + done, size - done, t);
+        const uint64_t t = Slot(pes.Pid, pes.Earliest, pes.Deadline, pes.RandomAccess && !pes.Started);
+        if (!pes.Started) {
+            pes.FirstPacket = FWriter.PacketCount();
+            // The header goes in the first packet with as much payload as fits.
+            uint8_t packet[kTsPacketSize];
+            const size_t headerTake = std::min(pes.Header.size() + pes.Size, kTsPacketSize - 4);
+            std::copy(pes.Header.begin(), pes.Header.end(), packet);
+            std::copy(pes.Payload, pes.Payload + (headerTake - pes.Header.size()),
+                      packet + pes.Header.size());
+            const size_t taken =
+                FWriter.WritePayloadPacket(pes.Pid, true, pes.RandomAccess, packet, headerTake, t);
+            if (taken < pes.Header.size())
+                throw std::logic_error("PES header split across packets");
+            pes.Done = taken - pes.Header.size();
+            pes.Started = true;
+        } else {
+            pes.Done += FWriter.WritePayloadPacket(pes.Pid, false, false, pes.Payload + pes.Done,
+                                                   pes.Size - pes.Done, t);
         }
-        return {first, FWriter.PacketCount() - 1, t};
+        pes.LastPacket = FWriter.PacketCount() - 1;
+        pes.LastTime = t;
     }
 
     // Fills the last aligned unit with null packets.
@@ -177,12 +205,76 @@ public:
     }
 
 private:
+    // The transport buffer packets of `pid` go through, if any: the PCR's
+    // own PID carries no stream.
+    TTransportBuffer *BufferOf(uint16_t pid)
+    {
+        if (pid == kVideoPid)
+            return &FVideoBuffer;
+        if (pid == kAudioPid)
+            return &FAudioBuffer;
+        if (pid == 0 || pid == kPmtPid || pid == kSitPid)
+            return &FSystemBuffer;
+        return nullptr;
+    }
+
+    // The first slot from `earliest` on where a packet of `pid` keeps the
+    // mux rate and fits its transport buffer. A packet waits for its buffer
+    // only until its `deadline`: a stream faster than its level allows then
+    // overflows the buffer rather than drifting ever later than its
+    // decoding times.
+    uint64_t Ready(uint16_t pid, uint64_t earliest, uint64_t deadline = UINT64_MAX)
+    {
+        const uint64_t t = std::max(FClock + FInterval, earliest);
+        const TTransportBuffer *buffer = BufferOf(pid);
+        return buffer ? std::min(buffer->ReadyAt(t), std::max(t, deadline)) : t;
+    }
+
+    // Takes the slot at `t` for a packet of `pid`.
+    void Take(uint16_t pid, uint64_t t)
+    {
+        FClock = t;
+        if (TTransportBuffer *buffer = BufferOf(pid))
+            buffer->Arrive(t);
+    }
+
+    // The time of the next packet of `pid`, not before `earliest`. Tables
+    // and PCR falling due before it are written first, at their due time
+    // where the clock allows, so that long waits keep their spacing.
+    uint64_t Slot(uint16_t pid, uint64_t earliest, uint64_t deadline, bool forceTables)
+    {
+        for (;;) {
+            const uint64_t t = Ready(pid, earliest, deadline);
+            const uint64_t tablesDue = forceTables || !FTablesWritten ? t : FLastTables + kPsiInterval;
+            const uint64_t pcrDue = FPcrWritten ? FLastPcr + kPcrInterval : t;
+            if (tablesDue <= t && tablesDue <= pcrDue) {
+                FLastTables = Ready(0, tablesDue);
+                for (const auto &[tablePid, section] : FTables) {
+                    const uint64_t at = Ready(tablePid, tablesDue);
+                    FWriter.WriteSection(tablePid, section, at);
+                    Take(tablePid, at);
+                }
+                FTablesWritten = true;
+                forceTables = false;
+            } else if (pcrDue <= t) {
+                const uint64_t at = Ready(FPcrPid, pcrDue);
+                FWriter.WritePcr(FPcrPid, at, at);
+                Take(FPcrPid, at);
+                FLastPcr = at;
+                FPcrWritten = true;
+            } else {
+                Take(pid, t);
+                return t;
+            }
+        }
+    }
+
     TTsPacketWriter FWriter;
     uint64_t FInterval;
     uint16_t FPcrPid;
+    TTransportBuffer FVideoBuffer, FAudioBuffer, FSystemBuffer;
     std::vector<std::pair<uint16_t, std::vector<uint8_t>>> FTables;  // PID and section
     uint64_t FClock = 0;
-    bool FStarted = false;
     bool FTablesWritten = false;
     bool FPcrWritten = false;
     uint64_t FLastTables = 0;
@@ -222,30 +314,44 @@ TMuxResult TM2tsMuxer::Run(const std::string &path, const std::function<void(dou
     uint64_t audioPts = result.FirstPts27;
     int lastPercent = -1;
 
-    while (haveFrame || haveAudio) {
-        uint64_t videoEarliest = haveFrame ? (frame.Dts27 > vbv ? frame.Dts27 - vbv : 0) : UINT64_MAX;
-        uint64_t audioEarliest = haveAudio ? audioPts - std::min(audioPts, audioLead) : UINT64_MAX;
-        if (haveFrame && videoEarliest <= audioEarliest) {
-            // Every video PES carries its decoding time so no reader has to guess it.
-            std::vector<uint8_t> header =
-                MakePesHeader(kVideoStreamId, frame.Pts27 / 300, frame.Dts27 / 300, frame.Size());
-            TSession::TPesPlace place =
-                session.WritePes(kVideoPid, header, frame.Data(), frame.Size(), videoEarliest, frame.Intra);
+    // The current PES packet of each stream; their transport packets are
+    // interleaved as their times and buffers allow.
+    std::optional<TPesSend> video, audio;
+    auto nextVideo = [&] { video = haveFrame ? std::optional(VideoPes(frame, vbv)) : std::nullopt; };
+    auto nextAudio = [&] {
+        audio = haveAudio ? std::optional(AudioPes(MakePesHeader(audioStreamId, audioPts / 300, std::nullopt,
+                                                                 audioFrame.size(), audioExtension),
+                                                   audioFrame, audioPts, audioLead))
+                          : std::nullopt;
+    };
+    nextVideo();
+    nextAudio();
+    session.Start(std::min(video ? video->Earliest : UINT64_MAX, audio ? audio->Earliest : UINT64_MAX));
+    while (video || audio) {
+        // The packet that can go first; at the same time, the one needed sooner.
+        const bool videoNext = video
+                               && (!audio
+                                   || std::pair(session.NextTime(*video), video->Deadline)
+                                          <= std::pair(session.NextTime(*audio), audio->Deadline));
+        TPesSend &pes = videoNext ? *video : *audio;
+        session.SendPacket(pes);
+        if (!pes.Finished())
+            continue;
+        if (videoNext) {
             if (frame.Intra)
-                result.EntryPoints.push_back({frame.Pts27 / 300, place.FirstPacket, place.LastPacket});
-            if (place.LastTime > frame.Dts27)
+                result.EntryPoints.push_back({frame.Pts27 / 300, pes.FirstPacket, pes.LastPacket});
+            if (pes.LastTime > frame.Dts27)
                 ++result.LateFrames;
             bytesPerTenth[frame.Dts27 / (kClock / 10)] += frame.Size();
             ++result.VideoFrames;
             haveFrame = FVideo.Next(frame);
+            nextVideo();
         } else {
-            std::vector<uint8_t> header =
-                MakePesHeader(audioStreamId, audioPts / 300, std::nullopt, audioFrame.size(), audioExtension);
-            session.WritePes(kAudioPid, header, audioFrame.data(), audioFrame.size(), audioEarliest, false);
             bytesPerTenth[audioPts / (kClock / 10)] += audioFrame.size();
             audioPts += FAudio->FrameDuration27();
             ++result.AudioFrames;
             haveAudio = FAudio->Next(audioFrame);
+            nextAudio();
         }
         uint64_t read = FVideo.BytesRead() + (FAudio ? FAudio->BytesRead() : 0);
         int percent = int(std::min<uint64_t>(100, read * 100 / totalBytes));

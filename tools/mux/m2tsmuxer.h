@@ -1,9 +1,10 @@
 // Interleaves one H.264 stream and an optional AC-3 stream into an M2TS
 // file of 192-byte source packets. Packets are sent as early as the
-// buffering window (--vbv-len) allows but no faster than the mux rate;
-// their arrival time stamps run on the same 27 MHz clock as the PCR. The
-// file ends on a whole aligned unit (32 source packets), filled with null
-// packets.
+// buffering window (--vbv-len) allows but no faster than the mux rate, and
+// each stream's packets are spread so that they never overflow the 512-byte
+// transport buffer a decoder model gives the stream; their arrival time
+// stamps run on the same 27 MHz clock as the PCR. The file ends on a whole
+// aligned unit (32 source packets), filled with null packets.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,7 @@ struct TMuxSettings
     bool BlurayAudioPes = false;  // AC-3 as stream id 0xFD, extension 0x71
     uint32_t VbvLenMs = 500;
     uint64_t MuxRate = 48000000;  // bit/s: no 10 ms of source packets exceed it
+    uint64_t VideoLeakRate = 0;  // bit/s leaving the video's transport buffer; 0: no limit
     TVideoAttributes Video;  // for the video registration descriptor
 };
 

@@ -10,6 +10,12 @@
 
 namespace {
 
+// Far beyond what the application writes (a few lines, one chapter list of
+// a few kilobytes), yet room for the most chapters a playlist holds (65535
+// of 13 characters): a larger file is not a meta file, and is not read
+// into memory.
+constexpr size_t kLargestMetaFile = 1 << 20;
+
 std::string Trim(const std::string &s)
 {
     size_t b = s.find_first_not_of(" \t\r\n");
@@ -213,9 +219,14 @@ TMetaFile ReadMetaFile(const std::string &path)
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw std::runtime_error("cannot read the meta file \"" + path + "\": " + std::strerror(errno));
-    std::ostringstream text;
-    text << in.rdbuf();
+    // At most one byte more than allowed: a file of gigabytes is not read.
+    std::string text(kLargestMetaFile + 1, '\0');
+    in.read(text.data(), std::streamsize(text.size()));
     if (in.bad())
         throw std::runtime_error("cannot read the meta file \"" + path + "\"");
-    return ParseMetaFile(text.str());
+    text.resize(size_t(in.gcount()));
+    if (text.size() > kLargestMetaFile)
+        throw std::runtime_error("the meta file \"" + path + "\" is larger than "
+                                 + std::to_string(kLargestMetaFile >> 20) + " MB: it is not a meta file");
+    return ParseMetaFile(text);
 }

@@ -47,7 +47,7 @@ void PutStreamTable(TBitWriter &w, const TClipSummary &clip)
     w.Put(0, 8);  // picture-in-picture graphics
     w.PutZeros(5);
     PutStreamEntry(w, kVideoPid);
-    PutAttributes(w, kStreamTypeH264, clip.Video.Format, clip.Video.Rate, "");
+    PutAttributes(w, kStreamTypeH264, uint8_t(clip.Video.Format), clip.Video.Rate, "");
     if (clip.Audio) {
         PutStreamEntry(w, kAudioPid);
         PutAttributes(w, kStreamTypeAc3, clip.Audio->Format, clip.Audio->Rate, "und");

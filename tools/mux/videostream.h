@@ -54,6 +54,8 @@ public:
     uint32_t TimingRepairs() const { return FTimingRepairs; }
     // Slices whose header could not be read, kept in the picture they came in.
     uint32_t DamagedSlices() const { return FDamagedSlices; }
+    // Zero bytes passed over where no picture followed.
+    uint64_t ZerosSkipped() const { return FReader.ZerosSkipped(); }
 
 private:
     struct TPicture

@@ -455,6 +455,43 @@ TEST_F(BurnJobTest, ImageFileWriteFailureKeepsTheOlderImage)
         EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
 }
 
+// The command line run as an unprivileged user when the tests run as root,
+// whom file modes do not stop.
+std::vector<std::string> AsUnprivilegedUser(std::vector<std::string> line)
+{
+    if (geteuid() == 0)
+        line.insert(line.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    return line;
+}
+
+// A source file that cannot be opened is found before the drive is
+// written: a disc would otherwise be lost halfway through.
+TEST_F(BurnJobTest, UnreadableSourceLeavesTheDriveUntouched)
+{
+    const std::string image = FDir / "out.img";
+    MakeFile(image, 1343488, 7);
+    const std::string before = ReadWhole(image);
+    const std::string unreadable = FDir / "disc/BDMV/index.bdmv";
+    namespace fs = std::filesystem;
+    for (const auto &entry : fs::recursive_directory_iterator(FDir.Path()))
+        fs::permissions(entry.path(), entry.is_directory() ? fs::perms(0755) : fs::perms(0666));
+    fs::permissions(FDir.Path(), fs::perms(0777));
+    fs::permissions(unreadable, fs::perms::none);
+
+    TRun run = RunProgram(AsUnprivilegedUser(CoreLine("Disque", "stdio:" + image)));
+    EXPECT_EQ(run.exitCode, BurnFailed);
+    EXPECT_NE(run.err.find("Cannot open \"" + unreadable + "\": Permission denied. Nothing was written."),
+              std::string::npos)
+        << run.err;
+    EXPECT_TRUE(ReadWhole(image) == before) << "the drive was written";
+
+    // The same user, once the file is readable, writes the drive.
+    fs::permissions(unreadable, fs::perms(0644));
+    TRun readable = RunProgram(AsUnprivilegedUser(CoreLine("Disque", "stdio:" + image)));
+    EXPECT_EQ(readable.exitCode, BurnDone) << readable.err;
+    ExpectReadable(image);
+}
+
 // A file larger than the medium is refused before anything is written. The
 // medium of a stdio: drive is its file system, so the source is a sparse
 // file larger than the free space.

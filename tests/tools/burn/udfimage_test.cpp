@@ -119,9 +119,10 @@ uint32_t Le32(const std::string &bytes, size_t at)
            | static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24;
 }
 
-// Sector and length of the metadata partition, found the way a reader
-// finds it: anchor, partition descriptor, metadata map, metadata file.
-std::pair<uint32_t, uint32_t> MetadataExtent(const std::string &image)
+// Where the physical partition starts and the sector of the metadata
+// file's entry, found the way a reader finds them: anchor, partition
+// descriptor, metadata map.
+std::pair<uint32_t, uint32_t> MetadataFileEntry(const std::string &image)
 {
     const size_t sector = 2048;
     uint32_t vds = Le32(image, 256 * sector + 20);
@@ -133,25 +134,51 @@ std::pair<uint32_t, uint32_t> MetadataExtent(const std::string &image)
         if (tag == 6)
             metadataFile = Le32(image, s * sector + 440 + 6 + 40);
     }
-    size_t entry = (size_t(partitionStart) + metadataFile) * sector;
+    return {partitionStart, partitionStart + metadataFile};
+}
+
+// Sector and length of the metadata partition, read from the metadata
+// file's entry.
+std::pair<uint32_t, uint32_t> MetadataExtent(const std::string &image)
+{
+    const size_t sector = 2048;
+    auto [partitionStart, entrySector] = MetadataFileEntry(image);
+    size_t entry = size_t(entrySector) * sector;
     return {partitionStart + Le32(image, entry + 216 + 4), Le32(image, entry + 216) / sector};
+}
+
+// A copy of the image with `count` sectors from `first` destroyed still
+// lists and reads every file as its source.
+void ExpectEveryFileReadWithSectorsDestroyed(const std::string &image, uint32_t first, uint32_t count,
+                                             const std::string &copy, const std::vector<std::string> &sources)
+{
+    std::string bytes = ReadWhole(image);
+    std::fill(bytes.begin() + first * 2048, bytes.begin() + (first + count) * 2048, '\x5A');
+    std::ofstream(copy, std::ios::binary) << bytes;
+    std::string error;
+    TListing listing = ListImage(copy, error);
+    ASSERT_TRUE(error.empty()) << error;
+    EXPECT_EQ(listing, ListSources(sources));
+    EXPECT_EQ(CompareImageFiles(copy, listing, sources), "");
 }
 
 TEST_F(UdfImageTest, MirrorStandsInForDamagedMetadata)
 {
-    std::string bytes = ReadWhole(image_);
-    auto [start, blocks] = MetadataExtent(bytes);
+    auto [start, blocks] = MetadataExtent(ReadWhole(image_));
     ASSERT_GT(blocks, 4u);
     // The file set descriptor, its terminator, the root's entry and
     // identifiers: a reader finds bad tags and turns to the mirror.
-    std::fill(bytes.begin() + start * 2048, bytes.begin() + (start + 4) * 2048, '\x5A');
-    std::string damaged = *dir_ / "damaged.img";
-    std::ofstream(damaged, std::ios::binary) << bytes;
-    std::string error;
-    TListing listing = ListImage(damaged, error);
-    ASSERT_TRUE(error.empty()) << error;
-    EXPECT_EQ(listing, ListSources(sources_));
-    EXPECT_EQ(CompareImageFiles(damaged, listing, sources_), "");
+    ExpectEveryFileReadWithSectorsDestroyed(image_, start, 4, *dir_ / "damaged.img", sources_);
+}
+
+// The first ECC block of the partition, which holds the metadata file's
+// entry, unreadable: the mirror's entry, kept at the other end of the
+// volume, leads readers to the mirror.
+TEST_F(UdfImageTest, MirrorEntrySurvivesTheLossOfTheFirstPartitionBlock)
+{
+    const uint32_t eccBlock = MetadataFileEntry(ReadWhole(image_)).second / 16 * 16;
+    ASSERT_GT(eccBlock, 256u);
+    ExpectEveryFileReadWithSectorsDestroyed(image_, eccBlock, 16, *dir_ / "first-block-lost.img", sources_);
 }
 
 // What a mounted disc shows a user who is not root: every file readable,
@@ -265,8 +292,13 @@ TEST(UdfLayoutTest, PlayersFindTheStructuresWhereTheyLook)
             mirrorFile = Le32(bytes, s * sector + 440 + 6 + 44);
     }
     ASSERT_GT(partitionStart, 0u);
-    const size_t mirrorEntry = (size_t(partitionStart) + mirrorFile) * sector;
+    // The mirror's file entry and its data, both at the end of the partition.
+    const uint32_t mirrorEntrySector = partitionStart + mirrorFile;
+    const size_t mirrorEntry = size_t(mirrorEntrySector) * sector;
+    ASSERT_EQ(tag(mirrorEntrySector), 266);
     ASSERT_EQ(static_cast<uint8_t>(bytes[mirrorEntry + 27]), 251);  // metadata mirror file
+    EXPECT_GE(mirrorEntrySector, lastTenth);
+    EXPECT_LT(mirrorEntrySector, reserve);
     const uint32_t mirror = partitionStart + Le32(bytes, mirrorEntry + 216 + 4);
     EXPECT_GE(mirror, lastTenth);
     EXPECT_LT(mirror, reserve);

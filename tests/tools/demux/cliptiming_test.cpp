@@ -8,6 +8,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <sstream>
 
 #include "demuxer.h"
@@ -23,9 +26,13 @@ struct TClipRecipe
     double Seconds;
     double AudioLead;  // seconds the audio starts before the video; < 0: no audio
     std::vector<std::string> VideoOptions;
+    // A second clip of that many seconds joined to it by copying (its time
+    // stamps start again), on other PIDs when asked: 0 for none.
+    double JoinedSeconds = 0;
+    bool JoinedOnOtherPids = false;
 };
 
-void MakeClip(const std::string &path, const TClipRecipe &recipe)
+void MakeClip(const std::string &path, const TClipRecipe &recipe, bool otherPids = false)
 {
     const std::string seconds = std::to_string(recipe.Seconds);
     std::vector<std::string> argv {"ffmpeg", "-hide_banner", "-loglevel", "error", "-y"};
@@ -43,11 +50,32 @@ void MakeClip(const std::string &path, const TClipRecipe &recipe)
                              "-b:v", "300k"});
     argv.insert(argv.end(), recipe.VideoOptions.begin(), recipe.VideoOptions.end());
     if (audio)
-        argv.insert(argv.end(), {"-map", "1:a", "-c:a", "ac3", "-b:a", "192k", "-streamid", "1:0x1100"});
-    argv.insert(argv.end(), {"-streamid", "0:0x1011", "-f", "mpegts", "-mpegts_m2ts_mode", "1", "-muxrate",
-                             "2000000", path});
+        argv.insert(argv.end(), {"-map", "1:a", "-c:a", "ac3", "-b:a", "192k", "-streamid",
+                                 otherPids ? "1:0x1101" : "1:0x1100"});
+    if (otherPids)
+        argv.insert(argv.end(), {"-mpegts_pmt_start_pid", "0x101", "-mpegts_service_id", "2"});
+    argv.insert(argv.end(), {"-streamid", otherPids ? "0:0x1012" : "0:0x1011", "-f", "mpegts",
+                             "-mpegts_m2ts_mode", "1", "-muxrate", "2000000", path});
     const TRunResult made = RunProgram(argv);
     ASSERT_EQ(made.ExitStatus, 0) << made.Err;
+    if (recipe.JoinedSeconds == 0)
+        return;
+    TClipRecipe second = recipe;
+    second.Seconds = recipe.JoinedSeconds;
+    second.JoinedSeconds = 0;
+    ASSERT_NO_FATAL_FAILURE(MakeClip(path + ".joined", second, recipe.JoinedOnOtherPids));
+    std::ofstream(path, std::ios::binary | std::ios::app)
+        << std::ifstream(path + ".joined", std::ios::binary).rdbuf();
+    std::remove((path + ".joined").c_str());
+}
+
+// The pictures ffmpeg makes for that many seconds at a rate such as "25"
+// or "30000/1001".
+int64_t FramesOf(const std::string &rate, double seconds)
+{
+    double num = 0, den = 1;
+    std::sscanf(rate.c_str(), "%lf/%lf", &num, &den);
+    return std::llround(seconds * num / den);
 }
 
 // A disc of clips: each case names what its clips have in common.
@@ -86,6 +114,12 @@ TEST_P(ClipTimingAgreesWithTheJoins, ToTheTick)
         const TClipTimes times = ReadClipTimes(QString::fromStdString(paths[i]));
         ASSERT_TRUE(times.HasVideo) << paths[i];
         const int64_t clipTicks = demuxer.Results()[i].VideoDuration;
+        // Agreeing on a cut clip is not enough: a joined clip keeps every picture.
+        const TClipRecipe &recipe = GetParam().Clips[i];
+        if (recipe.JoinedSeconds > 0)
+            EXPECT_EQ(demuxer.Results()[i].Pictures,
+                      FramesOf(recipe.Rate, recipe.Seconds) + FramesOf(recipe.Rate, recipe.JoinedSeconds))
+                << paths[i];
         EXPECT_EQ(times.Duration(), clipTicks * 1000 / 9) << paths[i];
         chapterUnits += times.Duration();
         joinTicks += clipTicks;
@@ -112,6 +146,12 @@ INSTANTIATE_TEST_SUITE_P(
         TDiscCase {"Ntsc",
                    {{"a", "30000/1001", 1.5, 0, kInterlaced}, {"b", "30000/1001", 2.0, 0.2, kInterlaced}}},
         TDiscCase {"Film", {{"a", "24000/1001", 2.5, 0, kBFrames}, {"b", "24000/1001", 1.3, 0, kBFrames}}},
+        // Clips of one camera joined by copying: the time stamps start again.
+        TDiscCase {"JoinedByCopying",
+                   {{"a", "25", 2.0, 0, kBFrames, 1.2}, {"b", "25", 1.0, 0, kBFrames, 0.6}}},
+        // The second part on other PIDs, with another program map.
+        TDiscCase {"ProgramChangesMidway",
+                   {{"a", "25", 1.0, 0, kBFrames, 2.0, true}, {"b", "25", 1.0, 0, kBFrames}}},
         TDiscCase {"Hd720p60",
                    {{"a", "60000/1001", 3.0, 0, kBFrames},
                     {"b", "60000/1001", 1.0, 0, kBFrames},

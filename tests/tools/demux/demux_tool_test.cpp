@@ -531,6 +531,47 @@ TEST_F(DemuxTool, ClipsJoinedByCopyingAreTimedByTheirPictures)
     EXPECT_NEAR(std::stol(audio["nb_read_frames"]) * kAc3Frame, 2 * one.Seconds, kAc3Frame / 2 + 1e-6);
 }
 
+// The second clip of a copy on other PIDs, with another program map: its
+// pictures were once dropped in silence, the first clip's alone written.
+TEST_F(DemuxTool, ProgramChangeMidwayIsFollowed)
+{
+    const fs::path other = FRoot / "other-pids.m2ts";
+    const TRunResult made = RunProgram({"ffmpeg",
+                                        "-hide_banner",
+                                        "-loglevel",
+                                        "error",
+                                        "-i",
+                                        Clip("small3s"),
+                                        "-map",
+                                        "0",
+                                        "-c",
+                                        "copy",
+                                        "-streamid",
+                                        "0:0x1012",
+                                        "-streamid",
+                                        "1:0x1101",
+                                        "-mpegts_pmt_start_pid",
+                                        "0x101",
+                                        "-mpegts_service_id",
+                                        "2",
+                                        "-f",
+                                        "mpegts",
+                                        "-mpegts_m2ts_mode",
+                                        "1",
+                                        other.string()});
+    ASSERT_EQ(made.ExitStatus, 0) << made.Err;
+    WriteAll(FRoot / "changing.m2ts", ReadAll(Clip("small1s")) + ReadAll(other));
+    TRunResult r = Demux({"-demux", (FRoot / "changing.m2ts").string()});
+    EXPECT_EQ(r.ExitStatus, 1);
+    EXPECT_NE(r.Err.find("changing.m2ts: its program changes 1 time(s) midway"), std::string::npos) << r.Err;
+    const int64_t frames = VideoOf("small1s").Frames + VideoOf("small3s").Frames;
+    EXPECT_EQ(ProbeStream((FOut / "changing.h264").string(), "v:0")["nb_read_frames"],
+              std::to_string(frames));
+    auto audio = ProbeStream((FOut / "changing.ac3").string(), "a:0");
+    EXPECT_NEAR(std::stol(audio["nb_read_frames"]) * kAc3Frame,
+                VideoOf("small1s").Seconds + VideoOf("small3s").Seconds, 2 * kAc3Frame);
+}
+
 TEST_F(DemuxTool, ClipWithoutAReadablePictureFails)
 {
     std::string clip = ReadAll(Clip("small1s"));
@@ -542,6 +583,26 @@ TEST_F(DemuxTool, ClipWithoutAReadablePictureFails)
     TRunResult r = Demux({"-demux", Clip("small3s") + "+" + (FRoot / "garbage.m2ts").string()});
     EXPECT_EQ(r.ExitStatus, 2);
     EXPECT_NE(r.Err.find("garbage.m2ts"), std::string::npos) << r.Err;
+    EXPECT_TRUE(Entries(FOut).empty());
+}
+
+// Every video PES header damaged (header_data_length 0xFF): the bytes that
+// come out are not H.264, and were once written as "1 pictures".
+TEST_F(DemuxTool, VideoWithDamagedPesHeadersOnlyFailsAndWritesNothing)
+{
+    std::string clip = ReadAll(Clip("small1s"));
+    std::vector<size_t> headers;
+    for (size_t at : PayloadsOf(clip, 0x1011))
+        if (clip.compare(at, 4, std::string("\0\0\1\xe0", 4)) == 0)
+            headers.push_back(at);
+    ASSERT_GT(headers.size(), 10u);
+    for (size_t at : headers)
+        clip[at + 8] = '\xff';
+    WriteAll(FRoot / "headers.m2ts", clip);
+    TRunResult r = Demux({"-demux", (FRoot / "headers.m2ts").string()});
+    EXPECT_EQ(r.ExitStatus, 2);
+    EXPECT_NE(r.Err.find("headers.m2ts: no picture could be read from its video stream"), std::string::npos)
+        << r.Err;
     EXPECT_TRUE(Entries(FOut).empty());
 }
 

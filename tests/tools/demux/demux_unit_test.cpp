@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <set>
 #include <filesystem>
 #include <fstream>
 
@@ -12,8 +15,8 @@
 #include "audiofitter.h"
 #include "clipsource.h"
 #include "cliplist.h"
-#include "cliptimeline.h"
 #include "media/ac3parser.h"
+#include "media/cliptimeline.h"
 #include "media/cliptimes.h"
 #include "media/tspackets.h"
 #include "support/tempfolder.h"
@@ -74,6 +77,41 @@ TEST(ClipList, FolderIsNoClip)
     TTempFolder folder;
     fs::create_directory(folder.Path() / "d.m2ts");
     EXPECT_FALSE(ResolveClipList((folder.Path() / "d.m2ts").string()).Ok());
+}
+
+// A tree of 2,000 clips (a long holiday) is split with a number of file
+// checks in proportion to the clips, whether it resolves or one is missing:
+// each part is tried against the "+" signs within a path's length only.
+TEST(ClipList, FileChecksGrowWithTheClipsNotTheirSquare)
+{
+    constexpr int kClips = 2000;
+    std::vector<std::string> parts;
+    for (int i = 0; i < kClips; ++i) {
+        char name[80];
+        std::snprintf(name, sizeof name, "/home/louise/Vidéos/Vacances 2025/AVCHD/BDMV/STREAM/%05d.MTS", i);
+        parts.push_back(name);
+    }
+    const size_t partLength = parts[0].size();
+    const size_t bound = kClips * (PATH_MAX / (partLength + 1) + 2);
+    for (int missing : {-1, kClips - 10}) {
+        SCOPED_TRACE("missing clip " + std::to_string(missing));
+        std::set<std::string> files(parts.begin(), parts.end());
+        if (missing >= 0)
+            files.erase(parts[missing]);
+        std::string joined;
+        for (const std::string &part : parts)
+            joined += (joined.empty() ? "" : "+") + part;
+        size_t checks = 0;
+        const TClipList list = ResolveClipList(joined, [&](const std::string &path) {
+            ++checks;
+            return files.count(path) > 0;
+        });
+        if (missing < 0)
+            EXPECT_EQ(list.Paths, parts);
+        else
+            EXPECT_EQ(list.Unresolved, parts[missing]);
+        EXPECT_LE(checks, bound);
+    }
 }
 
 TEST(ClipList, TrailingPlusNamesNothing)

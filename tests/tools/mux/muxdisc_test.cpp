@@ -8,8 +8,13 @@
 #include <libbluray/bluray.h>
 #include <libbluray/clpi_data.h>
 #include <csignal>
+#include <cstdio>
+#include <ctime>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <map>
 #include <sstream>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -384,6 +389,45 @@ TEST_F(MuxDisc, ExistingFolderGetsNewStructureAndKeepsOtherFiles)
     EXPECT_FALSE(TempLeftBeside(out));
 }
 
+// Sets or clears the immutable attribute of `path` (as chattr +i does);
+// false where the file system or the user's rights do not allow it.
+bool SetImmutable(const fs::path &path, bool immutable)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int flags = 0;
+    bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = immutable ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return done;
+}
+
+// The previous disc folder stays whole when the last move of the swap
+// fails: its CERTIFICATE cannot be moved (immutable, as a folder the user
+// may not move would be), after BDMV could.
+TEST_F(MuxDisc, FailedSwapLeavesThePreviousFolderByteForByte)
+{
+    fs::path out = work_ / "kept";
+    ASSERT_EQ(Mux(MetaText("00:00:00.000", work_ / "two.h264", work_ / "two.ac3"), out).exitCode, 0);
+    writeFile(out / "notes.txt", "mine");
+    std::map<std::string, std::string> before;
+    for (const auto &entry : fs::recursive_directory_iterator(out))
+        before[entry.path().string()] = entry.is_regular_file() ? readFile(entry.path()) : "<dir>";
+    if (!SetImmutable(out / "CERTIFICATE", true))
+        GTEST_SKIP() << "the immutable attribute cannot be set here";
+    TProcessResult r = Mux(MetaText("00:00:00.000", work_ / "cam.h264", work_ / "cam.ac3"), out);
+    SetImmutable(out / "CERTIFICATE", false);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("/CERTIFICATE\" to \""), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("the output folder was left as it was"), std::string::npos) << r.err;
+    std::map<std::string, std::string> after;
+    for (const auto &entry : fs::recursive_directory_iterator(out))
+        after[entry.path().string()] = entry.is_regular_file() ? readFile(entry.path()) : "<dir>";
+    EXPECT_EQ(after, before);
+    EXPECT_FALSE(TempLeftBeside(out));
+}
+
 // Where the slices (NAL units 1 and 5) of an Annex B stream begin.
 std::vector<size_t> SliceStarts(const std::string &stream)
 {
@@ -535,6 +579,55 @@ TEST_F(MuxDisc, SigtermStopsItWhileItReadsTheStreams)
     EXPECT_FALSE(TempLeftBeside(out));
 }
 
+// A valid stream followed by 4 GB of zeros (sparse), as a camera that lost
+// power leaves it: the zeros are passed over with a warning, in bounded
+// memory. Time and memory peak are printed for the record.
+TEST_F(MuxDisc, ZeroTailOfGigabytesIsPassedOverInBoundedMemory)
+{
+    const fs::path h264 = work_ / "zero-tail.h264", meta = work_ / "zero-tail.meta",
+                   out = work_ / "zero-tail";
+    writeFile(h264, readFile(work_ / "two.h264"));
+    const uint64_t videoBytes = fs::file_size(h264);
+    fs::resize_file(h264, videoBytes + (uint64_t(4) << 30));
+    writeFile(meta, MetaText("00:00:00.000", h264, work_ / "two.ac3"));
+    const fs::path errors = work_ / "zero-tail.err";
+    timespec start {}, end {};
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int err = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(err, STDERR_FILENO);
+        const int null = ::open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        execl(kTsmuxer.c_str(), kTsmuxer.c_str(), meta.c_str(), out.c_str(), nullptr);
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage {};
+    ASSERT_EQ(wait4(pid, &status, 0, &usage), pid);
+    clock_gettime(CLOCK_MONOTONIC, &end);
+    fs::remove(h264);
+    const double seconds = double(end.tv_sec - start.tv_sec) + (end.tv_nsec - start.tv_nsec) / 1e9;
+    const double cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+                       + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    const long peakMb = usage.ru_maxrss / 1024;
+    std::printf("4 GB zero tail: %.1f s (%.1f s of CPU), memory peak %ld MB\n", seconds, cpu, peakMb);
+    RecordProperty("seconds", std::to_string(seconds));
+    RecordProperty("peak_mb", std::to_string(peakMb));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1) << readFile(errors);
+    // The zeros are counted as they are dropped, all but the last stretch
+    // below the cap of a NAL unit (32 MB) and one read (8 MB).
+    const std::string warning = readFile(errors);
+    const size_t at = warning.find("zero-tail.h264\": ");
+    ASSERT_NE(at, std::string::npos) << warning;
+    EXPECT_GE(std::stoull(warning.substr(at + 16)), (uint64_t(4) << 30) - (40 << 20)) << warning;
+    EXPECT_NE(warning.find(" bytes of zeros holding no picture were passed over"), std::string::npos)
+        << warning;
+    EXPECT_LT(peakMb, 200);
+    EXPECT_EQ(ReadTitle(out).Titles, 1u);
+}
+
 // A disc folder below a folder the user cannot write: the muxer says why
 // the folder cannot be made (permission denied), not that a folder made
 // just before is missing.
@@ -611,6 +704,14 @@ TEST_P(MuxDiscBadInput, FailsClearlyAndLeavesNothing)
         // num_slice_groups_minus1 = 2^31 once made the parsing loop for ever.
         writeFile(work_ / "pps.h264", std::string("\0\0\0\1\x68\xc0\0\0\3\0\x10\0\0\3\0\x27\x80", 17));
         meta = MetaText("00:00:00.000", work_ / "pps.h264", ac3);
+    } else if (name == "huge-meta") {
+        // 4 GB, sparse: reading it whole once grew the memory by gigabytes.
+        meta = MetaText("00:00:00.000", h264, ac3);
+    } else if (name == "nal-over-cap") {
+        // Bytes that are neither zeros nor a start code, 40 MB of them after
+        // the pictures: no NAL unit is that long.
+        writeFile(work_ / "runaway.h264", readFile(h264) + std::string(40 << 20, '\xff'));
+        meta = MetaText("00:00:00.000", work_ / "runaway.h264", ac3);
     } else if (name == "output-not-creatable") {
         writeFile(work_ / "plain-file", "x");
         out = work_ / "plain-file" / "disc";
@@ -621,8 +722,11 @@ TEST_P(MuxDiscBadInput, FailsClearlyAndLeavesNothing)
         r = runProcess({kTsmuxer, (work_ / "absent.meta").string(), out.string()});
     } else {
         writeFile(metaPath, meta);
+        if (name == "huge-meta")
+            fs::resize_file(metaPath, uint64_t(4) << 30);
         r = runProcess({kTsmuxer, metaPath.string(), out.string()});
     }
+    fs::remove(work_ / "runaway.h264");
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find(GetParam().Expected), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(out));
@@ -641,6 +745,8 @@ INSTANTIATE_TEST_SUITE_P(
                     TBadInput {"dts-track", "track type A_DTS is not supported"},
                     TBadInput {"no-video", "no V_MPEG4/ISO/AVC video track"},
                     TBadInput {"runaway-pps", "bad parameter set: invalid number of slice groups"},
+                    TBadInput {"huge-meta", "bad.meta\" is larger than 1 MB: it is not a meta file"},
+                    TBadInput {"nal-over-cap", "runaway.h264\" holds a NAL unit longer than 32 MB"},
                     TBadInput {"output-not-creatable", "cannot create the output folder"}),
     [](const testing::TestParamInfo<TBadInput> &info) {
         std::string n = info.param.Name;

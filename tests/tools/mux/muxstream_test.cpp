@@ -6,11 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <libbluray/bluray.h>
 #include <libbluray/clpi_data.h>
 #include <map>
 #include <optional>
+#include <set>
+#include <tuple>
 #include <sstream>
 #include <unistd.h>
 
@@ -109,11 +113,12 @@ std::string Descriptor(const std::string &loop, uint8_t tag)
     return {};
 }
 
-std::string MetaText(const fs::path &h264, const fs::path &ac3, const std::string &chapters = "00:00:00.000")
+std::string MetaText(const fs::path &h264, const fs::path &ac3, const std::string &chapters = "00:00:00.000",
+                     const std::string &fps = "25")
 {
     std::string text = "MUXOPT --no-pcr-on-video-pid --new-audio-pes --avchd --vbr  --custom-chapters="
                        + chapters + " --vbv-len=500\r\n";
-    text += "V_MPEG4/ISO/AVC, \"" + h264.string() + "\", fps=25, insertSEI, contSPS\r\n";
+    text += "V_MPEG4/ISO/AVC, \"" + h264.string() + "\", fps=" + fps + ", insertSEI, contSPS\r\n";
     if (!ac3.empty())
         text += "A_AC3, \"" + ac3.string() + "\"\r\n";
     return text;
@@ -158,7 +163,12 @@ TEST_F(MuxStream, EndsOnAWholeAlignedUnitCountedInTheClipInfo)
 {
     ASSERT_FALSE(packets_.empty());
     EXPECT_EQ(m2ts_.size() % 6144, 0u);
-    EXPECT_EQ(packets_.back().Pid, 0x1FFF);  // the filling is null packets
+    // The filling, when the last unit needs any, is null packets and never a
+    // whole unit: a stream that happens to end on a unit boundary has none.
+    size_t filling = 0;
+    while (filling < packets_.size() && packets_[packets_.size() - 1 - filling].Pid == 0x1FFF)
+        ++filling;
+    EXPECT_LT(filling, 32u);
     CLPI_CL *cl = bd_read_clpi((disc_ / "BDMV/CLIPINF/00000.clpi").c_str());
     ASSERT_NE(cl, nullptr);
     EXPECT_EQ(cl->clip.num_source_packets, packets_.size());
@@ -250,6 +260,84 @@ TEST_F(MuxStream, Ac3PesUsesTheExtendedStreamIdWithPriority)
     EXPECT_EQ(frames.out.substr(0, frames.out.find('\n') + 1), "ac3," + std::to_string(starts) + "\n");
 }
 
+// Standard-definition clips as ffmpeg encodes them, each with the display
+// aspect its pixels alone would not give: a 16:9 576i clip (720x576 is
+// nearer 4:3 in pixels) and a 4:3 480p clip (720x480 is nearer 16:9). The
+// disc must name their format and aspect alike in the PMT's HDMV
+// registration descriptor, the clip info and the playlist.
+struct TSdCase
+{
+    const char *Name;
+    const char *Size;
+    const char *Rate;  // ffmpeg's and the meta file's
+    const char *Fps;
+    bool Interlaced;
+    const char *Aspect;
+    uint8_t Format;  // libbluray's names for the codes
+    uint8_t RateCode;
+    uint8_t AspectCode;
+};
+
+TEST_F(MuxStream, StandardDefinitionFormatAndAspectFromTheDisplayAspect)
+{
+    const TSdCase cases[] = {
+        {"576i-16x9", "720x576", "25", "25", true, "16:9", BLURAY_VIDEO_FORMAT_576I, BLURAY_VIDEO_RATE_25,
+         BLURAY_ASPECT_RATIO_16_9},
+        {"480p-4x3", "720x480", "60000/1001", "59.94", false, "4:3", BLURAY_VIDEO_FORMAT_480P,
+         BLURAY_VIDEO_RATE_60000_1001, BLURAY_ASPECT_RATIO_4_3},
+    };
+    for (const TSdCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        const fs::path h264 = work_ / (std::string(c.Name) + ".h264");
+        std::vector<std::string> args = {
+            "-f",       "lavfi",
+            "-i",       std::string("testsrc2=size=") + c.Size + ":rate=" + c.Rate + ":duration=1",
+            "-c:v",     "libx264",
+            "-preset",  "veryfast",
+            "-pix_fmt", "yuv420p",
+            "-aspect",  c.Aspect};
+        if (c.Interlaced)
+            args.insert(args.end(), {"-flags", "+ildct+ilme", "-x264opts", "tff=1"});
+        args.insert(args.end(), {"-f", "h264", h264.string()});
+        ffmpeg(args);
+        // What the stream itself says, read by ffprobe.
+        TProcessResult probe =
+            runProcess({"ffprobe", "-v", "error", "-show_entries", "stream=display_aspect_ratio,field_order",
+                        "-of", "csv=p=0", h264.string()});
+        ASSERT_EQ(probe.out, std::string(c.Aspect) + "," + (c.Interlaced ? "tt" : "progressive") + "\n");
+
+        const fs::path out = work_ / c.Name;
+        Mux(MetaText(h264, {}, "00:00:00.000", c.Fps), out);
+
+        // The PMT: H.264, format and rate codes, aspect code and four reserved bits.
+        TPmt pmt = ParsePmt(FirstSection(ReadPackets(readFile(out / "BDMV/STREAM/00000.m2ts")), 0x100));
+        EXPECT_EQ(pmt.Streams[0x1011].second,
+                  "\x05\x08HDMV\xFF\x1B" + Bytes({c.Format << 4 | c.RateCode, c.AspectCode << 4 | 0x0F}));
+        // The clip info's program info.
+        CLPI_CL *cl = bd_read_clpi((out / "BDMV/CLIPINF/00000.clpi").c_str());
+        ASSERT_NE(cl, nullptr);
+        ASSERT_EQ(cl->program.num_prog, 1);
+        const CLPI_PROG_STREAM &stream = cl->program.progs[0].streams[0];
+        EXPECT_EQ(stream.format, c.Format);
+        EXPECT_EQ(stream.rate, c.RateCode);
+        EXPECT_EQ(stream.aspect, c.AspectCode);
+        bd_free_clpi(cl);
+        // The playlist's stream table, as a player's title information shows it.
+        BLURAY *bd = bd_open(out.c_str(), nullptr);
+        ASSERT_NE(bd, nullptr);
+        ASSERT_EQ(bd_get_titles(bd, TITLES_ALL, 0), 1u);
+        BLURAY_TITLE_INFO *info = bd_get_title_info(bd, 0, 0);
+        ASSERT_NE(info, nullptr);
+        ASSERT_EQ(info->clip_count, 1u);
+        ASSERT_EQ(info->clips[0].video_stream_count, 1);
+        EXPECT_EQ(info->clips[0].video_streams[0].format, c.Format);
+        EXPECT_EQ(info->clips[0].video_streams[0].rate, c.RateCode);
+        EXPECT_EQ(info->clips[0].video_streams[0].aspect, c.AspectCode);
+        bd_free_title_info(info);
+        bd_close(bd);
+    }
+}
+
 // Every packet of `pid` from `first` to the packet before the next PES
 // start on that PID: the last one of that PES packet.
 size_t LastPacketOfPes(const std::vector<TPacket> &packets, size_t first, uint16_t pid)
@@ -302,6 +390,19 @@ TEST_F(MuxStream, EveryEntryPointEndClassCoversItsPictureOnDisc)
     bd_free_clpi(cl);
 }
 
+// Arrival times of the packets on the 27 MHz clock, unwrapped.
+std::vector<uint64_t> ArrivalTimes(const std::vector<TPacket> &packets)
+{
+    std::vector<uint64_t> times;
+    uint64_t wraps = 0;
+    for (size_t i = 0; i < packets.size(); ++i) {
+        if (i > 0 && packets[i].Ats < packets[i - 1].Ats)
+            wraps += uint64_t(1) << 30;
+        times.push_back(wraps + packets[i].Ats);
+    }
+    return times;
+}
+
 TEST_F(MuxStream, NoTenMillisecondsExceedTheRecordingRate)
 {
     CLPI_CL *cl = bd_read_clpi((disc_ / "BDMV/CLIPINF/00000.clpi").c_str());
@@ -309,13 +410,7 @@ TEST_F(MuxStream, NoTenMillisecondsExceedTheRecordingRate)
     const uint64_t bytesPerSecond = cl->clip.ts_recording_rate;
     bd_free_clpi(cl);
     ASSERT_EQ(bytesPerSecond, 6000000u);
-    std::vector<uint64_t> times;  // unwrapped arrival times
-    uint64_t wraps = 0;
-    for (size_t i = 0; i < packets_.size(); ++i) {
-        if (i > 0 && packets_[i].Ats < packets_[i - 1].Ats)
-            wraps += uint64_t(1) << 30;
-        times.push_back(wraps + packets_[i].Ats);
-    }
+    const std::vector<uint64_t> times = ArrivalTimes(packets_);
     const uint64_t window = 27000000 / 100;
     size_t busiest = 0;
     for (size_t first = 0, last = 0; first < times.size(); ++first) {
@@ -324,7 +419,238 @@ TEST_F(MuxStream, NoTenMillisecondsExceedTheRecordingRate)
         busiest = std::max(busiest, last - first);
     }
     EXPECT_LE(busiest * 192, bytesPerSecond / 100);
-    EXPECT_GE(busiest * 192, bytesPerSecond / 100 - 2 * 192);  // and the rate is used
+    // And the rate is used as far as the video's transport buffer lets its
+    // packets through (36 Mbit/s at level 4.0 High).
+    EXPECT_GE(busiest * 192, 36000000 / 8 / 100 / 188 * 192 - 2 * 192);
+}
+
+// The decoder model of MPEG-2 systems (T-STD) puts a 512-byte transport
+// buffer in front of each stream, emptied at a rate Rx: 1.2 times the
+// stream's highest rate for H.264 (level 4.0 High: 1.2 x 30 Mbit/s),
+// 2 Mbit/s for AC-3, 1 Mbit/s for the tables. Fed with the packets of
+// `pids` at their arrival time stamps, it counts the packets that arrive
+// when their 188 bytes no longer fit.
+struct TBufferRun
+{
+    size_t Packets = 0;
+    size_t IntoFull = 0;
+};
+
+TBufferRun FeedTransportBuffer(const std::vector<TPacket> &packets, const std::set<uint16_t> &pids,
+                               double rxBitsPerSecond)
+{
+    const std::vector<uint64_t> times = ArrivalTimes(packets);
+    const double bytesPerTick = rxBitsPerSecond / 8 / 27e6;
+    TBufferRun run;
+    double level = 0;
+    uint64_t last = 0;
+    for (size_t i = 0; i < packets.size(); ++i) {
+        if (!pids.count(packets[i].Pid))
+            continue;
+        level = std::max(0.0, level - bytesPerTick * double(times[i] - last));
+        last = times[i];
+        ++run.Packets;
+        if (level + 188 > 512 + 1e-6)
+            ++run.IntoFull;
+        level = std::min(512.0, level + 188);  // what does not fit is lost
+    }
+    return run;
+}
+
+// The system time clock when each packet arrives, from the last PCR before
+// it: the PCR's value plus the arrival time elapsed since.
+std::vector<uint64_t> SystemTimes(const std::vector<TPacket> &packets, const std::string &m2ts,
+                                  uint16_t pcrPid)
+{
+    const std::vector<uint64_t> arrivals = ArrivalTimes(packets);
+    std::vector<uint64_t> stc(packets.size(), 0);
+    std::optional<std::pair<uint64_t, uint64_t>> lastPcr;  // arrival, value
+    for (size_t i = 0; i < packets.size(); ++i) {
+        const auto *p = reinterpret_cast<const uint8_t *>(m2ts.data()) + i * 192 + 4;
+        if (packets[i].Pid == pcrPid && (p[3] & 0x20) && p[4] >= 7 && (p[5] & 0x10)) {
+            const uint64_t base = uint64_t(p[6]) << 25 | uint64_t(p[7]) << 17 | uint64_t(p[8]) << 9
+                                  | uint64_t(p[9]) << 1 | p[10] >> 7;
+            lastPcr = {arrivals[i], base * 300 + ((p[10] & 1) << 8 | p[11])};
+        }
+        if (lastPcr)
+            stc[i] = lastPcr->second + arrivals[i] - lastPcr->first;
+    }
+    return stc;
+}
+
+// How a disc's packets meet the decoder model and the rules of their timing.
+struct TPacing
+{
+    TBufferRun Video, Audio, Tables;
+    double LongestPcrGapMs = 0;
+    double PeakVideoMbits = 0;  // over the busiest 10 ms
+    size_t PicturesLate = 0;  // not whole by their decoding time
+    double LatestMs = 0;  // how late the latest of them
+    size_t PicturesEarly = 0;  // begun more than 500 ms before it
+    size_t Pictures = 0;
+};
+
+TPacing MeasurePacing(const fs::path &disc, double videoRx)
+{
+    const std::string m2ts = readFile(disc / "BDMV/STREAM/00000.m2ts");
+    const std::vector<TPacket> packets = ReadPackets(m2ts);
+    TPacing pacing;
+    pacing.Video = FeedTransportBuffer(packets, {0x1011}, videoRx);
+    pacing.Audio = FeedTransportBuffer(packets, {0x1100}, 2e6);
+    pacing.Tables = FeedTransportBuffer(packets, {0x0000, 0x0100, 0x001F}, 1e6);
+
+    const std::vector<uint64_t> arrivals = ArrivalTimes(packets);
+    std::optional<uint64_t> previousPcr;
+    std::vector<uint64_t> video;  // arrival times of video packets
+    for (size_t i = 0; i < packets.size(); ++i) {
+        if (packets[i].Pid == 0x1001) {
+            if (previousPcr)
+                pacing.LongestPcrGapMs =
+                    std::max(pacing.LongestPcrGapMs, (arrivals[i] - *previousPcr) / 27e3);
+            previousPcr = arrivals[i];
+        }
+        if (packets[i].Pid == 0x1011)
+            video.push_back(arrivals[i]);
+    }
+    for (size_t first = 0, last = 0; first < video.size(); ++first) {
+        while (last < video.size() && video[last] < video[first] + 270000)
+            ++last;
+        pacing.PeakVideoMbits = std::max(pacing.PeakVideoMbits, double(last - first) * 188 * 8 * 100 / 1e6);
+    }
+
+    // Each picture's PES: its first and last packets' system times against its DTS.
+    const std::vector<uint64_t> stc = SystemTimes(packets, m2ts, 0x1001);
+    std::optional<std::pair<size_t, uint64_t>> open;  // first packet, DTS on the 27 MHz clock
+    size_t lastVideo = 0;
+    auto close = [&] {
+        if (!open)
+            return;
+        ++pacing.Pictures;
+        if (stc[lastVideo] > open->second) {
+            ++pacing.PicturesLate;
+            pacing.LatestMs = std::max(pacing.LatestMs, (stc[lastVideo] - open->second) / 27e3);
+        }
+        if (stc[open->first] + 27000000 / 2 < open->second)
+            ++pacing.PicturesEarly;
+    };
+    for (size_t i = 0; i < packets.size(); ++i) {
+        if (packets[i].Pid != 0x1011)
+            continue;
+        if (packets[i].UnitStart) {
+            close();
+            const auto *pes = reinterpret_cast<const uint8_t *>(packets[i].Payload.data());
+            const uint8_t *stamp = pes + ((pes[7] & 0xC0) == 0xC0 ? 14 : 9);
+            const uint64_t dts = uint64_t(stamp[0] >> 1 & 7) << 30 | uint64_t(stamp[1]) << 22
+                                 | uint64_t(stamp[2] >> 1) << 15 | uint64_t(stamp[3]) << 7 | stamp[4] >> 1;
+            open = {i, dts * 300};
+        }
+        lastVideo = i;
+    }
+    close();
+    return pacing;
+}
+
+void PrintPacing(const std::string &name, const TPacing &p)
+{
+    std::printf("%s: video %zu of %zu packets into a full buffer, audio %zu of %zu, tables %zu of %zu; "
+                "busiest 10 ms of video %.1f Mbit/s; longest PCR gap %.1f ms; %zu pictures, %zu late, "
+                "%zu early\n",
+                name.c_str(), p.Video.IntoFull, p.Video.Packets, p.Audio.IntoFull, p.Audio.Packets,
+                p.Tables.IntoFull, p.Tables.Packets, p.PeakVideoMbits, p.LongestPcrGapMs, p.Pictures,
+                p.PicturesLate, p.PicturesEarly);
+}
+
+// The highest bit rate of an H.264 stream's NAL HRD parameters, read with
+// FFmpeg's header tracer; 0 without them.
+double HrdBitRate(const fs::path &h264)
+{
+    TProcessResult trace =
+        runProcess({"ffmpeg", "-hide_banner", "-v", "verbose", "-i", h264.string(), "-c", "copy", "-bsf:v",
+                    "trace_headers", "-frames:v", "1", "-f", "null", "-"});
+    auto field = [&](const std::string &name) -> std::optional<double> {
+        size_t at = trace.err.find(" " + name + " ");
+        if (at == std::string::npos)
+            return std::nullopt;
+        size_t eq = trace.err.find(" = ", at);
+        return std::stod(trace.err.substr(eq + 3));
+    };
+    EXPECT_EQ(field("cpb_cnt_minus1").value_or(0), 0);
+    std::optional<double> scale = field("bit_rate_scale"), value = field("bit_rate_value_minus1[0]");
+    return scale && value ? (*value + 1) * std::pow(2.0, 6 + *scale) : 0;
+}
+
+// A 1080i disc from the camcorder fixture and a 1080p one from a clip made
+// here like a camcorder's (level 4.0 High, HRD parameters of 24 Mbit/s),
+// fed to the decoder model at 36 Mbit/s, and the 1080p one also at 1.2
+// times its HRD rate: no packet of any stream finds its transport buffer
+// full, and no 10 ms carry more video than the buffer lets through; every
+// picture arrives whole before its decoding time and no earlier than the
+// 500 ms buffering window; the PCR comes at least every 100 ms.
+TEST_F(MuxStream, NoPacketArrivesIntoAFullTransportBuffer)
+{
+    const fs::path h264 = work_ / "cam1080p.h264";
+    ffmpeg({"-f",         "lavfi",
+            "-i",         "testsrc2=size=1920x1080:rate=25:duration=3,noise=alls=12:allf=t",
+            "-c:v",       "libx264",
+            "-preset",    "veryfast",
+            "-profile:v", "high",
+            "-level",     "4.0",
+            "-b:v",       "18M",
+            "-maxrate",   "24M",
+            "-bufsize",   "18M",
+            "-x264opts",  "nal-hrd=vbr:keyint=12:bframes=2",
+            "-pix_fmt",   "yuv420p",
+            "-f",         "h264",
+            h264.string()});
+    ASSERT_EQ(HrdBitRate(work_ / "cam.h264"), 0);
+    ASSERT_EQ(HrdBitRate(h264), 24e6);
+    const fs::path p1080 = work_ / "cam1080p";
+    Mux(MetaText(h264, work_ / "cam.ac3"), p1080);
+    const std::tuple<std::string, fs::path, fs::path, double> cases[] = {
+        {"1080i", disc_, work_ / "cam.h264", 36e6},
+        {"1080p", p1080, h264, 36e6},
+        {"1080p at its HRD rate", p1080, h264, 1.2 * 24e6}};
+    for (const auto &[name, disc, source, rx] : cases) {
+        SCOPED_TRACE(name);
+        TProcessResult probe = runProcess({"ffprobe", "-v", "error", "-show_entries", "stream=profile,level",
+                                           "-of", "csv=p=0", source.string()});
+        ASSERT_EQ(probe.out, "High,40\n");  // at most 30 Mbit/s
+        const TPacing pacing = MeasurePacing(disc, rx);
+        PrintPacing(name, pacing);
+        EXPECT_GT(pacing.Video.Packets, 1000u);
+        EXPECT_EQ(pacing.Video.IntoFull, 0u);
+        EXPECT_GT(pacing.Audio.Packets, 100u);
+        EXPECT_EQ(pacing.Audio.IntoFull, 0u);
+        EXPECT_EQ(pacing.Tables.IntoFull, 0u);
+        EXPECT_LE(pacing.PeakVideoMbits * 1e6 / 8 / 100, rx / 8 / 100 + 512);
+        EXPECT_GT(pacing.Pictures, 49u);
+        EXPECT_EQ(pacing.PicturesLate, 0u);
+        EXPECT_EQ(pacing.PicturesEarly, 0u);
+        EXPECT_GT(pacing.LongestPcrGapMs, 0.0);
+        EXPECT_LE(pacing.LongestPcrGapMs, 100.0);
+    }
+}
+
+// A stream far faster than its level allows (1.5 Mbit/s labelled level 1.1,
+// whose transport buffer lets 0.35 Mbit/s through) cannot keep its
+// transport buffer from overflowing; its pictures must still not fall ever
+// further behind their decoding times.
+TEST_F(MuxStream, StreamAboveItsLevelStaysNearItsDecodingTimes)
+{
+    const fs::path h264 = work_ / "above-level.h264";
+    ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x180:rate=25:duration=2,noise=alls=30:allf=t", "-c:v",
+            "libx264", "-preset", "veryfast", "-level", "1.1", "-b:v", "1500k", "-pix_fmt", "yuv420p", "-f",
+            "h264", h264.string()});
+    TProcessResult probe = runProcess({"ffprobe", "-v", "error", "-show_entries", "stream=level,bit_rate",
+                                       "-of", "csv=p=0", h264.string()});
+    ASSERT_EQ(probe.out.substr(0, 3), "11,") << probe.out;
+    const fs::path out = work_ / "above-level";
+    Mux(MetaText(h264, {}), out);
+    const TPacing pacing = MeasurePacing(out, 1.2 * 1500 * 192);
+    PrintPacing("above its level", pacing);
+    EXPECT_EQ(pacing.Pictures, 50u);
+    EXPECT_GT(pacing.Video.IntoFull, 0u);
+    EXPECT_LT(pacing.LatestMs, 100.0);
 }
 
 // libbluray's navigation machine: the first play object starts the title,

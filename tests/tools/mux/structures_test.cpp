@@ -27,7 +27,7 @@ protected:
         FClip.OutTime45 = 45000 + 45 * 600000;  // ten minutes
         FClip.SourcePackets = 400000;
         FClip.RecordingRate = 6000000;
-        FClip.Video = {4, 3, 3};
+        FClip.Video = {EVideoFormat::Interlaced1080, 3, EAspectRatio::Ratio16x9};
         FClip.Audio = TAudioAttributes {};
         // Entry points every half second, with packet numbers crossing several
         // 2^17 boundaries and times crossing coarse time steps.
@@ -131,6 +131,97 @@ TEST_F(Structures, IndexGivesFirstPlayTopMenuAndTitleObjectsOfTheirOwn)
     EXPECT_EQ(info->top_menu->id_ref, kTopMenuObject);
     EXPECT_EQ(info->titles[1]->id_ref, kTitleObject);
     bd_close(bd);
+}
+
+// The AVCHD extension of an index.bdmv written by a widely played muxer for
+// a one-playlist disc, from the extension's address field to the end of
+// the file (xxd lines, zero lines left out); its maker text, at 0xC0 and at
+// 0xEF, is "TR 0.0.1.8".
+const char *const kReferenceExtension[] = {
+    "00000000: 494e 4458 3031 3030 0000 004e 0000 0078", "00000070: 0000 0000 0000 0000 0000 0192 0000 0018",
+    "00000080: 0000 0001 1000 0100 0000 0018 0000 017e", "00000090: 4944 4558 0000 0000 0000 0162 0000 0000",
+    "000000b0: 0000 0000 0000 0000 0000 0136 1013 0001", "000000c0: 5452 2030 2e30 2e31 2e38 0000 0000 0000",
+    "000000e0: 0006 ffff 4220 0708 0800 5453 0090 0a54", "000000f0: 5220 302e 302e 312e 3800 0000 0000 0000",
+    "000001f0: 0000 0000 0018 0000 0002 0000 0000 0002", "00000200: 0000 0001 3030 3030 3001 0000 0000 0000",
+};
+constexpr size_t kReferenceSize = 0x210;
+constexpr size_t kExtensionStart = 0x78;
+constexpr size_t kMakerField = 0xC0, kMakerFieldSize = 32, kMakerCopy = 0xEF;
+
+std::vector<uint8_t> ReferenceIndexBytes()
+{
+    std::vector<uint8_t> bytes(kReferenceSize, 0);
+    for (const char *line : kReferenceExtension) {
+        size_t at = std::stoul(std::string(line, 8), nullptr, 16);
+        for (const char *hex = line + 10; *hex; hex += (hex[2] == ' ' ? 1 : 0) + 2)
+            bytes[at++] = uint8_t(std::stoul(std::string(hex, 2), nullptr, 16));
+    }
+    return bytes;
+}
+
+// The extension follows the reference byte for byte, lengths and addresses
+// included, with a maker text of our own in both places the reference has one.
+TEST_F(Structures, IndexCarriesTheAvchdExtensionOfTheReferenceLayout)
+{
+    std::vector<uint8_t> index = BuildIndexFile(FClip);
+    std::vector<uint8_t> reference = ReferenceIndexBytes();
+    ASSERT_EQ(index.size(), reference.size());
+    const std::string maker(reinterpret_cast<const char *>(&index[kMakerField]));
+    EXPECT_EQ(maker.rfind("Tavrel ", 0), 0u) << maker;
+    ASSERT_LE(maker.size(), kMakerFieldSize);
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(&index[kMakerCopy])), maker);
+    // Put the reference's maker text in place of ours, then compare.
+    const std::string theirs = "TR 0.0.1.8";
+    for (size_t at : {kMakerField, kMakerCopy}) {
+        std::fill(index.begin() + long(at), index.begin() + long(at + maker.size()), 0);
+        std::copy(theirs.begin(), theirs.end(), index.begin() + long(at));
+    }
+    EXPECT_EQ(std::vector<uint8_t>(index.begin() + 12, index.begin() + 16),
+              std::vector<uint8_t>(reference.begin() + 12, reference.begin() + 16));
+    for (size_t at = kExtensionStart; at < reference.size(); ++at)
+        EXPECT_EQ(int(index[at]), int(reference[at])) << "at 0x" << std::hex << at;
+}
+
+// libbluray skips the extension: what it reads of the disc is the same
+// with the extension and with the index cut before it.
+TEST_F(Structures, LibblurayReadsTheDiscAlikeWithOrWithoutTheExtension)
+{
+    struct TSeen
+    {
+        std::vector<uint32_t> Disc;
+        std::vector<uint64_t> Title;
+    };
+    auto read = [&] {
+        TSeen seen;
+        BLURAY *bd = bd_open(FRoot.c_str(), nullptr);
+        EXPECT_NE(bd, nullptr);
+        if (!bd)
+            return seen;
+        const BLURAY_DISC_INFO *info = bd_get_disc_info(bd);
+        seen.Disc = {info->bluray_detected,      info->num_titles,         info->num_hdmv_titles,
+                     info->first_play_supported, info->top_menu_supported, info->first_play->id_ref,
+                     info->top_menu->id_ref,     info->titles[1]->id_ref,  info->titles[1]->interactive};
+        EXPECT_EQ(bd_get_titles(bd, TITLES_ALL, 0), 1u);
+        if (BLURAY_TITLE_INFO *title = bd_get_title_info(bd, 0, 0)) {
+            seen.Title = {title->duration, title->chapter_count, title->clip_count, title->mark_count};
+            for (uint32_t i = 0; i < title->chapter_count; ++i)
+                seen.Title.push_back(title->chapters[i].start);
+            bd_free_title_info(title);
+        }
+        bd_close(bd);
+        return seen;
+    };
+    WriteAll();
+    const TSeen with = read();
+    std::vector<uint8_t> index = BuildIndexFile(FClip);
+    index.resize(kExtensionStart);
+    std::fill(index.begin() + 12, index.begin() + 16, 0);  // no extension data
+    WriteWholeFile((FRoot / "BDMV/index.bdmv").string(), index);
+    const TSeen without = read();
+    EXPECT_EQ(with.Disc, without.Disc);
+    EXPECT_EQ(with.Title, without.Title);
+    EXPECT_EQ(with.Disc.size(), 9u);
+    EXPECT_EQ(with.Title.size(), 4u + 3u);
 }
 
 TEST_F(Structures, MovieObjectsPlayTheTitleAndJumpToIt)

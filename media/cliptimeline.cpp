@@ -1,11 +1,9 @@
-#include "cliptimeline.h"
+#include "media/cliptimeline.h"
 
 #include <algorithm>
 #include <cstdlib>
 
 #include "media/tspackets.h"
-
-namespace demux {
 
 namespace {
 
@@ -39,5 +37,3 @@ int64_t TClipTimeline::Video(int64_t pts, int64_t dts)
     FAny = true;
     return time;
 }
-
-}  // namespace demux

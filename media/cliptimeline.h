@@ -6,12 +6,11 @@
 // file moves with its stretch. A presentation time far from its decoding
 // time is damage: the decoding time stands in for it. A clip's length is
 // then its pictures times the picture duration, whatever its time stamps
-// say.
+// say. The demultiplexer places every picture with it; the clip probe
+// follows it through a clip it finds joined, so that both agree.
 #pragma once
 
 #include <cstdint>
-
-namespace demux {
 
 class TClipTimeline
 {
@@ -41,5 +40,3 @@ private:
     int FJumps = 0;
     int64_t FJumpFrom = 0, FJumpTo = 0;
 };
-
-}  // namespace demux

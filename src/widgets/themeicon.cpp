@@ -1,0 +1,31 @@
+#include "widgets/themeicon.h"
+
+#include <QFile>
+
+namespace {
+
+// A theme lookup may give an icon that has no file it can draw (a name
+// known to the theme whose only pictures are in a format Qt cannot read).
+bool Drawable(const QIcon &icon)
+{
+    return !icon.isNull() && !icon.availableSizes().isEmpty();
+}
+
+}  // namespace
+
+QIcon BundledIcon(const QString &name)
+{
+    const QString file = QStringLiteral(":/icons/") + name + QStringLiteral(".svg");
+    return QFile::exists(file) ? QIcon(file) : QIcon();
+}
+
+QIcon ThemeIcon(const QString &name, bool *fromTheme)
+{
+    QIcon icon = QIcon::fromTheme(name);
+    if (!Drawable(icon))
+        icon = QIcon::fromTheme(name + QStringLiteral("-symbolic"));
+    const bool themed = Drawable(icon);
+    if (fromTheme)
+        *fromTheme = themed;
+    return themed ? icon : BundledIcon(name);
+}
