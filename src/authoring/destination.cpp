@@ -86,13 +86,6 @@ TBurnTarget BurnTargetOf(const TDisque &disc, const TSettings &settings)
     return {TBurnTarget::Drive, settings.Destination};
 }
 
-QString BurnStatusText(const TDisque &disc, const TBurnTarget &target)
-{
-    if (target.Kind == TBurnTarget::ImageFile)
-        return QStringLiteral("En train d'écrire le disque ") + disc.DiscName() + Place(target);
-    return QStringLiteral("En train de graver le disque ") + disc.DiscName() + Place(target);
-}
-
 QString BurnDoneText(const TDisque &disc, const TBurnTarget &target)
 {
     if (target.Kind == TBurnTarget::ImageFile)

@@ -23,8 +23,7 @@ struct TBurnTarget
 QString ImageFilePath(const TDisque &disc, const TSettings &settings);
 TBurnTarget BurnTargetOf(const TDisque &disc, const TSettings &settings);
 
-// The status while the disc is written there, and the log line once it is.
-QString BurnStatusText(const TDisque &disc, const TBurnTarget &target);
+// The log line once the disc is written there.
 QString BurnDoneText(const TDisque &disc, const TBurnTarget &target);
 QString BurnFailureText(const TDisque &disc, const TBurnTarget &target);
 // The burner refused the disc before writing: larger than the medium in the

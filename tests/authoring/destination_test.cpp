@@ -23,10 +23,9 @@ TEST(ImageFile, IsNamedAfterTheProjectAndTheDisc)
     const TBurnTarget target = BurnTargetOf(disc, settings);
     EXPECT_EQ(target.Kind, TBurnTarget::ImageFile);
     EXPECT_EQ(target.Dest, ImageFilePath(disc, settings));
-    // The status and the log name the file.
-    EXPECT_EQ(
-        BurnStatusText(disc, target),
-        QStringLiteral("En train d'écrire le disque Disque 02 dans /data/images/Vacances - Disque 02.iso"));
+    // The log names the file.
+    EXPECT_EQ(BurnDoneText(disc, target),
+              QStringLiteral("Disque 02 écrit dans /data/images/Vacances - Disque 02.iso"));
     settings.Destination = QStringLiteral("/dev/sr1");
     EXPECT_EQ(BurnFailureText(disc, BurnTargetOf(disc, settings)),
               QStringLiteral("Erreur pendant la gravure du disque Disque 02 sur /dev/sr1"));
