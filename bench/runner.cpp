@@ -4,7 +4,7 @@
 //  2. Handler calls per second while the program prints without pause,
 //     against the rate while it sleeps, and the bytes received.
 // Usage: bench_runner [fake tool path]
-#include "platform/runtool.h"
+#include "src/platform/runtool.h"
 
 #include <chrono>
 #include <cstdio>

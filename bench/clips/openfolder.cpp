@@ -5,7 +5,7 @@
 // loop as the machine's noise floor.
 //
 // usage: tavrel_bench_openfolder CLIP [COUNT]   (COUNT links to CLIP, 200 by default)
-#include "clips/fichierlistbox.h"
+#include "src/clips/fichierlistbox.h"
 
 #include <gst/gst.h>
 

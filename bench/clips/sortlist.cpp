@@ -3,7 +3,7 @@
 // the same keys alone, with the same comparison, measured in the same run.
 //
 // usage: tavrel_bench_sortlist [COUNT]   (20000 by default)
-#include "clips/fichierlistbox.h"
+#include "src/clips/fichierlistbox.h"
 
 #include <gst/gst.h>
 

@@ -2,8 +2,8 @@
 // selecting the clip until its first picture has arrived, and one image
 // step until its picture has arrived. Prints the median of 20 of each, in
 // milliseconds: "first <ms>" and "step <ms>".
-#include "preview/mediadevice.h"
-#include "preview/mediasystem.h"
+#include "src/preview/mediadevice.h"
+#include "src/preview/mediasystem.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

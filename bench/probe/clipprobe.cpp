@@ -2,7 +2,7 @@
 // after the other on this thread, and prints for each its duration in
 // seconds and its video and audio source counts; then the rate in clips
 // per second on standard error.
-#include "preview/mediadevice.h"
+#include "src/preview/mediadevice.h"
 
 #include <gst/gst.h>
 

@@ -4,8 +4,8 @@
 // It also runs the start-up (first showing and painting) and the close.
 #pragma once
 
-#include "clips/listfichier.h"
-#include "prefs/settings.h"
+#include "src/clips/listfichier.h"
+#include "src/prefs/settings.h"
 
 #include <QWidget>
 

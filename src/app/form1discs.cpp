@@ -1,13 +1,13 @@
 // The main window's side of the disc page: the page in its place, its
 // buttons bound to the actions, the split and the processing actions.
-#include "app/form1.h"
+#include "src/app/form1.h"
 
-#include "app/listeframe.h"
-#include "authoring/abort.h"
-#include "authoring/disquesframe.h"
-#include "authoring/split.h"
-#include "clips/fichierlistbox.h"
-#include "widgets/superaction.h"
+#include "src/app/listeframe.h"
+#include "src/authoring/abort.h"
+#include "src/authoring/disquesframe.h"
+#include "src/authoring/split.h"
+#include "src/clips/fichierlistbox.h"
+#include "src/widgets/superaction.h"
 
 #include <QMessageBox>
 #include <QPushButton>

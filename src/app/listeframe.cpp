@@ -1,15 +1,15 @@
-#include "app/listeframe.h"
+#include "src/app/listeframe.h"
 
-#include "clips/fichierlistbox.h"
+#include "src/clips/fichierlistbox.h"
 #include "media/clipname.h"
-#include "platform/shell.h"
-#include "platform/shellopen.h"
-#include "preview/avsource.h"
-#include "preview/timeformats.h"
-#include "preview/viewframe.h"
-#include "widgets/linkedit.h"
-#include "widgets/pagebutton.h"
-#include "widgets/textgauge.h"
+#include "src/platform/shell.h"
+#include "src/platform/shellopen.h"
+#include "src/preview/avsource.h"
+#include "src/preview/timeformats.h"
+#include "src/preview/viewframe.h"
+#include "src/widgets/linkedit.h"
+#include "src/widgets/pagebutton.h"
+#include "src/widgets/textgauge.h"
 
 #include <QActionGroup>
 #include <QComboBox>

@@ -3,7 +3,7 @@
 // panel over it while no clip is shown.
 #pragma once
 
-#include "clips/listfichier.h"
+#include "src/clips/listfichier.h"
 
 #include <QFrame>
 

@@ -1,9 +1,9 @@
 // Tavrel: turns the clips of an AVCHD camcorder into AVCHD discs on DVD.
 // No command-line arguments are taken.
-#include "app/form1.h"
-#include "app/qttranslations.h"
-#include "platform/shellopen.h"
-#include "widgets/imagelist.h"
+#include "src/app/form1.h"
+#include "src/app/qttranslations.h"
+#include "src/platform/shellopen.h"
+#include "src/widgets/imagelist.h"
 
 #include <QApplication>
 #include <QMessageBox>

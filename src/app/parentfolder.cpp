@@ -1,6 +1,6 @@
-#include "app/parentfolder.h"
+#include "src/app/parentfolder.h"
 
-#include "platform/pathdelim.h"
+#include "src/platform/pathdelim.h"
 
 #include <QFileInfo>
 

@@ -1,3 +1,3 @@
-#include "authoring/abort.h"
+#include "src/authoring/abort.h"
 
 std::atomic<bool> AbortRequested {false};

@@ -1,6 +1,6 @@
-#include "authoring/burnthread.h"
+#include "src/authoring/burnthread.h"
 
-#include "authoring/logging.h"
+#include "src/platform/logging.h"
 
 #include <chrono>
 #include <thread>

@@ -6,9 +6,9 @@
 // itself alive until its pass ends.
 #pragma once
 
-#include "authoring/disclist.h"
-#include "authoring/toolsteps.h"
-#include "prefs/settings.h"
+#include "src/authoring/disclist.h"
+#include "src/authoring/toolsteps.h"
+#include "src/prefs/settings.h"
 
 #include <atomic>
 #include <condition_variable>

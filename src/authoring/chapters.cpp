@@ -1,4 +1,4 @@
-#include "authoring/chapters.h"
+#include "src/authoring/chapters.h"
 
 QByteArray TChapters::getmetastring() const
 {

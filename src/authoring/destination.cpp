@@ -1,6 +1,6 @@
-#include "authoring/destination.h"
+#include "src/authoring/destination.h"
 
-#include "platform/pathdelim.h"
+#include "src/platform/pathdelim.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -4,9 +4,9 @@
 // log, and a run checks it before it starts.
 #pragma once
 
-#include "authoring/disque.h"
-#include "prefs/burnerdrives.h"
-#include "prefs/settings.h"
+#include "src/authoring/disque.h"
+#include "src/prefs/burnerdrives.h"
+#include "src/prefs/settings.h"
 
 #include <QString>
 

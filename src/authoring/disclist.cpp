@@ -1,4 +1,4 @@
-#include "authoring/disclist.h"
+#include "src/authoring/disclist.h"
 
 void TDiscList::Assign(std::vector<TDiscPtr> discs)
 {

@@ -4,7 +4,7 @@
 // disc stays valid while a step works on it, whatever happens to the list.
 #pragma once
 
-#include "authoring/split.h"
+#include "src/authoring/split.h"
 
 #include <mutex>
 #include <vector>

@@ -1,9 +1,9 @@
-#include "authoring/discprocessor.h"
+#include "src/authoring/discprocessor.h"
 
-#include "authoring/abort.h"
-#include "authoring/failurereasons.h"
-#include "authoring/tooloutput.h"
-#include "platform/foldercheck.h"
+#include "src/authoring/abort.h"
+#include "src/authoring/failurereasons.h"
+#include "src/authoring/tooloutput.h"
+#include "src/platform/foldercheck.h"
 
 namespace {
 

@@ -7,13 +7,13 @@
 // the main window show what it reports through TProcessingView.
 #pragma once
 
-#include "authoring/burnthread.h"
-#include "authoring/destination.h"
-#include "authoring/disclist.h"
-#include "authoring/runreport.h"
-#include "authoring/threadpost.h"
-#include "authoring/toolprogress.h"
-#include "authoring/toolsteps.h"
+#include "src/authoring/burnthread.h"
+#include "src/authoring/destination.h"
+#include "src/authoring/disclist.h"
+#include "src/authoring/runreport.h"
+#include "src/authoring/threadpost.h"
+#include "src/authoring/toolprogress.h"
+#include "src/authoring/toolsteps.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

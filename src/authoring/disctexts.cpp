@@ -1,6 +1,6 @@
-#include "authoring/disctexts.h"
+#include "src/authoring/disctexts.h"
 
-#include "preview/timeformats.h"
+#include "src/preview/timeformats.h"
 
 QString GroupedNumber(int64_t value)
 {

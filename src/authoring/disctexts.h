@@ -1,7 +1,7 @@
 // The texts of the disc page's details panel and counts label.
 #pragma once
 
-#include "authoring/disque.h"
+#include "src/authoring/disque.h"
 
 #include <QString>
 

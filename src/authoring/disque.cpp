@@ -1,9 +1,9 @@
-#include "authoring/disque.h"
+#include "src/authoring/disque.h"
 
-#include "authoring/framerate.h"
-#include "clips/listfichier.h"
-#include "platform/pathdelim.h"
-#include "platform/shell.h"
+#include "src/authoring/framerate.h"
+#include "src/clips/listfichier.h"
+#include "src/platform/pathdelim.h"
+#include "src/platform/shell.h"
 
 TDisque::TDisque(int64_t capacity) : Capacity(capacity)
 { }

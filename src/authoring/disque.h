@@ -3,9 +3,9 @@
 // three steps that turn them into a burnt AVCHD disc.
 #pragma once
 
-#include "authoring/chapters.h"
-#include "platform/datetime.h"
-#include "prefs/settings.h"
+#include "src/authoring/chapters.h"
+#include "src/platform/datetime.h"
+#include "src/prefs/settings.h"
 
 #include <QByteArray>
 #include <QList>

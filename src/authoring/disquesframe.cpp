@@ -1,7 +1,7 @@
-#include "authoring/disquesframe.h"
+#include "src/authoring/disquesframe.h"
 
-#include "authoring/disctexts.h"
-#include "widgets/pagebutton.h"
+#include "src/authoring/disctexts.h"
+#include "src/widgets/pagebutton.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

@@ -4,8 +4,8 @@
 // driver and shows what the driver reports.
 #pragma once
 
-#include "authoring/discprocessor.h"
-#include "authoring/objetlistbox.h"
+#include "src/authoring/discprocessor.h"
+#include "src/authoring/objetlistbox.h"
 
 #include <QFrame>
 

@@ -1,4 +1,4 @@
-#include "authoring/failurereasons.h"
+#include "src/authoring/failurereasons.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "authoring/framerate.h"
+#include "src/authoring/framerate.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "authoring/listdisque.h"
+#include "src/authoring/listdisque.h"
 
 QString TAbstractListObjet::GetSortKey(const TSortIndex &index) const
 {

@@ -2,8 +2,8 @@
 // disc entry the disc itself.
 #pragma once
 
-#include "authoring/split.h"
-#include "clips/listfichier.h"
+#include "src/authoring/split.h"
+#include "src/clips/listfichier.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
-#include "authoring/metafile.h"
+#include "src/authoring/metafile.h"
 
-#include "platform/wholefile.h"
-#include "preview/timeformats.h"
+#include "src/platform/wholefile.h"
+#include "src/preview/timeformats.h"
 
 #include <QFile>
 

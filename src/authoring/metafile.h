@@ -1,7 +1,7 @@
 // The chapters of a disc and the muxer's meta file built from its streams.
 #pragma once
 
-#include "authoring/disque.h"
+#include "src/authoring/disque.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "authoring/objetlistbox.h"
+#include "src/authoring/objetlistbox.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 // and removes the selected entries on the Delete key when asked to.
 #pragma once
 
-#include "authoring/listdisque.h"
-#include "clips/sortedkeys.h"
-#include "widgets/activelistbox.h"
+#include "src/authoring/listdisque.h"
+#include "src/clips/sortedkeys.h"
+#include "src/widgets/activelistbox.h"
 
 #include <functional>
 #include <memory>

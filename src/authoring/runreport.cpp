@@ -1,7 +1,7 @@
-#include "authoring/runreport.h"
+#include "src/authoring/runreport.h"
 
-#include "authoring/toolsteps.h"
-#include "preview/timeformats.h"
+#include "src/authoring/toolsteps.h"
+#include "src/preview/timeformats.h"
 
 #include <QStringList>
 

@@ -1,8 +1,8 @@
-#include "authoring/split.h"
+#include "src/authoring/split.h"
 
-#include "clips/clipcheck.h"
-#include "clips/listfichier.h"
-#include "platform/pathdelim.h"
+#include "src/clips/clipcheck.h"
+#include "src/clips/listfichier.h"
+#include "src/platform/pathdelim.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Grouping the clips of the clip list, in list order, into discs.
 #pragma once
 
-#include "authoring/disque.h"
+#include "src/authoring/disque.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "authoring/threadpost.h"
+#include "src/authoring/threadpost.h"
 
 // Often enough for a log and a mark to look immediate.
 static constexpr int kDrainIntervalMs = 20;

@@ -1,4 +1,4 @@
-#include "authoring/tooloutput.h"
+#include "src/authoring/tooloutput.h"
 
 namespace {
 

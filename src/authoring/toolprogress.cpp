@@ -1,4 +1,4 @@
-#include "authoring/toolprogress.h"
+#include "src/authoring/toolprogress.h"
 
 #include <QRegularExpression>
 

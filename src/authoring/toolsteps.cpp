@@ -1,12 +1,12 @@
-#include "authoring/toolsteps.h"
+#include "src/authoring/toolsteps.h"
 
-#include "authoring/abort.h"
-#include "authoring/logging.h"
-#include "authoring/metafile.h"
+#include "src/authoring/abort.h"
+#include "src/platform/logging.h"
+#include "src/authoring/metafile.h"
 #include "media/clipname.h"
-#include "platform/commandline.h"
-#include "platform/pathdelim.h"
-#include "platform/shell.h"
+#include "src/platform/commandline.h"
+#include "src/platform/pathdelim.h"
+#include "src/platform/shell.h"
 
 #include <QDir>
 #include <QFileInfo>

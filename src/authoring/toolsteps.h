@@ -4,10 +4,10 @@
 // from them, the burner ("ImgBurn") writes that tree to a DVD.
 #pragma once
 
-#include "authoring/destination.h"
-#include "authoring/disque.h"
-#include "platform/runtool.h"
-#include "prefs/settings.h"
+#include "src/authoring/destination.h"
+#include "src/authoring/disque.h"
+#include "src/platform/runtool.h"
+#include "src/prefs/settings.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "clips/clipcheck.h"
+#include "src/clips/clipcheck.h"
 
-#include "clips/listfichier.h"
+#include "src/clips/listfichier.h"
 
 #include <QFile>
 #include <QFileInfo>

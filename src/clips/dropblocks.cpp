@@ -1,4 +1,4 @@
-#include "clips/dropblocks.h"
+#include "src/clips/dropblocks.h"
 
 #include <QUrl>
 

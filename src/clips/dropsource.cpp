@@ -1,6 +1,6 @@
-#include "clips/dropsource.h"
+#include "src/clips/dropsource.h"
 
-#include "clips/dropblocks.h"
+#include "src/clips/dropblocks.h"
 
 #include <QApplication>
 #include <QDrag>

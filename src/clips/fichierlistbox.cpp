@@ -1,10 +1,10 @@
-#include "clips/fichierlistbox.h"
+#include "src/clips/fichierlistbox.h"
 
-#include "clips/clipcheck.h"
-#include "clips/dropsource.h"
-#include "clips/listfichier.h"
-#include "clips/logging.h"
-#include "clips/mimefiles.h"
+#include "src/clips/clipcheck.h"
+#include "src/clips/dropsource.h"
+#include "src/clips/listfichier.h"
+#include "src/platform/logging.h"
+#include "src/clips/mimefiles.h"
 
 #include <QClipboard>
 #include <QColor>

@@ -5,11 +5,11 @@
 // files on opening workers that hand it the records they create.
 #pragma once
 
-#include "clips/listfichier.h"
-#include "clips/sortedkeys.h"
-#include "clips/synccalls.h"
-#include "clips/threadopen.h"
-#include "widgets/activelistbox.h"
+#include "src/clips/listfichier.h"
+#include "src/clips/sortedkeys.h"
+#include "src/clips/synccalls.h"
+#include "src/clips/threadopen.h"
+#include "src/widgets/activelistbox.h"
 
 #include <QPoint>
 

@@ -1,8 +1,8 @@
-#include "clips/listfichier.h"
+#include "src/clips/listfichier.h"
 
-#include "clips/clipcheck.h"
-#include "platform/pathdelim.h"
-#include "preview/timeformats.h"
+#include "src/clips/clipcheck.h"
+#include "src/platform/pathdelim.h"
+#include "src/preview/timeformats.h"
 
 const TSortIndex SortAlpha {"alpha", "par ordre alphabétique", "tri alphabétique"};
 const TSortIndex SortTaille {"taille", "selon la taille du fichier", "tri selon taille"};

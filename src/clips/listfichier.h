@@ -7,9 +7,9 @@
 // cased full path, so two records have equal keys only for the same file.
 #pragma once
 
-#include "platform/datetime.h"
-#include "platform/findfiles.h"
-#include "preview/mediadevice.h"
+#include "src/platform/datetime.h"
+#include "src/platform/findfiles.h"
+#include "src/preview/mediadevice.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "clips/listfile.h"
+#include "src/clips/listfile.h"
 
 #include <QStringDecoder>
 

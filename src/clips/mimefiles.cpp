@@ -1,4 +1,4 @@
-#include "clips/mimefiles.h"
+#include "src/clips/mimefiles.h"
 
 #include <QUrl>
 

@@ -1,4 +1,4 @@
-#include "clips/sortedkeys.h"
+#include "src/clips/sortedkeys.h"
 
 #include <algorithm>
 #include <numeric>

@@ -1,6 +1,6 @@
-#include "clips/synccalls.h"
+#include "src/clips/synccalls.h"
 
-#include "clips/logging.h"
+#include "src/platform/logging.h"
 
 #include <QCoreApplication>
 #include <QEvent>

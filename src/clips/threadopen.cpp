@@ -1,8 +1,8 @@
-#include "clips/threadopen.h"
+#include "src/clips/threadopen.h"
 
-#include "clips/listfile.h"
-#include "clips/logging.h"
-#include "platform/pathdelim.h"
+#include "src/clips/listfile.h"
+#include "src/platform/logging.h"
+#include "src/platform/pathdelim.h"
 
 #include <QDir>
 #include <QFile>

@@ -5,8 +5,8 @@
 // every event to the list on the list's thread through synchronous calls.
 #pragma once
 
-#include "clips/listfichier.h"
-#include "platform/findfiles.h"
+#include "src/clips/listfichier.h"
+#include "src/platform/findfiles.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "datetime.h"
+#include "src/platform/datetime.h"
 
 #include <chrono>
 #include <cmath>

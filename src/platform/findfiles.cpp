@@ -1,6 +1,6 @@
-#include "platform/findfiles.h"
+#include "src/platform/findfiles.h"
 
-#include "platform/pathdelim.h"
+#include "src/platform/pathdelim.h"
 
 #include <QFile>
 

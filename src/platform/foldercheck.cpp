@@ -1,4 +1,4 @@
-#include "platform/foldercheck.h"
+#include "src/platform/foldercheck.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
-#include "hive.h"
+#include "src/platform/hive.h"
 
-#include "platform/wholefile.h"
+#include "src/platform/wholefile.h"
 
 #include <QDir>
 #include <QFileInfo>

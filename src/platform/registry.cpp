@@ -1,4 +1,4 @@
-#include "registry.h"
+#include "src/platform/registry.h"
 
 TRegistry::TRegistry(const QString &hiveFile) : FFile(hiveFile)
 {

@@ -4,7 +4,7 @@
 // object is made and written back by Flush(), only when something changed.
 #pragma once
 
-#include "platform/hive.h"
+#include "src/platform/hive.h"
 
 #include <QString>
 

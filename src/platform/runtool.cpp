@@ -1,7 +1,7 @@
-#include "platform/runtool.h"
+#include "src/platform/runtool.h"
 
-#include "platform/commandline.h"
-#include "platform/logging.h"
+#include "src/platform/commandline.h"
+#include "src/platform/logging.h"
 
 #include <QFile>
 

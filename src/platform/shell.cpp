@@ -1,6 +1,6 @@
-#include "shell.h"
+#include "src/platform/shell.h"
 
-#include "platform/pathdelim.h"
+#include "src/platform/pathdelim.h"
 
 #include <QDir>
 #include <QFile>

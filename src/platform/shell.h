@@ -4,7 +4,7 @@
 // no widget; opening documents and links lives in shellopen.h.
 #pragma once
 
-#include "platform/datetime.h"
+#include "src/platform/datetime.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "shellopen.h"
+#include "src/platform/shellopen.h"
 
-#include "platform/pathdelim.h"
+#include "src/platform/pathdelim.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,4 +1,4 @@
-#include "wholefile.h"
+#include "src/platform/wholefile.h"
 
 #include <QFile>
 

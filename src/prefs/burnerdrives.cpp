@@ -1,4 +1,4 @@
-#include "prefs/burnerdrives.h"
+#include "src/prefs/burnerdrives.h"
 
 #include <QFileInfo>
 

@@ -4,7 +4,7 @@
 // is one of "blank", "written", "empty", "unusable" and "unknown".
 #pragma once
 
-#include "platform/runtool.h"
+#include "src/platform/runtool.h"
 
 #include <QByteArray>
 #include <QList>

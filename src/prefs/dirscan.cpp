@@ -1,7 +1,7 @@
-#include "prefs/dirscan.h"
+#include "src/prefs/dirscan.h"
 
-#include "platform/findfiles.h"
-#include "platform/pathdelim.h"
+#include "src/platform/findfiles.h"
+#include "src/platform/pathdelim.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
-#include "prefs/fichiersmanquantsform.h"
+#include "src/prefs/fichiersmanquantsform.h"
 
-#include "prefs/missingtools.h"
-#include "widgets/linkedit.h"
+#include "src/prefs/missingtools.h"
+#include "src/widgets/linkedit.h"
 
 #include <QPushButton>
 

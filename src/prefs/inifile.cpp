@@ -1,4 +1,4 @@
-#include "inifile.h"
+#include "src/prefs/inifile.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "prefs/localiserfichiersform.h"
+#include "src/prefs/localiserfichiersform.h"
 
-#include "prefs/localiserfichiersframe.h"
-#include "prefs/missingtools.h"
-#include "widgets/linkedit.h"
+#include "src/prefs/localiserfichiersframe.h"
+#include "src/prefs/missingtools.h"
+#include "src/widgets/linkedit.h"
 
 #include <QPushButton>
 

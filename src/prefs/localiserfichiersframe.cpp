@@ -1,9 +1,9 @@
-#include "prefs/localiserfichiersframe.h"
+#include "src/prefs/localiserfichiersframe.h"
 
-#include "platform/shell.h"
-#include "prefs/missingtools.h"
-#include "widgets/themeicon.h"
-#include "widgets/widedialogedit.h"
+#include "src/platform/shell.h"
+#include "src/prefs/missingtools.h"
+#include "src/widgets/themeicon.h"
+#include "src/widgets/widedialogedit.h"
 
 #include <QFileInfo>
 #include <QLabel>

@@ -5,7 +5,7 @@
 // each panel alive.
 #pragma once
 
-#include "prefs/dirscan.h"
+#include "src/prefs/dirscan.h"
 
 #include <QFrame>
 

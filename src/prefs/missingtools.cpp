@@ -1,6 +1,6 @@
-#include "prefs/missingtools.h"
+#include "src/prefs/missingtools.h"
 
-#include "platform/findfiles.h"
+#include "src/platform/findfiles.h"
 
 #include <QFileInfo>
 #include <QStringList>

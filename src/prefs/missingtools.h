@@ -3,7 +3,7 @@
 // executable. No widget here; the locator panels and dialogs show these.
 #pragma once
 
-#include "prefs/settings.h"
+#include "src/prefs/settings.h"
 
 #include <QString>
 

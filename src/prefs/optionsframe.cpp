@@ -1,10 +1,10 @@
-#include "prefs/optionsframe.h"
+#include "src/prefs/optionsframe.h"
 
-#include "platform/foldercheck.h"
-#include "platform/pathdelim.h"
-#include "prefs/localiserfichiersframe.h"
-#include "widgets/pagebutton.h"
-#include "widgets/widedialogedit.h"
+#include "src/platform/foldercheck.h"
+#include "src/platform/pathdelim.h"
+#include "src/prefs/localiserfichiersframe.h"
+#include "src/widgets/pagebutton.h"
+#include "src/widgets/widedialogedit.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -4,9 +4,9 @@
 // goes straight into Settings.
 #pragma once
 
-#include "prefs/burnerdrives.h"
-#include "prefs/preferences.h"
-#include "prefs/settings.h"
+#include "src/prefs/burnerdrives.h"
+#include "src/prefs/preferences.h"
+#include "src/prefs/settings.h"
 
 #include <QFrame>
 

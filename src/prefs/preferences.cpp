@@ -1,10 +1,10 @@
-#include "preferences.h"
+#include "src/prefs/preferences.h"
 
-#include "platform/pathdelim.h"
-#include "platform/registry.h"
-#include "platform/shell.h"
-#include "platform/wholefile.h"
-#include "prefs/inifile.h"
+#include "src/platform/pathdelim.h"
+#include "src/platform/registry.h"
+#include "src/platform/shell.h"
+#include "src/platform/wholefile.h"
+#include "src/prefs/inifile.h"
 
 #include <QDir>
 

@@ -1,7 +1,7 @@
-#include "prefs/saveprefsform.h"
+#include "src/prefs/saveprefsform.h"
 
-#include "widgets/linkedit.h"
-#include "widgets/themeicon.h"
+#include "src/widgets/linkedit.h"
+#include "src/widgets/themeicon.h"
 
 #include <QPushButton>
 

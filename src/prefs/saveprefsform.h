@@ -3,7 +3,7 @@
 // program ("Portable"), or nowhere ("Aucun").
 #pragma once
 
-#include "prefs/preferences.h"
+#include "src/prefs/preferences.h"
 
 #include <QDialog>
 

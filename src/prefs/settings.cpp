@@ -1,10 +1,10 @@
-#include "settings.h"
+#include "src/prefs/settings.h"
 
-#include "platform/datetime.h"
-#include "prefs/missingtools.h"
-#include "platform/pathdelim.h"
-#include "platform/registry.h"
-#include "platform/shell.h"
+#include "src/platform/datetime.h"
+#include "src/prefs/missingtools.h"
+#include "src/platform/pathdelim.h"
+#include "src/platform/registry.h"
+#include "src/platform/shell.h"
 
 #include <QFileInfo>
 

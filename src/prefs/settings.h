@@ -3,7 +3,7 @@
 // preference store. Fields share their names with their keys.
 #pragma once
 
-#include "prefs/preferences.h"
+#include "src/prefs/preferences.h"
 
 #include <QSize>
 #include <QString>

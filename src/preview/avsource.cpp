@@ -1,6 +1,6 @@
-#include "preview/avsource.h"
+#include "src/preview/avsource.h"
 
-#include "preview/mediadevice.h"
+#include "src/preview/mediadevice.h"
 
 TavSource::TavSource(TMediaDevice *device, int number, int count)
 {

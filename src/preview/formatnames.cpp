@@ -1,4 +1,4 @@
-#include "preview/formatnames.h"
+#include "src/preview/formatnames.h"
 
 #include <algorithm>
 #include <iterator>

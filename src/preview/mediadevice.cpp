@@ -1,8 +1,8 @@
-#include "preview/mediadevice.h"
+#include "src/preview/mediadevice.h"
 
-#include "platform/pathdelim.h"
-#include "preview/notifier.h"
-#include "preview/tstimes.h"
+#include "src/platform/pathdelim.h"
+#include "src/preview/notifier.h"
+#include "src/preview/tstimes.h"
 
 #include <QFile>
 

@@ -9,7 +9,7 @@
 #pragma once
 
 #include "media/recordingdate.h"
-#include "preview/avsource.h"
+#include "src/preview/avsource.h"
 
 #include <QString>
 

@@ -1,11 +1,11 @@
-#include "preview/mediasystem.h"
+#include "src/preview/mediasystem.h"
 
-#include "preview/mediadevice.h"
-#include "preview/notifier.h"
+#include "src/preview/mediadevice.h"
+#include "src/preview/notifier.h"
+#include "src/platform/logging.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QLoggingCategory>
 #include <QTimer>
 
 #include <gst/app/gstappsink.h>
@@ -18,8 +18,6 @@
 std::int64_t CurrentPosition = 0;
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcPreview, "tavrel.preview")
 
 constexpr QEvent::Type kBusEventType = QEvent::Type(QEvent::User + 8);
 

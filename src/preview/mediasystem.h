@@ -14,8 +14,8 @@
 // second before it).
 #pragma once
 
-#include "preview/avsource.h"
-#include "preview/streamformat.h"
+#include "src/preview/avsource.h"
+#include "src/preview/streamformat.h"
 
 #include <QByteArray>
 #include <QEvent>

@@ -1,6 +1,6 @@
-#include "preview/mediatype.h"
+#include "src/preview/mediatype.h"
 
-#include "preview/formatnames.h"
+#include "src/preview/formatnames.h"
 
 namespace {
 

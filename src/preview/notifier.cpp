@@ -1,4 +1,4 @@
-#include "preview/notifier.h"
+#include "src/preview/notifier.h"
 
 #include <QCoreApplication>
 

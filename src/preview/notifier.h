@@ -12,8 +12,8 @@
 // reads a record a streaming thread is writing.
 #pragma once
 
-#include "preview/mediatype.h"
-#include "preview/streamformat.h"
+#include "src/preview/mediatype.h"
+#include "src/preview/streamformat.h"
 
 #include <QEvent>
 

@@ -1,4 +1,4 @@
-#include "preview/streamformat.h"
+#include "src/preview/streamformat.h"
 
 #include <QDate>
 #include <QDateTime>

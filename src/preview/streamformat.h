@@ -5,7 +5,7 @@
 // headers, DV frames). Pure functions over the records; no GStreamer.
 #pragma once
 
-#include "preview/mediatype.h"
+#include "src/preview/mediatype.h"
 
 #include <QByteArray>
 

@@ -1,4 +1,4 @@
-#include "preview/timeformats.h"
+#include "src/preview/timeformats.h"
 
 #include <algorithm>
 #include <cstdio>

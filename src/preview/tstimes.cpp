@@ -1,4 +1,4 @@
-#include "preview/tstimes.h"
+#include "src/preview/tstimes.h"
 
 #include <QFile>
 

@@ -1,13 +1,13 @@
-#include "preview/viewframe.h"
+#include "src/preview/viewframe.h"
 
-#include "preview/mediadevice.h"
-#include "preview/mediasystem.h"
-#include "preview/notifier.h"
-#include "preview/timeformats.h"
-#include "widgets/actionlist.h"
-#include "widgets/imagelist.h"
-#include "widgets/superaction.h"
-#include "widgets/textgauge.h"
+#include "src/preview/mediadevice.h"
+#include "src/preview/mediasystem.h"
+#include "src/preview/notifier.h"
+#include "src/preview/timeformats.h"
+#include "src/widgets/actionlist.h"
+#include "src/widgets/imagelist.h"
+#include "src/widgets/superaction.h"
+#include "src/widgets/textgauge.h"
 
 #include <QCheckBox>
 #include <QLabel>

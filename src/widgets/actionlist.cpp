@@ -1,6 +1,6 @@
-#include "widgets/actionlist.h"
+#include "src/widgets/actionlist.h"
 
-#include "widgets/superaction.h"
+#include "src/widgets/superaction.h"
 
 #include <QSet>
 

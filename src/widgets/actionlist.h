@@ -8,7 +8,7 @@
 // an action knows nothing of the list it belongs to.
 #pragma once
 
-#include "widgets/imagelist.h"
+#include "src/widgets/imagelist.h"
 
 #include <QObject>
 #include <QVector>

@@ -1,4 +1,4 @@
-#include "widgets/activelistbox.h"
+#include "src/widgets/activelistbox.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

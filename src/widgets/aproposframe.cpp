@@ -1,9 +1,9 @@
-#include "widgets/aproposframe.h"
+#include "src/widgets/aproposframe.h"
 
-#include "platform/shell.h"
-#include "platform/shellopen.h"
-#include "widgets/linkedit.h"
-#include "widgets/pagebutton.h"
+#include "src/platform/shell.h"
+#include "src/platform/shellopen.h"
+#include "src/widgets/linkedit.h"
+#include "src/widgets/pagebutton.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QLabel>

@@ -1,6 +1,6 @@
-#include "widgets/imagelist.h"
+#include "src/widgets/imagelist.h"
 
-#include "widgets/themeicon.h"
+#include "src/widgets/themeicon.h"
 
 #include <QStandardPaths>
 

@@ -1,4 +1,4 @@
-#include "widgets/linkedit.h"
+#include "src/widgets/linkedit.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>

@@ -5,7 +5,7 @@
 // kind with the link's target, which the owner interprets.
 #pragma once
 
-#include "widgets/linkmarkup.h"
+#include "src/widgets/linkmarkup.h"
 
 #include <QTextEdit>
 

@@ -1,4 +1,4 @@
-#include "widgets/linkmarkup.h"
+#include "src/widgets/linkmarkup.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "widgets/pagebutton.h"
+#include "src/widgets/pagebutton.h"
 
 #include <QFrame>
 #include <QToolButton>

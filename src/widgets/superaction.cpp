@@ -1,6 +1,6 @@
-#include "widgets/superaction.h"
+#include "src/widgets/superaction.h"
 
-#include "widgets/imagelist.h"
+#include "src/widgets/imagelist.h"
 
 QStringList ActionParams;
 bool ActionProceed = true;

@@ -6,7 +6,7 @@
 // checked state with its caption, hint, image and handler.
 #pragma once
 
-#include "widgets/imagelist.h"
+#include "src/widgets/imagelist.h"
 
 #include <QAction>
 #include <QStringList>

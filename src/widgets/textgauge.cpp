@@ -1,4 +1,4 @@
-#include "widgets/textgauge.h"
+#include "src/widgets/textgauge.h"
 
 #include <QPainter>
 #include <QPainterPath>

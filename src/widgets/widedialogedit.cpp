@@ -1,7 +1,7 @@
-#include "widgets/widedialogedit.h"
+#include "src/widgets/widedialogedit.h"
 
-#include "platform/pathdelim.h"
-#include "widgets/themeicon.h"
+#include "src/platform/pathdelim.h"
+#include "src/widgets/themeicon.h"
 
 #include <QCompleter>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "widgets/windowplace.h"
+#include "src/widgets/windowplace.h"
 
 #include <algorithm>
 #include <limits>

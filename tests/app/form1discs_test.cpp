@@ -1,16 +1,16 @@
 // The disc page in the main window: the split of "Disques", the processing
 // actions, and closing the window while a batch runs. Also saves a picture
 // of the disc page for a person to look at.
-#include "app/form1.h"
-#include "app/listeframe.h"
-#include "prefs/optionsframe.h"
-#include "authoring/abort.h"
-#include "authoring/disquesframe.h"
-#include "clips/fichierlistbox.h"
-#include "faketoolrecord.h"
-#include "support/modalanswer.h"
-#include "testclips.h"
-#include "widgets/superaction.h"
+#include "src/app/form1.h"
+#include "src/app/listeframe.h"
+#include "src/prefs/optionsframe.h"
+#include "src/authoring/abort.h"
+#include "src/authoring/disquesframe.h"
+#include "src/clips/fichierlistbox.h"
+#include "tests/authoring/faketoolrecord.h"
+#include "tests/support/modalanswer.h"
+#include "tests/authoring/testclips.h"
+#include "src/widgets/superaction.h"
 
 #include <QApplication>
 #include <QCheckBox>

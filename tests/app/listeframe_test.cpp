@@ -2,19 +2,19 @@
 // clips become active, the viewer closed by Vider and Disques and shown
 // again on the way back, the volume keys, the page's own background, and
 // pictures of both states for a person to look at.
-#include "app/form1.h"
-#include "app/listeframe.h"
-#include "clips/fichierlistbox.h"
-#include "platform/shell.h"
-#include "preview/mediasystem.h"
-#include "preview/viewframe.h"
-#include "widgets/imagelist.h"
-#include "widgets/linkedit.h"
-#include "widgets/superaction.h"
-#include "widgets/textgauge.h"
-#include "support/cardclip.h"
-#include "support/urlcatcher.h"
-#include "support/waituntil.h"
+#include "src/app/form1.h"
+#include "src/app/listeframe.h"
+#include "src/clips/fichierlistbox.h"
+#include "src/platform/shell.h"
+#include "src/preview/mediasystem.h"
+#include "src/preview/viewframe.h"
+#include "src/widgets/imagelist.h"
+#include "src/widgets/linkedit.h"
+#include "src/widgets/superaction.h"
+#include "src/widgets/textgauge.h"
+#include "tests/support/cardclip.h"
+#include "tests/support/urlcatcher.h"
+#include "tests/support/waituntil.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,4 +1,4 @@
-#include "app/parentfolder.h"
+#include "src/app/parentfolder.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "app/qttranslations.h"
+#include "src/app/qttranslations.h"
 
 #include <gtest/gtest.h>
 

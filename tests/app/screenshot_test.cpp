@@ -1,10 +1,10 @@
 // Opens the fixture clips in the main window as a user would and saves a
 // picture of the list page, for a person to look at the layout.
-#include "app/form1.h"
-#include "app/listeframe.h"
-#include "clips/fichierlistbox.h"
-#include "widgets/imagelist.h"
-#include "widgets/superaction.h"
+#include "src/app/form1.h"
+#include "src/app/listeframe.h"
+#include "src/clips/fichierlistbox.h"
+#include "src/widgets/imagelist.h"
+#include "src/widgets/superaction.h"
 
 #include <QApplication>
 #include <QDir>

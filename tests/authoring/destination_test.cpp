@@ -1,7 +1,7 @@
 // Where the discs go: the image file of each disc, and the check before a
 // run that refuses a burner that is not there or an image folder without
 // room for a disc.
-#include "authoring/destination.h"
+#include "src/authoring/destination.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,12 +1,12 @@
 // The widget-free pieces of the disc page: its texts, the log text of tool
 // output, the shared disc list, the burn thread and how the driver reports
 // each step's ending.
-#include "authoring/abort.h"
-#include "authoring/burnthread.h"
-#include "authoring/discprocessor.h"
-#include "authoring/disctexts.h"
-#include "faketoolrecord.h"
-#include "testclips.h"
+#include "src/authoring/abort.h"
+#include "src/authoring/burnthread.h"
+#include "src/authoring/discprocessor.h"
+#include "src/authoring/disctexts.h"
+#include "tests/authoring/faketoolrecord.h"
+#include "tests/authoring/testclips.h"
 
 #include <QTemporaryDir>
 

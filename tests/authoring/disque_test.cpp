@@ -1,7 +1,7 @@
-#include "authoring/disque.h"
-#include "authoring/listdisque.h"
+#include "src/authoring/disque.h"
+#include "src/authoring/listdisque.h"
 
-#include "testclips.h"
+#include "tests/authoring/testclips.h"
 
 #include <QTemporaryDir>
 

@@ -1,9 +1,9 @@
 // The disc page on the offscreen platform, with the fake tool standing in
 // for the three outside programs.
-#include "authoring/abort.h"
-#include "authoring/disquesframe.h"
-#include "faketoolrecord.h"
-#include "testclips.h"
+#include "src/authoring/abort.h"
+#include "src/authoring/disquesframe.h"
+#include "tests/authoring/faketoolrecord.h"
+#include "tests/authoring/testclips.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "authoring/metafile.h"
+#include "src/authoring/metafile.h"
 
-#include "testclips.h"
+#include "tests/authoring/testclips.h"
 
 #include <QTemporaryDir>
 

@@ -1,6 +1,6 @@
-#include "authoring/split.h"
+#include "src/authoring/split.h"
 
-#include "testclips.h"
+#include "tests/authoring/testclips.h"
 
 #include <QTemporaryDir>
 

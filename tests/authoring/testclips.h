@@ -2,7 +2,7 @@
 // sparse file of that size, the duration is given instead of measured.
 #pragma once
 
-#include "clips/listfichier.h"
+#include "src/clips/listfichier.h"
 
 #include <QDir>
 #include <QFile>

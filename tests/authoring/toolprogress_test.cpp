@@ -1,9 +1,9 @@
 // The progress read from the programs' output, the run's texts in the
 // status bar and the log, and the French reasons of their failures.
-#include "authoring/failurereasons.h"
-#include "authoring/runreport.h"
-#include "authoring/toolprogress.h"
-#include "authoring/toolsteps.h"
+#include "src/authoring/failurereasons.h"
+#include "src/authoring/runreport.h"
+#include "src/authoring/toolprogress.h"
+#include "src/authoring/toolsteps.h"
 
 #include <gtest/gtest.h>
 

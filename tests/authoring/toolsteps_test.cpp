@@ -1,11 +1,11 @@
-#include "authoring/toolsteps.h"
+#include "src/authoring/toolsteps.h"
 
-#include "authoring/abort.h"
-#include "authoring/metafile.h"
-#include "faketoolrecord.h"
-#include "platform/findfiles.h"
-#include "platform/shell.h"
-#include "testclips.h"
+#include "src/authoring/abort.h"
+#include "src/authoring/metafile.h"
+#include "tests/authoring/faketoolrecord.h"
+#include "src/platform/findfiles.h"
+#include "src/platform/shell.h"
+#include "tests/authoring/testclips.h"
 
 #include <QDateTime>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 // The blocks a drag of files offers, byte for byte.
-#include "clips/dropblocks.h"
+#include "src/clips/dropblocks.h"
 
 #include <gtest/gtest.h>
 

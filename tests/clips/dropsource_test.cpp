@@ -3,9 +3,9 @@
 // beside the list receives the selected paths at the drop, Escape and a
 // target that only moves get nothing, and the data is not there to read
 // while the drag hovers.
-#include "clips/dropsource.h"
-#include "clips/fichierlistbox.h"
-#include "clips/mimefiles.h"
+#include "src/clips/dropsource.h"
+#include "src/clips/fichierlistbox.h"
+#include "src/clips/mimefiles.h"
 
 #include <gtest/gtest.h>
 

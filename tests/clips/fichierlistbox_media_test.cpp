@@ -1,6 +1,6 @@
 // Opening real clips: each record's media device probes its clip on the
 // opening worker, and the list only inserts.
-#include "clips/fichierlistbox.h"
+#include "src/clips/fichierlistbox.h"
 
 #include <gtest/gtest.h>
 #include <gst/gst.h>

@@ -1,10 +1,10 @@
 // The clip list box on the offscreen platform: insertion in key order,
 // replacement of a file opened again, current record and counts, sorting,
 // deletion, keys and mouse, and openings on workers.
-#include "clips/fichierlistbox.h"
+#include "src/clips/fichierlistbox.h"
 
-#include "clips/dropsource.h"
-#include "support/waituntil.h"
+#include "src/clips/dropsource.h"
+#include "tests/support/waituntil.h"
 
 #include <gtest/gtest.h>
 

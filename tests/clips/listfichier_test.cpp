@@ -1,4 +1,4 @@
-#include "clips/listfichier.h"
+#include "src/clips/listfichier.h"
 
 #include <QFile>
 #include <QTemporaryDir>

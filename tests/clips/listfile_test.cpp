@@ -1,6 +1,6 @@
 // List files and the file lists of the clipboard and of drops.
-#include "clips/listfile.h"
-#include "clips/mimefiles.h"
+#include "src/clips/listfile.h"
+#include "src/clips/mimefiles.h"
 
 #include <gtest/gtest.h>
 

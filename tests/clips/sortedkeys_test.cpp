@@ -1,6 +1,6 @@
 // The sorted keys of the clip list: locale-aware, letter case ignored,
 // equal texts refused, bisection.
-#include "clips/sortedkeys.h"
+#include "src/clips/sortedkeys.h"
 
 #include <gtest/gtest.h>
 

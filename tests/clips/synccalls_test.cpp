@@ -1,5 +1,5 @@
 // Synchronous calls from a worker thread into the thread of an object.
-#include "clips/synccalls.h"
+#include "src/clips/synccalls.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The opening worker against a list that records what it is told: the
 // searches and their mask rules, list files, stop requests, the end call.
-#include "clips/threadopen.h"
+#include "src/clips/threadopen.h"
 
 #include <gtest/gtest.h>
 

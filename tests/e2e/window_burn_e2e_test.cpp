@@ -5,18 +5,18 @@
 // writes to the stdio: destination of its settings file are then judged by
 // udfinfo, libudfread and libbluray. Then the roads that go wrong: a mux
 // that fails, an interrupted mux, and the window closed during a burn.
-#include "app/form1.h"
-#include "app/listeframe.h"
-#include "widgets/linkedit.h"
-#include "authoring/abort.h"
-#include "authoring/disquesframe.h"
-#include "clips/fichierlistbox.h"
-#include "platform/runtool.h"
-#include "prefs/settings.h"
-#include "widgets/superaction.h"
+#include "src/app/form1.h"
+#include "src/app/listeframe.h"
+#include "src/widgets/linkedit.h"
+#include "src/authoring/abort.h"
+#include "src/authoring/disquesframe.h"
+#include "src/clips/fichierlistbox.h"
+#include "src/platform/runtool.h"
+#include "src/prefs/settings.h"
+#include "src/widgets/superaction.h"
 
-#include "../tools/burn/burntesthelpers.h"
-#include "support/cardclip.h"
+#include "tests/tools/burn/burntesthelpers.h"
+#include "tests/support/cardclip.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -8,9 +8,9 @@
 #include <QByteArray>
 #include <QString>
 
-#include "fuzzfiles.h"
+#include "tests/fuzz/fuzzfiles.h"
 #include "media/recordingdate.h"
-#include "preview/tstimes.h"
+#include "src/preview/tstimes.h"
 
 namespace {
 

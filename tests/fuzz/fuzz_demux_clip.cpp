@@ -9,8 +9,8 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include "demuxer.h"
-#include "fuzzfiles.h"
+#include "tools/demux/demuxer.h"
+#include "tests/fuzz/fuzzfiles.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {

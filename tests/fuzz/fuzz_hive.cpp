@@ -1,6 +1,6 @@
 // Fuzzes the registry hive parser: any bytes give a hive whose saved text
 // parses back to the same hive.
-#include "platform/hive.h"
+#include "src/platform/hive.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // Fuzzes the ini file reader: any bytes decode into lines that lookups and
 // writes can walk, and the lines written back read back the same.
-#include "prefs/inifile.h"
+#include "src/prefs/inifile.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Fuzzes the message-panel markup: any text renders into runs that cover
 // the displayed text in order, one alignment per paragraph, and every
 // displayed character can be looked up for a link.
-#include "widgets/linkmarkup.h"
+#include "src/widgets/linkmarkup.h"
 
 #include <cstdint>
 #include <cstdlib>

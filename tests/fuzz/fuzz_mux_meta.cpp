@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "mux/metafile.h"
+#include "tools/mux/muxmeta.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

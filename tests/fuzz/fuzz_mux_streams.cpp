@@ -8,10 +8,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "fuzzfiles.h"
-#include "mux/audiostream.h"
-#include "mux/m2tsmuxer.h"
-#include "mux/videostream.h"
+#include "tests/fuzz/fuzzfiles.h"
+#include "tools/mux/audiostream.h"
+#include "tools/mux/m2tsmuxer.h"
+#include "tools/mux/videostream.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "media/recordingdate.h"
-#include "support/mdpmsei.h"
+#include "tests/support/mdpmsei.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/commandline.h"
+#include "src/platform/commandline.h"
 
 #include <gtest/gtest.h>
 

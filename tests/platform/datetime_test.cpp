@@ -1,4 +1,4 @@
-#include "platform/datetime.h"
+#include "src/platform/datetime.h"
 
 #include <gtest/gtest.h>
 

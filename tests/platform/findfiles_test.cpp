@@ -1,4 +1,4 @@
-#include "platform/findfiles.h"
+#include "src/platform/findfiles.h"
 
 #include <QDir>
 #include <QFile>

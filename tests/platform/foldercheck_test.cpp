@@ -1,7 +1,7 @@
 // The check of a work folder before long work: made when missing, a file
 // created in it, and the system's reason in French when either fails.
-#include "platform/foldercheck.h"
-#include "support/unprivileged.h"
+#include "src/platform/foldercheck.h"
+#include "tests/support/unprivileged.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // The help page: where the program finds it (portable copy, build tree,
 // installation), that the build tree holds it, and that every link in it
 // leads somewhere in the page.
-#include "platform/shell.h"
+#include "src/platform/shell.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "platform/hive.h"
-#include "platform/registry.h"
-#include "support/unprivileged.h"
+#include "src/platform/hive.h"
+#include "src/platform/registry.h"
+#include "tests/support/unprivileged.h"
 
 #include <gtest/gtest.h>
 

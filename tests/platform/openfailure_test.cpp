@@ -1,8 +1,8 @@
 // What the user is told when the desktop cannot open a file, a folder, a
 // link or a mail: the offscreen platform has no opener at all, as a bare
 // desktop without xdg-open, and no file manager answers on D-Bus here.
-#include "platform/shellopen.h"
-#include "support/urlcatcher.h"
+#include "src/platform/shellopen.h"
+#include "tests/support/urlcatcher.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "platform/runtool.h"
+#include "src/platform/runtool.h"
 
-#include "faketoolrecord.h"
+#include "tests/authoring/faketoolrecord.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
-#include "platform/shell.h"
-#include "platform/wholefile.h"
-#include "support/unprivileged.h"
+#include "src/platform/shell.h"
+#include "src/platform/wholefile.h"
+#include "tests/support/unprivileged.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/shellopen.h"
+#include "src/platform/shellopen.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The burners the burner program lists: its lines read, its media named in
 // French, and the program run as the options page and the check before a
 // run do (here a script standing in for it).
-#include "prefs/burnerdrives.h"
+#include "src/prefs/burnerdrives.h"
 
 #include <QFile>
 #include <QTemporaryDir>

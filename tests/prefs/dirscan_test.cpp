@@ -1,4 +1,4 @@
-#include "prefs/dirscan.h"
+#include "src/prefs/dirscan.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "prefs/inifile.h"
-#include "prefstestutil.h"
+#include "src/prefs/inifile.h"
+#include "tests/prefs/prefstestutil.h"
 
 #include <gtest/gtest.h>
 

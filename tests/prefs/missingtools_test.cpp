@@ -1,5 +1,5 @@
-#include "prefs/missingtools.h"
-#include "prefstestutil.h"
+#include "src/prefs/missingtools.h"
+#include "tests/prefs/prefstestutil.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The options page's "Destination des disques" group and disc size, on the
 // offscreen platform, with a script standing in for the burner's drive list.
-#include "prefs/localiserfichiersframe.h"
-#include "prefs/optionsframe.h"
-#include "prefstestutil.h"
-#include "support/waituntil.h"
-#include "widgets/widedialogedit.h"
+#include "src/prefs/localiserfichiersframe.h"
+#include "src/prefs/optionsframe.h"
+#include "tests/prefs/prefstestutil.h"
+#include "tests/support/waituntil.h"
+#include "src/widgets/widedialogedit.h"
 
 #include <QCheckBox>
 #include <QComboBox>

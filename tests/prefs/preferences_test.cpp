@@ -1,6 +1,6 @@
-#include "platform/registry.h"
-#include "prefs/preferences.h"
-#include "prefstestutil.h"
+#include "src/platform/registry.h"
+#include "src/prefs/preferences.h"
+#include "tests/prefs/prefstestutil.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
 // Saves pictures of the options page, the save-preferences dialog and the
 // two dialogs about missing tools (one and three missing), for a person to
 // look at their layout and texts.
-#include "prefs/fichiersmanquantsform.h"
-#include "prefs/localiserfichiersform.h"
-#include "prefs/missingtools.h"
-#include "prefs/optionsframe.h"
-#include "prefs/saveprefsform.h"
-#include "prefstestutil.h"
-#include "support/modalanswer.h"
-#include "support/waituntil.h"
+#include "src/prefs/fichiersmanquantsform.h"
+#include "src/prefs/localiserfichiersform.h"
+#include "src/prefs/missingtools.h"
+#include "src/prefs/optionsframe.h"
+#include "src/prefs/saveprefsform.h"
+#include "tests/prefs/prefstestutil.h"
+#include "tests/support/modalanswer.h"
+#include "tests/support/waituntil.h"
 
 #include <QPushButton>
 

@@ -1,15 +1,15 @@
 // The tools locator panel and the two start-up dialogs about missing tools,
 // on the offscreen platform.
-#include "platform/shell.h"
-#include "prefs/fichiersmanquantsform.h"
-#include "prefs/localiserfichiersform.h"
-#include "prefs/localiserfichiersframe.h"
-#include "prefs/missingtools.h"
-#include "prefs/optionsframe.h"
-#include "prefstestutil.h"
-#include "support/modalanswer.h"
-#include "widgets/linkedit.h"
-#include "widgets/widedialogedit.h"
+#include "src/platform/shell.h"
+#include "src/prefs/fichiersmanquantsform.h"
+#include "src/prefs/localiserfichiersform.h"
+#include "src/prefs/localiserfichiersframe.h"
+#include "src/prefs/missingtools.h"
+#include "src/prefs/optionsframe.h"
+#include "tests/prefs/prefstestutil.h"
+#include "tests/support/modalanswer.h"
+#include "src/widgets/linkedit.h"
+#include "src/widgets/widedialogedit.h"
 
 #include <QFileDialog>
 #include <QLabel>

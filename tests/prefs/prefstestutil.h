@@ -3,7 +3,7 @@
 // here, independently of the code under test.
 #pragma once
 
-#include "prefs/preferences.h"
+#include "src/prefs/preferences.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -1,10 +1,10 @@
-#include "platform/registry.h"
-#include "platform/pathdelim.h"
-#include "platform/shell.h"
-#include "prefs/inifile.h"
-#include "prefs/settings.h"
-#include "prefstestutil.h"
-#include "support/unprivileged.h"
+#include "src/platform/registry.h"
+#include "src/platform/pathdelim.h"
+#include "src/platform/shell.h"
+#include "src/prefs/inifile.h"
+#include "src/prefs/settings.h"
+#include "tests/prefs/prefstestutil.h"
+#include "tests/support/unprivileged.h"
 
 #include <gtest/gtest.h>
 

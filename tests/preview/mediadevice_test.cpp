@@ -1,7 +1,7 @@
 // Clip devices on the fixture clips: what the probe finds, the duration
 // against ffprobe's picture count, files that cannot be read, and the
 // device in a pipeline of the caller's.
-#include "preview/mediadevice.h"
+#include "src/preview/mediadevice.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
 // The media system on fixture clips: pictures, steps, playing, maximum
 // speed, volume, clips without sound, clips that cannot be read, and many
 // quick clip changes.
-#include "preview/mediadevice.h"
-#include "preview/mediasystem.h"
-#include "preview/notifier.h"
-#include "support/waituntil.h"
+#include "src/preview/mediadevice.h"
+#include "src/preview/mediasystem.h"
+#include "src/preview/notifier.h"
+#include "tests/support/waituntil.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 // The notifier as a GStreamer element: caps read as media types, reports
 // and position events posted to a receiver, the accepted type kept.
-#include "preview/notifier.h"
+#include "src/preview/notifier.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

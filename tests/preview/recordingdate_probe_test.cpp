@@ -1,8 +1,8 @@
 // The recording date the clip probe reads: a clip made as a camcorder's
 // card holds it gives the date written in it; a clip without the
 // camcorder's message, such as every fixture clip, gives none.
-#include "preview/mediadevice.h"
-#include "support/cardclip.h"
+#include "src/preview/mediadevice.h"
+#include "tests/support/cardclip.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 // The notifier's format logic on neutral media types, without GStreamer.
-#include "preview/mediatype.h"
-#include "preview/streamformat.h"
+#include "src/preview/mediatype.h"
+#include "src/preview/streamformat.h"
 
 #include <QDate>
 #include <QLocale>

@@ -2,7 +2,7 @@
 // whole stream gets a DV device with one video and one audio source, and a
 // transport stream kept whole, whose byte-stream pad gets a stream device
 // with no source.
-#include "preview/mediadevice.h"
+#include "src/preview/mediadevice.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
-#include "preview/formatnames.h"
-#include "preview/timeformats.h"
+#include "src/preview/formatnames.h"
+#include "src/preview/timeformats.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // each case shows one rule: picture counting with B-pictures, the 33-bit
 // clock wrapping, 188- and 192-byte packets, audio frames in the last
 // packet, and streams too short to measure.
-#include "preview/tstimes.h"
+#include "src/preview/tstimes.h"
 
 #include <gtest/gtest.h>
 

@@ -2,14 +2,14 @@
 // position and duration texts, the picture each move shows against
 // ffmpeg's ground truth, the slider, the volume keys, play and maximum
 // speed.
-#include "preview/mediadevice.h"
-#include "preview/mediasystem.h"
-#include "preview/notifier.h"
-#include "preview/viewframe.h"
-#include "widgets/superaction.h"
-#include "widgets/textgauge.h"
-#include "support/colourclip.h"
-#include "support/waituntil.h"
+#include "src/preview/mediadevice.h"
+#include "src/preview/mediasystem.h"
+#include "src/preview/notifier.h"
+#include "src/preview/viewframe.h"
+#include "src/widgets/superaction.h"
+#include "src/widgets/textgauge.h"
+#include "tests/support/colourclip.h"
+#include "tests/support/waituntil.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -5,7 +5,7 @@
 // packet transport stream under the name given (".MTS" on a card).
 #pragma once
 
-#include "support/mdpmsei.h"
+#include "tests/support/mdpmsei.h"
 
 #include <QByteArray>
 #include <QDir>

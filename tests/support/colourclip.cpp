@@ -1,4 +1,4 @@
-#include "support/colourclip.h"
+#include "tests/support/colourclip.h"
 
 #include <QProcess>
 #include <QRegularExpression>

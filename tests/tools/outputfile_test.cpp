@@ -13,8 +13,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "common/outputfile.h"
-#include "support/tempfolder.h"
+#include "tools/common/outputfile.h"
+#include "tests/support/tempfolder.h"
 
 namespace fs = std::filesystem;
 

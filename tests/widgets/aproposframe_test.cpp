@@ -1,10 +1,10 @@
 // The about page on the offscreen platform: its texts, the colours of its
 // links, the hints, and what a click on a link opens (caught by URL
 // handlers, so that nothing is started).
-#include "widgets/aproposframe.h"
+#include "src/widgets/aproposframe.h"
 
-#include "widgets/linkedit.h"
-#include "support/urlcatcher.h"
+#include "src/widgets/linkedit.h"
+#include "tests/support/urlcatcher.h"
 
 #include <gtest/gtest.h>
 

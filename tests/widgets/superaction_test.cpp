@@ -1,7 +1,7 @@
-#include "widgets/actionlist.h"
-#include "widgets/imagelist.h"
-#include "widgets/superaction.h"
-#include "widgets/themeicon.h"
+#include "src/widgets/actionlist.h"
+#include "src/widgets/imagelist.h"
+#include "src/widgets/superaction.h"
+#include "src/widgets/themeicon.h"
 
 #include <gtest/gtest.h>
 

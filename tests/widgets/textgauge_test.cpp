@@ -1,6 +1,6 @@
 // The text gauge: its range, its percentage, its alert colour, its text and
 // the pixels of its bar.
-#include "widgets/textgauge.h"
+#include "src/widgets/textgauge.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "widgets/themeicon.h"
+#include "src/widgets/themeicon.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "widgets/widedialogedit.h"
+#include "src/widgets/widedialogedit.h"
 
 #include <QApplication>
 #include <QCompleter>

@@ -1,15 +1,15 @@
 // One run of the burner.
-#include "burnjob.h"
+#include "tools/burn/burnjob.h"
 
 #include <ostream>
 
-#include "burnsettings.h"
-#include "burnswitches.h"
-#include "discwriter.h"
-#include "drivelist.h"
-#include "imagefilewriter.h"
-#include "udfimage.h"
-#include "volumelabel.h"
+#include "tools/burn/burnsettings.h"
+#include "tools/burn/burnswitches.h"
+#include "tools/burn/discwriter.h"
+#include "tools/burn/drivelist.h"
+#include "tools/burn/imagefilewriter.h"
+#include "tools/burn/udfimage.h"
+#include "tools/burn/volumelabel.h"
 
 namespace {
 

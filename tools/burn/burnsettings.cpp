@@ -1,5 +1,5 @@
 // Reading the burner's settings file.
-#include "burnsettings.h"
+#include "tools/burn/burnsettings.h"
 
 #include <unistd.h>
 

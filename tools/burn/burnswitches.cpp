@@ -1,5 +1,5 @@
 // Parsing of the burner's switches.
-#include "burnswitches.h"
+#include "tools/burn/burnswitches.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,7 @@
 // Writing an image through libburn.
-#include "discwriter.h"
+#include "tools/burn/discwriter.h"
 
-#include "common/stopflag.h"
+#include "tools/common/stopflag.h"
 
 #include <fcntl.h>
 #include <libburn/libburn.h>
@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "verify.h"
+#include "tools/burn/verify.h"
 
 // libburn declares its C interface in this namespace for C++.
 using namespace burn;

@@ -6,7 +6,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "udfimage.h"
+#include "tools/burn/udfimage.h"
 
 namespace burn {
 struct burn_drive;

@@ -1,5 +1,5 @@
 // Listing the optical drives.
-#include "drivelist.h"
+#include "tools/burn/drivelist.h"
 
 #include <libburn/libburn.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "burnjob.h"
+#include "tools/burn/burnjob.h"
 
 using namespace burn;
 

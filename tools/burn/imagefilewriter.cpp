@@ -1,5 +1,5 @@
 // Writing an image file.
-#include "imagefilewriter.h"
+#include "tools/burn/imagefilewriter.h"
 
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -9,10 +9,10 @@
 #include <ostream>
 #include <vector>
 
-#include "common/outputfile.h"
-#include "common/stopflag.h"
-#include "progress.h"
-#include "verify.h"
+#include "tools/common/outputfile.h"
+#include "tools/common/stopflag.h"
+#include "tools/burn/progress.h"
+#include "tools/burn/verify.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <iosfwd>
 #include <string>
 
-#include "burnjob.h"
-#include "udfimage.h"
+#include "tools/burn/burnjob.h"
+#include "tools/burn/udfimage.h"
 
 // BurnDone, BurnNoRoom when the folder has no room for the image (nothing
 // is written), or BurnFailed.

@@ -3,10 +3,10 @@
 #include <csignal>
 #include <iostream>
 
-#include "burn/burnjob.h"
-#include "burn/burnsettings.h"
-#include "common/outputfile.h"
-#include "common/stopflag.h"
+#include "tools/burn/burnjob.h"
+#include "tools/burn/burnsettings.h"
+#include "tools/common/outputfile.h"
+#include "tools/common/stopflag.h"
 
 int main(int argc, char **argv)
 {

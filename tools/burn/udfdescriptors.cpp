@@ -1,5 +1,5 @@
 // The UDF 2.50 / ECMA-167 descriptors, field by field.
-#include "udfdescriptors.h"
+#include "tools/burn/udfdescriptors.h"
 
 #include <algorithm>
 #include <cstring>

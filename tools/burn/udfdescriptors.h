@@ -6,7 +6,7 @@
 #include <ctime>
 #include <vector>
 
-#include "udfprimitives.h"
+#include "tools/burn/udfprimitives.h"
 
 namespace udf {
 

@@ -1,5 +1,5 @@
 // Layout and streaming of a UDF 2.50 image.
-#include "udfimage.h"
+#include "tools/burn/udfimage.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "udfdescriptors.h"
+#include "tools/burn/udfdescriptors.h"
 
 namespace udf {
 

@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "udfprimitives.h"
-#include "udftree.h"
+#include "tools/burn/udfprimitives.h"
+#include "tools/burn/udftree.h"
 
 namespace udf {
 

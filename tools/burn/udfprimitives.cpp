@@ -1,5 +1,5 @@
 // Byte-level building blocks of UDF descriptors.
-#include "udfprimitives.h"
+#include "tools/burn/udfprimitives.h"
 
 #include <algorithm>
 #include <cassert>

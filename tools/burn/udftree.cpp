@@ -1,5 +1,5 @@
 // Scanning the source folders into the disc tree.
-#include "udftree.h"
+#include "tools/burn/udftree.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "udfprimitives.h"
+#include "tools/burn/udfprimitives.h"
 
 namespace udf {
 

@@ -1,12 +1,12 @@
 // Verifying a written image.
-#include "verify.h"
+#include "tools/burn/verify.h"
 
 #include <algorithm>
 #include <ostream>
 #include <vector>
 
-#include "common/stopflag.h"
-#include "progress.h"
+#include "tools/common/stopflag.h"
+#include "tools/burn/progress.h"
 
 namespace {
 

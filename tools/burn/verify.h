@@ -9,7 +9,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "udfimage.h"
+#include "tools/burn/udfimage.h"
 
 // Reads `size` bytes of what was written, from `offset` on; false when they
 // cannot be read.

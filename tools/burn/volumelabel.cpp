@@ -1,5 +1,5 @@
 // Fitting the volume label to UDF.
-#include "volumelabel.h"
+#include "tools/burn/volumelabel.h"
 
 namespace {
 // The logical volume identifier is a 128-byte dstring: its last byte holds

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "udfprimitives.h"
+#include "tools/burn/udfprimitives.h"
 
 struct TVolumeLabel
 {

@@ -1,4 +1,4 @@
-#include "common/annexbreader.h"
+#include "tools/common/annexbreader.h"
 
 #include <cstring>
 #include <stdexcept>

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "common/streamfile.h"
+#include "tools/common/streamfile.h"
 
 class TAnnexBReader
 {

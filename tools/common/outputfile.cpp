@@ -1,4 +1,4 @@
-#include "common/outputfile.h"
+#include "tools/common/outputfile.h"
 
 #include <atomic>
 #include <cerrno>

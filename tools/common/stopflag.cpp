@@ -1,4 +1,4 @@
-#include "common/stopflag.h"
+#include "tools/common/stopflag.h"
 
 #include <atomic>
 

@@ -1,4 +1,4 @@
-#include "common/streamfile.h"
+#include "tools/common/streamfile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "common/stopflag.h"
+#include "tools/common/stopflag.h"
 
 TStreamFile::TStreamFile(const std::string &path, size_t readSize) : FPath(path), FReadSize(readSize)
 {

@@ -1,4 +1,4 @@
-#include "common/tspacketwriter.h"
+#include "tools/common/tspacketwriter.h"
 
 #include <algorithm>
 #include <cstring>

@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "common/outputfile.h"
+#include "tools/common/outputfile.h"
 
 constexpr size_t kTsPacketSize = 188;
 constexpr size_t kSourcePacketSize = 192;

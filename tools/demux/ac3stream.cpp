@@ -1,6 +1,6 @@
-#include "ac3stream.h"
+#include "tools/demux/ac3stream.h"
 
-#include "audiofitter.h"
+#include "tools/demux/audiofitter.h"
 #include "media/ac3parser.h"
 
 namespace demux {

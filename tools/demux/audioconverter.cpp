@@ -1,8 +1,8 @@
-#include "audioconverter.h"
+#include "tools/demux/audioconverter.h"
 
-#include "ac3stream.h"
-#include "audiofitter.h"
-#include "clipsource.h"
+#include "tools/demux/ac3stream.h"
+#include "tools/demux/audiofitter.h"
+#include "tools/demux/clipsource.h"
 
 namespace demux {
 

@@ -1,4 +1,4 @@
-#include "audiofitter.h"
+#include "tools/demux/audiofitter.h"
 
 namespace demux {
 

@@ -1,4 +1,4 @@
-#include "cliplist.h"
+#include "tools/demux/cliplist.h"
 
 #include "media/clipname.h"
 

@@ -1,4 +1,4 @@
-#include "clipsource.h"
+#include "tools/demux/clipsource.h"
 
 #include <cerrno>
 #include <cstring>

@@ -14,7 +14,7 @@ extern "C" {
 #include <libavcodec/codec_id.h>
 }
 
-#include "silentframe.h"
+#include "tools/demux/silentframe.h"
 
 struct AVFormatContext;
 struct AVPacket;

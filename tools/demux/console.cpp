@@ -1,4 +1,4 @@
-#include "console.h"
+#include "tools/demux/console.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "demuxer.h"
+#include "tools/demux/demuxer.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -9,10 +9,10 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-#include "annexb.h"
-#include "audiofitter.h"
-#include "cliplist.h"
-#include "common/outputfile.h"
+#include "tools/demux/annexbscan.h"
+#include "tools/demux/audiofitter.h"
+#include "tools/demux/cliplist.h"
+#include "tools/common/outputfile.h"
 #include "media/cliptimeline.h"
 #include "media/cliptimes.h"
 

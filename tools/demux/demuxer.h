@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "ac3stream.h"
-#include "audioconverter.h"
-#include "clipsource.h"
-#include "console.h"
-#include "silentframe.h"
+#include "tools/demux/ac3stream.h"
+#include "tools/demux/audioconverter.h"
+#include "tools/demux/clipsource.h"
+#include "tools/demux/console.h"
+#include "tools/demux/silentframe.h"
 
 class TClipTimeline;
 class TOutputFile;

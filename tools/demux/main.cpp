@@ -9,10 +9,10 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include "commandline.h"
-#include "common/outputfile.h"
-#include "console.h"
-#include "demuxer.h"
+#include "tools/demux/demuxargs.h"
+#include "tools/common/outputfile.h"
+#include "tools/demux/console.h"
+#include "tools/demux/demuxer.h"
 
 // The current folder by its full name, so that messages say where the
 // streams went; "." when it has none any more (deleted while we run).

@@ -1,4 +1,4 @@
-#include "silentframe.h"
+#include "tools/demux/silentframe.h"
 
 #include <tuple>
 #include <utility>

@@ -10,7 +10,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 }
 
-#include "avhandles.h"
+#include "tools/demux/avhandles.h"
 
 namespace demux {
 

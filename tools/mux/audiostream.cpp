@@ -1,4 +1,4 @@
-#include "mux/audiostream.h"
+#include "tools/mux/audiostream.h"
 
 #include <stdexcept>
 

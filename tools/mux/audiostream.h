@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "common/streamfile.h"
+#include "tools/common/streamfile.h"
 #include "media/ac3parser.h"
 
 class TAc3Stream

@@ -1,10 +1,10 @@
 // BDMV/CLIPINF/00000.clpi: clip info, sequence info (one arrival time and
 // one system time sequence), program info and the EP map of the video.
-#include "mux/clipsummary.h"
+#include "tools/mux/clipsummary.h"
 
 #include "media/bitwriter.h"
-#include "mux/structureheader.h"
-#include "common/tspacketwriter.h"
+#include "tools/mux/structureheader.h"
+#include "tools/common/tspacketwriter.h"
 
 namespace {
 

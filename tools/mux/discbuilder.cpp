@@ -1,4 +1,4 @@
-#include "mux/discbuilder.h"
+#include "tools/mux/discbuilder.h"
 
 #include <cerrno>
 #include <cmath>
@@ -9,15 +9,15 @@
 #include <ostream>
 #include <stdexcept>
 
-#include "common/stopflag.h"
-#include "mux/audiostream.h"
-#include "mux/clipsummary.h"
-#include "mux/foldercommit.h"
-#include "mux/m2tsmuxer.h"
-#include "mux/metafile.h"
-#include "mux/muxfile.h"
-#include "mux/transportbuffer.h"
-#include "mux/videostream.h"
+#include "tools/common/stopflag.h"
+#include "tools/mux/audiostream.h"
+#include "tools/mux/clipsummary.h"
+#include "tools/mux/foldercommit.h"
+#include "tools/mux/m2tsmuxer.h"
+#include "tools/mux/muxmeta.h"
+#include "tools/mux/muxfile.h"
+#include "tools/mux/transportbuffer.h"
+#include "tools/mux/videostream.h"
 
 namespace fs = std::filesystem;
 

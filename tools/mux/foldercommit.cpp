@@ -1,4 +1,4 @@
-#include "mux/foldercommit.h"
+#include "tools/mux/foldercommit.h"
 
 #include <sys/stat.h>
 

@@ -1,9 +1,9 @@
 // BDMV/index.bdmv: first playback, top menu and the one title, each with a
 // movie object of its own, and the AVCHD extension naming the playlist.
-#include "mux/clipsummary.h"
+#include "tools/mux/clipsummary.h"
 
 #include "media/bitwriter.h"
-#include "mux/structureheader.h"
+#include "tools/mux/structureheader.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
-#include "mux/m2tsmuxer.h"
+#include "tools/mux/m2tsmuxer.h"
 
 #include <algorithm>
 #include <map>
 #include <optional>
 #include <stdexcept>
 
-#include "common/outputfile.h"
-#include "common/tspacketwriter.h"
-#include "mux/muxfile.h"
-#include "mux/transportbuffer.h"
+#include "tools/common/outputfile.h"
+#include "tools/common/tspacketwriter.h"
+#include "tools/mux/muxfile.h"
+#include "tools/mux/transportbuffer.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "mux/audiostream.h"
-#include "mux/clipsummary.h"
-#include "mux/videostream.h"
+#include "tools/mux/audiostream.h"
+#include "tools/mux/clipsummary.h"
+#include "tools/mux/videostream.h"
 
 struct TMuxSettings
 {

@@ -3,8 +3,8 @@
 #include <csignal>
 #include <iostream>
 
-#include "common/outputfile.h"
-#include "mux/discbuilder.h"
+#include "tools/common/outputfile.h"
+#include "tools/mux/discbuilder.h"
 
 int main(int argc, char **argv)
 {

@@ -1,10 +1,10 @@
 // BDMV/MovieObject.bdmv: the title's object, which plays playlist 00000
 // and is resumed after a menu call, and the objects of first playback and
 // of the top menu, which both start the title.
-#include "mux/clipsummary.h"
+#include "tools/mux/clipsummary.h"
 
 #include "media/bitwriter.h"
-#include "mux/structureheader.h"
+#include "tools/mux/structureheader.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "mux/muxfile.h"
+#include "tools/mux/muxfile.h"
 
 #include <cstring>
 #include <stdexcept>
 
-#include "common/outputfile.h"
+#include "tools/common/outputfile.h"
 
 void ThrowOnFailure(bool ok, const TOutputFile &file, const char *failing)
 {

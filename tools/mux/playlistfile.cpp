@@ -1,11 +1,11 @@
 // BDMV/PLAYLIST/00000.mpls: one play item over the whole clip and one
 // entry mark per chapter.
-#include "mux/clipsummary.h"
+#include "tools/mux/clipsummary.h"
 
 #include <string>
 
 #include "media/bitwriter.h"
-#include "mux/structureheader.h"
+#include "tools/mux/structureheader.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "mux/transportbuffer.h"
+#include "tools/mux/transportbuffer.h"
 
-#include "common/tspacketwriter.h"
+#include "tools/common/tspacketwriter.h"
 #include "media/h264levels.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "mux/videostream.h"
+#include "tools/mux/videostream.h"
 
 #include <algorithm>
 #include <cmath>

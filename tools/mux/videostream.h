@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "common/annexbreader.h"
+#include "tools/common/annexbreader.h"
 #include "media/h264parser.h"
 #include "media/h264poc.h"
 

@@ -11,10 +11,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "authoring/abort.h"
-#include "authoring/toolsteps.h"
-#include "burntesthelpers.h"
-#include "clips/listfichier.h"
+#include "src/authoring/abort.h"
+#include "src/authoring/toolsteps.h"
+#include "tests/tools/burn/burntesthelpers.h"
+#include "src/clips/listfichier.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Whole runs of the burner: writing to stdio: pseudo-drives, the settings
 // file's destination, and bad input refused with a clear message.
-#include "burn/burnjob.h"
-#include "burn/verify.h"
+#include "tools/burn/burnjob.h"
+#include "tools/burn/verify.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -22,7 +22,7 @@
 #include <sstream>
 #include <thread>
 
-#include "burntesthelpers.h"
+#include "tests/tools/burn/burntesthelpers.h"
 
 extern char **environ;
 

@@ -1,6 +1,6 @@
 // The burner's command line: the line the authoring core sends, letter
 // case, flags with YES/NO, and every kind of refusal.
-#include "burn/burnswitches.h"
+#include "tools/burn/burnswitches.h"
 
 #include <gtest/gtest.h>
 

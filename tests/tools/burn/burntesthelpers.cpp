@@ -1,5 +1,5 @@
 // Helpers of the burner tests.
-#include "burntesthelpers.h"
+#include "tests/tools/burn/burntesthelpers.h"
 
 #include <fcntl.h>
 #include <spawn.h>

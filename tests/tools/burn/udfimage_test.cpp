@@ -10,8 +10,8 @@
 #include <memory>
 #include <set>
 
-#include "burn/udfimage.h"
-#include "burntesthelpers.h"
+#include "tools/burn/udfimage.h"
+#include "tests/tools/burn/burntesthelpers.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "burntesthelpers.h"
+#include "tests/tools/burn/burntesthelpers.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // UDF byte-level pieces: the tag CRC and checksum, OSTA compressed unicode
 // strings, UTF-8 conversion and fitting the volume label.
-#include "burn/udfprimitives.h"
+#include "tools/burn/udfprimitives.h"
 
 #include <gtest/gtest.h>
 
-#include "burn/volumelabel.h"
+#include "tools/burn/volumelabel.h"
 
 namespace {
 

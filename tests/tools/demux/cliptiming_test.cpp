@@ -13,9 +13,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "demuxer.h"
-#include "preview/tstimes.h"
-#include "runprogram.h"
+#include "tools/demux/demuxer.h"
+#include "src/preview/tstimes.h"
+#include "tests/tools/demux/runprogram.h"
 
 namespace {
 

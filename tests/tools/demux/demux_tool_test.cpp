@@ -14,7 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "runprogram.h"
+#include "tests/tools/demux/runprogram.h"
 
 namespace fs = std::filesystem;
 

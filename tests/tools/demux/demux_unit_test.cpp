@@ -9,17 +9,17 @@
 #include <filesystem>
 #include <fstream>
 
-#include "../h264streambuilder.h"
-#include "ac3stream.h"
-#include "annexb.h"
-#include "audiofitter.h"
-#include "clipsource.h"
-#include "cliplist.h"
+#include "tests/tools/h264streambuilder.h"
+#include "tools/demux/ac3stream.h"
+#include "tools/demux/annexbscan.h"
+#include "tools/demux/audiofitter.h"
+#include "tools/demux/clipsource.h"
+#include "tools/demux/cliplist.h"
 #include "media/ac3parser.h"
 #include "media/cliptimeline.h"
 #include "media/cliptimes.h"
 #include "media/tspackets.h"
-#include "support/tempfolder.h"
+#include "tests/support/tempfolder.h"
 
 namespace fs = std::filesystem;
 using namespace demux;

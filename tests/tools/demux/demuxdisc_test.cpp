@@ -3,11 +3,11 @@
 // and collects what it wrote.
 #include <gtest/gtest.h>
 
-#include "authoring/toolsteps.h"
-#include "clips/listfichier.h"
-#include "platform/shell.h"
-#include "preview/mediadevice.h"
-#include "runprogram.h"
+#include "src/authoring/toolsteps.h"
+#include "src/clips/listfichier.h"
+#include "src/platform/shell.h"
+#include "src/preview/mediadevice.h"
+#include "tests/tools/demux/runprogram.h"
 
 #include <QDir>
 #include <QFile>

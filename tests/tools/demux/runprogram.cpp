@@ -1,6 +1,6 @@
-#include "runprogram.h"
+#include "tests/tools/demux/runprogram.h"
 
-#include "support/unprivileged.h"
+#include "tests/support/unprivileged.h"
 
 #include <csignal>
 #include <ctime>

@@ -1,7 +1,7 @@
 // The swap of a finished disc folder into the output folder, made to fail
 // at each of its moves: the user's previous folders come back byte for
 // byte, and the new tree stays in the temporary folder to be removed.
-#include "mux/foldercommit.h"
+#include "tools/mux/foldercommit.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

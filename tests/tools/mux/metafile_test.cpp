@@ -3,9 +3,9 @@
 
 #include <stdexcept>
 
-#include "mux/discbuilder.h"
-#include "mux/metafile.h"
-#include "mux/videostream.h"
+#include "tools/mux/discbuilder.h"
+#include "tools/mux/muxmeta.h"
+#include "tools/mux/videostream.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include <QTemporaryDir>
 #include <libbluray/bluray.h>
 
-#include "authoring/abort.h"
-#include "authoring/metafile.h"
-#include "authoring/split.h"
-#include "authoring/toolsteps.h"
-#include "clips/listfichier.h"
+#include "src/authoring/abort.h"
+#include "src/authoring/metafile.h"
+#include "src/authoring/split.h"
+#include "src/authoring/toolsteps.h"
+#include "src/clips/listfichier.h"
 
 namespace {
 

@@ -20,8 +20,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "processrun.h"
-#include "support/unprivileged.h"
+#include "tests/tools/mux/processrun.h"
+#include "tests/support/unprivileged.h"
 
 namespace fs = std::filesystem;
 

@@ -19,7 +19,7 @@
 #include <unistd.h>
 
 #include "media/crc32mpeg.h"
-#include "processrun.h"
+#include "tests/tools/mux/processrun.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "processrun.h"
+#include "tests/tools/mux/processrun.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include <libbluray/clpi_data.h>
 #include <unistd.h>
 
-#include "mux/clipsummary.h"
-#include "mux/muxfile.h"
+#include "tools/mux/clipsummary.h"
+#include "tools/mux/muxfile.h"
 
 namespace fs = std::filesystem;
 

@@ -7,11 +7,11 @@
 #include <stdexcept>
 #include <unistd.h>
 
-#include "common/annexbreader.h"
+#include "tools/common/annexbreader.h"
 #include "media/bitwriter.h"
 #include "media/crc32mpeg.h"
-#include "common/outputfile.h"
-#include "common/tspacketwriter.h"
+#include "tools/common/outputfile.h"
+#include "tools/common/tspacketwriter.h"
 
 namespace {
 

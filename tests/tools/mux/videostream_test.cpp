@@ -6,8 +6,8 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "../h264streambuilder.h"
-#include "mux/videostream.h"
+#include "tests/tools/h264streambuilder.h"
+#include "tools/mux/videostream.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "mux/metafile.h"
+#include "tools/mux/muxmeta.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "annexb.h"
+#include "tools/demux/annexbscan.h"
 
 #include <stdexcept>
 

@@ -1,8 +1,8 @@
-#include "commandline.h"
+#include "tools/demux/demuxargs.h"
 
 #include <strings.h>
 
-#include "cliplist.h"
+#include "tools/demux/cliplist.h"
 
 namespace demux {
 

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Every project header is included by its path from the repository root, and
+# only the top CMakeLists.txt names an include folder. Prints each offence
+# and fails when there is one.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+git rev-parse --is-inside-work-tree >/dev/null || { echo "the check reads the files git tracks"; exit 1; }
+status=0
+while IFS= read -r line; do
+    [[ $line =~ include[[:space:]]+\"([^\"]+)\" ]] && header=${BASH_REMATCH[1]}
+    if [[ ! -f $header ]]; then
+        echo "$line: \"$header\" is not a path from the repository root"
+        status=1
+    fi
+done < <(git grep -nE '^[[:space:]]*#[[:space:]]*include[[:space:]]+"' -- '*.cpp' '*.h' '*.c')
+if git grep -n 'include_directories' -- '*CMakeLists.txt' '*.cmake' ':!CMakeLists.txt'; then
+    echo "an include folder is named outside the top CMakeLists.txt"
+    status=1
+fi
+exit $status

@@ -1,3 +1,0 @@
-#include "authoring/logging.h"
-
-Q_LOGGING_CATEGORY(lcAuthoring, "tavrel.authoring")

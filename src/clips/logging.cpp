@@ -1,3 +1,0 @@
-#include "clips/logging.h"
-
-Q_LOGGING_CATEGORY(lcClips, "tavrel.clips")
