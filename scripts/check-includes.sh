@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Every project header is included by its path from the repository root, and
-# only the top CMakeLists.txt names an include folder. Prints each offence
-# and fails when there is one.
+# Every project header is included by its path from the repository root,
+# only the top CMakeLists.txt names an include folder, and no two headers
+# share a file name. Prints each offence and fails when there is one.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 git rev-parse --is-inside-work-tree >/dev/null || { echo "the check reads the files git tracks"; exit 1; }
@@ -15,6 +15,12 @@ while IFS= read -r line; do
 done < <(git grep -nE '^[[:space:]]*#[[:space:]]*include[[:space:]]+"' -- '*.cpp' '*.h' '*.c')
 if git grep -n 'include_directories' -- '*CMakeLists.txt' '*.cmake' ':!CMakeLists.txt'; then
     echo "an include folder is named outside the top CMakeLists.txt"
+    status=1
+fi
+clashes=$(git ls-files -- '*.h' | awk -F/ '{ paths[$NF] = paths[$NF] " " $0; count[$NF]++ }
+    END { for (name in count) if (count[name] > 1) print "headers named " name ":" paths[name] }')
+if [[ -n $clashes ]]; then
+    echo "$clashes"
     status=1
 fi
 exit $status

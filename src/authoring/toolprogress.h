@@ -1,5 +1,5 @@
 // The percentages our three programs print on standard output while they
-// work, each rewritten in place after a carriage return: "Demuxing... 43%"
+// work, each rewritten in place after a carriage return: "Demuxing: 43%"
 // (the demultiplexer), "Muxing: 43%" (the muxer), "Writing: 43%" and
 // "Verifying: 43%" (the burner). The reader takes them out of the output,
 // so that the log keeps the programs' other lines, and keeps the last

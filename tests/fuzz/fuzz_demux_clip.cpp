@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const std::string clip = WriteFuzzFile("clip.m2ts", data, size);
     std::ostringstream out, err;
-    demux::TConsole console(out, err);
+    TConsole console("eac3to", out, err);
     demux::TDemuxer(console).Run({clip}, FuzzFolder());
     AbortIfCapped(err.str());
     for (const char *written : {"/clip.h264", "/clip.ac3"})

@@ -1,15 +1,13 @@
 // One run of the burner.
 #include "tools/burn/burnjob.h"
 
-#include <ostream>
-
 #include "tools/burn/burnsettings.h"
-#include "tools/burn/burnswitches.h"
 #include "tools/burn/discwriter.h"
 #include "tools/burn/drivelist.h"
 #include "tools/burn/imagefilewriter.h"
 #include "tools/burn/udfimage.h"
 #include "tools/burn/volumelabel.h"
+#include "tools/common/toolconsole.h"
 
 namespace {
 
@@ -29,70 +27,79 @@ std::string ImageFilePath(const std::string &dest)
     return dest.rfind(StdioPrefix, 0) == 0 ? dest.substr(sizeof StdioPrefix - 1) : dest;
 }
 
-TBurnExit WriteToDevice(const udf::TUdfImage &image, const TBurnSwitches &s, const std::string &settingsPath,
-                        std::ostream &out, std::ostream &err)
+bool WriteToDevice(const udf::TUdfImage &image, const TBurnSwitches &s, const std::string &settingsPath,
+                   TConsole &console)
 {
     std::string address = s.Dest.empty() ? ReadSettingsDestination(settingsPath) : s.Dest;
-    TDiscWriter writer(out, err);
+    TDiscWriter writer(console);
     if (!writer.Open(address))
-        return BurnFailed;
-    out << "Destination: " << writer.Address() << std::endl;
-    if (!writer.WaitForBlank(s.WaitForMedia))
-        return BurnFailed;
-    if (!writer.CheckRoom(image.Size()))
-        return BurnNoRoom;
-    if (!writer.Write(image) || (s.Verify && !writer.Verify(image)))
-        return BurnFailed;
+        return false;
+    console.Note("Destination: " + writer.Address());
+    if (!writer.WaitForBlank(s.WaitForMedia) || !writer.CheckRoom(image.Size()) || !writer.Write(image)
+        || (s.Verify && !writer.Verify(image)))
+        return false;
     writer.Release(s.Eject);
-    return BurnDone;
+    return true;
+}
+
+// Where each piece of the image lies, in sectors: the files by their
+// source, and the file system's own structures.
+void ReportExtents(const udf::TUdfImage &image, TConsole &console)
+{
+    if (!console.Debugging())
+        return;
+    for (const udf::TUdfImage::TPiece &piece : image.Pieces())
+        console.Debug("sectors " + std::to_string(piece.Sector) + "+"
+                      + std::to_string(piece.Length / udf::kBlockSize) + ": "
+                      + (piece.File
+                             ? piece.File->SourcePath + " (" + std::to_string(piece.File->Size) + " bytes)"
+                             : std::string("file system structures")));
+    console.Debug("image of " + std::to_string(image.Sectors()) + " sectors");
 }
 
 }  // namespace
 
-int RunBurn(const std::vector<std::string> &args, const std::string &settingsPath, std::ostream &out,
-            std::ostream &err)
+std::optional<TBurnSwitches> ReadBurnLine(const std::vector<std::string> &args, TConsole &console)
 {
     std::vector<std::string> errors;
     TBurnSwitches s = ParseBurnSwitches(args, errors);
-    if (!errors.empty()) {
-        for (const std::string &e : errors)
-            err << e << "\n";
-        err << BurnUsage();
-        return BurnFailed;
-    }
+    if (errors.empty())
+        return s;
+    for (const std::string &e : errors)
+        console.Error(e);
+    console.Usage(BurnUsage());
+    return std::nullopt;
+}
+
+void RunBurn(const TBurnSwitches &s, const std::string &settingsPath, TConsole &console)
+{
     if (s.ListDrives)
-        return ListDrives(out, err);
-    if (s.Output == TOutputMode::ImageFile && s.Dest.empty()) {
-        err << "/BUILDOUTPUTMODE IMAGEFILE needs the image file path in /DEST.\n";
-        return BurnFailed;
-    }
+        return ListDrives(console);
+    if (s.Output == TOutputMode::ImageFile && s.Dest.empty())
+        return console.Error("/BUILDOUTPUTMODE IMAGEFILE needs the image file path in /DEST.");
 
     TVolumeLabel label = MakeVolumeLabel(s.VolumeLabel.value_or(LastComponent(s.Sources.front())));
     for (const std::string &note : label.Notes)
-        out << note << "\n";
-    out << "Volume label: " << udf::Ucs2ToUtf8(label.Text) << "\n";
+        console.Warning(note);
+    console.Note("Volume label: " + udf::Ucs2ToUtf8(label.Text));
 
     udf::TUdfImage image;
     std::string error;
-    if (!image.Build(s.Sources, label.Text, error)) {
-        err << error << "\n";
-        return BurnFailed;
-    }
+    if (!image.Build(s.Sources, label.Text, error))
+        return console.Error(error);
     const udf::TTreeCounts &counts = image.Counts();
-    out << "UDF 2.50 file system: " << counts.Files << " files, " << counts.Directories - 1 << " folders, "
-        << counts.Bytes << " bytes of files, image of " << image.Size() << " bytes" << std::endl;
+    console.Note("UDF 2.50 file system: " + std::to_string(counts.Files) + " files, "
+                 + std::to_string(counts.Directories - 1) + " folders, " + std::to_string(counts.Bytes)
+                 + " bytes of files, image of " + std::to_string(image.Size()) + " bytes");
+    ReportExtents(image, console);
 
     // A source that cannot be read is found now rather than halfway
     // through a disc, which a write-once medium would not survive.
-    if (udf::TUdfImageReader sources(image); !sources.CheckSources()) {
-        err << sources.Error() << " Nothing was written.\n";
-        return BurnFailed;
-    }
-    const TBurnExit written = s.Output == TOutputMode::ImageFile
-                                  ? WriteImageFile(image, ImageFilePath(s.Dest), s.Verify, out, err)
-                                  : WriteToDevice(image, s, settingsPath, out, err);
-    if (written != BurnDone)
-        return written;
-    out << "Done." << std::endl;
-    return label.Notes.empty() ? BurnDone : BurnDoneWithNotes;
+    if (udf::TUdfImageReader sources(image); !sources.CheckSources())
+        return console.Error(sources.Error() + " Nothing was written.");
+    const bool written = s.Output == TOutputMode::ImageFile
+                             ? WriteImageFile(image, ImageFilePath(s.Dest), s.Verify, console)
+                             : WriteToDevice(image, s, settingsPath, console);
+    if (written)
+        console.Note("Done.");
 }

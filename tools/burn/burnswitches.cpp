@@ -138,7 +138,7 @@ TBurnSwitches ParseBurnSwitches(const std::vector<std::string> &args, std::vecto
 
 std::string BurnUsage()
 {
-    return "Usage: imgburn /MODE BUILD /SRC \"folder\"|\"folder\" [/BUILDOUTPUTMODE DEVICE|IMAGEFILE]\n"
+    return "usage: imgburn /MODE BUILD /SRC \"folder\"|\"folder\" [/BUILDOUTPUTMODE DEVICE|IMAGEFILE]\n"
            "               [/DEST stdio:/path|/dev/sr0|image path] [/VOLUMELABEL \"label\"]\n"
            "               [/FILESYSTEM \"UDF\"] [/UDFREVISION \"2.50\"] [/VERIFY YES|NO]\n"
            "               [/WAITFORMEDIA] [/EJECT] [/START] [/CLOSESUCCESS] [/NOIMAGEDETAILS]\n"

@@ -14,11 +14,11 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <ostream>
 #include <thread>
 #include <vector>
 
 #include "tools/burn/verify.h"
+#include "tools/common/toolconsole.h"
 
 // libburn declares its C interface in this namespace for C++.
 using namespace burn;
@@ -104,7 +104,7 @@ const char *StatusText(burn_disc_status status)
 
 }  // namespace
 
-TDiscWriter::TDiscWriter(std::ostream &out, std::ostream &err) : FOut(out), FErr(err)
+TDiscWriter::TDiscWriter(TConsole &console) : FConsole(console)
 { }
 
 TDiscWriter::~TDiscWriter()
@@ -122,7 +122,7 @@ bool TDiscWriter::CheckStdioFile(const std::string &path)
         return true;  // a device is written in place
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
-        FErr << "The destination \"" << path << "\" cannot be opened: " << std::strerror(errno) << ".\n";
+        FConsole.Error("The destination \"" + path + "\" cannot be opened: " + std::strerror(errno) + ".");
         return false;
     }
     close(fd);
@@ -134,7 +134,7 @@ bool TDiscWriter::EmptyStdioFile()
 {
     if (FStdioFile.empty() || truncate(FStdioFile.c_str(), 0) == 0)
         return true;
-    FErr << "The destination \"" << FStdioFile << "\" cannot be emptied: " << std::strerror(errno) << ".\n";
+    FConsole.Error("The destination \"" + FStdioFile + "\" cannot be emptied: " + std::strerror(errno) + ".");
     return false;
 }
 
@@ -143,7 +143,7 @@ bool TDiscWriter::Grab(const std::string &address)
     std::vector<char> adr(address.begin(), address.end());
     adr.push_back('\0');
     if (burn_drive_scan_and_grab(&FInfos, adr.data(), 1) <= 0) {
-        FErr << "The destination \"" << address << "\" cannot be opened as a drive.\n";
+        FConsole.Error("The destination \"" + address + "\" cannot be opened as a drive.");
         FInfos = nullptr;
         return false;
     }
@@ -155,7 +155,7 @@ bool TDiscWriter::Grab(const std::string &address)
 bool TDiscWriter::Open(const std::string &address)
 {
     if (!burn_initialize()) {
-        FErr << "The disc writing library cannot start.\n";
+        FConsole.Error("The disc writing library cannot start.");
         return false;
     }
     FInitialized = true;
@@ -174,7 +174,7 @@ bool TDiscWriter::Open(const std::string &address)
     while (!burn_drive_scan(&found, &count))
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     if (count == 0) {
-        FErr << "No optical drive found.\n";
+        FConsole.Error("No optical drive found.");
         burn_drive_info_free(found);
         return false;
     }
@@ -182,7 +182,7 @@ bool TDiscWriter::Open(const std::string &address)
     int ok = burn_drive_get_adr(&found[0], first);
     burn_drive_info_free(found);
     if (ok <= 0) {
-        FErr << "The first optical drive cannot be named.\n";
+        FConsole.Error("The first optical drive cannot be named.");
         return false;
     }
     return Grab(first);
@@ -196,19 +196,19 @@ bool TDiscWriter::WaitForBlank(bool wait)
         if (status == BURN_DISC_BLANK)
             return true;
         if (!wait) {
-            FErr << "The drive " << FAddress << " holds " << StatusText(status)
-                 << "; a blank writable disc is needed.\n";
+            FConsole.Error("The drive " + FAddress + " holds " + StatusText(status)
+                           + "; a blank writable disc is needed.");
             return false;
         }
         if (status != last) {
-            FOut << "Waiting for a blank writable disc in " << FAddress << " (it holds " << StatusText(status)
-                 << ")..." << std::endl;
+            FConsole.Note("Waiting for a blank writable disc in " + FAddress + " (it holds "
+                          + StatusText(status) + ")...");
             last = status;
         }
         for (int tick = 0; tick < 20 && !StopRequested(); ++tick)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         if (StopRequested()) {
-            FErr << "Stopped on request while waiting for a blank disc.\n";
+            FConsole.Error("Stopped on request while waiting for a blank disc.");
             return false;
         }
         burn_drive_re_assess(FDrive, 0);
@@ -221,8 +221,8 @@ bool TDiscWriter::CheckRoom(uint64_t bytes)
     off_t room = burn_disc_available_space(FDrive, opts);
     burn_write_opts_free(opts);
     if (room >= 0 && static_cast<uint64_t>(room) < bytes) {
-        FErr << "The image needs " << bytes << " bytes but the medium in " << FAddress << " holds only "
-             << room << " bytes; nothing was written.\n";
+        FConsole.NoRoom("The image needs " + std::to_string(bytes) + " bytes but the medium in " + FAddress
+                        + " holds only " + std::to_string(room) + " bytes; nothing was written.");
         return false;
     }
     return true;
@@ -232,7 +232,7 @@ bool TDiscWriter::Write(const udf::TUdfImage &image)
 {
     // Stopped before the first byte: the destination stays as it was.
     if (StopRequested()) {
-        FErr << "Stopped on request; nothing was written.\n";
+        FConsole.Error("Stopped on request; nothing was written.");
         return false;
     }
     if (!EmptyStdioFile())
@@ -257,37 +257,33 @@ bool TDiscWriter::Write(const udf::TUdfImage &image)
     burn_write_opts_set_stdio_fsync(opts, 1);  // a stdio file is synced once, at the end
     char reasons[BURN_REASONS_LEN];
     if (ok && burn_write_opts_auto_write_type(opts, disc, reasons, 0) == BURN_WRITE_NONE) {
-        FErr << "The medium in " << FAddress << " cannot be written: " << reasons << "\n";
+        FConsole.Error("The medium in " + FAddress + " cannot be written: " + reasons);
         ok = false;
     }
     if (ok) {
         burn_disc_write(opts, disc);
         burn_progress progress {};
-        int shown = -1;
         bool cancelled = false;
         while (burn_drive_get_status(FDrive, &progress) != BURN_DRIVE_IDLE) {
             if (StopRequested() && !cancelled) {
                 burn_drive_cancel(FDrive);
                 cancelled = true;
             }
-            if (progress.sectors > 0) {
-                int percent = static_cast<int>(100.0 * progress.sector / progress.sectors);
-                if (percent != shown && percent <= 100) {
-                    FOut << "\rWriting: " << percent << "%" << std::flush;
-                    shown = percent;
-                }
-            }
+            if (progress.sectors > 0 && progress.sector >= 0)
+                FConsole.Progress("Writing", uint64_t(progress.sector), uint64_t(progress.sectors));
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         ok = burn_drive_wrote_well(FDrive) && !cancelled;
-        FOut << (ok ? "\rWriting: 100%\n" : "\n") << std::flush;
+        if (ok)
+            FConsole.Progress("Writing", 100);
+        FConsole.EndProgress();
         std::lock_guard<std::mutex> guard(error->Lock);
         if (!error->Text.empty())
-            FErr << error->Text << "\n";
+            FConsole.Error(error->Text);
         if (cancelled)
-            FErr << "Stopped on request; the medium in " << FAddress << " was not finished.\n";
+            FConsole.Error("Stopped on request; the medium in " + FAddress + " was not finished.");
         else if (!ok)
-            FErr << "Writing to " << FAddress << " failed.\n";
+            FConsole.Error("Writing to " + FAddress + " failed.");
     }
     burn_write_opts_free(opts);
     burn_track_free(track);
@@ -313,7 +309,7 @@ bool TDiscWriter::Verify(const udf::TUdfImage &image)
                    > 0
                && count == static_cast<off_t>(size);
     };
-    return VerifyWritten(image, "the disc in " + FAddress, readDisc, FOut, FErr);
+    return VerifyWritten(image, "the disc in " + FAddress, readDisc, FConsole);
 }
 
 void TDiscWriter::Release(bool eject)

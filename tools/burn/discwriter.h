@@ -3,10 +3,11 @@
 #pragma once
 
 #include <cstdint>
-#include <iosfwd>
 #include <string>
 
 #include "tools/burn/udfimage.h"
+
+class TConsole;
 
 namespace burn {
 struct burn_drive;
@@ -16,7 +17,7 @@ struct burn_drive_info;
 class TDiscWriter
 {
 public:
-    TDiscWriter(std::ostream &out, std::ostream &err);
+    explicit TDiscWriter(TConsole &console);
     ~TDiscWriter();
     TDiscWriter(const TDiscWriter &) = delete;
     TDiscWriter &operator=(const TDiscWriter &) = delete;
@@ -44,8 +45,7 @@ private:
     bool EmptyStdioFile();
     bool Grab(const std::string &address);
 
-    std::ostream &FOut;
-    std::ostream &FErr;
+    TConsole &FConsole;
     bool FInitialized = false;
     burn::burn_drive_info *FInfos = nullptr;
     burn::burn_drive *FDrive = nullptr;

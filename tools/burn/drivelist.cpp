@@ -5,11 +5,10 @@
 
 #include <chrono>
 #include <cstring>
-#include <ostream>
 #include <string>
 #include <thread>
 
-#include "tools/burn/burnjob.h"
+#include "tools/common/toolconsole.h"
 
 using namespace burn;
 
@@ -59,12 +58,10 @@ std::string DriveLine(const std::string &address, const std::string &vendor, con
 
 }  // namespace
 
-int ListDrives(std::ostream &out, std::ostream &err)
+void ListDrives(TConsole &console)
 {
-    if (!burn_initialize()) {
-        err << "The disc writing library cannot start.\n";
-        return BurnFailed;
-    }
+    if (!burn_initialize())
+        return console.Error("The disc writing library cannot start.");
     burn_msgs_set_severities(const_cast<char *>("NEVER"), const_cast<char *>("SORRY"),
                              const_cast<char *>("imgburn: "));
     burn_drive_info *found = nullptr;
@@ -75,12 +72,9 @@ int ListDrives(std::ostream &out, std::ostream &err)
         char address[BURN_DRIVE_ADR_LEN];
         if (burn_drive_get_adr(&found[i], address) <= 0)
             continue;
-        out << DriveLine(address, Trimmed(found[i].vendor, sizeof found[i].vendor),
-                         Trimmed(found[i].product, sizeof found[i].product), Medium(found[i].drive))
-            << "\n";
+        console.Note(DriveLine(address, Trimmed(found[i].vendor, sizeof found[i].vendor),
+                               Trimmed(found[i].product, sizeof found[i].product), Medium(found[i].drive)));
     }
-    out << std::flush;
     burn_drive_info_free(found);
     burn_finish();
-    return BurnDone;
 }

@@ -9,8 +9,7 @@
 // busy or still reading the disc). No drive prints nothing.
 #pragma once
 
-#include <iosfwd>
+class TConsole;
 
-// Prints the lines; returns the burner's exit code (done, or failed when
-// the disc writing library cannot start).
-int ListDrives(std::ostream &out, std::ostream &err);
+// Prints the lines; an error when the disc writing library cannot start.
+void ListDrives(TConsole &console);

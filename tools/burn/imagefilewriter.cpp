@@ -6,13 +6,12 @@
 
 #include <cerrno>
 #include <cstring>
-#include <ostream>
 #include <vector>
 
+#include "tools/burn/verify.h"
 #include "tools/common/outputfile.h"
 #include "tools/common/stopflag.h"
-#include "tools/burn/progress.h"
-#include "tools/burn/verify.h"
+#include "tools/common/toolconsole.h"
 
 namespace {
 
@@ -23,7 +22,7 @@ bool AllZero(const uint8_t *data, size_t size)
     return size == 0 || (data[0] == 0 && std::memcmp(data, data + 1, size - 1) == 0);
 }
 
-bool HasRoom(const std::string &path, uint64_t bytes, std::ostream &err)
+bool HasRoom(const std::string &path, uint64_t bytes, TConsole &console)
 {
     std::string folder = path.find('/') == std::string::npos ? "." : path.substr(0, path.rfind('/') + 1);
     struct statvfs fs
@@ -32,118 +31,107 @@ bool HasRoom(const std::string &path, uint64_t bytes, std::ostream &err)
         return true;  // the open reports a missing folder
     uint64_t room = uint64_t(fs.f_bavail) * fs.f_frsize;
     if (room < bytes) {
-        err << "The image needs " << bytes << " bytes but " << folder << " has only " << room
-            << " bytes free; nothing was written.\n";
+        console.NoRoom("The image needs " + std::to_string(bytes) + " bytes but " + folder + " has only "
+                       + std::to_string(room) + " bytes free; nothing was written.");
         return false;
     }
     return true;
 }
 
 // Asked to stop (SIGTERM, SIGINT): the unfinished image is dropped.
-TBurnExit Stopped(std::ostream &err)
+bool Stopped(TConsole &console)
 {
-    err << "Stopped on request; the image was not written.\n";
-    return BurnFailed;
+    console.Error("Stopped on request; the image was not written.");
+    return false;
 }
 
-void ReportWritingFailure(const TOutputFile &file, std::ostream &err)
+bool WritingFailed(const TOutputFile &file, TConsole &console)
 {
-    err << "Writing \"" << file.Path() << "\" failed: " << std::strerror(file.ErrorNumber()) << ".\n";
+    console.Error("Writing \"" + file.Path() + "\" failed: " + std::strerror(file.ErrorNumber()) + ".");
+    return false;
 }
 
-bool CopyImage(const udf::TUdfImage &image, TOutputFile &file, std::ostream &out, std::ostream &err)
+bool CopyImage(const udf::TUdfImage &image, TOutputFile &file, TConsole &console)
 {
     udf::TUdfImageReader reader(image);
     std::vector<uint8_t> buffer(kChunk);
-    TProgress progress(out, "Writing", image.Size());
     for (;;) {
         ssize_t got = reader.Read(buffer.data(), buffer.size());
         if (got < 0) {
-            progress.End();
-            err << reader.Error() << "\n";
+            console.Error(reader.Error());
             return false;
         }
         if (got == 0 || StopRequested())
             break;
         // Runs of zeros (gaps, sparse sources) are skipped, leaving holes.
         const size_t size = static_cast<size_t>(got);
-        if (!(AllZero(buffer.data(), size) ? file.Skip(size) : file.Write(buffer.data(), size))) {
-            progress.End();
-            ReportWritingFailure(file, err);
-            return false;
-        }
-        progress.Show(reader.Position());
+        if (!(AllZero(buffer.data(), size) ? file.Skip(size) : file.Write(buffer.data(), size)))
+            return WritingFailed(file, console);
+        console.Progress("Writing", reader.Position(), image.Size());
     }
-    progress.End();
+    console.EndProgress();
     return true;
 }
 
 // The image replaces only a regular file: renaming over a device node, a
 // folder or a link would destroy what the name stood for.
-bool IsFileOrAbsent(const std::string &path, std::ostream &err)
+bool IsFileOrAbsent(const std::string &path, TConsole &console)
 {
     struct stat st
     { };
     if (lstat(path.c_str(), &st) != 0) {
         if (errno == ENOENT)
             return true;
-        err << "The destination \"" << path << "\" cannot be examined: " << std::strerror(errno)
-            << "; nothing was written.\n";
+        console.Error("The destination \"" + path + "\" cannot be examined: " + std::strerror(errno)
+                      + "; nothing was written.");
         return false;
     }
     if (S_ISREG(st.st_mode))
         return true;
-    err << "The destination \"" << path << "\" exists and is not a regular file"
-        << (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)
-                ? " (it is a device; write to a drive with /BUILDOUTPUTMODE DEVICE)"
-                : "")
-        << "; nothing was written.\n";
+    console.Error("The destination \"" + path + "\" exists and is not a regular file"
+                  + (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)
+                         ? " (it is a device; write to a drive with /BUILDOUTPUTMODE DEVICE)"
+                         : "")
+                  + "; nothing was written.");
     return false;
 }
 
 }  // namespace
 
-TBurnExit WriteImageFile(const udf::TUdfImage &image, const std::string &path, bool verify, std::ostream &out,
-                         std::ostream &err)
+bool WriteImageFile(const udf::TUdfImage &image, const std::string &path, bool verify, TConsole &console)
 {
     if (StopRequested())
-        return Stopped(err);
-    if (!IsFileOrAbsent(path, err))
-        return BurnFailed;
-    if (!HasRoom(path, image.Size(), err))
-        return BurnNoRoom;
+        return Stopped(console);
+    if (!IsFileOrAbsent(path, console) || !HasRoom(path, image.Size(), console))
+        return false;
     TOutputFile file;
     if (!file.Open(path)) {
-        err << "The destination \"" << path << "\" cannot be opened: " << std::strerror(file.ErrorNumber())
-            << ".\n";
-        return BurnFailed;
+        console.Error("The destination \"" + path
+                      + "\" cannot be opened: " + std::strerror(file.ErrorNumber()) + ".");
+        return false;
     }
-    if (!CopyImage(image, file, out, err))
-        return BurnFailed;
+    if (!CopyImage(image, file, console))
+        return false;
     if (StopRequested())
-        return Stopped(err);
-    if (!file.Sync()) {
-        ReportWritingFailure(file, err);
-        return BurnFailed;
-    }
+        return Stopped(console);
+    if (!file.Sync())
+        return WritingFailed(file, console);
     if (verify) {
         RunBeforeVerifyHook(file.Descriptor());
         const TReadWritten readBack = [&file](uint64_t offset, uint8_t *data, size_t size) {
             return file.ReadBack(offset, data, size);
         };
-        if (!VerifyWritten(image, "the image file", readBack, out, err))
-            return BurnFailed;
+        if (!VerifyWritten(image, "the image file", readBack, console))
+            return false;
     }
     if (StopRequested())
-        return Stopped(err);
-    if (!file.Finish()) {
-        ReportWritingFailure(file, err);
-        return BurnFailed;
-    }
+        return Stopped(console);
+    if (!file.Finish())
+        return WritingFailed(file, console);
     if (!file.Publish()) {
-        err << "The image cannot be renamed to \"" << path << "\": " << std::strerror(file.ErrorNumber())
-            << ".\n";
-        return BurnFailed;
+        console.Error("The image cannot be renamed to \"" + path + "\": " + std::strerror(file.ErrorNumber())
+                      + ".");
+        return false;
     }
-    return BurnDone;
+    return true;
 }

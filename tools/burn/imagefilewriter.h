@@ -5,13 +5,12 @@
 // never leaves a half image under the name.
 #pragma once
 
-#include <iosfwd>
 #include <string>
 
-#include "tools/burn/burnjob.h"
 #include "tools/burn/udfimage.h"
 
-// BurnDone, BurnNoRoom when the folder has no room for the image (nothing
-// is written), or BurnFailed.
-TBurnExit WriteImageFile(const udf::TUdfImage &image, const std::string &path, bool verify, std::ostream &out,
-                         std::ostream &err);
+class TConsole;
+
+// False when it failed, told on the console: a folder without room for the
+// image is told with esNoRoom, and nothing is written.
+bool WriteImageFile(const udf::TUdfImage &image, const std::string &path, bool verify, TConsole &console);

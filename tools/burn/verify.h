@@ -6,20 +6,21 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <iosfwd>
 #include <string>
 
 #include "tools/burn/udfimage.h"
+
+class TConsole;
 
 // Reads `size` bytes of what was written, from `offset` on; false when they
 // cannot be read.
 using TReadWritten = std::function<bool(uint64_t offset, uint8_t *data, size_t size)>;
 
 // `where` names what was written to in the messages ("the disc in
-// /dev/sr0", "the image file"). Progress goes to `out`, the difference or
-// the read failure to `err`.
+// /dev/sr0", "the image file"). The progress, and the difference or the read
+// failure as an error, go to the console.
 bool VerifyWritten(const udf::TUdfImage &image, const std::string &where, const TReadWritten &readWritten,
-                   std::ostream &out, std::ostream &err);
+                   TConsole &console);
 
 // A test's hand on what was written: when set, called with a descriptor
 // open for reading and writing on the written image (an image file, or the

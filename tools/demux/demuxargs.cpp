@@ -2,16 +2,17 @@
 
 #include <strings.h>
 
+#include "tools/common/toolconsole.h"
 #include "tools/demux/cliplist.h"
 
 namespace demux {
 
-TCommandLine ParseCommandLine(int argc, const char *const *argv)
+TCommandLine ParseCommandLine(const std::vector<std::string> &args)
 {
     TCommandLine line;
     bool demux = false;
-    for (int i = 1; i < argc && line.Ok(); ++i) {
-        std::string arg = argv[i];
+    for (size_t i = 0; i < args.size() && line.Ok(); ++i) {
+        const std::string &arg = args[i];
         if (strcasecmp(arg.c_str(), "-demux") == 0) {
             demux = true;
         } else if (!arg.empty() && arg[0] == '-') {
@@ -30,6 +31,16 @@ TCommandLine ParseCommandLine(int argc, const char *const *argv)
     if (line.Ok() && line.Clips.empty())
         line.Error = "no clip given";
     return line;
+}
+
+std::optional<TCommandLine> ReadCommandLine(const std::vector<std::string> &args, TConsole &console)
+{
+    TCommandLine line = ParseCommandLine(args);
+    if (line.Ok())
+        return line;
+    console.Error(line.Unresolved, line.Error);
+    console.Usage(kUsage);
+    return std::nullopt;
 }
 
 }  // namespace demux

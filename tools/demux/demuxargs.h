@@ -2,8 +2,11 @@
 // joined by "+" in one argument or in several arguments.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+class TConsole;
 
 namespace demux {
 
@@ -21,6 +24,10 @@ struct TCommandLine
     bool Ok() const { return Error.empty(); }
 };
 
-TCommandLine ParseCommandLine(int argc, const char *const *argv);
+// `args` are the arguments after the program's name.
+TCommandLine ParseCommandLine(const std::vector<std::string> &args);
+// The same, with a line that cannot be used reported on the console, with
+// the usage text; empty then.
+std::optional<TCommandLine> ReadCommandLine(const std::vector<std::string> &args, TConsole &console);
 
 }  // namespace demux

@@ -21,6 +21,7 @@ namespace demux {
 namespace {
 
 constexpr AVRational kTicks {1, static_cast<int>(kTicksPerSecond)};
+constexpr char kStage[] = "Demuxing";
 
 struct TPacketFree
 {
@@ -41,6 +42,28 @@ std::string Seconds(int64_t ticks)
     return text;
 }
 
+// A clip's streams as the probe found them, for the detail output.
+std::string StreamsText(const std::string &path, const TClipFacts &facts)
+{
+    std::string text = path + ": " + std::to_string(facts.FileSize) + " bytes, H.264 on PID "
+                       + std::to_string(facts.VideoPid) + ", a picture every " + Seconds(facts.PictureTicks)
+                       + ", ";
+    if (!facts.HasAudio())
+        return text + "no audio";
+    return text + avcodec_get_name(facts.AudioCodec) + " " + facts.Audio.Describe() + " on PID "
+           + std::to_string(facts.AudioPid) + (facts.ConvertAudio ? ", to be converted" : "");
+}
+
+// Where a clip went on the joined time lines, for the detail output.
+std::string JoinText(const TClipResult &result, int64_t firstPts, int64_t joinedAt, int jumps)
+{
+    return result.Path + ": " + std::to_string(result.Pictures) + " pictures from time stamp "
+           + Seconds(firstPts) + ", joined at " + Seconds(joinedAt) + " for " + Seconds(result.VideoDuration)
+           + ", " + std::to_string(jumps) + " time stamp jump(s); AC-3 frames: "
+           + std::to_string(result.AudioFrames) + " kept, " + std::to_string(result.SilentFrames)
+           + " silent, " + std::to_string(result.DroppedFrames) + " dropped";
+}
+
 std::string JoinPath(const std::string &folder, const std::string &name)
 {
     if (folder.empty() || folder == ".")
@@ -55,7 +78,7 @@ TExitStatus TDemuxer::Run(const std::vector<std::string> &clips, const std::stri
     FResults.clear();
     FDoneBytes = FTotalBytes = 0;
     if (clips.empty()) {
-        FConsole.Error("", "no clip to demux");
+        FConsole.Error("no clip to demux");
         return esError;
     }
     const std::string base = StreamBaseOf(clips.front());
@@ -68,7 +91,7 @@ TExitStatus TDemuxer::Run(const std::vector<std::string> &clips, const std::stri
     std::string error;
     FSilentFrame = MakeSilentAc3Frame(FDiscAudio, error);
     if (FSilentFrame.empty()) {
-        FConsole.Error("", error);
+        FConsole.Error(error);
         return esError;
     }
 
@@ -79,14 +102,14 @@ TExitStatus TDemuxer::Run(const std::vector<std::string> &clips, const std::stri
         return esError;
     }
     TAudioFitter fitter(FDiscAudio.SampleRate);
-    FConsole.Progress(0);
+    FConsole.Progress(kStage, 0);
     for (size_t i = 0; i < clips.size(); ++i)
         if (!DemuxClip(clips[i], FFacts[i], video, audio, fitter))
             return esError;
 
     if (!PublishStreams(video, audio))
         return esError;
-    FConsole.Progress(100);
+    FConsole.Progress(kStage, 100);
     ReportWritten(video, audio, fitter.VideoEndTicks());
     return FConsole.Status();
 }
@@ -149,6 +172,8 @@ bool TDemuxer::CheckClips(const std::vector<std::string> &clips)
         }
         facts.ConvertAudio = NeedsConversion(facts, FDiscAudio);
     }
+    for (size_t i = 0; ok && i < clips.size(); ++i)
+        FConsole.Debug(StreamsText(clips[i], FFacts[i]));
     return ok;
 }
 
@@ -205,6 +230,8 @@ bool TDemuxer::DemuxClip(const std::string &path, const TClipFacts &facts, TOutp
             "no frame of its AC-3 audio could be read at the start of the clip; silence is written instead");
     else if (!facts.HasAudio() && result.VideoDuration > 0)
         FConsole.Note(path + ": no audio, " + Seconds(result.VideoDuration) + " of silence written");
+    FConsole.Debug(
+        JoinText(result, firstPts, fitter.VideoEndTicks() - result.VideoDuration, timeline.Jumps()));
     FDoneBytes += facts.FileSize;
     FResults.push_back(result);
     return true;
@@ -330,9 +357,7 @@ bool TDemuxer::WriteSilence(int count, TOutputFile &audio)
 
 void TDemuxer::ShowProgress(uint64_t clipPosition)
 {
-    if (FTotalBytes == 0)
-        return;
-    FConsole.Progress(static_cast<int>((FDoneBytes + clipPosition) * 100 / FTotalBytes));
+    FConsole.Progress(kStage, FDoneBytes + clipPosition, FTotalBytes);
 }
 
 }  // namespace demux

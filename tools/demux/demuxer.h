@@ -9,7 +9,7 @@
 #include "tools/demux/ac3stream.h"
 #include "tools/demux/audioconverter.h"
 #include "tools/demux/clipsource.h"
-#include "tools/demux/console.h"
+#include "tools/common/toolconsole.h"
 #include "tools/demux/silentframe.h"
 
 class TClipTimeline;

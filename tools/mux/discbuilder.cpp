@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "tools/common/stopflag.h"
+#include "tools/common/toolconsole.h"
 #include "tools/mux/audiostream.h"
 #include "tools/mux/clipsummary.h"
 #include "tools/mux/foldercommit.h"
@@ -136,9 +137,14 @@ fs::path MakeTempFolder(const fs::path &output)
 
 }  // namespace
 
-void TDiscBuilder::RequestStop()
+std::optional<TMuxLine> ReadMuxLine(const std::vector<std::string> &args, TConsole &console)
 {
-    ::RequestStop();
+    if (args.size() == 2)
+        return TMuxLine {args[0], args[1]};
+    console.Error("a meta file and an output folder are needed, " + std::to_string(args.size())
+                  + " arguments were given");
+    console.Usage("usage: tsmuxer META_FILE OUTPUT_FOLDER\n");
+    return std::nullopt;
 }
 
 std::string NormaliseOutputFolder(std::string folder)
@@ -148,10 +154,21 @@ std::string NormaliseOutputFolder(std::string folder)
     return folder;
 }
 
-void TDiscBuilder::Warn(const std::string &text)
+// What the meta file asked for, in detail.
+void TDiscBuilder::ReportMeta(const std::string &metaPath, const TMetaFile &meta)
 {
-    FErr << "warning: " << text << '\n';
-    FWarned = true;
+    if (!FConsole.Debugging())
+        return;
+    const TMuxOptions &o = meta.Options;
+    FConsole.Debug("meta file " + metaPath + ": " + std::to_string(o.ChaptersMs.size()) + " chapters, "
+                   + (o.Avchd ? "AVCHD" : "Blu-ray") + " structures, PCR on "
+                   + (o.PcrOnOwnPid ? "its own PID" : "the video PID") + ", "
+                   + (o.NewAudioPes ? "Blu-ray" : "private stream") + " audio PES, vbv-len "
+                   + std::to_string(o.VbvLenMs) + " ms");
+    for (const TTrack &track : meta.Tracks)
+        FConsole.Debug(std::string(track.Kind == ETrackKind::Video ? "video" : "audio") + " track "
+                       + track.Path
+                       + (track.Kind == ETrackKind::Video ? ", fps=" + track.Fps : std::string()));
 }
 
 // Throws when the meta file lists two tracks of a kind, a track file that
@@ -179,9 +196,9 @@ TDiscBuilder::TTracks TDiscBuilder::FindTracks(const TMetaFile &meta)
 void TDiscBuilder::ReportOptions(const TMetaFile &meta, const TTrack &videoTrack)
 {
     if (videoTrack.InsertSei)
-        FOut << "insertSEI: the stream's own SEI messages are kept as they are\n";
+        FConsole.Note("insertSEI: the stream's own SEI messages are kept as they are");
     if (!meta.Options.Vbr)
-        Warn("constant-rate padding is not supported; the stream is written at a variable rate");
+        FConsole.Warning("constant-rate padding is not supported; the stream is written at a variable rate");
 }
 
 // The meta file's rate is used; a stream that says otherwise is worth a warning.
@@ -193,8 +210,8 @@ void TDiscBuilder::CheckFrameRate(const TVideoStream &video, const TFrameRate &r
     double streamFps = double(sps.TimeScale) / (2.0 * sps.NumUnitsInTick);
     double givenFps = double(rate.Num) / rate.Den;
     if (std::fabs(streamFps - givenFps) > givenFps * 0.01)
-        Warn("the video stream says " + std::to_string(streamFps) + " frames per second; fps=" + fps
-             + " from the meta file is used");
+        FConsole.Warning("the video stream says " + std::to_string(streamFps)
+                         + " frames per second; fps=" + fps + " from the meta file is used");
 }
 
 // Writes the M2TS stream, showing progress and stopping when asked to.
@@ -204,9 +221,14 @@ TMuxResult TDiscBuilder::Mux(TVideoStream &video, TAc3Stream *audio, const TMuxS
     TM2tsMuxer muxer(video, audio, settings);
     TMuxResult result = muxer.Run(streamPath.string(), [&](double fraction) {
         ThrowIfStopRequested();
-        FOut << "\rMuxing: " << int(fraction * 100) << '%' << std::flush;
+        FConsole.Progress("Muxing", int(fraction * 100));
     });
-    FOut << '\n';
+    FConsole.EndProgress();
+    FConsole.Debug(
+        "video " + std::to_string(result.VideoFrames) + " frames, audio " + std::to_string(result.AudioFrames)
+        + " AC-3 frames, " + std::to_string(result.SourcePackets) + " source packets, "
+        + std::to_string(result.EntryPoints.size()) + " entry points, presentation "
+        + std::to_string(result.FirstPts27) + " to " + std::to_string(result.EndPts27) + " (27 MHz)");
     return result;
 }
 
@@ -220,21 +242,21 @@ void TDiscBuilder::ReportStreams(const TMuxResult &result, const TVideoStream &v
                       "the streams reach %.1f Mbit/s; AVCHD players on DVD are specified for "
                       "24 Mbit/s at most and some stop at 17 Mbit/s",
                       result.PeakStreamBitRate / 1e6);
-        Warn(text);
+        FConsole.Warning(text);
     }
     if (result.LateFrames > 0)
-        Warn(std::to_string(result.LateFrames) + " frames arrive after their decoding time");
+        FConsole.Warning(std::to_string(result.LateFrames) + " frames arrive after their decoding time");
     if (video.TimingRepairs() > 0)
-        Warn(std::to_string(video.TimingRepairs()) + " frames needed their decoding time moved");
+        FConsole.Warning(std::to_string(video.TimingRepairs()) + " frames needed their decoding time moved");
     if (video.DamagedSlices() > 0)
-        Warn("\"" + tracks.Video->Path + "\": " + std::to_string(video.DamagedSlices())
-             + " slices have a damaged header; they were kept in their pictures as they are");
+        FConsole.Warning("\"" + tracks.Video->Path + "\": " + std::to_string(video.DamagedSlices())
+                         + " slices have a damaged header; they were kept in their pictures as they are");
     if (video.ZerosSkipped() > 0)
-        Warn("\"" + tracks.Video->Path + "\": " + std::to_string(video.ZerosSkipped())
-             + " bytes of zeros holding no picture were passed over");
+        FConsole.Warning("\"" + tracks.Video->Path + "\": " + std::to_string(video.ZerosSkipped())
+                         + " bytes of zeros holding no picture were passed over");
     if (audio && audio->SkippedStretches() > 0)
-        Warn("\"" + tracks.Audio->Path + "\": " + std::to_string(audio->SkippedStretches())
-             + " damaged stretches of the AC-3 stream were skipped");
+        FConsole.Warning("\"" + tracks.Audio->Path + "\": " + std::to_string(audio->SkippedStretches())
+                         + " damaged stretches of the AC-3 stream were skipped");
 }
 
 // What the clip info, playlist, index and movie object describe.
@@ -262,8 +284,8 @@ void TDiscBuilder::PlaceChapters(const std::vector<uint64_t> &chaptersMs, TClipS
     uint64_t duration45 = clip.OutTime45 - clip.InTime45;
     for (uint64_t ms : chaptersMs) {
         if (ms * 45 >= duration45) {
-            Warn("chapter " + ChapterText(ms) + " is past the end of the video ("
-                 + ChapterText(duration45 / 45) + ") and was left out");
+            FConsole.Warning("chapter " + ChapterText(ms) + " is past the end of the video ("
+                             + ChapterText(duration45 / 45) + ") and was left out");
             continue;
         }
         clip.ChapterTimes45.push_back(uint32_t(clip.InTime45 + ms * 45));
@@ -272,13 +294,14 @@ void TDiscBuilder::PlaceChapters(const std::vector<uint64_t> &chaptersMs, TClipS
         clip.ChapterTimes45.push_back(clip.InTime45);
 }
 
-int TDiscBuilder::Run(const std::string &metaPath, const std::string &outputArgument)
+void TDiscBuilder::Run(const std::string &metaPath, const std::string &outputArgument)
 {
     fs::path temp;
     try {
         TMetaFile meta = ReadMetaFile(metaPath);
+        ReportMeta(metaPath, meta);
         for (const std::string &note : meta.Notes)
-            Warn(note);
+            FConsole.Warning(note);
         const TTracks tracks = FindTracks(meta);
         ReportOptions(meta, *tracks.Video);
 
@@ -305,19 +328,16 @@ int TDiscBuilder::Run(const std::string &metaPath, const std::string &outputArgu
         const std::string note = CommitFolders(temp, output);
         temp.clear();
         if (!note.empty())
-            Warn(note);
-        FOut << "Disc written to " << output.string() << ": " << result.VideoFrames << " frames, "
-             << clip.ChapterTimes45.size() << " chapters, "
-             << ChapterText((clip.OutTime45 - clip.InTime45) / 45) << '\n';
-        return FWarned ? 1 : 0;
+            FConsole.Warning(note);
+        FConsole.Note("Disc written to " + output.string() + ": " + std::to_string(result.VideoFrames)
+                      + " frames, " + std::to_string(clip.ChapterTimes45.size()) + " chapters, "
+                      + ChapterText((clip.OutTime45 - clip.InTime45) / 45));
     } catch (const std::exception &e) {
-        FOut << std::flush;
-        FErr << "\nerror: " << e.what() << '\n';
+        FConsole.Error(e.what());
         // After a failed undo, the temporary folder holds the previous disc folders.
         if (!temp.empty() && !dynamic_cast<const TCommitUndoFailed *>(&e)) {
             std::error_code ignored;
             fs::remove_all(temp, ignored);
         }
-        return 2;
     }
 }

@@ -6,11 +6,12 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
 class TAc3Stream;
+class TConsole;
 class TVideoStream;
 struct TClipSummary;
 struct TFrameRate;
@@ -23,15 +24,12 @@ struct TTrack;
 class TDiscBuilder
 {
 public:
-    TDiscBuilder(std::ostream &out, std::ostream &err) : FOut(out), FErr(err) { }
+    explicit TDiscBuilder(TConsole &console) : FConsole(console) { }
 
-    // Exit status: 0 done, 1 done with warnings, 2 failed (nothing changed
-    // in the output folder).
-    int Run(const std::string &metaPath, const std::string &outputFolder);
-
-    // Asks a running build to stop (from a signal handler): it fails and
-    // removes what it wrote.
-    static void RequestStop();
+    // Warnings and errors go to the console; after an error nothing changed
+    // in the output folder. A stop requested (stopflag.h) fails the build,
+    // which removes what it wrote.
+    void Run(const std::string &metaPath, const std::string &outputFolder);
 
 private:
     struct TTracks
@@ -41,6 +39,7 @@ private:
     };
 
     // The steps of run, in the order it takes them.
+    void ReportMeta(const std::string &metaPath, const TMetaFile &meta);
     static TTracks FindTracks(const TMetaFile &meta);
     void ReportOptions(const TMetaFile &meta, const TTrack &videoTrack);
     void CheckFrameRate(const TVideoStream &video, const TFrameRate &rate, const std::string &fps);
@@ -51,12 +50,19 @@ private:
     TClipSummary Summarise(const TMuxOptions &options, const TMuxResult &result, const TMuxSettings &settings,
                            const TAc3Stream *audio);
     void PlaceChapters(const std::vector<uint64_t> &chaptersMs, TClipSummary &clip);
-    void Warn(const std::string &text);
 
-    std::ostream &FOut;
-    std::ostream &FErr;
-    bool FWarned = false;
+    TConsole &FConsole;
 };
+
+// The muxer's command line: the meta file and the output folder.
+struct TMuxLine
+{
+    std::string MetaPath;
+    std::string OutputFolder;
+};
+// `args` are the arguments after the program's name; a line that cannot be
+// used is reported on the console, with the usage text, and gives none.
+std::optional<TMuxLine> ReadMuxLine(const std::vector<std::string> &args, TConsole &console);
 
 // The output folder argument with trailing path delimiters removed (the
 // application passes a folder ending with a delimiter).

@@ -2,6 +2,7 @@
 // file's destination, and bad input refused with a clear message.
 #include "tools/burn/burnjob.h"
 #include "tools/burn/verify.h"
+#include "tools/common/toolconsole.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -29,6 +30,16 @@ extern char **environ;
 namespace {
 
 using namespace burntest;
+
+// A run of the burner in this process, its output in out and err.
+TExitStatus BurnHere(const std::vector<std::string> &args, const std::string &settingsPath, std::ostream &out,
+                     std::ostream &err)
+{
+    TConsole console("imgburn", out, err);
+    if (const auto line = ReadBurnLine(args, console))
+        RunBurn(*line, settingsPath, console);
+    return console.Status();
+}
 
 class BurnJobTest : public testing::Test
 {
@@ -123,7 +134,7 @@ TEST_F(BurnJobTest, TakesTheDestinationOfTheSettingsFile)
     std::vector<std::string> args = CoreLine("Disque", "");
     args.erase(args.end() - 2, args.end());  // no /DEST
     args.erase(args.begin());  // no program name
-    EXPECT_EQ(RunBurn(args, FDir / "imgburn.ini", out, err), BurnDone) << err.str();
+    EXPECT_EQ(BurnHere(args, FDir / "imgburn.ini", out, err), esOk) << err.str();
     ExpectReadable(image);
 }
 
@@ -132,8 +143,9 @@ TEST_F(BurnJobTest, CutsALabelTooLongAndSaysSo)
     std::string image = FDir / "out.img";
     std::string label(140, 'L');
     TRun run = RunProgram(CoreLine(label, "stdio:" + image));
-    EXPECT_EQ(run.exitCode, BurnDoneWithNotes) << run.err;
-    EXPECT_NE(run.out.find("too long for UDF"), std::string::npos) << run.out;
+    EXPECT_EQ(run.exitCode, esWarnings) << run.err;
+    EXPECT_NE(run.err.find("imgburn: warning: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("too long for UDF"), std::string::npos) << run.err;
     TRun info = RunProgram({"udfinfo", image});
     EXPECT_NE(info.out.find("\nlabel=" + std::string(126, 'L') + "\n"), std::string::npos) << info.out;
 }
@@ -142,8 +154,8 @@ TEST_F(BurnJobTest, ReplacesCharactersUdfCannotHoldAndSaysSo)
 {
     std::string image = FDir / "out.img";
     TRun run = RunProgram(CoreLine("Plage \xF0\x9F\x8C\xB4 été", "stdio:" + image));
-    EXPECT_EQ(run.exitCode, BurnDoneWithNotes) << run.err;
-    EXPECT_NE(run.out.find("cannot store"), std::string::npos) << run.out;
+    EXPECT_EQ(run.exitCode, esWarnings) << run.err;
+    EXPECT_NE(run.err.find("cannot store"), std::string::npos) << run.err;
     EXPECT_EQ(ImageVolumeId(image), "Plage _ été");
 }
 
@@ -157,9 +169,9 @@ TEST_F(BurnJobTest, WithoutDestinationLooksForTheFirstOpticalDrive)
     args.erase(args.begin());
     std::string nowhere = FDir / "no drive";
     ASSERT_EQ(burn::burn_drive_add_whitelist(nowhere.data()), 1);
-    int code = RunBurn(args, FDir / "no settings.ini", out, err);
+    int code = BurnHere(args, FDir / "no settings.ini", out, err);
     burn::burn_drive_clear_whitelist();
-    EXPECT_EQ(code, BurnFailed);
+    EXPECT_EQ(code, esError);
     EXPECT_NE(err.str().find("No optical drive found."), std::string::npos) << err.str();
 }
 
@@ -171,7 +183,7 @@ TEST_F(BurnJobTest, RefusesAFileTooLargeForOneFileEntry)
         GTEST_SKIP() << "the file system cannot hold a sparse file of 200 GiB";
     TRun run = RunProgram({ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC",
                            FSources[0], "/DEST", FDir / "out.img"});
-    EXPECT_EQ(run.exitCode, BurnFailed);
+    EXPECT_EQ(run.exitCode, esError);
     EXPECT_NE(run.err.find("huge.m2ts\" is too large"), std::string::npos) << run.err;
     EXPECT_FALSE(std::filesystem::exists(FDir / "out.img"));
 }
@@ -183,9 +195,9 @@ TEST_F(BurnJobTest, ListDrivesWithoutDrivesPrintsNothing)
     std::string nowhere = FDir / "no drive";
     ASSERT_EQ(burn::burn_drive_add_whitelist(nowhere.data()), 1);
     std::ostringstream out, err;
-    int code = RunBurn({"/LISTDRIVES"}, FDir / "no settings.ini", out, err);
+    int code = BurnHere({"/LISTDRIVES"}, FDir / "no settings.ini", out, err);
     burn::burn_drive_clear_whitelist();
-    EXPECT_EQ(code, BurnDone) << err.str();
+    EXPECT_EQ(code, esOk) << err.str();
     EXPECT_EQ(out.str(), "");
 }
 
@@ -258,10 +270,10 @@ TEST_P(BurnVerifyTest, AChangedByteFailsTheBurnNamingTheFile)
         args.back() = image;
     }
     std::ostringstream out, err;
-    const int code = RunBurn(args, FDir / "no settings.ini", out, err);
+    const int code = BurnHere(args, FDir / "no settings.ini", out, err);
     SetBeforeVerifyHook({});
     ASSERT_TRUE(flipped) << err.str();
-    EXPECT_EQ(code, BurnFailed);
+    EXPECT_EQ(code, esError);
     const std::string expected = c.InStreamFile ? "Verifying: \"" + stream + "\" differs from its copy on "
                                                 : "Verifying: the file system structures on ";
     EXPECT_NE(err.str().find(expected), std::string::npos) << err.str();
@@ -277,7 +289,7 @@ TEST_P(BurnVerifyTest, AChangedByteFailsTheBurnNamingTheFile)
     std::filesystem::remove(image);
     SetBeforeVerifyHook([&](int fd) { FlipOneByte(fd, stream, c.InStreamFile); });
     std::ostringstream again;
-    EXPECT_EQ(RunBurn(args, FDir / "no settings.ini", again, again), BurnFailed);
+    EXPECT_EQ(BurnHere(args, FDir / "no settings.ini", again, again), esError);
     SetBeforeVerifyHook({});
     EXPECT_FALSE(std::filesystem::exists(image));
 }
@@ -346,7 +358,7 @@ TEST_F(BurnJobTest, InterruptedImageFileKeepsTheEarlierImage)
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     // Stopped by itself, on request, before the image was finished.
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == BurnFailed) << "the image was finished first";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == esError) << "the image was finished first";
     EXPECT_EQ(ReadWhole(image), earlier);
     std::vector<std::string> left;
     for (const auto &entry : std::filesystem::directory_iterator(folder))
@@ -376,7 +388,7 @@ TEST_P(BurnBadInputTest, RefusesWithAClearMessage)
         argv.push_back(arg);
     }
     TRun run = RunProgram(argv);
-    EXPECT_EQ(run.exitCode, BurnFailed);
+    EXPECT_EQ(run.exitCode, esError);
     EXPECT_NE(run.err.find(GetParam().Message), std::string::npos) << run.err;
     EXPECT_FALSE(std::filesystem::exists(dir / "out.img"));
 }
@@ -418,7 +430,7 @@ TEST_F(BurnJobTest, ImageFileDestinationThatIsNotAFileIsRefused)
     for (const std::string &dest : {pipe, folder, link}) {
         TRun run = RunProgram({ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC",
                                FSources[0], "/DEST", dest});
-        EXPECT_EQ(run.exitCode, BurnFailed) << dest;
+        EXPECT_EQ(run.exitCode, esError) << dest;
         EXPECT_NE(run.err.find("exists and is not a regular file; nothing was written"), std::string::npos)
             << run.err;
     }
@@ -447,7 +459,7 @@ TEST_F(BurnJobTest, ImageFileWriteFailureKeepsTheOlderImage)
                            FSources[0], "/DEST", image});
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(run.exitCode, BurnFailed);
+    EXPECT_EQ(run.exitCode, esError);
     EXPECT_NE(run.err.find("Writing \"" + image + "\" failed: File too large."), std::string::npos)
         << run.err;
     EXPECT_EQ(ReadWhole(image).size(), 1000u);
@@ -479,7 +491,7 @@ TEST_F(BurnJobTest, UnreadableSourceLeavesTheDriveUntouched)
     fs::permissions(unreadable, fs::perms::none);
 
     TRun run = RunProgram(AsUnprivilegedUser(CoreLine("Disque", "stdio:" + image)));
-    EXPECT_EQ(run.exitCode, BurnFailed);
+    EXPECT_EQ(run.exitCode, esError);
     EXPECT_NE(run.err.find("Cannot open \"" + unreadable + "\": Permission denied. Nothing was written."),
               std::string::npos)
         << run.err;
@@ -488,7 +500,7 @@ TEST_F(BurnJobTest, UnreadableSourceLeavesTheDriveUntouched)
     // The same user, once the file is readable, writes the drive.
     fs::permissions(unreadable, fs::perms(0644));
     TRun readable = RunProgram(AsUnprivilegedUser(CoreLine("Disque", "stdio:" + image)));
-    EXPECT_EQ(readable.exitCode, BurnDone) << readable.err;
+    EXPECT_EQ(readable.exitCode, esOk) << readable.err;
     ExpectReadable(image);
 }
 
@@ -512,13 +524,13 @@ TEST_F(BurnJobTest, RefusesAFileLargerThanTheMediumBeforeWriting)
     std::string image = FDir / "out.img";
     MakeFile(image, 1000, 5);
     TRun run = RunProgram(CoreLine("Disque", "stdio:" + image));
-    EXPECT_EQ(run.exitCode, BurnNoRoom);
+    EXPECT_EQ(run.exitCode, esNoRoom);
     EXPECT_NE(run.err.find("nothing was written"), std::string::npos) << run.err;
     EXPECT_EQ(std::filesystem::file_size(image), 1000u);
 
     TRun imageRun = RunProgram({ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC",
                                 FSources[0], "/DEST", image});
-    EXPECT_EQ(imageRun.exitCode, BurnNoRoom);
+    EXPECT_EQ(imageRun.exitCode, esNoRoom);
     EXPECT_NE(imageRun.err.find("nothing was written"), std::string::npos) << imageRun.err;
     EXPECT_EQ(std::filesystem::file_size(image), 1000u);
 }
@@ -587,12 +599,92 @@ TEST_F(BurnJobTest, SigtermStopsTheImageFileAndLeavesNothing)
     }
     ASSERT_TRUE(writing);
     kill(pid, SIGTERM);
-    EXPECT_EQ(WaitForExit(pid, 5'000), BurnFailed);
+    EXPECT_EQ(WaitForExit(pid, 5'000), esError);
     EXPECT_NE(ReadWhole(err).find("Stopped on request"), std::string::npos) << ReadWhole(err);
     EXPECT_EQ(ReadWhole(out).find("Writing: 100%"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(image));
     for (const auto &entry : std::filesystem::directory_iterator(FDir.Path()))
         EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+}
+
+}  // namespace
+
+namespace {
+
+// Reads the pipe until its text holds `wanted`; false when it ends first.
+bool ReadUntil(int fd, const std::string &wanted, std::string &text)
+{
+    char buffer[4096];
+    while (text.find(wanted) == std::string::npos) {
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got <= 0)
+            return false;
+        text.append(buffer, static_cast<size_t>(got));
+    }
+    return true;
+}
+
+// The reader of the burner's output goes away while it writes (the
+// application closed during a burn): the burn still ends well, and the
+// image is complete. The burner is held still while the pipe closes, so
+// that it surely has output left to write into the closed pipe.
+TEST_F(BurnJobTest, ClosedOutputPipeDoesNotStopTheBurn)
+{
+    MakeFile(FDir / "disc/BDMV/STREAM/00001.m2ts", uint64_t(256) << 20, 9);
+    const std::string image = FDir / "out.iso", errors = FDir / "err.txt";
+    int pipeEnds[2];
+    ASSERT_EQ(pipe2(pipeEnds, O_CLOEXEC), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // A SIGPIPE ignored here would stay ignored in the burner: it starts
+    // with the default action, whatever the test runner set.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    const std::vector<std::string> argv = {ImgBurnPath(),
+                                           "/MODE",
+                                           "BUILD",
+                                           "/BUILDOUTPUTMODE",
+                                           "IMAGEFILE",
+                                           "/SRC",
+                                           FSources[0] + "|" + FSources[1],
+                                           "/VERIFY",
+                                           "YES",
+                                           "/DEST",
+                                           image};
+    std::vector<char *> args;
+    for (const std::string &a : argv)
+        args.push_back(const_cast<char *>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, args[0], &actions, &attributes, args.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    close(pipeEnds[1]);
+
+    std::string shown;
+    const bool writing = ReadUntil(pipeEnds[0], "Writing: ", shown);
+    kill(pid, SIGSTOP);
+    // What it wrote before it was stopped: the end must still be to come.
+    fcntl(pipeEnds[0], F_SETFL, O_NONBLOCK);
+    ReadUntil(pipeEnds[0], "Done.", shown);
+    close(pipeEnds[0]);
+    kill(pid, SIGCONT);
+    const int status = WaitForExit(pid, 120'000);
+    ASSERT_TRUE(writing) << shown << ReadWhole(errors);
+    ASSERT_EQ(shown.find("Done."), std::string::npos) << "the burn ended before the pipe closed";
+    EXPECT_EQ(status, esOk) << "killed, or failed: " << ReadWhole(errors);
+    EXPECT_EQ(ReadWhole(errors), "");
+    ExpectReadable(image);
+    const TRun info = RunProgram({"udfinfo", image});
+    EXPECT_EQ(info.exitCode, 0) << info.err;
+    EXPECT_NE(info.out.find("\nlabel=BDMV\n"), std::string::npos) << info.out;
 }
 
 }  // namespace

@@ -100,9 +100,9 @@ TEST_P(ClipTimingAgreesWithTheJoins, ToTheTick)
     }
 
     std::ostringstream out, err;
-    demux::TConsole console(out, err);
+    TConsole console("eac3to", out, err);
     demux::TDemuxer demuxer(console);
-    ASSERT_NE(demuxer.Run(paths, folder), demux::esError) << err.str();
+    ASSERT_NE(demuxer.Run(paths, folder), esError) << err.str();
     ASSERT_EQ(demuxer.Results().size(), paths.size());
 
     // The chapters as the disc list places them: each clip starts where the
