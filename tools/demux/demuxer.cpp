@@ -73,45 +73,45 @@ std::string JoinPath(const std::string &folder, const std::string &name)
 
 }  // namespace
 
-TExitStatus TDemuxer::Run(const std::vector<std::string> &clips, const std::string &folder)
+bool TDemuxer::Run(const std::vector<std::string> &clips, const std::string &folder)
 {
     FResults.clear();
     FDoneBytes = FTotalBytes = 0;
     if (clips.empty()) {
         FConsole.Error("no clip to demux");
-        return esError;
+        return false;
     }
     const std::string base = StreamBaseOf(clips.front());
     if (base.empty()) {
         FConsole.Error(clips.front(), "the file name is too short to name the streams after it");
-        return esError;
+        return false;
     }
     if (!CheckClips(clips))
-        return esError;
+        return false;
     std::string error;
     FSilentFrame = MakeSilentAc3Frame(FDiscAudio, error);
     if (FSilentFrame.empty()) {
         FConsole.Error(error);
-        return esError;
+        return false;
     }
 
     TOutputFile video, audio;
     if (!video.Open(JoinPath(folder, base + ".h264")) || !audio.Open(JoinPath(folder, base + ".ac3"))) {
         FConsole.Error(video.Error().empty() ? audio.Path() : video.Path(),
                        video.Error().empty() ? audio.Error() : video.Error());
-        return esError;
+        return false;
     }
     TAudioFitter fitter(FDiscAudio.SampleRate);
     FConsole.Progress(kStage, 0);
     for (size_t i = 0; i < clips.size(); ++i)
         if (!DemuxClip(clips[i], FFacts[i], video, audio, fitter))
-            return esError;
+            return false;
 
     if (!PublishStreams(video, audio))
-        return esError;
+        return false;
     FConsole.Progress(kStage, 100);
     ReportWritten(video, audio, fitter.VideoEndTicks());
-    return FConsole.Status();
+    return true;
 }
 
 bool TDemuxer::PublishStreams(TOutputFile &video, TOutputFile &audio)

@@ -35,9 +35,9 @@ class TDemuxer
 public:
     explicit TDemuxer(TConsole &console) : FConsole(console) { }
 
-    // Writes {folder}/{StreamBase}.h264 and .ac3; returns the exit status.
-    // Nothing is left under those names when the run fails.
-    TExitStatus Run(const std::vector<std::string> &clips, const std::string &folder);
+    // Writes {folder}/{StreamBase}.h264 and .ac3; false when it failed, as
+    // the console was told. Nothing is left under those names then.
+    bool Run(const std::vector<std::string> &clips, const std::string &folder);
     // What the last run wrote for each clip, in order.
     const std::vector<TClipResult> &Results() const { return FResults; }
 
