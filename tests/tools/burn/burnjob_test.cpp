@@ -31,6 +31,18 @@ namespace {
 
 using namespace burntest;
 
+// Starts argv (argv[0] a path) as posix_spawn does; its process id, or 0.
+pid_t Spawn(const std::vector<std::string> &argv, const posix_spawn_file_actions_t *actions,
+            const posix_spawnattr_t *attributes = nullptr)
+{
+    std::vector<char *> args;
+    for (const std::string &a : argv)
+        args.push_back(const_cast<char *>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    return posix_spawn(&pid, args[0], actions, attributes, args.data(), environ) == 0 ? pid : 0;
+}
+
 // A run of the burner in this process, its output in out and err.
 TExitStatus BurnHere(const std::vector<std::string> &args, const std::string &settingsPath, std::ostream &out,
                      std::ostream &err)
@@ -77,6 +89,20 @@ protected:
                 "/START",
                 "/DEST",
                 dest};
+    }
+
+    // The build line that writes an image file.
+    std::vector<std::string> ImageFileLine(const std::string &image) const
+    {
+        return {ImgBurnPath(),
+                "/MODE",
+                "BUILD",
+                "/BUILDOUTPUTMODE",
+                "IMAGEFILE",
+                "/SRC",
+                FSources[0] + "|" + FSources[1],
+                "/DEST",
+                image};
     }
 
     void ExpectReadable(const std::string &image)
@@ -327,25 +353,12 @@ TEST_F(BurnJobTest, InterruptedImageFileKeepsTheEarlierImage)
     MakeFile(image, 1000, 5);
     const std::string earlier = ReadWhole(image);
 
-    const std::vector<std::string> argv = {ImgBurnPath(),
-                                           "/MODE",
-                                           "BUILD",
-                                           "/BUILDOUTPUTMODE",
-                                           "IMAGEFILE",
-                                           "/SRC",
-                                           FSources[0] + "|" + FSources[1],
-                                           "/DEST",
-                                           image};
-    std::vector<char *> args;
-    for (const std::string &a : argv)
-        args.push_back(const_cast<char *>(a.c_str()));
-    args.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ), 0);
+    const pid_t pid = Spawn(ImageFileLine(image), &actions);
     posix_spawn_file_actions_destroy(&actions);
+    ASSERT_GT(pid, 0);
 
     // Once the image being written is open in the folder.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -587,9 +600,7 @@ TEST_F(BurnJobTest, SigtermStopsTheImageFileAndLeavesNothing)
     }
     ASSERT_EQ(truncate((FDir / "disc/BDMV/STREAM/long.m2ts").c_str(), static_cast<off_t>(size)), 0);
     const std::string image = FDir / "out.img", out = FDir / "out.txt", err = FDir / "err.txt";
-    const pid_t pid = StartBurner({ImgBurnPath(), "/MODE", "BUILD", "/BUILDOUTPUTMODE", "IMAGEFILE", "/SRC",
-                                   FSources[0] + "|" + FSources[1], "/DEST", image},
-                                  out, err);
+    const pid_t pid = StartBurner(ImageFileLine(image), out, err);
     ASSERT_GT(pid, 0);
     bool writing = false;
     for (int waited = 0; waited < 60'000 && !writing; waited += 5) {
@@ -647,26 +658,13 @@ TEST_F(BurnJobTest, ClosedOutputPipeDoesNotStopTheBurn)
     sigaddset(&defaults, SIGPIPE);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-    const std::vector<std::string> argv = {ImgBurnPath(),
-                                           "/MODE",
-                                           "BUILD",
-                                           "/BUILDOUTPUTMODE",
-                                           "IMAGEFILE",
-                                           "/SRC",
-                                           FSources[0] + "|" + FSources[1],
-                                           "/VERIFY",
-                                           "YES",
-                                           "/DEST",
-                                           image};
-    std::vector<char *> args;
-    for (const std::string &a : argv)
-        args.push_back(const_cast<char *>(a.c_str()));
-    args.push_back(nullptr);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, args[0], &actions, &attributes, args.data(), environ), 0);
+    std::vector<std::string> line = ImageFileLine(image);
+    line.insert(line.end() - 2, {"/VERIFY", "YES"});
+    const pid_t pid = Spawn(line, &actions, &attributes);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     close(pipeEnds[1]);
+    ASSERT_GT(pid, 0);
 
     std::string shown;
     const bool writing = ReadUntil(pipeEnds[0], "Writing: ", shown);
