@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -234,10 +235,18 @@ TEST(ProgramDebug, DetailAgreesWithOutsideReaders)
     ASSERT_TRUE(error.empty()) << error;
     const std::map<std::string, uint32_t> starts = burntest::ImageFileStarts(image, listing);
     ASSERT_FALSE(starts.empty());
-    for (const auto &[path, sector] : starts)
-        EXPECT_TRUE(AnyStartsWith(burnDetail, "sectors " + std::to_string(sector) + "+"))
+    for (const auto &[path, sector] : starts) {
+        const std::string line = "sectors " + std::to_string(sector) + "+";
+        const std::string file = "/disc/" + path + " (" + std::to_string(listing.at(path)) + " bytes)";
+        EXPECT_TRUE(std::any_of(burnDetail.begin(), burnDetail.end(),
+                                [&](const std::string &detail) {
+                                    return detail.rfind(line, 0) == 0 && detail.size() > file.size()
+                                           && detail.compare(detail.size() - file.size(), file.size(), file)
+                                                  == 0;
+                                }))
             << path << " at " << sector << ":\n"
             << burnt.Err;
+    }
 }
 
 }  // namespace
