@@ -21,7 +21,7 @@ bool DebugInEnvironment()
 std::vector<std::string> TConsole::TakeArguments(int argc, const char *const *argv)
 {
     std::vector<std::string> args;
-    FDebugging = FDebugging || DebugInEnvironment();
+    FDebugging = DebugInEnvironment();
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == kDebugSwitch)
             FDebugging = true;

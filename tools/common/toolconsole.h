@@ -46,7 +46,6 @@ public:
     void Usage(const std::string &usage);
 
     bool Debugging() const { return FDebugging; }
-    void SetDebugging(bool on) { FDebugging = on; }
     // A detail line, when debugging.
     void Debug(const std::string &text);
 
