@@ -22,6 +22,7 @@ static std::string CurrentFolder()
 int main(int argc, char **argv)
 {
     TConsole console("eac3to", std::cout, std::cerr);
+    // SIGTERM or SIGINT ends it at once, its unfinished streams removed.
     SetUpSignals();
     av_log_set_level(AV_LOG_QUIET);  // problems are reported once, by us, with the file concerned
     const auto line = demux::ReadCommandLine(console.TakeArguments(argc, argv), console);
