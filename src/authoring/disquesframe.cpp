@@ -260,7 +260,7 @@ void TDisquesframe::cbBurntClick()
         FActiveDisc->Burnt = cbBurnt->isChecked();
 }
 
-void TDisquesframe::ShowStatus(const QString &text, int kind)
+void TDisquesframe::ShowStatus(const QString &text, TStatusKind kind)
 {
     if (OnShowStatus)
         OnShowStatus(text, kind);

@@ -218,6 +218,36 @@ TEST_F(Form1DiscsTest, InterrompreDuringDemux)
     EXPECT_EQ(Page()->DisqueActuelBtn->text(), QStringLiteral("Disque 01"));
 }
 
+// How the run's programs ended shows in the status bar's colour once it is
+// over: red after a failed step, which also names the failure in the
+// disc's details; the button face after a run that went well.
+TEST_F(Form1DiscsTest, StepOutcomeColoursTheStatusBar)
+{
+    struct
+    {
+        const char *actions;
+        const char *status;
+        QColor colour;  // invalid: the button-face colour
+        const char *failure;
+    } const cases[] = {
+        {"streams,exit:2", "Terminé : 1 échec (voir le journal)", QColor(255, 0, 0),
+         "Erreur pendant l'exécution de eac3to : eac3to a échoué (code 2)"},
+        {"streams", "Terminé : 1 gravé", QColor(), ""},
+    };
+    AddClip(QStringLiteral("a.m2ts"), 1 * kGb);
+    for (const auto &c : cases) {
+        UseTool(QString::fromLatin1(c.actions));
+        FForm->saDisques->Execute();
+        FForm->saDisqueActuel->Execute();
+        EXPECT_EQ(FForm->StatusBar1->text(), QString::fromUtf8(c.status)) << c.actions;
+        const QColor expected =
+            c.colour.isValid() ? c.colour : QApplication::palette().color(QPalette::Button);
+        EXPECT_EQ(FForm->StatusColour(), expected) << c.actions;
+        EXPECT_EQ(Page()->labEchec->text(), QString::fromUtf8(c.failure)) << c.actions;
+        EXPECT_EQ(Page()->cbReadyForMux->isChecked(), !*c.failure) << c.actions;
+    }
+}
+
 // "Interrompre" during a burn asks in a message box; "Continuer la gravure"
 // lets the burner go on, "Interrompre" stops it.
 TEST_F(Form1DiscsTest, InterrompreDuringABurnAsksFirst)
