@@ -34,6 +34,35 @@ TEST(ImageFile, IsNamedAfterTheProjectAndTheDisc)
             .startsWith(QStringLiteral("Le disque Disque 02 ne tient pas sur le DVD de /dev/sr1 : ")));
 }
 
+// The log and a failure name where the disc went: an image file is
+// written, a DVD burnt.
+TEST(BurnTexts, NameTheMediumAndThePlace)
+{
+    TDisque disc(kDiscCapacity);
+    disc.Project = QStringLiteral("Vacances");
+    disc.Number = 2;
+    TSettings settings;
+    settings.DossierImages = QStringLiteral("/data/images/");
+    const struct
+    {
+        QString destination;
+        const char *done;
+        const char *failure;
+    } cases[] = {
+        {kImageDestination, "Disque 02 écrit dans /data/images/Vacances - Disque 02.iso",
+         "Erreur pendant l'écriture du disque Disque 02 dans /data/images/Vacances - Disque 02.iso"},
+        {QStringLiteral("/dev/sr1"), "Disque 02 gravé sur /dev/sr1",
+         "Erreur pendant la gravure du disque Disque 02 sur /dev/sr1"},
+        {QString(), "Disque 02 gravé", "Erreur pendant la gravure du disque Disque 02"},
+    };
+    for (const auto &c : cases) {
+        settings.Destination = c.destination;
+        const TBurnTarget target = BurnTargetOf(disc, settings);
+        EXPECT_EQ(BurnDoneText(disc, target), QString::fromUtf8(c.done));
+        EXPECT_EQ(BurnFailureText(disc, target), QString::fromUtf8(c.failure));
+    }
+}
+
 struct TCheckCase
 {
     const char *Title;
