@@ -228,22 +228,18 @@ void TDiscProcessor::StepEnded(TStepShown &shown, const TDiscPtr &disc, TStepRes
 
 TStepResult TDiscProcessor::CallStep(TdecoupeDisque &disc, TStepKind step)
 {
+    using TOutputMethod = void (TDiscProcessor::*)(const QByteArray &, const QByteArray &, bool &);
+    const auto handler = [this](TOutputMethod method) -> ToolOutputHandler {
+        return
+            [this, method](const QByteArray &o, const QByteArray &e, bool &a) { (this->*method)(o, e, a); };
+    };
+    const TStepLog log = StepLog(FMainStep);
     switch (step) {
-    case skDemux:
-        return FSteps.Demux(
-            disc, FSettings,
-            [this](const QByteArray &o, const QByteArray &e, bool &a) { OnDemuxOutput(o, e, a); },
-            StepLog(FMainStep));
-    case skMux:
-        return FSteps.Mux(
-            disc, FSettings,
-            [this](const QByteArray &o, const QByteArray &e, bool &a) { OnMuxOutput(o, e, a); },
-            StepLog(FMainStep));
+    case skDemux: return FSteps.Demux(disc, FSettings, handler(&TDiscProcessor::OnDemuxOutput), log);
+    case skMux: return FSteps.Mux(disc, FSettings, handler(&TDiscProcessor::OnMuxOutput), log);
     case skBurn: break;
     }
-    return FSteps.Burn(
-        disc, FSettings, [this](const QByteArray &o, const QByteArray &e, bool &a) { OnBurnOutput(o, e, a); },
-        StepLog(FMainStep));
+    return FSteps.Burn(disc, FSettings, handler(&TDiscProcessor::OnBurnOutput), log);
 }
 
 bool TDiscProcessor::RunStep(const TDiscPtr &disc, TStepKind step)

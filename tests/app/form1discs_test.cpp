@@ -21,7 +21,6 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -81,15 +80,7 @@ protected:
 
     void WhenToolRuns(const std::function<void()> &action)
     {
-        auto *timer = new QTimer(FForm.get());
-        timer->setInterval(5);
-        QObject::connect(timer, &QTimer::timeout, FForm.get(), [this, timer, action] {
-            if (!QFile::exists(RecordFile()))
-                return;
-            timer->stop();
-            action();
-        });
-        timer->start();
+        WhenFakeToolRuns(FForm.get(), RecordFile(), action);
     }
 
     TDisquesframe *Page() const { return FForm->Disquesframe; }

@@ -120,15 +120,7 @@ protected:
     // Runs check from the event loop once the fake tool has started.
     void WhenToolRuns(const std::function<void()> &check)
     {
-        auto *timer = new QTimer(FPage.get());
-        timer->setInterval(5);
-        QObject::connect(timer, &QTimer::timeout, FPage.get(), [this, timer, check] {
-            if (!QFile::exists(RecordFile()))
-                return;
-            timer->stop();
-            check();
-        });
-        timer->start();
+        WhenFakeToolRuns(FPage.get(), RecordFile(), check);
     }
 
     // Steers the fake tool until the fixture is gone: the burn thread may

@@ -4,8 +4,10 @@
 #include <QFile>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <cstdlib>
+#include <functional>
 #include <sys/types.h>
 
 inline QString FakeToolPath()
@@ -60,4 +62,19 @@ inline FakeToolRecord ReadFakeToolRecord(const QString &path)
             record.fds << value;
     }
     return record;
+}
+
+// Runs action from the event loop of owner once the fake tool has written
+// recordFile, that is once it runs.
+inline void WhenFakeToolRuns(QObject *owner, const QString &recordFile, const std::function<void()> &action)
+{
+    auto *timer = new QTimer(owner);
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, owner, [timer, recordFile, action] {
+        if (!QFile::exists(recordFile))
+            return;
+        timer->stop();
+        action();
+    });
+    timer->start();
 }
