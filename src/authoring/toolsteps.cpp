@@ -96,6 +96,8 @@ TStepResult ResultOfFailureAt(TDemuxStage stage)
     case TDemuxStage::Running: return TStepResult::DemuxFailed;
     case TDemuxStage::Collecting: break;
     }
+    // The program has ended but its streams were not all taken: the step
+    // stops there as an interrupted one does, and its disc gets no mark.
     return TStepResult::Interrupted;
 }
 
