@@ -26,7 +26,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <optional>
 
 namespace {
 
@@ -87,14 +86,10 @@ protected:
 
     // Steers the fake tool until the fixture is gone: the burn thread may
     // still start it after the test body.
-    void UseTool(const QString &actions, const QString &recordFile = {})
-    {
-        FEnv.reset();
-        FEnv.emplace(actions, recordFile);
-    }
+    void UseTool(const QString &actions, const QString &recordFile = {}) { FEnv.Use(actions, recordFile); }
 
     QTemporaryDir FTmp;
-    std::optional<FakeToolEnv> FEnv;
+    FakeToolEnv FEnv;
     QString FPreviousFolder;
     TPrefsLocation FWhere;
     std::unique_ptr<TForm1> FForm;

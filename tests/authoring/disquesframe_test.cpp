@@ -22,7 +22,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <optional>
 #include <mutex>
 
 namespace {
@@ -125,14 +124,10 @@ protected:
 
     // Steers the fake tool until the fixture is gone: the burn thread may
     // still start it after the test body.
-    void UseTool(const QString &actions, const QString &recordFile = {})
-    {
-        FEnv.reset();
-        FEnv.emplace(actions, recordFile);
-    }
+    void UseTool(const QString &actions, const QString &recordFile = {}) { FEnv.Use(actions, recordFile); }
 
     QTemporaryDir FTmp;
-    std::optional<FakeToolEnv> FEnv;
+    FakeToolEnv FEnv;
     QString FPreviousFolder;
     TSettings FSettings;
     TestClipList FClips;

@@ -19,18 +19,24 @@ inline QString FakeToolPath()
 class FakeToolEnv
 {
 public:
-    FakeToolEnv(const QString &actions, const QString &recordFile = {})
+    FakeToolEnv() = default;
+    FakeToolEnv(const QString &actions, const QString &recordFile = {}) { Use(actions, recordFile); }
+    FakeToolEnv(const FakeToolEnv &) = delete;
+    FakeToolEnv &operator=(const FakeToolEnv &) = delete;
+    ~FakeToolEnv()
+    {
+        unsetenv("FAKETOOL_ACTIONS");
+        unsetenv("FAKETOOL_RECORD");
+    }
+
+    // What the tool does from now on.
+    void Use(const QString &actions, const QString &recordFile = {})
     {
         setenv("FAKETOOL_ACTIONS", actions.toUtf8().constData(), 1);
         if (recordFile.isEmpty())
             unsetenv("FAKETOOL_RECORD");
         else
             setenv("FAKETOOL_RECORD", QFile::encodeName(recordFile).constData(), 1);
-    }
-    ~FakeToolEnv()
-    {
-        unsetenv("FAKETOOL_ACTIONS");
-        unsetenv("FAKETOOL_RECORD");
     }
 };
 

@@ -2,6 +2,8 @@
 
 #include "src/authoring/abort.h"
 
+#include <QDir>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -21,6 +23,17 @@ std::unique_ptr<Tm2tsFichier> FixtureClip(const QString &name, int64_t duration)
 void KeepAbortFlag(const QByteArray &, const QByteArray &, bool &abort)
 {
     abort = AbortRequested;
+}
+
+TSettings WorkFoldersIn(const QString &root)
+{
+    for (const char *sub : {"flux", "meta", "avchd"})
+        EXPECT_TRUE(QDir().mkpath(root + QLatin1String(sub))) << root.toStdString() << sub;
+    TSettings settings;
+    settings.DossierFlux = root + QStringLiteral("flux/");
+    settings.Dossiermeta = root + QStringLiteral("meta/");
+    settings.DossierAVCHD = root + QStringLiteral("avchd");
+    return settings;
 }
 
 TFixtureDisc::TFixtureDisc()

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <libbluray/bluray.h>
 
-#include <QDir>
 #include <QFile>
 #include <filesystem>
 #include <fstream>
@@ -35,12 +34,7 @@ TEST(BurnDiscEndToEnd, ClipsBecomeAnImageLibblurayReads)
     AbortRequested = false;
     TTempDir dir;
     const QString root = QString::fromStdString(dir / "projet é/");
-    for (const char *sub : {"flux", "meta", "avchd"})
-        ASSERT_TRUE(QDir().mkpath(root + sub));
-    TSettings settings;
-    settings.DossierFlux = root + QStringLiteral("flux/");
-    settings.Dossiermeta = root + QStringLiteral("meta/");
-    settings.DossierAVCHD = root + QStringLiteral("avchd");
+    TSettings settings = WorkFoldersIn(root);
     settings.eac3tofile = Install(dir, "eac3to");
     settings.tsMuxerFile = Install(dir, "tsmuxer");
     settings.ImgBurnFile = Install(dir, "imgburn");

@@ -23,12 +23,7 @@ namespace {
 // Settings whose folders lie in root, with the built programs.
 TSettings SettingsIn(const QString &root)
 {
-    for (const char *sub : {"flux", "meta", "avchd"})
-        EXPECT_TRUE(QDir().mkpath(root + sub));
-    TSettings settings;
-    settings.DossierFlux = root + QStringLiteral("flux/");
-    settings.Dossiermeta = root + QStringLiteral("meta/");
-    settings.DossierAVCHD = root + QStringLiteral("avchd");
+    TSettings settings = WorkFoldersIn(root);
     settings.eac3tofile = QStringLiteral(TAVREL_BIN_DIR "/eac3to");
     settings.tsMuxerFile = QStringLiteral(TAVREL_BIN_DIR "/tsmuxer");
     settings.DeleteMeta = true;
