@@ -9,6 +9,7 @@
 #include "src/clips/fichierlistbox.h"
 #include "tests/authoring/faketoolrecord.h"
 #include "tests/support/modalanswer.h"
+#include "tests/support/testwindow.h"
 #include "tests/authoring/testclips.h"
 #include "src/widgets/superaction.h"
 
@@ -42,14 +43,7 @@ protected:
         QDir(FTmp.path()).mkpath(QStringLiteral("bin"));
         for (const char *folder : {"flux", "meta", "avchd", "clips/Vacances"})
             QDir(FTmp.path()).mkpath(QString::fromLatin1(folder));
-        FWhere.ExeName = FTmp.filePath(QStringLiteral("bin/tavrel"));
-        FWhere.HiveFile = FTmp.filePath(QStringLiteral("registry.reg"));
-        Settings = TSettings();
-        AbortRequested = false;
-        FForm = std::make_unique<TForm1>(FWhere);
-        FForm->Localiser = [] { return true; };
-        FForm->ShowSplitMessage = [this](const QString &text) { FMessages << text; };
-        FForm->show();
+        FForm = OpenTestWindow(FTmp.path() + u'/', FWhere, FMessages);
         // The first showing loaded the settings: the test's own come after.
         Settings.eac3tofile = Settings.tsMuxerFile = Settings.ImgBurnFile = FakeToolPath();
         Settings.DossierFlux = FTmp.filePath(QStringLiteral("flux/"));
@@ -60,12 +54,7 @@ protected:
 
     void TearDown() override
     {
-        if (FForm) {
-            if (auto thread = FForm->Disquesframe->Processor.BurnThread()) {
-                EXPECT_TRUE(thread->WaitFor(30'000));
-            }
-        }
-        FForm.reset();
+        CloseTestWindow(FForm);
         QDir::setCurrent(FPreviousFolder);
     }
 
