@@ -55,6 +55,21 @@ TEST(BitWriter, PacksFieldsBigEndianAndPatchesLengths)
     EXPECT_EQ(w.Bytes(), (std::vector<uint8_t> {0x00, 0x03, 0xBF, 0xAB, 0xCD}));
 }
 
+// Reserved fields are zeros of any width, wider than one Put too.
+TEST(BitWriter, ReservedFieldsAreZerosBetweenTheirNeighbours)
+{
+    TBitWriter w;
+    w.Put(1, 1);
+    w.PutReserved(70);
+    w.Put(1, 1);
+    w.PutReserved(16);
+    std::vector<uint8_t> expected(11, 0);
+    expected[0] = 0x80;
+    expected[8] = 0x01;
+    EXPECT_EQ(w.Bytes(), expected);
+    EXPECT_THROW(w.PutReserved(0), std::logic_error);
+}
+
 TEST(BitWriter, RefusesValuesWiderThanTheirField)
 {
     TBitWriter w;
