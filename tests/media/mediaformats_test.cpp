@@ -365,6 +365,7 @@ struct TRateCase
     double Rate;
     int64_t Pictures;
     int64_t Duration;  // ticks, worked out from the rate
+    int64_t FifthEarlyBy = 0;  // ticks: one short gap before the fifth picture, one long after it
 };
 
 class ClipDurationRule : public testing::TestWithParam<TRateCase>
@@ -375,8 +376,9 @@ class ClipDurationRule : public testing::TestWithParam<TRateCase>
 // step times the pictures.
 TEST_P(ClipDurationRule, WholeClipAndItsEndsAgree)
 {
-    const auto [rate, pictures, duration] = GetParam();
+    const auto [rate, pictures, duration, fifthEarlyBy] = GetParam();
     std::vector<int64_t> all = PictureTimes(pictures, rate);
+    all[4] -= fifthEarlyBy;
     std::vector<int64_t> ends(all.begin(), all.begin() + 9);
     ends.insert(ends.end(), all.end() - 9, all.end());
     EXPECT_EQ(ClipDuration(all, pictures, 0), duration);
@@ -389,7 +391,9 @@ INSTANTIATE_TEST_SUITE_P(UsualRates, ClipDurationRule,
                                                     54'054'000},  // 10:00.6 at 1501.5 ticks
                                          TRateCase {24000.0 / 1001, 14400, 54'054'000},  // 3753.75 ticks
                                          TRateCase {30000.0 / 1001, 18000, 54'054'000},  // 3003 ticks
-                                         TRateCase {24.0, 14401, 54'003'750}));
+                                         TRateCase {24.0, 14401, 54'003'750},
+                                         // The step is the most common gap, not the shortest.
+                                         TRateCase {25.0, 15000, 54'000'000, 900}));
 
 TEST(ClipDurationRule, UnknownOrDamagedStepGivesNothing)
 {
