@@ -31,7 +31,7 @@ void TBitWriter::Put(uint64_t value, int bits)
 
 void TBitWriter::PutReserved(int bits)
 {
-    CheckWidth(0, std::min(bits, 64));
+    CheckWidth(0, std::min(bits, 64));  // refuses a width below 1
     for (; bits > 0; bits -= 64)
         Put(0, std::min(bits, 64));
 }

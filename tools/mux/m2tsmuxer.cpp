@@ -41,7 +41,7 @@ const std::vector<uint8_t> kCopyControl = {kCopyControlTag, 4, 0x0F, 0xFF, 0xFC,
 std::vector<uint8_t> VideoRegistration(const TVideoAttributes &video)
 {
     std::vector<uint8_t> d = Registration("HDMV");
-    d[1] = 8;
+    d[1] = 8;  // the identifier and the four bytes below
     d.push_back(0xFF);
     d.push_back(kStreamTypeH264);
     d.push_back(uint8_t(uint8_t(video.Format) << 4 | uint8_t(video.Rate)));
