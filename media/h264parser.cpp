@@ -41,7 +41,7 @@ void SkipScalingList(TBitReader &r, int size)
     int32_t last = 8, next = 8;
     for (int j = 0; j < size; ++j) {
         if (next != 0)
-            next = (last + SeWithin(r, -128, 127, "scaling list") + 256) % 256;
+            next = (last + SeWithin(r, -128, 127, "scaling list") + 256) % 256;  // delta_scale
         last = next == 0 ? last : next;
     }
 }
