@@ -5,6 +5,7 @@
 #include "src/platform/shell.h"
 #include "src/platform/shellopen.h"
 #include "src/preview/avsource.h"
+#include "src/preview/mediadevice.h"
 #include "src/preview/timeformats.h"
 #include "src/preview/viewframe.h"
 #include "src/widgets/linkedit.h"

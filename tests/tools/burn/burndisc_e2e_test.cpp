@@ -15,6 +15,7 @@
 #include "src/authoring/toolsteps.h"
 #include "tests/tools/burn/burntesthelpers.h"
 #include "src/clips/listfichier.h"
+#include "src/preview/mediadevice.h"
 
 namespace {
 

@@ -16,6 +16,7 @@
 #include "src/authoring/split.h"
 #include "src/authoring/toolsteps.h"
 #include "src/clips/listfichier.h"
+#include "src/preview/mediadevice.h"
 
 namespace {
 
