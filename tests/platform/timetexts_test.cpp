@@ -31,13 +31,14 @@ INSTANTIATE_TEST_SUITE_P(
                     FrameCase {399'850, 400'000, "0:00:00:01"}, FrameCase {399'700, 400'000, "0:00:00:00"},
                     FrameCase {25 * 3600 * kSecond + 61 * kSecond + 3 * 333'667, 333'667, "25:01:01:03"}));
 
-struct DurationCase
+// A time and the text it gives.
+struct TimeCase
 {
     std::int64_t time;
     const char *text;
 };
 
-class DurationTable : public testing::TestWithParam<DurationCase>
+class DurationTable : public testing::TestWithParam<TimeCase>
 { };
 
 TEST_P(DurationTable, UsesTheLargestUnitPresent)
@@ -45,20 +46,14 @@ TEST_P(DurationTable, UsesTheLargestUnitPresent)
     EXPECT_EQ(FormatDuration(GetParam().time), QByteArray(GetParam().text));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, DurationTable,
-    testing::Values(DurationCase {0, ""}, DurationCase {9'999'999, ""}, DurationCase {10'000'000, "1s"},
-                    DurationCase {3599 * kSecond, "59mn 59s"}, DurationCase {60 * kSecond, "1mn 00s"},
-                    DurationCase {36'000'000'000, "1h 00mn 00s"},
-                    DurationCase {(100 * 3600 + 5 * 60 + 7) * kSecond, "100h 05mn 07s"}));
+INSTANTIATE_TEST_SUITE_P(Values, DurationTable,
+                         testing::Values(TimeCase {0, ""}, TimeCase {9'999'999, ""},
+                                         TimeCase {10'000'000, "1s"}, TimeCase {3599 * kSecond, "59mn 59s"},
+                                         TimeCase {60 * kSecond, "1mn 00s"},
+                                         TimeCase {36'000'000'000, "1h 00mn 00s"},
+                                         TimeCase {(100 * 3600 + 5 * 60 + 7) * kSecond, "100h 05mn 07s"}));
 
-struct ChapterCase
-{
-    std::int64_t time;
-    const char *text;
-};
-
-class ChapterTimeTable : public testing::TestWithParam<ChapterCase>
+class ChapterTimeTable : public testing::TestWithParam<TimeCase>
 { };
 
 TEST_P(ChapterTimeTable, FormatsToTheMillisecond)
@@ -67,10 +62,9 @@ TEST_P(ChapterTimeTable, FormatsToTheMillisecond)
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, ChapterTimeTable,
-                         testing::Values(ChapterCase {0, "00:00:00.000"},
-                                         ChapterCase {123'456'789, "00:00:12.345"},
-                                         ChapterCase {9'999, "00:00:00.000"},
-                                         ChapterCase {(3600 + 2 * 60 + 3) * kSecond + 40'000, "01:02:03.004"},
-                                         ChapterCase {100 * 3600 * kSecond, "100:00:00.000"}));
+                         testing::Values(TimeCase {0, "00:00:00.000"}, TimeCase {123'456'789, "00:00:12.345"},
+                                         TimeCase {9'999, "00:00:00.000"},
+                                         TimeCase {(3600 + 2 * 60 + 3) * kSecond + 40'000, "01:02:03.004"},
+                                         TimeCase {100 * 3600 * kSecond, "100:00:00.000"}));
 
 }  // namespace
