@@ -1,5 +1,6 @@
 #include "media/bitwriter.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -26,6 +27,13 @@ void TBitWriter::Put(uint64_t value, int bits)
             FData.back() |= uint8_t(0x80 >> FBitFill);
         FBitFill = (FBitFill + 1) % 8;
     }
+}
+
+void TBitWriter::PutReserved(int bits)
+{
+    CheckWidth(0, std::min(bits, 64));  // refuses a width below 1
+    for (; bits > 0; bits -= 64)
+        Put(0, std::min(bits, 64));
 }
 
 void TBitWriter::PutZeros(size_t bytes)

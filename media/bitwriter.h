@@ -14,6 +14,8 @@ public:
     // Appends the low `bits` bits of value; throws std::logic_error when the
     // value does not fit or bits is outside 1..64.
     void Put(uint64_t value, int bits);
+    // A reserved field of `bits` (at least 1) bits, written as zeros.
+    void PutReserved(int bits);
     void PutZeros(size_t bytes);
     void PutBytes(std::string_view text);
     void PutBytes(const std::vector<uint8_t> &data);

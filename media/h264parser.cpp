@@ -41,7 +41,7 @@ void SkipScalingList(TBitReader &r, int size)
     int32_t last = 8, next = 8;
     for (int j = 0; j < size; ++j) {
         if (next != 0)
-            next = (last + SeWithin(r, -128, 127, "scaling list") + 256) % 256;
+            next = (last + SeWithin(r, -128, 127, "scaling list") + 256) % 256;  // delta_scale
         last = next == 0 ? last : next;
     }
 }
@@ -51,15 +51,17 @@ uint64_t ParseHrd(TBitReader &r)
 {
     uint32_t count = UeUpTo(r, 31, "HRD parameters") + 1;
     uint32_t bitRateScale = r.Bits(4);
-    r.Bits(4);  // cpb size scale
+    r.Bits(4);  // cpb_size_scale
     uint64_t highest = 0;
     for (uint32_t i = 0; i < count; ++i) {
         uint64_t bitRateValue = uint64_t(r.Ue()) + 1;
         highest = std::max(highest, bitRateValue << (6 + bitRateScale));
-        r.Ue();  // cpb size
-        r.Flag();  // constant bit rate
+        r.Ue();  // cpb_size_value_minus1
+        r.Flag();  // cbr_flag
     }
-    r.Bits(20);  // four delay and offset lengths
+    // initial_cpb_removal_delay_length_minus1, cpb_removal_delay_length_minus1,
+    // dpb_output_delay_length_minus1 and time_offset_length, 5 bits each.
+    r.Bits(20);
     return highest;
 }
 
@@ -94,21 +96,21 @@ void ParseVui(TBitReader &r, TH264Sps &sps)
             sps.SarHeight = kSampleAspects[idc - 1][1];
         }
     }
-    if (r.Flag())
-        r.Flag();  // overscan
-    if (r.Flag()) {  // video signal type
-        r.Bits(4);
-        if (r.Flag())
-            r.Bits(24);
+    if (r.Flag())  // overscan_info_present_flag
+        r.Flag();  // overscan_appropriate_flag
+    if (r.Flag()) {  // video_signal_type_present_flag
+        r.Bits(4);  // video_format (3), video_full_range_flag
+        if (r.Flag())  // colour_description_present_flag
+            r.Bits(24);  // colour_primaries, transfer_characteristics, matrix_coefficients
     }
-    if (r.Flag()) {  // chroma location
-        r.Ue();
-        r.Ue();
+    if (r.Flag()) {  // chroma_loc_info_present_flag
+        r.Ue();  // chroma_sample_loc_type_top_field
+        r.Ue();  // chroma_sample_loc_type_bottom_field
     }
-    if (r.Flag()) {  // timing
+    if (r.Flag()) {  // timing_info_present_flag
         sps.NumUnitsInTick = r.Bits(32);
         sps.TimeScale = r.Bits(32);
-        r.Flag();
+        r.Flag();  // fixed_frame_rate_flag
     }
     bool nalHrd = r.Flag();
     if (nalHrd)
@@ -117,16 +119,16 @@ void ParseVui(TBitReader &r, TH264Sps &sps)
     if (vclHrd)
         ParseHrd(r);
     if (nalHrd || vclHrd)
-        r.Flag();
+        r.Flag();  // low_delay_hrd_flag
     r.Flag();  // pic_struct_present_flag
-    if (r.Flag()) {  // bitstream restriction
-        r.Flag();
-        r.Ue();
-        r.Ue();
-        r.Ue();
-        r.Ue();
+    if (r.Flag()) {  // bitstream_restriction_flag
+        r.Flag();  // motion_vectors_over_pic_boundaries_flag
+        r.Ue();  // max_bytes_per_pic_denom
+        r.Ue();  // max_bits_per_mb_denom
+        r.Ue();  // log2_max_mv_length_horizontal
+        r.Ue();  // log2_max_mv_length_vertical
         sps.MaxNumReorderFrames = UeUpTo(r, 16, "reorder depth");
-        r.Ue();
+        r.Ue();  // max_dec_frame_buffering
     }
 }
 
@@ -152,14 +154,15 @@ bool HasChromaFormat(uint8_t profile)
 
 void SkipRefPicListModification(TBitReader &r)
 {
-    if (!r.Flag())
+    if (!r.Flag())  // ref_pic_list_modification_flag_l0 or _l1
         return;
     for (;;) {
-        uint32_t idc = r.Ue();
+        uint32_t idc = r.Ue();  // modification_of_pic_nums_idc
         if (idc == 3)
             return;
         if (idc > 5)
             throw std::runtime_error("invalid reference list modification");
+        // abs_diff_pic_num_minus1, long_term_pic_num or abs_diff_view_idx_minus1
         UeUpTo(r, 131071, "reference list modification");
     }
 }
@@ -172,11 +175,11 @@ void SkipPredWeightTable(TBitReader &r, const TH264Sps &sps, uint32_t l0, uint32
         UeUpTo(r, 7, "chroma weight denominator");
     for (int list = 0; list < (b ? 2 : 1); ++list) {
         for (uint32_t i = 0; i < (list == 0 ? l0 : l1); ++i) {
-            if (r.Flag()) {
+            if (r.Flag()) {  // luma_weight_flag
                 SeWithin(r, -128, 127, "luma weight");
                 SeWithin(r, -128, 127, "luma offset");
             }
-            if (chroma && r.Flag()) {
+            if (chroma && r.Flag()) {  // chroma_weight_flag
                 for (int j = 0; j < 4; ++j)
                     SeWithin(r, -512, 511, "chroma weight");
             }
@@ -188,10 +191,10 @@ void SkipPredWeightTable(TBitReader &r, const TH264Sps &sps, uint32_t l0, uint32
 bool ParseDecRefPicMarking(TBitReader &r, bool idr)
 {
     if (idr) {
-        r.Bits(2);
+        r.Bits(2);  // no_output_of_prior_pics_flag, long_term_reference_flag
         return false;
     }
-    if (!r.Flag())
+    if (!r.Flag())  // adaptive_ref_pic_marking_mode_flag
         return false;
     bool mmco5 = false;
     for (;;) {
@@ -201,13 +204,13 @@ bool ParseDecRefPicMarking(TBitReader &r, bool idr)
         if (op > 6)
             throw std::runtime_error("invalid memory management operation");
         if (op == 1 || op == 3)
-            r.Ue();
+            r.Ue();  // difference_of_pic_nums_minus1
         if (op == 2)
-            r.Ue();
+            r.Ue();  // long_term_pic_num
         if (op == 3 || op == 6)
-            r.Ue();
+            r.Ue();  // long_term_frame_idx
         if (op == 4)
-            r.Ue();
+            r.Ue();  // max_long_term_frame_idx_plus1
         if (op == 5)
             mmco5 = true;
     }
@@ -221,7 +224,7 @@ TH264Sps ParseSps(const uint8_t *nal, size_t size)
     TBitReader r(rbsp.data(), rbsp.size());
     TH264Sps sps;
     sps.ProfileIdc = uint8_t(r.Bits(8));
-    r.Bits(8);
+    r.Bits(8);  // constraint_set0_flag to constraint_set5_flag, reserved_zero_2bits
     sps.LevelIdc = uint8_t(r.Bits(8));
     sps.Id = r.Ue();
     if (sps.Id > 31)
@@ -232,10 +235,10 @@ TH264Sps ParseSps(const uint8_t *nal, size_t size)
             sps.SeparateColourPlane = r.Flag();
         UeUpTo(r, 6, "luma bit depth");
         UeUpTo(r, 6, "chroma bit depth");
-        r.Flag();
-        if (r.Flag()) {
+        r.Flag();  // qpprime_y_zero_transform_bypass_flag
+        if (r.Flag()) {  // seq_scaling_matrix_present_flag
             for (int i = 0; i < (sps.ChromaFormatIdc != 3 ? 8 : 12); ++i)
-                if (r.Flag())
+                if (r.Flag())  // seq_scaling_list_present_flag[i]
                     SkipScalingList(r, i < 6 ? 16 : 64);
         }
     }
@@ -258,15 +261,15 @@ TH264Sps ParseSps(const uint8_t *nal, size_t size)
             sps.OffsetForRefFrame.push_back(r.Se());
     }
     sps.MaxNumRefFrames = UeUpTo(r, 16, "number of reference frames");
-    r.Flag();
+    r.Flag();  // gaps_in_frame_num_value_allowed_flag
     uint32_t widthMbs = UeUpTo(r, kMaxMbsAcross - 1, "picture width") + 1;
     uint32_t heightMapUnits = UeUpTo(r, kMaxMbsAcross - 1, "picture height") + 1;
     sps.FrameMbsOnly = r.Flag();
     if (!sps.FrameMbsOnly)
-        r.Flag();
-    r.Flag();
+        r.Flag();  // mb_adaptive_frame_field_flag
+    r.Flag();  // direct_8x8_inference_flag
     uint32_t cropLeft = 0, cropRight = 0, cropTop = 0, cropBottom = 0;
-    if (r.Flag()) {
+    if (r.Flag()) {  // frame_cropping_flag
         cropLeft = r.Ue();
         cropRight = r.Ue();
         cropTop = r.Ue();
@@ -286,7 +289,7 @@ TH264Sps ParseSps(const uint8_t *nal, size_t size)
         throw std::runtime_error("invalid cropping");
     sps.Width = fullWidth - cropUnitX * (cropLeft + cropRight);
     sps.Height = fullHeight - cropUnitY * (cropTop + cropBottom);
-    if (r.Flag()) {
+    if (r.Flag()) {  // vui_parameters_present_flag
         // A damaged VUI only loses the optional timing hints.
         try {
             ParseVui(r, sps);
@@ -305,7 +308,7 @@ TH264Pps ParsePps(const uint8_t *nal, size_t size)
     pps.SpsId = r.Ue();
     if (pps.Id > 255 || pps.SpsId > 31)
         throw std::runtime_error("invalid picture parameter set id");
-    r.Flag();
+    r.Flag();  // entropy_coding_mode_flag
     pps.BottomFieldPicOrderInFramePresent = r.Flag();
     uint32_t sliceGroups = UeUpTo(r, 7, "number of slice groups") + 1;
     if (sliceGroups > 1) {
@@ -319,7 +322,7 @@ TH264Pps ParsePps(const uint8_t *nal, size_t size)
                 UeUpTo(r, kMaxFrameMbs - 1, "slice group corner");
             }
         } else if (mapType >= 3 && mapType <= 5) {
-            r.Flag();
+            r.Flag();  // slice_group_change_direction_flag
             UeUpTo(r, kMaxFrameMbs - 1, "slice group change rate");
         } else if (mapType == 6) {
             uint32_t units = UeUpTo(r, kMaxFrameMbs - 1, "slice group map size") + 1;
@@ -327,7 +330,7 @@ TH264Pps ParsePps(const uint8_t *nal, size_t size)
             while ((1u << bits) < sliceGroups)
                 ++bits;
             for (uint32_t i = 0; i < units; ++i)
-                r.Bits(bits);
+                r.Bits(bits);  // slice_group_id[i]
         }
     }
     pps.NumRefIdxL0Default = UeUpTo(r, 31, "number of reference indices") + 1;
@@ -336,11 +339,11 @@ TH264Pps ParsePps(const uint8_t *nal, size_t size)
     pps.WeightedBipredIdc = r.Bits(2);
     if (pps.WeightedBipredIdc > 2)
         throw std::runtime_error("invalid weighted prediction");
-    SeWithin(r, -26 - 48, 25, "initial quantiser");
-    SeWithin(r, -26, 25, "initial quantiser");
-    SeWithin(r, -12, 12, "chroma quantiser offset");
-    r.Flag();
-    r.Flag();
+    SeWithin(r, -26 - 48, 25, "initial quantiser");  // pic_init_qp_minus26
+    SeWithin(r, -26, 25, "initial quantiser");  // pic_init_qs_minus26
+    SeWithin(r, -12, 12, "chroma quantiser offset");  // chroma_qp_index_offset
+    r.Flag();  // deblocking_filter_control_present_flag
+    r.Flag();  // constrained_intra_pred_flag
     pps.RedundantPicCntPresent = r.Flag();
     return pps;
 }
@@ -400,7 +403,7 @@ TH264SliceHeader TH264ParamSets::ParseSliceHeader(const uint8_t *nal, const std:
         throw std::runtime_error("slice refers to missing sequence parameter set "
                                  + std::to_string(pps->SpsId));
     if (sps->SeparateColourPlane)
-        r.Bits(2);
+        r.Bits(2);  // colour_plane_id
     h.FrameNum = r.Bits(int(sps->Log2MaxFrameNum));
     if (!sps->FrameMbsOnly) {
         h.FieldPic = r.Flag();
@@ -422,13 +425,13 @@ TH264SliceHeader TH264ParamSets::ParseSliceHeader(const uint8_t *nal, const std:
         return h;
     // Only reference pictures can carry the marking that resets the order count.
     if (pps->RedundantPicCntPresent)
-        r.Ue();
+        r.Ue();  // redundant_pic_cnt
     bool b = h.SliceType == ESliceType::B;
     bool p = h.SliceType == ESliceType::P || h.SliceType == ESliceType::SP;
     if (b)
-        r.Flag();
+        r.Flag();  // direct_spatial_mv_pred_flag
     uint32_t l0 = pps->NumRefIdxL0Default, l1 = pps->NumRefIdxL1Default;
-    if ((p || b) && r.Flag()) {
+    if ((p || b) && r.Flag()) {  // num_ref_idx_active_override_flag
         l0 = UeUpTo(r, 31, "number of reference indices") + 1;
         if (b)
             l1 = UeUpTo(r, 31, "number of reference indices") + 1;

@@ -380,14 +380,14 @@ void TForm1::ListenToList()
 {
     TFichierListBox *lb = ListeFrame->lb;
     lb->OnOpenStart = [this] {
-        ShowStatus(QStringLiteral("En train d'ouvrir des fichiers"), skOpening);
+        ShowStatus(QStringLiteral("En train d'ouvrir des fichiers"), TStatusKind::Opening);
         ListeFrame->DisquesBtn->setEnabled(false);
     };
     lb->OnOpenFolderFound = [this](const QString &folder) {
-        ShowStatus(QStringLiteral("En train d'explorer ") + folder, skOpening);
+        ShowStatus(QStringLiteral("En train d'explorer ") + folder, TStatusKind::Opening);
     };
     lb->OnOpenEnd = [this](int) {
-        ShowStatus(QStringLiteral("Prêt"), skNormal);
+        ShowStatus(QStringLiteral("Prêt"), TStatusKind::Normal);
         ListeFrame->DisquesBtn->setEnabled(true);
     };
     // The order chosen in the window is the one saved on leaving.
@@ -413,16 +413,16 @@ void TForm1::ShowActiveClip(TAbstractListFichier *actif)
     ListeFrame->ShowSources(video ? video : NoVideo, audio ? audio : NoAudio);
 }
 
-void TForm1::ShowStatus(const QString &text, int kind)
+void TForm1::ShowStatus(const QString &text, TStatusKind kind)
 {
     StatusBar1->setText(text);
     QColor colour;
     switch (kind) {
-    case skNormal: colour = QApplication::palette().color(QPalette::Button); break;
-    case skInterrupted: colour = QColor(255, 255, 0); break;
-    case skOpening: colour = QColor(166, 202, 240); break;
-    case skToolRunning: colour = QColor(192, 220, 192); break;
-    case skError: colour = QColor(255, 0, 0); break;
+    case TStatusKind::Normal: colour = QApplication::palette().color(QPalette::Button); break;
+    case TStatusKind::Interrupted: colour = QColor(255, 255, 0); break;
+    case TStatusKind::Opening: colour = QColor(166, 202, 240); break;
+    case TStatusKind::ToolRunning: colour = QColor(192, 220, 192); break;
+    case TStatusKind::Error: colour = QColor(255, 0, 0); break;
     default: return;
     }
     QPalette palette = StatusBar1->palette();
@@ -554,7 +554,7 @@ void TForm1::FirstShow()
         QMessageBox::critical(this, FormTitle, error);
     ApplySettings();
     ShowStatus(QStringLiteral("Ouvrez des fichiers m2ts ou un dossier contenant des fichiers m2ts"),
-               skNormal);
+               TStatusKind::Normal);
     setAcceptDrops(true);
 }
 

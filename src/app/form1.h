@@ -4,6 +4,7 @@
 // It also runs the start-up (first showing and painting) and the close.
 #pragma once
 
+#include "src/authoring/statuskind.h"
 #include "src/clips/listfichier.h"
 #include "src/prefs/settings.h"
 
@@ -28,9 +29,6 @@ class TSavePrefsForm;
 class TSuperAction;
 class TtoggleAction;
 
-// Status kinds of ShowStatus.
-enum TStatusKind { skNormal = 0, skInterrupted = 1, skOpening = 2, skToolRunning = 3, skError = 4 };
-
 class TForm1 : public QWidget
 {
     Q_OBJECT
@@ -42,8 +40,8 @@ public:
                     const TDeviceFactory &makeDevice = {}, QWidget *parent = nullptr);
     ~TForm1() override;
 
-    // Sets the status bar's text and, for the five kinds, its colour.
-    void ShowStatus(const QString &text, int kind);
+    // Sets the status bar's text and the colour of its kind.
+    void ShowStatus(const QString &text, TStatusKind kind);
     QColor StatusColour() const;
     // Copies Settings into the window and its pages.
     void ApplySettings();

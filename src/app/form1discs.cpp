@@ -25,7 +25,7 @@ TDisquesframe *TForm1::CreateDiscPage()
 void TForm1::BindDiscPage()
 {
     TDisquesframe *page = Disquesframe;
-    page->OnShowStatus = [this](const QString &text, int kind) { ShowStatus(text, kind); };
+    page->OnShowStatus = [this](const QString &text, TStatusKind kind) { ShowStatus(text, kind); };
     ShowSplitMessage = [this](const QString &text) {
         QMessageBox box(QMessageBox::NoIcon, windowTitle(), text, QMessageBox::Ok, this);
         box.exec();

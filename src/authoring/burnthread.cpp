@@ -36,7 +36,7 @@ void TBurnThread::Execute()
                 continue;
             if (FListener.Started)
                 FListener.Started(CurrentDisc);
-            const uint8_t result = FBurn(*CurrentDisc, FSettings, output, FListener.Log);
+            const TStepResult result = FBurn(*CurrentDisc, FSettings, output, FListener.Log);
             if (FListener.Ended)
                 FListener.Ended(CurrentDisc, result);
         }

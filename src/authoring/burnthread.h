@@ -19,8 +19,8 @@
 class TBurnThread : public std::enable_shared_from_this<TBurnThread>
 {
 public:
-    using TBurnStep = std::function<uint8_t(const TDisque &disc, const TSettings &settings,
-                                            const ToolOutputHandler &handler, const TStepLog &log)>;
+    using TBurnStep = std::function<TStepResult(const TDisque &disc, const TSettings &settings,
+                                                const ToolOutputHandler &handler, const TStepLog &log)>;
 
     // What the pass tells of its burns; every call comes on the burn thread.
     struct TListener
@@ -28,7 +28,7 @@ public:
         std::function<void(const TDiscPtr &disc)> Started;  // before each burn
         ToolOutputHandler Output;  // the burner's output while it runs; it may stop the burner
         TStepLog Log;  // its command line and how it ended
-        std::function<void(const TDiscPtr &disc, uint8_t result)> Ended;  // after each burn
+        std::function<void(const TDiscPtr &disc, TStepResult result)> Ended;  // after each burn
         std::function<void()> Finished;  // once the pass has ended
     };
 

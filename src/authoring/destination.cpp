@@ -25,6 +25,12 @@ QString Place(const TBurnTarget &target)
     return QStringLiteral(" dans ") + target.Dest;
 }
 
+// An image file is written, a DVD burnt.
+QString ForMedium(const TBurnTarget &target, const QString &imageText, const QString &dvdText)
+{
+    return target.Kind == TBurnTarget::ImageFile ? imageText : dvdText;
+}
+
 QString Gigabytes(int64_t bytes)
 {
     return QLocale(QLocale::French).toString(double(bytes) / 1e9, 'f', 1) + QStringLiteral(" Go");
@@ -88,16 +94,15 @@ TBurnTarget BurnTargetOf(const TDisque &disc, const TSettings &settings)
 
 QString BurnDoneText(const TDisque &disc, const TBurnTarget &target)
 {
-    if (target.Kind == TBurnTarget::ImageFile)
-        return disc.DiscName() + QStringLiteral(" écrit") + Place(target);
-    return disc.DiscName() + QStringLiteral(" gravé") + Place(target);
+    return disc.DiscName() + ForMedium(target, QStringLiteral(" écrit"), QStringLiteral(" gravé"))
+           + Place(target);
 }
 
 QString BurnFailureText(const TDisque &disc, const TBurnTarget &target)
 {
-    if (target.Kind == TBurnTarget::ImageFile)
-        return QStringLiteral("Erreur pendant l'écriture du disque ") + disc.DiscName() + Place(target);
-    return QStringLiteral("Erreur pendant la gravure du disque ") + disc.DiscName() + Place(target);
+    return ForMedium(target, QStringLiteral("Erreur pendant l'écriture du disque "),
+                     QStringLiteral("Erreur pendant la gravure du disque "))
+           + disc.DiscName() + Place(target);
 }
 
 QString BurnNoRoomText(const TDisque &disc, const TBurnTarget &target)

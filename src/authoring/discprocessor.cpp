@@ -137,7 +137,7 @@ void TDiscProcessor::SetMark(const TDiscPtr &disc, TDiscMark mark)
         FView.TickMark(mark);
 }
 
-void TDiscProcessor::ShowStatusOnce(const QString &text, int kind)
+void TDiscProcessor::ShowStatusOnce(const QString &text, TStatusKind kind)
 {
     if (text == FShownText && kind == FShownKind)
         return;
@@ -186,10 +186,11 @@ void TDiscProcessor::ShowRunStatus()
     // A failure stays in sight while the run goes on.
     if (FSummary.Failed > 0)
         parts << FSummary.FailuresText();
-    ShowStatusOnce(parts.join(QStringLiteral(" — ")), FSummary.Failed > 0 ? ssError : ssWorking);
+    ShowStatusOnce(parts.join(QStringLiteral(" — ")),
+                   FSummary.Failed > 0 ? TStatusKind::Error : TStatusKind::ToolRunning);
 }
 
-void TDiscProcessor::StepEnded(TStepShown &shown, const TDiscPtr &disc, uint8_t result)
+void TDiscProcessor::StepEnded(TStepShown &shown, const TDiscPtr &disc, TStepResult result)
 {
     for (TToolProgress *progress : {&shown.Progress, &shown.ErrorProgress})
         if (const QString rest = LogText(progress->Finish()); !rest.isEmpty())
@@ -204,11 +205,11 @@ void TDiscProcessor::StepEnded(TStepShown &shown, const TDiscPtr &disc, uint8_t 
             disc->Failure.clear();
             FView.ShowDiscFailure(disc);
         }
-        if (result == srWarnings)
+        if (result == TStepResult::Warnings)
             ++FSummary.Warnings;
         return;
     }
-    if (result == srInterrupted) {
+    if (result == TStepResult::Interrupted) {
         ++FSummary.Interrupted;
         return;
     }
@@ -217,7 +218,7 @@ void TDiscProcessor::StepEnded(TStepShown &shown, const TDiscPtr &disc, uint8_t 
     if (reason.isEmpty())
         reason = shown.LastLogLine;
     // A disc refused for lack of room already says all there is to say.
-    if (result == srBurnNoRoom)
+    if (result == TStepResult::BurnNoRoom)
         reason.clear();
     const QString failure = shown.Step == skBurn ? BurnFailure(*disc, result) : StepFailureText(shown.Step);
     disc->Failure = failure + (reason.isEmpty() ? QString() : QStringLiteral(" : ") + reason);
@@ -225,24 +226,20 @@ void TDiscProcessor::StepEnded(TStepShown &shown, const TDiscPtr &disc, uint8_t 
     FView.ShowDiscFailure(disc);
 }
 
-uint8_t TDiscProcessor::CallStep(TdecoupeDisque &disc, TStepKind step)
+TStepResult TDiscProcessor::CallStep(TdecoupeDisque &disc, TStepKind step)
 {
+    using TOutputMethod = void (TDiscProcessor::*)(const QByteArray &, const QByteArray &, bool &);
+    const auto handler = [this](TOutputMethod method) -> ToolOutputHandler {
+        return
+            [this, method](const QByteArray &o, const QByteArray &e, bool &a) { (this->*method)(o, e, a); };
+    };
+    const TStepLog log = StepLog(FMainStep);
     switch (step) {
-    case skDemux:
-        return FSteps.Demux(
-            disc, FSettings,
-            [this](const QByteArray &o, const QByteArray &e, bool &a) { OnDemuxOutput(o, e, a); },
-            StepLog(FMainStep));
-    case skMux:
-        return FSteps.Mux(
-            disc, FSettings,
-            [this](const QByteArray &o, const QByteArray &e, bool &a) { OnMuxOutput(o, e, a); },
-            StepLog(FMainStep));
+    case skDemux: return FSteps.Demux(disc, FSettings, handler(&TDiscProcessor::OnDemuxOutput), log);
+    case skMux: return FSteps.Mux(disc, FSettings, handler(&TDiscProcessor::OnMuxOutput), log);
     case skBurn: break;
     }
-    return FSteps.Burn(
-        disc, FSettings, [this](const QByteArray &o, const QByteArray &e, bool &a) { OnBurnOutput(o, e, a); },
-        StepLog(FMainStep));
+    return FSteps.Burn(disc, FSettings, handler(&TDiscProcessor::OnBurnOutput), log);
 }
 
 bool TDiscProcessor::RunStep(const TDiscPtr &disc, TStepKind step)
@@ -253,7 +250,7 @@ bool TDiscProcessor::RunStep(const TDiscPtr &disc, TStepKind step)
     FView.ShowCancelButton(true);
     ShowRunStatus();
     FView.ProcessEvents();
-    const uint8_t result = CallStep(*disc, step);
+    const TStepResult result = CallStep(*disc, step);
     StepEnded(FMainStep, disc, result);
     ShowRunStatus();
     return StepSucceeded(result);
@@ -316,7 +313,7 @@ void TDiscProcessor::ThreadBurnStarted(const TDiscPtr &disc)
     ShowRunStatus();
 }
 
-void TDiscProcessor::ThreadBurnEnded(const TDiscPtr &disc, uint8_t result)
+void TDiscProcessor::ThreadBurnEnded(const TDiscPtr &disc, TStepResult result)
 {
     StepEnded(FThreadStep, disc, result);
     if (StepSucceeded(result)) {
@@ -348,7 +345,7 @@ void TDiscProcessor::StartBurnThread()
             FView.AppendLog(line);
         });
     };
-    listener.Ended = [this, post](const TDiscPtr &disc, uint8_t result) {
+    listener.Ended = [this, post](const TDiscPtr &disc, TStepResult result) {
         post->Post([this, disc, result] { ThreadBurnEnded(disc, result); });
     };
     listener.Finished = [this, post] { post->Post([this] { ShowRunStatus(); }); };
@@ -372,8 +369,8 @@ void TDiscProcessor::RefuseRun(const QString &problem)
 {
     FRunStarted = false;
     FView.AppendLog(problem);
-    FShownKind = -1;
-    ShowStatusOnce(problem, ssError);
+    FShownKind.reset();
+    ShowStatusOnce(problem, TStatusKind::Error);
 }
 
 bool TDiscProcessor::WorkFoldersReady()
@@ -385,10 +382,10 @@ bool TDiscProcessor::WorkFoldersReady()
     return false;
 }
 
-QString TDiscProcessor::BurnFailure(const TDisque &disc, uint8_t result) const
+QString TDiscProcessor::BurnFailure(const TDisque &disc, TStepResult result) const
 {
     const TBurnTarget target = BurnTargetOf(disc, FSettings);
-    return result == srBurnNoRoom ? BurnNoRoomText(disc, target) : BurnFailureText(disc, target);
+    return result == TStepResult::BurnNoRoom ? BurnNoRoomText(disc, target) : BurnFailureText(disc, target);
 }
 
 bool TDiscProcessor::DestinationReady(const std::vector<TDiscPtr> &toBurn)
@@ -428,7 +425,7 @@ void TDiscProcessor::RunAction(const std::function<void()> &work, bool demuxOrMu
     FProcessing = true;
     FSummary = TRunSummary();
     FRunStarted = true;
-    FShownKind = -1;
+    FShownKind.reset();
     SetProcessing(true);
     const auto ended = [this] {
         FProcessing = false;

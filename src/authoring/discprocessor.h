@@ -11,6 +11,7 @@
 #include "src/authoring/destination.h"
 #include "src/authoring/disclist.h"
 #include "src/authoring/runreport.h"
+#include "src/authoring/statuskind.h"
 #include "src/authoring/threadpost.h"
 #include "src/authoring/toolprogress.h"
 #include "src/authoring/toolsteps.h"
@@ -21,9 +22,7 @@
 
 #include <functional>
 #include <memory>
-
-// Status kinds the driver uses (those of the main window's status bar).
-enum TStepStatus : int { ssReady = 0, ssInterrupted = 1, ssWorking = 3, ssError = 4 };
+#include <optional>
 
 enum TDiscMark { dmReadyForMux, dmReadyForBurn, dmBurnt };
 
@@ -32,7 +31,7 @@ class TProcessingView
 {
 public:
     virtual ~TProcessingView() = default;
-    virtual void ShowStatus(const QString &text, int kind) = 0;
+    virtual void ShowStatus(const QString &text, TStatusKind kind) = 0;
     // The gauge from 0 to maximum, at 0, shown (a percentage: 100).
     virtual void ShowGauge(int maximum) = 0;
     virtual void SetGaugePosition(int position) = 0;
@@ -56,7 +55,7 @@ public:
 struct TDiscSteps
 {
     using TStep =
-        std::function<uint8_t(TDisque &, const TSettings &, const ToolOutputHandler &, const TStepLog &)>;
+        std::function<TStepResult(TDisque &, const TSettings &, const ToolOutputHandler &, const TStepLog &)>;
     TStep Demux = DemuxDisc;
     TStep Mux = MuxDisc;
     TBurnThread::TBurnStep Burn = BurnDisc;
@@ -132,22 +131,22 @@ private:
 
     // Runs one step of disc here and reports how it ended; true when done.
     bool RunStep(const TDiscPtr &disc, TStepKind step);
-    uint8_t CallStep(TdecoupeDisque &disc, TStepKind step);
+    TStepResult CallStep(TdecoupeDisque &disc, TStepKind step);
     // Takes a piece of a step's output: progress, log lines, errors.
     void TakeOutput(TStepShown &shown, const QByteArray &output, const QByteArray &errorOutput);
     // Logs how a step ended, counts it in the run's summary and keeps a
     // failure's message on the disc.
-    void StepEnded(TStepShown &shown, const TDiscPtr &disc, uint8_t result);
+    void StepEnded(TStepShown &shown, const TDiscPtr &disc, TStepResult result);
     // The status bar and the gauge for the steps under way, or the run's
     // summary when none is.
     void ShowRunStatus();
-    void ShowStatusOnce(const QString &text, int kind);
+    void ShowStatusOnce(const QString &text, TStatusKind kind);
     int64_t TimeLeft() const;
     // A burn of the burn thread (on this thread).
     void ThreadBurnStarted(const TDiscPtr &disc);
-    void ThreadBurnEnded(const TDiscPtr &disc, uint8_t result);
+    void ThreadBurnEnded(const TDiscPtr &disc, TStepResult result);
     // The failure a burn's result shows.
-    QString BurnFailure(const TDisque &disc, uint8_t result) const;
+    QString BurnFailure(const TDisque &disc, TStepResult result) const;
     // Before a run that burns the discs: whether they can go where the
     // settings send them; the run is refused when not.
     bool DestinationReady(const std::vector<TDiscPtr> &toBurn);
@@ -184,8 +183,10 @@ private:
     bool FStopBurnHere = false;
     TRunSummary FSummary;
     bool FRunStarted = false;  // a summary to show
+    // What the status bar shows; none at the start of a run, so that its
+    // first status is shown whatever it is.
     QString FShownText;
-    int FShownKind = -1;
+    std::optional<TStatusKind> FShownKind;
     bool FGaugeShown = false;
 
     // The time left of "Tous Disques", in units of bytes times steps.

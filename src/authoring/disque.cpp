@@ -9,7 +9,7 @@
 TDisque::TDisque(int64_t capacity) : Capacity(capacity)
 { }
 
-uint8_t TDisque::AddClip(const Tm2tsFichier *clip)
+TAddClipResult TDisque::AddClip(const Tm2tsFichier *clip)
 {
     for (const TDiscClip &c : Clips)
         if (c.Record == clip)

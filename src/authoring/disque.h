@@ -59,7 +59,7 @@ public:
     // Appends the clip when its file fits into the room left and its frame
     // rate is the disc's (a clip whose rate is unknown goes with any); see
     // TAddClipResult. The file size is read from the file system now.
-    uint8_t AddClip(const Tm2tsFichier *clip);
+    TAddClipResult AddClip(const Tm2tsFichier *clip);
     // The rate of the clips added, DefaultFrameRate when none tells it.
     QByteArray FrameRateOrDefault() const;
 

@@ -56,6 +56,13 @@ private:
 
 const QColor Maroon(128, 0, 0);
 
+void SetTextColour(QLabel *label, const QColor &colour)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+}
+
 }  // namespace
 
 TDisquesframe::TDisquesframe(QWidget *parent, const TSettings &settings, TDiscSteps steps)
@@ -87,9 +94,7 @@ TDisquesframe::TDisquesframe(QWidget *parent, const TSettings &settings, TDiscSt
     TntPanel1->setGeometry(336, 64, 337, 185);
     labProject = NewLabel(TntPanel1, "labProject", 16, 16);
     labProject->setFont(ArialPixels(12));
-    QPalette maroonText = labProject->palette();
-    maroonText.setColor(QPalette::WindowText, Maroon);
-    labProject->setPalette(maroonText);
+    SetTextColour(labProject, Maroon);
     labTitre = NewLabel(TntPanel1, "labTitre", 16, 40);
     labTitre->setFont(ArialPixels(16, true));
     labTitre->resize(labTitre->width(), 22);
@@ -102,9 +107,7 @@ TDisquesframe::TDisquesframe(QWidget *parent, const TSettings &settings, TDiscSt
     labEchec->setWordWrap(true);
     labEchec->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     labEchec->setFont(ArialPixels(11));
-    QPalette redText = labEchec->palette();
-    redText.setColor(QPalette::WindowText, Qt::red);
-    labEchec->setPalette(redText);
+    SetTextColour(labEchec, Qt::red);
     cbReadyForMux = NewCheckBox(TntPanel1, "cbReadyForMux", QStringLiteral("Prêt pour muxer"), 120);
     cbReadyforBurn = NewCheckBox(TntPanel1, "cbReadyforBurn", QStringLiteral("Prêt pour être gravé"), 140);
     cbBurnt = NewCheckBox(TntPanel1, "cbBurnt", QStringLiteral("Gravé"), 160);
@@ -260,7 +263,7 @@ void TDisquesframe::cbBurntClick()
         FActiveDisc->Burnt = cbBurnt->isChecked();
 }
 
-void TDisquesframe::ShowStatus(const QString &text, int kind)
+void TDisquesframe::ShowStatus(const QString &text, TStatusKind kind)
 {
     if (OnShowStatus)
         OnShowStatus(text, kind);

@@ -47,7 +47,7 @@ public:
     TDiscProcessor Processor;
 
     // The main window's status bar.
-    std::function<void(const QString &text, int kind)> OnShowStatus;
+    std::function<void(const QString &text, TStatusKind kind)> OnShowStatus;
 
     // Empties the list and shows the discs of a split in it.
     void ShowDiscs(const std::vector<TDiscPtr> &discs);
@@ -61,7 +61,7 @@ public:
     void cbBurntClick();
 
     // TProcessingView
-    void ShowStatus(const QString &text, int kind) override;
+    void ShowStatus(const QString &text, TStatusKind kind) override;
     void ShowGauge(int maximum) override;
     void SetGaugePosition(int position) override;
     void HideGauge() override;

@@ -65,11 +65,11 @@ QString TRunSummary::Text() const
     return text;
 }
 
-int TRunSummary::Kind() const
+TStatusKind TRunSummary::Kind() const
 {
     if (Failed > 0)
-        return 4;
-    return Warnings > 0 || Interrupted > 0 ? 1 : 0;
+        return TStatusKind::Error;
+    return Warnings > 0 || Interrupted > 0 ? TStatusKind::Interrupted : TStatusKind::Normal;
 }
 
 QString StepProgressText(TStepKind step, const QString &discName, int percent, bool verifying)
@@ -81,14 +81,14 @@ QString StepProgressText(TStepKind step, const QString &discName, int percent, b
     return text;
 }
 
-QString StepEndText(TStepKind step, const QString &discName, uint8_t result, int64_t duration)
+QString StepEndText(TStepKind step, const QString &discName, TStepResult result, int64_t duration)
 {
     const QString what = StepName(step) + QStringLiteral(" du ") + discName + QStringLiteral(" : ");
     const QString took = DurationText(duration);
     switch (result) {
-    case srDone: return what + QStringLiteral("terminé en ") + took;
-    case srWarnings: return what + QStringLiteral("terminé avec des avertissements en ") + took;
-    case srInterrupted: return what + QStringLiteral("interrompu après ") + took;
+    case TStepResult::Done: return what + QStringLiteral("terminé en ") + took;
+    case TStepResult::Warnings: return what + QStringLiteral("terminé avec des avertissements en ") + took;
+    case TStepResult::Interrupted: return what + QStringLiteral("interrompu après ") + took;
     default: return what + QStringLiteral("échec après ") + took;
     }
 }

@@ -3,6 +3,9 @@
 // once the run has ended.
 #pragma once
 
+#include "src/authoring/statuskind.h"
+#include "src/authoring/stepresult.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -22,9 +25,9 @@ struct TRunSummary
     QString Text() const;
     // "1 échec (voir le journal)"; empty without failure.
     QString FailuresText() const;
-    // The status kind: error after a failure, interrupted (the warning
-    // colour) after warnings or an interruption, normal otherwise.
-    int Kind() const;
+    // Error after a failure, interrupted (the warning colour) after
+    // warnings or an interruption, normal otherwise.
+    TStatusKind Kind() const;
 };
 
 // The three steps as the status bar and the log name them.
@@ -35,8 +38,8 @@ enum TStepKind { skDemux, skMux, skBurn };
 QString StepProgressText(TStepKind step, const QString &discName, int percent, bool verifying = false);
 
 // How a step ended, for the log: "Démultiplexage du Disque 01 : terminé en
-// 2mn 05s". result is the step's result code.
-QString StepEndText(TStepKind step, const QString &discName, uint8_t result, int64_t duration);
+// 2mn 05s".
+QString StepEndText(TStepKind step, const QString &discName, TStepResult result, int64_t duration);
 
 // The time a run has left, in 100 ns, at the pace of its work until the
 // last disc ended (doneAtCheckpoint units of work in elapsedAtCheckpoint);

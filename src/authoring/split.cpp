@@ -6,7 +6,7 @@
 
 namespace {
 
-QString StopMessage(uint8_t code, const Tm2tsFichier *clip, const TDisque &disc)
+QString StopMessage(TAddClipResult code, const Tm2tsFichier *clip, const TDisque &disc)
 {
     const QString path = clip->FullPath();
     if (code == acLargerThanDisc)
@@ -48,7 +48,7 @@ TSplitResult SplitClipsIntoDiscs(const QList<const Tm2tsFichier *> &clips, int64
             leftOut << LeftOutOfDiscsText(*clip);
             continue;
         }
-        uint8_t code = acNoRoomLeft;
+        TAddClipResult code = acNoRoomLeft;
         if (filling) {
             code = filling->AddClip(clip);
             if (code == acNoRoomLeft) {

@@ -76,6 +76,77 @@ TToolVerdict RunStepTool(const QString &tool, const QString &program, const QStr
     return JudgeTool(outcome);
 }
 
+// How far a demux has got, which decides what a failure on the way means.
+enum class TDemuxStage { Preparing, Running, Collecting };
+
+const char *StageText(TDemuxStage stage)
+{
+    switch (stage) {
+    case TDemuxStage::Preparing: return "before the demultiplexer started";
+    case TDemuxStage::Running: return "while the demultiplexer ran";
+    case TDemuxStage::Collecting: break;
+    }
+    return "while its streams were taken";
+}
+
+TStepResult ResultOfFailureAt(TDemuxStage stage)
+{
+    switch (stage) {
+    case TDemuxStage::Preparing: return TStepResult::NoClip;
+    case TDemuxStage::Running: return TStepResult::DemuxFailed;
+    case TDemuxStage::Collecting: break;
+    }
+    // The program has ended but its streams were not all taken: the step
+    // stops there as an interrupted one does, and its disc gets no mark.
+    return TStepResult::Interrupted;
+}
+
+// The demux step, telling through stage how far it has got.
+TStepResult RunDemux(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler,
+                     const TStepLog &log, TDemuxStage &stage)
+{
+    stage = TDemuxStage::Preparing;
+    if (disc.Clips.isEmpty())
+        return TStepResult::NoClip;
+    disc.StreamBase = ExtractFileName(disc.Clips.first().Path);
+    disc.StreamBase.chop(qsizetype(StreamBaseCut(disc.StreamBase.toStdString())));
+    QStringList paths;
+    for (const TDiscClip &clip : disc.Clips)
+        paths << clip.Path;
+    // A path the command line cannot carry would reach the program as
+    // other files; a missing stream folder would leave the streams in
+    // whatever folder is current. Neither is started.
+    if (!AllPassQuoted(paths) || !QFileInfo(settings.DossierFlux).isDir())
+        return TStepResult::NoClip;
+    for (const QString &path : paths)
+        if (!IsFaithfulPath(path)) {
+            if (log)
+                log(QStringLiteral("Le nom du clip « ") + path
+                    + QStringLiteral(" » n'est pas un nom de fichier UTF-8 valable : renommez le fichier."));
+            return TStepResult::NoClip;
+        }
+    const QString arguments = DemuxArguments(disc);
+    disc.DemuxStart = CoarseNow();
+
+    stage = TDemuxStage::Running;
+    // The streams are written into the program's current folder.
+    const TToolVerdict verdict = RunStepTool(QStringLiteral("eac3to"), settings.eac3tofile, arguments,
+                                             handler, log, settings.DossierFlux);
+    if (AbortRequested || verdict == tvInterrupted)
+        return TStepResult::Interrupted;
+    if (verdict == tvFailed)
+        return TStepResult::DemuxFailed;
+
+    stage = TDemuxStage::Collecting;
+    // A demux run again replaces the streams of the earlier run; their
+    // chapter text is made again below.
+    disc.Streams.clear();
+    disc.Streams << NewStreamFiles(settings.DossierFlux, disc.StreamBase, disc.DemuxStart);
+    BuildChapters(disc);
+    disc.Streams.MetaString = disc.Chapters.getmetastring();
+    return verdict == tvWarnings ? TStepResult::Warnings : TStepResult::Done;
+}
+
 }  // namespace
 
 TToolVerdict JudgeTool(const TToolOutcome &outcome)
@@ -140,87 +211,47 @@ QString BurnArguments(const QString &discFolder, const QString &volumeLabel, con
     return arguments;
 }
 
-uint8_t DemuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler,
-                  const TStepLog &log)
+TStepResult DemuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler,
+                      const TStepLog &log)
 {
-    uint8_t stage = srNoClip;
+    TDemuxStage stage = TDemuxStage::Preparing;
     try {
-        if (disc.Clips.isEmpty())
-            return srNoClip;
-        disc.StreamBase = ExtractFileName(disc.Clips.first().Path);
-        disc.StreamBase.chop(qsizetype(StreamBaseCut(disc.StreamBase.toStdString())));
-        QStringList paths;
-        for (const TDiscClip &clip : disc.Clips)
-            paths << clip.Path;
-        // A path the command line cannot carry would reach the program as
-        // other files; a missing stream folder would leave the streams in
-        // whatever folder is current. Neither is started.
-        if (!AllPassQuoted(paths) || !QFileInfo(settings.DossierFlux).isDir())
-            return srNoClip;
-        for (const QString &path : paths)
-            if (!IsFaithfulPath(path)) {
-                if (log)
-                    log(QStringLiteral("Le nom du clip « ") + path
-                        + QStringLiteral(
-                            " » n'est pas un nom de fichier UTF-8 valable : renommez le fichier."));
-                return srNoClip;
-            }
-        const QString arguments = DemuxArguments(disc);
-        disc.DemuxStart = CoarseNow();
-
-        stage = srDemuxFailed;
-        // The streams are written into the program's current folder.
-        const TToolVerdict verdict = RunStepTool(QStringLiteral("eac3to"), settings.eac3tofile, arguments,
-                                                 handler, log, settings.DossierFlux);
-
-        stage = srInterrupted;
-        if (AbortRequested || verdict == tvInterrupted)
-            return srInterrupted;
-        if (verdict == tvFailed)
-            return srDemuxFailed;
-        const uint8_t done = verdict == tvWarnings ? srWarnings : srDone;
-        // A demux run again replaces the streams of the earlier run.
-        static_cast<QStringList &>(disc.Streams) =
-            NewStreamFiles(settings.DossierFlux, disc.StreamBase, disc.DemuxStart);
-        BuildChapters(disc);
-        disc.Streams.MetaString = disc.Chapters.getmetastring();
-        return done;
+        return RunDemux(disc, settings, handler, log, stage);
     } catch (const std::exception &e) {
-        qCWarning(lcAuthoring) << "demux of" << disc.DiscName() << "failed at stage" << stage << ":"
+        qCWarning(lcAuthoring) << "demux of" << disc.DiscName() << "failed" << StageText(stage) << ":"
                                << e.what();
-        return stage;
     } catch (...) {
-        qCWarning(lcAuthoring) << "demux of" << disc.DiscName() << "failed at stage" << stage;
-        return stage;
+        qCWarning(lcAuthoring) << "demux of" << disc.DiscName() << "failed" << StageText(stage);
     }
+    return ResultOfFailureAt(stage);
 }
 
-uint8_t MuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler,
-                const TStepLog &log)
+TStepResult MuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler,
+                    const TStepLog &log)
 {
     const QString metaFile = MetaFilePath(disc, settings.Dossiermeta);
     const QString discFolder = disc.DiscFolder(settings.DossierAVCHD);
     if (!AllPassQuoted({metaFile, discFolder}) || !WriteMetaFile(disc, metaFile))
-        return srMetaNotWritten;
+        return TStepResult::MetaNotWritten;
     const TToolVerdict verdict = RunStepTool(QStringLiteral("tsMuxeR"), settings.tsMuxerFile,
                                              MuxArguments(metaFile, discFolder), handler, log);
     // A failed mux keeps everything it was given, to be run again or looked
     // into.
     const bool interrupted = AbortRequested || verdict == tvInterrupted;
     if (verdict == tvFailed && !interrupted)
-        return srMuxFailed;
+        return TStepResult::MuxFailed;
     if (settings.DeleteMeta)
         DeleteFileForced(metaFile);
     if (interrupted)
-        return srInterrupted;
+        return TStepResult::Interrupted;
     if (settings.DeleteFlux)
         for (const QString &stream : disc.Streams)
             DeleteFileForced(stream);
-    return verdict == tvWarnings ? srWarnings : srDone;
+    return verdict == tvWarnings ? TStepResult::Warnings : TStepResult::Done;
 }
 
-uint8_t BurnDisc(const TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler,
-                 const TStepLog &log)
+TStepResult BurnDisc(const TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler,
+                     const TStepLog &log)
 {
     const QString folder = disc.DiscFolder(settings.DossierAVCHD);
     const QString label = disc.VolumeLabel();
@@ -230,7 +261,7 @@ uint8_t BurnDisc(const TDisque &disc, const TSettings &settings, const ToolOutpu
     if (!AllPassQuoted(
             {folder + QStringLiteral("BDMV"), folder + QStringLiteral("CERTIFICATE"), label, target.Dest})
         || folder.contains(u'|'))
-        return srBurnNotStarted;
+        return TStepResult::BurnNotStarted;
     // Unlike the demux and mux steps, the burn is not stopped by
     // AbortRequested alone: a burn stopped half-way ruins the disc, so only
     // a handler that asks for it stops the burner.
@@ -239,11 +270,12 @@ uint8_t BurnDisc(const TDisque &disc, const TSettings &settings, const ToolOutpu
         RunStepTool(QStringLiteral("ImgBurn"), settings.ImgBurnFile,
                     BurnArguments(folder, label, target, settings.Verifier), handler, log, {}, &outcome);
     switch (verdict) {
-    case tvDone: return srDone;
-    case tvWarnings: return srWarnings;
-    case tvInterrupted: return srInterrupted;
+    case tvDone: return TStepResult::Done;
+    case tvWarnings: return TStepResult::Warnings;
+    case tvInterrupted: return TStepResult::Interrupted;
     case tvFailed: break;
     }
     constexpr int kBurnerNoRoom = 3;
-    return outcome.End == TToolOutcome::Exited && outcome.Code == kBurnerNoRoom ? srBurnNoRoom : srBurnFailed;
+    return outcome.End == TToolOutcome::Exited && outcome.Code == kBurnerNoRoom ? TStepResult::BurnNoRoom
+                                                                                : TStepResult::BurnFailed;
 }

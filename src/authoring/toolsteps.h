@@ -6,33 +6,13 @@
 
 #include "src/authoring/destination.h"
 #include "src/authoring/disque.h"
+#include "src/authoring/stepresult.h"
 #include "src/platform/runtool.h"
 #include "src/prefs/settings.h"
 
 #include <QString>
 
-#include <cstdint>
 #include <functional>
-
-// Result codes of the steps.
-enum TStepResult : uint8_t {
-    srDone = 0,
-    srWarnings = 1,  // done, and the program warned (see the log)
-    srNoClip = 2,  // demux: no clip, or the command line cannot carry a clip
-    srDemuxFailed = 3,  // demux: the demultiplexer could not start or failed
-    srMetaNotWritten = 4,  // mux: meta file not written, muxer not started
-    srBurnNotStarted = 5,  // burn: folder or label cannot be passed, burner not started
-    srInterrupted = 6,
-    srMuxFailed = 7,  // mux: the muxer could not start or failed
-    srBurnFailed = 8,  // burn: the burner could not start or failed
-    srBurnNoRoom = 9,  // burn: the disc does not fit the medium or the image folder; nothing written
-};
-
-// Done, with or without warnings.
-inline bool StepSucceeded(uint8_t result)
-{
-    return result == srDone || result == srWarnings;
-}
 
 // What a program's run means for its step. Our three programs end with 0
 // when done, 1 when done with warnings and 2 when they failed; a program
@@ -60,20 +40,23 @@ QString BurnArguments(const QString &discFolder, const QString &volumeLabel, con
 
 // Runs the demultiplexer in settings.DossierFlux on the disc's clips; when
 // it succeeded, takes the stream files it wrote into Streams and builds the
-// chapters.
-uint8_t DemuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler,
-                  const TStepLog &log = {});
+// chapters. An exception on the way gives the result of the stage it
+// reached: NoClip before the program starts, DemuxFailed while it runs,
+// Interrupted while its streams are taken (the disc gets no mark, so the
+// step runs again).
+TStepResult DemuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler,
+                      const TStepLog &log = {});
 
 // Writes the meta file and runs the muxer into the disc folder. When it
 // succeeded, deletes the meta file and the streams as the settings say;
 // when it was interrupted, the meta file only; when it failed, nothing.
-uint8_t MuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler,
-                const TStepLog &log = {});
+TStepResult MuxDisc(TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler,
+                    const TStepLog &log = {});
 
 // Runs the burner on the disc folder, writing where settings.Destination
 // says and verifying when settings.Verifier is set. A handler that asks for
 // it stops the burner (which then leaves the disc unusable): the step was
 // interrupted. The burner's exit code 3 (the image is larger than the
-// medium, or than the room for an image file) gives srBurnNoRoom.
-uint8_t BurnDisc(const TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler = {},
-                 const TStepLog &log = {});
+// medium, or than the room for an image file) gives BurnNoRoom.
+TStepResult BurnDisc(const TDisque &disc, const TSettings &settings, const ToolOutputHandler &handler = {},
+                     const TStepLog &log = {});

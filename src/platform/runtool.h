@@ -11,7 +11,7 @@
 // it has ended, with the text that arrived on its standard output and error
 // output since the last call (often empty). Setting abort to true stops the
 // program: SIGTERM first, so that it can clean up after itself, then SIGKILL
-// if it has not ended after RunToolGraceMs.
+// if it has not ended kRunToolGraceMs (3 s) later.
 using ToolOutputHandler =
     std::function<void(const QByteArray &output, const QByteArray &errorOutput, bool &abort)>;
 

@@ -290,27 +290,29 @@ TEST_F(Form1Test, AboutPageButtonLeavesThePage)
 
 struct StatusCase
 {
-    int kind;
+    TStatusKind kind;
     QColor colour;  // invalid: the button-face colour
 };
 
 TEST_F(Form1Test, StatusColoursByKind)
 {
     TForm1 form(FWhere);
-    const StatusCase cases[] = {{1, QColor(255, 255, 0)},
-                                {2, QColor(166, 202, 240)},
-                                {3, QColor(192, 220, 192)},
-                                {4, QColor(255, 0, 0)},
-                                {0, QColor()}};
+    const StatusCase cases[] = {{TStatusKind::Interrupted, QColor(255, 255, 0)},
+                                {TStatusKind::Opening, QColor(166, 202, 240)},
+                                {TStatusKind::ToolRunning, QColor(192, 220, 192)},
+                                {TStatusKind::Error, QColor(255, 0, 0)},
+                                {TStatusKind::Normal, QColor()}};
     for (const StatusCase &c : cases) {
-        form.ShowStatus(QStringLiteral("kind %1").arg(c.kind), c.kind);
-        EXPECT_EQ(form.StatusBar1->text(), QStringLiteral("kind %1").arg(c.kind));
+        const QString text = QStringLiteral("kind %1").arg(int(c.kind));
+        form.ShowStatus(text, c.kind);
+        EXPECT_EQ(form.StatusBar1->text(), text);
         const QColor expected =
             c.colour.isValid() ? c.colour : QApplication::palette().color(QPalette::Button);
-        EXPECT_EQ(form.StatusColour(), expected) << c.kind;
+        EXPECT_EQ(form.StatusColour(), expected) << int(c.kind);
     }
-    form.ShowStatus(QStringLiteral("Interrompu"), 1);
-    form.ShowStatus(QStringLiteral("autre"), 7);  // other kinds keep the colour
+    form.ShowStatus(QStringLiteral("Interrompu"), TStatusKind::Interrupted);
+    // A value outside the kinds sets the text and keeps the colour.
+    form.ShowStatus(QStringLiteral("autre"), static_cast<TStatusKind>(7));
     EXPECT_EQ(form.StatusBar1->text(), QStringLiteral("autre"));
     EXPECT_EQ(form.StatusColour(), QColor(255, 255, 0));
 }

@@ -9,6 +9,7 @@
 #include "src/clips/fichierlistbox.h"
 #include "tests/authoring/faketoolrecord.h"
 #include "tests/support/modalanswer.h"
+#include "tests/support/testwindow.h"
 #include "tests/authoring/testclips.h"
 #include "src/widgets/superaction.h"
 
@@ -21,13 +22,11 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <optional>
 
 namespace {
 
@@ -44,14 +43,7 @@ protected:
         QDir(FTmp.path()).mkpath(QStringLiteral("bin"));
         for (const char *folder : {"flux", "meta", "avchd", "clips/Vacances"})
             QDir(FTmp.path()).mkpath(QString::fromLatin1(folder));
-        FWhere.ExeName = FTmp.filePath(QStringLiteral("bin/tavrel"));
-        FWhere.HiveFile = FTmp.filePath(QStringLiteral("registry.reg"));
-        Settings = TSettings();
-        AbortRequested = false;
-        FForm = std::make_unique<TForm1>(FWhere);
-        FForm->Localiser = [] { return true; };
-        FForm->ShowSplitMessage = [this](const QString &text) { FMessages << text; };
-        FForm->show();
+        FForm = OpenTestWindow(FTmp.path() + u'/', FWhere, FMessages);
         // The first showing loaded the settings: the test's own come after.
         Settings.eac3tofile = Settings.tsMuxerFile = Settings.ImgBurnFile = FakeToolPath();
         Settings.DossierFlux = FTmp.filePath(QStringLiteral("flux/"));
@@ -62,12 +54,7 @@ protected:
 
     void TearDown() override
     {
-        if (FForm) {
-            if (auto thread = FForm->Disquesframe->Processor.BurnThread()) {
-                EXPECT_TRUE(thread->WaitFor(30'000));
-            }
-        }
-        FForm.reset();
+        CloseTestWindow(FForm);
         QDir::setCurrent(FPreviousFolder);
     }
 
@@ -81,29 +68,17 @@ protected:
 
     void WhenToolRuns(const std::function<void()> &action)
     {
-        auto *timer = new QTimer(FForm.get());
-        timer->setInterval(5);
-        QObject::connect(timer, &QTimer::timeout, FForm.get(), [this, timer, action] {
-            if (!QFile::exists(RecordFile()))
-                return;
-            timer->stop();
-            action();
-        });
-        timer->start();
+        WhenFakeToolRuns(FForm.get(), RecordFile(), action);
     }
 
     TDisquesframe *Page() const { return FForm->Disquesframe; }
 
     // Steers the fake tool until the fixture is gone: the burn thread may
     // still start it after the test body.
-    void UseTool(const QString &actions, const QString &recordFile = {})
-    {
-        FEnv.reset();
-        FEnv.emplace(actions, recordFile);
-    }
+    void UseTool(const QString &actions, const QString &recordFile = {}) { FEnv.Use(actions, recordFile); }
 
     QTemporaryDir FTmp;
-    std::optional<FakeToolEnv> FEnv;
+    FakeToolEnv FEnv;
     QString FPreviousFolder;
     TPrefsLocation FWhere;
     std::unique_ptr<TForm1> FForm;
@@ -216,6 +191,36 @@ TEST_F(Form1DiscsTest, InterrompreDuringDemux)
     EXPECT_TRUE(Page()->DisqueActuelBtn->isVisible());
     EXPECT_FALSE(Page()->AnnulerBtn->isVisible());
     EXPECT_EQ(Page()->DisqueActuelBtn->text(), QStringLiteral("Disque 01"));
+}
+
+// How the run's programs ended shows in the status bar's colour once it is
+// over: red after a failed step, which also names the failure in the
+// disc's details; the button face after a run that went well.
+TEST_F(Form1DiscsTest, StepOutcomeColoursTheStatusBar)
+{
+    struct
+    {
+        const char *actions;
+        const char *status;
+        QColor colour;  // invalid: the button-face colour
+        const char *failure;
+    } const cases[] = {
+        {"streams,exit:2", "Terminé : 1 échec (voir le journal)", QColor(255, 0, 0),
+         "Erreur pendant l'exécution de eac3to : eac3to a échoué (code 2)"},
+        {"streams", "Terminé : 1 gravé", QColor(), ""},
+    };
+    AddClip(QStringLiteral("a.m2ts"), 1 * kGb);
+    for (const auto &c : cases) {
+        UseTool(QString::fromLatin1(c.actions));
+        FForm->saDisques->Execute();
+        FForm->saDisqueActuel->Execute();
+        EXPECT_EQ(FForm->StatusBar1->text(), QString::fromUtf8(c.status)) << c.actions;
+        const QColor expected =
+            c.colour.isValid() ? c.colour : QApplication::palette().color(QPalette::Button);
+        EXPECT_EQ(FForm->StatusColour(), expected) << c.actions;
+        EXPECT_EQ(Page()->labEchec->text(), QString::fromUtf8(c.failure)) << c.actions;
+        EXPECT_EQ(Page()->cbReadyForMux->isChecked(), !*c.failure) << c.actions;
+    }
 }
 
 // "Interrompre" during a burn asks in a message box; "Continuer la gravure"

@@ -11,27 +11,61 @@
 
 namespace {
 
-TEST(ImageFile, IsNamedAfterTheProjectAndTheDisc)
+// Disque 02 of "Vacances", with the images in /data/images/.
+class DiscTarget : public testing::Test
 {
-    TDisque disc(kDiscCapacity);
-    disc.Project = QStringLiteral("Vacances");
-    disc.Number = 2;
-    TSettings settings;
-    settings.DossierImages = QStringLiteral("/data/images/");
-    settings.Destination = kImageDestination;
-    EXPECT_EQ(ImageFilePath(disc, settings), QStringLiteral("/data/images/Vacances - Disque 02.iso"));
-    const TBurnTarget target = BurnTargetOf(disc, settings);
+protected:
+    DiscTarget()
+    {
+        FDisc.Project = QStringLiteral("Vacances");
+        FDisc.Number = 2;
+        FSettings.DossierImages = QStringLiteral("/data/images/");
+    }
+
+    TDisque FDisc {kDiscCapacity};
+    TSettings FSettings;
+};
+
+TEST_F(DiscTarget, ImageFileIsNamedAfterTheProjectAndTheDisc)
+{
+    FSettings.Destination = kImageDestination;
+    EXPECT_EQ(ImageFilePath(FDisc, FSettings), QStringLiteral("/data/images/Vacances - Disque 02.iso"));
+    const TBurnTarget target = BurnTargetOf(FDisc, FSettings);
     EXPECT_EQ(target.Kind, TBurnTarget::ImageFile);
-    EXPECT_EQ(target.Dest, ImageFilePath(disc, settings));
+    EXPECT_EQ(target.Dest, ImageFilePath(FDisc, FSettings));
     // The log names the file.
-    EXPECT_EQ(BurnDoneText(disc, target),
+    EXPECT_EQ(BurnDoneText(FDisc, target),
               QStringLiteral("Disque 02 écrit dans /data/images/Vacances - Disque 02.iso"));
-    settings.Destination = QStringLiteral("/dev/sr1");
-    EXPECT_EQ(BurnFailureText(disc, BurnTargetOf(disc, settings)),
+    FSettings.Destination = QStringLiteral("/dev/sr1");
+    EXPECT_EQ(BurnFailureText(FDisc, BurnTargetOf(FDisc, FSettings)),
               QStringLiteral("Erreur pendant la gravure du disque Disque 02 sur /dev/sr1"));
     EXPECT_TRUE(
-        BurnNoRoomText(disc, BurnTargetOf(disc, settings))
+        BurnNoRoomText(FDisc, BurnTargetOf(FDisc, FSettings))
             .startsWith(QStringLiteral("Le disque Disque 02 ne tient pas sur le DVD de /dev/sr1 : ")));
+}
+
+// The log and a failure name where the disc went: an image file is
+// written, a DVD burnt.
+TEST_F(DiscTarget, BurnTextsNameTheMediumAndThePlace)
+{
+    const struct
+    {
+        QString destination;
+        const char *done;
+        const char *failure;
+    } cases[] = {
+        {kImageDestination, "Disque 02 écrit dans /data/images/Vacances - Disque 02.iso",
+         "Erreur pendant l'écriture du disque Disque 02 dans /data/images/Vacances - Disque 02.iso"},
+        {QStringLiteral("/dev/sr1"), "Disque 02 gravé sur /dev/sr1",
+         "Erreur pendant la gravure du disque Disque 02 sur /dev/sr1"},
+        {QString(), "Disque 02 gravé", "Erreur pendant la gravure du disque Disque 02"},
+    };
+    for (const auto &c : cases) {
+        FSettings.Destination = c.destination;
+        const TBurnTarget target = BurnTargetOf(FDisc, FSettings);
+        EXPECT_EQ(BurnDoneText(FDisc, target), QString::fromUtf8(c.done));
+        EXPECT_EQ(BurnFailureText(FDisc, target), QString::fromUtf8(c.failure));
+    }
 }
 
 struct TCheckCase

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -127,7 +128,7 @@ TEST(BurnThread, OnePassOverTheReadyDiscs)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             std::lock_guard lock(mutex);
             burnt << disc.DiscName();
-            return uint8_t(0);
+            return TStepResult::Done;
         });
     ASSERT_TRUE(thread->WaitFor(10'000));
     EXPECT_TRUE(thread->Finished());
@@ -145,7 +146,7 @@ TEST(BurnThread, SetsNoMark)
         list, TSettings(),
         [&](const TDisque &, const TSettings &, const ToolOutputHandler &, const TStepLog &) {
             ++burns;
-            return uint8_t(0);
+            return TStepResult::Done;
         });
     ASSERT_TRUE(thread->WaitFor(10'000));
     EXPECT_EQ(burns, 2);
@@ -156,7 +157,7 @@ TEST(BurnThread, SetsNoMark)
 class TRecordingView : public TProcessingView
 {
 public:
-    void ShowStatus(const QString &text, int kind) override { Statuses.append({text, kind}); }
+    void ShowStatus(const QString &text, TStatusKind kind) override { Statuses.append({text, kind}); }
     void ShowGauge(int) override { }
     void SetGaugePosition(int) override { }
     void HideGauge() override { }
@@ -168,7 +169,7 @@ public:
     TDiscPtr ActiveDisc() const override { return Active; }
     void ProcessEvents() override { }
 
-    QList<std::pair<QString, int>> Statuses;
+    QList<std::pair<QString, TStatusKind>> Statuses;
     QStringList Log;
     QList<TDiscMark> Ticked;
     QStringList Failures;
@@ -182,7 +183,7 @@ struct EndingCase
 {
     TStep step;
     const char *actions;  // the fake program's; null: a program that cannot start
-    uint8_t code;
+    TStepResult code;
     const char *status;  // the run's summary, the last status
     const char *logLine;  // how the log says the program ended
     const char *failure;  // the disc's failure; null when the step did not fail
@@ -198,9 +199,11 @@ bool Failed(const EndingCase &c)
     return !StepSucceeded(c.code);
 }
 
-int StatusKind(const EndingCase &c)
+TStatusKind StatusKind(const EndingCase &c)
 {
-    return Failed(c) ? ssError : c.code == srWarnings ? ssInterrupted : ssReady;
+    if (Failed(c))
+        return TStatusKind::Error;
+    return c.code == TStepResult::Warnings ? TStatusKind::Interrupted : TStatusKind::Normal;
 }
 
 class StepEndings : public testing::TestWithParam<EndingCase>
@@ -259,16 +262,16 @@ TEST_P(StepEndings, CodeStatusMarkLogAndFiles)
 
     TRecordingView view;
     view.Active = FDisc;
-    int code = -1;
+    std::optional<TStepResult> code;
     TDiscSteps steps;
     steps.Demux = [&](TDisque &d, const TSettings &s, const ToolOutputHandler &h, const TStepLog &l) {
-        return uint8_t(code = DemuxDisc(d, s, h, l));
+        return *(code = DemuxDisc(d, s, h, l));
     };
     steps.Mux = [&](TDisque &d, const TSettings &s, const ToolOutputHandler &h, const TStepLog &l) {
-        return uint8_t(code = MuxDisc(d, s, h, l));
+        return *(code = MuxDisc(d, s, h, l));
     };
     steps.Burn = [&](const TDisque &d, const TSettings &s, const ToolOutputHandler &h, const TStepLog &l) {
-        return uint8_t(code = BurnDisc(d, s, h, l));
+        return *(code = BurnDisc(d, s, h, l));
     };
     TDiscProcessor processor(view, std::make_shared<TDiscList>(), FSettings, steps);
     processor.saDisqueActuelexecute();
@@ -308,63 +311,65 @@ TEST_P(StepEndings, CodeStatusMarkLogAndFiles)
 INSTANTIATE_TEST_SUITE_P(
     Table, StepEndings,
     testing::Values(
-        EndingCase {stDemux, "streams", srDone, "Terminé : 1 disque prêt", "eac3to a terminé (code 0)",
-                    nullptr},
-        EndingCase {stDemux, "streams,exit:1", srWarnings,
+        EndingCase {stDemux, "streams", TStepResult::Done, "Terminé : 1 disque prêt",
+                    "eac3to a terminé (code 0)", nullptr},
+        EndingCase {stDemux, "streams,exit:1", TStepResult::Warnings,
                     "Terminé : 1 disque prêt, 1 avec avertissements (voir le journal)",
                     "eac3to a terminé avec des avertissements (code 1)", nullptr},
-        EndingCase {stDemux, "streams,exit:2", srDemuxFailed, "Terminé : 1 échec (voir le journal)",
-                    "eac3to a échoué (code 2)",
+        EndingCase {stDemux, "streams,exit:2", TStepResult::DemuxFailed,
+                    "Terminé : 1 échec (voir le journal)", "eac3to a échoué (code 2)",
                     "Erreur pendant l'exécution de eac3to : eac3to a échoué (code 2)"},
-        EndingCase {stDemux, "streams,exit:139", srDemuxFailed, "Terminé : 1 échec (voir le journal)",
-                    "eac3to a échoué (code 139)",
+        EndingCase {stDemux, "streams,exit:139", TStepResult::DemuxFailed,
+                    "Terminé : 1 échec (voir le journal)", "eac3to a échoué (code 139)",
                     "Erreur pendant l'exécution de eac3to : eac3to a échoué (code 139)"},
         EndingCase {
-            stDemux, "streams,signal:11", srDemuxFailed, "Terminé : 1 échec (voir le journal)",
+            stDemux, "streams,signal:11", TStepResult::DemuxFailed, "Terminé : 1 échec (voir le journal)",
             "eac3to a été arrêté par le signal 11 (Segmentation fault)",
             "Erreur pendant l'exécution de eac3to : eac3to a été arrêté par le signal 11 (Segmentation "
             "fault)"},
-        EndingCase {stDemux, nullptr, srDemuxFailed, "Terminé : 1 échec (voir le journal)",
+        EndingCase {stDemux, nullptr, TStepResult::DemuxFailed, "Terminé : 1 échec (voir le journal)",
                     "eac3to n'a pas pu être lancé : No such file or directory",
                     "Erreur pendant l'exécution de eac3to : eac3to n'a pas pu être lancé : No such file or "
                     "directory"},
-        EndingCase {stMux, "", srDone, "Terminé : 1 disque prêt", "tsMuxeR a terminé (code 0)", nullptr},
-        EndingCase {stMux, "exit:1", srWarnings,
+        EndingCase {stMux, "", TStepResult::Done, "Terminé : 1 disque prêt", "tsMuxeR a terminé (code 0)",
+                    nullptr},
+        EndingCase {stMux, "exit:1", TStepResult::Warnings,
                     "Terminé : 1 disque prêt, 1 avec avertissements (voir le journal)",
                     "tsMuxeR a terminé avec des avertissements (code 1)", nullptr},
-        EndingCase {stMux, "exit:2", srMuxFailed, "Terminé : 1 échec (voir le journal)",
+        EndingCase {stMux, "exit:2", TStepResult::MuxFailed, "Terminé : 1 échec (voir le journal)",
                     "tsMuxeR a échoué (code 2)",
                     "Erreur pendant l'exécution de tsMuxeR : tsMuxeR a échoué (code 2)"},
-        EndingCase {stMux, "exit:139", srMuxFailed, "Terminé : 1 échec (voir le journal)",
+        EndingCase {stMux, "exit:139", TStepResult::MuxFailed, "Terminé : 1 échec (voir le journal)",
                     "tsMuxeR a échoué (code 139)",
                     "Erreur pendant l'exécution de tsMuxeR : tsMuxeR a échoué (code 139)"},
-        EndingCase {stMux, "signal:6", srMuxFailed, "Terminé : 1 échec (voir le journal)",
+        EndingCase {stMux, "signal:6", TStepResult::MuxFailed, "Terminé : 1 échec (voir le journal)",
                     "tsMuxeR a été arrêté par le signal 6 (Aborted)",
                     "Erreur pendant l'exécution de tsMuxeR : tsMuxeR a été arrêté par le signal 6 (Aborted)"},
-        EndingCase {stMux, nullptr, srMuxFailed, "Terminé : 1 échec (voir le journal)",
+        EndingCase {stMux, nullptr, TStepResult::MuxFailed, "Terminé : 1 échec (voir le journal)",
                     "tsMuxeR n'a pas pu être lancé : No such file or directory",
                     "Erreur pendant l'exécution de tsMuxeR : tsMuxeR n'a pas pu être lancé : No such file or "
                     "directory"},
-        EndingCase {stBurn, "", srDone, "Terminé : 1 gravé", "ImgBurn a terminé (code 0)", nullptr},
-        EndingCase {stBurn, "exit:1", srWarnings,
+        EndingCase {stBurn, "", TStepResult::Done, "Terminé : 1 gravé", "ImgBurn a terminé (code 0)",
+                    nullptr},
+        EndingCase {stBurn, "exit:1", TStepResult::Warnings,
                     "Terminé : 1 gravé, 1 avec avertissements (voir le journal)",
                     "ImgBurn a terminé avec des avertissements (code 1)", nullptr},
-        EndingCase {stBurn, "exit:2", srBurnFailed, "Terminé : 1 échec (voir le journal)",
+        EndingCase {stBurn, "exit:2", TStepResult::BurnFailed, "Terminé : 1 échec (voir le journal)",
                     "ImgBurn a échoué (code 2)",
                     "Erreur pendant la gravure du disque Disque 01 : ImgBurn a échoué (code 2)"},
-        EndingCase {stBurn, "exit:3", srBurnNoRoom, "Terminé : 1 échec (voir le journal)",
+        EndingCase {stBurn, "exit:3", TStepResult::BurnNoRoom, "Terminé : 1 échec (voir le journal)",
                     "ImgBurn a échoué (code 3)",
                     "Le disque Disque 01 ne tient pas sur le DVD : rien n'a été gravé. Mettez un DVD double "
                     "couche ou choisissez « DVD (4,7 Go) » dans les options (F10)."},
-        EndingCase {stBurn, "exit:139", srBurnFailed, "Terminé : 1 échec (voir le journal)",
+        EndingCase {stBurn, "exit:139", TStepResult::BurnFailed, "Terminé : 1 échec (voir le journal)",
                     "ImgBurn a échoué (code 139)",
                     "Erreur pendant la gravure du disque Disque 01 : ImgBurn a échoué (code 139)"},
         EndingCase {
-            stBurn, "signal:9", srBurnFailed, "Terminé : 1 échec (voir le journal)",
+            stBurn, "signal:9", TStepResult::BurnFailed, "Terminé : 1 échec (voir le journal)",
             "ImgBurn a été arrêté par le signal 9 (Killed)",
             "Erreur pendant la gravure du disque Disque 01 : ImgBurn a été arrêté par le signal 9 (Killed)"},
         EndingCase {
-            stBurn, nullptr, srBurnFailed, "Terminé : 1 échec (voir le journal)",
+            stBurn, nullptr, TStepResult::BurnFailed, "Terminé : 1 échec (voir le journal)",
             "ImgBurn n'a pas pu être lancé : No such file or directory",
             "Erreur pendant la gravure du disque Disque 01 : ImgBurn n'a pas pu être lancé : No such file "
             "or directory"}));

@@ -55,7 +55,7 @@ struct RefusalCase
     int64_t size;
     bool sameRecord;
     bool removeFile;
-    uint8_t code;
+    TAddClipResult code;
 };
 
 class AddClipRefusal : public DisqueTest, public testing::WithParamInterface<RefusalCase>

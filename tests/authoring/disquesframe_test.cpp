@@ -22,7 +22,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <optional>
 #include <mutex>
 
 namespace {
@@ -32,13 +31,13 @@ constexpr int64_t kGb = 1'000'000'000;
 struct Status
 {
     QString text;
-    int kind;
+    TStatusKind kind;
     bool operator==(const Status &) const = default;
 };
 
 void PrintTo(const Status &s, std::ostream *os)
 {
-    *os << '"' << s.text.toStdString() << "\" " << s.kind;
+    *os << '"' << s.text.toStdString() << "\" " << int(s.kind);
 }
 
 class DisquesframeTest : public testing::Test
@@ -92,7 +91,9 @@ protected:
             return BurnDisc(disc, s, h, l);
         };
         FPage = std::make_unique<TDisquesframe>(nullptr, FSettings, steps);
-        FPage->OnShowStatus = [this](const QString &text, int kind) { FStatuses.push_back({text, kind}); };
+        FPage->OnShowStatus = [this](const QString &text, TStatusKind kind) {
+            FStatuses.push_back({text, kind});
+        };
         FPage->show();
     }
 
@@ -118,27 +119,15 @@ protected:
     // Runs check from the event loop once the fake tool has started.
     void WhenToolRuns(const std::function<void()> &check)
     {
-        auto *timer = new QTimer(FPage.get());
-        timer->setInterval(5);
-        QObject::connect(timer, &QTimer::timeout, FPage.get(), [this, timer, check] {
-            if (!QFile::exists(RecordFile()))
-                return;
-            timer->stop();
-            check();
-        });
-        timer->start();
+        WhenFakeToolRuns(FPage.get(), RecordFile(), check);
     }
 
     // Steers the fake tool until the fixture is gone: the burn thread may
     // still start it after the test body.
-    void UseTool(const QString &actions, const QString &recordFile = {})
-    {
-        FEnv.reset();
-        FEnv.emplace(actions, recordFile);
-    }
+    void UseTool(const QString &actions, const QString &recordFile = {}) { FEnv.Use(actions, recordFile); }
 
     QTemporaryDir FTmp;
-    std::optional<FakeToolEnv> FEnv;
+    FakeToolEnv FEnv;
     QString FPreviousFolder;
     TSettings FSettings;
     TestClipList FClips;
@@ -251,14 +240,15 @@ TEST_F(DisquesframeTest, ReadyForMuxGoesStraightToTheMuxerAndBurns)
     EXPECT_TRUE(FPage->cbBurnt->isChecked());
     // Each step with the percentages its program printed, then the run.
     ASSERT_FALSE(FStatuses.empty());
-    EXPECT_EQ(FStatuses.front(), (Status {QStringLiteral("Multiplexage du Disque 01"), 3}));
+    EXPECT_EQ(FStatuses.front(),
+              (Status {QStringLiteral("Multiplexage du Disque 01"), TStatusKind::ToolRunning}));
     const auto shown = [this](const Status &status) {
         return std::find(FStatuses.begin(), FStatuses.end(), status) != FStatuses.end();
     };
-    EXPECT_TRUE(shown({QStringLiteral("Multiplexage du Disque 01 : 100 %"), 3}));
-    EXPECT_TRUE(shown({QStringLiteral("Gravure du Disque 01"), 3}));
-    EXPECT_TRUE(shown({QStringLiteral("Gravure du Disque 01 : 100 %"), 3}));
-    EXPECT_EQ(FStatuses.back(), (Status {QStringLiteral("Terminé : 1 gravé"), 0}));
+    EXPECT_TRUE(shown({QStringLiteral("Multiplexage du Disque 01 : 100 %"), TStatusKind::ToolRunning}));
+    EXPECT_TRUE(shown({QStringLiteral("Gravure du Disque 01"), TStatusKind::ToolRunning}));
+    EXPECT_TRUE(shown({QStringLiteral("Gravure du Disque 01 : 100 %"), TStatusKind::ToolRunning}));
+    EXPECT_EQ(FStatuses.back(), (Status {QStringLiteral("Terminé : 1 gravé"), TStatusKind::Normal}));
     // The log has each program's other lines and one line per step, not
     // the percentages.
     const QString log = FPage->Memo1->toPlainText();
@@ -307,7 +297,8 @@ TEST_F(DisquesframeTest, AllDiscsGoOnPastAFailedDisc)
     EXPECT_EQ(discs[1]->Failure, QStringLiteral("Erreur pendant l'exécution de eac3to"));
     // The failure stays in sight, in red, while the third disc is worked on.
     EXPECT_TRUE(std::any_of(FStatuses.begin(), FStatuses.end(), [](const Status &status) {
-        return status.kind == 4 && status.text.startsWith(QStringLiteral("Démultiplexage du Disque 03"))
+        return status.kind == TStatusKind::Error
+               && status.text.startsWith(QStringLiteral("Démultiplexage du Disque 03"))
                && status.text.endsWith(QStringLiteral(" — 1 échec (voir le journal)"));
     }));
     EXPECT_TRUE(discs[0]->ReadyForMux && discs[0]->ReadyForBurn);
@@ -331,7 +322,7 @@ TEST_F(DisquesframeTest, AllDiscsGoOnPastAFailedDisc)
                                 .arg(burntNow.size())
                                 .arg(burntNow.size() > 1 ? QStringLiteral("s") : QString());
     EXPECT_TRUE(QTest::qWaitFor([&] {
-        return FStatuses.back() == Status {summary, 4};
+        return FStatuses.back() == Status {summary, TStatusKind::Error};
     })) << FStatuses.back().text.toStdString();
 }
 
@@ -364,7 +355,7 @@ TEST_F(DisquesframeTest, BurnTwiceBurnsTwiceUnlessBurntIsTicked)
     EXPECT_EQ(Burnt(), (QStringList {QStringLiteral("Disque 01"), QStringLiteral("Disque 02"),
                                      QStringLiteral("Disque 01"), QStringLiteral("Disque 02")}));
     EXPECT_FALSE(discs[0]->Burnt || discs[1]->Burnt);
-    EXPECT_EQ(FStatuses.back(), (Status {QStringLiteral("Terminé : 2 gravés"), 0}));
+    EXPECT_EQ(FStatuses.back(), (Status {QStringLiteral("Terminé : 2 gravés"), TStatusKind::Normal}));
     FPage->cbBurnt->setChecked(true);
     FPage->Processor.saGraverexecute();
     EXPECT_EQ(Burnt().size(), 5);
@@ -402,7 +393,8 @@ TEST_F(DisquesframeTest, InterruptDuringDemux)
     EXPECT_TRUE(gaugeShown);
     EXPECT_TRUE(cancelShown);
     EXPECT_EQ(FDemuxes, 1);
-    EXPECT_EQ(FStatuses.back(), (Status {QStringLiteral("Interrompu : 1 interrompu"), 1}));
+    EXPECT_EQ(FStatuses.back(),
+              (Status {QStringLiteral("Interrompu : 1 interrompu"), TStatusKind::Interrupted}));
     EXPECT_FALSE(discs[0]->ReadyForMux);
     EXPECT_FALSE(FPage->Gauge->isVisible());
     EXPECT_FALSE(FPage->AnnulerBtn->isVisible());
@@ -430,7 +422,7 @@ TEST_F(DisquesframeTest, ListRebuiltDuringAStep)
     EXPECT_EQ(FDemuxes, 1);  // the loop stops where the list ends now
     EXPECT_EQ(FMuxes, 1);
     EXPECT_TRUE(watch.expired());
-    EXPECT_EQ(FStatuses.back(), (Status {QStringLiteral("Terminé : 1 disque prêt"), 0}));
+    EXPECT_EQ(FStatuses.back(), (Status {QStringLiteral("Terminé : 1 disque prêt"), TStatusKind::Normal}));
 }
 
 // The burn thread keeps burning its discs while the list is rebuilt again
@@ -464,7 +456,8 @@ TEST_F(DisquesframeTest, EventsAreHandledDuringTheMuxStep)
     bool handled = false;
     WhenToolRuns([&] {
         handled = true;
-        EXPECT_EQ(FStatuses.back(), (Status {QStringLiteral("Multiplexage du Disque 01"), 3}));
+        EXPECT_EQ(FStatuses.back(),
+                  (Status {QStringLiteral("Multiplexage du Disque 01"), TStatusKind::ToolRunning}));
         EXPECT_TRUE(FPage->Gauge->isVisible());
         EXPECT_TRUE(FPage->AnnulerBtn->isVisible());
     });
@@ -541,7 +534,8 @@ TEST_F(DisquesframeTest, FailedBurnOfTheBurnThreadIsShownAndLogged)
     FPage->Processor.saTousDisquesexecute();
     ASSERT_NE(FPage->Processor.BurnThread(), nullptr);
     ASSERT_TRUE(FPage->Processor.BurnThread()->WaitFor(30'000));
-    const Status failed {QStringLiteral("Terminé : 2 disques prêts, 2 échecs (voir le journal)"), 4};
+    const Status failed {QStringLiteral("Terminé : 2 disques prêts, 2 échecs (voir le journal)"),
+                         TStatusKind::Error};
     EXPECT_TRUE(QTest::qWaitFor([&] { return !FStatuses.empty() && FStatuses.back() == failed; }));
     EXPECT_FALSE(discs[0]->Burnt || discs[1]->Burnt);
     EXPECT_FALSE(FPage->cbBurnt->isChecked());
@@ -578,7 +572,8 @@ TEST_F(DisquesframeTest, BurnOnTheUiThreadStopsOnlyWhenAskedTo)
     EXPECT_FALSE(discs[0]->Burnt);
     EXPECT_FALSE(FPage->cbBurnt->isChecked());
     EXPECT_TRUE(discs[0]->ReadyForBurn);
-    EXPECT_EQ(FStatuses.back(), (Status {QStringLiteral("Interrompu : 1 interrompu"), 1}));
+    EXPECT_EQ(FStatuses.back(),
+              (Status {QStringLiteral("Interrompu : 1 interrompu"), TStatusKind::Interrupted}));
     EXPECT_TRUE(
         FPage->Memo1->toPlainText().contains(QStringLiteral("Gravure du Disque 01 : interrompu après")));
     EXPECT_TRUE(FPage->Processor.StopBurnQuestion().isEmpty());
@@ -605,7 +600,8 @@ TEST_F(DisquesframeTest, BurnThreadStopsWhenAskedTo)
     ASSERT_TRUE(FPage->Processor.BurnThread()->WaitFor(30'000));
     EXPECT_TRUE(QFile::exists(RecordFile() + QStringLiteral(".term")));
     EXPECT_EQ(Burnt(), QStringList {QStringLiteral("Disque 01")});
-    const Status stopped {QStringLiteral("Interrompu : 2 disques prêts, 1 interrompu"), 1};
+    const Status stopped {QStringLiteral("Interrompu : 2 disques prêts, 1 interrompu"),
+                          TStatusKind::Interrupted};
     EXPECT_TRUE(QTest::qWaitFor([&] { return FStatuses.back() == stopped; }))
         << FStatuses.back().text.toStdString();
     EXPECT_FALSE(discs[0]->Burnt || discs[1]->Burnt);
@@ -627,7 +623,7 @@ TEST_F(DisquesframeTest, UnusableWorkFolderStopsTheRunBeforeItStarts)
     const QString message =
         QStringLiteral("Le dossier AVCHD ") + FSettings.DossierAVCHD
         + QStringLiteral(" ne peut pas être créé (un élément du chemin n'est pas un dossier)");
-    EXPECT_EQ(FStatuses.back(), (Status {message, 4}));
+    EXPECT_EQ(FStatuses.back(), (Status {message, TStatusKind::Error}));
     EXPECT_TRUE(FPage->Memo1->toPlainText().contains(message));
     EXPECT_TRUE(FPage->TousDisquesBtn->isVisible());
     // Burning needs no work folder.

@@ -4,8 +4,10 @@
 #include <QFile>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <cstdlib>
+#include <functional>
 #include <sys/types.h>
 
 inline QString FakeToolPath()
@@ -17,18 +19,24 @@ inline QString FakeToolPath()
 class FakeToolEnv
 {
 public:
-    FakeToolEnv(const QString &actions, const QString &recordFile = {})
+    FakeToolEnv() = default;
+    FakeToolEnv(const QString &actions, const QString &recordFile = {}) { Use(actions, recordFile); }
+    FakeToolEnv(const FakeToolEnv &) = delete;
+    FakeToolEnv &operator=(const FakeToolEnv &) = delete;
+    ~FakeToolEnv()
+    {
+        unsetenv("FAKETOOL_ACTIONS");
+        unsetenv("FAKETOOL_RECORD");
+    }
+
+    // What the tool does from now on.
+    void Use(const QString &actions, const QString &recordFile = {})
     {
         setenv("FAKETOOL_ACTIONS", actions.toUtf8().constData(), 1);
         if (recordFile.isEmpty())
             unsetenv("FAKETOOL_RECORD");
         else
             setenv("FAKETOOL_RECORD", QFile::encodeName(recordFile).constData(), 1);
-    }
-    ~FakeToolEnv()
-    {
-        unsetenv("FAKETOOL_ACTIONS");
-        unsetenv("FAKETOOL_RECORD");
     }
 };
 
@@ -60,4 +68,19 @@ inline FakeToolRecord ReadFakeToolRecord(const QString &path)
             record.fds << value;
     }
     return record;
+}
+
+// Runs action from the event loop of owner once the fake tool has written
+// recordFile, that is once it runs.
+inline void WhenFakeToolRuns(QObject *owner, const QString &recordFile, const std::function<void()> &action)
+{
+    auto *timer = new QTimer(owner);
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, owner, [timer, recordFile, action] {
+        if (!QFile::exists(recordFile))
+            return;
+        timer->stop();
+        action();
+    });
+    timer->start();
 }

@@ -107,19 +107,23 @@ struct SummaryCase
 {
     TRunSummary summary;
     const char *text;
-    int kind;
+    TStatusKind kind;
 };
 
 TEST(RunSummary, TextAndColour)
 {
     const SummaryCase cases[] = {
-        {{2, 1, 1, 0, 0}, "Terminé : 2 disques prêts, 1 gravé, 1 échec (voir le journal)", 4},
-        {{1, 0, 0, 0, 0}, "Terminé : 1 disque prêt", 0},
-        {{0, 3, 0, 0, 0}, "Terminé : 3 gravés", 0},
-        {{3, 0, 0, 1, 0}, "Terminé : 3 disques prêts, 1 avec avertissements (voir le journal)", 1},
-        {{1, 0, 0, 0, 1}, "Interrompu : 1 disque prêt, 1 interrompu", 1},
-        {{0, 0, 2, 0, 1}, "Interrompu : 1 interrompu, 2 échecs (voir le journal)", 4},
-        {{0, 0, 0, 0, 0}, "Terminé : aucun disque traité", 0},
+        {{2, 1, 1, 0, 0},
+         "Terminé : 2 disques prêts, 1 gravé, 1 échec (voir le journal)",
+         TStatusKind::Error},
+        {{1, 0, 0, 0, 0}, "Terminé : 1 disque prêt", TStatusKind::Normal},
+        {{0, 3, 0, 0, 0}, "Terminé : 3 gravés", TStatusKind::Normal},
+        {{3, 0, 0, 1, 0},
+         "Terminé : 3 disques prêts, 1 avec avertissements (voir le journal)",
+         TStatusKind::Interrupted},
+        {{1, 0, 0, 0, 1}, "Interrompu : 1 disque prêt, 1 interrompu", TStatusKind::Interrupted},
+        {{0, 0, 2, 0, 1}, "Interrompu : 1 interrompu, 2 échecs (voir le journal)", TStatusKind::Error},
+        {{0, 0, 0, 0, 0}, "Terminé : aucun disque traité", TStatusKind::Normal},
     };
     for (const SummaryCase &c : cases) {
         EXPECT_EQ(c.summary.Text(), QString::fromUtf8(c.text));
@@ -137,13 +141,13 @@ TEST(RunTexts, StepUnderWayAndItsEnd)
     EXPECT_EQ(StepProgressText(skBurn, disc, 100), QStringLiteral("Gravure du Disque 01 : 100 %"));
     EXPECT_EQ(StepProgressText(skBurn, disc, 3, true), QStringLiteral("Vérification du Disque 01 : 3 %"));
 
-    EXPECT_EQ(StepEndText(skDemux, disc, srDone, 125 * kSecond),
+    EXPECT_EQ(StepEndText(skDemux, disc, TStepResult::Done, 125 * kSecond),
               QStringLiteral("Démultiplexage du Disque 01 : terminé en 2mn 05s"));
-    EXPECT_EQ(StepEndText(skMux, disc, srWarnings, kSecond / 2),
+    EXPECT_EQ(StepEndText(skMux, disc, TStepResult::Warnings, kSecond / 2),
               QStringLiteral("Multiplexage du Disque 01 : terminé avec des avertissements en 0s"));
-    EXPECT_EQ(StepEndText(skBurn, disc, srInterrupted, 3 * kSecond),
+    EXPECT_EQ(StepEndText(skBurn, disc, TStepResult::Interrupted, 3 * kSecond),
               QStringLiteral("Gravure du Disque 01 : interrompu après 3s"));
-    EXPECT_EQ(StepEndText(skBurn, disc, srBurnFailed, 3700 * kSecond),
+    EXPECT_EQ(StepEndText(skBurn, disc, TStepResult::BurnFailed, 3700 * kSecond),
               QStringLiteral("Gravure du Disque 01 : échec après 1h 01mn 40s"));
 }
 

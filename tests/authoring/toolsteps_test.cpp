@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <stdexcept>
 
 #include <gtest/gtest.h>
 
@@ -93,12 +94,12 @@ TEST_F(ToolSteps, DemuxRunsInTheStreamFolderAndCollectsTheNewStreams)
     FakeToolEnv env("progress,streams", FRecord);
     const QString before = GetCurrentFolder();
     QByteArray output;
-    const uint8_t code =
+    const TStepResult code =
         DemuxDisc(*disc, FSettings, [&](const QByteArray &out, const QByteArray &, bool &abort) {
             output += out;
             abort = AbortRequested;
         });
-    EXPECT_EQ(code, srDone);
+    EXPECT_EQ(code, TStepResult::Done);
     EXPECT_EQ(GetCurrentFolder(), before);
 
     const FakeToolRecord r = ReadFakeToolRecord(FRecord);
@@ -134,7 +135,7 @@ TEST_F(ToolSteps, DemuxTakesOnlyFilesWrittenSinceItStarted)
                             if (!wroteOther)
                                 wroteOther = QFile(flux + "clip-autre.ac3").open(QIODevice::WriteOnly);
                         }),
-              srDone);
+              TStepResult::Done);
     EXPECT_EQ(Sorted(disc->Streams), QStringList({flux + "clip-autre.ac3", flux + "clip.ac3",
                                                   flux + "clip.h264", flux + "clip.txt"}));
 }
@@ -151,7 +152,7 @@ TEST_F(ToolSteps, DemuxInterruptedGivesSixAndCollectsNothing)
                                 AbortRequested = true;
                             abort = AbortRequested;
                         }),
-              srInterrupted);
+              TStepResult::Interrupted);
     EXPECT_TRUE(disc->Streams.isEmpty());
     EXPECT_TRUE(disc->Chapters.isEmpty());
 }
@@ -161,8 +162,8 @@ TEST_F(ToolSteps, AbortAlreadySetStartsThenStopsEachStep)
     AbortRequested = true;
     FakeToolEnv env("sleep");
     auto disc = MakeDisc({"clip.m2ts"});
-    EXPECT_EQ(DemuxDisc(*disc, FSettings, CopyAbort), srInterrupted);
-    EXPECT_EQ(MuxDisc(*disc, FSettings, CopyAbort), srInterrupted);
+    EXPECT_EQ(DemuxDisc(*disc, FSettings, CopyAbort), TStepResult::Interrupted);
+    EXPECT_EQ(MuxDisc(*disc, FSettings, CopyAbort), TStepResult::Interrupted);
 }
 
 // A clip whose name is not valid UTF-8 ("é" in Latin-1) is listed with
@@ -186,7 +187,7 @@ TEST_F(ToolSteps, DemuxStartsNothingForANameThatIsNotUtf8)
     for (const QString &name : listed) {
         auto disc = MakeDisc({name});
         EXPECT_EQ(DemuxDisc(*disc, FSettings, CopyAbort, [&](const QString &line) { logged << line; }),
-                  srNoClip);
+                  TStepResult::NoClip);
     }
     EXPECT_FALSE(QFile::exists(FRecord));
     ASSERT_EQ(logged.size(), 2);
@@ -200,14 +201,14 @@ TEST_F(ToolSteps, DemuxStartsNothingForPathsTheCommandLineCannotCarry)
 {
     FakeToolEnv env("", FRecord);
     TDisque empty(kDiscCapacity);
-    EXPECT_EQ(DemuxDisc(empty, FSettings, CopyAbort), srNoClip);
+    EXPECT_EQ(DemuxDisc(empty, FSettings, CopyAbort), TStepResult::NoClip);
 
     auto quoted = MakeDisc({"ok.m2ts", "dit \"bonjour\".m2ts"});
-    EXPECT_EQ(DemuxDisc(*quoted, FSettings, CopyAbort), srNoClip);
+    EXPECT_EQ(DemuxDisc(*quoted, FSettings, CopyAbort), TStepResult::NoClip);
 
     auto disc = MakeDisc({"clip.m2ts"});
     FSettings.DossierFlux = FDir.filePath("missing/");
-    EXPECT_EQ(DemuxDisc(*disc, FSettings, CopyAbort), srNoClip);
+    EXPECT_EQ(DemuxDisc(*disc, FSettings, CopyAbort), TStepResult::NoClip);
 
     EXPECT_FALSE(QFile::exists(FRecord));
 }
@@ -218,12 +219,42 @@ TEST_F(ToolSteps, DemuxThatFailsTakesNoStream)
     auto disc = MakeDisc({"clip.m2ts"});
     disc->Streams << FSettings.DossierFlux + "clip.h264";
     FakeToolEnv env("streams,exit:2");
-    EXPECT_EQ(DemuxDisc(*disc, FSettings, CopyAbort), srDemuxFailed);
+    EXPECT_EQ(DemuxDisc(*disc, FSettings, CopyAbort), TStepResult::DemuxFailed);
     EXPECT_EQ(disc->Streams, QStringList {FSettings.DossierFlux + "clip.h264"});
     EXPECT_TRUE(disc->Chapters.isEmpty());
 
     FSettings.eac3tofile = FDir.filePath("no eac3to");
-    EXPECT_EQ(DemuxDisc(*disc, FSettings, CopyAbort), srDemuxFailed);
+    EXPECT_EQ(DemuxDisc(*disc, FSettings, CopyAbort), TStepResult::DemuxFailed);
+}
+
+// An exception on the way gives the result of the stage the demux had
+// reached, and no stream is taken: here the step's log throws on one line.
+TEST_F(ToolSteps, DemuxFailingOnTheWayGivesTheResultOfItsStage)
+{
+    const struct
+    {
+        const char *clip;
+        const char *throwsAt;  // the start of the log line that throws
+        TStepResult result;
+        bool started;  // the demultiplexer ran
+    } cases[] = {
+        {"vacances \xef\xbf\xbd.m2ts", "Le nom du clip", TStepResult::NoClip, false},
+        {"clip.m2ts", "Lancement de eac3to", TStepResult::DemuxFailed, false},
+        {"clip.m2ts", "eac3to a terminé", TStepResult::DemuxFailed, true},
+    };
+    for (const auto &c : cases) {
+        QFile::remove(FRecord);
+        FakeToolEnv env("streams", FRecord);
+        auto disc = MakeDisc({QString::fromUtf8(c.clip)});
+        const TStepLog throwing = [&c](const QString &line) {
+            if (line.startsWith(QString::fromUtf8(c.throwsAt)))
+                throw std::runtime_error("journal plein");
+        };
+        EXPECT_EQ(DemuxDisc(*disc, FSettings, CopyAbort, throwing), c.result) << c.throwsAt;
+        EXPECT_EQ(QFile::exists(FRecord), c.started) << c.throwsAt;
+        EXPECT_TRUE(disc->Streams.isEmpty()) << c.throwsAt;
+        EXPECT_TRUE(disc->Chapters.isEmpty()) << c.throwsAt;
+    }
 }
 
 TEST_F(ToolSteps, EachRunIsLoggedWithItsCommandLineAndEnding)
@@ -232,7 +263,7 @@ TEST_F(ToolSteps, EachRunIsLoggedWithItsCommandLineAndEnding)
     QStringList log;
     const TStepLog toLog = [&log](const QString &line) { log << line; };
     FakeToolEnv env("exit:1");
-    EXPECT_EQ(DemuxDisc(*disc, FSettings, CopyAbort, toLog), srWarnings);
+    EXPECT_EQ(DemuxDisc(*disc, FSettings, CopyAbort, toLog), TStepResult::Warnings);
     EXPECT_EQ(log, QStringList({"Lancement de eac3to : \"" + FakeToolPath() + "\" " + DemuxArguments(*disc),
                                 "eac3to a terminé avec des avertissements (code 1)"}));
 }
@@ -247,7 +278,7 @@ TEST_F(ToolSteps, BurnStopsOnlyWhenItsHandlerAsks)
     AbortRequested = true;
     int calls = 0;
     EXPECT_EQ(BurnDisc(*disc, FSettings, [&](const QByteArray &, const QByteArray &, bool &) { ++calls; }),
-              srDone);
+              TStepResult::Done);
     EXPECT_GT(calls, 1);
     EXPECT_FALSE(QFile::exists(FRecord + ".term"));
     AbortRequested = false;
@@ -258,7 +289,7 @@ TEST_F(ToolSteps, BurnStopsOnlyWhenItsHandlerAsks)
                        [this](const QByteArray &, const QByteArray &, bool &abort) {
                            abort = QFile::exists(FRecord);
                        }),
-              srInterrupted);
+              TStepResult::Interrupted);
     EXPECT_TRUE(QFile::exists(FRecord + ".term"));
 }
 
@@ -296,7 +327,7 @@ struct MuxCase
 {
     bool deleteMeta, deleteFlux, interrupt;
     const char *actions;  // the muxer's, when not interrupted
-    uint8_t code;
+    TStepResult code;
     bool metaStays, streamsStay;
 };
 
@@ -315,12 +346,13 @@ TEST_P(MuxDeletion, FollowsTheSettingsAndTheInterruption)
     }
     disc->Streams.MetaString = "00:00:00.000";
     FakeToolEnv env(c.interrupt ? "sleep" : c.actions, FRecord);
-    const uint8_t code = MuxDisc(*disc, FSettings, [&](const QByteArray &, const QByteArray &, bool &abort) {
-        // Interrupted once the muxer has surely started.
-        if (c.interrupt && QFile::exists(FRecord))
-            AbortRequested = true;
-        abort = AbortRequested;
-    });
+    const TStepResult code =
+        MuxDisc(*disc, FSettings, [&](const QByteArray &, const QByteArray &, bool &abort) {
+            // Interrupted once the muxer has surely started.
+            if (c.interrupt && QFile::exists(FRecord))
+                AbortRequested = true;
+            abort = AbortRequested;
+        });
     EXPECT_EQ(code, c.code);
 
     const QString meta = FSettings.Dossiermeta + "clips+été.meta";
@@ -339,27 +371,27 @@ TEST_P(MuxDeletion, FollowsTheSettingsAndTheInterruption)
     EXPECT_EQ(disc->Streams.size(), 2);  // the list keeps its entries
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, MuxDeletion,
-                         testing::Values(MuxCase {true, true, false, "progress", srDone, false, false},
-                                         MuxCase {false, false, false, "progress", srDone, true, true},
-                                         MuxCase {false, true, false, "progress", srDone, true, false},
-                                         MuxCase {true, true, false, "exit:1", srWarnings, false, false},
-                                         MuxCase {true, true, false, "progress,exit:2", srMuxFailed, true,
-                                                  true},
-                                         MuxCase {true, true, false, "signal:11", srMuxFailed, true, true},
-                                         MuxCase {true, true, true, "", srInterrupted, false, true},
-                                         MuxCase {false, true, true, "", srInterrupted, true, true}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, MuxDeletion,
+    testing::Values(MuxCase {true, true, false, "progress", TStepResult::Done, false, false},
+                    MuxCase {false, false, false, "progress", TStepResult::Done, true, true},
+                    MuxCase {false, true, false, "progress", TStepResult::Done, true, false},
+                    MuxCase {true, true, false, "exit:1", TStepResult::Warnings, false, false},
+                    MuxCase {true, true, false, "progress,exit:2", TStepResult::MuxFailed, true, true},
+                    MuxCase {true, true, false, "signal:11", TStepResult::MuxFailed, true, true},
+                    MuxCase {true, true, true, "", TStepResult::Interrupted, false, true},
+                    MuxCase {false, true, true, "", TStepResult::Interrupted, true, true}));
 
 TEST_F(ToolSteps, MuxWithoutMetaFileStartsNothing)
 {
     FakeToolEnv env("", FRecord);
     auto disc = MakeDisc({"clip.m2ts"});
     FSettings.Dossiermeta = FDir.filePath("missing/");
-    EXPECT_EQ(MuxDisc(*disc, FSettings, CopyAbort), srMetaNotWritten);
+    EXPECT_EQ(MuxDisc(*disc, FSettings, CopyAbort), TStepResult::MetaNotWritten);
 
     FSettings.Dossiermeta = FDir.path() + '/';
     disc->Project = QStringLiteral("dit \"bonjour\"");
-    EXPECT_EQ(MuxDisc(*disc, FSettings, CopyAbort), srMetaNotWritten);
+    EXPECT_EQ(MuxDisc(*disc, FSettings, CopyAbort), TStepResult::MetaNotWritten);
     EXPECT_FALSE(QFile::exists(FDir.filePath("dit \"bonjour\".meta")));
     EXPECT_FALSE(QFile::exists(FRecord));
 }
@@ -369,7 +401,7 @@ TEST_F(ToolSteps, BurnPassesTheFoldersAndTheLabel)
     FakeToolEnv env("", FRecord);
     auto disc = MakeDisc({"clip.m2ts"});
     FSettings.Verifier = false;
-    EXPECT_EQ(BurnDisc(*disc, FSettings), srDone);
+    EXPECT_EQ(BurnDisc(*disc, FSettings), TStepResult::Done);
     const QString f = FSettings.DossierAVCHD + "/clips+été/Disque 01/";
     const FakeToolRecord r = ReadFakeToolRecord(FRecord);
     EXPECT_EQ(r.args, QStringList({FakeToolPath(),
@@ -414,7 +446,7 @@ TEST_P(BurnDestination, ReachesTheBurnersCommandLine)
     FSettings.Destination = c.Destination;
     FSettings.Verifier = c.Verify;
     FSettings.DossierImages = QStringLiteral("/data/images é/");
-    ASSERT_EQ(BurnDisc(*disc, FSettings), srDone);
+    ASSERT_EQ(BurnDisc(*disc, FSettings), TStepResult::Done);
     const QStringList args = ReadFakeToolRecord(FRecord).args;
     ASSERT_GE(args.size(), 20);
     EXPECT_EQ((QStringList {args[4], args[12]} + args.mid(20)), c.Expected);
@@ -439,7 +471,7 @@ TEST_F(ToolSteps, BurnStartsNothingForAFolderItCannotPass)
     auto disc = MakeDisc({"clip.m2ts"});
     for (const char *project : {"dit \"bonjour\"", "a|b"}) {
         disc->Project = QString::fromUtf8(project);
-        EXPECT_EQ(BurnDisc(*disc, FSettings), srBurnNotStarted) << project;
+        EXPECT_EQ(BurnDisc(*disc, FSettings), TStepResult::BurnNotStarted) << project;
     }
     EXPECT_FALSE(QFile::exists(FRecord));
 }

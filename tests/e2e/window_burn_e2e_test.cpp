@@ -17,6 +17,7 @@
 
 #include "tests/tools/burn/burntesthelpers.h"
 #include "tests/support/cardclip.h"
+#include "tests/support/testwindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -73,14 +74,7 @@ protected:
         ini.write("[imgburn]\nDestination=stdio:" + FImage.toUtf8() + "\n");
         ini.close();
 
-        FWhere.ExeName = Path(QStringLiteral("bin/tavrel"));
-        FWhere.HiveFile = Path(QStringLiteral("registry.reg"));
-        Settings = TSettings();
-        AbortRequested = false;
-        FForm = std::make_unique<TForm1>(FWhere);
-        FForm->Localiser = [] { return true; };
-        FForm->ShowSplitMessage = [this](const QString &text) { FMessages << text; };
-        FForm->show();
+        FForm = OpenTestWindow(FRoot, FWhere, FMessages);
         // The first showing loaded the settings: the test's own come after.
         Settings.eac3tofile = Install("eac3to");
         Settings.tsMuxerFile = Install("tsmuxer");
@@ -93,12 +87,7 @@ protected:
 
     void TearDown() override
     {
-        if (FForm) {
-            if (auto thread = FForm->Disquesframe->Processor.BurnThread()) {
-                EXPECT_TRUE(thread->WaitFor(30'000));
-            }
-        }
-        FForm.reset();
+        CloseTestWindow(FForm);
         QDir::setCurrent(FPreviousFolder);
     }
 

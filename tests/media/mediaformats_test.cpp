@@ -55,6 +55,21 @@ TEST(BitWriter, PacksFieldsBigEndianAndPatchesLengths)
     EXPECT_EQ(w.Bytes(), (std::vector<uint8_t> {0x00, 0x03, 0xBF, 0xAB, 0xCD}));
 }
 
+// Reserved fields are zeros of any width, wider than one Put too.
+TEST(BitWriter, ReservedFieldsAreZerosBetweenTheirNeighbours)
+{
+    TBitWriter w;
+    w.Put(1, 1);
+    w.PutReserved(70);
+    w.Put(1, 1);
+    w.PutReserved(16);
+    std::vector<uint8_t> expected(11, 0);
+    expected[0] = 0x80;
+    expected[8] = 0x01;
+    EXPECT_EQ(w.Bytes(), expected);
+    EXPECT_THROW(w.PutReserved(0), std::logic_error);
+}
+
 TEST(BitWriter, RefusesValuesWiderThanTheirField)
 {
     TBitWriter w;
@@ -350,6 +365,7 @@ struct TRateCase
     double Rate;
     int64_t Pictures;
     int64_t Duration;  // ticks, worked out from the rate
+    int64_t FifthEarlyBy = 0;  // ticks: one short gap before the fifth picture, one long after it
 };
 
 class ClipDurationRule : public testing::TestWithParam<TRateCase>
@@ -360,8 +376,9 @@ class ClipDurationRule : public testing::TestWithParam<TRateCase>
 // step times the pictures.
 TEST_P(ClipDurationRule, WholeClipAndItsEndsAgree)
 {
-    const auto [rate, pictures, duration] = GetParam();
+    const auto [rate, pictures, duration, fifthEarlyBy] = GetParam();
     std::vector<int64_t> all = PictureTimes(pictures, rate);
+    all[4] -= fifthEarlyBy;
     std::vector<int64_t> ends(all.begin(), all.begin() + 9);
     ends.insert(ends.end(), all.end() - 9, all.end());
     EXPECT_EQ(ClipDuration(all, pictures, 0), duration);
@@ -374,7 +391,9 @@ INSTANTIATE_TEST_SUITE_P(UsualRates, ClipDurationRule,
                                                     54'054'000},  // 10:00.6 at 1501.5 ticks
                                          TRateCase {24000.0 / 1001, 14400, 54'054'000},  // 3753.75 ticks
                                          TRateCase {30000.0 / 1001, 18000, 54'054'000},  // 3003 ticks
-                                         TRateCase {24.0, 14401, 54'003'750}));
+                                         TRateCase {24.0, 14401, 54'003'750},
+                                         // The step is the most common gap, not the shortest.
+                                         TRateCase {25.0, 15000, 54'000'000, 900}));
 
 TEST(ClipDurationRule, UnknownOrDamagedStepGivesNothing)
 {

@@ -9,6 +9,10 @@
 namespace {
 
 constexpr uint16_t kStreamCodingInfoLength = 21;
+constexpr uint8_t kClipStreamTypeAv = 1;
+constexpr uint8_t kApplicationMainMovie = 1;
+constexpr uint8_t kEpStreamTypeVideo = 1;
+constexpr uint8_t kCpiTypeEpMap = 1;
 
 // How far a player must read from an entry point to hold the whole I
 // picture: the class of the bytes on disc from the entry's source packet to
@@ -29,14 +33,14 @@ uint8_t EndPositionClass(const TEpEntry &entry)
 void PutClipInfo(TBitWriter &w, const TClipSummary &clip)
 {
     size_t info = w.BeginLength(32);
-    w.Put(0, 16);
-    w.Put(1, 8);  // clip stream type: AV stream
-    w.Put(1, 8);  // application type: main movie
-    w.Put(0, 31);
+    w.PutReserved(16);
+    w.Put(kClipStreamTypeAv, 8);
+    w.Put(kApplicationMainMovie, 8);
+    w.PutReserved(31);
     w.Put(0, 1);  // no ATC delta
     w.Put(clip.RecordingRate, 32);
     w.Put(clip.SourcePackets, 32);
-    w.PutZeros(128);
+    w.PutZeros(128);  // reserved
     size_t typeInfo = w.BeginLength(16);
     w.Put(0x80, 8);  // validity flags
     w.PutBytes("HDMV");
@@ -48,7 +52,7 @@ void PutClipInfo(TBitWriter &w, const TClipSummary &clip)
 void PutSequenceInfo(TBitWriter &w, const TClipSummary &clip)
 {
     size_t info = w.BeginLength(32);
-    w.Put(0, 8);
+    w.PutReserved(8);
     w.Put(1, 8);  // ATC sequences
     w.Put(0, 32);  // first source packet of the ATC sequence
     w.Put(1, 8);  // STC sequences
@@ -63,7 +67,7 @@ void PutSequenceInfo(TBitWriter &w, const TClipSummary &clip)
 void PutProgramInfo(TBitWriter &w, const TClipSummary &clip)
 {
     size_t info = w.BeginLength(32);
-    w.Put(0, 8);
+    w.PutReserved(8);
     w.Put(1, 8);  // programs
     w.Put(0, 32);  // first source packet of the program sequence
     w.Put(kPmtPid, 16);
@@ -74,22 +78,22 @@ void PutProgramInfo(TBitWriter &w, const TClipSummary &clip)
     size_t video = w.BeginLength(8);
     w.Put(kStreamTypeH264, 8);
     w.Put(uint8_t(clip.Video.Format), 4);
-    w.Put(clip.Video.Rate, 4);
+    w.Put(uint8_t(clip.Video.Rate), 4);
     w.Put(uint8_t(clip.Video.Aspect), 4);
-    w.Put(0, 2);
+    w.PutReserved(2);
     w.Put(0, 1);  // no closed captions flag
-    w.Put(0, 1);
-    w.PutZeros(kStreamCodingInfoLength - 3);
+    w.PutReserved(1);
+    w.PutZeros(kStreamCodingInfoLength - 3);  // reserved
     w.EndLength(video);
 
     if (clip.Audio) {
         w.Put(kAudioPid, 16);
         size_t audio = w.BeginLength(8);
         w.Put(kStreamTypeAc3, 8);
-        w.Put(clip.Audio->Format, 4);
-        w.Put(clip.Audio->Rate, 4);
+        w.Put(uint8_t(clip.Audio->Format), 4);
+        w.Put(uint8_t(clip.Audio->Rate), 4);
         w.PutBytes("und");
-        w.PutZeros(kStreamCodingInfoLength - 5);
+        w.PutZeros(kStreamCodingInfoLength - 5);  // reserved
         w.EndLength(audio);
     }
     w.EndLength(info);
@@ -112,20 +116,20 @@ void PutEpMap(TBitWriter &w, const TClipSummary &clip)
     }
 
     size_t epMapStart = w.BytePos();
-    w.Put(0, 8);
+    w.PutReserved(8);
     w.Put(1, 8);  // one stream
     w.Put(kVideoPid, 16);
-    w.Put(0, 10);
-    w.Put(1, 4);  // EP stream type: video
+    w.PutReserved(10);
+    w.Put(kEpStreamTypeVideo, 4);
     w.Put(coarse.size(), 16);
     w.Put(clip.EntryPoints.size(), 18);
     size_t streamAddress = w.BytePos();
-    w.Put(0, 32);
+    w.Put(0, 32);  // filled in below
 
     size_t streamStart = w.BytePos();
     w.Patch(streamAddress, streamStart - epMapStart, 32);
     size_t fineAddress = w.BytePos();
-    w.Put(0, 32);
+    w.Put(0, 32);  // filled in below
     for (const TCoarse &c : coarse) {
         w.Put(c.FineId, 18);
         w.Put(c.Pts, 14);
@@ -143,8 +147,8 @@ void PutEpMap(TBitWriter &w, const TClipSummary &clip)
 void PutCpi(TBitWriter &w, const TClipSummary &clip)
 {
     size_t cpi = w.BeginLength(32);
-    w.Put(0, 12);
-    w.Put(1, 4);  // CPI type: EP map
+    w.PutReserved(12);
+    w.Put(kCpiTypeEpMap, 4);
     PutEpMap(w, clip);
     w.EndLength(cpi);
 }

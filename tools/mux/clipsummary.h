@@ -42,17 +42,40 @@ enum class EAspectRatio : uint8_t {
     Ratio16x9 = 3,
 };
 
+// Frame rate codes of the same places; 5 is not used.
+enum class EFrameRate : uint8_t {
+    Unknown = 0,
+    Fps23_976 = 1,
+    Fps24 = 2,
+    Fps25 = 3,
+    Fps29_97 = 4,
+    Fps50 = 6,
+    Fps59_94 = 7,
+};
+
+// Audio presentation types (channel layouts) of the clip info and the playlist.
+enum class EAudioFormat : uint8_t {
+    Mono = 1,
+    Stereo = 3,
+    MultiChannel = 6,
+};
+
+// Audio sampling frequency codes; these discs know 48, 96 and 192 kHz only.
+enum class ESampleRate : uint8_t {
+    Hz48000 = 1,
+};
+
 struct TVideoAttributes
 {
     EVideoFormat Format = EVideoFormat::Unknown;
-    uint8_t Rate = 0;  // disc frame rate code
+    EFrameRate Rate = EFrameRate::Unknown;
     EAspectRatio Aspect = EAspectRatio::Ratio16x9;
 };
 
 struct TAudioAttributes
 {
-    uint8_t Format = 3;  // 1 mono, 3 stereo, 6 multi-channel
-    uint8_t Rate = 1;  // 1: 48 kHz
+    EAudioFormat Format = EAudioFormat::Stereo;
+    ESampleRate Rate = ESampleRate::Hz48000;
 };
 
 struct TClipSummary

@@ -66,8 +66,13 @@ TVideoAttributes VideoAttributes(const TH264Sps &sps, const TFrameRate &rate)
     struct
     {
         double Fps;
-        uint8_t Code;
-    } codes[] = {{24000.0 / 1001, 1}, {24, 2}, {25, 3}, {30000.0 / 1001, 4}, {50, 6}, {60000.0 / 1001, 7}};
+        EFrameRate Code;
+    } codes[] = {{24000.0 / 1001, EFrameRate::Fps23_976},
+                 {24, EFrameRate::Fps24},
+                 {25, EFrameRate::Fps25},
+                 {30000.0 / 1001, EFrameRate::Fps29_97},
+                 {50, EFrameRate::Fps50},
+                 {60000.0 / 1001, EFrameRate::Fps59_94}};
     for (const auto &c : codes)
         if (std::fabs(fps - c.Fps) < 0.01)
             a.Rate = c.Code;
@@ -78,8 +83,11 @@ TVideoAttributes VideoAttributes(const TH264Sps &sps, const TFrameRate &rate)
 TAudioAttributes AudioAttributes(const TAc3Frame &frame)
 {
     TAudioAttributes a;
-    a.Format = frame.Acmod == 1 ? 1 : (frame.Acmod <= 2 && !frame.Lfe) ? 3 : 6;
-    a.Rate = 1;
+    constexpr uint8_t kAcmodMono = 1, kAcmodStereo = 2;  // 0 is dual mono, shown as stereo
+    a.Format = frame.Acmod == kAcmodMono                     ? EAudioFormat::Mono
+               : (frame.Acmod <= kAcmodStereo && !frame.Lfe) ? EAudioFormat::Stereo
+                                                             : EAudioFormat::MultiChannel;
+    a.Rate = ESampleRate::Hz48000;
     return a;
 }
 

@@ -30,9 +30,9 @@ static_assert(sizeof kMakerText - 1 <= kMakerTextField, "the maker text fits its
 void PutHdmvObject(TBitWriter &w, uint16_t movieObject)
 {
     w.Put(kPlaybackMovie, 2);
-    w.Put(0, 14);
+    w.PutReserved(14);
     w.Put(movieObject, 16);
-    w.Put(0, 32);
+    w.PutReserved(32);
 }
 
 // The maker's part: an identification, its text in a fixed field, more
@@ -85,13 +85,13 @@ void PutExtensionData(TBitWriter &w)
     const size_t start = w.BytePos();
     size_t all = w.BeginLength(32);
     const size_t dataAddress = w.BytePos();
-    w.Put(0, 32);
-    w.Put(0, 24);
+    w.Put(0, 32);  // filled in below
+    w.PutReserved(24);
     w.Put(1, 8);  // entries
     w.Put(kAvchdExtensionId1, 16);
     w.Put(kAvchdExtensionId2, 16);
     const size_t entryAddress = w.BytePos();
-    w.Put(0, 32);
+    w.Put(0, 32);  // filled in below
     size_t entryLength = w.BeginLength(32);
     const size_t data = w.BytePos();
     w.Patch(dataAddress, data - start, 32);
@@ -110,27 +110,28 @@ std::vector<uint8_t> BuildIndexFile(const TClipSummary &clip)
     TStructureHeader header(w, "INDX", clip.Version);
 
     size_t appInfo = w.BeginLength(32);
-    w.Put(0, 1);
+    w.PutReserved(1);
     w.Put(0, 1);  // initial output mode preference
     w.Put(0, 1);  // content exist flag
-    w.Put(0, 5);
-    w.Put(0, 4);  // video format and frame rate left to the streams
-    w.Put(0, 4);
+    w.PutReserved(5);
+    // Video format and frame rate left to the streams.
+    w.Put(uint8_t(EVideoFormat::Unknown), 4);
+    w.Put(uint8_t(EFrameRate::Unknown), 4);
     w.PutZeros(32);  // user data
     w.EndLength(appInfo);
 
     header.PartStartsHere(0);
     size_t indexes = w.BeginLength(32);
     w.Put(kObjectTypeHdmv, 2);  // first playback
-    w.Put(0, 30);
+    w.PutReserved(30);
     PutHdmvObject(w, kFirstPlayObject);
     w.Put(kObjectTypeHdmv, 2);  // top menu
-    w.Put(0, 30);
+    w.PutReserved(30);
     PutHdmvObject(w, kTopMenuObject);
     w.Put(1, 16);  // titles
     w.Put(kObjectTypeHdmv, 2);
     w.Put(0, 2);  // access type
-    w.Put(0, 28);
+    w.PutReserved(28);
     PutHdmvObject(w, kTitleObject);
     w.EndLength(indexes);
 

@@ -22,22 +22,29 @@ constexpr uint8_t kPrivateStream1 = 0xBD;
 constexpr uint8_t kExtendedStreamId = 0xFD;
 constexpr uint8_t kAc3StreamIdExtension = 0x71;
 
+// Descriptor tags of the PMT.
+constexpr uint8_t kRegistrationTag = 0x05;
+constexpr uint8_t kAc3AudioTag = 0x81;
+constexpr uint8_t kCopyControlTag = 0x88;
+
+// A registration descriptor: the tag, its length and the format identifier.
 std::vector<uint8_t> Registration(const char *id)
 {
-    return {0x05, 0x04, uint8_t(id[0]), uint8_t(id[1]), uint8_t(id[2]), uint8_t(id[3])};
+    return {kRegistrationTag, 4, uint8_t(id[0]), uint8_t(id[1]), uint8_t(id[2]), uint8_t(id[3])};
 }
 
 // Copy control descriptor of Blu-ray and AVCHD streams: no copy restriction.
-const std::vector<uint8_t> kCopyControl = {0x88, 0x04, 0x0F, 0xFF, 0xFC, 0xFC};
+const std::vector<uint8_t> kCopyControl = {kCopyControlTag, 4, 0x0F, 0xFF, 0xFC, 0xFC};
 
-// HDMV registration with the video's coding type, format, rate and aspect.
+// HDMV registration with the video's coding type, format, rate and aspect;
+// the bits around them are reserved (all ones).
 std::vector<uint8_t> VideoRegistration(const TVideoAttributes &video)
 {
     std::vector<uint8_t> d = Registration("HDMV");
-    d[1] = 8;
+    d[1] = 8;  // the identifier and the four bytes below
     d.push_back(0xFF);
     d.push_back(kStreamTypeH264);
-    d.push_back(uint8_t(uint8_t(video.Format) << 4 | (video.Rate & 0x0F)));
+    d.push_back(uint8_t(uint8_t(video.Format) << 4 | uint8_t(video.Rate)));
     d.push_back(uint8_t(uint8_t(video.Aspect) << 4 | 0x0F));
     return d;
 }
@@ -52,7 +59,7 @@ std::vector<uint8_t> Ac3Descriptors(const std::vector<uint8_t> &frame)
         return d;
     uint8_t fscod = frame[4] >> 6, bitRateCode = (frame[4] & 0x3F) >> 1;
     uint8_t bsid = frame[5] >> 3, bsmod = frame[5] & 0x07, acmod = frame[6] >> 5;
-    d.insert(d.end(), {0x81, 4, uint8_t(fscod << 5 | bsid), uint8_t(bitRateCode << 2),
+    d.insert(d.end(), {kAc3AudioTag, 4, uint8_t(fscod << 5 | bsid), uint8_t(bitRateCode << 2),
                        uint8_t(bsmod << 5 | acmod << 1 | 1),  // surround not indicated; full service
                        0xFF});  // language code: deprecated, all ones
     return d;

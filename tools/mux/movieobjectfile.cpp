@@ -10,24 +10,25 @@ namespace {
 
 enum EBranch : uint8_t { kJump = 1, kPlay = 2 };  // branch command sub-groups
 enum EOption : uint8_t { kJumpTitle = 1, kPlayPlaylist = 0 };
+constexpr uint8_t kGroupBranch = 0;
 
 // One navigation command of the branch group with an immediate operand:
 // operand count 1, the sub-group and its option, then the operand.
 void PutBranch(TBitWriter &w, EBranch subGroup, EOption option, uint32_t operand)
 {
     w.Put(1, 3);  // operand count
-    w.Put(0, 2);  // command group: branch
+    w.Put(kGroupBranch, 2);
     w.Put(subGroup, 3);
     w.Put(1, 1);  // first operand immediate
-    w.Put(0, 1);
-    w.Put(0, 2);
+    w.Put(0, 1);  // second operand not immediate
+    w.PutReserved(2);
     w.Put(option, 4);
-    w.Put(0, 4);
+    w.PutReserved(4);
     w.Put(0, 4);  // compare option
-    w.Put(0, 3);
+    w.PutReserved(3);
     w.Put(0, 5);  // set option
     w.Put(operand, 32);
-    w.Put(0, 32);
+    w.Put(0, 32);  // second operand, unused
 }
 
 void PutObject(TBitWriter &w, bool resume, EBranch subGroup, EOption option, uint32_t operand)
@@ -35,7 +36,7 @@ void PutObject(TBitWriter &w, bool resume, EBranch subGroup, EOption option, uin
     w.Put(resume ? 1 : 0, 1);  // resume intention
     w.Put(0, 1);  // menu call allowed
     w.Put(0, 1);  // title search allowed
-    w.Put(0, 13);
+    w.PutReserved(13);
     w.Put(1, 16);  // one command
     PutBranch(w, subGroup, option, operand);
 }
@@ -47,7 +48,7 @@ std::vector<uint8_t> BuildMovieObjectFile(const TClipSummary &clip)
     TBitWriter w;
     TStructureHeader header(w, "MOBJ", clip.Version);  // no extension data
     size_t objects = w.BeginLength(32);
-    w.Put(0, 32);
+    w.PutReserved(32);
     w.Put(kMovieObjectCount, 16);
     PutObject(w, true, kPlay, kPlayPlaylist, 0);  // kTitleObject
     PutObject(w, false, kJump, kJumpTitle, 1);  // kFirstPlayObject: title 1

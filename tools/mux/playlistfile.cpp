@@ -10,13 +10,17 @@
 namespace {
 
 constexpr size_t kLanguageLength = 3;
+constexpr uint8_t kStreamOfPlayItemClip = 1;
+constexpr uint8_t kConnectionNotSeamless = 1;
+constexpr uint8_t kPlaybackSequential = 1;
+constexpr uint8_t kEntryMark = 1;
 
 void PutStreamEntry(TBitWriter &w, uint16_t pid)
 {
     size_t entry = w.BeginLength(8);
-    w.Put(1, 8);  // stream of the play item's own clip
+    w.Put(kStreamOfPlayItemClip, 8);
     w.Put(pid, 16);
-    w.PutZeros(6);
+    w.PutZeros(6);  // reserved
     w.EndLength(entry);
 }
 
@@ -37,7 +41,7 @@ void PutAttributes(TBitWriter &w, uint8_t streamType, uint8_t format, uint8_t ra
 void PutStreamTable(TBitWriter &w, const TClipSummary &clip)
 {
     size_t table = w.BeginLength(16);
-    w.Put(0, 16);
+    w.PutReserved(16);
     w.Put(1, 8);  // primary video streams
     w.Put(clip.Audio ? 1 : 0, 8);
     w.Put(0, 8);  // presentation graphics
@@ -45,12 +49,12 @@ void PutStreamTable(TBitWriter &w, const TClipSummary &clip)
     w.Put(0, 8);  // secondary audio
     w.Put(0, 8);  // secondary video
     w.Put(0, 8);  // picture-in-picture graphics
-    w.PutZeros(5);
+    w.PutZeros(5);  // reserved
     PutStreamEntry(w, kVideoPid);
-    PutAttributes(w, kStreamTypeH264, uint8_t(clip.Video.Format), clip.Video.Rate, "");
+    PutAttributes(w, kStreamTypeH264, uint8_t(clip.Video.Format), uint8_t(clip.Video.Rate), "");
     if (clip.Audio) {
         PutStreamEntry(w, kAudioPid);
-        PutAttributes(w, kStreamTypeAc3, clip.Audio->Format, clip.Audio->Rate, "und");
+        PutAttributes(w, kStreamTypeAc3, uint8_t(clip.Audio->Format), uint8_t(clip.Audio->Rate), "und");
     }
     w.EndLength(table);
 }
@@ -60,17 +64,17 @@ void PutPlayItem(TBitWriter &w, const TClipSummary &clip)
     size_t item = w.BeginLength(16);
     w.PutBytes("00000");
     w.PutBytes("M2TS");
-    w.Put(0, 11);
+    w.PutReserved(11);
     w.Put(0, 1);  // not multi-angle
-    w.Put(1, 4);  // connection condition: not seamless
+    w.Put(kConnectionNotSeamless, 4);
     w.Put(0, 8);  // STC sequence
     w.Put(clip.InTime45, 32);
     w.Put(clip.OutTime45, 32);
     w.Put(0, 64);  // user operations allowed
     w.Put(0, 1);  // random access allowed
-    w.Put(0, 7);
+    w.PutReserved(7);
     w.Put(0, 8);  // no still
-    w.Put(0, 16);
+    w.PutReserved(16);  // the still time, with a still only
     PutStreamTable(w, clip);
     w.EndLength(item);
 }
@@ -84,19 +88,19 @@ std::vector<uint8_t> BuildPlaylistFile(const TClipSummary &clip)
     TStructureHeader header(w, "MPLS", clip.Version);
 
     size_t appInfo = w.BeginLength(32);
-    w.Put(0, 8);
-    w.Put(1, 8);  // sequential playback
-    w.Put(0, 16);
+    w.PutReserved(8);
+    w.Put(kPlaybackSequential, 8);
+    w.PutReserved(16);  // the playback count, of random and shuffle playback only
     w.Put(0, 64);  // user operations allowed
     w.Put(0, 1);  // random access
     w.Put(0, 1);  // audio mix
     w.Put(0, 1);  // lossless bypass
-    w.Put(0, 13);
+    w.PutReserved(13);
     w.EndLength(appInfo);
 
     header.PartStartsHere(0);
     size_t playlist = w.BeginLength(32);
-    w.Put(0, 16);
+    w.PutReserved(16);
     w.Put(1, 16);  // play items
     w.Put(0, 16);  // sub-paths
     PutPlayItem(w, clip);
@@ -106,8 +110,8 @@ std::vector<uint8_t> BuildPlaylistFile(const TClipSummary &clip)
     size_t marks = w.BeginLength(32);
     w.Put(clip.ChapterTimes45.size(), 16);
     for (uint32_t time : clip.ChapterTimes45) {
-        w.Put(0, 8);
-        w.Put(1, 8);  // entry mark
+        w.PutReserved(8);
+        w.Put(kEntryMark, 8);
         w.Put(0, 16);  // play item
         w.Put(time, 32);
         w.Put(kVideoPid, 16);

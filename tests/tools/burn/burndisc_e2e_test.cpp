@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <libbluray/bluray.h>
 
-#include <QDir>
 #include <QFile>
 #include <filesystem>
 #include <fstream>
@@ -15,25 +14,11 @@
 #include "src/authoring/toolsteps.h"
 #include "tests/tools/burn/burntesthelpers.h"
 #include "src/clips/listfichier.h"
-#include "src/preview/mediadevice.h"
+#include "tests/support/fixturedisc.h"
 
 namespace {
 
 using namespace burntest;
-constexpr int64_t kSecond = 10'000'000;
-
-std::unique_ptr<Tm2tsFichier> FixtureClip(const QString &name, int64_t duration)
-{
-    return Tm2tsFichier::CreateFromPath(
-        QStringLiteral(TAVREL_FIXTURE_DIR "/") + name, [duration](const QString &path) {
-            return std::make_unique<Tm2tsFileDevice>(path, TKnownClip {duration});
-        });
-}
-
-void KeepAbortFlag(const QByteArray &, const QByteArray &, bool &abort)
-{
-    abort = AbortRequested;
-}
 
 // Copies the built program into `folder`, as an installation would.
 QString Install(const TTempDir &dir, const char *program)
@@ -49,31 +34,21 @@ TEST(BurnDiscEndToEnd, ClipsBecomeAnImageLibblurayReads)
     AbortRequested = false;
     TTempDir dir;
     const QString root = QString::fromStdString(dir / "projet é/");
-    for (const char *sub : {"flux", "meta", "avchd"})
-        ASSERT_TRUE(QDir().mkpath(root + sub));
-    TSettings settings;
-    settings.DossierFlux = root + QStringLiteral("flux/");
-    settings.Dossiermeta = root + QStringLiteral("meta/");
-    settings.DossierAVCHD = root + QStringLiteral("avchd");
+    TSettings settings = WorkFoldersIn(root);
     settings.eac3tofile = Install(dir, "eac3to");
     settings.tsMuxerFile = Install(dir, "tsmuxer");
     settings.ImgBurnFile = Install(dir, "imgburn");
     const std::string image = dir / "disque 1.img";
     std::ofstream(dir / "tools/imgburn.ini") << "[imgburn]\nDestination=stdio:" << image << "\n";
 
-    std::vector<std::unique_ptr<Tm2tsFichier>> clips;
-    clips.push_back(FixtureClip(QStringLiteral("small1s.m2ts"), 1 * kSecond));
-    clips.push_back(FixtureClip(QStringLiteral("small3s.m2ts"), 3 * kSecond));
-    TDisque disc(kDiscCapacity);
-    disc.Number = 1;
-    disc.Project = QStringLiteral("Vacances");
-    for (const auto &clip : clips)
-        ASSERT_EQ(disc.AddClip(clip.get()), acAdded);
+    TFixtureDisc fixture;
+    TDisque &disc = fixture.Disc;
+    ASSERT_EQ(disc.Clips.size(), 2);
 
     ToolOutputHandler handler = KeepAbortFlag;
-    ASSERT_EQ(DemuxDisc(disc, settings, handler), srDone);
-    ASSERT_EQ(MuxDisc(disc, settings, handler), srDone);
-    ASSERT_EQ(BurnDisc(disc, settings), srDone);
+    ASSERT_EQ(DemuxDisc(disc, settings, handler), TStepResult::Done);
+    ASSERT_EQ(MuxDisc(disc, settings, handler), TStepResult::Done);
+    ASSERT_EQ(BurnDisc(disc, settings), TStepResult::Done);
     ASSERT_TRUE(std::filesystem::exists(image));
 
     // The image holds the disc folder's BDMV and CERTIFICATE, byte for byte.

@@ -210,6 +210,22 @@ TEST_P(DemuxJoin, EveryPictureWrittenAndAudioInStepAtEachJoin)
     }
 }
 
+std::string JoinName(const testing::TestParamInfo<TJoinCase> &info)
+{
+    std::string name;
+    for (const std::string &clip : info.param.Clips)
+        name += (name.empty() ? "" : "_") + clip;
+    return name;
+}
+
+// LPCM that AC-3 cannot carry as it is sets the disc's format all the
+// same: 96 kHz becomes 48 kHz, and the AC-3 clip after it is kept as it
+// is; 7.1 becomes 5.1, the layout of the AC-3 clip after it.
+INSTANTIATE_TEST_SUITE_P(BeyondAc3, DemuxJoin,
+                         testing::Values(TJoinCase {{"lpcm96k", "small1s"}, {"lpcm96k"}},
+                                         TJoinCase {{"lpcm71", "surround"}, {"lpcm71"}, "6"}),
+                         JoinName);
+
 INSTANTIATE_TEST_SUITE_P(
     Fixtures, DemuxJoin,
     testing::Values(TJoinCase {{"cam1080i", "small1s", "small3s"}},
@@ -222,12 +238,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TJoinCase {{"small1s", "surround", "lpcm"}, {"surround", "lpcm"}},
                     TJoinCase {{"surround", "small1s", "lpcm"}, {"small1s", "lpcm"}, "6"},
                     TJoinCase {{"videoonly", "lpcm", "surround", "small3s"}, {"lpcm", "surround"}}),
-    [](const testing::TestParamInfo<TJoinCase> &info) {
-        std::string name;
-        for (const std::string &clip : info.param.Clips)
-            name += (name.empty() ? "" : "_") + clip;
-        return name;
-    });
+    JoinName);
 
 // The fixtures' audio is a steady tone: the clip without audio must be
 // silent exactly where its pictures are, and the tone must resume with

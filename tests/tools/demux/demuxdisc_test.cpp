@@ -68,11 +68,11 @@ TEST(DemuxDiscWithEac3to, CollectsExactlyTheTwoStreams)
     settings.eac3tofile = QStringLiteral(TAVREL_BIN_DIR "/eac3to");
     const QString before = GetCurrentFolder();
     QByteArray out, err;
-    const uint8_t code = DemuxDisc(disc, settings, [&](const QByteArray &o, const QByteArray &e, bool &) {
+    const TStepResult code = DemuxDisc(disc, settings, [&](const QByteArray &o, const QByteArray &e, bool &) {
         out += o;
         err += e;
     });
-    EXPECT_EQ(code, srDone);
+    EXPECT_EQ(code, TStepResult::Done);
     EXPECT_EQ(GetCurrentFolder(), before);
     EXPECT_TRUE(err.isEmpty()) << err.constData();
     EXPECT_TRUE(out.contains("100%")) << out.constData();

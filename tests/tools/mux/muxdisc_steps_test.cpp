@@ -16,34 +16,14 @@
 #include "src/authoring/split.h"
 #include "src/authoring/toolsteps.h"
 #include "src/clips/listfichier.h"
-#include "src/preview/mediadevice.h"
+#include "tests/support/fixturedisc.h"
 
 namespace {
-
-constexpr int64_t kSecond = 10'000'000;
-
-std::unique_ptr<Tm2tsFichier> FixtureClip(const QString &name, int64_t duration)
-{
-    return Tm2tsFichier::CreateFromPath(
-        QStringLiteral(TAVREL_FIXTURE_DIR "/") + name, [duration](const QString &path) {
-            return std::make_unique<Tm2tsFileDevice>(path, TKnownClip {duration});
-        });
-}
-
-void KeepAbortFlag(const QByteArray &, const QByteArray &, bool &abort)
-{
-    abort = AbortRequested;
-}
 
 // Settings whose folders lie in root, with the built programs.
 TSettings SettingsIn(const QString &root)
 {
-    for (const char *sub : {"flux", "meta", "avchd"})
-        EXPECT_TRUE(QDir().mkpath(root + sub));
-    TSettings settings;
-    settings.DossierFlux = root + QStringLiteral("flux/");
-    settings.Dossiermeta = root + QStringLiteral("meta/");
-    settings.DossierAVCHD = root + QStringLiteral("avchd");
+    TSettings settings = WorkFoldersIn(root);
     settings.eac3tofile = QStringLiteral(TAVREL_BIN_DIR "/eac3to");
     settings.tsMuxerFile = QStringLiteral(TAVREL_BIN_DIR "/tsmuxer");
     settings.DeleteMeta = true;
@@ -59,21 +39,16 @@ TEST(MuxDiscSteps, DemuxedStreamsBecomeTheDiscFolder)
     const QString root = dir.path() + QStringLiteral("/projet é/");
     const TSettings settings = SettingsIn(root);
 
-    std::vector<std::unique_ptr<Tm2tsFichier>> clips;
-    clips.push_back(FixtureClip(QStringLiteral("small1s.m2ts"), 1 * kSecond));
-    clips.push_back(FixtureClip(QStringLiteral("small3s.m2ts"), 3 * kSecond));
-    TDisque disc(kDiscCapacity);
-    disc.Number = 1;
-    disc.Project = QStringLiteral("Vacances");
-    for (const auto &clip : clips)
-        ASSERT_EQ(disc.AddClip(clip.get()), acAdded);
+    TFixtureDisc fixture;
+    TDisque &disc = fixture.Disc;
+    ASSERT_EQ(disc.Clips.size(), 2);
 
     ToolOutputHandler handler = KeepAbortFlag;
-    ASSERT_EQ(DemuxDisc(disc, settings, handler), srDone);
+    ASSERT_EQ(DemuxDisc(disc, settings, handler), TStepResult::Done);
     ASSERT_FALSE(disc.Streams.isEmpty());
     // The first clip is 25 pictures at 25 per second.
     EXPECT_EQ(disc.Streams.MetaString.toStdString(), "00:00:00.000;00:00:01.000");
-    ASSERT_EQ(MuxDisc(disc, settings, handler), srDone);
+    ASSERT_EQ(MuxDisc(disc, settings, handler), TStepResult::Done);
 
     const QString folder = disc.DiscFolder(settings.DossierAVCHD);
     for (const char *file :
@@ -133,10 +108,10 @@ TEST_P(MuxDiscRate, TitleLastsAsLongAsTheClips)
     EXPECT_NEAR(disc.TotalDuration / 1e7 * 90000, frames * frameTicks, 2.0 * GetParam().Clips.size());
 
     ToolOutputHandler handler = KeepAbortFlag;
-    ASSERT_EQ(DemuxDisc(disc, settings, handler), srDone);
+    ASSERT_EQ(DemuxDisc(disc, settings, handler), TStepResult::Done);
     EXPECT_NE(MetaFileText(disc).indexOf(QByteArray(", fps=") + GetParam().Fps + ", "), -1)
         << MetaFileText(disc).constData();
-    ASSERT_EQ(MuxDisc(disc, settings, handler), srDone);
+    ASSERT_EQ(MuxDisc(disc, settings, handler), TStepResult::Done);
 
     BLURAY *bd = bd_open(QFile::encodeName(disc.DiscFolder(settings.DossierAVCHD)).constData(), nullptr);
     ASSERT_NE(bd, nullptr);

@@ -29,6 +29,9 @@ namespace {
 
 const std::string kTsmuxer = std::string(TAVREL_BIN_DIR) + "/tsmuxer";
 const fs::path kFixtures = TAVREL_FIXTURE_DIR;
+// Reading back a disc of a few seconds ends well within this on a busy
+// machine; a reader stuck on a stream it cannot place is stopped here.
+constexpr int kReadBackLimitSeconds = 30;
 
 // Video and audio elementary streams of fixture clips joined in order, as
 // the demultiplexer writes them.
@@ -262,12 +265,16 @@ TEST_F(MuxDisc, InterlacedCamcorderClipDecodesAndPlays)
     EXPECT_EQ(title.VideoFormat, BLURAY_VIDEO_FORMAT_1080I);
     fs::path m2ts = out / "BDMV/STREAM/00000.m2ts";
     TProcessResult decode =
-        runProcess({"ffmpeg", "-nostdin", "-v", "error", "-i", m2ts.string(), "-f", "null", "-"});
+        runProcess({"ffmpeg", "-nostdin", "-v", "error", "-i", m2ts.string(), "-f", "null", "-"}, {},
+                   kReadBackLimitSeconds);
+    EXPECT_FALSE(decode.timedOut) << "ffmpeg did not finish reading the disc";
     EXPECT_EQ(decode.exitCode, 0);
     EXPECT_EQ(decode.err, "");
     TProcessResult play = runProcess({"gst-launch-1.0", "filesrc", "location=" + m2ts.string(), "!",
                                       "decodebin", "name=d", "d.", "!", "queue", "!", "fakesink", "sync=true",
-                                      "d.", "!", "queue", "!", "fakesink", "sync=true"});
+                                      "d.", "!", "queue", "!", "fakesink", "sync=true"},
+                                     {}, kReadBackLimitSeconds);
+    EXPECT_FALSE(play.timedOut) << "GStreamer did not finish playing the disc: " << play.out << play.err;
     EXPECT_EQ(play.exitCode, 0) << play.out << play.err;
     EXPECT_NE(play.out.find("Got EOS"), std::string::npos) << play.out;
     EXPECT_EQ(play.out.find("ERROR"), std::string::npos) << play.out;

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
 
@@ -33,8 +35,9 @@ void ffmpeg(std::vector<std::string> args)
     ASSERT_EQ(r.exitCode, 0) << r.err;
 }
 
-TProcessResult runProcess(const std::vector<std::string> &argv, const std::string &folder)
+TProcessResult runProcess(const std::vector<std::string> &argv, const std::string &folder, int limitSeconds)
 {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limitSeconds);
     TProcessResult result;
     int outPipe[2], errPipe[2];
     if (pipe(outPipe) != 0)
@@ -54,8 +57,16 @@ TProcessResult runProcess(const std::vector<std::string> &argv, const std::strin
     for (const std::string &a : argv)
         args.push_back(const_cast<char *>(a.c_str()));
     args.push_back(nullptr);
+    // Under a time limit, a process group of its own, which the kill ends whole.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (limitSeconds > 0) {
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attributes, 0);
+    }
     pid_t pid = 0;
-    int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    int spawned = posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(outPipe[1]);
     close(errPipe[1]);
@@ -63,7 +74,18 @@ TProcessResult runProcess(const std::vector<std::string> &argv, const std::strin
     std::string *sinks[2] = {&result.out, &result.err};
     int open = 2;
     while (spawned == 0 && open > 0) {
-        if (poll(fds, 2, -1) < 0)
+        int wait = -1;
+        if (limitSeconds > 0) {
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                kill(-pid, SIGKILL);
+                result.timedOut = true;
+                break;
+            }
+            wait = int(left.count());
+        }
+        if (poll(fds, 2, wait) < 0)
             break;
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))

@@ -27,7 +27,7 @@ protected:
         FClip.OutTime45 = 45000 + 45 * 600000;  // ten minutes
         FClip.SourcePackets = 400000;
         FClip.RecordingRate = 6000000;
-        FClip.Video = {EVideoFormat::Interlaced1080, 3, EAspectRatio::Ratio16x9};
+        FClip.Video = {EVideoFormat::Interlaced1080, EFrameRate::Fps25, EAspectRatio::Ratio16x9};
         FClip.Audio = TAudioAttributes {};
         // Entry points every half second, with packet numbers crossing several
         // 2^17 boundaries and times crossing coarse time steps.
