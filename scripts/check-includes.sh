@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Every project header is included by its path from the repository root,
-# only the top CMakeLists.txt names an include folder, and no two headers
-# share a file name. Prints each offence and fails when there is one.
+# only the top CMakeLists.txt names an include folder, no two headers share
+# a file name, and the clip and disc cores reach no GStreamer header. Prints
+# each offence and fails when there is one.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 git rev-parse --is-inside-work-tree >/dev/null || { echo "the check reads the files git tracks"; exit 1; }
@@ -23,4 +24,26 @@ if [[ -n $clashes ]]; then
     echo "$clashes"
     status=1
 fi
+
+# The clip records and the disc core stay free of the media framework: no
+# header they reach, directly or through others, includes a GStreamer
+# header or names one of its types.
+declare -A reached
+Reach() {
+    local header=$1 next
+    [[ -n ${reached[$header]:-} ]] && return
+    reached[$header]=1
+    while IFS= read -r next; do
+        [[ -f $next ]] && Reach "$next"
+    done < <(sed -nE 's/^[[:space:]]*#[[:space:]]*include[[:space:]]+"([^"]+)".*/\1/p' "$header")
+}
+while IFS= read -r header; do
+    Reach "$header"
+done < <(git ls-files 'src/clips/*.h' 'src/authoring/*.h')
+for header in "${!reached[@]}"; do
+    if grep -HnE '#[[:space:]]*include[[:space:]]*<gst/|\b_Gst[A-Za-z]' "$header"; then
+        echo "$header: reached from a header of src/clips or src/authoring, it brings in GStreamer"
+        status=1
+    fi
+done
 exit $status

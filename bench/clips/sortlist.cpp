@@ -4,6 +4,7 @@
 //
 // usage: tavrel_bench_sortlist [COUNT]   (20000 by default)
 #include "src/clips/fichierlistbox.h"
+#include "src/preview/mediadevice.h"
 
 #include <gst/gst.h>
 

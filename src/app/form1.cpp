@@ -10,6 +10,7 @@
 #include "src/platform/pathdelim.h"
 #include "src/platform/shell.h"
 #include "src/platform/shellopen.h"
+#include "src/preview/mediadevice.h"
 #include "src/preview/mediasystem.h"
 #include "src/preview/viewframe.h"
 #include "src/prefs/fichiersmanquantsform.h"

@@ -2,6 +2,7 @@
 // No command-line arguments are taken.
 #include "src/app/form1.h"
 #include "src/app/qttranslations.h"
+#include "src/platform/logging.h"
 #include "src/platform/shellopen.h"
 #include "src/widgets/imagelist.h"
 
@@ -16,7 +17,9 @@ int main(int argc, char *argv[])
     gst_init(&argc, &argv);
     QApplication app(argc, argv);
     // The program's own texts are French; Qt's dialogs follow the locale.
-    InstallQtTranslations(app);
+    if (!InstallQtTranslations(app) && QLocale().language() != QLocale::English)
+        qCInfo(lcApp) << "no Qt translation for the locale" << QLocale().name()
+                      << ": Qt's dialogs speak English";
     // Lets the desktop match the window with the installed menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("fr.morvek.Tavrel"));
     TImageList::ChooseIconTheme();

@@ -1,6 +1,6 @@
 #include "src/authoring/disctexts.h"
 
-#include "src/preview/timeformats.h"
+#include "src/platform/timetexts.h"
 
 QString GroupedNumber(int64_t value)
 {

@@ -4,6 +4,7 @@
 #include "src/clips/listfichier.h"
 #include "src/platform/pathdelim.h"
 #include "src/platform/shell.h"
+#include "src/preview/mediadevice.h"
 
 TDisque::TDisque(int64_t capacity) : Capacity(capacity)
 { }

@@ -1,7 +1,7 @@
 #include "src/authoring/metafile.h"
 
 #include "src/platform/wholefile.h"
-#include "src/preview/timeformats.h"
+#include "src/platform/timetexts.h"
 
 #include <QFile>
 

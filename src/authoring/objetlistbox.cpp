@@ -18,7 +18,7 @@ public:
     std::unique_ptr<TAbstractListObjet> Entry;
 };
 
-TObjetListBox::TObjetListBox(QWidget *parent) : TActiveListBox(parent), FSortIndex(SortAlpha)
+TObjetListBox::TObjetListBox(QWidget *parent) : TActiveEntryListBox(parent), FSortIndex(SortAlpha)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
@@ -52,18 +52,12 @@ int TObjetListBox::AddEntry(std::unique_ptr<TAbstractListObjet> entry, bool sele
     // so that no new entry can be taken for it.
     std::unique_ptr<TAbstractListObjet> replaced;
     if (added) {
-        const int current = currentRow();
-        auto *it = new TItem(std::move(entry));
-        insertItem(index, it);
-        // The current row stays on the same entry.
-        const int shifted = current >= 0 && index <= current ? current + 1 : current;
+        InsertRow(index, new TItem(std::move(entry)));
         if (select)
             SetCurrentRow(index);
-        else if (currentRow() != shifted)
-            SetCurrentRow(shifted);
     } else {
         replaced = std::exchange(ItemAt(index)->Entry, std::move(entry));
-        if (replaced.get() == FActive)
+        if (replaced.get() == Active())
             CheckActive();
     }
     if (count() == 1)
@@ -72,49 +66,15 @@ int TObjetListBox::AddEntry(std::unique_ptr<TAbstractListObjet> entry, bool sele
     return index;
 }
 
-void TObjetListBox::SetActive(int index)
+int TObjetListBox::CountedSelection() const
 {
-    if (index < -1 || index >= count())
-        return;
-    SetCurrentRow(index);
-    CheckActive();
-    UpdateCounts();
+    return kNoSelectionCount;
 }
 
-void TObjetListBox::CheckActive()
+QString TObjetListBox::CountsHint(int selected, int total) const
 {
-    const int current = currentRow();
-    if (current < 0 || current >= count()) {
-        SetCurrentRow(-1);
-        if (FActive) {
-            FActive = nullptr;
-            if (OnActiveChange)
-                OnActiveChange(nullptr);
-        }
-        return;
-    }
-    TAbstractListObjet *entry = Entry(current);
-    if (entry != FActive) {
-        FActive = entry;
-        if (OnActiveChange)
-            OnActiveChange(entry);
-    }
-    if (QListWidgetItem *now = currentItem())
-        now->setSelected(true);
-}
-
-void TObjetListBox::UpdateCounts()
-{
-    const int total = count();
-    const int selected = kNoSelectionCount;
-    if (total != FLastCount || selected != FLastSelCount) {
-        FLastCount = total;
-        FLastSelCount = selected;
-        setToolTip(selected < 2 ? QStringLiteral("un fichier sélectionné sur %1").arg(total)
-                                : QStringLiteral("%1 fichiers sélectionnés sur %2").arg(selected).arg(total));
-    }
-    if (OnCountsChange)
-        OnCountsChange(selected, total);
+    return selected < 2 ? QStringLiteral("un fichier sélectionné sur %1").arg(total)
+                        : QStringLiteral("%1 fichiers sélectionnés sur %2").arg(selected).arg(total);
 }
 
 void TObjetListBox::DeleteSelected()
@@ -125,6 +85,8 @@ void TObjetListBox::DeleteSelected()
     for (int i = count() - 1; i >= 0; --i)
         if (item(i)->isSelected())
             selected.push_back(i);
+    // The entries removed live until the page has been told of the new
+    // active entry.
     std::vector<std::unique_ptr<TAbstractListObjet>> removed;
     int lowest = -1;
     for (const int i : selected) {
@@ -133,10 +95,7 @@ void TObjetListBox::DeleteSelected()
         removed.push_back(std::move(it->Entry));
         lowest = i;
     }
-    SetActive(lowest > 0 ? lowest - 1 : 0);
-    // With no row left SetActive does nothing: the entry that was active
-    // must still be reported gone.
-    CheckActive();
+    ActivateAfterRemoval(lowest);
 }
 
 void TObjetListBox::ClearObjects()

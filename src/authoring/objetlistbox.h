@@ -8,50 +8,41 @@
 #include "src/clips/sortedkeys.h"
 #include "src/widgets/activelistbox.h"
 
-#include <functional>
 #include <memory>
 #include <vector>
 
-class TObjetListBox : public TActiveListBox
+class TObjetListBox : public TActiveEntryListBox<TAbstractListObjet>
 {
     Q_OBJECT
 public:
-    using TonCountsChangeEvent = std::function<void(int iselcount, int icount)>;
-    using TonActiveChangeEvent = std::function<void(TAbstractListObjet *actif)>;
-
     explicit TObjetListBox(QWidget *parent = nullptr);
     ~TObjetListBox() override;
 
     // Kept with the list; nothing here depends on it.
     bool SelectionnerOuverts = false;
 
-    TonCountsChangeEvent OnCountsChange;
-    TonActiveChangeEvent OnActiveChange;
-
     const TSortedKeys &Keys() const { return FKeys; }
     const TSortIndex &SortIndex() const { return FSortIndex; }
-    // The entry last reported as active, or null.
-    TAbstractListObjet *Active() const { return FActive; }
     // The entry of row index, or null.
     TAbstractListObjet *Entry(int index) const;
 
     // Lists entry at the place of its key and returns that row; an entry
     // whose key is already listed takes the place of the older entry.
     int AddEntry(std::unique_ptr<TAbstractListObjet> entry, bool select);
-    void SetActive(int index);
-    void CheckActive() override;
-    void UpdateCounts() override;
     void DeleteSelected() override;
     void ClearObjects();
+
+protected:
+    // The current row is the one selected row.
+    void SetCurrentRow(int row) override;
+    TAbstractListObjet *RowEntry(int row) const override { return Entry(row); }
+    int CountedSelection() const override;
+    QString CountsHint(int selected, int total) const override;
 
 private:
     class TItem;
     TItem *ItemAt(int index) const;
-    void SetCurrentRow(int row);
 
     TSortedKeys FKeys;
     TSortIndex FSortIndex;
-    TAbstractListObjet *FActive = nullptr;
-    int FLastCount = 0;
-    int FLastSelCount = 0;
 };

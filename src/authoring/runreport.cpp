@@ -1,7 +1,7 @@
 #include "src/authoring/runreport.h"
 
 #include "src/authoring/toolsteps.h"
-#include "src/preview/timeformats.h"
+#include "src/platform/timetexts.h"
 
 #include <QStringList>
 

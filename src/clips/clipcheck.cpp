@@ -1,6 +1,7 @@
 #include "src/clips/clipcheck.h"
 
 #include "src/clips/listfichier.h"
+#include "src/preview/mediadevice.h"
 
 #include <QFile>
 #include <QFileInfo>

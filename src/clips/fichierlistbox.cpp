@@ -54,7 +54,7 @@ public:
     }
 };
 
-TFichierListBox::TFichierListBox(QWidget *parent) : TActiveListBox(parent), FSortIndex(SortAlpha)
+TFichierListBox::TFichierListBox(QWidget *parent) : TActiveEntryListBox(parent), FSortIndex(SortAlpha)
 {
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     // Every row shows one file name in one font: one height for all rows
@@ -139,56 +139,11 @@ void TFichierListBox::SetCurrentRow(int row)
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
 }
 
-void TFichierListBox::SetActive(int index)
+QString TFichierListBox::CountsHint(int selected, int total) const
 {
-    if (index < -1 || index >= count())
-        return;
-    SetCurrentRow(index);
-    if (index >= 0)
-        item(index)->setSelected(true);
-    CheckActive();
-    UpdateCounts();
-}
-
-void TFichierListBox::CheckActive()
-{
-    const int current = currentRow();
-    if (current < 0 || current >= count()) {
-        SetCurrentRow(-1);
-        if (FActive) {
-            FActive = nullptr;
-            if (OnActiveChange)
-                OnActiveChange(nullptr);
-            ReleaseRetired();
-        }
-        return;
-    }
-    TAbstractListFichier *record = Record(current);
-    if (record != FActive) {
-        FActive = record;
-        if (OnActiveChange)
-            OnActiveChange(record);
-        ReleaseRetired();
-    }
-    // The handler may have changed the list: select what is current now.
-    if (QListWidgetItem *now = currentItem())
-        now->setSelected(true);
-}
-
-void TFichierListBox::UpdateCounts()
-{
-    const int total = count();
-    const int selected = SelectedCount();
-    if (total != FLastCount || selected != FLastSelCount) {
-        FLastCount = total;
-        FLastSelCount = selected;
-        const QString plural = selected > 1 ? QStringLiteral("s") : QString();
-        setToolTip(QString::number(selected) + QStringLiteral(" fichier") + plural
-                   + QStringLiteral(" sélectionné") + plural + QStringLiteral(" sur ")
-                   + QString::number(total) + QStringLiteral("\r\n"));
-    }
-    if (OnCountsChange)
-        OnCountsChange(selected, total);
+    const QString plural = selected > 1 ? QStringLiteral("s") : QString();
+    return QString::number(selected) + QStringLiteral(" fichier") + plural + QStringLiteral(" sélectionné")
+           + plural + QStringLiteral(" sur ") + QString::number(total) + QStringLiteral("\r\n");
 }
 
 void TFichierListBox::AddFile(std::unique_ptr<TAbstractListFichier> record, bool select)
@@ -206,16 +161,11 @@ TFichierListBox::ListRecord(std::unique_ptr<TAbstractListFichier> record, bool s
     bool added = false;
     const int index = FKeys.Add(record->GetSortKey(FSortIndex), &added);
     if (added) {
-        const int current = currentRow();
         auto *it = new TItem(std::move(record));
         it->ShowReadable();
-        insertItem(index, it);
+        InsertRow(index, it);
         if (select)
             it->setSelected(true);
-        // The current item stays on the same record.
-        const int shifted = current >= 0 && index <= current ? current + 1 : current;
-        if (currentRow() != shifted)
-            SetCurrentRow(shifted);
     } else {
         // The same file opened again: the newer record takes the place of
         // the older one; text, selection and current item stay.
@@ -232,13 +182,13 @@ void TFichierListBox::Retire(std::unique_ptr<TAbstractListFichier> record)
 {
     // The active record may still be shown by the preview until the next
     // OnActiveChange has been handled.
-    if (record && record.get() == FActive)
+    if (record && record.get() == Active())
         FRetired.push_back(std::move(record));
 }
 
 void TFichierListBox::ReleaseRetired()
 {
-    std::erase_if(FRetired, [this](const auto &record) { return record.get() != FActive; });
+    std::erase_if(FRetired, [this](const auto &record) { return record.get() != Active(); });
 }
 
 void TFichierListBox::ClearFiles()
@@ -316,7 +266,7 @@ void TFichierListBox::DeleteSelected()
         Retire(std::move(it->Record));
         lowest = i;
     }
-    SetActive(lowest > 0 ? lowest - 1 : 0);
+    ActivateAfterRemoval(lowest);
 }
 
 void TFichierListBox::OpenFiles(const QStringList &paths)

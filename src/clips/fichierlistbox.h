@@ -21,12 +21,10 @@
 
 class TDropFileSourceW;
 
-class TFichierListBox : public TActiveListBox, private TOpenList
+class TFichierListBox : public TActiveEntryListBox<TAbstractListFichier>, private TOpenList
 {
     Q_OBJECT
 public:
-    using TonCountsChangeEvent = std::function<void(int iselcount, int icount)>;
-    using TonActiveChangeEvent = std::function<void(TAbstractListFichier *actif)>;
     using TOpenStartEvent = std::function<void()>;
     using TOpenEndEvent = std::function<void(int nb)>;
     using TFolderFoundEvent = std::function<void(const QString &wfolder)>;
@@ -44,8 +42,6 @@ public:
     ~TFichierListBox() override;
 
     // Events, on the list's thread unless said otherwise; none is required.
-    TonCountsChangeEvent OnCountsChange;
-    TonActiveChangeEvent OnActiveChange;
     TOpenStartEvent OnOpenStart;
     TOpenEndEvent OnOpenEnd;
     TFolderFoundEvent OnOpenFolderFound;
@@ -73,8 +69,6 @@ public:
     // The class of record made for each accepted file; none at first.
     TlfCLass RecordClass() const;
     void SetRecordClass(const TlfCLass &recordClass);
-    // The record last announced by OnActiveChange, or null.
-    TAbstractListFichier *Active() const { return FActive; }
     // True while any opening worker runs.
     bool Busy() const;
 
@@ -88,9 +82,6 @@ public:
     // paths are given to it when the drop happens.
     TDropFileSourceW *DragSource() const { return FDragSource; }
 
-    void SetActive(int index);
-    void CheckActive() override;
-    void UpdateCounts() override;
     // Lists record in key order, or puts it in the place of the record of
     // an equal key (the same file opened again).
     void AddFile(std::unique_ptr<TAbstractListFichier> record, bool select);
@@ -117,6 +108,14 @@ signals:
     void DragStartRequested();
 
 protected:
+    // Other selected items stay selected.
+    void SetCurrentRow(int row) override;
+    TAbstractListFichier *RowEntry(int row) const override { return Record(row); }
+    // Records taken out while active are released once another is announced.
+    void ActiveAnnounced() override { ReleaseRetired(); }
+    int CountedSelection() const override { return SelectedCount(); }
+    QString CountsHint(int selected, int total) const override;
+
     bool event(QEvent *event) override;
     bool viewportEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -140,7 +139,6 @@ private:
     // and releases it.
     void ReleaseWorker(std::thread::id thread);
     void Resort();
-    void SetCurrentRow(int row);
     // Destroys record now, or once the next OnActiveChange has moved its
     // users off it when it is the active one.
     void Retire(std::unique_ptr<TAbstractListFichier> record);
@@ -158,9 +156,6 @@ private:
     TSortIndex FSortIndex;
     mutable std::mutex FRecordClassMutex;
     TlfCLass FRecordClass;
-    TAbstractListFichier *FActive = nullptr;
-    int FLastCount = 0;
-    int FLastSelCount = 0;
     TDropFileSourceW *FDragSource;
     QPoint FPressPoint;
     bool FDragRequested = false;

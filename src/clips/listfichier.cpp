@@ -2,6 +2,7 @@
 
 #include "src/clips/clipcheck.h"
 #include "src/platform/pathdelim.h"
+#include "src/preview/mediadevice.h"
 #include "src/preview/timeformats.h"
 
 const TSortIndex SortAlpha {"alpha", "par ordre alphabétique", "tri alphabétique"};
@@ -185,6 +186,8 @@ QString Tm2tsFichier::Hint() const
         return TSRFichier::Hint();
     return QStringLiteral("Pas une vidéo AVCHD lisible : ") + UnreadableClipReason(*this);
 }
+
+Tm2tsFichier::~Tm2tsFichier() = default;
 
 std::unique_ptr<Tm2tsFichier> Tm2tsFichier::CreateFromEntry(const QString &folder, const TFindData &entry,
                                                             const TDeviceFactory &makeDevice)

@@ -9,7 +9,9 @@
 
 #include "src/platform/datetime.h"
 #include "src/platform/findfiles.h"
-#include "src/preview/mediadevice.h"
+// Not first: moc, reading this header for the clip list box, fails on the
+// standard <compare> it pulls in unless another standard header came before.
+#include "media/recordingdate.h"
 
 #include <QString>
 
@@ -124,6 +126,11 @@ private:
     std::optional<TRecordingDate> FRecordingDate;
 };
 
+// The media device is the preview's (src/preview/mediadevice.h): code that
+// reads a clip's device includes that header itself, so the records stay
+// free of the media framework's types.
+class Tm2tsFileDevice;
+
 // Makes the media device of a clip from its full path. The default one
 // probes the file (Tm2tsFileDevice(path)); one returning a device built
 // with TKnownClip gives records of a chosen duration without opening files.
@@ -141,6 +148,7 @@ public:
     // not valid and has Duration 0.
     static std::unique_ptr<Tm2tsFichier> CreateFromPath(const QString &fullPath,
                                                         const TDeviceFactory &makeDevice = {});
+    ~Tm2tsFichier() override;
 
     // Never null.
     Tm2tsFileDevice *Device() const { return FDevice.get(); }

@@ -45,6 +45,9 @@ public:
     // set to the system's error text when it could not be read at first or
     // cannot be written now.
     bool Flush(QString *error = nullptr);
+    // Empty, or the system's error text when the hive file exists but
+    // could not be read.
+    const QString &LoadError() const { return FLoadError; }
 
 private:
     bool write(const QString &name, const TRegValue &value);

@@ -1,6 +1,7 @@
 #include "src/prefs/missingtools.h"
 
 #include "src/platform/findfiles.h"
+#include "src/platform/logging.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -77,6 +78,7 @@ void FillEmptyToolPaths(TSettings &settings, const QString &folder)
         for (const TFindData &entry : FindFiles(folder + tool.FileName))
             if (!(entry.Attributes & faDirectory)) {
                 path = folder + entry.FileName;
+                qCInfo(lcPrefs) << tool.FileName << "not set: the copy beside the program is used," << path;
                 break;
             }
     }

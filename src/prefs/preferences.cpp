@@ -1,5 +1,6 @@
 #include "src/prefs/preferences.h"
 
+#include "src/platform/logging.h"
 #include "src/platform/pathdelim.h"
 #include "src/platform/registry.h"
 #include "src/platform/shell.h"
@@ -138,7 +139,9 @@ TWritePreferences::TWritePreferences(const QString &section, TPrefsMode mode, co
 
 TWritePreferences::~TWritePreferences()
 {
-    Close();
+    QString error;
+    if (!Close(&error))
+        qCWarning(lcPrefs) << "settings not saved:" << error;
 }
 
 void TWritePreferences::WriteBool(const QString &key, bool value)

@@ -1,6 +1,7 @@
 #include "src/prefs/settings.h"
 
 #include "src/platform/datetime.h"
+#include "src/platform/logging.h"
 #include "src/prefs/missingtools.h"
 #include "src/platform/pathdelim.h"
 #include "src/platform/registry.h"
@@ -16,14 +17,25 @@ namespace {
 // when it was written by this very executable.
 TPrefsMode DecideMode(const TPrefsLocation &where)
 {
-    if (QFileInfo::exists(where.IniFile()))
+    if (QFileInfo::exists(where.IniFile())) {
+        qCInfo(lcPrefs) << "settings store: the ini file" << where.IniFile();
         return pmPortable;
+    }
     TRegistry registry(where.HiveFile);
+    if (!registry.LoadError().isEmpty())
+        qCWarning(lcPrefs) << "the registry hive" << where.HiveFile
+                           << "cannot be read, its settings are not used:" << registry.LoadError();
     QString savedBy;
     if (registry.OpenKeyReadOnly(SettingsSection))
         savedBy = registry.ReadString(QStringLiteral("Exename")).value_or(QString());
-    if (!savedBy.isEmpty() && savedBy.toLower() == where.ExeName.toLower())
+    if (!savedBy.isEmpty() && savedBy.toLower() == where.ExeName.toLower()) {
+        qCInfo(lcPrefs) << "settings store: the registry hive" << where.HiveFile;
         return pmNormal;
+    }
+    if (!savedBy.isEmpty())
+        qCInfo(lcPrefs) << "the registry's settings were saved by" << savedBy << "and are not used by"
+                        << where.ExeName;
+    qCInfo(lcPrefs) << "settings store: none chosen yet, defaults used";
     return pmNone;
 }
 
@@ -33,9 +45,14 @@ TPrefsMode DecideMode(const TPrefsLocation &where)
 // too large for a disc.
 int64_t ReadDiscSize(const TReadPreferences &prefs)
 {
+    const QString stored = prefs.ReadString(QStringLiteral("TailleDisque"), QString());
     bool ok = false;
-    const int64_t size = prefs.ReadString(QStringLiteral("TailleDisque"), QString()).toLongLong(&ok);
-    return ok && size > 0 ? size : kDvdSize;
+    const int64_t size = stored.toLongLong(&ok);
+    if (ok && size > 0)
+        return size;
+    if (!stored.isEmpty())
+        qCWarning(lcPrefs) << "TailleDisque" << stored << "is not a disc size; the DVD's is used";
+    return kDvdSize;
 }
 
 void ReadFields(TSettings &s, const TReadPreferences &prefs, QSize screen)
@@ -168,10 +185,15 @@ void DeleteRegistrySettings(const TPrefsLocation &where)
     registry.DeleteKey(QStringLiteral("Tavrel"));
     if (!registry.HasSubKeys() && registry.OpenKeyReadOnly(QStringLiteral("\\Software")))
         registry.DeleteKey(QStringLiteral("Morvek"));
-    registry.Flush();
+    QString error;
+    if (!registry.Flush(&error))
+        qCWarning(lcPrefs) << "the settings could not be removed from the registry hive" << where.HiveFile
+                           << ":" << error;
 }
 
 void DeleteIniSettings(const TPrefsLocation &where)
 {
-    DeleteFileForced(where.IniFile());
+    // Left in place, the file would be chosen again at the next start.
+    if (!DeleteFileForced(where.IniFile()) && QFileInfo::exists(where.IniFile()))
+        qCWarning(lcPrefs) << "the ini file" << where.IniFile() << "could not be removed";
 }

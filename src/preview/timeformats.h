@@ -1,26 +1,10 @@
-// Media times as texts: a frame-accurate position for the player, a
-// duration in words for totals, a chapter time, and when a clip was
-// filmed. Pure functions; times are int64_t counts of 100 ns, texts are
-// 8-bit but for the recording date's.
+// When a clip was filmed, as a text for its hint and the preview. The
+// other time texts are in src/platform/timetexts.h.
 #pragma once
 
 #include "media/recordingdate.h"
 
-#include <QByteArray>
 #include <QString>
-
-#include <cstdint>
-
-// "h:mm:ss:ff" where ff counts frames of frameDuration (which must be
-// positive) within the second; 20 µs are added for the frame count only,
-// so a position a hair before a frame boundary shows the next frame.
-QByteArray FormatFrameTime(std::int64_t time, std::int64_t frameDuration);
-
-// "1h 02mn 03s", "2mn 03s", "3s", or "" under one second.
-QByteArray FormatDuration(std::int64_t time);
-
-// "hh:mm:ss.mmm", hours not wrapped.
-QByteArray FormatChapterTime(std::int64_t time);
 
 // "Filmé le 14/07/2012 à 15:30:00": when a clip was filmed, as its
 // camcorder's clock showed it.

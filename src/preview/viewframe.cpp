@@ -3,6 +3,7 @@
 #include "src/preview/mediadevice.h"
 #include "src/preview/mediasystem.h"
 #include "src/preview/notifier.h"
+#include "src/platform/timetexts.h"
 #include "src/preview/timeformats.h"
 #include "src/widgets/actionlist.h"
 #include "src/widgets/imagelist.h"

@@ -1,5 +1,6 @@
 #include "src/widgets/imagelist.h"
 
+#include "src/platform/logging.h"
 #include "src/widgets/themeicon.h"
 
 #include <QStandardPaths>
@@ -18,8 +19,11 @@ void TImageList::ChooseIconTheme()
             paths.append(icons);
     }
     QIcon::setThemeSearchPaths(paths);
-    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QStringLiteral("hicolor"))
+    qCDebug(lcWidgets) << "icon themes searched in" << paths;
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QStringLiteral("hicolor")) {
+        qCInfo(lcWidgets) << "the desktop names no icon theme: Adwaita is used";
         QIcon::setThemeName(QStringLiteral("Adwaita"));
+    }
 }
 
 void TImageList::Add(const Entry &entry)

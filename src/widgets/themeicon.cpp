@@ -1,5 +1,7 @@
 #include "src/widgets/themeicon.h"
 
+#include "src/platform/logging.h"
+
 #include <QFile>
 
 namespace {
@@ -27,5 +29,14 @@ QIcon ThemeIcon(const QString &name, bool *fromTheme)
     const bool themed = Drawable(icon);
     if (fromTheme)
         *fromTheme = themed;
-    return themed ? icon : BundledIcon(name);
+    if (themed)
+        return icon;
+    icon = BundledIcon(name);
+    if (icon.isNull())
+        qCWarning(lcWidgets) << "no picture for the icon" << name << "in the theme" << QIcon::themeName()
+                             << "nor among the bundled ones";
+    else
+        qCDebug(lcWidgets) << "icon" << name << "not in the theme" << QIcon::themeName()
+                           << ": the bundled picture is used";
+    return icon;
 }

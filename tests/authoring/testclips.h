@@ -3,6 +3,7 @@
 #pragma once
 
 #include "src/clips/listfichier.h"
+#include "src/preview/mediadevice.h"
 
 #include <QDir>
 #include <QFile>

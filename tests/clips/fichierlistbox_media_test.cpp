@@ -1,6 +1,7 @@
 // Opening real clips: each record's media device probes its clip on the
 // opening worker, and the list only inserts.
 #include "src/clips/fichierlistbox.h"
+#include "src/preview/mediadevice.h"
 
 #include <gtest/gtest.h>
 #include <gst/gst.h>

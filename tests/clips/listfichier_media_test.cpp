@@ -1,6 +1,7 @@
 // Clip records of real files: the device probes the clip when the record
 // is made; a clip it cannot read is still a record, with duration 0.
 #include "src/clips/listfichier.h"
+#include "src/preview/mediadevice.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 #include "src/clips/listfichier.h"
+#include "src/preview/mediadevice.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -588,4 +588,54 @@ TEST_F(SettingsTest, HiveValuesOfTheWrongTypeGiveDefaults)
     EXPECT_EQ(s.eac3tofile, "");
 }
 
+// The warnings of the settings category while it lives.
+class PrefsWarnings
+{
+public:
+    PrefsWarnings() { FPrevious = qInstallMessageHandler(Catch); }
+    ~PrefsWarnings()
+    {
+        qInstallMessageHandler(FPrevious);
+        Caught.clear();
+    }
+    static inline QStringList Caught;
+
+private:
+    static void Catch(QtMsgType type, const QMessageLogContext &context, const QString &text)
+    {
+        if (type == QtWarningMsg && QByteArray(context.category) == "tavrel.prefs")
+            Caught.append(text);
+    }
+    QtMessageHandler FPrevious;
+};
+
+// A hive that cannot be read gives the defaults, as a first run does, and
+// a warning says which file was passed over.
+TEST_F(SettingsTest, UnreadableHiveGivesDefaultsAndAWarningNamingIt)
+{
+    ASSERT_TRUE(QDir().mkpath(where.HiveFile));
+    PrefsWarnings warnings;
+    ExpectSame(Loaded(where), Defaults(CentredOnScreen));
+    ASSERT_EQ(PrefsWarnings::Caught.size(), 1);
+    EXPECT_TRUE(PrefsWarnings::Caught[0].contains(where.HiveFile)) << PrefsWarnings::Caught[0].toStdString();
+}
+
+// An ini file left in place would be chosen again at the next start: when
+// it cannot be removed, a warning says so.
+TEST_F(SettingsTest, IniThatCannotBeRemovedIsReported)
+{
+    PutIni({Header});
+    const QByteArray folder = QFile::encodeName(where.ExeFolder());
+    ASSERT_EQ(chmod(folder.constData(), 0555), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    const int result = RunUnprivileged([&] {
+        PrefsWarnings warnings;
+        DeleteIniSettings(where);
+        return PrefsWarnings::Caught.size() == 1 && PrefsWarnings::Caught[0].contains(where.IniFile());
+    });
+    chmod(folder.constData(), 0755);
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(QFileInfo::exists(where.IniFile()));
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 #include "tests/support/fixturedisc.h"
 
 #include "src/authoring/abort.h"
+#include "src/preview/mediadevice.h"
 
 #include <QDir>
 
