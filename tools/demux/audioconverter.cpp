@@ -11,20 +11,18 @@ namespace {
 constexpr int kAc3MaxChannels = 6;
 constexpr int64_t kStereoBitRate = 256000;
 constexpr int64_t kSurroundBitRate = 448000;
-
-bool Ac3HasRate(int rate)
-{
-    return rate == 48000 || rate == 44100 || rate == 32000;
-}
+// The one AC-3 rate the disc's clip information can state: AC-3 at 44.1 or
+// 32 kHz, legal in itself, would play on a disc that says 48 kHz.
+constexpr int kDiscSampleRate = 48000;
 
 }  // namespace
 
 TAudioFormat DiscAudioFormatOf(const TClipFacts &clip)
 {
-    if (clip.AudioCodec == AV_CODEC_ID_AC3)
+    if (clip.AudioCodec == AV_CODEC_ID_AC3 && clip.Audio.SampleRate == kDiscSampleRate)
         return clip.Audio;
     TAudioFormat disc;
-    disc.SampleRate = Ac3HasRate(clip.Audio.SampleRate) ? clip.Audio.SampleRate : 48000;
+    disc.SampleRate = kDiscSampleRate;
     if (clip.Audio.Layout.nb_channels > kAc3MaxChannels)
         disc.Layout = AV_CHANNEL_LAYOUT_5POINT1;
     else

@@ -220,9 +220,11 @@ std::string JoinName(const testing::TestParamInfo<TJoinCase> &info)
 
 // LPCM that AC-3 cannot carry as it is sets the disc's format all the
 // same: 96 kHz becomes 48 kHz, and the AC-3 clip after it is kept as it
-// is; 7.1 becomes 5.1, the layout of the AC-3 clip after it.
+// is; 7.1 becomes 5.1, the layout of the AC-3 clip after it. AC-3 at
+// 44.1 kHz, a rate the disc cannot state, is converted to 48 kHz as well.
 INSTANTIATE_TEST_SUITE_P(BeyondAc3, DemuxJoin,
                          testing::Values(TJoinCase {{"lpcm96k", "small1s"}, {"lpcm96k"}},
+                                         TJoinCase {{"ac3at44k", "small1s"}, {"ac3at44k"}},
                                          TJoinCase {{"lpcm71", "surround"}, {"lpcm71"}, "6"}),
                          JoinName);
 
