@@ -467,7 +467,7 @@ void TviewFrame::ShowRecordingDate(const TVideoSource *video)
 void TviewFrame::Navigate(void (TMediaSystem::*step)())
 {
     if (FSystem)
-        Busy([this, step] { (FSystem->*step)(); });
+        Busy([system = FSystem, step] { std::invoke(step, *system); });
 }
 
 void TviewFrame::Busy(const std::function<void()> &work)
